@@ -1,0 +1,108 @@
+#include "always_run.h"
+
+#include "inventory.h"
+#include "items.h"
+#include "program_files.h"
+#include "store.h"
+#include "text.h"
+#include "trace.h"
+#include "ui_strings.h"
+
+int alwaysRun;
+
+int IsAlwaysRun(void)
+{
+    char name[64], command[1025];
+    if (LoadUiString(2, name, sizeof name) > 0 &&
+        StoreReadString(HKEY_LOCAL_MACHINE, MACHINE_RUN_KEY, name, command, sizeof command) > 0)
+        return 1;
+    if (LoadUiString(622, name, sizeof name) > 0 &&
+        StoreReadString(HKEY_LOCAL_MACHINE, MACHINE_RUN_KEY, name, command, sizeof command) > 0)
+        return 1;
+    return 0;
+}
+
+// Baseline value names are commands with "=" turned into ":".
+static void BaselineName(const char *command, char *out, size_t size)
+{
+    CopyTextCut(out, size, command);
+    for (char *c = out; *c; c++)
+        if (*c == '=') *c = ':';
+}
+
+int SetAlwaysRun(int on)
+{
+    if (!on) {
+        int found = RemoveOwnStartupEntries(1);
+        if (found) alwaysRun = 0;
+        return found;
+    }
+
+    char folder[PATH_SIZE], command[PATH_SIZE + 32], name[64];
+    GetProgramFolder(folder);
+    FormatText(command, sizeof command, "%s\\sentrel.exe -expressboot", folder);
+    LoadUiString(2, name, sizeof name);
+    int written = name[0] && StoreWriteString(HKEY_LOCAL_MACHINE, MACHINE_RUN_KEY, name, command);
+    if (written) alwaysRun = 1;
+
+    // The monitor's own entry is approved, so the patrol never asks about it.
+    char baseline[PATH_SIZE];
+    BaselineName(command, baseline, sizeof baseline);
+    StoreWriteString(HKEY_CURRENT_USER, STORE_ROOT "\\Run", baseline, "1");
+    return written;
+}
+
+int RemoveOwnStartupEntries(int remove)
+{
+    int found = 0;
+    BuildStartupList(0);
+    for (int i = 0; i < ItemCount(); i++) {
+        char path[PATH_SIZE];
+        BaselineName(GetItemPath(i), path, sizeof path);
+        if (FindTextNoCase(path, "Sentrel.exe")) {
+            found++;
+            if (remove == 1) {
+                DeleteStartupEntry("Sentrel", GetItemPath(i), GetItemDetail(i), GetItemType(i));
+                DeleteStartupEntry("Sentrel System Monitor", GetItemPath(i), GetItemDetail(i),
+                                   GetItemType(i));
+            }
+        }
+        if (FindTextNoCase(path, "SentrelEx.exe") && remove == 1)
+            DeleteStartupEntry("Sentrel Explorer", GetItemPath(i), GetItemDetail(i), GetItemType(i));
+    }
+    return found > 0;
+}
+
+static void WriteBaseline(const char *key, int nameFromPath)
+{
+    for (int i = 0; i < ItemCount(); i++) {
+        char name[PATH_SIZE];
+        if (nameFromPath)
+            BaselineName(GetItemPath(i), name, sizeof name);
+        else
+            CopyTextCut(name, sizeof name, GetItemTitle(i));
+        // An empty name would be the key's default value, not an entry.
+        if (name[0]) StoreWriteDecimal(HKEY_CURRENT_USER, key, name, GetItemType(i));
+    }
+    FreeItems();
+}
+
+void InitRegStartups(void)
+{
+    TraceNote("InitRegStartups", "");
+    BuildStartupList(0);
+    WriteBaseline(STORE_ROOT "\\Run", 1);
+    EnumerateIEHelpers();
+    WriteBaseline(STORE_ROOT "\\IEHelpers", 0);
+    EnumerateTasks();
+    WriteBaseline(STORE_ROOT "\\Tasks", 0);
+}
+
+int CreateInitialValues(void)
+{
+    TraceNote("Create Initial Values", "");
+    InitRegStartups();
+    char zenta[64];
+    if (LoadUiString(622, zenta, sizeof zenta) > 0) DeleteStartupEntry(zenta, "sentrel.exe", "", 1);
+    return SetAlwaysRun(1);
+}

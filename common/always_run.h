@@ -1,0 +1,24 @@
+// The monitor's registration in the machine's Run key, so that it starts
+// with Windows.
+#pragma once
+
+#define MACHINE_RUN_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+
+// 1 while the monitor is registered to start with Windows.
+extern int alwaysRun;
+
+// 1 when a Run value of the monitor exists.
+int IsAlwaysRun(void);
+
+// Registers (on = 1) or removes (on = 0) the monitor's Run value. 1 or 0.
+int SetAlwaysRun(int on);
+
+// Counts the startup entries that start the monitor and, with remove = 1,
+// deletes them. 1 when at least one exists.
+int RemoveOwnStartupEntries(int remove);
+
+// First run and upgrade: fills the baselines and registers the monitor.
+int CreateInitialValues(void);
+
+// Fills the Run, IEHelpers and Tasks baselines from the current lists.
+void InitRegStartups(void);

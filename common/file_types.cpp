@@ -1,0 +1,13 @@
+// File type associations and their baselines.
+#include "inventory.h"
+#include "items.h"
+
+int ListFileTypes(void)
+{
+    FreeItems();
+    return 0;
+}
+
+void InitFileTypes(void)
+{
+}

@@ -1,0 +1,184 @@
+#include "store.h"
+
+#include <cstring>
+
+#include "text.h"
+#include "trace.h"
+
+static int OpenKey(HKEY root, const char *path, REGSAM access, HKEY *key)
+{
+    if (!path) return 0;
+    return RegOpenKeyExA(root, path, 0, access, key) == ERROR_SUCCESS;
+}
+
+int StoreCreateKey(HKEY root, const char *path)
+{
+    HKEY key;
+    if (!path || RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        TraceNote("ERROR RegCreateKey", path);
+        return 0;
+    }
+    RegCloseKey(key);
+    return 1;
+}
+
+// Reads at most STORE_DATA_MAX bytes of a value. data gets one byte more so
+// that text is always terminated, whether or not the stored data carried
+// its zero. Returns 1 with the type and byte count, 0 when missing or larger.
+static int ReadRaw(HKEY root, const char *path, const char *name, DWORD *type,
+                   BYTE *data, DWORD *count)
+{
+    HKEY key;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    DWORD size = STORE_DATA_MAX;
+    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, type, data, &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || size > STORE_DATA_MAX) return 0;
+    data[size] = 0;
+    *count = size;
+    return 1;
+}
+
+int StoreReadString(HKEY root, const char *path, const char *name, char *buffer, int size)
+{
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = 0;
+
+    BYTE data[STORE_DATA_MAX + 1];
+    DWORD type = 0, count = 0;
+    if (!ReadRaw(root, path, name, &type, data, &count)) return 0;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
+
+    char *text = (char *)data;
+    char expanded[STORE_DATA_MAX];
+    if (type == REG_EXPAND_SZ) {
+        // At most 1023 characters after expansion.
+        DWORD need = ExpandEnvironmentStringsA(text, expanded, sizeof expanded);
+        if (need == 0 || need > sizeof expanded) {
+            // A cut expansion would look like a valid but wrong path.
+            TraceNote(text, "Registry Error #1023: String can not be expanded");
+            return 0;
+        }
+        expanded[sizeof expanded - 1] = 0;
+        text = expanded;
+    }
+
+    size_t len = strlen(text);
+    if (len >= (size_t)size) {
+        TraceNote(text, "Registry Error #1024: Buffer overflow contained");
+        return 0;
+    }
+    memcpy(buffer, text, len + 1);
+    return (int)len;
+}
+
+int StoreDeleteValue(HKEY root, const char *path, const char *name)
+{
+    HKEY key;
+    if (!OpenKey(root, path, KEY_SET_VALUE, &key)) return 0;
+    LONG rc = RegDeleteValueA(key, name ? name : "");
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) {
+        TraceNote("ERROR RegDeleteValue", name);
+        return 0;
+    }
+    return 1;
+}
+
+static int OpenForWrite(HKEY root, const char *path, REGSAM access, HKEY *key)
+{
+    if (OpenKey(root, path, access, key)) return 1;
+    if (!StoreCreateKey(root, path)) return 0;
+    return OpenKey(root, path, access, key);
+}
+
+int StoreWriteString(HKEY root, const char *path, const char *name, const char *text)
+{
+    HKEY key;
+    if (!text || !OpenForWrite(root, path, KEY_ALL_ACCESS, &key)) return 0;
+    LONG rc = RegSetValueExA(key, name ? name : "", 0, REG_SZ, (const BYTE *)text,
+                             (DWORD)strlen(text) + 1);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+int StoreWriteNumber(HKEY root, const char *path, const char *name, DWORD value)
+{
+    HKEY key;
+    if (!OpenForWrite(root, path, KEY_WRITE, &key)) return 0;
+    LONG rc = RegSetValueExA(key, name ? name : "", 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+int StoreReadSmallNumber(HKEY root, const char *path, const char *name)
+{
+    BYTE data[STORE_DATA_MAX + 1] = {0};
+    DWORD type = 0, count = 0;
+    if (!ReadRaw(root, path, name, &type, data, &count)) return 0;
+    int low = count > 0 ? (signed char)data[0] : 0;
+    int high = count > 1 ? (signed char)data[1] : 0;
+    return low + 256 * high;
+}
+
+long StoreReadDecimal(HKEY root, const char *path, const char *name, long fallback)
+{
+    char text[129];
+    if (!StoreReadString(root, path, name, text, sizeof text)) return fallback;
+    return DecimalValue(text);
+}
+
+int StoreWriteDecimal(HKEY root, const char *path, const char *name, long value)
+{
+    char text[24];
+    FormatText(text, sizeof text, "%ld", value);
+    return StoreWriteString(root, path, name, text);
+}
+
+static LONG DeleteTree(HKEY parent, const char *name)
+{
+    HKEY key;
+    LONG rc = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key);
+    if (rc != ERROR_SUCCESS) return rc;
+    char sub[256];
+    for (;;) {
+        DWORD len = sizeof sub;
+        if (RegEnumKeyExA(key, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (DeleteTree(key, sub) != ERROR_SUCCESS) break;
+    }
+    RegCloseKey(key);
+    return RegDeleteKeyA(parent, name);
+}
+
+int StoreDeleteKey(HKEY root, const char *path)
+{
+    if (!path || !*path) return 0;
+    return DeleteTree(root, path) == ERROR_SUCCESS;
+}
+
+int StoreKeyExists(HKEY root, const char *path)
+{
+    HKEY key;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    RegCloseKey(key);
+    return 1;
+}
+
+int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, void *context)
+{
+    HKEY key;
+    if (!visit || !OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    int visited = 0;
+    char name[260];
+    for (DWORD index = 0;; index++) {
+        DWORD len = sizeof name;
+        LONG rc = RegEnumValueA(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) break;
+        name[sizeof name - 1] = 0;
+        visited++;
+        if (!visit(name, context)) break;
+    }
+    RegCloseKey(key);
+    return visited;
+}

@@ -1,0 +1,54 @@
+// The registry store: every read and write of Sentrel's settings, baselines
+// and first-seen dates goes through these operations. Each call opens the
+// key, does its work and closes it again, so the monitor and the explorer
+// can share the store without locks.
+#pragma once
+#include <windows.h>
+
+#define STORE_ROOT      "Software\\Orvendale\\Sentrel"
+#define STORE_COMPANY   "Software\\Orvendale"
+#define STORE_DETECTED  "Software\\Orvendale\\Detected"
+#define STORE_OPTIONS   STORE_ROOT "\\Options"
+#define STORE_DATA_MAX  1024   // bytes of data a read takes; more reads as missing
+
+// Creates every missing level of path. 1 or 0.
+int StoreCreateKey(HKEY root, const char *path);
+
+// Reads a REG_SZ or REG_EXPAND_SZ value (the latter expanded) into buffer,
+// which holds size bytes: a text of up to size-1 characters is returned
+// whole, a longer one reads as missing. An empty name is the key's default
+// value. Returns the length, or 0 with an empty buffer when the value is
+// missing, too long, or not text.
+int StoreReadString(HKEY root, const char *path, const char *name, char *buffer, int size);
+
+// Deletes one value. 1 or 0 (0 with no message when the key is missing).
+int StoreDeleteValue(HKEY root, const char *path, const char *name);
+
+// Writes a REG_SZ value, creating the key when needed. 1 or 0.
+int StoreWriteString(HKEY root, const char *path, const char *name, const char *text);
+
+// Writes a REG_DWORD value, creating the key when needed. 1 or 0.
+int StoreWriteNumber(HKEY root, const char *path, const char *name, DWORD value);
+
+// Reads the first two data bytes of a value of any type as a small number
+// (each byte signed, low byte first). Serves REG_DWORD values in 0..127;
+// a missing value reads as 0.
+int StoreReadSmallNumber(HKEY root, const char *path, const char *name);
+
+// Reads a value stored as decimal text; missing or empty gives fallback.
+long StoreReadDecimal(HKEY root, const char *path, const char *name, long fallback);
+
+// Writes a number as decimal text.
+int StoreWriteDecimal(HKEY root, const char *path, const char *name, long value);
+
+// Deletes a key with everything below it. 1 or 0 (0 when it did not exist).
+int StoreDeleteKey(HKEY root, const char *path);
+
+// 1 when the key exists.
+int StoreKeyExists(HKEY root, const char *path);
+
+// Calls visit(name, context) for every value name of the key (names longer
+// than 259 characters are skipped). Stops early when visit returns 0.
+// Returns the number of names visited.
+typedef int (*StoreValueVisitor)(const char *name, void *context);
+int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, void *context);

@@ -1,0 +1,27 @@
+# Shared Wine settings for running Sentrel's Windows programs. Sourced.
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv=d;winemenubuilder.exe=d"
+export WINEARCH=win64
+# Debian's wine wrapper warns about a missing 32-bit part on every start.
+export WINE_SILENCE_WARNINGS=1
+
+# prefix_settings PREFIX: what makes Wine fit for unattended tests: no crash
+# debugger (a crash ends at once instead of hanging), no window manager
+# wait on every dialog close under Xvfb.
+prefix_settings() {
+    WINEPREFIX="$1" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+        /v Debugger /t REG_SZ /d '' /f >/dev/null 2>&1
+    WINEPREFIX="$1" wine reg add 'HKCU\Software\Wine\X11 Driver' \
+        /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+}
+
+# start_xvfb: starts an X server on a free display; sets XVFB_PID, XVFB_DISPLAY.
+start_xvfb() {
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 </dev/null &
+    XVFB_PID=$!
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    XVFB_DISPLAY=":$number"
+}
