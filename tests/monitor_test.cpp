@@ -1,0 +1,148 @@
+// The real Sentrel.exe: single instance, "-Q", opening the explorer, exit
+// confirmation and the Run-key registration.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+const char kMachineRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const DWORD kWait = 15000;
+
+class Monitor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::WaitForNoMonitor(kWait)) << "a monitor of another test still runs";
+        test::ResetSentrelRegistry();
+        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(test::InstallMonitor(folder, true));
+    }
+    void TearDown() override
+    {
+        if (HWND window = test::MonitorWindow()) PostMessageA(window, WM_COMMAND, 6030, 0);
+        for (test::Program *p : {&first, &second}) {
+            if (!test::WaitForExit(*p, kWait)) ADD_FAILURE() << "a monitor did not end";
+            test::Stop(*p);
+        }
+        test::ResetSentrelRegistry();
+    }
+    // Starts the first monitor and waits until it has initialised its store.
+    void StartFirst(const std::string &arguments = "")
+    {
+        first = test::Start(folder, "Sentrel.exe", arguments);
+        ASSERT_NE(nullptr, first.process);
+        ASSERT_NE(nullptr, test::WaitForWindow("Sentrel", nullptr, kWait));
+        DWORD start = GetTickCount();
+        while (!test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version")) {
+            ASSERT_LT(GetTickCount() - start, kWait) << "the store was not initialised";
+            Sleep(20);
+        }
+    }
+    std::string folder;
+    test::Program first, second;
+};
+}  // namespace
+
+TEST_F(Monitor, QuitWithNoMonitorRunningLeavesNoTrace)
+{
+    first = test::Start(folder, "Sentrel.exe", "-Q");
+    ASSERT_NE(nullptr, first.process);
+    DWORD code = 99;
+    ASSERT_TRUE(test::WaitForExit(first, kWait, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(nullptr, test::MonitorWindow());
+    EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, "Software\\Orvendale"));
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvendale"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel"));
+    EXPECT_FALSE(test::FileExistsAt(folder + "\\history.txt"));
+    EXPECT_FALSE(test::FileExistsAt(folder + "\\send2ov.txt"));
+}
+
+TEST_F(Monitor, SecondStartWithQuitEndsTheFirst)
+{
+    StartFirst();
+    // Switches count anywhere in the argument text, in any case.
+    second = test::Start(folder, "Sentrel.exe", "/x -q");
+    DWORD code = 99;
+    ASSERT_TRUE(test::WaitForExit(second, kWait, &code));
+    EXPECT_EQ(0u, code);
+    ASSERT_TRUE(test::WaitForExit(first, kWait, &code)) << "the first monitor kept running";
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(nullptr, test::MonitorWindow());
+}
+
+TEST_F(Monitor, SecondStartOpensTheExplorerOrSaysItIsMissing)
+{
+    StartFirst();
+    second = test::Start(folder, "Sentrel.exe", "");
+    HWND box = test::WaitForWindow("#32770", "Sentrel", kWait);
+    ASSERT_NE(nullptr, box) << "no message about the missing explorer";
+    EXPECT_NE(std::string::npos,
+              test::DialogText(box).find("SentrelEx.exe must exist in the same folder as Sentrel.exe"))
+        << test::DialogText(box);
+    test::PressButton(box, IDOK);
+    ASSERT_TRUE(test::WaitForExit(second, kWait));
+    EXPECT_TRUE(IsWindow(test::MonitorWindow())) << "the first monitor must go on";
+
+    // With "-NoOpen" the second start ends silently.
+    test::Program third = test::Start(folder, "Sentrel.exe", "-NoOpen");
+    EXPECT_TRUE(test::WaitForExit(third, kWait));
+    test::Stop(third);
+    EXPECT_EQ(nullptr, FindWindowA("#32770", "Sentrel"));
+}
+
+TEST_F(Monitor, RegistersItselfAsAnApprovedStartupEntry)
+{
+    StartFirst("-expressboot");
+    std::string command, approved;
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel", &command));
+    EXPECT_EQ(folder + "\\sentrel.exe -expressboot", command);
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", command,
+                                 &approved));
+    EXPECT_EQ("1", approved);
+}
+
+TEST_F(Monitor, ConfirmedExitAsksFirst)
+{
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "ConfirmExit", "1");
+    StartFirst();
+    second = test::Start(folder, "Sentrel.exe", "-Q");
+    ASSERT_TRUE(test::WaitForExit(second, kWait));
+    test::Stop(second);
+
+    HWND box = test::WaitForWindow("#32770", "Sentrel", kWait);
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::string::npos, test::DialogText(box).find("Do you want Sentrel.exe to Exit?"));
+    test::PressButton(box, IDNO);
+    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    Sleep(500);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.process, 0)) << "No must keep the monitor";
+    EXPECT_NE(nullptr, test::MonitorWindow());
+
+    second = test::Start(folder, "Sentrel.exe", "-Q");
+    box = test::WaitForWindow("#32770", "Sentrel", kWait);
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDYES);
+    EXPECT_TRUE(test::WaitForExit(first, kWait));
+    EXPECT_EQ(nullptr, test::MonitorWindow());
+}
+
+TEST_F(Monitor, RunsWithoutItsHelperLibrary)
+{
+    DeleteFileA((folder + "\\sentrelaux.dll").c_str());
+    StartFirst();
+    PostMessageA(test::MonitorWindow(), 9024, 0, 0);   // a real-time notice is harmless
+    second = test::Start(folder, "Sentrel.exe", "-Q");
+    EXPECT_TRUE(test::WaitForExit(first, kWait));
+}
+
+TEST(HelperLibrary, ExportsItsOrdinals)
+{
+    HMODULE library = LoadLibraryA((test::BuildFolder() + "\\sentrelaux.dll").c_str());
+    ASSERT_NE(nullptr, library);
+    EXPECT_NE(nullptr, (void *)GetProcAddress(library, MAKEINTRESOURCEA(2)));
+    EXPECT_NE(nullptr, (void *)GetProcAddress(library, MAKEINTRESOURCEA(3)));
+    FreeLibrary(library);
+}

@@ -1,0 +1,68 @@
+// Helpers for Sentrel's tests, which run under Wine against the real
+// registry, files and windows of the test prefix.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+// --- Registry of the prefix -------------------------------------------
+// Writes a value with raw data bytes and type. True on success.
+bool WriteValue(HKEY root, const std::string &path, const std::string &name, DWORD type,
+                const void *data, DWORD size);
+bool WriteString(HKEY root, const std::string &path, const std::string &name,
+                 const std::string &text);
+bool WriteDword(HKEY root, const std::string &path, const std::string &name, DWORD value);
+// Reads a REG_SZ value; false when missing.
+bool ReadString(HKEY root, const std::string &path, const std::string &name, std::string *text);
+bool ValueExists(HKEY root, const std::string &path, const std::string &name);
+bool KeyExists(HKEY root, const std::string &path);
+// Deletes a key and everything below it (no error when missing).
+void DeleteTree(HKEY root, const std::string &path);
+// Names of a key's values, in enumeration order.
+std::vector<std::string> ValueNames(HKEY root, const std::string &path);
+// A text dump of a key tree (names, types, data), for before/after comparisons.
+std::string DumpTree(HKEY root, const std::string &path);
+
+// Removes everything Sentrel keeps in the registry (HKCU and HKLM stores,
+// the Run-key registration) so that a test starts from a first run.
+void ResetSentrelRegistry();
+
+// --- Files --------------------------------------------------------------
+// The folder of the running test program (the build's bin folder).
+std::string BuildFolder();
+// A fresh, empty folder C:\sentrel-tests\<name>.
+std::string FreshFolder(const std::string &name);
+bool WriteFile(const std::string &path, const std::string &content);
+bool ReadFile(const std::string &path, std::string *content);
+bool FileExistsAt(const std::string &path);
+
+// --- Programs and windows ------------------------------------------------
+struct Program {
+    HANDLE process = nullptr;
+    DWORD id = 0;
+};
+// Copies Sentrel.exe (and, when asked, sentrelaux.dll) from the build into folder.
+bool InstallMonitor(const std::string &folder, bool withAux);
+// Starts folder\program with arguments. The Program is empty on failure.
+Program Start(const std::string &folder, const std::string &program, const std::string &arguments);
+// Waits for the program to end; true when it ended within the time. exitCode may be null.
+bool WaitForExit(Program &program, DWORD milliseconds, DWORD *exitCode = nullptr);
+// Ends the program if it still runs and closes its handle.
+void Stop(Program &program);
+// Waits for a top-level window of the class (and title, when given).
+HWND WaitForWindow(const char *className, const char *title, DWORD milliseconds);
+// Waits for a window to disappear.
+bool WaitForWindowGone(HWND window, DWORD milliseconds);
+// The monitor's hidden main window, if one runs.
+HWND MonitorWindow();
+// Waits until no monitor window exists.
+bool WaitForNoMonitor(DWORD milliseconds);
+// The texts of a dialog's static controls, joined by "|".
+std::string DialogText(HWND dialog);
+// Presses a dialog button by its id (IDOK, IDYES, IDNO, ...).
+void PressButton(HWND dialog, int id);
+
+}  // namespace test
