@@ -129,6 +129,31 @@ TEST_F(Monitor, ConfirmedExitAsksFirst)
     EXPECT_EQ(nullptr, test::MonitorWindow());
 }
 
+TEST_F(Monitor, TrayIconFollowsTheExplorersRequests)
+{
+    StartFirst();
+    ASSERT_TRUE(test::WaitForTrayIcons(1, kWait)) << "no tray icon after start";
+    HWND window = test::MonitorWindow();
+    PostMessageA(window, WM_COMMAND, 6053, 1);   // the explorer hides the icon
+    EXPECT_TRUE(test::WaitForTrayIcons(0, kWait));
+    PostMessageA(window, WM_COMMAND, 6053, 0);   // ... and shows it again
+    EXPECT_TRUE(test::WaitForTrayIcons(1, kWait));
+    PostMessageA(window, WM_COMMAND, 6030, 0);
+    EXPECT_TRUE(test::WaitForExit(first, kWait));
+    EXPECT_TRUE(test::WaitForTrayIcons(0, kWait)) << "the icon must go with the monitor";
+}
+
+TEST_F(Monitor, HiddenIconCanBeShownAgain)
+{
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    StartFirst();
+    Sleep(300);
+    EXPECT_EQ(0, test::VisibleTrayIcons());
+    // A monitor started hidden still honours the request to show the icon.
+    PostMessageA(test::MonitorWindow(), WM_COMMAND, 6053, 0);
+    EXPECT_TRUE(test::WaitForTrayIcons(1, kWait));
+}
+
 TEST_F(Monitor, RunsWithoutItsHelperLibrary)
 {
     DeleteFileA((folder + "\\sentrelaux.dll").c_str());

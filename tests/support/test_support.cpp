@@ -283,6 +283,33 @@ bool WaitForNoMonitor(DWORD milliseconds)
     return true;
 }
 
+static BOOL CALLBACK CountTrayIcon(HWND child, LPARAM context)
+{
+    char cls[64];
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "__winex11_tray_icon") == 0 && IsWindowVisible(child)) ++*(int *)context;
+    return TRUE;
+}
+
+int VisibleTrayIcons()
+{
+    HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+    if (!tray || !IsWindowVisible(tray)) return 0;
+    int count = 0;
+    EnumChildWindows(tray, CountTrayIcon, (LPARAM)&count);
+    return count;
+}
+
+bool WaitForTrayIcons(int count, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    while (VisibleTrayIcons() != count) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
 static BOOL CALLBACK CollectStatic(HWND child, LPARAM context)
 {
     char cls[64];

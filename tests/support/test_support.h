@@ -60,6 +60,11 @@ bool WaitForWindowGone(HWND window, DWORD milliseconds);
 HWND MonitorWindow();
 // Waits until no monitor window exists.
 bool WaitForNoMonitor(DWORD milliseconds);
+// Visible notification-area icons. Wine without a taskbar shows them as
+// child windows of its stand-alone tray window.
+int VisibleTrayIcons();
+// Waits until VisibleTrayIcons() equals count.
+bool WaitForTrayIcons(int count, DWORD milliseconds);
 // The texts of a dialog's static controls, joined by "|".
 std::string DialogText(HWND dialog);
 // Presses a dialog button by its id (IDOK, IDYES, IDNO, ...).
