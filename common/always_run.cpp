@@ -3,6 +3,8 @@
 #include "inventory.h"
 #include "items.h"
 #include "program_files.h"
+#include "startup_changes.h"
+#include "startup_list.h"
 #include "store.h"
 #include "text.h"
 #include "trace.h"
@@ -22,14 +24,6 @@ int IsAlwaysRun(void)
     return 0;
 }
 
-// Baseline value names are commands with "=" turned into ":".
-static void BaselineName(const char *command, char *out, size_t size)
-{
-    CopyTextCut(out, size, command);
-    for (char *c = out; *c; c++)
-        if (*c == '=') *c = ':';
-}
-
 int SetAlwaysRun(int on)
 {
     if (!on) {
@@ -47,7 +41,7 @@ int SetAlwaysRun(int on)
 
     // The monitor's own entry is approved, so the patrol never asks about it.
     char baseline[PATH_SIZE];
-    BaselineName(command, baseline, sizeof baseline);
+    StartupBaselineName(command, baseline);
     StoreWriteString(HKEY_CURRENT_USER, STORE_ROOT "\\Run", baseline, "1");
     return written;
 }
@@ -58,7 +52,7 @@ int RemoveOwnStartupEntries(int remove)
     BuildStartupList(0);
     for (int i = 0; i < ItemCount(); i++) {
         char path[PATH_SIZE];
-        BaselineName(GetItemPath(i), path, sizeof path);
+        StartupBaselineName(GetItemPath(i), path);
         if (FindTextNoCase(path, "Sentrel.exe")) {
             found++;
             if (remove == 1) {
@@ -78,7 +72,7 @@ static void WriteBaseline(const char *key, int nameFromPath)
     for (int i = 0; i < ItemCount(); i++) {
         char name[PATH_SIZE];
         if (nameFromPath)
-            BaselineName(GetItemPath(i), name, sizeof name);
+            StartupBaselineName(GetItemPath(i), name);
         else
             CopyTextCut(name, sizeof name, GetItemTitle(i));
         // An empty name would be the key's default value, not an entry.

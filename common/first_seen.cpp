@@ -4,8 +4,10 @@
 
 #include "dates.h"
 #include "inventory.h"
+#include "startup_list.h"
 #include "items.h"
 #include "program_files.h"
+#include "text.h"
 
 const char *FirstSeenKey(int type)
 {
@@ -22,8 +24,12 @@ const char *FirstSeenKey(int type)
 
 int RecordFirstSeen(const char *path, const char *categoryKey)
 {
-    char file[PATH_SIZE];
-    if (!ResolveCommandPath(path, file) || !FileExists(file)) return 0;
+    char file[PATH_SIZE], found[PATH_SIZE];
+    if (!ResolveCommandPath(path, file)) return 0;
+    // FileExists may turn a bare name into the full path it found; the date
+    // is kept under the resolved name, which GetFirstSeen looks up.
+    CopyText(found, sizeof found, file);
+    if (!FileExists(found)) return 0;
     char date[DATE_TEXT_SIZE];
     if (StoreReadString(HKEY_CURRENT_USER, categoryKey, file, date, sizeof date) > 0) return 1;
     FormatNow(date);

@@ -5,16 +5,6 @@
 
 #include <windows.h>
 
-// Startup locations (respectShowAll: leave out the Winlogon and extended
-// entries unless "ShowAllStartup" is set). Returns the item count.
-int BuildStartupList(int respectShowAll);
-
-// The delayed-start list of HKLM and HKCU. Returns the item count.
-int ListDelayedPrograms(void);
-
-// Removes a startup entry from its location. 1 when removed.
-int DeleteStartupEntry(const char *name, const char *path, const char *detail, int type);
-
 // IE helpers: browser helper objects, toolbars, extensions. Item count.
 int EnumerateIEHelpers(void);
 

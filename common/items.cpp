@@ -1,16 +1,53 @@
 #include "items.h"
 
-#include <cstdlib>
+#include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
+
+#include "options.h"
 #include "text.h"
+#include "ui_strings.h"
 
 namespace {
 Item *items[ITEM_MAX];
 int itemCount;
 
+const int kMaxCookieMonitor = 315;
+const int kMaxCookieExplorer = 4096;
+
 const Item *At(int index)
 {
     return index >= 0 && index < itemCount ? items[index] : nullptr;
+}
+
+int CookieLimit(void)
+{
+    if (settings.maxCookie > 0) return settings.maxCookie;
+    return programKind == PROGRAM_EXPLORER ? kMaxCookieExplorer : kMaxCookieMonitor;
+}
+
+// The long form of a path, or the path itself when it has none. Short
+// names always carry a "~"; a path without one is its own long form, and
+// asking the file system would cost a folder search per component.
+void LongForm(char *out, size_t size, const char *path)
+{
+    if (!strchr(path, '~')) {
+        CopyTextCut(out, size, path);
+        return;
+    }
+    char longPath[MAX_PATH + 1];
+    DWORD n = GetLongPathNameA(path, longPath, sizeof longPath);
+    if (n == 0 || n >= sizeof longPath || !CopyText(out, size, longPath)) CopyTextCut(out, size, path);
+}
+
+void TitleFromPath(char *title, size_t size, const char *path)
+{
+    const char *slash = strrchr(path, '\\');
+    const char *name = slash ? slash + 1 : path;
+    size_t len = strlen(name);
+    if (strlen(path) >= 4 && len > 4) len -= 4;   // without the extension and its dot
+    CopyTextN(title, size, name, len);
 }
 }  // namespace
 
@@ -18,12 +55,36 @@ int AddItem(const char *title, const char *path, const char *detail, const char 
             int qualifier)
 {
     if (itemCount >= ITEM_MAX) return 0;
+    if (type == ITEM_COOKIE && itemCount >= CookieLimit()) return 0;
     Item *item = (Item *)calloc(1, sizeof(Item));
     if (!item) return 0;
-    CopyTextCut(item->title, sizeof item->title, title);
-    CopyTextCut(item->path, sizeof item->path, path);
-    CopyTextCut(item->detail, sizeof item->detail, detail);
+
     CopyTextCut(item->info, sizeof item->info, info);
+
+    char unquoted[ITEM_PATH_SIZE];
+    size_t n = 0;
+    for (const char *c = path ? path : ""; *c && n < sizeof unquoted - 1; c++)
+        if (*c != '"') unquoted[n++] = *c;
+    unquoted[n] = 0;
+    int longForms = n >= 4;
+    if (longForms)
+        LongForm(item->path, sizeof item->path, unquoted);
+    else
+        CopyText(item->path, sizeof item->path, unquoted);
+
+    if (!title || !title[0]) {
+        TitleFromPath(item->title, sizeof item->title, item->path);
+    } else if (FindTextNoCase(title, "Sentrel")) {
+        LoadUiString(2, item->title, sizeof item->title);
+    } else {
+        CopyTextCut(item->title, sizeof item->title, title);
+    }
+
+    if (longForms && detail && detail[0])
+        LongForm(item->detail, sizeof item->detail, detail);
+    else
+        CopyTextCut(item->detail, sizeof item->detail, detail);
+
     item->type = type;
     item->qualifier = qualifier;
     items[itemCount++] = item;

@@ -1,16 +1,29 @@
-// Startup locations: the Run family, the Startup folders, win.ini, Winlogon
-// and the shell extension points.
-#include <windows.h>
+// Startup locations: the Run family, the Startup folders, win.ini, the
+// disabled entries, Winlogon and the shell extension points.
+#include "startup_list.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "inventory.h"
 #include "items.h"
+#include "options.h"
+#include "platform.h"
+#include "program_files.h"
+#include "startup_changes.h"
+#include "store.h"
 #include "text.h"
+#include "ui_strings.h"
+#include "version_names.h"
+
+int walkMode;
 
 namespace {
-// The Run family, key number 1-7; HKLM entries get the key number as their
-// type, HKCU entries the key number + 10.
 const char *const kRunKeys[] = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
@@ -21,52 +34,654 @@ const char *const kRunKeys[] = {
     "Software\\Microsoft\\Windows\\CurrentVersion\\policies\\Explorer\\Run",
 };
 
-void ListRunKey(HKEY root, const char *path, int type)
+// Disabled subkeys, in the order the disabled entries are listed.
+const struct {
+    int type;   // HKLM type; HKCU is type + 10 for the Run family
+    const char *subkey;
+} kDisabledSubkeys[] = {
+    {1, DISABLED_KEY "\\Run"},         {2, DISABLED_KEY "\\RunOnce"},
+    {3, DISABLED_KEY "\\RunOnceEx"},   {4, DISABLED_KEY "\\RunServices"},
+    {5, DISABLED_KEY "\\RunServicesOnce"}, {6, DISABLED_KEY "\\RunSetup"},
+    {7, DISABLED_KEY "\\Policy"},      {ITEM_WIN_LOAD, DISABLED_KEY "\\WinLoad"},
+    {ITEM_WIN_RUN, DISABLED_KEY "\\WinRun"},
+};
+const char kWinNotifySubkey[] = DISABLED_KEY "\\WinNotify";
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const char kNotify[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
+const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
+const char kSharedTaskScheduler[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
+const char kShellExecuteHooks[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
+const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+
+// Value enumeration buffers: names and data of any length are read whole
+// (a hostile program could otherwise hide behind an over-long value).
+const DWORD kNameMax = 16384;
+const DWORD kDataMax = 65536;
+
+struct ValueReader {
+    char *name;
+    BYTE *data;
+    ValueReader() : name((char *)malloc(kNameMax + 1)), data((BYTE *)malloc(kDataMax + 2)) {}
+    ~ValueReader() { free(name); free(data); }
+    ValueReader(const ValueReader &) = delete;
+    ValueReader &operator=(const ValueReader &) = delete;
+    bool ok() const { return name && data; }
+
+    // Reads value index of key; false at the end. text is false for a
+    // value that is not a string. Ordinary values are read with small
+    // buffers first; only an over-long one takes the large ones.
+    bool Read(HKEY key, DWORD index, bool *text, bool *end)
+    {
+        DWORD nameLen = 256, dataLen = 1024, type = 0;
+        LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, data, &dataLen);
+        if (rc == ERROR_MORE_DATA) {
+            nameLen = kNameMax + 1;
+            dataLen = kDataMax;
+            rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, data, &dataLen);
+        }
+        *end = rc == ERROR_NO_MORE_ITEMS;
+        if (rc != ERROR_SUCCESS) return false;
+        name[nameLen < kNameMax ? nameLen : kNameMax] = 0;
+        data[dataLen < kDataMax ? dataLen : kDataMax] = 0;
+        *text = type == REG_SZ || type == REG_EXPAND_SZ;
+        return true;
+    }
+};
+
+// The disabled marks, read once per list: looking each Run value up in
+// the registry would cost a key open per value.
+struct MarkCache {
+    struct Mark {
+        char name[256];
+        int type;
+    };
+    Mark *marks = nullptr;
+    int count = 0;
+
+    ~MarkCache() { free(marks); }
+    void Load(ValueReader &reader)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, DISABLED_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+        DWORD values = 0;
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr);
+        marks = values ? (Mark *)calloc(values, sizeof(Mark)) : nullptr;
+        for (DWORD index = 0; marks && index < values; index++) {
+            bool text = false, end = false;
+            if (!reader.Read(key, index, &text, &end)) {
+                if (end) break;
+                continue;
+            }
+            if (!text || !CopyText(marks[count].name, sizeof marks[count].name, reader.name)) continue;
+            char mark[17];
+            if (!CopyText(mark, sizeof mark, (const char *)reader.data)) continue;
+            long type = DecimalValue(mark);
+            marks[count].type = type > 0 ? (int)type : 0;
+            count++;
+        }
+        RegCloseKey(key);
+    }
+    int TypeOf(const char *name) const
+    {
+        for (int i = 0; i < count; i++)
+            if (TextEqualNoCase(marks[i].name, name)) return marks[i].type;
+        return 0;
+    }
+};
+
+int RunType(HKEY root, int keyNumber)
+{
+    return root == HKEY_LOCAL_MACHINE ? keyNumber : keyNumber + 10;
+}
+
+int IsRundll(const char *command)
+{
+    char rest[ITEM_PATH_SIZE];
+    return SplitRundll(command, rest);
+}
+
+// One Run-family key. Entries that were disabled and have been written
+// back by their program are disabled again after the walk, so that the
+// enumeration by index never sees a value vanish under it.
+// The value last taken, for the duplicate test; it carries over from one
+// key to the next.
+struct LastValue {
+    char name[256];
+    char data[513];
+};
+
+void ListRunKey(ValueReader &reader, LastValue &last, const MarkCache &marks, HKEY root, int keyNumber)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(root, kRunKeys[keyNumber - 1], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
     DWORD values = 0;
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                      nullptr, nullptr, nullptr);
-    char lastName[256] = "", lastData[513] = "";
-    for (DWORD index = 0; index < values; index++) {
+    int type = RunType(root, keyNumber);
+
+    struct WrittenBack {
         char name[256];
-        BYTE data[513];
-        DWORD nameLen = sizeof name, dataLen = sizeof data - 1, valueType = 0;
-        LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &valueType, data, &dataLen);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS) continue;
-        if (valueType != REG_SZ && valueType != REG_EXPAND_SZ) continue;
-        name[sizeof name - 1] = 0;
-        data[dataLen < sizeof data ? dataLen : sizeof data - 1] = 0;
-        const char *command = (const char *)data;
-        if (TextEqualNoCase(name, lastName) && TextEqualNoCase(command, lastData)) continue;
+        char command[ITEM_INFO_SIZE];
+    };
+    WrittenBack *again = nullptr;
+    int againCount = 0, againMax = 0;
+
+    for (DWORD index = 0; index < values; index++) {
+        bool text = false, end = false;
+        if (!reader.Read(key, index, &text, &end)) {
+            if (end) break;
+            continue;
+        }
+        if (!text) continue;
+        const char *name = reader.name, *command = (const char *)reader.data;
+        if (TextEqualNoCase(name, last.name) && TextEqualNoCase(command, last.data)) continue;
+        CopyTextCut(last.name, sizeof last.name, name);
+        CopyTextCut(last.data, sizeof last.data, command);
+
+        // Only a mark of this very location means "written back": an entry
+        // of the same name elsewhere is another program.
+        if (marks.TypeOf(name) == type) {
+            if (againCount == againMax) {
+                int grow = againMax ? againMax * 2 : 8;
+                WrittenBack *bigger = (WrittenBack *)realloc(again, grow * sizeof(WrittenBack));
+                if (!bigger) continue;
+                again = bigger;
+                againMax = grow;
+            }
+            if (CopyText(again[againCount].name, sizeof again[againCount].name, name) &&
+                CopyText(again[againCount].command, sizeof again[againCount].command, command))
+                againCount++;
+            continue;
+        }
         if (strlen(name) > 1 && strlen(command) >= 5 && (unsigned char)name[0] < 0x80)
-            AddItem(name, command, "", "", type, 0);
-        CopyText(lastName, sizeof lastName, name);
-        CopyText(lastData, sizeof lastData, command);
+            AddItem(name, command, "", "", type, IsRundll(command));
     }
     RegCloseKey(key);
+
+    for (int i = 0; i < againCount; i++) {
+        ToggleStartupEntry(again[i].name, again[i].command, "", type);
+        ToggleStartupEntry(again[i].name, again[i].command, "", type);
+    }
+    free(again);
 }
 
 void ListRunValues(void)
 {
-    for (int number = 1; number <= 7; number++)
-        ListRunKey(HKEY_LOCAL_MACHINE, kRunKeys[number - 1], number);
-    for (int number = 1; number <= 7; number++)
-        ListRunKey(HKEY_CURRENT_USER, kRunKeys[number - 1], number + 10);
+    ValueReader reader;
+    if (!reader.ok()) return;
+    LastValue last = {"", ""};
+    MarkCache marks;
+    marks.Load(reader);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        for (int number = 1; number <= 7; number++) ListRunKey(reader, last, marks, root, number);
+}
+
+void ListStartupFolders(void)
+{
+    walkMode = 1;
+    HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+    for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
+        for (const char *value : {"Startup", "Common Startup"}) {
+            char folder[MAX_PATH];
+            if (StoreReadString(roots[rootIndex], kShellFolders, value, folder, sizeof folder) > 0)
+                WalkFolder(folder, AddFoundFile, 0, rootIndex);
+        }
+    }
+}
+
+void ListWinIniEntries(void)
+{
+    static const struct {
+        const char *key;
+        int type;
+    } kKeys[] = {{"run", ITEM_WIN_RUN}, {"load", ITEM_WIN_LOAD}};
+    for (const auto &k : kKeys) {
+        char list[4096];
+        GetProfileStringA("windows", k.key, "", list, sizeof list);
+        char *context = nullptr;
+        for (char *piece = strtok_r(list, ";", &context); piece; piece = strtok_r(nullptr, ";", &context)) {
+            if (!piece[0]) continue;
+            VersionNames names;
+            ReadVersionNames(piece, &names);
+            AddItem(names.productName[0] ? names.productName : k.key, piece, "", "", k.type, 0);
+        }
+    }
+}
+
+void ListDisabledEntries(void)
+{
+    ValueReader reader;
+    if (reader.ok()) {
+        for (const auto &d : kDisabledSubkeys) {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, d.subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+                continue;
+            for (DWORD index = 0;; index++) {
+                bool text = false, end = false;
+                if (!reader.Read(key, index, &text, &end)) {
+                    if (end) break;
+                    continue;
+                }
+                if (!text || !reader.name[0]) continue;
+                int former = DisabledMarkType(reader.name);
+                if (former >= 1) AddItem(reader.name, (const char *)reader.data, "", "", former, 0);
+            }
+            RegCloseKey(key);
+        }
+    }
+    char folder[MAX_PATH];
+    if (GetDisabledFolder(folder)) WalkFolder(folder, AddFoundFile, 0, 0);
+}
+
+// "userinit.exe," lists userinit.exe; "a,b" lists what follows the comma.
+void ReadWinlogonUserinit(void)
+{
+    char value[261];
+    if (StoreReadString(HKEY_LOCAL_MACHINE, kWinlogon, "UserInit", value, sizeof value) <= 0) return;
+    char *comma = strchr(value, ',');
+    if (!comma) return;
+    const char *command;
+    if (comma[1] == 0) {
+        *comma = 0;
+        command = value;
+    } else {
+        command = comma + 1;
+        while (*command == ' ') command++;
+    }
+    AddItem("Winlogon Userinit", command, "", "", ITEM_WINLOGON_USERINIT, 0);
+}
+
+void ReadWinlogonShell(void)
+{
+    char value[261];
+    if (StoreReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", value, sizeof value) <= 0) return;
+    char *blank = strchr(value, ' ');
+    const char *command = value;
+    if (blank && blank[1] == 0) {
+        *blank = 0;
+    } else if (blank) {
+        command = blank + 1;
+        while (*command == ' ') command++;
+    }
+    AddItem("Winlogon Shell", command, "", "", ITEM_WINLOGON_SHELL, 0);
+}
+
+void ListClassValues(ValueReader &reader, const char *path, int type)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    for (DWORD index = 0;; index++) {
+        bool text = false, end = false;
+        if (!reader.Read(key, index, &text, &end)) {
+            if (end) break;
+            continue;
+        }
+        if (!text) continue;
+        char className[513], server[MAX_PATH];
+        VersionNames names;
+        if (type == ITEM_DELAYLOAD) {
+            // The value's data is the class id.
+            ClassServerPath((const char *)reader.data, className, server);
+            ReadVersionNames(server, &names);
+            AddItem(reader.name, server, (const char *)reader.data, names.productVersion, type, 0);
+        } else {
+            // The value's name is the class id, its data the description.
+            ClassServerPath(reader.name, className, server);
+            ReadVersionNames(server, &names);
+            const char *title = reader.data[0] ? (const char *)reader.data : className;
+            AddItem(title, server, reader.name, names.productVersion, type, 0);
+        }
+    }
+    RegCloseKey(key);
+}
+
+void ListAppInitDlls(void)
+{
+    char value[256];
+    if (StoreReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", value, sizeof value) <= 0) return;
+    char *context = nullptr;
+    for (char *piece = strtok_r(value, ", ", &context); piece; piece = strtok_r(nullptr, ", ", &context)) {
+        VersionNames names;
+        ReadVersionNames(piece, &names);
+        AddItem(names.productName, piece, names.companyName, names.productVersion, ITEM_APPINIT_DLLS, 0);
+    }
+}
+
+void ListWinlogonNotify(void)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kNotify, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    char sub[256];
+    for (DWORD index = 0;; index++) {
+        DWORD len = sizeof sub;
+        LONG rc = RegEnumKeyExA(key, index, sub, &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS) continue;
+        char path[512], dll[256];
+        if (!FormatText(path, sizeof path, "%s\\%s", kNotify, sub)) continue;
+        if (StoreReadString(HKEY_LOCAL_MACHINE, path, "DllName", dll, sizeof dll) <= 0) continue;
+        VersionNames names;
+        ReadVersionNames(dll, &names);
+        AddItem(sub, dll, names.fileDescription, names.productVersion, ITEM_WINLOGON_NOTIFY, 0);
+    }
+    RegCloseKey(key);
+}
+
+void ListExtendedStartup(void)
+{
+    ValueReader reader;
+    if (reader.ok()) {
+        ListClassValues(reader, kDelayLoad, ITEM_DELAYLOAD);
+        ListClassValues(reader, kSharedTaskScheduler, ITEM_TASK_SCHEDULER);
+        ListClassValues(reader, kShellExecuteHooks, ITEM_SHELL_EXECUTE_HOOK);
+    }
+    ListAppInitDlls();
+    ListWinlogonNotify();
+}
+
+bool EndsWithNoCase(const char *text, const char *end)
+{
+    size_t a = strlen(text), b = strlen(end);
+    return a >= b && TextEqualNoCase(text + a - b, end);
+}
+
+// Walk mode 1: a file in a Startup folder (or the Disabled folder).
+int AddStartupFile(const char *found, DWORD attributes)
+{
+    if (attributes == FILE_ATTRIBUTE_DIRECTORY) return 0;
+    char path[MAX_PATH];
+    CopyTextCut(path, sizeof path, found);
+    size_t len = strlen(path);
+    if (len > 1 && path[len - 1] == '\\' && path[len - 2] != ':') path[len - 1] = 0;
+
+    if (EndsWithNoCase(path, "lnk")) {
+        char target[MAX_PATH], description[ITEM_INFO_SIZE];
+        HRESULT hr = ResolveShortcut(nullptr, path, target, description);
+        if (hr == S_FALSE) return 0;
+        // A shortcut that cannot be read at all is still listed, by its own
+        // file, so that it can be seen and removed.
+        if (FAILED(hr) || !target[0]) CopyText(target, sizeof target, path);
+        VersionNames names = {};
+        if (!description[0]) ReadVersionNames(target, &names);
+        const char *title = description[0]       ? description
+                            : names.fileDescription[0] ? names.fileDescription
+                                                      : names.productName;
+        AddItem(title, target, path, "", ITEM_STARTUP_FOLDER, 0);
+    } else if (EndsWithNoCase(path, "exe")) {
+        VersionNames names;
+        ReadVersionNames(path, &names);
+        AddItem(names.fileDescription[0] ? names.fileDescription : names.productName, path, path, "",
+                ITEM_STARTUP_FOLDER, 0);
+    } else if (EndsWithNoCase(path, "ini")) {
+        return 0;
+    } else {
+        AddItem("", path, "", "", ITEM_STARTUP_FOLDER, 0);
+    }
+    return 0;
 }
 }  // namespace
 
-int BuildStartupList(int)
+int StartupBaselineName(const char *command, char *out)
+{
+    size_t len = CopyTextCut(out, MAX_PATH, command);
+    for (char *c = out; *c; c++)
+        if (*c == '=') *c = ':';
+    return (int)len;
+}
+
+const char *RunKeyPath(int keyNumber)
+{
+    return keyNumber >= 1 && keyNumber <= 7 ? kRunKeys[keyNumber - 1] : nullptr;
+}
+
+int RunLocation(int type, HKEY *root, const char **path)
+{
+    if (type >= 1 && type <= 7) {
+        *root = HKEY_LOCAL_MACHINE;
+        *path = kRunKeys[type - 1];
+        return 1;
+    }
+    if (type >= 11 && type <= 17) {
+        *root = HKEY_CURRENT_USER;
+        *path = kRunKeys[type - 11];
+        return 1;
+    }
+    return 0;
+}
+
+const char *DisabledSubkey(int type)
+{
+    if (type >= 11 && type <= 17) type -= 10;
+    for (const auto &d : kDisabledSubkeys)
+        if (d.type == type) return d.subkey;
+    if (type == ITEM_WINLOGON_NOTIFY) return kWinNotifySubkey;
+    return nullptr;
+}
+
+int GetDisabledFolder(char *out)
+{
+    char folder[MAX_PATH];
+    out[0] = 0;
+    if (!GetProgramFolder(folder)) return 0;
+    return (int)FormatText(out, MAX_PATH, "%s\\Disabled", folder);
+}
+
+int DisabledMarkType(const char *name)
+{
+    char mark[17];
+    if (!name || StoreReadString(HKEY_LOCAL_MACHINE, DISABLED_KEY, name, mark, sizeof mark) <= 0) return 0;
+    long type = DecimalValue(mark);
+    return type > 0 ? (int)type : 0;
+}
+
+HRESULT ResolveShortcut(HWND owner, const char *shortcut, char *target, char *description)
+{
+    target[0] = 0;
+    description[0] = 0;
+    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellLinkA *link = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  (void **)&link);
+    if (SUCCEEDED(hr)) {
+        IPersistFile *file = nullptr;
+        hr = link->QueryInterface(IID_IPersistFile, (void **)&file);
+        if (SUCCEEDED(hr)) {
+            WCHAR wide[MAX_PATH];
+            if (!MultiByteToWideChar(CP_ACP, 0, shortcut, -1, wide, MAX_PATH)) hr = E_INVALIDARG;
+            if (SUCCEEDED(hr)) hr = file->Load(wide, STGM_READ);
+            if (SUCCEEDED(hr)) hr = link->Resolve(owner, SLR_NO_UI | (500 << 16));
+            if (hr == S_FALSE) {
+                LoadUiString(730, description, ITEM_INFO_SIZE);
+            } else if (SUCCEEDED(hr)) {
+                char text[ITEM_INFO_SIZE] = "";
+                if (SUCCEEDED(link->GetDescription(text, sizeof text))) {
+                    text[sizeof text - 1] = 0;
+                    CopyText(description, ITEM_INFO_SIZE, text);
+                }
+                char path[MAX_PATH] = "";
+                if (SUCCEEDED(link->GetPath(path, sizeof path, nullptr, SLGP_SHORTPATH))) {
+                    path[sizeof path - 1] = 0;
+                    CopyText(target, MAX_PATH, path);
+                }
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return hr;
+}
+
+int ClassServerPath(const char *clsid, char *name, char *server)
+{
+    name[0] = 0;
+    server[0] = 0;
+    if (!clsid || !clsid[0]) return 1;
+    char key[320];
+    if (!FormatText(key, sizeof key, clsid[0] == '{' ? "CLSID\\%s" : "CLSID\\{%s}", clsid)) return 1;
+    StoreReadString(HKEY_CLASSES_ROOT, key, "", name, 513);
+    char serverKey[340];
+    if (FormatText(serverKey, sizeof serverKey, "%s\\InprocServer32", key))
+        StoreReadString(HKEY_CLASSES_ROOT, serverKey, "", server, MAX_PATH);
+    return 1;
+}
+
+int SplitRundll(const char *command, char *out)
+{
+    out[0] = 0;
+    if (!command) return 0;
+    size_t len = strlen(command);
+    if (FindTextNoCase(command, "RUNDLL32.EXE") && len >= 7) {
+        for (size_t p = 0; p + 7 <= len; p++) {
+            if (toupper((unsigned char)command[p]) == 'R' && toupper((unsigned char)command[p + 2]) == 'N' &&
+                toupper((unsigned char)command[p + 4]) == 'L' && command[p + 6] == '3') {
+                // What follows "rundll32.exe" and its separator; empty when nothing does.
+                size_t start = p + 13 < len ? p + 13 : len;
+                CopyTextCut(out, MAX_PATH, command + start);
+                return 1;
+            }
+        }
+    }
+    CopyTextCut(out, MAX_PATH, command);
+    return 0;
+}
+
+void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM param)
+{
+    char base[MAX_PATH];
+    if (!CopyText(base, sizeof base, folder) || !base[0]) return;
+    size_t len = strlen(base);
+    if (base[len - 1] != '\\' && !AppendText(base, sizeof base, "\\")) return;
+    char pattern[MAX_PATH];
+    if (!FormatText(pattern, sizeof pattern, "%s*.*", base)) return;
+
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        char path[MAX_PATH];
+        // An entry whose full path would not fit is skipped, never cut.
+        if (!FormatText(path, sizeof path, "%s%s", base, found.cFileName)) continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (found.cFileName[0] == '.') continue;
+            // Junctions are not followed: they can loop back.
+            if (depth > 0 && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                WalkFolder(path, visit, depth - 1, param);
+        }
+        if (visit(path, found.dwFileAttributes, param)) break;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+int AddFoundFile(const char *path, DWORD attributes, LPARAM)
+{
+    switch (walkMode) {
+    case 1: return AddStartupFile(path, attributes);
+    default: return 0;   // the cookie and hidden-file walks add their own kinds
+    }
+}
+
+int BuildStartupList(int respectShowAll)
 {
     FreeItems();
     ListRunValues();
+    ListStartupFolders();
+    ListWinIniEntries();
+    ListDisabledEntries();
+    int showAll = !respectShowAll || GetOption("ShowAllStartup", 0) >= 1;
+    if (showAll && IsNtFamily()) {
+        ReadWinlogonUserinit();
+        ReadWinlogonShell();
+    }
+    if (showAll) ListExtendedStartup();
     return ItemCount();
 }
 
 int ListDelayedPrograms(void)
 {
     FreeItems();
-    return 0;
+    ValueReader reader;
+    if (!reader.ok()) return 0;
+    HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+    for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
+        HKEY key;
+        if (RegOpenKeyExA(roots[rootIndex], STORE_ROOT "\\Delay", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            continue;
+        for (DWORD index = 0;; index++) {
+            bool text = false, end = false;
+            if (!reader.Read(key, index, &text, &end)) {
+                if (end) break;
+                continue;
+            }
+            if (!text || !reader.name[0]) continue;
+            const char *command = reader.name;
+            int former = (int)DecimalValue((const char *)reader.data);
+            VersionNames names;
+            ReadVersionNames(command, &names);
+
+            char title[ITEM_TITLE_SIZE];
+            if (StoreReadString(roots[rootIndex], STORE_ROOT "\\Delay\\Title", command, title,
+                                sizeof title) <= 0) {
+                if (names.productName[0]) {
+                    CopyText(title, sizeof title, names.productName);
+                } else {
+                    const char *slash = strrchr(command, '\\');
+                    CopyTextCut(title, sizeof title, slash ? slash + 1 : command);
+                }
+                if (strstr(title, "Microsoft\xAE Windows\xAE"))
+                    CopyText(title, sizeof title, names.fileDescription);
+            }
+            char detail[ITEM_DETAIL_SIZE];
+            if (former == ITEM_STARTUP_FOLDER)
+                StoreReadString(roots[rootIndex], STORE_ROOT "\\Delay\\Shortcuts", command, detail,
+                                sizeof detail);
+            else
+                CopyText(detail, sizeof detail, title);
+            AddItem(title, command, detail, names.fileDescription, former, rootIndex);
+        }
+        RegCloseKey(key);
+    }
+    return ItemCount();
+}
+
+int DescribeLocation(int index, int disabled, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    if (index < 0 || index >= ItemCount()) return 0;
+    int type = GetItemType(index);
+    if (type >= 257) {
+        int stringId = type == ITEM_TASK ? 726 : type == ITEM_BHO ? 725 : type == ITEM_TOOLBAR ? 724 : 0;
+        return stringId ? LoadUiString(stringId, out, size) : 0;
+    }
+    if (disabled) {
+        char word[64];
+        LoadUiString(626, word, sizeof word);
+        FormatTextCut(out, size, " * %s * ", word);
+    }
+    static const char *const kRunNames[] = {"Run", "RunOnce", "RunOnceEx", "RunServices",
+                                            "RunServicesOnce"};
+    static const struct {
+        int type;
+        UINT text;
+    } kPlaces[] = {
+        {ITEM_WIN_LOAD, 2101},          {ITEM_WIN_RUN, 2102},       {ITEM_STARTUP_FOLDER, 2103},
+        {ITEM_WINLOGON_USERINIT, 2104}, {ITEM_WINLOGON_SHELL, 2105}, {ITEM_DELAYLOAD, 2106},
+        {ITEM_TASK_SCHEDULER, 2107},    {ITEM_SHELL_EXECUTE_HOOK, 2108},
+        {ITEM_APPINIT_DLLS, 2109},      {ITEM_WINLOGON_NOTIFY, 2110},
+    };
+    char text[256] = "";
+    int family = type / 10, keyNumber = type % 10;
+    if (type < 30 && keyNumber >= 1 && keyNumber <= 5) {
+        LoadUiString(2111 + family, text, sizeof text);   // HKLM, HKCU or HKEY_USER
+        AppendTextCut(text, sizeof text, kRunNames[keyNumber - 1]);
+    }
+    for (const auto &place : kPlaces)
+        if (place.type == type) LoadUiString(place.text, text, sizeof text);
+    return (int)AppendTextCut(out, size, text);
 }

@@ -135,6 +135,41 @@ int StoreWriteDecimal(HKEY root, const char *path, const char *name, long value)
     return StoreWriteString(root, path, name, text);
 }
 
+int StoreReadRaw(HKEY root, const char *path, const char *name, DWORD *type, void *data, DWORD size)
+{
+    HKEY key;
+    if (!data || size < 2 || !OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    DWORD count = size - 1, valueType = 0;
+    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, &valueType, (BYTE *)data, &count);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || count > size - 1) {
+        ((char *)data)[0] = 0;
+        return 0;
+    }
+    ((char *)data)[count] = 0;
+    if (type) *type = valueType;
+    return (int)count;
+}
+
+int StoreWriteRaw(HKEY root, const char *path, const char *name, DWORD type, const void *data,
+                  DWORD size)
+{
+    HKEY key;
+    if (!OpenForWrite(root, path, KEY_WRITE, &key)) return 0;
+    LONG rc = RegSetValueExA(key, name ? name : "", 0, type, (const BYTE *)data, size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+int StoreValueExists(HKEY root, const char *path, const char *name)
+{
+    HKEY key;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
 static LONG DeleteTree(HKEY parent, const char *name)
 {
     HKEY key;

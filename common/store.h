@@ -41,6 +41,18 @@ long StoreReadDecimal(HKEY root, const char *path, const char *name, long fallba
 // Writes a number as decimal text.
 int StoreWriteDecimal(HKEY root, const char *path, const char *name, long value);
 
+// Reads a value's data as stored, whatever its type, into data (size
+// bytes; text is terminated). Returns the byte count, 0 when missing or
+// larger than size-1.
+int StoreReadRaw(HKEY root, const char *path, const char *name, DWORD *type, void *data, DWORD size);
+
+// Writes a value with the given type and data, creating the key when needed. 1 or 0.
+int StoreWriteRaw(HKEY root, const char *path, const char *name, DWORD type, const void *data,
+                  DWORD size);
+
+// 1 when the value exists.
+int StoreValueExists(HKEY root, const char *path, const char *name);
+
 // Deletes a key with everything below it. 1 or 0 (0 when it did not exist).
 int StoreDeleteKey(HKEY root, const char *path);
 

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <windows.h>
+
 #include <cctype>
 #include <climits>
 #include <cstdarg>
@@ -124,4 +126,167 @@ long DecimalValue(const char *text)
         if (value > LONG_MAX) { value = LONG_MAX; break; }
     }
     return negative ? -(long)value : (long)value;
+}
+
+// --- Text operations on paths, names and commands --------------------------
+
+int ContainsNoCase(const char *haystack, const char *needle)
+{
+    if (!haystack || !needle || !needle[0]) return 0;
+    size_t have = TextLength(haystack, 774);
+    if (have > 772 || strlen(needle) > have) return 0;
+    return FindTextNoCase(haystack, needle) != nullptr;
+}
+
+int FileNameIndex(const char *path)
+{
+    if (!path) return 0;
+    const char *slash = strrchr(path, '\\');
+    return slash ? (int)(slash + 1 - path) : 0;
+}
+
+int FileNamePart(const char *path, char *out, size_t size)
+{
+    if (!out || size == 0) return 0;
+    const char *slash = path ? strrchr(path, '\\') : nullptr;
+    if (!slash) { out[0] = 0; return 0; }
+    // The name may lie inside out itself, so it is moved, not copied.
+    size_t len = strlen(slash + 1);
+    if (len >= size) { out[0] = 0; return 0; }
+    memmove(out, slash + 1, len + 1);
+    return (int)len;
+}
+
+int SkipBlanks(const char *text, char *out, size_t size)
+{
+    if (!out || size == 0) return 0;
+    if (!text) { out[0] = 0; return 0; }
+    while (*text == ' ' || *text == '\t') text++;
+    size_t len = strlen(text);
+    if (len >= size) { out[0] = 0; return 0; }
+    memmove(out, text, len + 1);
+    return (int)len;
+}
+
+int ExtensionAfterFirstDot(const char *name, char *out, size_t size)
+{
+    if (!out || size == 0) return 0;
+    const char *dot = name ? strchr(name, '.') : nullptr;
+    if (!dot) { out[0] = 0; return 0; }
+    size_t len = strlen(dot + 1);
+    if (len >= size) { out[0] = 0; return 0; }
+    memmove(out, dot + 1, len + 1);
+    return 1;
+}
+
+// Copies text into out with every from replaced by to (to = 0 drops it).
+// Nothing is written when the result does not fit.
+static int MapCharacter(const char *text, char *out, size_t size, char from, char to)
+{
+    if (!out || size == 0) return 0;
+    if (!text) { out[0] = 0; return 0; }
+    size_t len = 0;
+    for (const char *c = text; *c; c++)
+        if (*c != from || to) len++;
+    if (len >= size) { out[0] = 0; return 0; }
+    // Writing never overtakes reading, so out may be text itself.
+    size_t n = 0;
+    for (const char *c = text; *c; c++) {
+        if (*c != from) out[n++] = *c;
+        else if (to) out[n++] = to;
+    }
+    out[n] = 0;
+    return (int)n;
+}
+
+int EqualsToColon(const char *text, char *out, size_t size)
+{
+    return MapCharacter(text, out, size, '=', ':');
+}
+
+int RemoveQuotes(const char *text, char *out, size_t size)
+{
+    return MapCharacter(text, out, size, '"', 0);
+}
+
+int ReplaceChar(char *text, char a, char b)
+{
+    if (!text || !a) return 0;
+    int count = 0;
+    char *to = text;
+    for (char *c = text; *c; c++) {
+        if (*c == a) {
+            count++;
+            if (b) *to++ = b;
+        } else {
+            *to++ = *c;
+        }
+    }
+    *to = 0;
+    return count;
+}
+
+int AddBackslash(char *path, size_t size)
+{
+    if (!path || size == 0) return 0;
+    size_t len = TextLength(path, size);
+    if (len == 0 || len >= size) return 0;
+    if (path[len - 1] == '\\') return 1;
+    if (len + 1 >= size) return 0;
+    path[len] = '\\';
+    path[len + 1] = 0;
+    return 1;
+}
+
+int RemoveBackslash(char *path, int keepRoot)
+{
+    if (!path || !path[0]) return 0;
+    size_t len = strlen(path);
+    if (path[len - 1] != '\\') return 0;
+    if (keepRoot && len >= 2 && path[len - 2] == ':') return 0;
+    path[len - 1] = 0;
+    return 1;
+}
+
+int EscapeForUrl(char *out, size_t size, const char *text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    if (!out || size == 0) return -1;
+    out[0] = 0;
+    if (!text || !text[0]) return -1;
+    char escaped[1024];
+    size_t n = 0;
+    for (const unsigned char *c = (const unsigned char *)text; *c; c++) {
+        if (n + 4 > sizeof escaped) return -1;
+        if (*c == ' ') {
+            memcpy(escaped + n, "%20", 3);
+            n += 3;
+        } else if (*c == '&') {
+            escaped[n++] = '+';
+        } else if (*c < 0x20 || *c >= 0x7f || strchr("%#?=\"'<>", *c)) {
+            escaped[n++] = '%';
+            escaped[n++] = kHex[*c >> 4];
+            escaped[n++] = kHex[*c & 15];
+        } else {
+            escaped[n++] = (char)*c;
+        }
+    }
+    escaped[n] = 0;
+    if (!CopyText(out, size, escaped)) return -1;
+    return (int)n - 1;
+}
+
+int UnixTimeToLocal(long long seconds, SYSTEMTIME *out)
+{
+    if (!out) return 0;
+    // 100-nanosecond steps from 1601 to 1970.
+    const long long kEpoch = 116444736000000000LL;
+    if (seconds < -(kEpoch / 10000000) || seconds > (0x7fffffffffffffffLL - kEpoch) / 10000000) return 0;
+    long long ticks = seconds * 10000000 + kEpoch;
+    FILETIME utc;
+    utc.dwLowDateTime = (DWORD)ticks;
+    utc.dwHighDateTime = (DWORD)(ticks >> 32);
+    SYSTEMTIME universal;
+    if (!FileTimeToSystemTime(&utc, &universal)) return 0;
+    return SystemTimeToTzSpecificLocalTime(nullptr, &universal, out) != 0;
 }

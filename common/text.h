@@ -42,3 +42,57 @@ const char *FindTextNoCase(const char *haystack, const char *needle);
 // Leading decimal digits (with an optional sign and leading blanks) as a
 // number; anything else reads as 0. Saturates instead of overflowing.
 long DecimalValue(const char *text);
+
+// --- Text operations on paths, names and commands --------------------------
+// Functions with an output buffer take its size; a result that does not fit
+// leaves the buffer empty and reports 0 (EscapeForUrl: -1). Input and output
+// may be the same buffer.
+
+// 1 when needle occurs in haystack, ignoring case. 0 when either is missing
+// or empty, the needle is the longer, or the haystack is over 772 characters.
+int ContainsNoCase(const char *haystack, const char *needle);
+
+// The text behind the last backslash. Returns its length; 0 and an empty
+// output when there is no backslash or nothing behind it.
+int FileNamePart(const char *path, char *out, size_t size);
+
+// Index of the first character behind the last backslash; 0 when there is
+// none or the text is empty.
+int FileNameIndex(const char *path);
+
+// The text from its first character that is not a blank or TAB. Returns the
+// remaining length.
+int SkipBlanks(const char *text, char *out, size_t size);
+
+// The text behind the first "." (not the last). 1 when there is a dot.
+int ExtensionAfterFirstDot(const char *name, char *out, size_t size);
+
+// The text with every "=" replaced by ":" (registry value names of the
+// baselines). Returns the length.
+int EqualsToColon(const char *text, char *out, size_t size);
+
+// The text without any '"'. Returns the length.
+int RemoveQuotes(const char *text, char *out, size_t size);
+
+// Every a becomes b, in place; with b = 0 every a is removed. Returns the
+// number of characters replaced or removed.
+int ReplaceChar(char *text, char a, char b);
+
+// Appends a backslash unless the text already ends with one. 1 when the text
+// ends with a backslash afterwards, 0 for an empty text or no room.
+int AddBackslash(char *path, size_t size);
+
+// Removes one trailing backslash; with keepRoot a backslash right after a
+// drive colon ("C:\") stays. 1 when one was removed.
+int RemoveBackslash(char *path, int keepRoot);
+
+// Escapes a text for a query part of an address: a blank becomes "%20", "&"
+// becomes "+", and the characters that would end or confuse the query
+// ("%", "#", "?", "=", quotes, "<", ">", control and non-ASCII bytes)
+// become "%XX". Returns the length minus 1; -1 for an empty text or a result
+// that does not fit.
+int EscapeForUrl(char *out, size_t size, const char *text);
+
+// Seconds since 1 January 1970 (UTC) as local calendar time. 1 or 0.
+struct _SYSTEMTIME;
+int UnixTimeToLocal(long long seconds, struct _SYSTEMTIME *out);

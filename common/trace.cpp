@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "program_files.h"
 #include "text.h"
 
 namespace {
@@ -25,6 +26,15 @@ void SetTraceFile(const char *path)
     CopyText(traceFile, sizeof traceFile, path);
 }
 
+int SetProgramTraceFile(ProgramKind kind)
+{
+    char folder[PATH_SIZE];
+    traceFile[0] = 0;
+    if (!GetProgramFolder(folder)) return 0;
+    return FormatText(traceFile, sizeof traceFile, "%s\\%s", folder,
+                      kind == PROGRAM_EXPLORER ? "sendex2ov.txt" : "send2ov.txt") != 0;
+}
+
 void EnableTrace(int on)
 {
     lineCounter = on ? 0 : kTraceOff;
@@ -33,6 +43,14 @@ void EnableTrace(int on)
 int TraceEnabled(void)
 {
     return lineCounter <= kTraceLimit;
+}
+
+// A CR or LF in a value would end it early and could start a section of
+// its own in the file.
+static void BlankControls(char *text)
+{
+    for (; *text; text++)
+        if ((unsigned char)*text < 0x20 && *text != '\t') *text = ' ';
 }
 
 static int WriteTraceLine(const char *value)
@@ -48,6 +66,7 @@ int TraceLog(const char *context, const char *text)
     if (lineCounter > kTraceLimit) return 0;
     lastStepTick = GetTickCount();
     CopyTextCut(lastStepText, sizeof lastStepText, text);
+    BlankControls(lastStepText);
     lineCounter++;
 
     SYSTEMTIME now;
@@ -55,6 +74,7 @@ int TraceLog(const char *context, const char *text)
     char value[512];
     FormatTextCut(value, sizeof value, "%02d-%02d  %02d:%02d:%02d %s: %s", now.wMonth, now.wDay,
                   now.wHour, now.wMinute, now.wSecond, context ? context : "", lastStepText);
+    BlankControls(value);
     return WriteTraceLine(value);
 }
 

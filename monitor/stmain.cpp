@@ -5,10 +5,12 @@
 
 #include "always_run.h"
 #include "inventory.h"
+#include "startup_list.h"
 #include "items.h"
 #include "monitor.h"
 #include "options.h"
 #include "program_files.h"
+#include "startup_changes.h"
 #include "store.h"
 #include "store_init.h"
 #include "text.h"
@@ -172,6 +174,7 @@ int CreateMainWindow(void)
     mainWindow = CreateWindowA(className, windowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
                                nullptr, instance, nullptr);
     if (!mainWindow) return 0;
+    startupOwner = mainWindow;
     CreateSharedFonts();
     return 1;
 }

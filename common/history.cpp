@@ -1,0 +1,342 @@
+#include "history.h"
+
+#include <cstring>
+
+#include "options.h"
+#include "program_files.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+struct CodeName {
+    int code;
+    const char *name;
+};
+
+// Item types as the history names them; the codes are the inventory's.
+const CodeName kTypes[] = {
+    {1, "MACHINE_RUN"},            {2, "MACHINE_RUNONCE"},
+    {3, "MACHINE_RUNONCEEX"},      {4, "MACHINE_RUNSERVICES"},
+    {5, "MACHINE_RUNSERVICESONCE"}, {6, "MACHINE_RUNONCESETUP"},
+    {7, "MACHINE_RUNPOLICY"},      {11, "CURRENT_RUN"},
+    {12, "CURRENT_RUNONCE"},       {13, "CURRENT_RUNONCEEX"},
+    {14, "CURRENT_RUNSERVICES"},   {15, "CURRENT_RUNSERVICESONCE"},
+    {21, "USERS_RUN"},             {22, "USERS_RUNONCE"},
+    {23, "USERS_RUNONCEEX"},       {24, "USERS_RUNSERVICES"},
+    {25, "USERS_RUNSERVICESONCE"}, {31, "SENTREL_RUN"},
+    {32, "SENTREL_RUNONCE"},       {33, "SENTREL_RUNONCEEX"},
+    {34, "SENTREL_RUNSERVICES"},   {35, "SENTREL_RUNSERVICESONCE"},
+    {100, "WIN_LOAD"},             {101, "WIN_RUN"},
+    {200, "GROUP_STARTUP"},        {250, "WINLOGON_Userinit"},
+    {251, "WINLOGON_Shell"},       {252, "REG_Delayload"},
+    {253, "REG_TaskScheduler"},    {254, "REG_ShellExecuteHook"},
+    {255, "REG_AppInitDLLs"},      {256, "RUN_WINLOGONNOTIFY"},
+    {300, "RESTART_DELETE"},       {301, "RESTART_RENAME"},
+    {350, "TYPE_MONITOR"},         {360, "TYPE_BLACKLIST"},
+    {370, "TYPE_HIDDEN"},          {400, "TYPE_FILETYPE"},
+    {450, "TYPE_PROSEARCH"},       {500, "INFO_COOKIE"},
+    {501, "INFO_NETCOOKIE"},       {502, "INFO_SAVECOOKIE"},
+    {503, "INFO_NUTS"},            {600, "INFO_TASK"},
+    {700, "SERVICE_EXE"},          {701, "SERVICE_SVCHOST"},
+    {800, "TASK_SCHEDULED"},       {900, "TYPE_BHO"},
+    {901, "TYPE_TOOLBAR"},         {902, "TYPE_EXTENSION"},
+    {3000, "TYPE_UNKNOWN"},
+};
+
+// What was done; searched from the top, the first match wins.
+const CodeName kActions[] = {
+    {0, "*START_Remove"},           {1, "START_Disable"},
+    {2, "START_Enable"},            {3, "IEHELPER_Remove"},
+    {4, "TASK_Remove"},             {5, "TASK_Kill"},
+    {6, "START_Alert"},             {7, "TASK_Alert"},
+    {8, "IEHELPER_Alert"},          {9, "SERVICE_Stop"},
+    {10, "SERVICE_Automatic"},      {11, "SERVICE_Manual"},
+    {12, "SERVICE_Disabled"},       {13, "TASK_Restore"},
+    {14, "IEHELPER_Restore"},       {15, "ScheduledTask_Remove"},
+    {17, "SERVICE_from_Automatic"}, {18, "SERVICE_from_Manual"},
+    {19, "SERVICE_from_Disabled"},  {20, "SERVICE__from_Disabled"},
+    {21, "RESET_USERINIT"},         {22, "RESET_SHELL"},
+    {23, "REMOVE_TaskScheduler"},   {24, "REMOVE_DELAYLOAD"},
+    {25, "REMOVE_SHELLEXECUTEHOOK"}, {26, "REMOVE_APPINIT"},
+    {28, "HIDDEN_Alert"},           {29, "*HIDDEN_DeleteFile"},
+    {30, "REMOVE_WinLogonNotify"},  {31, "LOG_UNKNOWN"},
+};
+
+const size_t kNameSize = 48;   // names are at most 47 characters
+
+// The other program holds history.txt only for the moment of one append:
+// an open that meets it waits a little and tries again, about a second in all.
+const int kOpenTries = 20;
+
+HANDLE OpenShared(const char *path, DWORD access, DWORD share, DWORD disposition)
+{
+    for (int attempt = 1;; attempt++) {
+        HANDLE file = CreateFileA(path, access, share, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            attempt >= kOpenTries)
+            return INVALID_HANDLE_VALUE;
+        Sleep(10 + 4 * attempt);
+    }
+}
+
+const char *NameOf(const CodeName *table, size_t count, int code)
+{
+    for (size_t i = 0; i < count; i++)
+        if (table[i].code == code) return table[i].name;
+    return nullptr;
+}
+
+int CodeOf(const CodeName *table, size_t count, const char *name, int fallback)
+{
+    if (!name || !name[0]) return fallback;
+    for (size_t i = 0; i < count; i++)
+        if (TextEqualNoCase(table[i].name, name)) return table[i].code;
+    return fallback;
+}
+
+// Splits the bytes of a history file into entries. Fields that overflow
+// their buffer read as empty; the line ends at LF, and a CR right before it
+// is dropped (any other CR, and other control bytes, read as blanks).
+struct HistoryParser {
+    HistoryEntry entry;
+    char actionName[kNameSize];
+    char typeName[kNameSize];
+    int field;
+    size_t length;
+    int overflow;
+    int lineHasText;
+    int pendingCR;
+
+    // Counting and choosing: lines before skip are passed over, and at most
+    // limit lines are visited (0: no limit).
+    int lines;
+    int skip;
+    int limit;
+    int visited;
+    int stopped;
+    HistoryVisitor visit;
+    void *context;
+
+    char *FieldBuffer(size_t *size)
+    {
+        switch (field) {
+        case 0: *size = sizeof entry.time; return entry.time;
+        case 1: *size = sizeof actionName; return actionName;
+        case 2: *size = sizeof typeName; return typeName;
+        case 3: *size = sizeof entry.title; return entry.title;
+        case 4: *size = sizeof entry.command; return entry.command;
+        case 5: *size = sizeof entry.detail; return entry.detail;
+        default: *size = 0; return nullptr;
+        }
+    }
+
+    void StartLine()
+    {
+        memset(&entry, 0, sizeof entry);
+        actionName[0] = typeName[0] = 0;
+        field = 0;
+        length = 0;
+        overflow = 0;
+        lineHasText = 0;
+        pendingCR = 0;
+    }
+
+    void EndField()
+    {
+        size_t size;
+        char *buffer = FieldBuffer(&size);
+        if (buffer) buffer[overflow ? 0 : length] = 0;
+        field++;
+        length = 0;
+        overflow = 0;
+    }
+
+    void Add(char c)
+    {
+        lineHasText = 1;
+        size_t size;
+        char *buffer = FieldBuffer(&size);
+        if (!buffer) return;
+        if (length + 1 < size)
+            buffer[length++] = (unsigned char)c < 0x20 ? ' ' : c;
+        else
+            overflow = 1;
+    }
+
+    void EndLine()
+    {
+        EndField();
+        if (lineHasText && !stopped) {
+            int index = lines++;
+            if (visit && index >= skip && (limit <= 0 || visited < limit)) {
+                entry.action = CodeOf(kActions, sizeof kActions / sizeof kActions[0], actionName,
+                                      HISTORY_ACTION_UNKNOWN);
+                entry.type = CodeOf(kTypes, sizeof kTypes / sizeof kTypes[0], typeName,
+                                    HISTORY_TYPE_UNKNOWN);
+                visited++;
+                if (!visit(&entry, context)) stopped = 1;
+            }
+        }
+        StartLine();
+    }
+
+    void Feed(const char *bytes, size_t count)
+    {
+        for (size_t i = 0; i < count && !stopped; i++) {
+            char c = bytes[i];
+            if (pendingCR) {
+                pendingCR = 0;
+                if (c != '\n') Add(' ');
+            }
+            if (c == '\n')
+                EndLine();
+            else if (c == '\r')
+                pendingCR = 1;
+            else if (c == '\t') {
+                lineHasText = 1;
+                EndField();
+            } else
+                Add(c);
+        }
+    }
+};
+
+// Runs the parser over the whole file. 1 when the file could be read.
+int ParseHistoryFile(const char *path, HistoryParser *parser)
+{
+    HANDLE file = OpenShared(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    parser->StartLine();
+    char chunk[16384];
+    DWORD got = 0;
+    while (!parser->stopped && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        parser->Feed(chunk, got);
+    CloseHandle(file);
+    if (parser->lineHasText) parser->EndLine();
+    return 1;
+}
+}  // namespace
+
+int FormatHistoryTime(const SYSTEMTIME *time, char *out)
+{
+    out[0] = 0;
+    if (!time) return 0;
+    if (time->wYear == 0 && time->wMonth == 0 && time->wDay == 0)
+        return LoadUiString(686, out, HISTORY_TIME_SIZE);
+    unsigned hour = time->wHour % 12;
+    if (hour == 0) hour = 12;
+    return (int)FormatTextCut(out, HISTORY_TIME_SIZE, "%02u/%02u/%04u  %u:%02u %s", time->wMonth,
+                              time->wDay, time->wYear, hour, time->wMinute,
+                              time->wHour >= 12 ? "PM" : "AM");
+}
+
+const char *HistoryActionName(int actionCode)
+{
+    const char *name = NameOf(kActions, sizeof kActions / sizeof kActions[0], actionCode);
+    return name ? name : "";
+}
+
+const char *HistoryTypeName(int typeCode)
+{
+    const char *name = NameOf(kTypes, sizeof kTypes / sizeof kTypes[0], typeCode);
+    return name ? name : "TYPE_UNKNOWN";
+}
+
+int HistoryActionCode(const char *name)
+{
+    return CodeOf(kActions, sizeof kActions / sizeof kActions[0], name, HISTORY_ACTION_UNKNOWN);
+}
+
+int HistoryTypeCode(const char *name)
+{
+    return CodeOf(kTypes, sizeof kTypes / sizeof kTypes[0], name, HISTORY_TYPE_UNKNOWN);
+}
+
+int HistoryActionIsReversible(int actionCode)
+{
+    return HistoryActionName(actionCode)[0] == '*';
+}
+
+int GetHistoryPath(char *out)
+{
+    char folder[PATH_SIZE];
+    out[0] = 0;
+    if (!GetProgramFolder(folder)) return 0;
+    return (int)FormatText(out, HISTORY_PATH_SIZE, "%s\\history.txt", folder);
+}
+
+int WriteHistory(const char *title, const char *command, const char *detail, int typeCode,
+                 int actionCode)
+{
+    // Read now, not from the loaded settings: the explorer may have changed it.
+    if (GetOption("History", 1) < 1) return 0;
+
+    const char *action = NameOf(kActions, sizeof kActions / sizeof kActions[0], actionCode);
+    if (!action) action = HistoryActionName(HISTORY_ACTION_UNKNOWN);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char time[HISTORY_TIME_SIZE];
+    FormatHistoryTime(&now, time);
+    char path[HISTORY_PATH_SIZE];
+    if (!GetHistoryPath(path)) return 0;
+
+    // A TAB, CR or LF inside a text would shift every field (or start a new
+    // line) when the file is read back, so control characters become
+    // blanks. The texts share what room the line has, in order, but every
+    // separator and the closing CR LF always fit.
+    const char *pieces[6] = {time, action, HistoryTypeName(typeCode), title, command, detail};
+    char line[HISTORY_LINE_SIZE];
+    const size_t room = sizeof line - 3;
+    size_t used = 0;
+    for (int i = 0; i < 6; i++) {
+        size_t separatorsAfter = 5 - i;
+        for (const char *c = pieces[i] ? pieces[i] : ""; *c && used + separatorsAfter < room; c++)
+            line[used++] = (unsigned char)*c < 0x20 ? ' ' : *c;
+        if (i < 5) line[used++] = '\t';
+    }
+    line[used++] = '\r';
+    line[used++] = '\n';
+    line[used] = 0;
+
+    // A read-only history.txt is kept as it is, also where the file system
+    // would let this process write it anyway.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return 0;
+    HANDLE file = OpenShared(path, GENERIC_WRITE, 0, OPEN_ALWAYS);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    LARGE_INTEGER zero = {};
+    DWORD written = 0;
+    BOOL ok = SetFilePointerEx(file, zero, nullptr, FILE_END) &&
+              WriteFile(file, line, (DWORD)used, &written, nullptr) && written == used;
+    CloseHandle(file);
+    return ok ? 1 : 0;
+}
+
+int ReadHistoryFile(const char *path, int maxEntries, HistoryVisitor visit, void *context)
+{
+    if (!path || !path[0] || !visit) return 0;
+    HistoryParser parser = {};
+    if (maxEntries > 0) {
+        // First count the lines, so that only the newest are visited.
+        if (!ParseHistoryFile(path, &parser)) return 0;
+        int total = parser.lines;
+        parser = HistoryParser();
+        parser.skip = total > maxEntries ? total - maxEntries : 0;
+        parser.limit = maxEntries;
+    }
+    parser.visit = visit;
+    parser.context = context;
+    if (!ParseHistoryFile(path, &parser)) return 0;
+    return parser.visited;
+}
+
+int ReadHistory(int maxEntries, HistoryVisitor visit, void *context)
+{
+    char path[HISTORY_PATH_SIZE];
+    if (!GetHistoryPath(path)) return 0;
+    return ReadHistoryFile(path, maxEntries, visit, context);
+}

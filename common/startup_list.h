@@ -1,0 +1,62 @@
+// Startup locations: every place from which Windows starts a program by
+// itself, enumerated into the item list.
+#pragma once
+#include <windows.h>
+
+#include "store.h"
+
+#define DISABLED_KEY STORE_ROOT "\\Disabled"
+
+// Empties the item list and fills it with every startup entry: the Run
+// family, the Startup folders, win.ini, the disabled entries and, unless
+// respectShowAll is set and "ShowAllStartup" is not, the Winlogon and
+// extended group. Returns the item count.
+int BuildStartupList(int respectShowAll);
+
+// The delayed-start list of HKLM and HKCU. Returns the item count.
+int ListDelayedPrograms(void);
+
+// The name of an entry's value in the startup baseline: its command with
+// every "=" turned into ":", at most 259 characters. Returns its length.
+int StartupBaselineName(const char *command, char *out /* 260 */);
+
+// The Run family, key number 1-7 (HKLM types 1-7, HKCU types 11-17).
+const char *RunKeyPath(int keyNumber);
+
+// The live key and hive of a Run-family type (1-7, 11-17); 0 for other types.
+int RunLocation(int type, HKEY *root, const char **path);
+
+// The Disabled subkey that keeps the saved command of a type; null for
+// types without one.
+const char *DisabledSubkey(int type);
+
+// The folder "Disabled" in the program's folder. Returns its length.
+int GetDisabledFolder(char *out /* 260 */);
+
+// Reads the disabled mark of an entry: its former type, 0 when none.
+int DisabledMarkType(const char *name);
+
+// Resolves a shortcut without user interface. Returns the shell's result
+// (S_FALSE when the target is missing; then the description is string 730).
+HRESULT ResolveShortcut(HWND owner, const char *shortcut, char *target /* 260 */,
+                        char *description /* 1024 */);
+
+// The name and server file of a COM class. Always 1.
+int ClassServerPath(const char *clsid, char *name /* 513 */, char *server /* 260 */);
+
+// For a RUNDLL32 command, what follows the program name; 1 when recognised,
+// else out is the whole command and the result 0.
+int SplitRundll(const char *command, char *out /* 260 */);
+
+// Walks a folder: files and subfolders are passed to visit (subfolders
+// after their contents when depth > 0). Stops when visit returns non-zero.
+typedef int (*FoundFileVisitor)(const char *path, DWORD attributes, LPARAM param);
+void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM param);
+
+// What AddFoundFile does with a file: 1 startup folder, 2 cookie folder,
+// 7 hidden-file scan.
+extern int walkMode;
+int AddFoundFile(const char *path, DWORD attributes, LPARAM param);
+
+// The explorer's location text of a record (disabled: the entry is disabled).
+int DescribeLocation(int index, int disabled, char *out, int size);

@@ -1,0 +1,365 @@
+// Disabling, enabling, deleting, resetting and restoring startup entries:
+// every kind of location makes the round trip back to exactly what it held.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "items.h"
+#include "options.h"
+#include "startup_changes.h"
+#include "startup_list.h"
+#include "store.h"
+#include "test_support.h"
+
+namespace {
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunBaseline[] = "Software\\Orvendale\\Sentrel\\Run";
+const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
+
+std::string History()
+{
+    std::string text;
+    test::ReadFile(test::BuildFolder() + "\\history.txt", &text);
+    return text;
+}
+
+std::string WinIni(const char *key)
+{
+    char list[2048];
+    GetProfileStringA("windows", key, "", list, sizeof list);
+    return list;
+}
+
+std::string StartupFolder()
+{
+    std::string folder;
+    test::ReadString(HKEY_CURRENT_USER, kShellFolders, "Startup", &folder);
+    return folder;
+}
+
+// Raw data and type of a value.
+struct Raw {
+    DWORD type = 0;
+    std::string data;
+    bool operator==(const Raw &o) const { return type == o.type && data == o.data; }
+};
+Raw ReadRaw(HKEY root, const char *path, const char *name)
+{
+    Raw raw;
+    char data[8192];
+    DWORD type = 0;
+    int n = StoreReadRaw(root, path, name, &type, data, sizeof data);
+    raw.type = type;
+    raw.data.assign(data, n > 0 ? n : 0);
+    return raw;
+}
+
+// Presses a button of the next "Sentrel" message box from another thread.
+class BoxPresser {
+public:
+    explicit BoxPresser(int button)
+        : thread_([this, button] {
+              HWND box = test::WaitForWindow("#32770", "Sentrel", 10000);
+              if (box) {
+                  text_ = test::DialogText(box);
+                  test::PressButton(box, button);
+              }
+          })
+    {
+    }
+    ~BoxPresser()
+    {
+        if (thread_.joinable()) thread_.join();
+    }
+    std::string Text()
+    {
+        if (thread_.joinable()) thread_.join();
+        return text_;
+    }
+
+private:
+    std::string text_;
+    std::thread thread_;
+};
+
+class StartupChanges : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        Clean();
+    }
+    void TearDown() override
+    {
+        Clean();
+        CoUninitialize();
+    }
+    static void Clean()
+    {
+        FreeItems();
+        test::DeleteTree(HKEY_CURRENT_USER, kRun);
+        test::DeleteTree(HKEY_LOCAL_MACHINE, kRun);
+        test::DeleteTree(HKEY_LOCAL_MACHINE, kDelayLoad);
+        test::DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify");
+        test::WriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", "");
+        WriteProfileStringA("windows", "run", nullptr);
+        WriteProfileStringA("windows", "load", nullptr);
+        test::ResetSentrelRegistry();
+        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        std::string disabled = test::BuildFolder() + "\\Disabled";
+        for (const char *name : {"Tool.lnk", "gone.lnk"}) {
+            DeleteFileA((disabled + "\\" + name).c_str());
+            DeleteFileA((StartupFolder() + "\\" + name).c_str());
+        }
+    }
+};
+}  // namespace
+
+TEST_F(StartupChanges, RunEntryRoundTripKeepsTheValueExactly)
+{
+    const char command[] = "\"C:\\Program Files\\App\\app.exe\" /tray \"C:\\My Docs\\x.txt\"";
+    test::WriteString(HKEY_CURRENT_USER, kRun, "App", command);
+    const char expand[] = "%SystemRoot%\\system32\\helper.exe";
+    test::WriteValue(HKEY_LOCAL_MACHINE, kRun, "Helper", REG_EXPAND_SZ, expand, sizeof expand);
+    Raw appBefore = ReadRaw(HKEY_CURRENT_USER, kRun, "App");
+    Raw helperBefore = ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Helper");
+
+    BuildStartupList(0);
+    int app = -1, helper = -1;
+    for (int i = 0; i < ItemCount(); i++) {
+        if (std::string(GetItemTitle(i)) == "App") app = i;
+        if (std::string(GetItemTitle(i)) == "Helper") helper = i;
+    }
+    ASSERT_GE(app, 0);
+    ASSERT_GE(helper, 0);
+    std::string appPath = GetItemPath(app), helperPath = GetItemPath(helper);
+
+    EXPECT_EQ(1, ToggleStartupEntry("App", appPath.c_str(), "", 11));
+    EXPECT_EQ(1, ToggleStartupEntry("Helper", helperPath.c_str(), "", 1));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "App"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Helper"));
+    std::string mark;
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kDisabled, "App", &mark));
+    EXPECT_EQ("11", mark);
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kDisabled, "Helper", &mark));
+    EXPECT_EQ("1", mark);
+
+    // Listed as disabled entries.
+    BuildStartupList(0);
+    bool listed = false;
+    for (int i = 0; i < ItemCount(); i++)
+        listed |= std::string(GetItemTitle(i)) == "App" && GetItemType(i) == 11;
+    EXPECT_TRUE(listed);
+
+    EXPECT_EQ(1, ToggleStartupEntry("App", appPath.c_str(), "", 11));
+    EXPECT_EQ(1, ToggleStartupEntry("Helper", helperPath.c_str(), "", 1));
+    EXPECT_EQ(appBefore, ReadRaw(HKEY_CURRENT_USER, kRun, "App"));
+    EXPECT_EQ(helperBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Helper"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "App"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\Run", "App"));
+    EXPECT_EQ("", History()) << "toggling is no removal";
+}
+
+TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackAtTheEnd)
+{
+    WriteProfileStringA("windows", "run", "C:\\a.exe;C:\\b.exe;C:\\c.exe");
+    EXPECT_EQ(1, ToggleStartupEntry("run", "C:\\b.exe", "", 101));
+    EXPECT_EQ("C:\\a.exe;C:\\c.exe;", WinIni("run"));
+    std::string saved;
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\WinRun", "run", &saved));
+    EXPECT_EQ("C:\\b.exe", saved);
+
+    ToggleStartupEntry("run", "C:\\b.exe", "", 101);
+    EXPECT_EQ("C:\\a.exe;C:\\c.exe;;C:\\b.exe", WinIni("run"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "run"));
+
+    // A list too long to be read whole is never rewritten from a cut copy.
+    std::string list;
+    for (int i = 0; i < 100; i++) list += "C:\\p" + std::to_string(i) + ".exe;";
+    WriteProfileStringA("windows", "load", list.c_str());
+    EXPECT_EQ(0, ToggleStartupEntry("load", "C:\\p3.exe", "", 100));
+    EXPECT_EQ(list, WinIni("load"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "load"));
+}
+
+TEST_F(StartupChanges, StartupFolderRoundTripMovesTheShortcut)
+{
+    std::string folder = StartupFolder();
+    std::string link = folder + "\\Tool.lnk";
+    ASSERT_EQ(1, CreateShortcut(link.c_str(), "C:\\windows\\system32\\notepad.exe", "", "C:\\windows",
+                                "Tool", "", 0));
+    std::string before;
+    ASSERT_TRUE(test::ReadFile(link, &before));
+
+    ASSERT_EQ(1, ToggleStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));
+    EXPECT_FALSE(test::FileExistsAt(link));
+    EXPECT_TRUE(test::FileExistsAt(test::BuildFolder() + "\\Disabled\\Tool.lnk"));
+    BuildStartupList(0);
+    bool listed = false;
+    for (int i = 0; i < ItemCount(); i++) listed |= std::string(GetItemTitle(i)) == "Tool";
+    EXPECT_TRUE(listed) << "a disabled shortcut is listed from the Disabled folder";
+
+    ASSERT_EQ(1, ToggleStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));
+    std::string after;
+    ASSERT_TRUE(test::ReadFile(link, &after));
+    EXPECT_EQ(before, after);
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "Tool"));
+}
+
+TEST_F(StartupChanges, DeletingAStartupShortcutNeverDeletesItsProgram)
+{
+    std::string folder = test::FreshFolder("program");
+    std::string program = folder + "\\keep.exe";
+    ASSERT_TRUE(test::WriteFile(program, "MZ program"));
+    SetFileAttributesA(program.c_str(), FILE_ATTRIBUTE_READONLY);
+    std::string link = StartupFolder() + "\\gone.lnk";
+    ASSERT_EQ(1, CreateShortcut(link.c_str(), program.c_str(), "", folder.c_str(), "Gone", "", 0));
+
+    EXPECT_EQ(1, DeleteStartupEntry("Sentrel", program.c_str(), link.c_str(), 200));
+    EXPECT_FALSE(test::FileExistsAt(link));
+    // The second call of the pair finds no shortcut: the program stays.
+    DeleteStartupEntry("Sentrel System Monitor", program.c_str(), link.c_str(), 200);
+    EXPECT_TRUE(test::FileExistsAt(program));
+    // Nor is a program outside the Startup folders deleted as a bare item.
+    EXPECT_EQ(0, DeleteStartupEntry("keep", program.c_str(), "", 200));
+    EXPECT_TRUE(test::FileExistsAt(program));
+    SetFileAttributesA(program.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(StartupChanges, DeleteRemovesEntryApprovalsAndLogsIt)
+{
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Pest", "C:\\pest\\pest.exe -a=1");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, "C:\\pest\\pest.exe -a:1", "11");
+    EXPECT_EQ(1, DeleteStartupEntry("Pest", "C:\\pest\\pest.exe -a=1", "", 11));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Pest"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRunBaseline, "C:\\pest\\pest.exe -a:1"));
+    std::string history = History();
+    EXPECT_NE(std::string::npos,
+              history.find("\t*START_Remove\tCURRENT_RUN\tPest\tC:\\pest\\pest.exe -a=1\t\r\n"))
+        << history;
+
+    // The program's own entries leave no history line, but their approvals go.
+    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", "C:\\S\\Sentrel.exe -expressboot");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, "C:\\S\\Sentrel.exe -expressboot", "1");
+    EXPECT_EQ(1, DeleteStartupEntry("Sentrel", "C:\\S\\Sentrel.exe -expressboot", "", 1));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRunBaseline, "C:\\S\\Sentrel.exe -expressboot"));
+    EXPECT_EQ(history, History());
+
+    // Nothing deleted, nothing logged.
+    EXPECT_EQ(0, DeleteStartupEntry("Absent", "C:\\absent.exe", "", 11));
+    EXPECT_EQ(history, History());
+}
+
+TEST_F(StartupChanges, DeletingADisabledWinIniEntryRemovesMarkAndCopy)
+{
+    WriteProfileStringA("windows", "run", "C:\\x.exe;C:\\y.exe");
+    ASSERT_EQ(1, ToggleStartupEntry("run", "C:\\y.exe", "", 101));
+    EXPECT_EQ(1, DeleteStartupEntry("run", "C:\\y.exe", "", 101));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "run"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\WinRun", "run"));
+    EXPECT_EQ("C:\\x.exe;", WinIni("run"));
+}
+
+TEST_F(StartupChanges, NotifyDllIsKeptAsideAndPutBack)
+{
+    const std::string key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\Watcher";
+    test::WriteString(HKEY_LOCAL_MACHINE, key, "DllName", "C:\\ext\\notify.dll");
+    EXPECT_EQ(1, ToggleStartupEntry("Watcher", "C:\\ext\\notify.dll", "", 256));
+    std::string value;
+    test::ReadString(HKEY_LOCAL_MACHINE, key, "DllName", &value);
+    EXPECT_EQ("", value);
+    test::ReadString(HKEY_LOCAL_MACHINE, key, "OldName", &value);
+    EXPECT_EQ("C:\\ext\\notify.dll", value);
+    test::ReadString(HKEY_CURRENT_USER, kRunBaseline, "C:\\ext\\notify.dll", &value);
+    EXPECT_EQ("256", value);
+
+    ToggleStartupEntry("Watcher", "C:\\ext\\notify.dll", "", 256);
+    test::ReadString(HKEY_LOCAL_MACHINE, key, "DllName", &value);
+    EXPECT_EQ("C:\\ext\\notify.dll", value);
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "Watcher"));
+}
+
+TEST_F(StartupChanges, KeyLocationsAskBeforeRemoval)
+{
+    test::WriteString(HKEY_LOCAL_MACHINE, kDelayLoad, "Loader", "{00000000-1111-2222-3333-444444444444}");
+    {
+        BoxPresser no(IDNO);
+        EXPECT_EQ(1, DeleteStartupEntry("Loader", "C:\\ext\\loader.dll",
+                                        "{00000000-1111-2222-3333-444444444444}", 252));
+        EXPECT_NE(std::string::npos, no.Text().find("key location for your operating system"));
+    }
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kDelayLoad, "Loader"));
+    EXPECT_EQ("", History());
+    {
+        BoxPresser yes(IDYES);
+        DeleteStartupEntry("Loader", "C:\\ext\\loader.dll", "{00000000-1111-2222-3333-444444444444}", 252);
+    }
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDelayLoad, "Loader"));
+    EXPECT_NE(std::string::npos, History().find("\tREMOVE_DELAYLOAD\tREG_Delayload\tLoader\t"));
+}
+
+TEST_F(StartupChanges, WinlogonResets)
+{
+    test::WriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", "explorer.exe C:\\evil.exe");
+    EXPECT_EQ(1, DeleteStartupEntry("Winlogon Shell", "C:\\evil.exe", "", 251));
+    std::string value;
+    test::ReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", &value);
+    EXPECT_EQ("Explorer.exe", value);
+    test::ReadString(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Run", "Explorer.exe", &value);
+    EXPECT_EQ("251", value);
+
+    EXPECT_EQ(1, DeleteStartupEntry("Winlogon Userinit", "C:\\evil2.exe", "", 250));
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    test::ReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit", &value);
+    EXPECT_EQ(std::string(system) + "\\Userinit.exe,", value);
+    std::string history = History();
+    EXPECT_NE(std::string::npos, history.find("\tRESET_SHELL\t"));
+    EXPECT_NE(std::string::npos, history.find("\tRESET_USERINIT\t"));
+}
+
+TEST_F(StartupChanges, AppInitDllsStayWholePaths)
+{
+    test::WriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", "C:\\a.dll C:\\b.dll,C:\\c.dll");
+    EXPECT_EQ(1, RemoveAppInitDll("C:\\b.dll"));
+    std::string value;
+    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
+    EXPECT_EQ("C:\\a.dll,C:\\c.dll", value);
+    RemoveAppInitDll("C:\\c.dll");
+    RemoveAppInitDll("C:\\a.dll");
+    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
+    EXPECT_EQ("", value);
+
+    // An addition that would not fit is refused, never written half.
+    std::string full = "C:\\" + std::string(240, 'f') + ".dll";
+    test::WriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", full);
+    EXPECT_EQ(0, AddAppInitDll("C:\\another\\hook.dll"));
+    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
+    EXPECT_EQ(full, value);
+    test::WriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", "");
+    EXPECT_EQ(1, AddAppInitDll("C:\\hook.dll"));
+    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
+    EXPECT_EQ("C:\\hook.dll", value);
+}
+
+TEST_F(StartupChanges, RestoreWritesBackAndApproves)
+{
+    EXPECT_EQ(1, RestoreStartupEntry("Back", "C:\\back\\back.exe -q", "", 11));
+    std::string value;
+    test::ReadString(HKEY_CURRENT_USER, kRun, "Back", &value);
+    EXPECT_EQ("C:\\back\\back.exe -q", value);
+    test::ReadString(HKEY_CURRENT_USER, kRunBaseline, "C:\\back\\back.exe -q", &value);
+    EXPECT_EQ("11", value);
+
+    std::string link = StartupFolder() + "\\Tool.lnk";
+    EXPECT_EQ(1, RestoreStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));
+    char target[MAX_PATH], description[1024];
+    EXPECT_EQ(S_OK, ResolveShortcut(nullptr, link.c_str(), target, description));
+    EXPECT_STREQ("Tool", description);
+    EXPECT_EQ(0, RestoreStartupEntry("Shell", "explorer.exe", "", 251));
+}
