@@ -6,6 +6,7 @@
 #include "inventory.h"
 #include "startup_list.h"
 #include "items.h"
+#include "processes.h"
 #include "program_files.h"
 #include "text.h"
 
@@ -51,7 +52,7 @@ static void RecordItems(const char *categoryKey)
     FreeItems();
 }
 
-static int RecordRunningProgram(const char *path, DWORD, void *)
+static int RecordRunningProgram(DWORD, WORD, const char *path, void *)
 {
     RecordFirstSeen(path, DETECTED_ACTIVETASKS);
     return 1;

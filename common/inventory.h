@@ -14,10 +14,6 @@ int EnumerateServices(int namesOnly);
 // Scheduled tasks. Item count (0 when the scheduler cannot be started).
 int EnumerateTasks(void);
 
-// Running programs: calls visit(path, processId, context) for each.
-typedef int (*ProcessVisitor)(const char *path, DWORD processId, void *context);
-int EnumerateProcesses(ProcessVisitor visit, void *context);
-
 // File type associations: one item per extension and method. Item count.
 int ListFileTypes(void);
 
