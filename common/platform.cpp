@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+static int pretendPlatform, pretendMajor;
+
 static const OSVERSIONINFOA &Version(void)
 {
     static OSVERSIONINFOA version;
@@ -14,10 +16,18 @@ static const OSVERSIONINFOA &Version(void)
 
 int IsNtFamily(void)
 {
+    if (pretendPlatform) return pretendPlatform == VER_PLATFORM_WIN32_NT;
     return Version().dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 int WindowsMajorVersion(void)
 {
+    if (pretendPlatform) return pretendMajor;
     return (int)Version().dwMajorVersion;
+}
+
+void PretendPlatform(int platformId, int majorVersion)
+{
+    pretendPlatform = platformId;
+    pretendMajor = majorVersion;
 }

@@ -1,25 +1,222 @@
 // Running programs: enumeration and termination.
 #include "processes.h"
 
-#include "items.h"
+#include <tlhelp32.h>
 
-int EnumerateProcesses(ProcessVisitor, void *)
+#include <cstdlib>
+#include <cstring>
+
+#include "history.h"
+#include "items.h"
+#include "platform.h"
+#include "program_files.h"
+#include "startup_changes.h"
+#include "text.h"
+#include "ui_strings.h"
+#include "version_names.h"
+
+namespace {
+typedef BOOL(WINAPI *EnumProcessesProc)(DWORD *, DWORD, DWORD *);
+typedef BOOL(WINAPI *EnumProcessModulesProc)(HANDLE, HMODULE *, DWORD, DWORD *);
+typedef DWORD(WINAPI *GetModuleFileNameExProc)(HANDLE, HMODULE, LPSTR, DWORD);
+typedef BOOL(CALLBACK *TaskEnumProcEx)(DWORD, WORD, WORD, PSZ, PSZ, LPARAM);
+typedef INT(WINAPI *VdmEnumTaskWowExProc)(DWORD, TaskEnumProcEx, LPARAM);
+
+const DWORD kStillActive = 259;
+
+struct WalkState {
+    ProcessVisitor visit;
+    void *context;
+    DWORD processId;
+    int stopped;
+};
+
+BOOL CALLBACK VisitTask(DWORD, WORD task, WORD, PSZ, PSZ fileName, LPARAM param)
 {
-    return 0;
+    WalkState *state = (WalkState *)param;
+    char file[MAX_PATH];
+    CopyTextCut(file, sizeof file, fileName);
+    if (!state->visit(state->processId, task, file, state->context)) {
+        state->stopped = 1;
+        return TRUE;   // stops the task walk
+    }
+    return FALSE;
+}
+
+int WalkToolhelp(ProcessVisitor visit, void *context)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        char file[MAX_PATH];
+        CopyTextCut(file, sizeof file, entry.szExeFile);
+        if (!visit(entry.th32ProcessID, 0, file, context)) break;
+    }
+    CloseHandle(snapshot);
+    return 1;
+}
+
+int WalkPsapi(ProcessVisitor visit, void *context)
+{
+    HMODULE psapi = LoadLibraryA("PSAPI.DLL");
+    HMODULE vdmdbg = LoadLibraryA("VDMDBG.DLL");
+    EnumProcessesProc enumProcesses = nullptr;
+    EnumProcessModulesProc enumModules = nullptr;
+    GetModuleFileNameExProc moduleFileName = nullptr;
+    VdmEnumTaskWowExProc enumTasks = nullptr;
+    if (psapi) {
+        enumProcesses = (EnumProcessesProc)(void *)GetProcAddress(psapi, "EnumProcesses");
+        enumModules = (EnumProcessModulesProc)(void *)GetProcAddress(psapi, "EnumProcessModules");
+        moduleFileName = (GetModuleFileNameExProc)(void *)GetProcAddress(psapi, "GetModuleFileNameExA");
+    }
+    if (vdmdbg) enumTasks = (VdmEnumTaskWowExProc)(void *)GetProcAddress(vdmdbg, "VDMEnumTaskWOWEx");
+    int ran = 0;
+    if (enumProcesses && enumModules && moduleFileName && enumTasks) {
+        DWORD size = 1024, used = 0;
+        DWORD *ids = nullptr;
+        for (;;) {
+            DWORD *bigger = (DWORD *)realloc(ids, size);
+            if (!bigger) break;
+            ids = bigger;
+            if (!enumProcesses(ids, size, &used)) {
+                used = 0;
+                break;
+            }
+            if (used < size) break;
+            size *= 2;
+        }
+        ran = ids != nullptr;
+        WalkState state = {visit, context, 0, 0};
+        for (DWORD i = 0; ids && i < used / sizeof(DWORD) && !state.stopped; i++) {
+            char file[MAX_PATH] = "";
+            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
+            if (process) {
+                HMODULE module;
+                DWORD needed;
+                if (enumModules(process, &module, sizeof module, &needed) &&
+                    moduleFileName(process, module, file, sizeof file) == 0)
+                    file[0] = 0;
+                file[sizeof file - 1] = 0;
+                CloseHandle(process);
+            }
+            if (!visit(ids[i], 0, file, context)) break;
+            size_t len = strlen(file);
+            if (len >= 9 && TextEqualNoCase(file + len - 9, "NTVDM.EXE")) {
+                state.processId = ids[i];
+                enumTasks(ids[i], VisitTask, (LPARAM)&state);
+            }
+        }
+        free(ids);
+    }
+    if (vdmdbg) FreeLibrary(vdmdbg);
+    if (psapi) FreeLibrary(psapi);
+    return ran;
+}
+
+int AddRunningProgram(DWORD processId, WORD, const char *file, void *)
+{
+    if (!file[0]) return 1;
+    char path[MAX_PATH];
+    if (!ResolveCommandPath(file, path)) return 1;
+    for (int i = 0; i < ItemCount(); i++)
+        if (TextEqualNoCase(GetItemPath(i), path)) return 1;
+    VersionNames names;
+    ReadVersionNames(path, &names);
+    AddItem(names.fileDescription, path, "", "", ITEM_PROCESS, (int)processId);
+    return 1;
+}
+
+struct Match {
+    char wanted[MAX_PATH];
+    char wantedName[MAX_PATH];
+    DWORD found;
+};
+
+int MatchProgram(DWORD processId, WORD, const char *file, void *context)
+{
+    Match *match = (Match *)context;
+    if (!file[0]) return 1;
+    char resolved[MAX_PATH], longForm[MAX_PATH];
+    if (ResolveCommandPath(file, resolved)) {
+        if (!GetLongPath(longForm, resolved)) CopyText(longForm, sizeof longForm, resolved);
+        if (TextEqualNoCase(longForm, match->wanted) || TextEqualNoCase(resolved, match->wanted)) {
+            match->found = processId;
+            return 0;
+        }
+    }
+    const char *slash = strrchr(file, '\\');
+    if (TextEqualNoCase(slash ? slash + 1 : file, match->wantedName)) {
+        match->found = processId;
+        return 0;
+    }
+    return 1;
+}
+
+DWORD FindProgram(const char *path)
+{
+    Match match = {};
+    if (!path || !path[0]) return 0;
+    if (!ResolveCommandPath(path, match.wanted)) CopyTextCut(match.wanted, sizeof match.wanted, path);
+    CopyTextCut(match.wantedName, sizeof match.wantedName, path);
+    EnumerateProcesses(MatchProgram, &match);
+    return match.found;
+}
+}  // namespace
+
+int EnumerateProcesses(ProcessVisitor visit, void *context)
+{
+    if (!visit) return 0;
+    return IsNtFamily() ? WalkPsapi(visit, context) : WalkToolhelp(visit, context);
 }
 
 int CountProcesses(void)
 {
     FreeItems();
-    return 0;
+    EnumerateProcesses(AddRunningProgram, nullptr);
+    return ItemCount();
 }
 
-int IsProgramRunning(const char *)
+int IsProgramRunning(const char *path)
 {
-    return 0;
+    return FindProgram(path) != 0;
 }
 
-DWORD StopProgram(const char *, const char *, int)
+DWORD StopProgram(const char *path, const char *title, int confirm)
 {
-    return 0;
+    DWORD id = FindProgram(path);
+    if (!id) return 0;
+    if (confirm) {
+        char format[512], text[1024], caption[64];
+        LoadUiString(707, format, sizeof format);
+        LoadUiString(2, caption, sizeof caption);
+        // The template is a translatable text: only its first "%s" is filled.
+        const char *name = title && title[0] ? title : path;
+        const char *slot = strstr(format, "%s");
+        if (slot) {
+            CopyTextN(text, sizeof text, format, (size_t)(slot - format));
+            AppendTextCut(text, sizeof text, name);
+            AppendTextCut(text, sizeof text, slot + 2);
+        } else {
+            CopyTextCut(text, sizeof text, format);
+        }
+        if (UiMessageBoxText(startupOwner, text, caption, MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) !=
+            IDYES)
+            return id;
+    }
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, id);
+    if (!process) return 0;
+    // The process ends with code 1: the "still active" code would make it
+    // look as if it ran on.
+    BOOL ended = TerminateProcess(process, 1);
+    if (ended) WaitForSingleObject(process, 50);
+    DWORD code = kStillActive;
+    if (ended) GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    if (!ended || code == kStillActive) return 0;
+    WriteHistory(title ? title : "", path, "", ITEM_PROCESS, 5);
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    if (tray) InvalidateRect(tray, nullptr, TRUE);
+    return id;
 }

@@ -654,7 +654,13 @@ int DescribeLocation(int index, int disabled, char *out, int size)
     if (!out || size <= 0) return 0;
     out[0] = 0;
     if (index < 0 || index >= ItemCount()) return 0;
-    int type = GetItemType(index);
+    return DescribeLocationOfType(GetItemType(index), disabled, out, size);
+}
+
+int DescribeLocationOfType(int type, int disabled, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
     if (type >= 257) {
         int stringId = type == ITEM_TASK ? 726 : type == ITEM_BHO ? 725 : type == ITEM_TOOLBAR ? 724 : 0;
         return stringId ? LoadUiString(stringId, out, size) : 0;

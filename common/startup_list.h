@@ -60,3 +60,6 @@ int AddFoundFile(const char *path, DWORD attributes, LPARAM param);
 
 // The explorer's location text of a record (disabled: the entry is disabled).
 int DescribeLocation(int index, int disabled, char *out, int size);
+
+// The same for an item type, for pages that keep rows of their own.
+int DescribeLocationOfType(int type, int disabled, char *out, int size);

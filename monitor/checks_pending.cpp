@@ -2,8 +2,6 @@
 // own when its category is built.
 #include "checks.h"
 
-void StartupCheck(void) {}
-int HasUnapprovedStartup(void) { return 0; }
 void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
 void CheckSystemFiles(void) {}
@@ -20,4 +18,3 @@ void CheckNewCookies(void) {}
 void CheckUpdateSettings(void) {}
 void RecordRunningPrograms(void) {}
 void CheckTaskSchedulerChange(void) {}
-void LaunchDelayed(int) {}

@@ -64,6 +64,14 @@ void ExitMonitor(HWND window);
 int TrayIcon(int action, int icon, UINT tip);
 int SetPatrolStatus(int icon, UINT tip);
 
+// The idle picture: option "TrayIcon", else 101 (159 before the NT family).
+int TrayIdleIcon(void);
+
+// The notification-area callback: double click opens the explorer on its
+// Startup page, a right click shows the menu.
+extern int trayBusy;
+void OnTrayEvent(UINT iconId, UINT mouseMessage);
+
 // The patrol tick.
 void OnPatrolTick(void);
 

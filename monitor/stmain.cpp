@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "always_run.h"
+#include "checks.h"
 #include "inventory.h"
 #include "startup_list.h"
 #include "items.h"
@@ -125,8 +126,11 @@ void OnCommand(int command, LPARAM lParam)
     case CMD_TRAY_ICON:
         OnTrayIconCommand(lParam);
         break;
+    case CMD_RESTART_COMMANDS:
+        CheckRestartCommands(0);
+        break;
     default:
-        break;   // the restart-commands viewer and unknown commands
+        break;
     }
 }
 
@@ -235,6 +239,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_TASK_CHANGE:
         taskChangeFlag = 1;
+        break;
+    case WM_TRAY_CALLBACK:
+        OnTrayEvent((UINT)wParam, (UINT)lParam);
         break;
     case WM_CLOSE:
         windowDestroyed = 1;

@@ -163,6 +163,53 @@ TEST_F(Monitor, RunsWithoutItsHelperLibrary)
     EXPECT_TRUE(test::WaitForExit(first, kWait));
 }
 
+TEST_F(Monitor, HelperLibraryReportsStartedPrograms)
+{
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Debug", "1");
+    StartFirst();
+    std::string trace = folder + "\\send2ov.txt";
+    Sleep(1000);   // the watcher takes its first look
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\desktop_keeper.exe").c_str(),
+                          (folder + "\\newcomer.exe").c_str(), FALSE));
+    test::Program newcomer = test::Start(folder, "newcomer.exe", "");
+    // The notice arrives within a second; the next 2-second tick handles it.
+    DWORD start = GetTickCount();
+    std::string text;
+    while (GetTickCount() - start < 8000) {
+        test::ReadFile(trace, &text);
+        if (text.find("NEW TASK DETECTED") != std::string::npos) break;
+        Sleep(100);
+    }
+    test::Stop(newcomer);
+    EXPECT_NE(std::string::npos, text.find("Check for Task Change")) << text;
+    EXPECT_NE(std::string::npos, text.find("NEW TASK DETECTED")) << text;
+}
+
+TEST_F(Monitor, TrayMenuOffersItsEntriesAndPostsTheChoice)
+{
+    StartFirst();
+    ASSERT_TRUE(test::WaitForTrayIcons(1, kWait));
+    PostMessageA(test::MonitorWindow(), 6035, 6036, WM_RBUTTONUP);
+    HWND menu = test::WaitForWindow("#32768", nullptr, kWait);
+    ASSERT_NE(nullptr, menu);
+    HMENU handle = (HMENU)SendMessageA(menu, 0x01E1 /* MN_GETHMENU */, 0, 0);
+    int count = handle ? GetMenuItemCount(handle) : -1;
+    if (count > 0) {
+        // Eleven entries and three separators on the NT family.
+        EXPECT_EQ(14, count);
+        char text[128];
+        GetMenuStringA(handle, 6038, text, sizeof text, MF_BYCOMMAND);
+        EXPECT_STREQ("Display Ser&vices...", text);
+        EXPECT_EQ(0, GetMenuStringA(handle, 6034, text, sizeof text, MF_BYCOMMAND));
+        GetMenuStringA(handle, count - 1, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ("E&xit Program", text);
+    }
+    // The last entry, "Exit Program", chosen with the keyboard.
+    PostMessageA(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(test::WaitForExit(first, kWait)) << "the menu's choice must reach the monitor";
+}
+
 TEST(HelperLibrary, ExportsItsOrdinals)
 {
     HMODULE library = LoadLibraryA((test::BuildFolder() + "\\sentrelaux.dll").c_str());

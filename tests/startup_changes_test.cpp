@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "always_run.h"
 #include "items.h"
 #include "options.h"
 #include "startup_changes.h"
@@ -362,4 +363,42 @@ TEST_F(StartupChanges, RestoreWritesBackAndApproves)
     EXPECT_EQ(S_OK, ResolveShortcut(nullptr, link.c_str(), target, description));
     EXPECT_STREQ("Tool", description);
     EXPECT_EQ(0, RestoreStartupEntry("Shell", "explorer.exe", "", 251));
+}
+
+TEST_F(StartupChanges, RemovingTheMonitorsOwnEntries)
+{
+    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", "C:\\S\\Sentrel.exe -expressboot");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Sentrel System Monitor", "\"C:\\S\\SENTREL.EXE\"");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Sentrel Explorer", "C:\\S\\SentrelEx.exe -START");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Other", "C:\\other\\other.exe");
+    alwaysRun = 1;
+    EXPECT_EQ(1, RemoveOwnStartupEntries(0));   // counting only
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+
+    EXPECT_EQ(1, SetAlwaysRun(0));
+    EXPECT_EQ(0, alwaysRun);
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Sentrel System Monitor"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Sentrel Explorer"));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Other"));
+    EXPECT_EQ(0, RemoveOwnStartupEntries(1));
+}
+
+TEST_F(StartupChanges, DelayedProgramsAreListedFromBothHives)
+{
+    const std::string delay = "Software\\Orvendale\\Sentrel\\Delay";
+    test::WriteString(HKEY_LOCAL_MACHINE, delay, "C:\\tools\\early.exe", "1");
+    test::WriteString(HKEY_CURRENT_USER, delay, "C:\\tools\\late.exe", "200");
+    test::WriteString(HKEY_CURRENT_USER, delay + "\\Title", "C:\\tools\\late.exe", "Late Starter");
+    test::WriteString(HKEY_CURRENT_USER, delay + "\\Shortcuts", "C:\\tools\\late.exe", "C:\\links\\late.lnk");
+    ASSERT_EQ(2, ListDelayedPrograms());
+    EXPECT_STREQ("early.exe", GetItemTitle(0));   // no title, no version: the file name
+    EXPECT_EQ(1, GetItemType(0));
+    EXPECT_EQ(0, GetItemQualifier(0));            // HKLM
+    EXPECT_STREQ("Late Starter", GetItemTitle(1));
+    EXPECT_STREQ("C:\\links\\late.lnk", GetItemDetail(1));
+    EXPECT_EQ(200, GetItemType(1));
+    EXPECT_EQ(1, GetItemQualifier(1));            // HKCU
+    test::DeleteTree(HKEY_LOCAL_MACHINE, delay);
+    test::DeleteTree(HKEY_CURRENT_USER, delay);
 }

@@ -1,0 +1,579 @@
+// The list page framework: see list_page.h.
+#include "list_page.h"
+
+#include <shellapi.h>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "explorer.h"
+#include "options.h"
+#include "platform.h"
+#include "program_files.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+// Column widths in thousandths of the list's width, by list identity.
+const struct {
+    int identity;
+    short permille[LIST_MAX_COLUMNS];
+} kColumnWidths[] = {
+    {6026, {300, 160, 180, 150, 200, 0}}, {6028, {600, 390, 0, 0, 0, 0}},
+    {6029, {250, 350, 200, 200, 0, 0}},   {6038, {300, 180, 180, 90, 100, 200}},
+    {6039, {300, 200, 200, 180, 160, 0}}, {6040, {300, 200, 200, 90, 200, 0}},
+    {6041, {350, 220, 220, 380, 0, 0}},   {6042, {300, 170, 200, 120, 80, 100}},
+    {6044, {400, 200, 100, 200, 90, 0}},  {6052, {230, 300, 200, 200, 120, 0}},
+    {6055, {350, 300, 150, 200, 0, 0}},
+};
+
+// Help page file names by page command.
+const struct {
+    int command;
+    const char *file;
+} kHelpPages[] = {
+    {6026, "startup.html"},  {6028, "cookies.html"},   {6029, "tasks.html"},
+    {6033, "options.html"},  {6038, "services.html"},  {6039, "scheduler.html"},
+    {6040, "bho.html"},      {6042, "filetype.html"},  {6051, "helpme.html"},
+    {6052, "hidden.html"},   {6055, "delay.html"},
+};
+
+// Controls that are drawn as push buttons by the page.
+int IsLabel(int id)
+{
+    return id == IDC_HELP_LABEL || id == IDC_MONITOR_LABEL;
+}
+
+struct SortContext {
+    ListPage *page;
+    int column;
+    int descending;
+};
+
+int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM context)
+{
+    const SortContext *sort = (const SortContext *)context;
+    PageRow *a = PageRowAt(sort->page, (int)first);
+    PageRow *b = PageRowAt(sort->page, (int)second);
+    if (!a || !b) return 0;
+    char key1[CELL_SIZE], key2[CELL_SIZE];
+    SortKeyRule rule = sort->page->sortKey;
+    if (!rule || !rule(sort->page, a, sort->column, key1, sizeof key1))
+        CopyTextCut(key1, sizeof key1, a->cells[sort->column]);
+    if (!rule || !rule(sort->page, b, sort->column, key2, sizeof key2))
+        CopyTextCut(key2, sizeof key2, b->cells[sort->column]);
+    return CompareSortKeys(key1, a->apart, key2, b->apart, sort->descending);
+}
+
+HICON LoadSmallIcon(int id)
+{
+    return (HICON)LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+}
+
+// The label pictures: index 0 help, 1-3 monitor off, on, real time.
+HICON labelIcons[4];
+int labelIconIds[4] = {ICON_HELP_LABEL, ICON_MONITOR_OFF, ICON_MONITOR_ON, ICON_MONITOR_REALTIME};
+
+HICON LabelIcon(int index)
+{
+    if (!labelIcons[index])
+        labelIcons[index] = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(labelIconIds[index]),
+                                              IMAGE_ICON, 32, 32, 0);
+    return labelIcons[index];
+}
+
+}  // namespace
+
+// --- Row store ---------------------------------------------------------------
+
+int CopyItemsToRows(ListPage *page)
+{
+    FreeRows(page);
+    int count = ItemCount();
+    if (count <= 0) return 0;
+    page->rows = (PageRow *)calloc((size_t)count, sizeof(PageRow));
+    if (!page->rows) return 0;
+    for (int i = 0; i < count; i++) {
+        Item &record = page->rows[i].record;
+        CopyTextCut(record.title, sizeof record.title, GetItemTitle(i));
+        CopyTextCut(record.path, sizeof record.path, GetItemPath(i));
+        CopyTextCut(record.detail, sizeof record.detail, GetItemDetail(i));
+        CopyTextCut(record.info, sizeof record.info, GetItemInfo(i));
+        record.type = GetItemType(i);
+        record.qualifier = GetItemQualifier(i);
+    }
+    page->rowCount = count;
+    return count;
+}
+
+void FreeRows(ListPage *page)
+{
+    free(page->rows);
+    page->rows = nullptr;
+    page->rowCount = 0;
+}
+
+PageRow *PageRowAt(ListPage *page, int index)
+{
+    if (!page || index < 0 || index >= page->rowCount) return nullptr;
+    return &page->rows[index];
+}
+
+// --- Columns and rows -----------------------------------------------------------
+
+int ColumnWidthPermille(int identity, int column)
+{
+    if (column < 0 || column >= LIST_MAX_COLUMNS) return 0;
+    for (const auto &row : kColumnWidths)
+        if (row.identity == identity) return row.permille[column];
+    return 0;
+}
+
+void InsertColumns(ListPage *page)
+{
+    RECT r;
+    GetClientRect(page->list, &r);
+    int width = r.right - r.left;
+    // The lists of scheduled tasks and IE helpers leave no room for a scroll bar.
+    if (page->identity != 6039 && page->identity != 6040) width -= GetSystemMetrics(SM_CYVSCROLL);
+    for (int column = 0; column < page->columnCount; column++) {
+        char heading[128];
+        LoadUiString(page->headings[column], heading, sizeof heading);
+        LVCOLUMNA c = {};
+        c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        c.pszText = heading;
+        c.cx = width * ColumnWidthPermille(page->identity, column) / 1000;
+        if (c.cx <= 0) c.cx = width / (page->columnCount ? page->columnCount : 1);
+        c.iSubItem = column;
+        SendMessageA(page->list, LVM_INSERTCOLUMNA, column, (LPARAM)&c);
+    }
+}
+
+void ShowRows(ListPage *page)
+{
+    HWND list = page->list;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(list, LVM_SETITEMCOUNT, page->rowCount, 0);
+    for (int i = 0; i < page->rowCount; i++) {
+        PageRow &row = page->rows[i];
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
+        item.iItem = i;
+        item.pszText = row.cells[0];
+        item.lParam = i;
+        item.iImage = row.image;
+        int position = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+        if (position < 0) continue;
+        for (int column = 1; column < page->columnCount; column++) {
+            LVITEMA sub = {};
+            sub.iSubItem = column;
+            sub.pszText = row.cells[column];
+            SendMessageA(list, LVM_SETITEMTEXTA, position, (LPARAM)&sub);
+        }
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+// --- Row pictures ---------------------------------------------------------------
+
+void CreateRowImages(ListPage *page)
+{
+    DestroyRowImages(page);
+    int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+    page->images = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 16, 64);
+    if (!page->images) return;   // rows without pictures
+    for (int id : {ICON_APPLICATION, ICON_GENERIC_PROGRAM}) {
+        HICON icon = LoadSmallIcon(id);
+        ImageList_AddIcon(page->images, icon);
+        if (icon) DestroyIcon(icon);
+    }
+    SendMessageA(page->list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)page->images);
+}
+
+void DestroyRowImages(ListPage *page)
+{
+    if (page->list) SendMessageA(page->list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+    if (page->images) ImageList_Destroy(page->images);
+    page->images = nullptr;
+}
+
+int AddFileIcon(ListPage *page, const char *command)
+{
+    if (!page->images) return 0;
+    char file[PATH_SIZE];
+    if (ResolveCommandPath(command, file) <= 0 || !FileExists(file)) return 1;
+    HICON small = nullptr;
+    UINT found = ExtractIconExA(file, 0, nullptr, &small, 1);
+    if (found == 0 || found == UINT_MAX || !small) return 1;
+    int index = ImageList_AddIcon(page->images, small);
+    DestroyIcon(small);
+    return index >= 0 ? index : 1;
+}
+
+// --- Sorting --------------------------------------------------------------------
+
+int CompareSortKeys(const char *key1, int apart1, const char *key2, int apart2, int descending)
+{
+    char a[CELL_SIZE + 4], b[CELL_SIZE + 4];
+    const char *prefix = descending ? "aaa" : "zzz";
+    FormatTextCut(a, sizeof a, "%s%s", apart1 ? prefix : "", key1);
+    FormatTextCut(b, sizeof b, "%s%s", apart2 ? prefix : "", key2);
+    size_t shorter = strlen(a) < strlen(b) ? strlen(a) : strlen(b);
+    a[shorter] = 0;
+    b[shorter] = 0;
+    int result = lstrcmpiA(a, b);
+    return descending ? -result : result;
+}
+
+int DateSortKey(const char *date, char *out, int size)
+{
+    if (!date || strlen(date) < 12) return (int)CopyText(out, (size_t)size, " ");
+    // month/day/year, then hour:minutes; any separators.
+    long parts[5] = {0, 0, 0, 0, 0};
+    int count = 0;
+    const char *p = date;
+    while (*p && count < 5) {
+        if (*p >= '0' && *p <= '9') {
+            parts[count++] = DecimalValue(p);
+            while (*p >= '0' && *p <= '9') p++;
+        } else {
+            p++;
+        }
+    }
+    if (FindTextNoCase(date, "PM") && parts[3] < 12) parts[3] += 12;
+    if (FindTextNoCase(date, "AM") && parts[3] == 12) parts[3] = 0;
+    return (int)FormatTextCut(out, (size_t)size, "%04ld%02ld%02ld%02ld%02ld", parts[2], parts[0],
+                              parts[1], parts[3], parts[4]);
+}
+
+void SortRows(ListPage *page, int column)
+{
+    if (column < 0 || column >= page->columnCount) return;
+    SortContext context = {page, column, page->directions[column]};
+    SendMessageA(page->list, LVM_SORTITEMS, (WPARAM)&context, (LPARAM)CompareRows);
+}
+
+void SortByHeaderClick(ListPage *page, int column)
+{
+    if (column < 0 || column >= page->columnCount) return;
+    SortRows(page, column);
+    page->directions[column] = !page->directions[column];
+    if (page->sortOption) SetOption(page->sortOption, column + 1);
+}
+
+void ApplySavedSort(ListPage *page)
+{
+    if (!page->sortOption) return;
+    long saved = GetOption(page->sortOption, 0);
+    if (saved > 0 && saved <= page->columnCount) SortRows(page, (int)saved - 1);
+}
+
+// --- Selection ------------------------------------------------------------------
+
+int SelectedRow(HWND list)
+{
+    return (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+}
+
+int NextSelectedRow(HWND list, int position)
+{
+    return (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)position, LVNI_SELECTED);
+}
+
+int SelectedRowCount(HWND list)
+{
+    return (int)SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0);
+}
+
+int RowIndexAt(ListPage *page, int position)
+{
+    if (position < 0) return -1;
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = position;
+    if (!SendMessageA(page->list, LVM_GETITEMA, 0, (LPARAM)&item)) return -1;
+    return PageRowAt(page, (int)item.lParam) ? (int)item.lParam : -1;
+}
+
+int SelectedRecord(ListPage *page)
+{
+    return RowIndexAt(page, SelectedRow(page->list));
+}
+
+void SelectRow(HWND list, int position)
+{
+    LVITEMA clear = {};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&clear);
+    if (position < 0 || position >= (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) return;
+    LVITEMA set = {};
+    set.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    set.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, position, (LPARAM)&set);
+    SendMessageA(list, LVM_ENSUREVISIBLE, position, FALSE);
+}
+
+// --- Menus, messages and help ---------------------------------------------------
+
+void ShowRowMenu(ListPage *page, const int *items, int count)
+{
+    if (SelectedRow(page->list) < 0) {
+        ShowStringMessage(57);
+        return;
+    }
+    // Menu texts by command number.
+    static const struct {
+        int command;
+        UINT text;
+    } kMenuTexts[] = {
+        {IDC_INFO, 301},          {IDC_REMOVE, 302},         {IDC_ADD, 311},
+        {IDC_CLOSE, 304},         {IDC_REFRESH, 305},        {IDC_KILL_TASK, 306},
+        {IDC_ENABLE, 632},        {IDC_DISABLE, 633},        {IDC_HELP_LABEL, 31},
+        {IDC_ONLINE_INFO, 641},   {IDC_SYSTEM_REPORT, 310},  {IDC_EXPLORE_FOLDER, 1135},
+        {IDC_OPEN_PROPERTIES, 1136}, {IDC_VIEW_NOTE, 971},   {IDC_DELETE_ON_REBOOT, 801},
+        {IDC_MOVE_TO_DELAYED, 1116},
+    };
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    for (int i = 0; i < count; i++) {
+        if (items[i] == 0) {
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        char text[128] = "";
+        for (const auto &t : kMenuTexts)
+            if (t.command == items[i]) LoadUiString(t.text, text, sizeof text);
+        AppendMenuA(menu, MF_STRING, (UINT_PTR)items[i], text);
+    }
+    POINT at;
+    GetCursorPos(&at);
+    int chosen = (int)TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0,
+                                     page->window, nullptr);
+    DestroyMenu(menu);
+    if (chosen > 0) PostMessageA(page->window, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+}
+
+int ShowStringMessage(UINT id)
+{
+    char caption[64];
+    LoadUiString(31, caption, sizeof caption);
+    return UiMessageBox(mainWindow, id, caption, MB_OK | MB_ICONQUESTION | MB_TOPMOST);
+}
+
+int PageMessage(HWND owner, UINT id, UINT flags)
+{
+    char caption[64];
+    LoadUiString(622, caption, sizeof caption);
+    return UiMessageBox(owner, id, caption, flags);
+}
+
+int PageMessageText(HWND owner, const char *text, UINT flags)
+{
+    char caption[64];
+    LoadUiString(622, caption, sizeof caption);
+    return UiMessageBoxText(owner, text, caption, flags);
+}
+
+void OpenHelpPage(int command)
+{
+    const char *name = "features.html";
+    for (const auto &page : kHelpPages)
+        if (page.command == command) name = page.file;
+    char code[16] = "", file[PATH_SIZE] = "";
+    LoadUiString(634, code, sizeof code);
+    if (code[0] && !TextEqualNoCase(code, "us"))
+        FormatText(file, sizeof file, "%s_%s", code, name);
+    else
+        CopyText(file, sizeof file, name);
+
+    char folder[PATH_SIZE], local[PATH_SIZE];
+    if (GetProgramFolder(folder) && FormatText(local, sizeof local, "%s\\%s", folder, file) &&
+        GetFileAttributesA(local) != INVALID_FILE_ATTRIBUTES) {
+        ShellExecuteA(mainWindow, "open", local, nullptr, folder, SW_SHOWNORMAL);
+        return;
+    }
+    char server[PATH_SIZE], address[PATH_SIZE];
+    if (LoadUiString(3201, server, sizeof server) <= 0) return;
+    if (!FormatText(address, sizeof address, "%s/%s", server, file)) return;
+    ShellExecuteA(mainWindow, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ExploreFolder(ListPage *page)
+{
+    PageRow *row = PageRowAt(page, SelectedRecord(page));
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    char file[PATH_SIZE];
+    if (ResolveCommandPath(row->record.path, file) <= 0) return;
+    int cut = FileNameIndex(file);
+    if (cut <= 0) return;
+    file[cut - 1] = 0;
+    ShellExecuteA(mainWindow, "explore", file, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void OpenProperties(ListPage *page)
+{
+    PageRow *row = PageRowAt(page, SelectedRecord(page));
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    char file[PATH_SIZE];
+    if (ResolveCommandPath(row->record.path, file) <= 0 || !FileExists(file)) return;
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_INVOKEIDLIST;
+    info.hwnd = mainWindow;
+    info.lpVerb = "properties";
+    info.lpFile = file;
+    info.nShow = SW_SHOWNORMAL;
+    ShellExecuteExA(&info);
+}
+
+// --- Picture labels and buttons -------------------------------------------------
+
+void SetMonitorLabel(HWND page, int state)
+{
+    if (state < 0 || state > 2) state = 0;
+    HWND label = GetDlgItem(page, IDC_MONITOR_LABEL);
+    SetWindowLongPtrA(label, GWLP_USERDATA, state);
+    InvalidateRect(label, nullptr, TRUE);
+}
+
+int DrawPageControl(HWND page, const DRAWITEMSTRUCT *draw)
+{
+    if (draw->CtlType != ODT_BUTTON) return 0;
+    HDC dc = draw->hDC;
+    RECT r = draw->rcItem;
+    int pressed = (draw->itemState & ODS_SELECTED) != 0;
+    int id = (int)draw->CtlID;
+    if (IsLabel(id)) {
+        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+        int index = id == IDC_HELP_LABEL
+                        ? 0
+                        : 1 + (int)GetWindowLongPtrA(GetDlgItem(page, id), GWLP_USERDATA);
+        int size = r.bottom - r.top < r.right - r.left ? r.bottom - r.top : r.right - r.left;
+        int x = r.left + (r.right - r.left - size) / 2 + pressed;
+        int y = r.top + (r.bottom - r.top - size) / 2 + pressed;
+        DrawIconEx(dc, x, y, LabelIcon(index), size, size, 0, nullptr, DI_NORMAL);
+        return 1;
+    }
+    // Push buttons: the text twice, light grey one pixel right and down, then
+    // dark blue (grey when disabled).
+    UINT state = DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0);
+    DrawFrameControl(dc, &r, DFC_BUTTON, state);
+    char text[128];
+    GetWindowTextA(draw->hwndItem, text, sizeof text);
+    int disabled = (draw->itemState & ODS_DISABLED) != 0;
+    SetBkMode(dc, TRANSPARENT);
+    HFONT font = (HFONT)SendMessageA(draw->hwndItem, WM_GETFONT, 0, 0);
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    UINT format = strchr(text, '\n') ? DT_CENTER | DT_WORDBREAK : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    RECT shadow = r;
+    OffsetRect(&shadow, 1 + pressed, 1 + pressed);
+    SetTextColor(dc, RGB(192, 192, 192));
+    DrawTextA(dc, text, -1, &shadow, format);
+    RECT face = r;
+    OffsetRect(&face, pressed, pressed);
+    SetTextColor(dc, disabled ? GetSysColor(COLOR_GRAYTEXT) : RGB(0, 0, 64));
+    DrawTextA(dc, text, -1, &face, format);
+    if (draw->itemState & ODS_FOCUS) {
+        RECT focus = r;
+        InflateRect(&focus, -4, -4);
+        DrawFocusRect(dc, &focus);
+    }
+    if (old) SelectObject(dc, old);
+    return 1;
+}
+
+// --- Life cycle -----------------------------------------------------------------
+
+void InitListPage(ListPage *page, HWND window)
+{
+    page->window = window;
+    page->list = GetDlgItem(window, IDC_LIST);
+    for (int &direction : page->directions) direction = 0;
+    SetDlgItemUiString(window, 793, IDC_HELP_WORD);
+    SetDlgItemUiString(window, 794, IDC_MONITOR_WORD);
+    SendMessageA(page->list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                 LVS_EX_FULLROWSELECT);
+    InsertColumns(page);
+    SendDlgItemMessageA(window, IDC_HEADER_ICON, STM_SETICON,
+                        (WPARAM)LoadImageA(instance, MAKEINTRESOURCEA(ICON_APPLICATION), IMAGE_ICON,
+                                           32, 32, LR_SHARED),
+                        0);
+}
+
+void LayoutListPage(HWND page)
+{
+    RECT client;
+    GetClientRect(page, &client);
+    int width = client.right, height = client.bottom;
+    RECT units = {4, 8, 56, 14};   // margin, line, button width, button height
+    MapDialogRect(page, &units);
+    int margin = units.left, buttonHeight = units.bottom, labelSize = units.top * 3;
+    int top = margin;
+    HWND icon = GetDlgItem(page, IDC_HEADER_ICON);
+    MoveWindow(icon, margin, top, 32, 32, TRUE);
+    // The labels at the top right, their words under them.
+    int labelWidth = labelSize + margin;
+    int right = width - margin;
+    const int labels[2][2] = {{IDC_MONITOR_LABEL, IDC_MONITOR_WORD}, {IDC_HELP_LABEL, IDC_HELP_WORD}};
+    for (const auto &label : labels) {
+        int x = right - labelWidth;
+        MoveWindow(GetDlgItem(page, label[0]), x + margin / 2, top, labelSize, labelSize, TRUE);
+        MoveWindow(GetDlgItem(page, label[1]), x - margin, top + labelSize, labelWidth + 2 * margin,
+                   units.top + 4, TRUE);
+        right = x - margin;
+    }
+    int headerBottom = top + labelSize + units.top + 6;
+    MoveWindow(GetDlgItem(page, IDC_EXPLANATION), margin + 40, top, right - margin - 40,
+               headerBottom - top - 2, TRUE);
+
+    // The button row at the bottom, the check box above it, the list between.
+    // Enable and Disable share one place: only one of them shows at a time.
+    static const int kSlots[][2] = {{IDC_INFO, 0},       {IDC_ADD, 0},       {IDC_REMOVE, 0},
+                                    {IDC_ENABLE, IDC_DISABLE}, {IDC_REFRESH, 0}, {IDC_KILL_TASK, 0},
+                                    {IDC_CLOSE, 0}};
+    const int(*slots[8])[2];
+    int count = 0;
+    for (const auto &slot : kSlots) {
+        HWND first = GetDlgItem(page, slot[0]), second = slot[1] ? GetDlgItem(page, slot[1]) : nullptr;
+        if (!first && !second) continue;
+        // The Close button is hidden on older systems and takes no place there.
+        if (slot[0] == IDC_CLOSE && !IsNtFamily()) continue;
+        slots[count++] = &slot;
+    }
+    int buttonTop = height - margin - buttonHeight;
+    HWND check = GetDlgItem(page, IDC_OPTION_CHECK);
+    int listBottom = buttonTop - margin;
+    if (check) {
+        listBottom -= units.top + 4;
+        MoveWindow(check, margin, listBottom + 2, width - 2 * margin, units.top + 2, TRUE);
+    }
+    MoveWindow(GetDlgItem(page, IDC_LIST), margin, headerBottom, width - 2 * margin,
+               listBottom - headerBottom, TRUE);
+    if (count > 0) {
+        int slot = (width - margin) / count;
+        int buttonWidth = slot - margin < units.right ? slot - margin : units.right;
+        for (int i = 0; i < count; i++)
+            for (int id : *slots[i])
+                if (id)
+                    MoveWindow(GetDlgItem(page, id),
+                               margin + i * slot + (slot - margin - buttonWidth) / 2, buttonTop,
+                               buttonWidth, buttonHeight, TRUE);
+    }
+    InvalidateRect(page, nullptr, TRUE);
+}
+
+void CloseListPage(ListPage *page)
+{
+    DestroyRowImages(page);
+    FreeRows(page);
+}

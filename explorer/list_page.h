@@ -1,0 +1,158 @@
+// The list page framework shared by every tab of the explorer: the page's
+// own row store, columns and their widths, row icons, sorting by column
+// with the saved sort, the right-click menu, the selection helpers, the
+// picture labels, the drawn buttons and the page life cycle.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include "items.h"
+
+#define LIST_MAX_COLUMNS 6
+#define CELL_SIZE 260
+
+// Common control and menu numbers: the same number means the same function
+// on every page, and a menu item uses the number of the button it stands for.
+enum PageControl {
+    IDC_ENABLE = 10,
+    IDC_DISABLE = 11,
+    IDC_SYSTEM_REPORT = 9,
+    IDC_LIST = 1000,
+    IDC_REMOVE = 1003,
+    IDC_CLOSE = 1004,
+    IDC_REFRESH = 1006,
+    IDC_KILL_TASK = 1007,
+    IDC_INFO = 1008,
+    IDC_OPTION_CHECK = 1014,
+    IDC_EXPLANATION = 1047,
+    IDC_ADD = 1064,
+    IDC_ONLINE_INFO = 1067,
+    IDC_HELP_LABEL = 1077,
+    IDC_MONITOR_LABEL = 1112,
+    IDC_HEADER_ICON = 1130,
+    IDC_HELP_WORD = 1134,
+    IDC_MONITOR_WORD = 1135,
+    IDC_DELETE_ON_REBOOT = 1144,
+    IDC_VIEW_NOTE = 1164,
+    IDC_MOVE_TO_DELAYED = 1195,
+    IDC_EXPLORE_FOLDER = 1201,
+    IDC_OPEN_PROPERTIES = 1202,
+};
+
+// Icons of the explorer's resources.
+enum ExplorerIcon {
+    ICON_APPLICATION = 101,
+    ICON_GENERIC_PROGRAM = 115,
+    ICON_HELP_LABEL = 2301,
+    ICON_MONITOR_OFF = 2302,
+    ICON_MONITOR_ON = 2303,
+    ICON_MONITOR_REALTIME = 2304,
+};
+
+// One row of a page: its own copy of the record it shows (so a later
+// refill of the shared item list cannot change what the row means), the
+// texts of its columns, its picture and whether it is set apart (sorted to
+// the bottom: the disabled entries of the Startup Programs page).
+struct PageRow {
+    Item record;
+    char cells[LIST_MAX_COLUMNS][CELL_SIZE];
+    int image;
+    int apart;
+};
+
+struct ListPage;
+typedef int (*SortKeyRule)(const ListPage *page, const PageRow *row, int column, char *out,
+                           int size);
+
+// A page: its list identity (the page command), its columns, its sort
+// option, and the rows it shows.
+struct ListPage {
+    int identity;
+    int columnCount;
+    const UINT *headings;         // string ids of the column headings
+    const char *sortOption;       // "SortStartup", ...
+    SortKeyRule sortKey;          // null: the column's text
+    HWND window, list;
+    int directions[LIST_MAX_COLUMNS];
+    PageRow *rows;
+    int rowCount;
+    HIMAGELIST images;
+};
+
+// --- Row store ---------------------------------------------------------------
+// Makes room for count rows (emptied) and copies the records of the item
+// list into them. Returns the row count, 0 when memory is short.
+int CopyItemsToRows(ListPage *page);
+void FreeRows(ListPage *page);
+// The row behind a row's data value; null when out of range.
+PageRow *PageRowAt(ListPage *page, int index);
+
+// --- Columns and rows -----------------------------------------------------------
+// Inserts the page's columns with widths from the width table.
+void InsertColumns(ListPage *page);
+// Width fraction of a column of a list, in thousandths; 0 when not in the table.
+int ColumnWidthPermille(int identity, int column);
+// Shows every row of the row store (row data = row index), with pictures.
+void ShowRows(ListPage *page);
+
+// --- Row pictures ---------------------------------------------------------------
+// A new image list for the page (the previous one destroyed) holding the
+// application icon (image 0) and the generic program icon (image 1).
+void CreateRowImages(ListPage *page);
+void DestroyRowImages(ListPage *page);
+// The picture of a program file (its first small icon) added to the page's
+// images. Returns its index, 1 (the generic icon) when the file has none.
+int AddFileIcon(ListPage *page, const char *command);
+
+// --- Sorting --------------------------------------------------------------------
+// Sorts by column with its current direction flag.
+void SortRows(ListPage *page, int column);
+// A header click: sorts, inverts the flag and stores the page's sort option.
+void SortByHeaderClick(ListPage *page, int column);
+// After a fill: the saved sort, if any.
+void ApplySavedSort(ListPage *page);
+// The comparison of two sort keys: set-apart rows at the bottom, keys cut to
+// the shorter length, case ignored, reversed for descending.
+int CompareSortKeys(const char *key1, int apart1, const char *key2, int apart2, int descending);
+// "month/day/year  hour:minutes" as a key whose text order is time order.
+int DateSortKey(const char *date, char *out, int size);
+
+// --- Selection ------------------------------------------------------------------
+// The row index (row store) of the first selected row, or -1.
+int SelectedRecord(ListPage *page);
+// The position of the first selected row, or -1.
+int SelectedRow(HWND list);
+void SelectRow(HWND list, int position);
+// Next selected position after position (-1 for the first), or -1.
+int NextSelectedRow(HWND list, int position);
+int SelectedRowCount(HWND list);
+// The row store index behind a list position; -1 when none.
+int RowIndexAt(ListPage *page, int position);
+
+// --- Menus, messages and help ---------------------------------------------------
+// The right-click menu of the list; its choice is sent to the page as a command.
+void ShowRowMenu(ListPage *page, const int *items, int count);
+// Message box of a string, owned by the main window, caption "Sentrel Help".
+int ShowStringMessage(UINT id);
+// Message box of the explorer with a string (the caption is the sheet's).
+int PageMessage(HWND owner, UINT id, UINT flags);
+int PageMessageText(HWND owner, const char *text, UINT flags);
+void OpenHelpPage(int command);
+// Program-file actions on the selected row.
+void ExploreFolder(ListPage *page);
+void OpenProperties(ListPage *page);
+
+// --- Picture labels and buttons -------------------------------------------------
+// Monitor label state: 0 off, 1 on, 2 real time.
+void SetMonitorLabel(HWND page, int state);
+// Draws an owner-drawn control of a page (labels and push buttons). 1 when drawn.
+int DrawPageControl(HWND page, const DRAWITEMSTRUCT *draw);
+
+// --- Life cycle -----------------------------------------------------------------
+// Sets the common texts (Help/Monitor words), the list's styles and columns,
+// zeroes the direction flags.
+void InitListPage(ListPage *page, HWND window);
+// Spreads the page's controls over its size.
+void LayoutListPage(HWND page);
+// The page is closed for good (the explorer ends).
+void CloseListPage(ListPage *page);

@@ -1,0 +1,149 @@
+// SentrelEx.exe: the hidden main window, its commands, the start counter
+// with its first-seen pruning, and exit.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <cstdlib>
+
+#include "explorer.h"
+#include "first_seen.h"
+#include "items.h"
+#include "options.h"
+#include "program_files.h"
+#include "startup_changes.h"
+#include "store.h"
+#include "text.h"
+#include "ui_strings.h"
+
+HINSTANCE instance;
+HWND mainWindow;
+char className[32];
+char sheetCaption[32];
+
+namespace {
+
+// First-seen categories pruned in turn, by start counter 0-5; 6-10 prune nothing.
+const char *const kPruneKeys[] = {DETECTED_TASKS,    DETECTED_ACTIVETASKS, DETECTED_SERVICES,
+                                  DETECTED_HIDDEN,   DETECTED_IEHELPER,    DETECTED_STARTUP};
+
+struct PruneList {
+    char (*names)[PATH_SIZE];
+    int count, capacity;
+};
+
+int CollectMissingFile(const char *name, void *context)
+{
+    PruneList *list = (PruneList *)context;
+    char path[PATH_SIZE];
+    if (!CopyText(path, sizeof path, name) || FileExists(path)) return 1;
+    if (list->count < list->capacity) CopyText(list->names[list->count++], PATH_SIZE, name);
+    return 1;
+}
+
+void OnCommand(HWND window, int command)
+{
+    switch (command) {
+    case CMD_PAGE_STARTUP: case CMD_PAGE_COOKIES: case CMD_PAGE_TASKS: case CMD_PAGE_OPTIONS:
+    case CMD_PAGE_SERVICES: case CMD_PAGE_SCHEDULE: case CMD_PAGE_IE_HELPERS:
+    case CMD_PAGE_FILE_TYPES: case CMD_MONITOR: case CMD_BLACKLIST: case CMD_PAGE_HIDDEN:
+    case CMD_PAGE_DELAY:
+        OpenSheet(window, command);
+        break;
+    case CMD_VIEW_COOKIES: {
+        int former = settings.viewCookies;
+        settings.viewCookies = 1;
+        OpenSheet(window, CMD_PAGE_COOKIES);
+        settings.viewCookies = former;
+        break;
+    }
+    case CMD_EXIT_REQUEST:
+        if (GetOption("ConfirmExit", 0) == 0) {
+            DestroyWindow(window);
+        } else if (!FindWindowA("Sentrel", nullptr)) {
+            StartMonitorIfMissing();
+        } else {
+            OpenSheet(window, CMD_PAGE_STARTUP);
+        }
+        break;
+    case CMD_CLOSE:
+        DestroyWindow(window);
+        break;
+    default:
+        // 6031 (the monitor's autostart) and 6034 (restart commands) belong
+        // to the Options page and the restart-commands viewer, not built yet.
+        break;
+    }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND: {
+        int command = LOWORD(wParam);
+        if (command >= CMD_FIRST && command <= CMD_LAST) OnCommand(window, command);
+        return 0;
+    }
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        if (ItemCount() > 0) FreeItems();
+        CoUninitialize();
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+int CreateMainWindow(void)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(101));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);
+    windowClass.lpszClassName = className;
+    if (!RegisterClassA(&windowClass)) return 0;
+    // Only the task-bar button of this window is ever seen.
+    mainWindow = CreateWindowExA(WS_EX_APPWINDOW, className, sheetCaption,
+                                 WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0, -200, 0, 0, nullptr, nullptr,
+                                 instance, nullptr);
+    if (!mainWindow) return 0;
+    startupOwner = mainWindow;
+    return 1;
+}
+
+void StartMonitorIfMissing(void)
+{
+    if (FindWindowA("Sentrel", nullptr)) return;
+    char folder[PATH_SIZE], program[PATH_SIZE];
+    if (!GetProgramFolder(folder) || !FormatText(program, sizeof program, "%s\\Sentrel.exe", folder))
+        return;
+    if (GetFileAttributesA(program) == INVALID_FILE_ATTRIBUTES) return;
+    ShellExecuteA(nullptr, "open", program, nullptr, folder, SW_SHOWNORMAL);
+}
+
+int AdvanceStartCounter(void)
+{
+    long counter = GetOption("nCount", 0) + 1;
+    if (counter > 10 || counter < 0) counter = 0;
+    SetOption("nCount", counter);
+    return (int)counter;
+}
+
+void PruneFirstSeen(int counter)
+{
+    if (counter < 0 || counter >= (int)(sizeof kPruneKeys / sizeof kPruneKeys[0])) return;
+    // Collect first, delete afterwards: deleting while enumerating skips values.
+    const int capacity = 4096;
+    PruneList list = {(char(*)[PATH_SIZE])calloc(capacity, PATH_SIZE), 0, capacity};
+    if (!list.names) return;
+    StoreEnumValueNames(HKEY_CURRENT_USER, kPruneKeys[counter], CollectMissingFile, &list);
+    for (int i = 0; i < list.count; i++)
+        StoreDeleteValue(HKEY_CURRENT_USER, kPruneKeys[counter], list.names[i]);
+    free(list.names);
+}

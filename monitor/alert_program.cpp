@@ -1,0 +1,299 @@
+// Sentrel.exe: the alerts that show one program: new startup program,
+// delayed program returned, IE helper, scheduled task, service and hidden
+// file. Each shows the program file's name, version, company, description
+// (and copyright), its icon and its command, and asks one question.
+#include <windows.h>
+
+#include <cstring>
+
+#include "alert_dialog.h"
+#include "alerts.h"
+#include "history.h"
+#include "items.h"
+#include "monitor.h"
+#include "options.h"
+#include "services.h"
+#include "store.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+enum NameRule { NAME_PRODUCT, NAME_STARTUP, NAME_TASK, NAME_TITLE };
+
+struct ProgramAlertKind {
+    int dialog;
+    UINT caption, message;
+    UINT versionLabel;       // 630 "Version" or 644 "Version:"
+    NameRule name;
+    int historyType;         // 0: AlertType
+    int historyAction;       // -1: no line when the alert opens
+    int historyTitleIsAlertTitle;
+};
+
+const ProgramAlertKind kKinds[] = {
+    {DLG_ALERT_NEW_PROGRAM, 718, 7, 630, NAME_STARTUP, 0, 6, 0},
+    {DLG_ALERT_DELAYED, 1023, 1022, 630, NAME_PRODUCT, 0, -1, 0},
+    {DLG_ALERT_IE_HELPER, 718, 701, 644, NAME_TITLE, 900, 8, 0},
+    {DLG_ALERT_TASK, 718, 692, 644, NAME_TASK, 800, 7, 0},
+    {DLG_ALERT_SERVICE, 718, 900, 630, NAME_TITLE, 0, -1, 0},
+    {DLG_ALERT_HIDDEN, 718, 1015, 644, NAME_TITLE, 370, 28, 1},
+};
+
+// Fixed names of the new-program alert for the Winlogon and shell
+// extension points (254 keeps the product name).
+const struct {
+    int type;
+    const char *name;
+} kFixedNames[] = {
+    {250, "WinLogon:UserInit"}, {251, "WinLogon:Shell"},     {252, "ObjectDelayLoad"},
+    {253, "SharedTaskScheduler"}, {255, "AppInit_DLLs"},
+};
+
+// Location sentences of the new-program alert.
+UINT LocationSentence(int type)
+{
+    switch (type) {
+    case 2: case 3: case 5: case 6: case 12: case 13: case 15: case 16:
+    case 22: case 23: case 25: case 26:
+        return 766;
+    case 100: case 101:
+        return 767;
+    case 200:
+        return 768;
+    default:
+        return 765;
+    }
+}
+
+// One alert is open at a time.
+struct {
+    const ProgramAlertKind *kind;
+    AlertWindow window;
+    AlertProgram program;
+} open;
+
+const ProgramAlertKind *KindOf(int dialog)
+{
+    for (const auto &kind : kKinds)
+        if (kind.dialog == dialog) return &kind;
+    return nullptr;
+}
+
+void ShownName(const ProgramAlertKind *kind, char *out, int size)
+{
+    const char *product = open.program.facts[VERSION_PRODUCT_NAME];
+    switch (kind->name) {
+    case NAME_STARTUP:
+        CopyText(out, (size_t)size, product);
+        if (!product[0]) return;   // without a product name the name stays empty
+        for (const auto &fixed : kFixedNames)
+            if (fixed.type == AlertType) CopyText(out, (size_t)size, fixed.name);
+        return;
+    case NAME_TASK: {
+        size_t length = strlen(AlertTitle);
+        if (length > 4)
+            CopyTextN(out, (size_t)size, AlertTitle, length - 4);   // without ".job"
+        else
+            CopyText(out, (size_t)size, product);
+        return;
+    }
+    case NAME_TITLE:
+        CopyText(out, (size_t)size, AlertTitle);
+        return;
+    default:
+        CopyText(out, (size_t)size, product);
+        return;
+    }
+}
+
+void ShowMessage(HWND dialog, const ProgramAlertKind *kind)
+{
+    char pattern[1024], text[2048];
+    if (kind->dialog == DLG_ALERT_NEW_PROGRAM) {
+        if (LoadUiString(kind->message, pattern, sizeof pattern) <= 0) return;
+        if (!strstr(pattern, "%s")) {
+            SetDlgItemTextA(dialog, IDC_ALERT_MESSAGE, pattern);   // a translation without the place
+            return;
+        }
+        char sentence[512];
+        LoadUiString(LocationSentence(AlertType), sentence, sizeof sentence);
+        const char *values[] = {sentence};
+        if (FillTemplate(text, sizeof text, pattern, values, 1) > 0)
+            SetDlgItemTextA(dialog, IDC_ALERT_MESSAGE, text);
+        SetAlertFont(dialog, IDC_ALERT_MESSAGE, &open.window, ALERT_FONT_MESSAGE);
+        return;
+    }
+    SetDlgItemUiString(dialog, kind->message, IDC_ALERT_MESSAGE);
+    if (kind->dialog == DLG_ALERT_SERVICE) {
+        SetAlertFont(dialog, IDC_ALERT_MESSAGE, &open.window, ALERT_FONT_MESSAGE);
+        char start[256], active[256];
+        ServiceStartText(AlertTitle, start, sizeof start);
+        ServiceStateText(AlertTitle, active);
+        const char *values[] = {start, active};
+        if (LoadUiString(901, pattern, sizeof pattern) > 0 &&
+            FillTemplate(text, sizeof text, pattern, values, 2) > 0)
+            SetDlgItemTextA(dialog, IDC_ALERT_MESSAGE2, text);
+    }
+}
+
+void InitProgramAlert(HWND dialog, int dialogId)
+{
+    const ProgramAlertKind *kind = KindOf(dialogId);
+    open.kind = kind;
+    OpenAlertWindow(dialog, &open.window, kind->caption, &POS_ALERT, &POS_ALERT);
+    SetDlgItemUiString(dialog, 719, IDYES);
+    SetDlgItemUiString(dialog, kind->dialog == DLG_ALERT_DELAYED ? 633 : 720, IDNO);
+    SetDlgItemUiString(dialog, 925, IDCANCEL);   // the hidden file alert's "Delete"
+    SetDlgItemUiString(dialog, 641, IDC_ALERT_INFO);
+    SetDlgItemUiString(dialog, kind->versionLabel, IDC_ALERT_VERSION_LABEL);
+    ShowMessage(dialog, kind);
+
+    if (kind->dialog == DLG_ALERT_NEW_PROGRAM) CountAlertRepeat(AlertCommand);
+
+    ReadAlertProgram(AlertCommand, &open.program, &open.window, 0);
+    const VersionFacts &facts = open.program.facts;
+    char name[ALERT_TEXT_SIZE];
+    ShownName(kind, name, sizeof name);
+    SetDlgItemTextA(dialog, IDC_ALERT_NAME, name);
+    SetAlertFont(dialog, IDC_ALERT_NAME, &open.window, ALERT_FONT_NAME);
+    SetDlgItemTextA(dialog, IDC_ALERT_VERSION, facts[VERSION_PRODUCT_VERSION]);
+    SetAlertField(dialog, IDC_ALERT_COMPANY, facts[VERSION_COMPANY_NAME]);
+    SetAlertField(dialog, IDC_ALERT_DESCRIPTION, facts[VERSION_FILE_DESCRIPTION]);
+    SetAlertField(dialog, IDC_ALERT_COPYRIGHT, facts[VERSION_LEGAL_COPYRIGHT]);
+    SetAlertIcon(dialog, IDC_ALERT_ICON, open.program.icon);
+    SetDlgItemTextA(dialog, IDC_ALERT_COMMAND, AlertCommand);
+    SetAlertFont(dialog, IDC_ALERT_COMMAND, &open.window, ALERT_FONT_COMMAND);
+
+    if (kind->historyAction >= 0) {
+        WriteHistory(kind->historyTitleIsAlertTitle ? AlertTitle
+                     : kind->dialog == DLG_ALERT_NEW_PROGRAM ? name
+                                                             : facts[VERSION_PRODUCT_NAME],
+                     open.program.path, facts[VERSION_FILE_DESCRIPTION],
+                     kind->historyType ? kind->historyType : AlertType, kind->historyAction);
+    }
+}
+
+// The result of a button (or of Esc, IDCANCEL) for the open alert; -1 when
+// the command does not end it.
+INT_PTR AnswerOf(int command)
+{
+    int dialog = open.kind->dialog;
+    int yes = command == IDYES || command == IDOK;
+    int no = command == IDNO;
+    int escape = command == IDCANCEL;
+    if (!yes && !no && !escape) return -1;
+    switch (dialog) {
+    case DLG_ALERT_NEW_PROGRAM: {
+        int help = 0;
+        int result = NewProgramAnswer(!no, AlertType, &help);
+        if (help) OpenAlertHelpPage(mainWindow, 6051);
+        return result;
+    }
+    case DLG_ALERT_SERVICE:
+        if (yes) return ALERT_APPROVE;
+        RejectAlertService();
+        return ALERT_REJECT;
+    case DLG_ALERT_HIDDEN:
+        return yes ? ALERT_APPROVE : ALERT_REJECT;   // "Delete" is the cancel button
+    default:
+        return no ? ALERT_REJECT : ALERT_APPROVE;
+    }
+}
+}  // namespace
+
+INT_PTR CALLBACK ProgramAlertProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitProgramAlert(dialog, (int)lParam);
+        return TRUE;
+    case WM_COMMAND: {
+        int command = LOWORD(wParam);
+        if (command == IDC_ALERT_INFO) {
+            OpenAlertProgramInfo(dialog, AlertType + 1000, AlertCommand);
+            DropAlertTopmost(dialog);
+            return TRUE;
+        }
+        INT_PTR result = AnswerOf(command);
+        if (result >= 0) EndDialog(dialog, result);
+        return TRUE;
+    }
+    case WM_DESTROY:
+        CloseAlertWindow(dialog, &open.window);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+// --- The repeat rule of the new-program alert --------------------------------
+
+int CountAlertRepeat(const char *command)
+{
+    if (!command) command = "";
+    // Only alerts in a row for the same command count: another command
+    // starts the count afresh.
+    if (AlertLastCommand[0] && TextEqualNoCase(command, AlertLastCommand))
+        AlertRepeatCount++;
+    else
+        AlertRepeatCount = 0;
+    CopyTextCut(AlertLastCommand, sizeof AlertLastCommand, command);
+    return AlertRepeatCount;
+}
+
+int NewProgramAnswer(int yes, int type, int *openHelp)
+{
+    *openHelp = 0;
+    if (yes) {
+        if (AlertRepeatCount < 2) return ALERT_APPROVE;
+    } else if (AlertRepeatCount <= 1) {
+        return type == ITEM_WINLOGON_NOTIFY ? ALERT_STOP_AND_DISABLE : ALERT_REJECT;
+    } else {
+        settings.hideAlerts = 2;   // the rest of this pass rejects without asking
+    }
+    AlertRepeatCount = 0;
+    AlertLastCommand[0] = 0;
+    *openHelp = 1;
+    return ALERT_STOP_AND_DISABLE;
+}
+
+// --- The service alert -----------------------------------------------------------
+
+namespace {
+// The "Start" value of the service, by its key name (a display name is
+// translated first). -1 when the service is unknown.
+int ServiceStartValue(const char *service)
+{
+    char keyName[260], path[400];
+    if (ServiceKeyName(service, keyName, sizeof keyName) <= 0) CopyText(keyName, sizeof keyName, service);
+    if (!keyName[0] || !FormatText(path, sizeof path, "SYSTEM\\CurrentControlSet\\Services\\%s", keyName))
+        return -1;
+    if (!StoreValueExists(HKEY_LOCAL_MACHINE, path, "Start")) return -1;
+    return StoreReadSmallNumber(HKEY_LOCAL_MACHINE, path, "Start");
+}
+}  // namespace
+
+int ServiceStartText(const char *service, char *out, int size)
+{
+    UINT text;
+    switch (ServiceStartValue(service)) {
+    case 2: text = 664; break;
+    case 3: text = 665; break;
+    case 4: text = 666; break;
+    default: text = 616; break;
+    }
+    return LoadUiString(text, out, size);
+}
+
+void RejectAlertService(void)
+{
+    // The history names the start type the service had: 17 automatic,
+    // 18 manual, 19 disabled.
+    int former = ServiceStartValue(AlertTitle);
+    if (former >= 2 && former <= 4)
+        WriteHistory(AlertTitle, AlertCommand, "", AlertType, 17 + (former - 2));
+    ControlServiceByName(AlertTitle, SERVICE_CONTROL_STOP);
+    WriteHistory(AlertTitle, AlertCommand, "", AlertType, 9);
+    SetServiceStartType(AlertTitle, SERVICE_DISABLED);
+    WriteHistory(AlertTitle, AlertCommand, "", AlertType, 12);
+}

@@ -1,0 +1,551 @@
+// The real SentrelEx.exe on its Startup Programs page: the rows it shows for
+// every kind of startup location, Disable / Enable / Remove / Move to
+// Delayed Start on a selected row, sorting by a column, the start switches,
+// the single instance and the first-seen pruning at start.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "items.h"
+#include "startup_changes.h"
+#include "startup_list.h"
+#include "test_support.h"
+
+namespace {
+
+const DWORD kWait = 15000;
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kStore[] = "Software\\Orvendale\\Sentrel";
+const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
+const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
+const char kSheetCaption[] = "Sentrel Zenta";
+enum { kTitle, kCommand, kCompany, kType, kFirstSeen };
+
+std::string StartupFolder()
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, path);
+    return path;
+}
+
+// Texts and states of a list view in the explorer's process: the LVITEM
+// and its text buffer live in memory allocated inside that process.
+class RemoteList {
+public:
+    RemoteList(HANDLE process, HWND list) : process_(process), list_(list)
+    {
+        memory_ = (char *)VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteList()
+    {
+        if (memory_) VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+    }
+    int Count() { return (int)SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0); }
+    std::string Text(int row, int column)
+    {
+        LVITEMA item = {};
+        item.iSubItem = column;
+        item.pszText = memory_ + 1024;
+        item.cchTextMax = 1024;
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageA(list_, LVM_GETITEMTEXTA, row, (LPARAM)memory_);
+        char text[1024] = "";
+        ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
+        return text;
+    }
+    std::vector<std::vector<std::string>> Rows()
+    {
+        std::vector<std::vector<std::string>> rows;
+        for (int row = 0, n = Count(); row < n; row++) {
+            std::vector<std::string> cells;
+            for (int column = 0; column < 5; column++) cells.push_back(Text(row, column));
+            rows.push_back(cells);
+        }
+        return rows;
+    }
+    // Selects only the row whose title is title (and type, when given).
+    int Select(const std::string &title, const std::string &type = "")
+    {
+        int found = -1;
+        for (int row = 0, n = Count(); row < n && found < 0; row++)
+            if (Text(row, kTitle) == title && (type.empty() || Text(row, kType) == type)) found = row;
+        if (found < 0) return -1;
+        SetState(-1, 0);
+        SetState(found, LVIS_SELECTED | LVIS_FOCUSED);
+        return found;
+    }
+    void SelectRows(const std::vector<int> &rows)
+    {
+        SetState(-1, 0);
+        for (int row : rows) SetState(row, LVIS_SELECTED);
+    }
+    // Clicks a column heading as the mouse would.
+    void ClickHeader(int column)
+    {
+        HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
+        int x = (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, column, 0) / 2;
+        for (int c = 0; c < column; c++) x += (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, c, 0);
+        PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
+        PostMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
+    }
+
+private:
+    void SetState(int row, UINT state)
+    {
+        LVITEMA item = {};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = state;
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageA(list_, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)memory_);
+    }
+    HANDLE process_;
+    HWND list_;
+    char *memory_ = nullptr;
+};
+
+struct TopLevelSearch {
+    DWORD process;
+    HWND exclude;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
+{
+    TopLevelSearch *search = (TopLevelSearch *)param;
+    char cls[64] = "", caption[128] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, caption, sizeof caption);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
+        std::string(cls) == "#32770" && std::string(caption) == kSheetCaption)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+class StartupPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
+        test::ResetSentrelRegistry();
+        CleanStartupLocations();
+        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string build = test::BuildFolder();
+        ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(), FALSE));
+        // Program files for the entries: copies of a program with version facts
+        // and an icon, in a folder whose name does not mention the program
+        // itself (its own entries are kept out of the history).
+        CreateDirectoryA(programs.c_str(), nullptr);
+        for (const char *name : {"alpha.exe", "beta.exe", "gamma.exe", "delta.exe"})
+            ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (programs + "\\" + name).c_str(), FALSE));
+    }
+    void TearDown() override
+    {
+        StopExplorer();
+        if (HWND monitor = test::MonitorWindow()) PostMessageA(monitor, WM_COMMAND, 6030, 0);
+        test::WaitForNoMonitor(kWait);
+        CleanStartupLocations();
+        test::ResetSentrelRegistry();
+    }
+    static void CleanStartupLocations()
+    {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            for (const std::string &name : test::ValueNames(root, kRun))
+                if (name != "winemenubuilder") {
+                    HKEY key;
+                    if (RegOpenKeyExA(root, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                        RegDeleteValueA(key, name.c_str());
+                        RegCloseKey(key);
+                    }
+                }
+        WriteProfileStringA("windows", "run", "");
+        WIN32_FIND_DATAA found;
+        std::string startup = StartupFolder();
+        HANDLE find = FindFirstFileA((startup + "\\*.lnk").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do DeleteFileA((startup + "\\" + found.cFileName).c_str());
+            while (FindNextFileA(find, &found));
+            FindClose(find);
+        }
+    }
+    void PlantEveryKind()
+    {
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Machine Alpha", programs + "\\alpha.exe -min"));
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "User Beta", programs + "\\beta.exe"));
+        ASSERT_TRUE(CreateShortcut((StartupFolder() + "\\Folder Gamma.lnk").c_str(),
+                                   (programs + "\\gamma.exe").c_str(), "", programs.c_str(), "", "", 0));
+        ASSERT_TRUE(WriteProfileStringA("windows", "run", (programs + "\\delta.exe").c_str()));
+    }
+    // Starts the explorer and waits for its Startup page to be filled.
+    void StartExplorer(const std::string &arguments = "")
+    {
+        program = test::Start(folder, "SentrelEx.exe", arguments);
+        ASSERT_NE(nullptr, program.process);
+        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
+        ASSERT_NE(nullptr, sheet) << "the property sheet did not open";
+        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+        ASSERT_NE(nullptr, page);
+        Settle();
+        list = GetDlgItem(page, 1000);
+        remote.reset(new RemoteList(program.process, list));
+    }
+    void StopExplorer()
+    {
+        remote.reset();
+        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
+        if (program.process && !test::WaitForExit(program, kWait)) ADD_FAILURE() << "the explorer did not end";
+        test::Stop(program);
+        sheet = page = list = nullptr;
+    }
+    // Waits until the page has handled everything posted to it so far.
+    void Settle()
+    {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
+    }
+    void Press(int id)
+    {
+        PostMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
+    }
+    // The explorer's message box (not the sheet, which has the same caption).
+    HWND WaitForMessageBox()
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(20)) {
+            TopLevelSearch search = {program.id, sheet, {}};
+            EnumWindows(CollectDialog, (LPARAM)&search);
+            if (!search.found.empty()) return search.found[0];
+        }
+        return nullptr;
+    }
+    template <typename Condition> bool WaitFor(Condition condition)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(20))
+            if (condition()) return true;
+        return false;
+    }
+    std::vector<std::string> Column(int column)
+    {
+        std::vector<std::string> out;
+        for (const auto &row : remote->Rows()) out.push_back(row[column]);
+        return out;
+    }
+    const std::vector<std::string> *RowOf(const std::vector<std::vector<std::string>> &rows,
+                                          const std::string &title)
+    {
+        for (const auto &row : rows)
+            if (row[kTitle] == title) return &row;
+        return nullptr;
+    }
+    std::string History()
+    {
+        std::string text;
+        test::ReadFile(folder + "\\history.txt", &text);
+        return text;
+    }
+
+    std::string folder;
+    const std::string programs = "C:\\startup-programs";
+    test::Program program;
+    HWND sheet = nullptr, page = nullptr, list = nullptr;
+    std::unique_ptr<RemoteList> remote;
+};
+
+}  // namespace
+
+TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
+{
+    PlantEveryKind();
+    StartExplorer();
+    auto rows = remote->Rows();
+
+    // The same records as the startup list of this system, one row each.
+    int count = BuildStartupList(1);
+    std::string shown;
+    for (const auto &row : rows) shown += row[kTitle] + " | " + row[kCommand] + " | " + row[kType] + "\n";
+    ASSERT_EQ(count, (int)rows.size()) << shown;
+    for (int i = 0; i < count; i++)
+        EXPECT_NE(nullptr, RowOf(rows, GetItemTitle(i))) << GetItemTitle(i);
+
+    struct Expected {
+        const char *title, *command, *type;
+    } expected[] = {
+        {"Machine Alpha", "alpha.exe -min", "HKLM_RUN"},
+        {"User Beta", "beta.exe", "HKCU_RUN"},
+    };
+    for (const Expected &e : expected) {
+        const auto *row = RowOf(rows, e.title);
+        ASSERT_NE(nullptr, row) << e.title << "\n" << shown;
+        EXPECT_STRCASEEQ(e.command, (*row)[kCommand].c_str()) << e.title;
+        EXPECT_EQ(e.type, (*row)[kType]) << e.title;
+        EXPECT_EQ("Orvendale", (*row)[kCompany]) << e.title;
+        EXPECT_FALSE((*row)[kFirstSeen].empty()) << e.title;
+    }
+    // The shortcut and the win.ini entry are titled by their program's
+    // product name.
+    int folderRows = 0, winIniRows = 0;
+    for (const auto &row : rows) {
+        if (row[kType] == "STARTUP_FOLDER") {
+            folderRows++;
+            EXPECT_STRCASEEQ("gamma.exe", row[kCommand].c_str());
+            EXPECT_EQ("Sentrel", row[kTitle]);
+        }
+        if (row[kType] == "WIN.INI_RUN") {
+            winIniRows++;
+            EXPECT_STRCASEEQ("delta.exe", row[kCommand].c_str());
+        }
+    }
+    EXPECT_EQ(1, folderRows) << shown;
+    EXPECT_EQ(1, winIniRows) << shown;
+    // A program seen for the first time has its date recorded.
+    EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Startup").empty());
+}
+
+TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
+{
+    PlantEveryKind();
+    StartExplorer();
+
+    // Disable a Run entry: the live value goes, the mark and the copy stay.
+    ASSERT_GE(remote->Select("User Beta"), 0);
+    Settle();
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, 11)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, 10)));
+    Press(11);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
+    Settle();
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "User Beta"));
+    auto rows = remote->Rows();
+    ASSERT_NE(nullptr, RowOf(rows, "User Beta"));
+    EXPECT_EQ("   Disabled", (*RowOf(rows, "User Beta"))[kType]);
+
+    // Enable puts the value back as it was.
+    ASSERT_GE(remote->Select("User Beta"), 0);
+    Settle();
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, 10)));
+    Press(10);
+    ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
+    Settle();
+    std::string command;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, "User Beta", &command));
+    EXPECT_EQ(programs + "\\beta.exe", command);
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "User Beta"));
+
+    // A Startup-folder shortcut is disabled by moving the file away.
+    std::string shortcut = StartupFolder() + "\\Folder Gamma.lnk";
+    ASSERT_GE(remote->Select("Sentrel", "STARTUP_FOLDER"), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([&] { return !test::FileExistsAt(shortcut); }));
+    Settle();
+    ASSERT_GE(remote->Select("Sentrel", "   Disabled"), 0);
+    Settle();
+    Press(10);
+    ASSERT_TRUE(WaitFor([&] { return test::FileExistsAt(shortcut); }));
+    Settle();
+
+    // Remove asks first, naming the command; No keeps the entry, Yes removes it.
+    int before = remote->Count();
+    ASSERT_GE(remote->Select("User Beta"), 0);
+    Settle();
+    Press(1003);
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::string::npos, test::DialogText(box).find(programs + "\\beta.exe"));
+    test::PressButton(box, IDNO);
+    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    Settle();
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"));
+
+    ASSERT_GE(remote->Select("User Beta"), 0);
+    Settle();
+    Press(1003);
+    box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
+    Settle();
+    EXPECT_EQ(before - 1, remote->Count());
+    EXPECT_EQ(nullptr, RowOf(remote->Rows(), "User Beta"));
+    std::string history = History();
+    EXPECT_NE(std::string::npos, history.find("User Beta")) << history;
+    EXPECT_NE(std::string::npos, history.find(programs + "\\beta.exe")) << history;
+    // The other entries were not touched.
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Machine Alpha"));
+}
+
+// Two entries of the same name in HKLM and HKCU: the action reaches the
+// entry of the selected row, not the first of that name.
+TEST_F(StartupPage, SameNameInBothHivesRemovesTheSelectedEntry)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Updater", programs + "\\alpha.exe"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Updater", programs + "\\beta.exe"));
+    StartExplorer();
+    ASSERT_GE(remote->Select("Updater", "HKCU_RUN"), 0);
+    Settle();
+    Press(1003);
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::string::npos, test::DialogText(box).find("beta.exe"));
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "Updater"); }));
+    Settle();
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Updater"));
+
+    // Several selected rows are removed without a question.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "One", programs + "\\gamma.exe"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Two", programs + "\\delta.exe"));
+    ASSERT_GE(remote->Select("Updater"), 0);
+    Settle();
+    Press(11);   // disable and enable refill the list with the new entries
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Updater"); }));
+    Settle();
+    int one = remote->Select("One"), two = remote->Select("Two");
+    ASSERT_GE(one, 0);
+    ASSERT_GE(two, 0);
+    remote->SelectRows({one, two});
+    Settle();
+    Press(1003);
+    ASSERT_TRUE(WaitFor([] {
+        return !test::ValueExists(HKEY_CURRENT_USER, kRun, "One") &&
+               !test::ValueExists(HKEY_CURRENT_USER, kRun, "Two");
+    }));
+    Settle();
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "Updater"));
+}
+
+TEST_F(StartupPage, MoveToDelayedStartWritesTheDelayEntryAndRemovesTheStartupEntry)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "User Beta", programs + "\\beta.exe /tray"));
+    StartExplorer();
+    ASSERT_GE(remote->Select("User Beta"), 0);
+    Settle();
+    PostMessageA(page, WM_COMMAND, 1195, 0);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
+    Settle();
+    std::string file = programs + "\\beta.exe", text;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay", file, &text));
+    EXPECT_EQ("11", text);
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Title", file, &text));
+    EXPECT_EQ("User Beta", text);
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Parameters", file, &text));
+    EXPECT_EQ(" /tray", text);
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", file + " /tray", &text));
+    EXPECT_EQ("1103", text);
+    EXPECT_EQ(nullptr, RowOf(remote->Rows(), "User Beta"));
+}
+
+TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
+{
+    for (const char *name : {"Cherry", "apple", "Banana", "Damson"})
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, programs + "\\alpha.exe"));
+    // "apple" is disabled: it stays at the bottom in both directions.
+    ASSERT_TRUE(ToggleStartupEntry("apple", (programs + "\\alpha.exe").c_str(), "", 11));
+    StartExplorer();
+
+    // Posted clicks come after anything sent: wait for their effect.
+    remote->ClickHeader(kTitle);
+    ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_CURRENT_USER, kOptions, "SortStartup"); }));
+    Settle();
+    std::string option;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "SortStartup", &option));
+    EXPECT_EQ("1", option);
+    auto titles = Column(kTitle);
+    ASSERT_GE(titles.size(), 4u);
+    EXPECT_EQ("apple", titles.back());
+    std::vector<std::string> live(titles.begin(), titles.end() - 1), sorted = live;
+    auto noCase = [](const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; };
+    std::sort(sorted.begin(), sorted.end(), noCase);
+    EXPECT_EQ(sorted, live);
+
+    std::string first = titles.front();
+    remote->ClickHeader(kTitle);
+    ASSERT_TRUE(WaitFor([&] { return remote->Text(0, kTitle) != first; }));
+    titles = Column(kTitle);
+    EXPECT_EQ("apple", titles.back());
+    live.assign(titles.begin(), titles.end() - 1);
+    std::reverse(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, live);
+
+    // The next start sorts ascending by the saved column.
+    StopExplorer();
+    StartExplorer();
+    titles = Column(kTitle);
+    live.assign(titles.begin(), titles.end() - 1);
+    std::reverse(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, live);
+    EXPECT_EQ("apple", titles.back());
+}
+
+TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
+{
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    // "-RESTART" opens the Options tab and, unlike "-START", starts no monitor.
+    StartExplorer("-RESTART");
+    HWND tab = (HWND)SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
+    EXPECT_EQ(9, (int)SendMessageA(tab, TCM_GETCURSEL, 0, 0));
+    EXPECT_EQ(nullptr, test::MonitorWindow());
+
+    // A second explorer forwards its page and ends; no second sheet opens.
+    test::Program second = test::Start(folder, "SentrelEx.exe", "-BHO");
+    DWORD code = 99;
+    ASSERT_TRUE(test::WaitForExit(second, kWait, &code));
+    test::Stop(second);
+    EXPECT_EQ(0u, code);
+    Settle();
+    TopLevelSearch search = {program.id, nullptr, {}};
+    EnumWindows(CollectDialog, (LPARAM)&search);
+    EXPECT_EQ(1u, search.found.size());
+
+    // "-Q" from a second start closes the running explorer.
+    second = test::Start(folder, "SentrelEx.exe", "-q");
+    ASSERT_TRUE(test::WaitForExit(second, kWait, &code));
+    test::Stop(second);
+    ASSERT_TRUE(test::WaitForExit(program, kWait)) << "the first explorer kept running";
+    test::Stop(program);
+    std::string option;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "StartTab", &option));
+    EXPECT_EQ("6033", option);
+
+    // Case and extra letters do not matter: "-nuts" is the Cookies tab.
+    StartExplorer("-nuts");
+    tab = (HWND)SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
+    EXPECT_EQ(6, (int)SendMessageA(tab, TCM_GETCURSEL, 0, 0));
+    StopExplorer();
+
+    // "-START" starts the monitor beside it when none runs.
+    StartExplorer("-START");
+    tab = (HWND)SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
+    EXPECT_EQ(0, (int)SendMessageA(tab, TCM_GETCURSEL, 0, 0));
+    EXPECT_NE(nullptr, test::WaitForWindow("Sentrel", nullptr, kWait));
+}
+
+TEST_F(StartupPage, EachStartAdvancesTheCounterAndPrunesOneFirstSeenSet)
+{
+    const char kDetected[] = "Software\\Orvendale\\Detected\\Startup";
+    std::string present = programs + "\\alpha.exe", missing = programs + "\\gone.exe";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kDetected, present, "1/1/2020"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kDetected, missing, "1/1/2020"));
+    // Counter 4 becomes 5, the turn of the startup set.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "nCount", "4"));
+    StartExplorer();
+    std::string option;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "nCount", &option));
+    EXPECT_EQ("5", option);
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kDetected, present));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kDetected, missing));
+    StopExplorer();
+
+    // After 10 the counter starts again at 0.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "nCount", "10"));
+    StartExplorer();
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "nCount", &option));
+    EXPECT_EQ("0", option);
+}

@@ -1,0 +1,426 @@
+// The startup programs check with its new-program and delayed-program
+// alerts: real Run values, Startup-folder shortcuts and win.ini entries in
+// the test prefix, the check run in-process with its dialogs answered from
+// a second thread, and once end to end through the real Sentrel.exe.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "alert_driver.h"
+#include "checks.h"
+#include "monitor.h"
+#include "options.h"
+#include "startup_changes.h"
+
+using namespace alerts_test;
+
+namespace {
+const char kSample[] = "alert_sample.exe";
+
+class StartupCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ResetSentrelRegistry();
+        folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), Sample().c_str(), FALSE));
+        ApproveEverything();
+        ClearHistory();
+        settings = Settings();
+        LoadOptions();
+        settings.hideWuffin = 1;   // no tray icon from the test
+        settings.hideAlerts = 0;
+        AlertRepeatCount = 0;
+        AlertLastCommand[0] = 0;
+        mainWindow = MakeMainWindow();
+        startupOwner = mainWindow;
+    }
+    void TearDown() override
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            for (const std::string &name : added) RegDeleteValueA(key, name.c_str());
+            RegCloseKey(key);
+        }
+        WriteProfileStringA("windows", "run", "");
+        if (!shortcut.empty()) DeleteFileA(shortcut.c_str());
+        if (sample.process) test::Stop(sample);
+        DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+        FreeItems();
+        test::ResetSentrelRegistry();
+    }
+    std::string Sample() const { return folder + "\\" + kSample; }
+    void AddRun(const std::string &name, const std::string &command)
+    {
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, name, command));
+        added.push_back(name);
+    }
+    std::string BaselineName(const std::string &command) const
+    {
+        char name[260];
+        StartupBaselineName(command.c_str(), name);
+        return name;
+    }
+    // Runs the check while the driver answers; every answer must be used.
+    void CheckAnswering(std::vector<Answer> answers)
+    {
+        size_t count = answers.size();
+        driver.reset(new Driver(std::move(answers)));
+        StartupCheck();
+        driver->Finish();
+        ASSERT_EQ((int)count, driver->answered());
+        EXPECT_EQ(0, inDialog);
+    }
+    // Runs the check and fails when it asks anything.
+    void CheckSilently()
+    {
+        Silence silence;
+        StartupCheck();
+        EXPECT_EQ(0, silence.Stop()) << "the check asked although nothing was new";
+    }
+    bool RunValueExists(const std::string &name)
+    {
+        return test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, name);
+    }
+    std::string folder, shortcut;
+    std::vector<std::string> added;
+    std::unique_ptr<Driver> driver;
+    test::Program sample;
+};
+
+std::string Field(const Seen &seen, int id)
+{
+    auto it = seen.fields.find(id);
+    return it == seen.fields.end() ? "<none>" : it->second;
+}
+
+bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+}  // namespace
+
+TEST_F(StartupCheckTest, NewRunEntryShowsItsProgramAndYesApprovesIt)
+{
+    std::string command = Sample() + " /opt=1";
+    AddRun("Alert Sample", command);
+    ASSERT_EQ(1, HasUnapprovedStartup());
+
+    CheckAnswering({{kNewProgram, IDYES}});
+    const Seen &seen = driver->seen(0);
+    EXPECT_TRUE(seen.topmost);
+    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
+    EXPECT_EQ("Version", Field(seen, IDC_ALERT_VERSION_LABEL));
+    EXPECT_EQ("2.4.1", Field(seen, IDC_ALERT_VERSION));
+    EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
+    EXPECT_EQ("Alert sample program", Field(seen, IDC_ALERT_DESCRIPTION));
+    EXPECT_EQ(command, Field(seen, IDC_ALERT_COMMAND)) << "the command is shown as stored";
+    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE),
+                         "A new auto Startup Program has been detected.\nThis program will run each "
+                         "time you login or restart your machine.\n\nDo you approve"));
+    EXPECT_EQ("&Yes", Field(seen, IDYES));
+    EXPECT_EQ("Zenta &Info...", Field(seen, IDC_ALERT_INFO));
+
+    EXPECT_EQ(1, CountHistory({"START_Alert", "CURRENT_RUN", "Alert Sample", "Alert sample program"}));
+    // Approved under the command with "=" made ":", with the item type.
+    EXPECT_EQ("11", Baseline(BaselineName(command)));
+    EXPECT_TRUE(Contains(BaselineName(command), "/opt:1"));
+    EXPECT_TRUE(RunValueExists("Alert Sample"));
+    EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Startup").empty())
+        << "the first-seen date is recorded";
+    // The placement of the alert is kept for the next one.
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel",
+                                  POS_ALERT.left));
+
+    EXPECT_EQ(0, HasUnapprovedStartup());
+    CheckSilently();
+    EXPECT_EQ(1, CountHistory({"START_Alert"}));
+}
+
+TEST_F(StartupCheckTest, KeyboardAnswersEnterApprovesAndEscapeApprovesToo)
+{
+    AddRun("Sample Enter", Sample() + " -enter");
+    AddRun("Sample Escape", Sample() + " -escape");
+    CheckAnswering({{kNewProgram, 0, VK_RETURN}, {kNewProgram, 0, VK_ESCAPE}});
+    EXPECT_EQ("11", Baseline(Sample() + " -enter"));
+    EXPECT_EQ("11", Baseline(Sample() + " -escape"));
+    EXPECT_TRUE(RunValueExists("Sample Enter"));
+    EXPECT_TRUE(RunValueExists("Sample Escape"));
+}
+
+TEST_F(StartupCheckTest, NoStopsTheRunningProgramAndRemovesTheEntry)
+{
+    std::string command = Sample() + " -stay";
+    sample = test::Start(folder, kSample, "-stay");
+    ASSERT_NE(nullptr, sample.process);
+    AddRun("Alert Sample", command);
+
+    CheckAnswering({{kNewProgram, IDNO}});
+    EXPECT_TRUE(test::WaitForExit(sample, kWait)) << "the running program was not stopped";
+    EXPECT_FALSE(RunValueExists("Alert Sample"));
+    EXPECT_EQ("<missing>", Baseline(BaselineName(command)));
+    EXPECT_EQ(1, CountHistory({"START_Alert", "Alert Sample"}));
+    EXPECT_EQ(1, CountHistory({"START_Remove", "CURRENT_RUN", "Alert Sample"}));
+    EXPECT_EQ(0, HasUnapprovedStartup());
+}
+
+TEST_F(StartupCheckTest, AProgramThatKeepsComingBackIsStoppedAndDisabled)
+{
+    std::string command = Sample() + " -again";
+    // Rejected twice, it writes itself back each time.
+    for (int round = 0; round < 2; round++) {
+        AddRun("Comes Back", command);
+        CheckAnswering({{kNewProgram, IDNO}});
+        EXPECT_FALSE(RunValueExists("Comes Back"));
+    }
+    // The third time in a row No stops and disables it, and the rest of the
+    // pass rejects new entries without asking.
+    AddRun("Comes Back", command);
+    AddRun("Next One", Sample() + " -next");
+    CheckAnswering({{kNewProgram, IDNO}});
+    EXPECT_EQ(2, settings.hideAlerts);
+    EXPECT_EQ(0, AlertRepeatCount);
+    EXPECT_FALSE(RunValueExists("Comes Back"));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, DISABLED_KEY, "Comes Back")) << "not disabled";
+    EXPECT_EQ("<missing>", Baseline(BaselineName(command))) << "a disabled entry is not approved";
+    EXPECT_FALSE(RunValueExists("Next One")) << "rejected without asking";
+    EXPECT_EQ(1, CountHistory({"START_Remove", "Next One"}));
+    EXPECT_EQ(0, CountHistory({"START_Alert", "-next"}));
+}
+
+TEST_F(StartupCheckTest, TheThirdAlertInARowAnsweredYesStillDisables)
+{
+    std::string command = Sample() + " -third";
+    for (int round = 0; round < 2; round++) {
+        AddRun("Third", command);
+        CheckAnswering({{kNewProgram, IDNO}});
+    }
+    AddRun("Third", command);
+    CheckAnswering({{kNewProgram, IDYES}});
+    EXPECT_EQ("<missing>", Baseline(BaselineName(command)));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, DISABLED_KEY, "Third"));
+    EXPECT_EQ(0, settings.hideAlerts) << "only No turns the rest of the pass silent";
+}
+
+TEST_F(StartupCheckTest, RepeatsCountOnlyForTheSameCommandInARow)
+{
+    // A, A, B, B: B's second alert is its first repeat, not the third.
+    for (const char *name : {"Program A", "Program A", "Program B"}) {
+        AddRun(name, Sample() + " -" + name[8]);
+        CheckAnswering({{kNewProgram, IDNO}});
+    }
+    AddRun("Program B", Sample() + " -B");
+    CheckAnswering({{kNewProgram, IDYES}});
+    EXPECT_EQ("11", Baseline(Sample() + " -B"));
+    EXPECT_TRUE(RunValueExists("Program B"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, DISABLED_KEY, "Program B"));
+}
+
+TEST_F(StartupCheckTest, StartupFolderShortcutIsAskedAboutAndRemoved)
+{
+    char startup[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, startup, CSIDL_STARTUP, TRUE));
+    shortcut = std::string(startup) + "\\Alert Sample.lnk";
+    ASSERT_TRUE(CreateShortcut(shortcut.c_str(), Sample().c_str(), "", folder.c_str(), "", "", 0));
+
+    CheckAnswering({{kNewProgram, IDNO}});
+    const Seen &seen = driver->seen(0);
+    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
+    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE), "A Shortcut to this program has been added to "
+                                                         "your Startup folder."));
+    EXPECT_FALSE(test::FileExistsAt(shortcut)) << "the shortcut must go";
+    EXPECT_TRUE(test::FileExistsAt(Sample())) << "never the program it points to";
+    EXPECT_EQ(1, CountHistory({"START_Alert", "GROUP_STARTUP"}));
+    EXPECT_EQ(1, CountHistory({"START_Remove", "GROUP_STARTUP"}));
+
+    ASSERT_TRUE(CreateShortcut(shortcut.c_str(), Sample().c_str(), "", folder.c_str(), "", "", 0));
+    CheckAnswering({{kNewProgram, IDYES}});
+    EXPECT_TRUE(test::FileExistsAt(shortcut));
+    EXPECT_EQ(0, HasUnapprovedStartup());
+}
+
+TEST_F(StartupCheckTest, WinIniRunEntryIsAskedAboutAndRemoved)
+{
+    ASSERT_TRUE(WriteProfileStringA("windows", "run", Sample().c_str()));
+    CheckAnswering({{kNewProgram, IDNO}});
+    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_MESSAGE),
+                         "This program is listed in your WIN.INI file"));
+    char run[512];
+    GetProfileStringA("windows", "run", "", run, sizeof run);
+    EXPECT_FALSE(Contains(run, kSample)) << run;
+    EXPECT_EQ(1, CountHistory({"START_Remove", "WIN_RUN"}));
+
+    ASSERT_TRUE(WriteProfileStringA("windows", "run", Sample().c_str()));
+    CheckAnswering({{kNewProgram, IDYES}});
+    EXPECT_EQ("101", Baseline(Sample()));
+    EXPECT_EQ(0, HasUnapprovedStartup());
+}
+
+TEST_F(StartupCheckTest, BaselineStatusRules)
+{
+    std::string command = Sample() + " -status";
+    AddRun("Status", command);
+    // Approved by a value named by the title.
+    test::WriteString(HKEY_CURRENT_USER, kBaseline, "Status", "12");
+    EXPECT_EQ(0, HasUnapprovedStartup());
+    // "0", text and data too long to be a number are not approvals.
+    for (const char *data : {"0", "abc", "11111111111111111111111111111111"}) {
+        test::WriteString(HKEY_CURRENT_USER, kBaseline, "Status", data);
+        EXPECT_EQ(1, HasUnapprovedStartup()) << data;
+    }
+    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "0");
+    test::WriteString(HKEY_CURRENT_USER, kBaseline, "Status", "11");
+    EXPECT_EQ(0, HasUnapprovedStartup()) << "a 0 under the command falls back to the title";
+}
+
+TEST_F(StartupCheckTest, InstallerCleanupKeepsTheRestOfTheListForLater)
+{
+    AddRun("McAfee Application Installer Cleanup (0123)", Sample() + " -cleanup");
+    AddRun("Zz Behind It", Sample() + " -behind");
+    CheckSilently();
+    EXPECT_TRUE(RunValueExists("McAfee Application Installer Cleanup (0123)"));
+    EXPECT_TRUE(RunValueExists("Zz Behind It"));
+    EXPECT_EQ(1, HasUnapprovedStartup()) << "both stay to be checked later";
+    EXPECT_TRUE(HistoryLines().empty());
+}
+
+TEST_F(StartupCheckTest, HiddenAlertsRejectNewEntriesWithoutAsking)
+{
+    settings.hideAlerts = 2;
+    AddRun("Silent", Sample() + " -silent");
+    CheckSilently();
+    EXPECT_FALSE(RunValueExists("Silent"));
+    EXPECT_EQ(1, CountHistory({"START_Remove", "Silent"}));
+    EXPECT_EQ(0, CountHistory({"START_Alert"}));
+}
+
+TEST_F(StartupCheckTest, BadProgramFactsAreShownSafelyAndTheAlertStillAnswers)
+{
+    // A product name of 127 characters with printf sequences, "&" and a TAB,
+    // and a command of 259 characters.
+    std::string huge = folder + "\\alert_huge.exe";
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_huge.exe").c_str(), huge.c_str(), FALSE));
+    std::string longCommand = huge + " ";
+    longCommand += std::string(259 - longCommand.size(), 'p');
+    ASSERT_EQ(259u, longCommand.size());
+    AddRun("Huge %s%n&\tName", longCommand);
+    // A command whose file does not exist.
+    AddRun("Ghost", "C:\\nowhere\\ghost.exe -x");
+
+    CheckAnswering({{kNewProgram, IDYES}, {kNewProgram, IDYES}});
+    // The list is in the registry's order: find each alert by its command.
+    size_t hugeIndex = Field(driver->seen(0), IDC_ALERT_COMMAND) == longCommand ? 0 : 1;
+    const Seen &huge_seen = driver->seen(hugeIndex);
+    std::string name = Field(huge_seen, IDC_ALERT_NAME);
+    EXPECT_EQ(127u, name.size());
+    EXPECT_EQ(0u, name.find("N%s%n& xn")) << name;   // the TAB shown as a blank
+    EXPECT_EQ(longCommand, Field(huge_seen, IDC_ALERT_COMMAND));
+    EXPECT_EQ(std::string(127, 'C'), Field(huge_seen, IDC_ALERT_COMPANY));
+    EXPECT_EQ("11", Baseline(longCommand));
+
+    const Seen &ghost = driver->seen(1 - hugeIndex);
+    EXPECT_EQ("", Field(ghost, IDC_ALERT_NAME));
+    EXPECT_EQ("Company name not included in this program.", Field(ghost, IDC_ALERT_COMPANY));
+    EXPECT_EQ("No Description found", Field(ghost, IDC_ALERT_DESCRIPTION));
+    EXPECT_EQ("C:\\nowhere\\ghost.exe -x", Field(ghost, IDC_ALERT_COMMAND));
+    EXPECT_EQ("11", Baseline("C:\\nowhere\\ghost.exe -x"));
+}
+
+TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
+{
+    std::string command = Sample() + " -delayed";
+    AddRun("Delayed", command);
+    const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
+    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "1103");
+    test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
+    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
+    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Title", command, "Delayed");
+    settings.hideAlerts = 2;   // the written-back entry still asks
+
+    CheckAnswering({{kDelayed, IDYES}});
+    const Seen &seen = driver->seen(0);
+    EXPECT_EQ("Disable", Field(seen, IDNO));
+    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE), "put itself back into the regular Windows"));
+    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
+    EXPECT_EQ("11", Baseline(command));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, delay, command));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command));
+    EXPECT_TRUE(RunValueExists("Delayed"));
+    EXPECT_EQ(0, CountHistory({"START_Alert"})) << "this alert writes no history line";
+}
+
+TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
+{
+    std::string command = Sample() + " -delayed";
+    AddRun("Delayed", command);
+    const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
+    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "1103");
+    test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
+    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
+
+    CheckAnswering({{kDelayed, IDNO}});
+    EXPECT_EQ("11", Baseline(command));
+    EXPECT_FALSE(RunValueExists("Delayed"));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, DISABLED_KEY, "Delayed"));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command))
+        << "the delayed start stays";
+}
+
+// The real monitor: its patrol runs the check, the alert is answered here.
+TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
+{
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    test::ResetSentrelRegistry();
+    std::string folder = test::FreshFolder("StartupCheckMonitor");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string sample = SampleFolder("StartupCheckMonitor") + "\\" + kSample;
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
+    ApproveEverything();
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+    ASSERT_NE(nullptr, monitor.process);
+    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, window);
+    // Let the first-run baseline settle before the new entry appears.
+    DWORD start = GetTickCount();
+    while (!test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version") &&
+           GetTickCount() - start < kWait)
+        Sleep(50);
+    std::string command = sample + " -monitor";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample", command));
+    // A real-time notice makes the startup check due at once.
+    PostMessageA(window, 9024, 0, 0);
+
+    HWND alert = test::WaitForWindow("#32770", kNewProgram, 75000);
+    ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
+    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+    EXPECT_EQ("Alert Sample", ControlText(alert, IDC_ALERT_NAME));
+    EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
+    test::PressButton(alert, IDNO);
+    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+
+    start = GetTickCount();
+    while (test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample") && GetTickCount() - start < kWait)
+        Sleep(50);
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample"));
+    std::string history;
+    ASSERT_TRUE(test::ReadFile(folder + "\\history.txt", &history));
+    EXPECT_TRUE(Contains(history, "START_Alert")) << history;
+    EXPECT_TRUE(Contains(history, "START_Remove")) << history;
+
+    PostMessageA(window, WM_COMMAND, 6030, 0);
+    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+    test::Stop(monitor);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Monitor Sample");
+        RegCloseKey(key);
+    }
+    test::ResetSentrelRegistry();
+}
