@@ -10,6 +10,7 @@
 #include "history.h"
 #include "inventory.h"
 #include "items.h"
+#include "locations.h"
 #include "program_files.h"
 #include "startup_list.h"
 #include "store.h"
@@ -21,15 +22,13 @@ HWND startupOwner;
 namespace {
 const char kRunBaseline[] = STORE_ROOT "\\Run";
 const char kMachineRunSaved[] = STORE_ROOT "\\Run";   // under HKLM: reset Winlogon values
-const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const char kNotify[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
-const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
-const char kSharedTaskScheduler[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
-const char kShellExecuteHooks[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
-const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kWinlogon[] = WINLOGON_KEY;
+const char kNotify[] = WINLOGON_NOTIFY_KEY;
+const char kDelayLoad[] = DELAYLOAD_KEY;
+const char kSharedTaskScheduler[] = SHARED_TASK_SCHEDULER_KEY;
+const char kShellExecuteHooks[] = SHELL_EXECUTE_HOOKS_KEY;
+const char kWindowsNT[] = WINDOWS_NT_KEY;
+const char kShellFolders[] = SHELL_FOLDERS_KEY;
 
 const int kWinIniMax = 1024;   // one size for reading and writing the run=/load= lists
 const int kAppInitMax = 255;

@@ -12,6 +12,7 @@
 
 #include "inventory.h"
 #include "items.h"
+#include "locations.h"
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
@@ -47,15 +48,13 @@ const struct {
 };
 const char kWinNotifySubkey[] = DISABLED_KEY "\\WinNotify";
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const char kNotify[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
-const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
-const char kSharedTaskScheduler[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
-const char kShellExecuteHooks[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
-const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+const char kShellFolders[] = SHELL_FOLDERS_KEY;
+const char kWinlogon[] = WINLOGON_KEY;
+const char kNotify[] = WINLOGON_NOTIFY_KEY;
+const char kDelayLoad[] = DELAYLOAD_KEY;
+const char kSharedTaskScheduler[] = SHARED_TASK_SCHEDULER_KEY;
+const char kShellExecuteHooks[] = SHELL_EXECUTE_HOOKS_KEY;
+const char kWindowsNT[] = WINDOWS_NT_KEY;
 
 // Value enumeration buffers: names and data of any length are read whole
 // (a hostile program could otherwise hide behind an over-long value).
@@ -89,6 +88,21 @@ struct ValueReader {
         data[dataLen < kDataMax ? dataLen : kDataMax] = 0;
         *text = type == REG_SZ || type == REG_EXPAND_SZ;
         return true;
+    }
+    // Calls visit() for each string value of a key, with name and data read.
+    template <typename Visit> void EachText(HKEY root, const char *path, Visit visit)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+        for (DWORD index = 0;; index++) {
+            bool text = false, end = false;
+            if (!Read(key, index, &text, &end)) {
+                if (end) break;
+                continue;
+            }
+            if (text) visit();
+        }
+        RegCloseKey(key);
     }
 };
 
@@ -258,20 +272,11 @@ void ListDisabledEntries(void)
     ValueReader reader;
     if (reader.ok()) {
         for (const auto &d : kDisabledSubkeys) {
-            HKEY key;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, d.subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-                continue;
-            for (DWORD index = 0;; index++) {
-                bool text = false, end = false;
-                if (!reader.Read(key, index, &text, &end)) {
-                    if (end) break;
-                    continue;
-                }
-                if (!text || !reader.name[0]) continue;
+            reader.EachText(HKEY_LOCAL_MACHINE, d.subkey, [&] {
+                if (!reader.name[0]) return;
                 int former = DisabledMarkType(reader.name);
                 if (former >= 1) AddItem(reader.name, (const char *)reader.data, "", "", former, 0);
-            }
-            RegCloseKey(key);
+            });
         }
     }
     char folder[MAX_PATH];
@@ -313,15 +318,7 @@ void ReadWinlogonShell(void)
 
 void ListClassValues(ValueReader &reader, const char *path, int type)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-    for (DWORD index = 0;; index++) {
-        bool text = false, end = false;
-        if (!reader.Read(key, index, &text, &end)) {
-            if (end) break;
-            continue;
-        }
-        if (!text) continue;
+    reader.EachText(HKEY_LOCAL_MACHINE, path, [&] {
         char className[513], server[MAX_PATH];
         VersionNames names;
         if (type == ITEM_DELAYLOAD) {
@@ -336,8 +333,7 @@ void ListClassValues(ValueReader &reader, const char *path, int type)
             const char *title = reader.data[0] ? (const char *)reader.data : className;
             AddItem(title, server, reader.name, names.productVersion, type, 0);
         }
-    }
-    RegCloseKey(key);
+    });
 }
 
 void ListAppInitDlls(void)
@@ -609,24 +605,16 @@ int ListDelayedPrograms(void)
     if (!reader.ok()) return 0;
     HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
     for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
-        HKEY key;
-        if (RegOpenKeyExA(roots[rootIndex], STORE_ROOT "\\Delay", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-            continue;
-        for (DWORD index = 0;; index++) {
-            bool text = false, end = false;
-            if (!reader.Read(key, index, &text, &end)) {
-                if (end) break;
-                continue;
-            }
-            if (!text || !reader.name[0]) continue;
+        HKEY root = roots[rootIndex];
+        reader.EachText(root, STORE_ROOT "\\Delay", [&] {
+            if (!reader.name[0]) return;
             const char *command = reader.name;
             int former = (int)DecimalValue((const char *)reader.data);
             VersionNames names;
             ReadVersionNames(command, &names);
 
             char title[ITEM_TITLE_SIZE];
-            if (StoreReadString(roots[rootIndex], STORE_ROOT "\\Delay\\Title", command, title,
-                                sizeof title) <= 0) {
+            if (StoreReadString(root, STORE_ROOT "\\Delay\\Title", command, title, sizeof title) <= 0) {
                 if (names.productName[0]) {
                     CopyText(title, sizeof title, names.productName);
                 } else {
@@ -638,13 +626,11 @@ int ListDelayedPrograms(void)
             }
             char detail[ITEM_DETAIL_SIZE];
             if (former == ITEM_STARTUP_FOLDER)
-                StoreReadString(roots[rootIndex], STORE_ROOT "\\Delay\\Shortcuts", command, detail,
-                                sizeof detail);
+                StoreReadString(root, STORE_ROOT "\\Delay\\Shortcuts", command, detail, sizeof detail);
             else
                 CopyText(detail, sizeof detail, title);
             AddItem(title, command, detail, names.fileDescription, former, rootIndex);
-        }
-        RegCloseKey(key);
+        });
     }
     return ItemCount();
 }
