@@ -1,6 +1,8 @@
 // The list page framework: see list_page.h.
 #include "list_page.h"
 
+#include "file_facts_cache.h"
+
 #include <shellapi.h>
 #include <cstdlib>
 #include <cstring>
@@ -183,6 +185,7 @@ void ShowRows(ListPage *page)
 void CreateRowImages(ListPage *page)
 {
     DestroyRowImages(page);
+    ClearFileFacts();
     int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
     page->images = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 16, 64);
     if (!page->images) return;   // rows without pictures
@@ -205,13 +208,21 @@ int AddFileIcon(ListPage *page, const char *command)
 {
     if (!page->images) return 0;
     char file[PATH_SIZE];
-    if (ResolveCommandPath(command, file) <= 0 || !FileExists(file)) return 1;
-    HICON small = nullptr;
-    UINT found = ExtractIconExA(file, 0, nullptr, &small, 1);
-    if (found == 0 || found == UINT_MAX || !small) return 1;
-    int index = ImageList_AddIcon(page->images, small);
-    DestroyIcon(small);
-    return index >= 0 ? index : 1;
+    if (ResolveCommandPath(command, file) <= 0) return 1;
+    FileFacts *facts = FindFileFacts(file);
+    if (facts && facts->image >= 0) return facts->image;
+    int index = 1;
+    if (FileExists(file)) {
+        HICON small = nullptr;
+        UINT found = ExtractIconExA(file, 0, nullptr, &small, 1);
+        if (found != 0 && found != UINT_MAX && small) {
+            int added = ImageList_AddIcon(page->images, small);
+            if (added >= 0) index = added;
+            DestroyIcon(small);
+        }
+    }
+    if (facts) facts->image = index;
+    return index;
 }
 
 // --- Sorting --------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "explorer.h"
 #include "first_seen.h"
 #include "dates.h"
+#include "file_facts_cache.h"
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
@@ -97,8 +98,17 @@ void FillCells(PageRow *row)
     char file[PATH_SIZE];
     static VersionFacts facts;
     if (ResolveCommandPath(record.path, file) > 0) {
-        ReadVersionFacts(file, facts);
-        CopyTextCut(row->cells[COLUMN_COMPANY], CELL_SIZE, facts[VERSION_COMPANY_NAME]);
+        FileFacts *known = FindFileFacts(file);
+        if (known && known->companyRead) {
+            CopyTextCut(row->cells[COLUMN_COMPANY], CELL_SIZE, known->company);
+        } else {
+            ReadVersionFacts(file, facts);
+            CopyTextCut(row->cells[COLUMN_COMPANY], CELL_SIZE, facts[VERSION_COMPANY_NAME]);
+            if (known) {
+                CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
+                known->companyRead = 1;
+            }
+        }
     }
 
     row->apart = IsDisabled(record);

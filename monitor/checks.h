@@ -28,8 +28,6 @@ void CheckUpdateSettings(void);
 // After a pass with a real-time notice: first-seen dates of running programs.
 void RecordRunningPrograms(void);
 
-// The scheduled-task part of the task-change step.
-void CheckTaskSchedulerChange(void);
-
 // Delayed start: launches the programs whose delay (in seconds) has come.
-void LaunchDelayed(int seconds);
+// Returns the number of delayed programs handled so far.
+int LaunchDelayed(int seconds);

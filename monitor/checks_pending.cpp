@@ -17,4 +17,3 @@ int MozillaCookiesDue(void) { return 0; }
 void CheckNewCookies(void) {}
 void CheckUpdateSettings(void) {}
 void RecordRunningPrograms(void) {}
-void CheckTaskSchedulerChange(void) {}

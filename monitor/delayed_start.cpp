@@ -39,7 +39,7 @@ void StartDelayed(HKEY root, const char *command)
 
 // The launcher walks the delay keys only: it never touches the item list,
 // which a check may be walking while its alert is open.
-void LaunchDelayed(int seconds)
+int LaunchDelayed(int seconds)
 {
     const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
     for (HKEY root : roots) {
@@ -63,6 +63,7 @@ void LaunchDelayed(int seconds)
         }
         RegCloseKey(key);
     }
+    return delayHandled;
 }
 
 int LaunchProgram(HWND owner, const char *file, const char *parameters)

@@ -1,0 +1,17 @@
+// SentrelEx.exe: what a page shows of a program file (its picture and its
+// company), looked up once per file while a page fills. Many entries share
+// a file (rundll32.exe, svchost.exe, one program's several entries).
+#pragma once
+
+struct FileFacts {
+    int image;          // index in the page's image list; -1 not looked up yet
+    char company[128];
+    int companyRead;
+};
+
+// Empties the cache (at the start of each fill: files may have changed).
+void ClearFileFacts(void);
+
+// The facts slot of a resolved program file, created empty on first use;
+// null when the cache is full (the caller then looks the file up itself).
+FileFacts *FindFileFacts(const char *file);
