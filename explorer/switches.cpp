@@ -66,11 +66,10 @@ int RunOneShotSwitch(OneShotSwitch which)
 {
     switch (which) {
     case ONE_SHOT_AU_OPTION: {
-        char text[32];
-        if (StoreReadString(HKEY_CURRENT_USER, STORE_ROOT, "AUOptions", text, sizeof text) <= 0)
-            return 0;
-        return StoreWriteNumber(HKEY_LOCAL_MACHINE, kAutoUpdateKey, "AUOptions",
-                                (DWORD)DecimalValue(text));
+        // The baseline is a REG_DWORD of 1 to 4.
+        int baseline = StoreReadSmallNumber(HKEY_CURRENT_USER, STORE_ROOT, "AUOptions");
+        if (baseline < 1 || baseline > 4) return 0;
+        return StoreWriteNumber(HKEY_LOCAL_MACHINE, kAutoUpdateKey, "AUOptions", (DWORD)baseline);
     }
     case ONE_SHOT_SET_PREFIX: {
         char prefix[257];

@@ -549,3 +549,21 @@ TEST_F(StartupPage, EachStartAdvancesTheCounterAndPrunesOneFirstSeenSet)
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "nCount", &option));
     EXPECT_EQ("0", option);
 }
+
+TEST_F(StartupPage, OneShotSwitchesWriteTheBaselineBackAndEnd)
+{
+    const char autoUpdate[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
+    test::WriteDword(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "AUOptions", 3);
+    test::WriteDword(HKEY_LOCAL_MACHINE, autoUpdate, "AUOptions", 1);
+    test::Program oneShot = test::Start(folder, "SentrelEx.exe", "-AUOption");
+    ASSERT_TRUE(test::WaitForExit(oneShot, kWait));
+    test::Stop(oneShot);
+    HKEY key;
+    DWORD value = 0, size = sizeof value;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, autoUpdate, 0, KEY_READ, &key));
+    RegQueryValueExA(key, "AUOptions", nullptr, nullptr, (BYTE *)&value, &size);
+    RegCloseKey(key);
+    EXPECT_EQ(3u, value);
+    EXPECT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "a one-shot switch opens no window";
+    test::DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate");
+}
