@@ -188,8 +188,7 @@ TEST_F(Patrol, RealTimeNoticeMakesTheWatchedCategoriesDue)
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\desktop_keeper.exe").c_str(),
                           (folder + "\\newcomer.exe").c_str(), FALSE));
     test::Program extra = test::Start(folder, "newcomer.exe", "");
-    ASSERT_NE(nullptr, extra.process);
-    Sleep(300);
+    ASSERT_TRUE(test::WaitUntilReady(extra));
     groupToggle = 1;
     countdowns.start = countdowns.ieHelpers = 5;
     taskChangeFlag = 1;

@@ -41,8 +41,8 @@ TEST_F(Processes, TwoProcessesOfOneProgramAreOneItem)
 {
     first = test::Start(folder, "sleeper.exe", "");
     second = test::Start(folder, "sleeper.exe", "");
-    ASSERT_NE(nullptr, second.process);
-    Sleep(500);
+    ASSERT_TRUE(test::WaitUntilReady(first));
+    ASSERT_TRUE(test::WaitUntilReady(second));
     int count = CountProcesses();
     EXPECT_GT(count, 1);
     int found = 0;
@@ -60,7 +60,7 @@ TEST_F(Processes, FoundByFullPathAndByBareName)
 {
     EXPECT_EQ(0, IsProgramRunning(program.c_str()));
     first = test::Start(folder, "sleeper.exe", "");
-    Sleep(300);
+    ASSERT_TRUE(test::WaitUntilReady(first));
     EXPECT_EQ(1, IsProgramRunning(program.c_str()));
     EXPECT_EQ(1, IsProgramRunning(("\"" + program + "\" -arg").c_str()));
     EXPECT_EQ(1, IsProgramRunning("SLEEPER.EXE"));
@@ -74,7 +74,7 @@ TEST_F(Processes, FoundByFullPathAndByBareName)
 TEST_F(Processes, StopEndsTheProcessAndLogsIt)
 {
     first = test::Start(folder, "sleeper.exe", "");
-    Sleep(300);
+    ASSERT_TRUE(test::WaitUntilReady(first));
     EXPECT_EQ(first.id, StopProgram(program.c_str(), "Sleeper", 0));
     DWORD code = 0;
     ASSERT_TRUE(test::WaitForExit(first, 5000, &code));
@@ -87,7 +87,7 @@ TEST_F(Processes, StopEndsTheProcessAndLogsIt)
 TEST_F(Processes, NoAtTheQuestionLeavesItRunning)
 {
     first = test::Start(folder, "sleeper.exe", "");
-    Sleep(300);
+    ASSERT_TRUE(test::WaitUntilReady(first));
     std::string text;
     std::thread presser([&text] {
         HWND box = test::WaitForWindow("#32770", "Sentrel", 10000);

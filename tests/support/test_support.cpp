@@ -228,6 +228,11 @@ Program Start(const std::string &folder, const std::string &program, const std::
     return result;
 }
 
+bool WaitUntilReady(Program &program, DWORD milliseconds)
+{
+    return program.process && WaitForInputIdle(program.process, milliseconds) == 0;
+}
+
 bool WaitForExit(Program &program, DWORD milliseconds, DWORD *exitCode)
 {
     if (!program.process) return true;

@@ -48,6 +48,8 @@ struct Program {
 bool InstallMonitor(const std::string &folder, bool withAux);
 // Starts folder\program with arguments. The Program is empty on failure.
 Program Start(const std::string &folder, const std::string &program, const std::string &arguments);
+// Waits until the program has started and waits for input (at most the time given).
+bool WaitUntilReady(Program &program, DWORD milliseconds = 10000);
 // Waits for the program to end; true when it ended within the time. exitCode may be null.
 bool WaitForExit(Program &program, DWORD milliseconds, DWORD *exitCode = nullptr);
 // Ends the program if it still runs and closes its handle.
