@@ -82,6 +82,12 @@ TEST_F(Processes, StopEndsTheProcessAndLogsIt)
     EXPECT_NE(std::string::npos, History().find("\tTASK_Kill\tINFO_TASK\tSleeper\t" + program + "\t\r\n"))
         << History();
     EXPECT_EQ(0u, StopProgram(program.c_str(), "Sleeper", 0));
+
+    // A bare file name finds the program in any folder.
+    second = test::Start(folder, "sleeper.exe", "");
+    ASSERT_TRUE(test::WaitUntilReady(second));
+    EXPECT_EQ(second.id, StopProgram("sleeper.exe", "Sleeper", 0));
+    EXPECT_TRUE(test::WaitForExit(second, 5000));
 }
 
 TEST_F(Processes, NoAtTheQuestionLeavesItRunning)
