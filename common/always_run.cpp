@@ -67,7 +67,7 @@ int RemoveOwnStartupEntries(int remove)
     return found > 0;
 }
 
-static void WriteBaseline(const char *key, int nameFromPath)
+void WriteItemBaseline(const char *key, int nameFromPath)
 {
     for (int i = 0; i < ItemCount(); i++) {
         char name[PATH_SIZE];
@@ -85,11 +85,11 @@ void InitRegStartups(void)
 {
     TraceNote("InitRegStartups", "");
     BuildStartupList(0);
-    WriteBaseline(STORE_ROOT "\\Run", 1);
+    WriteItemBaseline(STORE_ROOT "\\Run", 1);
     EnumerateIEHelpers();
-    WriteBaseline(STORE_ROOT "\\IEHelpers", 0);
+    WriteItemBaseline(STORE_ROOT "\\IEHelpers", 0);
     EnumerateTasks();
-    WriteBaseline(STORE_ROOT "\\Tasks", 0);
+    WriteItemBaseline(STORE_ROOT "\\Tasks", 0);
 }
 
 int CreateInitialValues(void)

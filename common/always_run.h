@@ -22,3 +22,8 @@ int CreateInitialValues(void);
 
 // Fills the Run, IEHelpers and Tasks baselines from the current lists.
 void InitRegStartups(void);
+
+// Writes one baseline value per item of the item list (named by the item's
+// command with nameFromPath, else by its title; data = its type), then
+// empties the list.
+void WriteItemBaseline(const char *key, int nameFromPath);

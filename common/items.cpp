@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "options.h"
+#include "program_files.h"
 #include "text.h"
 #include "ui_strings.h"
 
@@ -27,18 +28,11 @@ int CookieLimit(void)
     return programKind == PROGRAM_EXPLORER ? kMaxCookieExplorer : kMaxCookieMonitor;
 }
 
-// The long form of a path, or the path itself when it has none. Short
-// names always carry a "~"; a path without one is its own long form, and
-// asking the file system would cost a folder search per component.
+// The long form of a path, or the path itself (cut to the field) when it
+// has none or is too long to convert.
 void LongForm(char *out, size_t size, const char *path)
 {
-    if (!strchr(path, '~')) {
-        CopyTextCut(out, size, path);
-        return;
-    }
-    char longPath[MAX_PATH + 1];
-    DWORD n = GetLongPathNameA(path, longPath, sizeof longPath);
-    if (n == 0 || n >= sizeof longPath || !CopyText(out, size, longPath)) CopyTextCut(out, size, path);
+    if (!GetLongPath(out, path) && !out[0]) CopyTextCut(out, size, path);
 }
 
 void TitleFromPath(char *title, size_t size, const char *path)

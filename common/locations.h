@@ -1,5 +1,4 @@
-// Registry places where Windows keeps what starts by itself, shared by the
-// startup list and the changes made to it.
+// Registry places of Windows that more than one part of the programs reads.
 #pragma once
 
 #define SHELL_FOLDERS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
@@ -10,3 +9,4 @@
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler"
 #define SHELL_EXECUTE_HOOKS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks"
 #define WINDOWS_NT_KEY "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows"
+#define AUTO_UPDATE_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update"

@@ -191,16 +191,10 @@ DWORD StopProgram(const char *path, const char *title, int confirm)
         char format[512], text[1024], caption[64];
         LoadUiString(707, format, sizeof format);
         LoadUiString(2, caption, sizeof caption);
-        // The template is a translatable text: only its first "%s" is filled.
+        // The template is a translatable text: its "%s" is filled, never
+        // used as a format.
         const char *name = title && title[0] ? title : path;
-        const char *slot = strstr(format, "%s");
-        if (slot) {
-            CopyTextN(text, sizeof text, format, (size_t)(slot - format));
-            AppendTextCut(text, sizeof text, name);
-            AppendTextCut(text, sizeof text, slot + 2);
-        } else {
-            CopyTextCut(text, sizeof text, format);
-        }
+        if (!FillTemplate(text, sizeof text, format, &name, 1)) CopyTextCut(text, sizeof text, format);
         if (UiMessageBoxText(startupOwner, text, caption, MB_YESNO | MB_ICONQUESTION | MB_TOPMOST) !=
             IDYES)
             return id;

@@ -402,7 +402,9 @@ int GetLongPath(char *out, const char *path)
     char copy[PATH_SIZE];
     out[0] = 0;
     if (!CopyText(copy, sizeof copy, path)) return 0;
-    if (!IsWindows95()) {
+    // Short names always carry a "~": a path without one is its own long
+    // form, and asking the file system costs a folder search per component.
+    if (strchr(copy, '~') && !IsWindows95()) {
         typedef DWORD(WINAPI * LongPathName)(LPCSTR, LPSTR, DWORD);
         HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
         FARPROC found = kernel ? GetProcAddress(kernel, "GetLongPathNameA") : nullptr;

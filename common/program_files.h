@@ -53,7 +53,8 @@ int FileExists(char *path /* PATH_SIZE, may be replaced */);
 int ReadVersionFacts(const char *file, VersionFacts facts);
 
 // The long form of a path. Returns the platform's result length, 0 when the
-// path was copied unchanged (for example because the file does not exist).
+// path was copied unchanged (it has no short component, or the file does not
+// exist); 0 and an empty text when the path does not fit.
 int GetLongPath(char *out /* PATH_SIZE */, const char *path);
 
 // "yyyy/mm/dd hh:mm" of the file's creation time in local time. A file that

@@ -22,13 +22,6 @@ HWND startupOwner;
 namespace {
 const char kRunBaseline[] = STORE_ROOT "\\Run";
 const char kMachineRunSaved[] = STORE_ROOT "\\Run";   // under HKLM: reset Winlogon values
-const char kWinlogon[] = WINLOGON_KEY;
-const char kNotify[] = WINLOGON_NOTIFY_KEY;
-const char kDelayLoad[] = DELAYLOAD_KEY;
-const char kSharedTaskScheduler[] = SHARED_TASK_SCHEDULER_KEY;
-const char kShellExecuteHooks[] = SHELL_EXECUTE_HOOKS_KEY;
-const char kWindowsNT[] = WINDOWS_NT_KEY;
-const char kShellFolders[] = SHELL_FOLDERS_KEY;
 
 const int kWinIniMax = 1024;   // one size for reading and writing the run=/load= lists
 const int kAppInitMax = 255;
@@ -161,9 +154,9 @@ const char *FileNameOf(const char *path)
 
 int FindStartupFolder(char *folder)
 {
-    if (StoreReadString(HKEY_CURRENT_USER, kShellFolders, "Startup", folder, MAX_PATH) > 0) return 1;
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kShellFolders, "Startup", folder, MAX_PATH) > 0) return 1;
-    return StoreReadString(HKEY_LOCAL_MACHINE, kShellFolders, "Common Startup", folder, MAX_PATH) > 0;
+    if (StoreReadString(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Startup", folder, MAX_PATH) > 0) return 1;
+    if (StoreReadString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, "Startup", folder, MAX_PATH) > 0) return 1;
+    return StoreReadString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, "Common Startup", folder, MAX_PATH) > 0;
 }
 
 // Startup-folder files move to the Disabled folder and back; the mark is
@@ -223,25 +216,27 @@ void DeleteBaselineValues(const char *name, const char *command)
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, name);
 }
 
+// 1 when file lies directly or further down inside folder.
+int IsInFolder(const char *file, const char *folder)
+{
+    size_t len = strlen(folder);
+    if (len && folder[len - 1] == '\\') len--;
+    return len && strlen(file) > len && file[len] == '\\' && _strnicmp(file, folder, len) == 0;
+}
+
 // Only files in a Startup folder or the Disabled folder are ever deleted:
 // never the program a shortcut points to.
 int IsStartupFile(const char *file)
 {
     char folder[MAX_PATH];
-    HKEY roots[] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
-    for (HKEY root : roots) {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         for (const char *value : {"Startup", "Common Startup"}) {
-            if (StoreReadString(root, kShellFolders, value, folder, sizeof folder) <= 0) continue;
-            size_t len = strlen(folder);
-            if (len && folder[len - 1] == '\\') folder[--len] = 0;
-            if (strlen(file) > len && file[len] == '\\' && _strnicmp(file, folder, len) == 0) return 1;
+            if (StoreReadString(root, SHELL_FOLDERS_KEY, value, folder, sizeof folder) > 0 &&
+                IsInFolder(file, folder))
+                return 1;
         }
     }
-    if (GetDisabledFolder(folder)) {
-        size_t len = strlen(folder);
-        if (strlen(file) > len && file[len] == '\\' && _strnicmp(file, folder, len) == 0) return 1;
-    }
-    return 0;
+    return GetDisabledFolder(folder) && IsInFolder(file, folder);
 }
 
 int DeleteFolderEntry(const char *name, const char *command, const char *detail)
@@ -349,15 +344,15 @@ int RemoveKeyLocationEntry(HWND owner, const char *name, const char *command, co
     int removed = 0, action = 0;
     switch (type) {
     case ITEM_DELAYLOAD:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, kDelayLoad, name);
+        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, DELAYLOAD_KEY, name);
         action = LOG_REMOVE_DELAYLOAD;
         break;
     case ITEM_TASK_SCHEDULER:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, kSharedTaskScheduler, detail);
+        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHARED_TASK_SCHEDULER_KEY, detail);
         action = LOG_REMOVE_TASKSCHEDULER;
         break;
     case ITEM_SHELL_EXECUTE_HOOK:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, kShellExecuteHooks, detail);
+        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHELL_EXECUTE_HOOKS_KEY, detail);
         action = LOG_REMOVE_SHELLEXECUTEHOOK;
         break;
     case ITEM_APPINIT_DLLS:
@@ -375,14 +370,14 @@ int ResetUserinit(void)
     UINT n = GetSystemDirectoryA(system, sizeof system);
     if (n == 0 || n >= sizeof system) return 0;
     if (!FormatText(value, sizeof value, "%s\\Userinit.exe,", system)) return 0;
-    if (!StoreWriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit", value)) return 0;
+    if (!StoreWriteString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Userinit", value)) return 0;
     StoreWriteString(HKEY_LOCAL_MACHINE, kMachineRunSaved, value, "250");
     return 1;
 }
 
 int ResetShell(void)
 {
-    if (!StoreWriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", "Explorer.exe")) return 0;
+    if (!StoreWriteString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Shell", "Explorer.exe")) return 0;
     StoreWriteString(HKEY_LOCAL_MACHINE, kMachineRunSaved, "Explorer.exe", "251");
     return 1;
 }
@@ -390,7 +385,7 @@ int ResetShell(void)
 int DisableNotifyDll(const char *name)
 {
     char key[512], dll[261];
-    if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", kNotify, name)) return 0;
+    if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, name)) return 0;
     if (StoreReadString(HKEY_LOCAL_MACHINE, key, "DLLName", dll, sizeof dll) <= 0) return 0;
     if (!StoreWriteString(HKEY_LOCAL_MACHINE, key, "OldName", dll)) return 0;
     return StoreWriteString(HKEY_LOCAL_MACHINE, key, "DLLName", "");
@@ -399,7 +394,7 @@ int DisableNotifyDll(const char *name)
 int EnableNotifyDll(const char *name)
 {
     char key[512], dll[261];
-    if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", kNotify, name)) return 0;
+    if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, name)) return 0;
     if (StoreReadString(HKEY_LOCAL_MACHINE, key, "OldName", dll, sizeof dll) <= 0) return 0;
     if (!StoreWriteString(HKEY_LOCAL_MACHINE, key, "DLLName", dll)) return 0;
     return StoreWriteString(HKEY_LOCAL_MACHINE, key, "OldName", "");
@@ -408,7 +403,7 @@ int EnableNotifyDll(const char *name)
 int RemoveAppInitDll(const char *dll)
 {
     char value[kAppInitMax + 1];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", value, sizeof value) <= 0) return 0;
+    if (StoreReadString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value) <= 0) return 0;
     char wanted[MAX_PATH];
     GetLongPath(wanted, dll);
 
@@ -421,20 +416,20 @@ int RemoveAppInitDll(const char *dll)
         if (result[0]) AppendText(result, sizeof result, ",");
         AppendText(result, sizeof result, piece);
     }
-    return StoreWriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", result);
+    return StoreWriteString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", result);
 }
 
 int AddAppInitDll(const char *dll)
 {
     char value[kAppInitMax + 1];
-    StoreReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", value, sizeof value);
+    StoreReadString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value);
     char shortPath[MAX_PATH];
     DWORD n = GetShortPathNameA(dll, shortPath, sizeof shortPath);
     if (n == 0 || n >= sizeof shortPath) CopyTextCut(shortPath, sizeof shortPath, dll);
     // A value that would not fit is refused whole, never written half.
     if (value[0] && !AppendText(value, sizeof value, ",")) return 0;
     if (!AppendText(value, sizeof value, shortPath)) return 0;
-    return StoreWriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", value);
+    return StoreWriteString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value);
 }
 
 int RemoveWinIniEntry(const char *key, const char *command)
@@ -477,11 +472,11 @@ int RestoreStartupEntry(const char *name, const char *command, const char *detai
         if (slash) *slash = 0;
         written = CreateShortcut(detail, command, "", folder, name, command, 0);
     } else if (type == ITEM_DELAYLOAD) {
-        written = StoreWriteString(HKEY_LOCAL_MACHINE, kDelayLoad, name, detail);
+        written = StoreWriteString(HKEY_LOCAL_MACHINE, DELAYLOAD_KEY, name, detail);
     } else if (type == ITEM_TASK_SCHEDULER) {
-        written = StoreWriteString(HKEY_LOCAL_MACHINE, kSharedTaskScheduler, detail, name);
+        written = StoreWriteString(HKEY_LOCAL_MACHINE, SHARED_TASK_SCHEDULER_KEY, detail, name);
     } else if (type == ITEM_SHELL_EXECUTE_HOOK) {
-        written = StoreWriteString(HKEY_LOCAL_MACHINE, kShellExecuteHooks, detail, name);
+        written = StoreWriteString(HKEY_LOCAL_MACHINE, SHELL_EXECUTE_HOOKS_KEY, detail, name);
     } else if (type == ITEM_APPINIT_DLLS) {
         written = AddAppInitDll(command);
     } else if (type == ITEM_WINLOGON_NOTIFY) {

@@ -48,13 +48,6 @@ const struct {
 };
 const char kWinNotifySubkey[] = DISABLED_KEY "\\WinNotify";
 
-const char kShellFolders[] = SHELL_FOLDERS_KEY;
-const char kWinlogon[] = WINLOGON_KEY;
-const char kNotify[] = WINLOGON_NOTIFY_KEY;
-const char kDelayLoad[] = DELAYLOAD_KEY;
-const char kSharedTaskScheduler[] = SHARED_TASK_SCHEDULER_KEY;
-const char kShellExecuteHooks[] = SHELL_EXECUTE_HOOKS_KEY;
-const char kWindowsNT[] = WINDOWS_NT_KEY;
 
 // Value enumeration buffers: names and data of any length are read whole
 // (a hostile program could otherwise hide behind an over-long value).
@@ -242,7 +235,7 @@ void ListStartupFolders(void)
     for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
         for (const char *value : {"Startup", "Common Startup"}) {
             char folder[MAX_PATH];
-            if (StoreReadString(roots[rootIndex], kShellFolders, value, folder, sizeof folder) > 0)
+            if (StoreReadString(roots[rootIndex], SHELL_FOLDERS_KEY, value, folder, sizeof folder) > 0)
                 WalkFolder(folder, AddFoundFile, 0, rootIndex);
         }
     }
@@ -287,7 +280,7 @@ void ListDisabledEntries(void)
 void ReadWinlogonUserinit(void)
 {
     char value[261];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kWinlogon, "UserInit", value, sizeof value) <= 0) return;
+    if (StoreReadString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "UserInit", value, sizeof value) <= 0) return;
     char *comma = strchr(value, ',');
     if (!comma) return;
     const char *command;
@@ -304,7 +297,7 @@ void ReadWinlogonUserinit(void)
 void ReadWinlogonShell(void)
 {
     char value[261];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", value, sizeof value) <= 0) return;
+    if (StoreReadString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Shell", value, sizeof value) <= 0) return;
     char *blank = strchr(value, ' ');
     const char *command = value;
     if (blank && blank[1] == 0) {
@@ -339,7 +332,7 @@ void ListClassValues(ValueReader &reader, const char *path, int type)
 void ListAppInitDlls(void)
 {
     char value[256];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", value, sizeof value) <= 0) return;
+    if (StoreReadString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value) <= 0) return;
     char *context = nullptr;
     for (char *piece = strtok_r(value, ", ", &context); piece; piece = strtok_r(nullptr, ", ", &context)) {
         VersionNames names;
@@ -351,7 +344,7 @@ void ListAppInitDlls(void)
 void ListWinlogonNotify(void)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kNotify, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WINLOGON_NOTIFY_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
     char sub[256];
     for (DWORD index = 0;; index++) {
         DWORD len = sizeof sub;
@@ -359,7 +352,7 @@ void ListWinlogonNotify(void)
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS) continue;
         char path[512], dll[256];
-        if (!FormatText(path, sizeof path, "%s\\%s", kNotify, sub)) continue;
+        if (!FormatText(path, sizeof path, "%s\\%s", WINLOGON_NOTIFY_KEY, sub)) continue;
         if (StoreReadString(HKEY_LOCAL_MACHINE, path, "DllName", dll, sizeof dll) <= 0) continue;
         VersionNames names;
         ReadVersionNames(dll, &names);
@@ -372,9 +365,9 @@ void ListExtendedStartup(void)
 {
     ValueReader reader;
     if (reader.ok()) {
-        ListClassValues(reader, kDelayLoad, ITEM_DELAYLOAD);
-        ListClassValues(reader, kSharedTaskScheduler, ITEM_TASK_SCHEDULER);
-        ListClassValues(reader, kShellExecuteHooks, ITEM_SHELL_EXECUTE_HOOK);
+        ListClassValues(reader, DELAYLOAD_KEY, ITEM_DELAYLOAD);
+        ListClassValues(reader, SHARED_TASK_SCHEDULER_KEY, ITEM_TASK_SCHEDULER);
+        ListClassValues(reader, SHELL_EXECUTE_HOOKS_KEY, ITEM_SHELL_EXECUTE_HOOK);
     }
     ListAppInitDlls();
     ListWinlogonNotify();

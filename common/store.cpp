@@ -22,31 +22,17 @@ int StoreCreateKey(HKEY root, const char *path)
     return 1;
 }
 
-// Reads at most STORE_DATA_MAX bytes of a value. data gets one byte more so
-// that text is always terminated, whether or not the stored data carried
-// its zero. Returns 1 with the type and byte count, 0 when missing or larger.
-static int ReadRaw(HKEY root, const char *path, const char *name, DWORD *type,
-                   BYTE *data, DWORD *count)
-{
-    HKEY key;
-    if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
-    DWORD size = STORE_DATA_MAX;
-    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, type, data, &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || size > STORE_DATA_MAX) return 0;
-    data[size] = 0;
-    *count = size;
-    return 1;
-}
 
 int StoreReadString(HKEY root, const char *path, const char *name, char *buffer, int size)
 {
     if (!buffer || size <= 0) return 0;
     buffer[0] = 0;
 
+    // One byte more than a value may hold, so that text is always
+    // terminated, whether or not the stored data carried its zero.
     BYTE data[STORE_DATA_MAX + 1];
-    DWORD type = 0, count = 0;
-    if (!ReadRaw(root, path, name, &type, data, &count)) return 0;
+    DWORD type = 0;
+    if (!StoreReadRaw(root, path, name, &type, data, sizeof data)) return 0;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
 
     char *text = (char *)data;
@@ -114,8 +100,8 @@ int StoreWriteNumber(HKEY root, const char *path, const char *name, DWORD value)
 int StoreReadSmallNumber(HKEY root, const char *path, const char *name)
 {
     BYTE data[STORE_DATA_MAX + 1] = {0};
-    DWORD type = 0, count = 0;
-    if (!ReadRaw(root, path, name, &type, data, &count)) return 0;
+    DWORD type = 0;
+    int count = StoreReadRaw(root, path, name, &type, data, sizeof data);
     int low = count > 0 ? (signed char)data[0] : 0;
     int high = count > 1 ? (signed char)data[1] : 0;
     return low + 256 * high;

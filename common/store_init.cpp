@@ -5,6 +5,7 @@
 #include "first_seen.h"
 #include "inventory.h"
 #include "items.h"
+#include "locations.h"
 #include "options.h"
 #include "program_files.h"
 #include "store.h"
@@ -16,7 +17,6 @@ namespace {
 const char kServicesKey[] = STORE_ROOT "\\Services";
 const char kHiddenKey[] = STORE_ROOT "\\Hidden";
 const char kSysfilesKey[] = STORE_ROOT "\\Sysfiles";
-const char kAutoUpdateKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
 
 void CreateFirstRunKeys(void)
 {
@@ -51,9 +51,7 @@ void BuildServiceBaseline(void)
 {
     if (!PrepareMarkedBaseline(kServicesKey)) return;
     EnumerateServices(0);
-    for (int i = 0; i < ItemCount(); i++)
-        if (GetItemTitle(i)[0]) StoreWriteDecimal(HKEY_CURRENT_USER, kServicesKey, GetItemTitle(i), GetItemType(i));
-    FreeItems();
+    WriteItemBaseline(kServicesKey, 0);
 }
 
 void BuildHiddenBaseline(void)
@@ -72,7 +70,7 @@ void BuildHiddenBaseline(void)
 void TakeAutoUpdateBaseline(void)
 {
     if (StoreReadSmallNumber(HKEY_CURRENT_USER, STORE_ROOT, "AUOptions") != 0) return;
-    int current = StoreReadSmallNumber(HKEY_LOCAL_MACHINE, kAutoUpdateKey, "AUOptions");
+    int current = StoreReadSmallNumber(HKEY_LOCAL_MACHINE, AUTO_UPDATE_KEY, "AUOptions");
     if (current != 0) StoreWriteNumber(HKEY_CURRENT_USER, STORE_ROOT, "AUOptions", (DWORD)current);
 }
 

@@ -290,3 +290,33 @@ int UnixTimeToLocal(long long seconds, SYSTEMTIME *out)
     if (!FileTimeToSystemTime(&utc, &universal)) return 0;
     return SystemTimeToTzSpecificLocalTime(nullptr, &universal, out) != 0;
 }
+
+int FillTemplate(char *out, int size, const char *pattern, const char *const *values, int count)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    if (!pattern) return 0;
+    int used = 0, next = 0;
+    for (const char *p = pattern; *p;) {
+        const char *piece = p;
+        size_t length = 1;
+        char single[2] = {*p, 0};
+        if (p[0] == '%' && p[1] == 's') {
+            piece = next < count && values[next] ? values[next] : "";
+            next++;
+            length = strlen(piece);
+            p += 2;
+        } else {
+            piece = single;
+            p++;
+        }
+        if (used + length >= (size_t)size) {
+            out[0] = 0;
+            return 0;
+        }
+        memcpy(out + used, piece, length);
+        used += (int)length;
+        out[used] = 0;
+    }
+    return used;
+}

@@ -96,3 +96,9 @@ int EscapeForUrl(char *out, size_t size, const char *text);
 // Seconds since 1 January 1970 (UTC) as local calendar time. 1 or 0.
 struct _SYSTEMTIME;
 int UnixTimeToLocal(long long seconds, struct _SYSTEMTIME *out);
+
+// Fills a translatable template: replaces each "%s" of a template by the next of the values (a missing
+// value by the empty text); every other character, "%" included, is kept as
+// it stands. Returns the length, 0 when the result does not fit (out is
+// then empty).
+int FillTemplate(char *out, int size, const char *pattern, const char *const *values, int count);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "explorer.h"
+#include "locations.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -33,7 +34,6 @@ const struct {
     {"-SetPrefix", ONE_SHOT_SET_PREFIX},
 };
 
-const char kAutoUpdateKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
 const char kPrefixesKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
 const char kDefaultPrefixKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
 
@@ -69,7 +69,7 @@ int RunOneShotSwitch(OneShotSwitch which)
         // The baseline is a REG_DWORD of 1 to 4.
         int baseline = StoreReadSmallNumber(HKEY_CURRENT_USER, STORE_ROOT, "AUOptions");
         if (baseline < 1 || baseline > 4) return 0;
-        return StoreWriteNumber(HKEY_LOCAL_MACHINE, kAutoUpdateKey, "AUOptions", (DWORD)baseline);
+        return StoreWriteNumber(HKEY_LOCAL_MACHINE, AUTO_UPDATE_KEY, "AUOptions", (DWORD)baseline);
     }
     case ONE_SHOT_SET_PREFIX: {
         char prefix[257];

@@ -5,6 +5,7 @@
 
 #include "alert_dialog.h"
 #include "alerts.h"
+#include "locations.h"
 #include "monitor.h"
 #include "program_files.h"
 #include "store.h"
@@ -82,7 +83,7 @@ int GetAlertCopyFolder(char *out)
     out[0] = 0;
     char appData[MAX_PATH], copyFolder[MAX_PATH], vault[MAX_PATH];
     if (StoreReadString(HKEY_CURRENT_USER,
-                        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                        SHELL_FOLDERS_KEY,
                         "AppData", appData, sizeof appData) > 0 &&
         FormatText(copyFolder, sizeof copyFolder, "%s\\Sentrel", appData) &&
         FormatText(vault, sizeof vault, "%s\\vault", copyFolder)) {

@@ -141,9 +141,4 @@ int GetAlertCopyFolder(char *out /* MAX_PATH */);
 void OpenAlertProgramInfo(HWND owner, int number, const char *command);
 void OpenAlertHelpPage(HWND owner, int command);
 
-// Replaces each "%s" of a template by the next of the values (a missing
-// value by the empty text); every other character, "%" included, is kept as
-// it stands. Returns the length, 0 when the result does not fit (out is
-// then empty).
-int FillTemplate(char *out, int size, const char *pattern, const char *const *values, int count);
 #endif

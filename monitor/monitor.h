@@ -36,12 +36,10 @@ extern HWND mainWindow;
 extern int expressBootCountdown;
 extern UINT_PTR timerId;
 extern UINT taskbarCreatedMessage;
-extern char traceFile[MAX_PATH];
 extern HFONT listFonts[8];
 
 // Patrol flags and counters.
 extern int inDialog, verifyBusy, alertShown, taskChangeFlag, tickCounter, conflictCount;
-extern int restartCountdown;
 extern DWORD lastVerifyTick;
 extern int delayHandled, delaySubTicks, delayStep, delayTotal;
 extern int AlertRepeatCount;

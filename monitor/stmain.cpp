@@ -25,11 +25,9 @@ HWND mainWindow;
 int expressBootCountdown;
 UINT_PTR timerId;
 UINT taskbarCreatedMessage;
-char traceFile[MAX_PATH];
 HFONT listFonts[8];
 
 int inDialog, verifyBusy, alertShown, taskChangeFlag, tickCounter, conflictCount;
-int restartCountdown;
 DWORD lastVerifyTick;
 int delayHandled, delaySubTicks, delayStep, delayTotal;
 int AlertRepeatCount;
@@ -185,14 +183,9 @@ int CreateMainWindow(void)
 
 void RunStartupInitialisation(void)
 {
-    char folder[PATH_SIZE];
-    if (GetProgramFolder(folder))
-        FormatText(traceFile, sizeof traceFile, "%s\\send2ov.txt", folder);
-    else
-        traceFile[0] = 0;
-    SetTraceFile(traceFile);
+    SetProgramTraceFile(PROGRAM_MONITOR);   // send2ov.txt beside the program
     inDialog = 0;
-    restartCountdown = 0;
+    countdowns.winInit = 0;   // LoadOptions raises it to the interval
 
     EnableTrace(0);
     lastVerifyTick = GetTickCount();

@@ -34,11 +34,10 @@ protected:
         first = test::Start(folder, "Sentrel.exe", arguments);
         ASSERT_NE(nullptr, first.process);
         ASSERT_NE(nullptr, test::WaitForWindow("Sentrel", nullptr, kWait));
-        DWORD start = GetTickCount();
-        while (!test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version")) {
-            ASSERT_LT(GetTickCount() - start, kWait) << "the store was not initialised";
-            Sleep(20);
-        }
+        ASSERT_TRUE(test::WaitUntil(
+            [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); },
+            kWait))
+            << "the store was not initialised";
     }
     std::string folder;
     test::Program first, second;

@@ -254,23 +254,14 @@ void Stop(Program &program)
 
 HWND WaitForWindow(const char *className, const char *title, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        HWND window = FindWindowA(className, title);
-        if (window) return window;
-        if (GetTickCount() - start > milliseconds) return nullptr;
-        Sleep(20);
-    }
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = FindWindowA(className, title)) != nullptr; }, milliseconds);
+    return window;
 }
 
 bool WaitForWindowGone(HWND window, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    while (IsWindow(window)) {
-        if (GetTickCount() - start > milliseconds) return false;
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return !IsWindow(window); }, milliseconds);
 }
 
 HWND MonitorWindow()
@@ -280,12 +271,7 @@ HWND MonitorWindow()
 
 bool WaitForNoMonitor(DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    while (MonitorWindow()) {
-        if (GetTickCount() - start > milliseconds) return false;
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([] { return MonitorWindow() == nullptr; }, milliseconds);
 }
 
 static BOOL CALLBACK CountTrayIcon(HWND child, LPARAM context)
@@ -307,12 +293,7 @@ int VisibleTrayIcons()
 
 bool WaitForTrayIcons(int count, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    while (VisibleTrayIcons() != count) {
-        if (GetTickCount() - start > milliseconds) return false;
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return VisibleTrayIcons() == count; }, milliseconds);
 }
 
 static BOOL CALLBACK CollectStatic(HWND child, LPARAM context)

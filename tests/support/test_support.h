@@ -40,6 +40,17 @@ bool ReadFile(const std::string &path, std::string *content);
 bool FileExistsAt(const std::string &path);
 
 // --- Programs and windows ------------------------------------------------
+// Polls done() every 20 ms until it holds or the time is up; true when it held.
+template <typename Done> bool WaitUntil(Done done, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
 struct Program {
     HANDLE process = nullptr;
     DWORD id = 0;
