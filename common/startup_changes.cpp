@@ -195,8 +195,8 @@ int ToggleNotifyEntry(const char *name, const char *command, int markType)
     }
     RawValue value;
     SetTextValue(&value, command);
-    int created = StoreCreateKey(HKEY_LOCAL_MACHINE, subkey);
-    if (!created || !SaveCopy(subkey, name, value) || !WriteMark(name, ITEM_WINLOGON_NOTIFY)) {
+    if (!StoreCreateKey(HKEY_LOCAL_MACHINE, subkey) || !SaveCopy(subkey, name, value) ||
+        !WriteMark(name, ITEM_WINLOGON_NOTIFY)) {
         DeleteMarkAndCopy(name, subkey);
         return 0;
     }
@@ -204,7 +204,7 @@ int ToggleNotifyEntry(const char *name, const char *command, int markType)
     StartupBaselineName(command, baseline);
     StoreWriteString(HKEY_CURRENT_USER, kRunBaseline, baseline, "256");
     DisableNotifyDll(name);
-    return created;
+    return 1;
 }
 
 void DeleteBaselineValues(const char *name, const char *command)
