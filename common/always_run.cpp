@@ -50,19 +50,14 @@ int RemoveOwnStartupEntries(int remove)
 {
     int found = 0;
     BuildStartupList(0);
+    // Each entry that starts one of the programs is removed as the entry it
+    // is (its own location and name), whatever it is called.
     for (int i = 0; i < ItemCount(); i++) {
-        char path[PATH_SIZE];
-        StartupBaselineName(GetItemPath(i), path);
-        if (FindTextNoCase(path, "Sentrel.exe")) {
-            found++;
-            if (remove == 1) {
-                DeleteStartupEntry("Sentrel", GetItemPath(i), GetItemDetail(i), GetItemType(i));
-                DeleteStartupEntry("Sentrel System Monitor", GetItemPath(i), GetItemDetail(i),
-                                   GetItemType(i));
-            }
-        }
-        if (FindTextNoCase(path, "SentrelEx.exe") && remove == 1)
-            DeleteStartupEntry("Sentrel Explorer", GetItemPath(i), GetItemDetail(i), GetItemType(i));
+        const Item *item = GetItem(i);
+        int monitor = FindTextNoCase(item->path, "Sentrel.exe") != nullptr;
+        int explorer = FindTextNoCase(item->path, "SentrelEx.exe") != nullptr;
+        if (monitor) found++;
+        if ((monitor || explorer) && remove == 1) DeleteStartupEntry(StartupRefOf(*item));
     }
     return found > 0;
 }

@@ -45,13 +45,38 @@ void TitleFromPath(char *title, size_t size, const char *path)
 }
 }  // namespace
 
+char *DuplicateText(const char *text)
+{
+    if (!text) return nullptr;
+    size_t len = strlen(text);
+    char *copy = (char *)malloc(len + 1);
+    if (copy) memcpy(copy, text, len + 1);
+    return copy;
+}
+
 int AddItem(const char *title, const char *path, const char *detail, const char *info, int type,
             int qualifier)
+{
+    ItemIdentity none = {nullptr, VIEW_NATIVE, 0, nullptr};
+    return AddItemAs(none, title, path, detail, info, type, qualifier);
+}
+
+int AddItemAs(const ItemIdentity &identity, const char *title, const char *path, const char *detail,
+              const char *info, int type, int qualifier)
 {
     if (itemCount >= ITEM_MAX) return 0;
     if (type == ITEM_COOKIE && itemCount >= CookieLimit()) return 0;
     Item *item = (Item *)calloc(1, sizeof(Item));
     if (!item) return 0;
+    item->name = DuplicateText(identity.name ? identity.name : "");
+    item->mark = identity.mark ? DuplicateText(identity.mark) : nullptr;
+    if (!item->name || (identity.mark && !item->mark)) {
+        ReleaseItemCopy(item);
+        free(item);
+        return 0;
+    }
+    item->view = identity.view;
+    item->disabled = identity.disabled;
 
     CopyTextCut(item->info, sizeof item->info, info);
 
@@ -88,6 +113,7 @@ int AddItem(const char *title, const char *path, const char *detail, const char 
 void FreeItems(void)
 {
     for (int i = 0; i < itemCount; i++) {
+        ReleaseItemCopy(items[i]);
         free(items[i]);
         items[i] = nullptr;
     }
@@ -105,3 +131,32 @@ const char *GetItemDetail(int index) { const Item *i = At(index); return i ? i->
 const char *GetItemInfo(int index) { const Item *i = At(index); return i ? i->info : ""; }
 int GetItemType(int index) { const Item *i = At(index); return i ? i->type : 0; }
 int GetItemQualifier(int index) { const Item *i = At(index); return i ? i->qualifier : 0; }
+const char *GetItemName(int index) { const Item *i = At(index); return i ? i->name : ""; }
+int GetItemView(int index) { const Item *i = At(index); return i ? i->view : 0; }
+const Item *GetItem(int index) { return At(index); }
+
+int CopyItemRecord(Item *dst, const Item *src)
+{
+    *dst = *src;
+    dst->name = DuplicateText(src->name ? src->name : "");
+    dst->mark = src->mark ? DuplicateText(src->mark) : nullptr;
+    if (dst->name && (!src->mark || dst->mark)) return 1;
+    ReleaseItemCopy(dst);
+    memset(dst, 0, sizeof *dst);
+    return 0;
+}
+
+void ReleaseItemCopy(Item *item)
+{
+    if (!item) return;
+    free(item->name);
+    free(item->mark);
+    item->name = nullptr;
+    item->mark = nullptr;
+}
+
+int SameEntry(const Item *a, const Item *b)
+{
+    return a && b && a->type == b->type && a->view == b->view &&
+           TextEqualNoCase(a->name ? a->name : "", b->name ? b->name : "");
+}

@@ -36,13 +36,33 @@ enum ItemType {
     ITEM_UNKNOWN = 3000,
 };
 
+// Registry views of HKLM Software on 64-bit Windows: the program's own and
+// the one 32-bit programs write to (Software\Wow6432Node).
+enum ItemView { VIEW_NATIVE = 0, VIEW_32 = 1 };
+
 struct Item {
-    char title[ITEM_TITLE_SIZE];
+    char title[ITEM_TITLE_SIZE];   // shown only: it may be cut or rewritten
     char path[ITEM_PATH_SIZE];
     char detail[ITEM_DETAIL_SIZE];
     int type;
     int qualifier;
     char info[ITEM_INFO_SIZE];
+    // What the entry really is: the exact name in its location (a value
+    // name of any length, a win.ini piece, a file, a key), never null in
+    // a record; the registry view it was read from; for a disabled startup
+    // entry the stored name of its disabled mark and saved copy.
+    char *name;
+    char *mark;   // null unless disabled
+    int view;
+    int disabled;
+};
+
+// The identity a record is appended with. A null name stands for "".
+struct ItemIdentity {
+    const char *name;
+    int view;
+    int disabled;
+    const char *mark;
 };
 
 // Appends a record: the path loses its quotes and takes its long form, an
@@ -51,6 +71,9 @@ struct Item {
 // reached or memory is short.
 int AddItem(const char *title, const char *path, const char *detail, const char *info, int type,
             int qualifier);
+// The same with the record's identity.
+int AddItemAs(const ItemIdentity &identity, const char *title, const char *path, const char *detail,
+              const char *info, int type, int qualifier);
 
 // Empties the list.
 void FreeItems(void);
@@ -64,3 +87,19 @@ const char *GetItemDetail(int index);
 const char *GetItemInfo(int index);
 int GetItemType(int index);
 int GetItemQualifier(int index);
+const char *GetItemName(int index);   // the exact name; "" when none
+int GetItemView(int index);
+// The whole record; null outside the list.
+const Item *GetItem(int index);
+
+// A record copied out of the list (its name and mark duplicated), so that
+// a later refill of the list cannot change it; released with
+// ReleaseItemCopy. 1 when copied, 0 when memory is short (dst is then empty).
+int CopyItemRecord(Item *dst, const Item *src);
+void ReleaseItemCopy(Item *item);
+// 1 when two records stand for the same entry: type, view and exact name
+// (case ignored, as the registry and the file system ignore it).
+int SameEntry(const Item *a, const Item *b);
+
+// A heap copy of a text (null stays null); free() releases it.
+char *DuplicateText(const char *text);

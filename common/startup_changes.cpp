@@ -4,9 +4,11 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
+#include "disabled_marks.h"
 #include "history.h"
 #include "inventory.h"
 #include "items.h"
@@ -23,7 +25,7 @@ namespace {
 const char kRunBaseline[] = STORE_ROOT "\\Run";
 const char kMachineRunSaved[] = STORE_ROOT "\\Run";   // under HKLM: reset Winlogon values
 
-const int kWinIniMax = 1024;   // one size for reading and writing the run=/load= lists
+const int kWinIniMax = WIN_INI_LIST_MAX;   // one size for reading and writing the run=/load= lists
 const int kAppInitMax = 255;
 
 enum {
@@ -36,114 +38,109 @@ enum {
     LOG_REMOVE_APPINIT = 26,
 };
 
-struct RawValue {
-    DWORD type;
-    DWORD size;
-    char data[8192];
-};
-
-int WriteMark(const char *name, int type)
+const char *WinIniKey(int type)
 {
-    return StoreWriteDecimal(HKEY_LOCAL_MACHINE, DISABLED_KEY, name, type) &&
-           DisabledMarkType(name) == type;
+    return type == ITEM_WIN_LOAD ? "load" : "run";
 }
 
-int DeleteMarkAndCopy(const char *name, const char *subkey)
+int IsRunType(int type)
 {
-    if (subkey) StoreDeleteValue(HKEY_LOCAL_MACHINE, subkey, name);
-    return StoreDeleteValue(HKEY_LOCAL_MACHINE, DISABLED_KEY, name);
+    return (type >= 1 && type <= 7) || (type >= 11 && type <= 17);
 }
 
-// Writes the saved copy and reads it back.
-int SaveCopy(const char *subkey, const char *name, const RawValue &value)
+// Writes a saved copy and reads it back.
+int SaveCopy(const char *subkey, const char *stored, const StoreBlob *value)
 {
-    if (!StoreWriteRaw(HKEY_LOCAL_MACHINE, subkey, name, value.type, value.data, value.size)) return 0;
-    RawValue check;
-    DWORD type = 0;
-    int size = StoreReadRaw(HKEY_LOCAL_MACHINE, subkey, name, &type, check.data, sizeof check.data);
-    return size == (int)value.size && memcmp(check.data, value.data, value.size) == 0;
+    if (!StoreWriteBlob(HKEY_LOCAL_MACHINE, 0, subkey, stored, value)) return 0;
+    StoreBlob check;
+    if (!StoreReadBlob(HKEY_LOCAL_MACHINE, 0, subkey, stored, &check)) return 0;
+    int same = StoreSameBlob(&check, value);
+    StoreFreeBlob(&check);
+    return same;
 }
 
-void SetTextValue(RawValue *value, const char *text)
+// Keeps what is needed to put an entry back: the saved copy under the
+// stored name the entry takes, then its mark, both read back. On failure
+// nothing new is left behind (an existing mark of the entry stays). Returns
+// the stored name (heap) or null.
+char *KeepDisabledCopy(int type, int view, const char *name, const StoreBlob *copy)
 {
-    value->type = REG_SZ;
-    size_t len = CopyTextCut(value->data, sizeof value->data, text);
-    value->size = (DWORD)len + 1;
+    const char *subkey = DisabledSubkey(type);
+    char *stored = ChooseMarkName(type, view, name);
+    if (!stored || !subkey) {
+        free(stored);
+        return nullptr;
+    }
+    int existed = MarkTypeOf(stored) == type;
+    if (StoreCreateKey(HKEY_LOCAL_MACHINE, subkey) && SaveCopy(subkey, stored, copy) &&
+        WriteDisabledMark(stored, type, view, name))
+        return stored;
+    if (!existed) DeleteDisabledMark(stored, subkey);
+    free(stored);
+    return nullptr;
 }
 
-// 1 when a stored command is the command an item shows for it (the item's
-// path has lost its quotes and taken its long form).
-int SameCommand(const char *stored, const char *command)
+void TextBlob(StoreBlob *blob, const char *text)
 {
-    char bare[ITEM_PATH_SIZE], longForm[ITEM_PATH_SIZE];
-    if (TextEqualNoCase(stored, command)) return 1;
-    if (!RemoveQuotes(stored, bare, sizeof bare)) return 0;
-    if (TextEqualNoCase(bare, command)) return 1;
-    return GetLongPath(longForm, bare) > 0 && TextEqualNoCase(longForm, command);
+    blob->type = REG_SZ;
+    blob->data = (BYTE *)text;
+    blob->size = (DWORD)strlen(text) + 1;
 }
 
 // Registry kinds: the live value is kept as it was stored (type, quotes and
-// all), so enabling puts back exactly what was there.
-int ToggleRunEntry(const char *name, const char *command, int type, int markType)
+// all, of any length), so enabling puts back exactly what was there.
+int ToggleRunEntry(const StartupRef &entry)
 {
     HKEY root;
     const char *live;
-    RunLocation(type, &root, &live);
-    const char *subkey = DisabledSubkey(type);
-    static RawValue value;
+    if (!RunLocation(entry.type, &root, &live)) return 0;
+    REGSAM view = RegistryViewFlag(entry.view);
+    const char *subkey = DisabledSubkey(entry.type);
 
-    if (markType) {
+    if (entry.mark) {
         // Enable: the live value first, then the copy and the mark go.
-        int size = StoreReadRaw(HKEY_LOCAL_MACHINE, subkey, name, &value.type, value.data, sizeof value.data);
-        // The saved copy goes back as it was stored, unless the entry is
-        // being put back with another command (a program that wrote
-        // itself back).
-        if (size > 0 && SameCommand(value.data, command)) {
-            value.size = (DWORD)size;
-            if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) value.type = REG_SZ;
-        } else {
-            SetTextValue(&value, command);
-        }
-        if (!StoreWriteRaw(root, live, name, value.type, value.data, value.size)) return 0;
-        StoreDeleteValue(HKEY_LOCAL_MACHINE, subkey, name);
-        return StoreDeleteValue(HKEY_LOCAL_MACHINE, DISABLED_KEY, name);
+        StoreBlob saved;
+        if (!StoreReadBlob(HKEY_LOCAL_MACHINE, 0, subkey, entry.mark, &saved)) return 0;
+        int written = StoreWriteBlob(root, view, live, entry.name, &saved);
+        StoreFreeBlob(&saved);
+        if (!written) return 0;
+        return DeleteDisabledMark(entry.mark, subkey);
     }
 
     // Disable: the copy and the mark first; the live value goes only then.
-    int size = StoreReadRaw(root, live, name, &value.type, value.data, sizeof value.data);
-    if (size > 0 && (value.type == REG_SZ || value.type == REG_EXPAND_SZ))
-        value.size = (DWORD)size;
-    else
-        SetTextValue(&value, command);
-    if (!StoreCreateKey(HKEY_LOCAL_MACHINE, subkey) || !SaveCopy(subkey, name, value) ||
-        !WriteMark(name, type)) {
-        DeleteMarkAndCopy(name, subkey);
-        return 0;
-    }
-    if (StoreValueExists(root, live, name) && !StoreDeleteValue(root, live, name)) {
-        DeleteMarkAndCopy(name, subkey);
-        return 0;
-    }
-    return 1;
+    StoreBlob value;
+    if (!StoreReadBlob(root, view, live, entry.name, &value)) return 0;
+    char *stored = KeepDisabledCopy(entry.type, entry.view, entry.name, &value);
+    StoreFreeBlob(&value);
+    if (!stored) return 0;
+    int removed = StoreDeleteValueIn(root, view, live, entry.name);
+    if (!removed && StoreValueExistsIn(root, view, live, entry.name)) DeleteDisabledMark(stored, subkey);
+    free(stored);
+    return removed;
 }
 
-int ToggleWinIniEntry(const char *name, const char *command, int type, int markType)
+// win.ini pieces are kept verbatim (quotes and all) and put back as they were.
+int ToggleWinIniEntry(const StartupRef &entry)
 {
-    const char *key = type == ITEM_WIN_LOAD ? "load" : "run";
-    const char *subkey = DisabledSubkey(type);
-    if (markType) {
-        if (!AddWinIniEntry(key, command)) return 0;
-        DeleteMarkAndCopy(name, subkey);
+    const char *key = WinIniKey(entry.type);
+    const char *subkey = DisabledSubkey(entry.type);
+    if (entry.mark) {
+        StoreBlob saved;
+        if (!StoreReadBlob(HKEY_LOCAL_MACHINE, 0, subkey, entry.mark, &saved)) return 0;
+        int added = AddWinIniEntry(key, (const char *)saved.data);
+        StoreFreeBlob(&saved);
+        if (!added) return 0;
+        DeleteDisabledMark(entry.mark, subkey);
         return 0;
     }
-    RawValue value;
-    SetTextValue(&value, command);
-    if (!StoreCreateKey(HKEY_LOCAL_MACHINE, subkey) || !SaveCopy(subkey, name, value) ||
-        !WriteMark(name, type) || !RemoveWinIniEntry(key, command)) {
-        DeleteMarkAndCopy(name, subkey);
-        return 0;
-    }
-    return 1;
+    StoreBlob piece;
+    TextBlob(&piece, entry.name);
+    char *stored = KeepDisabledCopy(entry.type, VIEW_NATIVE, entry.name, &piece);
+    if (!stored) return 0;
+    int removed = RemoveWinIniEntry(key, entry.name);
+    if (!removed) DeleteDisabledMark(stored, subkey);
+    free(stored);
+    return removed;
 }
 
 const char *FileNameOf(const char *path)
@@ -159,61 +156,70 @@ int FindStartupFolder(char *folder)
     return StoreReadString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, "Common Startup", folder, MAX_PATH) > 0;
 }
 
-// Startup-folder files move to the Disabled folder and back; the mark is
-// written only once the file has moved.
-int ToggleFolderEntry(const char *name, const char *command, const char *detail, int markType)
+// The file a Startup-folder entry is: the record's own file (the shortcut,
+// never the program it points to).
+const char *FolderEntryFile(const StartupRef &entry)
 {
-    const char *file = detail && detail[0] ? detail : command;
-    char disabledFolder[MAX_PATH], stored[MAX_PATH];
-    if (!GetDisabledFolder(disabledFolder)) return 0;
-    if (!FormatText(stored, sizeof stored, "%s\\%s", disabledFolder, FileNameOf(file))) return 0;
+    if (entry.name && entry.name[0]) return entry.name;
+    return entry.detail && entry.detail[0] ? entry.detail : entry.command;
+}
 
-    if (markType) {
+// Startup-folder files move to the Disabled folder and back, never over
+// another file; the mark is written only once the file has moved.
+int ToggleFolderEntry(const StartupRef &entry)
+{
+    const char *file = FolderEntryFile(entry);
+    const char *fileName = FileNameOf(file);
+    if (entry.disabled) {
         char folder[MAX_PATH], target[MAX_PATH];
         if (!FindStartupFolder(folder)) return 1;
-        if (!FormatText(target, sizeof target, "%s\\%s", folder, FileNameOf(file))) return 0;
-        if (!MoveFileExA(stored, target, MOVEFILE_COPY_ALLOWED)) return 0;
-        StoreDeleteValue(HKEY_LOCAL_MACHINE, DISABLED_KEY, name);
+        if (!FormatText(target, sizeof target, "%s\\%s", folder, fileName)) return 0;
+        if (!MoveFileExA(file, target, MOVEFILE_COPY_ALLOWED)) return 0;
+        if (entry.mark && entry.mark[0]) DeleteDisabledMark(entry.mark, nullptr);
         return 1;
     }
+    char disabledFolder[MAX_PATH], stored[MAX_PATH];
+    if (!GetDisabledFolder(disabledFolder)) return 0;
+    if (!FormatText(stored, sizeof stored, "%s\\%s", disabledFolder, fileName)) return 0;
+    char *markName = ChooseMarkName(ITEM_STARTUP_FOLDER, VIEW_NATIVE, fileName);
+    if (!markName) return 0;
     CreateDirectoryA(disabledFolder, nullptr);
-    if (!MoveFileExA(file, stored, MOVEFILE_COPY_ALLOWED)) return 0;
-    if (!WriteMark(name, ITEM_STARTUP_FOLDER)) {
+    int moved = MoveFileExA(file, stored, MOVEFILE_COPY_ALLOWED) != 0;
+    if (moved && !WriteDisabledMark(markName, ITEM_STARTUP_FOLDER, VIEW_NATIVE, fileName)) {
+        DeleteDisabledMark(markName, nullptr);
         MoveFileExA(stored, file, MOVEFILE_COPY_ALLOWED);
-        return 0;
+        moved = 0;
     }
-    return 1;
+    free(markName);
+    return moved;
 }
 
-int ToggleNotifyEntry(const char *name, const char *command, int markType)
+int ToggleNotifyEntry(const StartupRef &entry)
 {
     const char *subkey = DisabledSubkey(ITEM_WINLOGON_NOTIFY);
-    if (markType) {
-        if (!EnableNotifyDll(name)) return 0;
-        DeleteMarkAndCopy(name, subkey);
+    if (entry.mark) {
+        if (!EnableNotifyDll(entry.name)) return 0;
+        DeleteDisabledMark(entry.mark, subkey);
         return 0;
     }
-    RawValue value;
-    SetTextValue(&value, command);
-    if (!StoreCreateKey(HKEY_LOCAL_MACHINE, subkey) || !SaveCopy(subkey, name, value) ||
-        !WriteMark(name, ITEM_WINLOGON_NOTIFY)) {
-        DeleteMarkAndCopy(name, subkey);
-        return 0;
-    }
+    StoreBlob dll;
+    TextBlob(&dll, entry.command);
+    char *stored = KeepDisabledCopy(ITEM_WINLOGON_NOTIFY, entry.view, entry.name, &dll);
+    if (!stored) return 0;
+    free(stored);
     char baseline[MAX_PATH];
-    StartupBaselineName(command, baseline);
+    StartupBaselineName(entry.command, baseline);
     StoreWriteString(HKEY_CURRENT_USER, kRunBaseline, baseline, "256");
-    DisableNotifyDll(name);
+    DisableNotifyDll(entry.name);
     return 1;
 }
 
-void DeleteBaselineValues(const char *name, const char *command)
+void DeleteBaselineValues(const char *command)
 {
     char baseline[MAX_PATH];
     StartupBaselineName(command, baseline);
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, baseline);
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, command);
-    StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, name);
 }
 
 // 1 when file lies directly or further down inside folder.
@@ -239,19 +245,23 @@ int IsStartupFile(const char *file)
     return GetDisabledFolder(folder) && IsInFolder(file, folder);
 }
 
-int DeleteFolderEntry(const char *name, const char *command, const char *detail)
+int DeleteFolderEntry(const StartupRef &entry)
 {
-    if (DisabledMarkType(name)) StoreDeleteValue(HKEY_LOCAL_MACHINE, DISABLED_KEY, name);
-    const char *file = detail && detail[0] ? detail : command;
+    const char *file = FolderEntryFile(entry);
     if (!IsStartupFile(file)) return 0;
-    // A disabled file lies in the Disabled folder under its own name.
-    char inDisabled[MAX_PATH], folder[MAX_PATH];
-    if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES && GetDisabledFolder(folder) &&
-        FormatText(inDisabled, sizeof inDisabled, "%s\\%s", folder, FileNameOf(file)))
-        file = inDisabled;
+    if (entry.mark && entry.mark[0]) DeleteDisabledMark(entry.mark, nullptr);
     if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) return 1;
     SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileA(file) ? 1 : 0;
+}
+
+// The name a history line gives an entry: the exact name of a registry
+// entry, so that it says which value changed; else the title shown.
+const char *HistoryName(const StartupRef &entry)
+{
+    if ((IsRunType(entry.type) || entry.type == ITEM_WINLOGON_NOTIFY) && entry.name && entry.name[0])
+        return entry.name;
+    return entry.title ? entry.title : "";
 }
 
 int ClearWinIniReadOnly(void)
@@ -273,63 +283,119 @@ int ReadWinIniList(const char *key, char *list, int size)
 }
 }  // namespace
 
-int ToggleStartupEntry(const char *name, const char *command, const char *detail, int type)
+StartupRef StartupRefOf(const Item &record)
 {
-    if (!name || !command) return 0;
-    int markType = DisabledMarkType(name);
-    // A mark of another entry of the same name is never taken over.
-    if (markType && markType != type) return 0;
-    if ((type >= 1 && type <= 7) || (type >= 11 && type <= 17))
-        return ToggleRunEntry(name, command, type, markType);
-    if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN)
-        return ToggleWinIniEntry(name, command, type, markType);
-    if (type == ITEM_STARTUP_FOLDER) return ToggleFolderEntry(name, command, detail, markType);
-    if (type == ITEM_WINLOGON_NOTIFY) return ToggleNotifyEntry(name, command, markType);
+    StartupRef entry = {record.type,   record.view, record.disabled, record.name ? record.name : "",
+                        record.mark,   record.path, record.detail,   record.title};
+    return entry;
+}
+
+int ToggleStartupEntry(const StartupRef &entry)
+{
+    if (!entry.name || !entry.command) return 0;
+    // A disabled registry entry is known by its mark; without one there is
+    // nothing to put back.
+    if (entry.disabled && !entry.mark && entry.type != ITEM_STARTUP_FOLDER) return 0;
+    if (IsRunType(entry.type)) return ToggleRunEntry(entry);
+    if (entry.type == ITEM_WIN_LOAD || entry.type == ITEM_WIN_RUN) return ToggleWinIniEntry(entry);
+    if (entry.type == ITEM_STARTUP_FOLDER) return ToggleFolderEntry(entry);
+    if (entry.type == ITEM_WINLOGON_NOTIFY) return ToggleNotifyEntry(entry);
     return 0;
 }
 
-int DeleteStartupEntry(const char *name, const char *command, const char *detail, int type)
+int RedisableStartupEntry(int type, int view, const char *name, const char *stored)
 {
-    if (!name || !command) return 0;
-    int result = 0;
-    int markType = DisabledMarkType(name);
-    int disabled = markType == type;
-    if ((type >= 1 && type <= 7) || (type >= 11 && type <= 17)) {
-        if (disabled) {
-            result = DeleteMarkAndCopy(name, DisabledSubkey(type));
+    (void)stored;   // the entry's mark is found again by its identity
+    StartupRef entry = {type, view, 0, name, nullptr, "", "", name};
+    return IsRunType(type) ? ToggleRunEntry(entry) : 0;
+}
+
+int DeleteStartupEntry(const StartupRef &entry)
+{
+    if (!entry.name || !entry.command) return 0;
+    int type = entry.type, result = 0;
+    if (IsRunType(type)) {
+        if (entry.disabled) {
+            result = entry.mark ? DeleteDisabledMark(entry.mark, DisabledSubkey(type)) : 0;
         } else {
             HKEY root;
             const char *live;
             RunLocation(type, &root, &live);
-            result = StoreDeleteValue(root, live, name);
+            result = StoreDeleteValueIn(root, RegistryViewFlag(entry.view), live, entry.name);
         }
     } else if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN) {
-        if (disabled) DeleteMarkAndCopy(name, DisabledSubkey(type));
-        RemoveWinIniEntry(type == ITEM_WIN_LOAD ? "load" : "run", command);
-        result = 1;
+        // A disabled piece is only in the store; a live one only in win.ini.
+        if (entry.disabled)
+            result = entry.mark ? DeleteDisabledMark(entry.mark, DisabledSubkey(type)) : 0;
+        else
+            result = RemoveWinIniEntry(WinIniKey(type), entry.name);
     } else if (type == ITEM_STARTUP_FOLDER) {
-        result = DeleteFolderEntry(name, command, detail);
+        result = DeleteFolderEntry(entry);
     } else if (type >= ITEM_WINLOGON_USERINIT && type <= ITEM_APPINIT_DLLS) {
-        return RemoveKeyLocationEntry(startupOwner, name, command, detail, type);
+        return RemoveKeyLocationEntry(startupOwner, entry);
     } else {
         return 0;
     }
     // Nothing was removed: no history line, and the approvals stay.
     if (!result) return 0;
-    if (!FindTextNoCase(command, "Sentrel")) WriteHistory(name, command, detail, type, LOG_START_REMOVE);
-    DeleteBaselineValues(name, command);
+    if (!FindTextNoCase(entry.command, "Sentrel"))
+        WriteHistory(HistoryName(entry), entry.command, entry.detail, type, LOG_START_REMOVE);
+    DeleteBaselineValues(entry.command);
     return result;
 }
 
-int RemoveKeyLocationEntry(HWND owner, const char *name, const char *command, const char *detail,
-                           int type)
+// The entry of a location by its exact name, disabled when it has a mark
+// (a Startup-folder file when it lies in the Disabled folder).
+static StartupRef LookUpEntry(const char *name, const char *command, const char *detail, int type, char **mark,
+                       char *file /* MAX_PATH */)
 {
+    const char *exact = name;
+    int disabled = 0;
+    if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN) exact = command;
+    if (type == ITEM_STARTUP_FOLDER) {
+        const char *given = detail && detail[0] ? detail : command;
+        char folder[MAX_PATH];
+        CopyTextCut(file, MAX_PATH, given);
+        *mark = FindDisabledMark(type, VIEW_NATIVE, FileNameOf(given));
+        disabled = *mark && GetDisabledFolder(folder) &&
+                   FormatText(file, MAX_PATH, "%s\\%s", folder, FileNameOf(given)) > 0;
+        if (!disabled) CopyTextCut(file, MAX_PATH, given);
+        StartupRef entry = {type, VIEW_NATIVE, disabled, file, *mark, command, detail, name};
+        return entry;
+    }
+    *mark = FindDisabledMark(type, VIEW_NATIVE, exact);
+    StartupRef entry = {type, VIEW_NATIVE, *mark != nullptr, exact, *mark, command, detail, name};
+    return entry;
+}
+
+int ToggleStartupEntry(const char *name, const char *command, const char *detail, int type)
+{
+    if (!name || !command) return 0;
+    char *mark = nullptr, file[MAX_PATH];
+    int result = ToggleStartupEntry(LookUpEntry(name, command, detail, type, &mark, file));
+    free(mark);
+    return result;
+}
+
+int DeleteStartupEntry(const char *name, const char *command, const char *detail, int type)
+{
+    if (!name || !command) return 0;
+    char *mark = nullptr, file[MAX_PATH];
+    int result = DeleteStartupEntry(LookUpEntry(name, command, detail, type, &mark, file));
+    free(mark);
+    return result;
+}
+
+int RemoveKeyLocationEntry(HWND owner, const StartupRef &entry)
+{
+    int type = entry.type;
+    const char *title = entry.title ? entry.title : entry.name;
     if (type == ITEM_WINLOGON_USERINIT) {
-        if (ResetUserinit()) WriteHistory(name, command, detail, type, LOG_RESET_USERINIT);
+        if (ResetUserinit()) WriteHistory(title, entry.command, entry.detail, type, LOG_RESET_USERINIT);
         return 1;
     }
     if (type == ITEM_WINLOGON_SHELL) {
-        if (ResetShell()) WriteHistory(name, command, detail, type, LOG_RESET_SHELL);
+        if (ResetShell()) WriteHistory(title, entry.command, entry.detail, type, LOG_RESET_SHELL);
         return 1;
     }
     if (type < ITEM_DELAYLOAD || type > ITEM_APPINIT_DLLS) return 1;
@@ -339,29 +405,42 @@ int RemoveKeyLocationEntry(HWND owner, const char *name, const char *command, co
     if (UiMessageBox(owner, 1013, caption, MB_YESNO | MB_DEFBUTTON2 | MB_ICONSTOP | MB_TOPMOST) != IDYES)
         return 1;
     char baseline[MAX_PATH];
-    StartupBaselineName(command, baseline);
+    StartupBaselineName(entry.command, baseline);
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, baseline);
+    // Each extension point's value is the entry's own name there.
     int removed = 0, action = 0;
     switch (type) {
     case ITEM_DELAYLOAD:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, DELAYLOAD_KEY, name);
+        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, DELAYLOAD_KEY, entry.name);
         action = LOG_REMOVE_DELAYLOAD;
         break;
     case ITEM_TASK_SCHEDULER:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHARED_TASK_SCHEDULER_KEY, detail);
+        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHARED_TASK_SCHEDULER_KEY, entry.name);
         action = LOG_REMOVE_TASKSCHEDULER;
         break;
     case ITEM_SHELL_EXECUTE_HOOK:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHELL_EXECUTE_HOOKS_KEY, detail);
+        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHELL_EXECUTE_HOOKS_KEY, entry.name);
         action = LOG_REMOVE_SHELLEXECUTEHOOK;
         break;
     case ITEM_APPINIT_DLLS:
-        removed = RemoveAppInitDll(command);
+        removed = RemoveAppInitDll(entry.name);
         action = LOG_REMOVE_APPINIT;
         break;
     }
-    if (removed) WriteHistory(name, command, detail, type, action);
+    if (removed) WriteHistory(title, entry.command, entry.detail, type, action);
     return 1;
+}
+
+int RemoveKeyLocationEntry(HWND owner, const char *name, const char *command, const char *detail,
+                           int type)
+{
+    // The extension points name their entries by value name (253, 254: the
+    // class id the record keeps as detail) or by the DLL itself (255).
+    const char *exact = type == ITEM_TASK_SCHEDULER || type == ITEM_SHELL_EXECUTE_HOOK ? detail
+                        : type == ITEM_APPINIT_DLLS                                    ? command
+                                                                                       : name;
+    StartupRef entry = {type, VIEW_NATIVE, 0, exact ? exact : "", nullptr, command, detail, name};
+    return RemoveKeyLocationEntry(owner, entry);
 }
 
 int ResetUserinit(void)

@@ -1,8 +1,43 @@
 // Changes to startup entries: disable, enable, delete, reset and restore.
-// Each takes an entry by its item fields: name (title), command (path),
-// detail and type.
+// Each acts on the entry its record stands for: its location (type and
+// registry view) and its exact name there, never its display title.
 #pragma once
 #include <windows.h>
+
+#include "items.h"
+
+// What a change acts on, as a record of the startup list keeps it.
+struct StartupRef {
+    int type;
+    int view;
+    int disabled;
+    const char *name;      // exact value name, win.ini piece, Notify subkey or Startup-folder file
+    const char *mark;      // stored name of a disabled entry's mark; null when it has none
+    const char *command;   // the record's path
+    const char *detail;
+    const char *title;     // the name shown, for history lines that have no other
+};
+StartupRef StartupRefOf(const Item &record);
+
+// Disables a live entry (keeping its live value verbatim, of any length,
+// as the saved copy first) or enables a disabled one (writing the saved
+// copy back verbatim). A disable that would take another entry's mark is
+// refused. 1 on success (win.ini and Notify enables: 0, as they always
+// were).
+int ToggleStartupEntry(const StartupRef &entry);
+// Deletes the entry for good, disabled or not, with its history line and
+// its approval.
+int DeleteStartupEntry(const StartupRef &entry);
+// A disabled Run-family entry its program wrote back: the live value
+// becomes the saved copy and leaves the live key. 1 on success.
+int RedisableStartupEntry(int type, int view, const char *name, const char *stored);
+// Resets or removes an entry of the Winlogon and extended group.
+int RemoveKeyLocationEntry(HWND owner, const StartupRef &entry);
+
+// The same by (exact name, command, detail, type) in the program's own
+// registry view: for win.ini the command is the piece, for the Startup
+// folder the detail (or the command) is the file. The entry counts as
+// disabled when it has a mark.
 
 // The window that owns the confirmations of these operations.
 extern HWND startupOwner;

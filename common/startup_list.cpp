@@ -10,6 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "disabled_marks.h"
 #include "inventory.h"
 #include "items.h"
 #include "locations.h"
@@ -49,97 +50,19 @@ const struct {
 const char kWinNotifySubkey[] = DISABLED_KEY "\\WinNotify";
 
 
-// Value enumeration buffers: names and data of any length are read whole
-// (a hostile program could otherwise hide behind an over-long value).
-const DWORD kNameMax = 16384;
-const DWORD kDataMax = 65536;
+// 1 for a string value, the only kind Windows starts a program from.
+int IsText(const StoreBlob *value)
+{
+    return value->type == REG_SZ || value->type == REG_EXPAND_SZ;
+}
 
-struct ValueReader {
-    char *name;
-    BYTE *data;
-    ValueReader() : name((char *)malloc(kNameMax + 1)), data((BYTE *)malloc(kDataMax + 2)) {}
-    ~ValueReader() { free(name); free(data); }
-    ValueReader(const ValueReader &) = delete;
-    ValueReader &operator=(const ValueReader &) = delete;
-    bool ok() const { return name && data; }
-
-    // Reads value index of key; false at the end. text is false for a
-    // value that is not a string. Ordinary values are read with small
-    // buffers first; only an over-long one takes the large ones.
-    bool Read(HKEY key, DWORD index, bool *text, bool *end)
-    {
-        DWORD nameLen = 256, dataLen = 1024, type = 0;
-        LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, data, &dataLen);
-        if (rc == ERROR_MORE_DATA) {
-            nameLen = kNameMax + 1;
-            dataLen = kDataMax;
-            rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, data, &dataLen);
-        }
-        *end = rc == ERROR_NO_MORE_ITEMS;
-        if (rc != ERROR_SUCCESS) return false;
-        name[nameLen < kNameMax ? nameLen : kNameMax] = 0;
-        data[dataLen < kDataMax ? dataLen : kDataMax] = 0;
-        *text = type == REG_SZ || type == REG_EXPAND_SZ;
-        return true;
-    }
-    // Calls visit() for each string value of a key, with name and data read.
-    template <typename Visit> void EachText(HKEY root, const char *path, Visit visit)
-    {
-        HKEY key;
-        if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-        for (DWORD index = 0;; index++) {
-            bool text = false, end = false;
-            if (!Read(key, index, &text, &end)) {
-                if (end) break;
-                continue;
-            }
-            if (text) visit();
-        }
-        RegCloseKey(key);
-    }
-};
-
-// The disabled marks, read once per list: looking each Run value up in
-// the registry would cost a key open per value.
-struct MarkCache {
-    struct Mark {
-        char name[256];
-        int type;
-    };
-    Mark *marks = nullptr;
-    int count = 0;
-
-    ~MarkCache() { free(marks); }
-    void Load(ValueReader &reader)
-    {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, DISABLED_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-        DWORD values = 0;
-        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                         nullptr, nullptr, nullptr);
-        marks = values ? (Mark *)calloc(values, sizeof(Mark)) : nullptr;
-        for (DWORD index = 0; marks && index < values; index++) {
-            bool text = false, end = false;
-            if (!reader.Read(key, index, &text, &end)) {
-                if (end) break;
-                continue;
-            }
-            if (!text || !CopyText(marks[count].name, sizeof marks[count].name, reader.name)) continue;
-            char mark[17];
-            if (!CopyText(mark, sizeof mark, (const char *)reader.data)) continue;
-            long type = DecimalValue(mark);
-            marks[count].type = type > 0 ? (int)type : 0;
-            count++;
-        }
-        RegCloseKey(key);
-    }
-    int TypeOf(const char *name) const
-    {
-        for (int i = 0; i < count; i++)
-            if (TextEqualNoCase(marks[i].name, name)) return marks[i].type;
-        return 0;
-    }
-};
+// 1 when a command holds anything but blanks: an empty value starts nothing.
+int StartsSomething(const char *command)
+{
+    for (const char *c = command; *c; c++)
+        if (*c != ' ' && *c != '\t') return 1;
+    return 0;
+}
 
 int RunType(HKEY root, int keyNumber)
 {
@@ -152,81 +75,80 @@ int IsRundll(const char *command)
     return SplitRundll(command, rest);
 }
 
-// One Run-family key. Entries that were disabled and have been written
-// back by their program are disabled again after the walk, so that the
-// enumeration by index never sees a value vanish under it.
-// The value last taken, for the duplicate test; it carries over from one
-// key to the next.
-struct LastValue {
-    char name[256];
-    char data[513];
-};
-
-void ListRunKey(ValueReader &reader, LastValue &last, const MarkCache &marks, HKEY root, int keyNumber)
+// The title of a registry entry: its value name, the default value by the
+// string table's word for it.
+void RegistryEntryTitle(const char *name, char *title, size_t size)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, kRunKeys[keyNumber - 1], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
-    DWORD values = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-    int type = RunType(root, keyNumber);
+    if (name[0])
+        CopyTextCut(title, size, name);
+    else
+        LoadUiString(2114, title, (int)size);
+}
 
+// One Run-family key: every string value, whatever its name or length.
+// Entries that were disabled and have been written back by their program
+// are disabled again after the walk, so that the enumeration by index never
+// sees a value vanish under it.
+void ListRunKey(const MarkIndex &marks, HKEY root, int keyNumber, int view)
+{
+    int type = RunType(root, keyNumber);
     struct WrittenBack {
-        char name[256];
-        char command[ITEM_INFO_SIZE];
+        char *name;
+        char *stored;
     };
     WrittenBack *again = nullptr;
     int againCount = 0, againMax = 0;
 
-    for (DWORD index = 0; index < values; index++) {
-        bool text = false, end = false;
-        if (!reader.Read(key, index, &text, &end)) {
-            if (end) break;
-            continue;
-        }
-        if (!text) continue;
-        const char *name = reader.name, *command = (const char *)reader.data;
-        if (TextEqualNoCase(name, last.name) && TextEqualNoCase(command, last.data)) continue;
-        CopyTextCut(last.name, sizeof last.name, name);
-        CopyTextCut(last.data, sizeof last.data, command);
-
-        // Only a mark of this very location means "written back": an entry
-        // of the same name elsewhere is another program.
-        if (marks.TypeOf(name) == type) {
+    StoreForEachValue(root, RegistryViewFlag(view), kRunKeys[keyNumber - 1],
+                      [&](const char *name, const StoreBlob *value) {
+        if (!IsText(value)) return 1;
+        const char *command = (const char *)value->data;
+        // Only a mark of this very entry means "written back": an entry of
+        // the same name elsewhere is another program.
+        const char *stored = marks.Find(type, view, name);
+        if (stored) {
             if (againCount == againMax) {
                 int grow = againMax ? againMax * 2 : 8;
-                WrittenBack *bigger = (WrittenBack *)realloc(again, grow * sizeof(WrittenBack));
-                if (!bigger) continue;
+                WrittenBack *bigger = (WrittenBack *)realloc(again, (size_t)grow * sizeof(WrittenBack));
+                if (!bigger) return 1;
                 again = bigger;
                 againMax = grow;
             }
-            if (CopyText(again[againCount].name, sizeof again[againCount].name, name) &&
-                CopyText(again[againCount].command, sizeof again[againCount].command, command))
+            again[againCount].name = DuplicateText(name);
+            again[againCount].stored = DuplicateText(stored);
+            if (again[againCount].name && again[againCount].stored) {
                 againCount++;
-            continue;
+            } else {
+                free(again[againCount].name);
+                free(again[againCount].stored);
+            }
+            return 1;
         }
-        if (strlen(name) > 1 && strlen(command) >= 5 && (unsigned char)name[0] < 0x80)
-            AddItem(name, command, "", "", type, IsRundll(command));
-    }
-    RegCloseKey(key);
+        if (!StartsSomething(command)) return 1;
+        char title[ITEM_TITLE_SIZE];
+        RegistryEntryTitle(name, title, sizeof title);
+        ItemIdentity identity = {name, view, 0, nullptr};
+        AddItemAs(identity, title, command, "", "", type, IsRundll(command));
+        return 1;
+    });
 
     for (int i = 0; i < againCount; i++) {
-        ToggleStartupEntry(again[i].name, again[i].command, "", type);
-        ToggleStartupEntry(again[i].name, again[i].command, "", type);
+        RedisableStartupEntry(type, view, again[i].name, again[i].stored);
+        free(again[i].name);
+        free(again[i].stored);
     }
     free(again);
 }
 
-void ListRunValues(void)
+void ListRunValues(const MarkIndex &marks)
 {
-    ValueReader reader;
-    if (!reader.ok()) return;
-    LastValue last = {"", ""};
-    MarkCache marks;
-    marks.Load(reader);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        for (int number = 1; number <= 7; number++) ListRunKey(reader, last, marks, root, number);
+        for (int number = 1; number <= 7; number++) ListRunKey(marks, root, number, VIEW_NATIVE);
 }
+
+// Startup-folder walks: param 0/1 is the hive the folder came from, and
+// kDisabledFolderWalk the Disabled folder, whose files are disabled entries.
+const LPARAM kDisabledFolderWalk = 2;
 
 void ListStartupFolders(void)
 {
@@ -241,39 +163,53 @@ void ListStartupFolders(void)
     }
 }
 
+const char *WinIniKey(int type)
+{
+    return type == ITEM_WIN_LOAD ? "load" : "run";
+}
+
+// A win.ini piece: titled by its program's product name, else by its key.
+void AddWinIniPiece(const char *piece, int type, int disabled, const char *stored)
+{
+    VersionNames names;
+    ReadVersionNames(piece, &names);
+    ItemIdentity identity = {piece, VIEW_NATIVE, disabled, stored};
+    AddItemAs(identity, names.productName[0] ? names.productName : WinIniKey(type), piece, "", "", type, 0);
+}
+
 void ListWinIniEntries(void)
 {
-    static const struct {
-        const char *key;
-        int type;
-    } kKeys[] = {{"run", ITEM_WIN_RUN}, {"load", ITEM_WIN_LOAD}};
-    for (const auto &k : kKeys) {
-        char list[4096];
-        GetProfileStringA("windows", k.key, "", list, sizeof list);
+    static char list[WIN_INI_LIST_MAX];
+    for (int type : {ITEM_WIN_RUN, ITEM_WIN_LOAD}) {
+        GetProfileStringA("windows", WinIniKey(type), "", list, sizeof list);
         char *context = nullptr;
-        for (char *piece = strtok_r(list, ";", &context); piece; piece = strtok_r(nullptr, ";", &context)) {
-            if (!piece[0]) continue;
-            VersionNames names;
-            ReadVersionNames(piece, &names);
-            AddItem(names.productName[0] ? names.productName : k.key, piece, "", "", k.type, 0);
-        }
+        for (char *piece = strtok_r(list, ";", &context); piece; piece = strtok_r(nullptr, ";", &context))
+            if (StartsSomething(piece)) AddWinIniPiece(piece, type, 0, nullptr);
     }
 }
 
-void ListDisabledEntries(void)
+void ListDisabledEntries(const MarkIndex &marks)
 {
-    ValueReader reader;
-    if (reader.ok()) {
-        for (const auto &d : kDisabledSubkeys) {
-            reader.EachText(HKEY_LOCAL_MACHINE, d.subkey, [&] {
-                if (!reader.name[0]) return;
-                int former = DisabledMarkType(reader.name);
-                if (former >= 1) AddItem(reader.name, (const char *)reader.data, "", "", former, 0);
-            });
-        }
+    for (const auto &d : kDisabledSubkeys) {
+        StoreForEachValue(HKEY_LOCAL_MACHINE, 0, d.subkey, [&](const char *stored, const StoreBlob *value) {
+            const MarkIndex::Mark *mark = marks.Stored(stored);
+            // A saved copy counts only with a mark of a type kept in this subkey.
+            if (!mark || !IsText(value) || DisabledSubkey(mark->type) != d.subkey) return 1;
+            const char *command = (const char *)value->data;
+            if (mark->type == ITEM_WIN_LOAD || mark->type == ITEM_WIN_RUN) {
+                // A win.ini entry is its piece, which the saved copy holds.
+                AddWinIniPiece(command, mark->type, 1, stored);
+                return 1;
+            }
+            char title[ITEM_TITLE_SIZE];
+            RegistryEntryTitle(mark->name, title, sizeof title);
+            ItemIdentity identity = {mark->name, mark->view, 1, stored};
+            AddItemAs(identity, title, command, "", "", mark->type, IsRundll(command));
+            return 1;
+        });
     }
     char folder[MAX_PATH];
-    if (GetDisabledFolder(folder)) WalkFolder(folder, AddFoundFile, 0, 0);
+    if (GetDisabledFolder(folder)) WalkFolder(folder, AddFoundFile, 0, kDisabledFolderWalk);
 }
 
 // "userinit.exe," lists userinit.exe; "a,b" lists what follows the comma.
@@ -291,7 +227,8 @@ void ReadWinlogonUserinit(void)
         command = comma + 1;
         while (*command == ' ') command++;
     }
-    AddItem("Winlogon Userinit", command, "", "", ITEM_WINLOGON_USERINIT, 0);
+    ItemIdentity identity = {"UserInit", VIEW_NATIVE, 0, nullptr};
+    AddItemAs(identity, "Winlogon Userinit", command, "", "", ITEM_WINLOGON_USERINIT, 0);
 }
 
 void ReadWinlogonShell(void)
@@ -306,26 +243,33 @@ void ReadWinlogonShell(void)
         command = blank + 1;
         while (*command == ' ') command++;
     }
-    AddItem("Winlogon Shell", command, "", "", ITEM_WINLOGON_SHELL, 0);
+    ItemIdentity identity = {"Shell", VIEW_NATIVE, 0, nullptr};
+    AddItemAs(identity, "Winlogon Shell", command, "", "", ITEM_WINLOGON_SHELL, 0);
 }
 
-void ListClassValues(ValueReader &reader, const char *path, int type)
+void ListClassValues(const char *path, int type)
 {
-    reader.EachText(HKEY_LOCAL_MACHINE, path, [&] {
+    StoreForEachValue(HKEY_LOCAL_MACHINE, 0, path, [&](const char *name, const StoreBlob *value) {
+        if (!IsText(value)) return 1;
+        const char *data = (const char *)value->data;
         char className[513], server[MAX_PATH];
         VersionNames names;
+        ItemIdentity identity = {name, VIEW_NATIVE, 0, nullptr};
         if (type == ITEM_DELAYLOAD) {
             // The value's data is the class id.
-            ClassServerPath((const char *)reader.data, className, server);
+            ClassServerPath(data, className, server);
             ReadVersionNames(server, &names);
-            AddItem(reader.name, server, (const char *)reader.data, names.productVersion, type, 0);
+            char title[ITEM_TITLE_SIZE];
+            RegistryEntryTitle(name, title, sizeof title);
+            AddItemAs(identity, title, server, data, names.productVersion, type, 0);
         } else {
             // The value's name is the class id, its data the description.
-            ClassServerPath(reader.name, className, server);
+            ClassServerPath(name, className, server);
             ReadVersionNames(server, &names);
-            const char *title = reader.data[0] ? (const char *)reader.data : className;
-            AddItem(title, server, reader.name, names.productVersion, type, 0);
+            const char *title = data[0] ? data : className;
+            AddItemAs(identity, title, server, name, names.productVersion, type, 0);
         }
+        return 1;
     });
 }
 
@@ -337,7 +281,9 @@ void ListAppInitDlls(void)
     for (char *piece = strtok_r(value, ", ", &context); piece; piece = strtok_r(nullptr, ", ", &context)) {
         VersionNames names;
         ReadVersionNames(piece, &names);
-        AddItem(names.productName, piece, names.companyName, names.productVersion, ITEM_APPINIT_DLLS, 0);
+        ItemIdentity identity = {piece, VIEW_NATIVE, 0, nullptr};
+        AddItemAs(identity, names.productName, piece, names.companyName, names.productVersion,
+                  ITEM_APPINIT_DLLS, 0);
     }
 }
 
@@ -356,21 +302,25 @@ void ListWinlogonNotify(void)
         if (StoreReadString(HKEY_LOCAL_MACHINE, path, "DllName", dll, sizeof dll) <= 0) continue;
         VersionNames names;
         ReadVersionNames(dll, &names);
-        AddItem(sub, dll, names.fileDescription, names.productVersion, ITEM_WINLOGON_NOTIFY, 0);
+        ItemIdentity identity = {sub, VIEW_NATIVE, 0, nullptr};
+        AddItemAs(identity, sub, dll, names.fileDescription, names.productVersion, ITEM_WINLOGON_NOTIFY, 0);
     }
     RegCloseKey(key);
 }
 
 void ListExtendedStartup(void)
 {
-    ValueReader reader;
-    if (reader.ok()) {
-        ListClassValues(reader, DELAYLOAD_KEY, ITEM_DELAYLOAD);
-        ListClassValues(reader, SHARED_TASK_SCHEDULER_KEY, ITEM_TASK_SCHEDULER);
-        ListClassValues(reader, SHELL_EXECUTE_HOOKS_KEY, ITEM_SHELL_EXECUTE_HOOK);
-    }
+    ListClassValues(DELAYLOAD_KEY, ITEM_DELAYLOAD);
+    ListClassValues(SHARED_TASK_SCHEDULER_KEY, ITEM_TASK_SCHEDULER);
+    ListClassValues(SHELL_EXECUTE_HOOKS_KEY, ITEM_SHELL_EXECUTE_HOOK);
     ListAppInitDlls();
     ListWinlogonNotify();
+}
+
+const char *FileNameOf(const char *path)
+{
+    const char *slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
 }
 
 bool EndsWithNoCase(const char *text, const char *end)
@@ -379,38 +329,43 @@ bool EndsWithNoCase(const char *text, const char *end)
     return a >= b && TextEqualNoCase(text + a - b, end);
 }
 
-// Walk mode 1: a file in a Startup folder (or the Disabled folder).
-int AddStartupFile(const char *found, DWORD attributes)
+// Walk mode 1: a file in a Startup folder (or the Disabled folder). The
+// entry is the file itself: the shortcut, not the program it points to.
+int AddStartupFile(const char *found, DWORD attributes, LPARAM param)
 {
     if (attributes == FILE_ATTRIBUTE_DIRECTORY) return 0;
     char path[MAX_PATH];
     CopyTextCut(path, sizeof path, found);
     size_t len = strlen(path);
     if (len > 1 && path[len - 1] == '\\' && path[len - 2] != ':') path[len - 1] = 0;
+    if (EndsWithNoCase(path, "ini")) return 0;
 
+    int disabled = param == kDisabledFolderWalk;
+    char *stored = disabled ? FindDisabledMark(ITEM_STARTUP_FOLDER, VIEW_NATIVE, FileNameOf(path)) : nullptr;
+    ItemIdentity identity = {path, VIEW_NATIVE, disabled, disabled ? (stored ? stored : "") : nullptr};
     if (EndsWithNoCase(path, "lnk")) {
         char target[MAX_PATH], description[ITEM_INFO_SIZE];
         HRESULT hr = ResolveShortcut(nullptr, path, target, description);
-        if (hr == S_FALSE) return 0;
-        // A shortcut that cannot be read at all is still listed, by its own
-        // file, so that it can be seen and removed.
-        if (FAILED(hr) || !target[0]) CopyText(target, sizeof target, path);
-        VersionNames names = {};
-        if (!description[0]) ReadVersionNames(target, &names);
-        const char *title = description[0]       ? description
-                            : names.fileDescription[0] ? names.fileDescription
-                                                      : names.productName;
-        AddItem(title, target, path, "", ITEM_STARTUP_FOLDER, 0);
+        if (hr != S_FALSE) {
+            // A shortcut that cannot be read at all is still listed, by its
+            // own file, so that it can be seen and removed.
+            if (FAILED(hr) || !target[0]) CopyText(target, sizeof target, path);
+            VersionNames names = {};
+            if (!description[0]) ReadVersionNames(target, &names);
+            const char *title = description[0]             ? description
+                                : names.fileDescription[0] ? names.fileDescription
+                                                           : names.productName;
+            AddItemAs(identity, title, target, path, "", ITEM_STARTUP_FOLDER, 0);
+        }
     } else if (EndsWithNoCase(path, "exe")) {
         VersionNames names;
         ReadVersionNames(path, &names);
-        AddItem(names.fileDescription[0] ? names.fileDescription : names.productName, path, path, "",
-                ITEM_STARTUP_FOLDER, 0);
-    } else if (EndsWithNoCase(path, "ini")) {
-        return 0;
+        AddItemAs(identity, names.fileDescription[0] ? names.fileDescription : names.productName, path, path,
+                  "", ITEM_STARTUP_FOLDER, 0);
     } else {
-        AddItem("", path, "", "", ITEM_STARTUP_FOLDER, 0);
+        AddItemAs(identity, "", path, "", "", ITEM_STARTUP_FOLDER, 0);
     }
+    free(stored);
     return 0;
 }
 }  // namespace
@@ -460,12 +415,9 @@ int GetDisabledFolder(char *out)
     return (int)FormatText(out, MAX_PATH, "%s\\Disabled", folder);
 }
 
-int DisabledMarkType(const char *name)
+REGSAM RegistryViewFlag(int view)
 {
-    char mark[17];
-    if (!name || StoreReadString(HKEY_LOCAL_MACHINE, DISABLED_KEY, name, mark, sizeof mark) <= 0) return 0;
-    long type = DecimalValue(mark);
-    return type > 0 ? (int)type : 0;
+    return view == VIEW_32 ? KEY_WOW64_32KEY : 0;
 }
 
 HRESULT ResolveShortcut(HWND owner, const char *shortcut, char *target, char *description)
@@ -567,10 +519,10 @@ void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM pa
     FindClose(find);
 }
 
-int AddFoundFile(const char *path, DWORD attributes, LPARAM)
+int AddFoundFile(const char *path, DWORD attributes, LPARAM param)
 {
     switch (walkMode) {
-    case 1: return AddStartupFile(path, attributes);
+    case 1: return AddStartupFile(path, attributes, param);
     default: return 0;   // the cookie and hidden-file walks add their own kinds
     }
 }
@@ -578,10 +530,12 @@ int AddFoundFile(const char *path, DWORD attributes, LPARAM)
 int BuildStartupList(int respectShowAll)
 {
     FreeItems();
-    ListRunValues();
+    MarkIndex marks;
+    marks.Load();
+    ListRunValues(marks);
     ListStartupFolders();
     ListWinIniEntries();
-    ListDisabledEntries();
+    ListDisabledEntries(marks);
     int showAll = !respectShowAll || GetOption("ShowAllStartup", 0) >= 1;
     if (showAll && IsNtFamily()) {
         ReadWinlogonUserinit();
@@ -594,15 +548,12 @@ int BuildStartupList(int respectShowAll)
 int ListDelayedPrograms(void)
 {
     FreeItems();
-    ValueReader reader;
-    if (!reader.ok()) return 0;
     HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
     for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
         HKEY root = roots[rootIndex];
-        reader.EachText(root, STORE_ROOT "\\Delay", [&] {
-            if (!reader.name[0]) return;
-            const char *command = reader.name;
-            int former = (int)DecimalValue((const char *)reader.data);
+        StoreForEachValue(root, 0, STORE_ROOT "\\Delay", [&](const char *command, const StoreBlob *value) {
+            if (!command[0] || !IsText(value)) return 1;
+            int former = (int)DecimalValue((const char *)value->data);
             VersionNames names;
             ReadVersionNames(command, &names);
 
@@ -622,7 +573,9 @@ int ListDelayedPrograms(void)
                 StoreReadString(root, STORE_ROOT "\\Delay\\Shortcuts", command, detail, sizeof detail);
             else
                 CopyText(detail, sizeof detail, title);
-            AddItem(title, command, detail, names.fileDescription, former, rootIndex);
+            ItemIdentity identity = {command, VIEW_NATIVE, 0, nullptr};
+            AddItemAs(identity, title, command, detail, names.fileDescription, former, rootIndex);
+            return 1;
         });
     }
     return ItemCount();

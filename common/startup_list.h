@@ -33,8 +33,12 @@ const char *DisabledSubkey(int type);
 // The folder "Disabled" in the program's folder. Returns its length.
 int GetDisabledFolder(char *out /* 260 */);
 
-// Reads the disabled mark of an entry: its former type, 0 when none.
-int DisabledMarkType(const char *name);
+// The access flag that opens a key in a registry view (VIEW_NATIVE: none).
+REGSAM RegistryViewFlag(int view);
+
+// Room for a win.ini run=/load= list; a longer list may have been cut and
+// is never rewritten.
+#define WIN_INI_LIST_MAX 4096
 
 // Resolves a shortcut without user interface. Returns the shell's result
 // (S_FALSE when the target is missing; then the description is string 730).

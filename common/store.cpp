@@ -1,5 +1,6 @@
 #include "store.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "text.h"
@@ -11,13 +12,20 @@ static int OpenKey(HKEY root, const char *path, REGSAM access, HKEY *key)
     return RegOpenKeyExA(root, path, 0, access, key) == ERROR_SUCCESS;
 }
 
-int StoreCreateKey(HKEY root, const char *path)
+static int CreateKeyIn(HKEY root, REGSAM view, const char *path, REGSAM access, HKEY *key)
 {
-    HKEY key;
-    if (!path || RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (!path || RegCreateKeyExA(root, path, 0, nullptr, 0, access | view, nullptr, key, nullptr) !=
+                     ERROR_SUCCESS) {
         TraceNote("ERROR RegCreateKey", path);
         return 0;
     }
+    return 1;
+}
+
+int StoreCreateKey(HKEY root, const char *path)
+{
+    HKEY key;
+    if (!CreateKeyIn(root, 0, path, KEY_WRITE, &key)) return 0;
     RegCloseKey(key);
     return 1;
 }
@@ -60,15 +68,7 @@ int StoreReadString(HKEY root, const char *path, const char *name, char *buffer,
 
 int StoreDeleteValue(HKEY root, const char *path, const char *name)
 {
-    HKEY key;
-    if (!OpenKey(root, path, KEY_SET_VALUE, &key)) return 0;
-    LONG rc = RegDeleteValueA(key, name ? name : "");
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) {
-        TraceNote("ERROR RegDeleteValue", name);
-        return 0;
-    }
-    return 1;
+    return StoreDeleteValueIn(root, 0, path, name);
 }
 
 static int OpenForWrite(HKEY root, const char *path, REGSAM access, HKEY *key)
@@ -149,11 +149,7 @@ int StoreWriteRaw(HKEY root, const char *path, const char *name, DWORD type, con
 
 int StoreValueExists(HKEY root, const char *path, const char *name)
 {
-    HKEY key;
-    if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
-    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return StoreValueExistsIn(root, 0, path, name);
 }
 
 static LONG DeleteTree(HKEY parent, const char *name)
@@ -201,5 +197,139 @@ int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, vo
         if (!visit(name, context)) break;
     }
     RegCloseKey(key);
+    return visited;
+}
+
+int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, StoreBlob *blob)
+{
+    blob->type = 0;
+    blob->size = 0;
+    blob->data = nullptr;
+    HKEY key;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
+    LONG rc = ERROR_MORE_DATA;
+    // The value may grow between asking its size and reading it.
+    for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; attempt++) {
+        DWORD size = 0, type = 0;
+        rc = RegQueryValueExA(key, name ? name : "", nullptr, &type, nullptr, &size);
+        if (rc != ERROR_SUCCESS) break;
+        BYTE *data = (BYTE *)realloc(blob->data, size + 2);
+        if (!data) {
+            rc = ERROR_OUTOFMEMORY;
+            break;
+        }
+        blob->data = data;
+        DWORD count = size;
+        rc = RegQueryValueExA(key, name ? name : "", nullptr, &type, data, &count);
+        if (rc == ERROR_SUCCESS) {
+            // Text is always terminated, whether or not the data carried its zero.
+            data[count] = 0;
+            data[count + 1] = 0;
+            blob->type = type;
+            blob->size = count;
+        }
+    }
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) {
+        StoreFreeBlob(blob);
+        return 0;
+    }
+    return 1;
+}
+
+int StoreWriteBlob(HKEY root, REGSAM view, const char *path, const char *name, const StoreBlob *blob)
+{
+    HKEY key;
+    if (!blob || !CreateKeyIn(root, view, path, KEY_SET_VALUE, &key)) return 0;
+    LONG rc = RegSetValueExA(key, name ? name : "", 0, blob->type, blob->data, blob->size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+void StoreFreeBlob(StoreBlob *blob)
+{
+    free(blob->data);
+    blob->data = nullptr;
+    blob->size = 0;
+    blob->type = 0;
+}
+
+int StoreSameBlob(const StoreBlob *a, const StoreBlob *b)
+{
+    return a->type == b->type && a->size == b->size && (a->size == 0 || memcmp(a->data, b->data, a->size) == 0);
+}
+
+int StoreDeleteValueIn(HKEY root, REGSAM view, const char *path, const char *name)
+{
+    HKEY key;
+    if (!OpenKey(root, path, KEY_SET_VALUE | view, &key)) return 0;
+    LONG rc = RegDeleteValueA(key, name ? name : "");
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) {
+        TraceNote("ERROR RegDeleteValue", name);
+        return 0;
+    }
+    return 1;
+}
+
+int StoreValueExistsIn(HKEY root, REGSAM view, const char *path, const char *name)
+{
+    HKEY key;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
+    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader visit, void *context)
+{
+    HKEY key;
+    if (!visit || !OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
+    char *name = nullptr;
+    BYTE *data = nullptr;
+    DWORD nameRoom = 0, dataRoom = 0;
+    int visited = 0;
+    int retries = 0;
+    for (DWORD index = 0;;) {
+        // Room for the longest name and data the key holds now; a value
+        // written meanwhile that is longer makes the key be asked again.
+        DWORD maxName = 0, maxData = 0;
+        if (!name || retries) {
+            if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+                                 &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            if (maxName + 1 > nameRoom) {
+                char *bigger = (char *)realloc(name, maxName + 1);
+                if (!bigger) break;
+                name = bigger;
+                nameRoom = maxName + 1;
+            }
+            if (maxData + 2 > dataRoom) {
+                BYTE *bigger = (BYTE *)realloc(data, maxData + 2);
+                if (!bigger) break;
+                data = bigger;
+                dataRoom = maxData + 2;
+            }
+        }
+        DWORD nameLen = nameRoom, dataLen = dataRoom - 2, type = 0;
+        LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, data, &dataLen);
+        if (rc == ERROR_MORE_DATA && retries < 4) {
+            retries++;
+            continue;
+        }
+        retries = 0;
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        index++;
+        if (rc != ERROR_SUCCESS) continue;
+        name[nameLen < nameRoom ? nameLen : nameRoom - 1] = 0;
+        data[dataLen] = 0;
+        data[dataLen + 1] = 0;
+        StoreBlob value = {type, dataLen, data};
+        visited++;
+        if (!visit(name, &value, context)) break;
+    }
+    RegCloseKey(key);
+    free(name);
+    free(data);
     return visited;
 }

@@ -53,6 +53,44 @@ int StoreWriteRaw(HKEY root, const char *path, const char *name, DWORD type, con
 // 1 when the value exists.
 int StoreValueExists(HKEY root, const char *path, const char *name);
 
+// --- Values of any size and type, in a chosen registry view ----------------
+// view is 0 for the program's own view or KEY_WOW64_32KEY / KEY_WOW64_64KEY.
+
+// A value's data as stored, on the heap, followed by two zero bytes so that
+// text is always terminated.
+struct StoreBlob {
+    DWORD type;
+    DWORD size;
+    BYTE *data;
+};
+// Reads a value whole. 1 when it exists (blob filled), 0 otherwise (blob empty).
+int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, StoreBlob *blob);
+// Writes a value exactly as the blob holds it, creating the key. 1 or 0.
+int StoreWriteBlob(HKEY root, REGSAM view, const char *path, const char *name, const StoreBlob *blob);
+void StoreFreeBlob(StoreBlob *blob);
+// 1 when both have the same type and the same bytes.
+int StoreSameBlob(const StoreBlob *a, const StoreBlob *b);
+int StoreDeleteValueIn(HKEY root, REGSAM view, const char *path, const char *name);
+int StoreValueExistsIn(HKEY root, REGSAM view, const char *path, const char *name);
+
+// Calls visit(name, value, context) for every value of a key, names and data
+// of any size (data terminated as in a blob). Stops when visit returns 0.
+// Returns the number of values visited; 0 when the key cannot be opened.
+typedef int (*StoreValueReader)(const char *name, const StoreBlob *value, void *context);
+int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader visit, void *context);
+
+// The same with any callable: visit(name, value) returns non-zero to go on.
+template <typename Visit>
+int StoreForEachValue(HKEY root, REGSAM view, const char *path, Visit visit)
+{
+    return StoreEachValue(
+        root, view, path,
+        [](const char *name, const StoreBlob *value, void *context) -> int {
+            return (*(Visit *)context)(name, value);
+        },
+        &visit);
+}
+
 // Deletes a key with everything below it. 1 or 0 (0 when it did not exist).
 int StoreDeleteKey(HKEY root, const char *path);
 

@@ -97,14 +97,13 @@ int CopyItemsToRows(ListPage *page)
     if (count <= 0) return 0;
     page->rows = (PageRow *)calloc((size_t)count, sizeof(PageRow));
     if (!page->rows) return 0;
+    // Each row keeps its own copy of the record, identity included.
     for (int i = 0; i < count; i++) {
-        Item &record = page->rows[i].record;
-        CopyTextCut(record.title, sizeof record.title, GetItemTitle(i));
-        CopyTextCut(record.path, sizeof record.path, GetItemPath(i));
-        CopyTextCut(record.detail, sizeof record.detail, GetItemDetail(i));
-        CopyTextCut(record.info, sizeof record.info, GetItemInfo(i));
-        record.type = GetItemType(i);
-        record.qualifier = GetItemQualifier(i);
+        if (!CopyItemRecord(&page->rows[i].record, GetItem(i))) {
+            page->rowCount = i;
+            FreeRows(page);
+            return 0;
+        }
     }
     page->rowCount = count;
     return count;
@@ -112,6 +111,7 @@ int CopyItemsToRows(ListPage *page)
 
 void FreeRows(ListPage *page)
 {
+    for (int i = 0; page->rows && i < page->rowCount; i++) ReleaseItemCopy(&page->rows[i].record);
     free(page->rows);
     page->rows = nullptr;
     page->rowCount = 0;
@@ -308,6 +308,24 @@ int RowIndexAt(ListPage *page, int position)
     item.iItem = position;
     if (!SendMessageA(page->list, LVM_GETITEMA, 0, (LPARAM)&item)) return -1;
     return PageRowAt(page, (int)item.lParam) ? (int)item.lParam : -1;
+}
+
+int SelectSameEntry(ListPage *page, const Item *record)
+{
+    int count = (int)SendMessageA(page->list, LVM_GETITEMCOUNT, 0, 0);
+    int found = -1, foundIndex = -1;
+    for (int position = 0; position < count; position++) {
+        int index = RowIndexAt(page, position);
+        PageRow *row = PageRowAt(page, index);
+        if (!row || !SameEntry(&row->record, record)) continue;
+        if (found < 0 || row->record.disabled == record->disabled) {
+            found = position;
+            foundIndex = index;
+        }
+        if (row->record.disabled == record->disabled) break;
+    }
+    SelectRow(page->list, found);
+    return foundIndex;
 }
 
 int SelectedRecord(ListPage *page)

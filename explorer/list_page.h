@@ -128,6 +128,9 @@ int NextSelectedRow(HWND list, int position);
 int SelectedRowCount(HWND list);
 // The row store index behind a list position; -1 when none.
 int RowIndexAt(ListPage *page, int position);
+// Selects the row of the same entry as record (in the same disabled state
+// when there are two), or no row at all. Returns the row index or -1.
+int SelectSameEntry(ListPage *page, const Item *record);
 
 // --- Menus, messages and help ---------------------------------------------------
 // The right-click menu of the list; its choice is sent to the page as a command.

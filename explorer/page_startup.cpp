@@ -63,11 +63,9 @@ int TypeLabel(int type, char *out, size_t size)
     return 0;
 }
 
-// The entry is disabled when the mark under its name is of its own type (a
-// mark of another entry of the same name is not this one's).
 int IsDisabled(const Item &record)
 {
-    return DisabledMarkType(record.title) == record.type;
+    return record.disabled;
 }
 
 // A translatable template with one "%s": only the first is filled.
@@ -127,7 +125,9 @@ void FillCells(PageRow *row)
 
 void UpdateButtons(HWND page);
 
-void FillList(HWND page)
+// Fills the page. After an action the selection stays on the entry it was
+// on (found again by what it is, never by its title), or on none.
+void FillList(HWND page, const Item *keep = nullptr)
 {
     ListPage *p = &startupPage;
     BuildStartupList(1);
@@ -139,7 +139,10 @@ void FillList(HWND page)
     }
     ShowRows(p);
     ApplySavedSort(p);
-    SelectRow(p->list, 0);
+    if (keep)
+        SelectSameEntry(p, keep);
+    else
+        SelectRow(p->list, 0);
     UpdateButtons(page);
 }
 
@@ -166,13 +169,8 @@ void UpdateButtons(HWND page)
     ShowButton(page, IDC_ENABLE, row->apart, 1);
     ShowButton(page, IDC_DISABLE, !row->apart, 1);
 
-    // The location text comes from the item list, which holds this page's
-    // records only while nothing else has refilled it.
     char status[512], location[400] = "";
-    if (index < ItemCount() && GetItemType(index) == type &&
-        TextEqualNoCase(GetItemTitle(index), row->record.title) &&
-        TextEqualNoCase(GetItemPath(index), row->record.path))
-        DescribeLocation(index, row->apart, location, sizeof location);
+    DescribeLocationOfType(type, row->apart, location, sizeof location);
     LoadUiString(646, status, sizeof status);
     AppendTextCut(status, sizeof status, location);
     SetStatusText(status);
@@ -202,12 +200,21 @@ int SelectedRows(int *out, int capacity)
     return count;
 }
 
-void Refill(HWND page, int selected)
+// Refills the page after an action on the selected rows, keeping the
+// selection on the first of them.
+void Refill(HWND page, const int *rows, int selected)
 {
-    if (selected > 0)
-        FillList(page);
-    else
+    if (selected <= 0) {
         ShowStringMessage(57);
+        return;
+    }
+    Item keep = {};
+    if (!CopyItemRecord(&keep, &startupPage.rows[rows[0]].record)) {
+        FillList(page);
+        return;
+    }
+    FillList(page, &keep);
+    ReleaseItemCopy(&keep);
 }
 
 void EnableOrDisable(HWND page, int enable)
@@ -218,13 +225,13 @@ void EnableOrDisable(HWND page, int enable)
         const PageRow &row = startupPage.rows[rows[i]];
         const Item &r = row.record;
         if (enable) {
-            if (IsDisabled(r)) ToggleStartupEntry(r.title, r.path, r.detail, r.type);
+            if (IsDisabled(r)) ToggleStartupEntry(StartupRefOf(r));
         } else {
             StopProgram(r.path, r.title, count == 1);
-            if (!IsDisabled(r)) ToggleStartupEntry(r.title, r.path, r.detail, r.type);
+            if (!IsDisabled(r)) ToggleStartupEntry(StartupRefOf(r));
         }
     }
-    Refill(page, count);
+    Refill(page, rows, count);
 }
 
 void RemoveSelected(HWND page)
@@ -233,22 +240,20 @@ void RemoveSelected(HWND page)
     int count = SelectedRows(rows, ITEM_MAX);
     for (int i = 0; i < count; i++) {
         const Item &r = startupPage.rows[rows[i]].record;
-        char title[ITEM_TITLE_SIZE];
-        CopyText(title, sizeof title, FindTextNoCase(r.title, "Sentrel Zenta") ? "Sentrel" : r.title);
         if (r.type >= ITEM_WINLOGON_USERINIT) {
-            RemoveKeyLocationEntry(page, title, r.path, r.detail, r.type);
+            RemoveKeyLocationEntry(page, StartupRefOf(r));
         } else if (count == 1) {
-            StopProgram(r.path, title, 1);
+            StopProgram(r.path, r.title, 1);
             char question[1024];
             FillTemplate(15, r.path, question, sizeof question);
             if (PageMessageText(page, question, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST) == IDYES)
-                DeleteStartupEntry(title, r.path, r.detail, r.type);
+                DeleteStartupEntry(StartupRefOf(r));
         } else {
-            StopProgram(r.path, title, 0);
-            DeleteStartupEntry(title, r.path, r.detail, r.type);
+            StopProgram(r.path, r.title, 0);
+            DeleteStartupEntry(StartupRefOf(r));
         }
     }
-    Refill(page, count);
+    Refill(page, rows, count);
 }
 
 // The delayed-start values of one program, written in hive. 1 when all were
@@ -302,12 +307,12 @@ void MoveToDelayedStart(HWND page)
             PageMessage(page, 3202, MB_OK | MB_ICONSTOP | MB_TOPMOST);
             continue;
         }
-        DeleteStartupEntry(r.title, r.path, r.detail, r.type);
+        DeleteStartupEntry(StartupRefOf(r));
         char baseline[PATH_SIZE];
         if (StartupBaselineName(r.path, baseline) > 0)
             StoreWriteString(HKEY_CURRENT_USER, STORE_ROOT "\\Run", baseline, "1103");
     }
-    Refill(page, count);
+    Refill(page, rows, count);
 }
 
 void AddProgram(HWND page)

@@ -23,64 +23,61 @@
 #define STATUS_MISSING (-1)
 
 namespace {
-// The baseline status of an entry: the number under its baseline name, or
-// when that is missing or 0, the number under its title; STATUS_MISSING
-// when neither value is there. Data over 31 characters reads as missing.
-long BaselineStatus(const char *baselineName, const char *title)
+// The baseline status of an entry: the number under its baseline name (its
+// command); STATUS_MISSING when there is none. Data over 31 characters
+// reads as missing. An entry is never approved through a value named by
+// its title: any program can choose a title that is another entry's
+// approved command.
+long BaselineStatus(const char *baselineName)
 {
     char data[32];
-    if (StoreReadString(HKEY_CURRENT_USER, RUN_BASELINE, baselineName, data, sizeof data) > 0) {
-        long status = DecimalValue(data);
-        if (status != 0) return status;
-    }
-    if (!title[0] || !StoreValueExists(HKEY_CURRENT_USER, RUN_BASELINE, title)) return STATUS_MISSING;
-    if (StoreReadString(HKEY_CURRENT_USER, RUN_BASELINE, title, data, sizeof data) <= 0) return 0;
+    if (!StoreValueExists(HKEY_CURRENT_USER, RUN_BASELINE, baselineName)) return STATUS_MISSING;
+    if (StoreReadString(HKEY_CURRENT_USER, RUN_BASELINE, baselineName, data, sizeof data) <= 0)
+        return STATUS_MISSING;
     return DecimalValue(data);
 }
 
-// One startup entry, copied out of the item list: what the dialogs and the
-// changes below do must not depend on the list staying as it was.
+// One startup entry, copied out of the item list with its identity: what
+// the dialogs and the changes below do must not depend on the list staying
+// as it was.
 struct Entry {
-    char title[ITEM_TITLE_SIZE];
-    char command[ITEM_PATH_SIZE];
-    char detail[ITEM_DETAIL_SIZE];
+    Item record;
     char baselineName[ITEM_PATH_SIZE];
-    int type;
-};
 
-void ReadEntry(int index, Entry *entry)
-{
-    CopyText(entry->title, sizeof entry->title, GetItemTitle(index));
-    CopyText(entry->command, sizeof entry->command, GetItemPath(index));
-    CopyText(entry->detail, sizeof entry->detail, GetItemDetail(index));
-    entry->type = GetItemType(index);
-    StartupBaselineName(entry->command, entry->baselineName);
-}
+    explicit Entry(int index) : record(), baselineName()
+    {
+        const Item *item = GetItem(index);
+        if (item) CopyItemRecord(&record, item);
+        StartupBaselineName(record.path, baselineName);
+    }
+    ~Entry() { ReleaseItemCopy(&record); }
+    Entry(const Entry &) = delete;
+    Entry &operator=(const Entry &) = delete;
+    bool valid() const { return record.name != nullptr; }
+};
 
 void Approve(const Entry &entry)
 {
-    StoreWriteDecimal(HKEY_CURRENT_USER, RUN_BASELINE, entry.baselineName, entry.type);
+    StoreWriteDecimal(HKEY_CURRENT_USER, RUN_BASELINE, entry.baselineName, entry.record.type);
 }
 
 void DisableUnlessMarked(const Entry &entry)
 {
-    if (!StoreValueExists(HKEY_LOCAL_MACHINE, DISABLED_KEY, entry.title))
-        ToggleStartupEntry(entry.title, entry.command, entry.detail, entry.type);
+    if (!entry.record.disabled) ToggleStartupEntry(StartupRefOf(entry.record));
 }
 
 void Reject(const Entry &entry)
 {
-    StopProgram(entry.command, entry.title, 0);
-    DeleteStartupEntry(entry.title, entry.command, entry.detail, entry.type);
+    StopProgram(entry.record.path, entry.record.title, 0);
+    DeleteStartupEntry(StartupRefOf(entry.record));
     StoreDeleteValue(HKEY_CURRENT_USER, RUN_BASELINE, entry.baselineName);
-    StoreDeleteValue(HKEY_CURRENT_USER, RUN_BASELINE, entry.title);
 }
 
 void FillAlertRecord(const Entry &entry)
 {
-    AlertType = entry.type;
-    CopyTextCut(AlertCommand, sizeof AlertCommand, entry.command);
-    CopyTextCut(AlertTitle, sizeof AlertTitle, entry.title);
+    AlertType = entry.record.type;
+    CopyTextCut(AlertCommand, sizeof AlertCommand, entry.record.path);
+    CopyTextCut(AlertTitle, sizeof AlertTitle, entry.record.title);
 }
 
 // Returns 0 when the rest of the list is to wait for a later pass.
@@ -89,13 +86,13 @@ int CheckNewEntry(const Entry &entry)
     FillAlertRecord(entry);
     // The system's own installer cleanup comes and goes by itself; while it
     // is there, the check leaves the list for a later pass.
-    if (FindTextNoCase(entry.title, "McAfee Application Installer Cleanup")) return 0;
+    if (FindTextNoCase(entry.record.title, "McAfee Application Installer Cleanup")) return 0;
     if (settings.hideAlerts > 1) {
         Reject(entry);
         return 1;
     }
     PlayAlertSound(1);
-    RecordFirstSeen(entry.command, DETECTED_STARTUP);
+    RecordFirstSeen(entry.record.path, DETECTED_STARTUP);
     SetPatrolStatus(161, 821);
     inDialog = 1;
     alertShown = 1;
@@ -113,7 +110,7 @@ int CheckNewEntry(const Entry &entry)
     case ALERT_STOP_AND_DISABLE:
         // Not approved: a disabled entry is still listed, so it alerts
         // again until the user approves or rejects it.
-        StopProgram(entry.command, entry.title, 0);
+        StopProgram(entry.record.path, entry.record.title, 0);
         DisableUnlessMarked(entry);
         break;
     default:
@@ -132,7 +129,7 @@ void CheckDelayedEntry(const Entry &entry)
     if (result == ALERT_APPROVE) {
         // Back to the regular startup list: no longer started late.
         Approve(entry);
-        RemoveDelayEntry(entry.type > 10 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, entry.baselineName);
+        RemoveDelayEntry(entry.record.type > 10 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, entry.baselineName);
     } else if (result == ALERT_REJECT) {
         // Stays delayed: the entry it wrote back is disabled.
         Approve(entry);
@@ -148,7 +145,7 @@ int HasUnapprovedStartup(void)
     for (int index = 0; index < count; index++) {
         char baselineName[ITEM_PATH_SIZE];
         StartupBaselineName(GetItemPath(index), baselineName);
-        long status = BaselineStatus(baselineName, GetItemTitle(index));
+        long status = BaselineStatus(baselineName);
         if (status == STATUS_MISSING || status == 0 || status == DELAYED_MARK) return 1;
     }
     return 0;
@@ -162,9 +159,9 @@ void StartupCheck(void)
         return;
     }
     for (int index = 0; index < ItemCount(); index++) {
-        Entry entry;
-        ReadEntry(index, &entry);
-        long status = BaselineStatus(entry.baselineName, entry.title);
+        Entry entry(index);
+        if (!entry.valid()) continue;
+        long status = BaselineStatus(entry.baselineName);
         if (status == DELAYED_MARK) {
             CheckDelayedEntry(entry);
         } else if (status == STATUS_MISSING || status == 0) {

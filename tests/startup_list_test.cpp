@@ -115,26 +115,36 @@ protected:
 };
 }  // namespace
 
-TEST_F(StartupList, RunFamilyListsWhatStartsAndSkipsTheRest)
+TEST_F(StartupList, RunFamilyListsEveryStringValueAndSkipsTheRest)
 {
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "A", "C:\\tools\\one.exe");     // name too short
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Tiny", "a.ex");                 // data too short
+    // Windows starts each of these, so each is listed: one-letter names,
+    // short data, names of bytes over 0x7F and the key's default value.
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "A", "C:\\tools\\one.exe");
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Tiny", "a.ex");
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "\xE9tude", "C:\\etude.exe");
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "", "C:\\default.exe");
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Quoted", "\"C:\\Program Files\\Good\\good.exe\" -min");
+    // These start nothing.
     test::WriteDword(HKEY_CURRENT_USER, kHkcuRun, "Number", 12345);
     const BYTE binary[] = "C:\\binary.exe";
     test::WriteValue(HKEY_CURRENT_USER, kHkcuRun, "Binary", REG_BINARY, binary, sizeof binary);
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "\xE9tude", "C:\\etude.exe");    // not listed
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Blank", "  ");
     test::WriteString(HKEY_LOCAL_MACHINE, kHklmRunOnce, "Once", "C:\\once.exe /x");
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Applet",
                       "rundll32.exe shell32.dll,Control_RunDLL desk.cpl");
 
     BuildStartupList(0);
     std::vector<Found> items = Items();
-    EXPECT_EQ(nullptr, FindByTitle(items, "A"));
-    EXPECT_EQ(nullptr, FindByTitle(items, "Tiny"));
+    for (const char *title : {"A", "Tiny", "\xE9tude", "(Default)"})
+        EXPECT_NE(nullptr, FindByTitle(items, title)) << title;
     EXPECT_EQ(nullptr, FindByTitle(items, "Number"));
     EXPECT_EQ(nullptr, FindByTitle(items, "Binary"));
-    EXPECT_EQ(nullptr, FindByTitle(items, "\xE9tude"));
+    EXPECT_EQ(nullptr, FindByTitle(items, "Blank"));
+    for (int i = 0; i < ItemCount(); i++)
+        if (std::string(GetItemTitle(i)) == "(Default)") {
+            EXPECT_STREQ("", GetItemName(i)) << "the default value is the entry, not its title";
+            EXPECT_EQ(11, GetItemType(i));
+        }
 
     const Found *quoted = FindByTitle(items, "Quoted");
     ASSERT_NE(nullptr, quoted);
@@ -175,13 +185,13 @@ TEST_F(StartupList, OversizedNamesAndDataAreListedCutNeverSpilled)
     EXPECT_TRUE(neighbour->detail.empty());
 }
 
-TEST_F(StartupList, ConsecutiveDuplicatesAreListedOnce)
+TEST_F(StartupList, TheSameCommandInTwoLocationsIsListedTwice)
 {
-    // The last value of the HKLM family and the first of the HKCU family.
+    // Two entries that Windows starts each: neither may hide behind the other.
     test::WriteString(HKEY_LOCAL_MACHINE, kPolicyRun, "Twice", "C:\\twice.exe");
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "twice", "c:\\TWICE.exe");
     BuildStartupList(0);
-    EXPECT_EQ(1, CountPath(Items(), "C:\\twice.exe"));
+    EXPECT_EQ(2, CountPath(Items(), "C:\\twice.exe"));
 }
 
 TEST_F(StartupList, WrittenBackEntriesAreDisabledAgain)
@@ -218,9 +228,22 @@ TEST_F(StartupList, AMarkOfAnotherLocationDoesNotCaptureAnEntry)
     std::string saved;
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater", &saved));
     EXPECT_EQ("C:\\user\\updater.exe", saved);
-    // Toggling the machine entry would take over the other's mark: refused.
-    EXPECT_EQ(0, ToggleStartupEntry("Updater", "C:\\machine\\updater.exe", "", 1));
-    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kHklmRun, "Updater"));
+
+    // The machine entry takes a stored name of its own: both come back.
+    EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\machine\\updater.exe", "", 1));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kHklmRun, "Updater"));
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater", &saved));
+    EXPECT_EQ("C:\\user\\updater.exe", saved) << "the other entry's copy is untouched";
+    BuildStartupList(0);
+    EXPECT_EQ(1, CountPath(Items(), "C:\\machine\\updater.exe"));
+    EXPECT_EQ(1, CountPath(Items(), "C:\\user\\updater.exe"));
+    EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\machine\\updater.exe", "", 1));
+    EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\user\\updater.exe", "", 11));
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kHklmRun, "Updater", &saved));
+    EXPECT_EQ("C:\\machine\\updater.exe", saved);
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kHkcuRun, "Updater", &saved));
+    EXPECT_EQ("C:\\user\\updater.exe", saved);
+    EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled").empty());
 }
 
 TEST_F(StartupList, StartupFolderFiles)
