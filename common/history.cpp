@@ -43,6 +43,19 @@ const CodeName kTypes[] = {
     {3000, "TYPE_UNKNOWN"},
 };
 
+// Entries of the 32-bit registry view of 64-bit Windows: the same types,
+// named so that the history says which view was changed.
+const CodeName kTypes32[] = {
+    {1, "MACHINE_RUN_32"},            {2, "MACHINE_RUNONCE_32"},
+    {3, "MACHINE_RUNONCEEX_32"},      {4, "MACHINE_RUNSERVICES_32"},
+    {5, "MACHINE_RUNSERVICESONCE_32"}, {6, "MACHINE_RUNONCESETUP_32"},
+    {7, "MACHINE_RUNPOLICY_32"},      {252, "REG_Delayload_32"},
+    {253, "REG_TaskScheduler_32"},    {254, "REG_ShellExecuteHook_32"},
+    {255, "REG_AppInitDLLs_32"},      {256, "RUN_WINLOGONNOTIFY_32"},
+    {400, "TYPE_FILETYPE_32"},        {900, "TYPE_BHO_32"},
+    {901, "TYPE_TOOLBAR_32"},         {902, "TYPE_EXTENSION_32"},
+};
+
 // What was done; searched from the top, the first match wins.
 const CodeName kActions[] = {
     {0, "*START_Remove"},           {1, "START_Disable"},
@@ -174,8 +187,7 @@ struct HistoryParser {
             if (visit && index >= skip && (limit <= 0 || visited < limit)) {
                 entry.action = CodeOf(kActions, sizeof kActions / sizeof kActions[0], actionName,
                                       HISTORY_ACTION_UNKNOWN);
-                entry.type = CodeOf(kTypes, sizeof kTypes / sizeof kTypes[0], typeName,
-                                    HISTORY_TYPE_UNKNOWN);
+                entry.type = HistoryTypeCode(typeName);
                 visited++;
                 if (!visit(&entry, context)) stopped = 1;
             }
@@ -242,7 +254,9 @@ const char *HistoryActionName(int actionCode)
 
 const char *HistoryTypeName(int typeCode)
 {
-    const char *name = NameOf(kTypes, sizeof kTypes / sizeof kTypes[0], typeCode);
+    const char *name = typeCode & HISTORY_VIEW_32
+                           ? NameOf(kTypes32, sizeof kTypes32 / sizeof kTypes32[0], typeCode & ~HISTORY_VIEW_32)
+                           : NameOf(kTypes, sizeof kTypes / sizeof kTypes[0], typeCode);
     return name ? name : "TYPE_UNKNOWN";
 }
 
@@ -253,6 +267,8 @@ int HistoryActionCode(const char *name)
 
 int HistoryTypeCode(const char *name)
 {
+    int code = CodeOf(kTypes32, sizeof kTypes32 / sizeof kTypes32[0], name, 0);
+    if (code) return code | HISTORY_VIEW_32;
     return CodeOf(kTypes, sizeof kTypes / sizeof kTypes[0], name, HISTORY_TYPE_UNKNOWN);
 }
 

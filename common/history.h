@@ -10,6 +10,9 @@
 #define HISTORY_LINE_SIZE    1024   // a line with its CR LF is at most 1023 bytes
 
 #define HISTORY_TYPE_UNKNOWN   3000
+// Added to a type code: the entry lives in the 32-bit registry view of
+// 64-bit Windows (its label ends in "_32").
+#define HISTORY_VIEW_32        0x10000
 #define HISTORY_ACTION_UNKNOWN 31
 
 // "12/07/2026  2:05 PM": month/day/year, two blanks, the 12-hour clock; a
@@ -32,7 +35,8 @@ const char *HistoryActionName(int actionCode);
 const char *HistoryTypeName(int typeCode);
 
 // Codes of the names, ignoring case; an unknown action name gives 31
-// ("LOG_UNKNOWN"), an unknown type name 3000 ("TYPE_UNKNOWN").
+// ("LOG_UNKNOWN"), an unknown type name 3000 ("TYPE_UNKNOWN"). A label of
+// the 32-bit view gives its type with HISTORY_VIEW_32 added.
 int HistoryActionCode(const char *name);
 int HistoryTypeCode(const char *name);
 

@@ -81,6 +81,19 @@ public:
         SetState(found, LVIS_SELECTED | LVIS_FOCUSED);
         return found;
     }
+    // Selects only the first row whose cell in column is text.
+    int SelectWhere(int column, const std::string &text)
+    {
+        for (int row = 0, n = Count(); row < n; row++)
+            if (Text(row, column) == text) {
+                SetState(-1, 0);
+                SetState(row, LVIS_SELECTED | LVIS_FOCUSED);
+                return row;
+            }
+        return -1;
+    }
+    // The first selected row, or -1.
+    int Selected() { return (int)SendMessageA(list_, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
     void SelectRows(const std::vector<int> &rows)
     {
         SetState(-1, 0);
@@ -248,6 +261,12 @@ protected:
     {
         std::string text;
         test::ReadFile(folder + "\\history.txt", &text);
+        return text;
+    }
+    static std::string WinIniRun()
+    {
+        static char text[4096];
+        GetProfileStringA("windows", "run", "", text, sizeof text);
         return text;
     }
 
@@ -566,4 +585,90 @@ TEST_F(StartupPage, OneShotSwitchesWriteTheBaselineBackAndEnd)
     EXPECT_EQ(3u, value);
     EXPECT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "a one-shot switch opens no window";
     test::DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate");
+}
+
+// Entries whose titles are rewritten, cut or shared: every action reaches
+// the entry of the selected row, and the selection stays on it.
+TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
+{
+    const std::string own = "C:\\Program Files\\Sentrel\\Sentrel.exe -expressboot";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", own));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater", programs + "\\beta.exe"));
+    const std::string longName = "Long" + std::string(196, 'L');
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, longName, programs + "\\gamma.exe /long"));
+    const std::string quoted = "\"C:\\Program Files\\Ini App\\app.exe\" /min";
+    const std::string list = "C:\\ini\\one.exe;C:\\ini\\two.exe;" + quoted;
+    ASSERT_TRUE(WriteProfileStringA("windows", "run", list.c_str()));
+    StartExplorer();
+    // The explorer's first run registered the monitor over the value above.
+    std::string ownBefore = test::DumpTree(HKEY_LOCAL_MACHINE, kRun);
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", nullptr));
+
+    // Disable, Enable and Remove on the row titled like the program.
+    ASSERT_GE(remote->SelectWhere(kCommand, "beta.exe"), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"); }));
+    Settle();
+    ASSERT_GE(remote->Selected(), 0);
+    EXPECT_EQ("beta.exe", remote->Text(remote->Selected(), kCommand)) << "the selection stays on the entry";
+    EXPECT_EQ("   Disabled", remote->Text(remote->Selected(), kType));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    Press(10);
+    ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"); }));
+    Settle();
+    ASSERT_GE(remote->SelectWhere(kCommand, "beta.exe"), 0);
+    Settle();
+    Press(1003);
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"); }));
+    Settle();
+    std::string ownAfter = test::DumpTree(HKEY_LOCAL_MACHINE, kRun);
+    size_t updaterLine = ownBefore.find("SentrelUpdater=");
+    ASSERT_NE(std::string::npos, updaterLine);
+    ownBefore.erase(updaterLine, ownBefore.find('\n', updaterLine) + 1 - updaterLine);
+    EXPECT_EQ(ownBefore, ownAfter) << "the program's own entry is untouched";
+    EXPECT_NE(std::string::npos, History().find("\tMACHINE_RUN\tSentrelUpdater\t" + programs + "\\beta.exe\t"))
+        << History();
+
+    // A name longer than a title: disabled and enabled under its own name.
+    ASSERT_GE(remote->SelectWhere(kCommand, "gamma.exe /long"), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, longName); }));
+    Settle();
+    Press(10);
+    ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, longName); }));
+    Settle();
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, longName.substr(0, 127)));
+    std::string value;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, longName, &value));
+    EXPECT_EQ(programs + "\\gamma.exe /long", value);
+
+    // Three win.ini pieces titled "run": one is disabled, the others stay.
+    int runRows = 0;
+    for (const auto &row : remote->Rows()) runRows += row[kTitle] == "run";
+    EXPECT_EQ(3, runRows);
+    ASSERT_GE(remote->SelectWhere(kCommand, "two.exe"), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("two.exe") == std::string::npos; }));
+    Settle();
+    EXPECT_EQ("C:\\ini\\one.exe;" + quoted + ";", WinIniRun());
+    Press(10);
+    ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("two.exe") != std::string::npos; }));
+    EXPECT_EQ("C:\\ini\\one.exe;" + quoted + ";;C:\\ini\\two.exe", WinIniRun());
+    Settle();
+    ASSERT_GE(remote->SelectWhere(kCommand, "app.exe /min"), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("app.exe") == std::string::npos; }));
+    Settle();
+    Press(10);
+    ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("app.exe") != std::string::npos; }));
+    EXPECT_NE(std::string::npos, WinIniRun().find(";" + quoted)) << "put back with its quotes";
+    EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
+    WriteProfileStringA("windows", "run", "");
 }

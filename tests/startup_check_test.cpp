@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 
 #include "alert_driver.h"
@@ -101,6 +102,14 @@ std::string Field(const Seen &seen, int id)
 bool Contains(const std::string &text, const std::string &part)
 {
     return text.find(part) != std::string::npos;
+}
+
+// The startup baseline's name of a command as the startup list shows it.
+std::string BaselineNameOf(const std::string &command)
+{
+    char name[260] = "";
+    StartupBaselineName(command.c_str(), name);
+    return name;
 }
 }  // namespace
 
@@ -420,6 +429,88 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Monitor Sample");
+        RegCloseKey(key);
+    }
+    test::ResetSentrelRegistry();
+}
+
+// The real monitor with hostile entries: one named like the program itself,
+// the key's default value and one named like an approved command. Each
+// alerts as itself; No removes exactly that entry, and the monitor's own
+// registration stays byte for byte as it was.
+TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
+{
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    test::ResetSentrelRegistry();
+    std::string folder = test::FreshFolder("HostileNames");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string sample = SampleFolder("HostileNames") + "\\" + kSample;
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
+    ApproveEverything();
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+    ASSERT_NE(nullptr, monitor.process);
+    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    // The monitor's own registration, approved at its first run.
+    std::string own;
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kCurrentRun, "Sentrel", &own));
+    std::string ownBaseline = BaselineNameOf(own);
+    ASSERT_EQ("1", Baseline(ownBaseline));
+    std::string ownBefore = test::DumpTree(HKEY_LOCAL_MACHINE, kCurrentRun);
+
+    const std::string updater = sample + " -updater", impostor = sample + " -impostor",
+                      unnamed = sample + " -default";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kCurrentRun, "SentrelUpdater", updater));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, ownBaseline, impostor));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "", unnamed));
+    PostMessageA(window, 9024, 0, 0);
+
+    // Three alerts, each about its own command: No, No, Yes.
+    std::vector<std::string> asked;
+    for (int n = 0; n < 3; n++) {
+        HWND alert = test::WaitForWindow("#32770", kNewProgram, n ? kWait : 75000);
+        ASSERT_NE(nullptr, alert) << "alert " << n;
+        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+        std::string command = ControlText(alert, IDC_ALERT_COMMAND);
+        asked.push_back(command);
+        test::PressButton(alert, command == unnamed ? IDYES : IDNO);
+        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    }
+    std::sort(asked.begin(), asked.end());
+    std::vector<std::string> expected = {updater, impostor, unnamed};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, asked);
+
+    ASSERT_TRUE(test::WaitUntil([&] { return Baseline(unnamed) == "11"; }, kWait));
+    std::string value;
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kCurrentRun, "", &value)) << "Yes keeps the default value";
+    EXPECT_EQ(unnamed, value);
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kCurrentRun, "SentrelUpdater"));
+    // The last answer is carried out after its alert has closed.
+    EXPECT_TRUE(test::WaitUntil(
+        [&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, ownBaseline); }, kWait));
+    EXPECT_EQ(ownBefore, test::DumpTree(HKEY_LOCAL_MACHINE, kCurrentRun)) << "the monitor's own entry is untouched";
+    EXPECT_EQ("1", Baseline(ownBaseline)) << "removing the impostor keeps the approval it copied";
+
+    std::string history;
+    test::WaitUntil([&] { return test::ReadFile(folder + "\\history.txt", &history) && Contains(history, impostor + "\t"); },
+                    kWait);
+    EXPECT_TRUE(Contains(history, "\t*START_Remove\tMACHINE_RUN\tSentrelUpdater\t" + updater + "\t")) << history;
+    EXPECT_TRUE(Contains(history, "\t*START_Remove\tCURRENT_RUN\t" + ownBaseline + "\t" + impostor + "\t"))
+        << history;
+
+    PostMessageA(window, WM_COMMAND, 6030, 0);
+    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+    test::Stop(monitor);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "");
+        RegDeleteValueA(key, ownBaseline.c_str());
         RegCloseKey(key);
     }
     test::ResetSentrelRegistry();
