@@ -67,7 +67,7 @@ void WriteItemBaseline(const char *key, int nameFromPath)
     for (int i = 0; i < ItemCount(); i++) {
         char name[PATH_SIZE];
         if (nameFromPath)
-            StartupBaselineName(GetItemPath(i), name);
+            StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
         else
             CopyTextCut(name, sizeof name, GetItemTitle(i));
         // An empty name would be the key's default value, not an entry.

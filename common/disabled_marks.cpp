@@ -105,16 +105,19 @@ void MarkIndex::Load(void)
 const char *MarkIndex::Find(int type, int view, const char *name) const
 {
     if (!name) name = "";
-    char *qualified = QualifiedName(type, view, name);
-    const char *found = nullptr;
-    for (int i = 0; i < count && !found; i++) {
+    for (int i = 0; i < count; i++) {
         const Mark &m = marks[i];
         if (m.type != type || m.view != view || !m.name || !TextEqualNoCase(m.name, name)) continue;
-        if (m.qualified ? qualified && TextEqualNoCase(m.stored, qualified) : KeepsOwnName(type, view, name))
-            found = m.stored;
+        if (!m.qualified) {
+            if (KeepsOwnName(type, view, name)) return m.stored;
+            continue;
+        }
+        char *qualified = QualifiedName(type, view, name);
+        int same = qualified && TextEqualNoCase(m.stored, qualified);
+        free(qualified);
+        if (same) return m.stored;
     }
-    free(qualified);
-    return found;
+    return nullptr;
 }
 
 const MarkIndex::Mark *MarkIndex::Stored(const char *stored) const

@@ -66,12 +66,16 @@ int AddItemAs(const ItemIdentity &identity, const char *title, const char *path,
 {
     if (itemCount >= ITEM_MAX) return 0;
     if (type == ITEM_COOKIE && itemCount >= CookieLimit()) return 0;
-    Item *item = (Item *)calloc(1, sizeof(Item));
+    // The exact name lives in the record's own block: one allocation per
+    // record keeps long lists quick to build.
+    const char *name = identity.name ? identity.name : "";
+    size_t nameSize = strlen(name) + 1;
+    Item *item = (Item *)calloc(1, sizeof(Item) + nameSize);
     if (!item) return 0;
-    item->name = DuplicateText(identity.name ? identity.name : "");
+    item->name = (char *)(item + 1);
+    memcpy(item->name, name, nameSize);
     item->mark = identity.mark ? DuplicateText(identity.mark) : nullptr;
-    if (!item->name || (identity.mark && !item->mark)) {
-        ReleaseItemCopy(item);
+    if (identity.mark && !item->mark) {
         free(item);
         return 0;
     }
@@ -113,7 +117,7 @@ int AddItemAs(const ItemIdentity &identity, const char *title, const char *path,
 void FreeItems(void)
 {
     for (int i = 0; i < itemCount; i++) {
-        ReleaseItemCopy(items[i]);
+        free(items[i]->mark);   // the name is part of the record's block
         free(items[i]);
         items[i] = nullptr;
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 static int pretendPlatform, pretendMajor;
+static int pretendViews = -1;
 
 static const OSVERSIONINFOA &Version(void)
 {
@@ -30,4 +31,25 @@ void PretendPlatform(int platformId, int majorVersion)
 {
     pretendPlatform = platformId;
     pretendMajor = majorVersion;
+}
+
+int HasRegistryViews(void)
+{
+    if (!IsNtFamily()) return 0;
+    if (pretendViews >= 0) return pretendViews;
+#ifdef _WIN64
+    return 1;
+#else
+    // A 32-bit program on 64-bit Windows runs under WOW64.
+    typedef BOOL(WINAPI * IsWow64Function)(HANDLE, PBOOL);
+    IsWow64Function isWow64 =
+        (IsWow64Function)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+void PretendRegistryViews(int views)
+{
+    pretendViews = views;
 }

@@ -198,7 +198,7 @@ int ToggleNotifyEntry(const StartupRef &entry)
 {
     const char *subkey = DisabledSubkey(ITEM_WINLOGON_NOTIFY);
     if (entry.mark) {
-        if (!EnableNotifyDll(entry.name)) return 0;
+        if (!EnableNotifyDllIn(entry.view, entry.name)) return 0;
         DeleteDisabledMark(entry.mark, subkey);
         return 0;
     }
@@ -208,18 +208,24 @@ int ToggleNotifyEntry(const StartupRef &entry)
     if (!stored) return 0;
     free(stored);
     char baseline[MAX_PATH];
-    StartupBaselineName(entry.command, baseline);
+    StartupBaselineNameIn(entry.view, entry.command, baseline);
     StoreWriteString(HKEY_CURRENT_USER, kRunBaseline, baseline, "256");
-    DisableNotifyDll(entry.name);
+    DisableNotifyDllIn(entry.view, entry.name);
     return 1;
 }
 
-void DeleteBaselineValues(const char *command)
+void DeleteBaselineValues(int view, const char *command)
 {
     char baseline[MAX_PATH];
-    StartupBaselineName(command, baseline);
+    StartupBaselineNameIn(view, command, baseline);
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, baseline);
-    StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, command);
+    if (view == VIEW_NATIVE) StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, command);
+}
+
+// The type a history line names: with the 32-bit view's mark.
+int HistoryType(const StartupRef &entry)
+{
+    return entry.view == VIEW_32 ? entry.type | HISTORY_VIEW_32 : entry.type;
 }
 
 // 1 when file lies directly or further down inside folder.
@@ -339,8 +345,8 @@ int DeleteStartupEntry(const StartupRef &entry)
     // Nothing was removed: no history line, and the approvals stay.
     if (!result) return 0;
     if (!FindTextNoCase(entry.command, "Sentrel"))
-        WriteHistory(HistoryName(entry), entry.command, entry.detail, type, LOG_START_REMOVE);
-    DeleteBaselineValues(entry.command);
+        WriteHistory(HistoryName(entry), entry.command, entry.detail, HistoryType(entry), LOG_START_REMOVE);
+    DeleteBaselineValues(entry.view, entry.command);
     return result;
 }
 
@@ -405,29 +411,31 @@ int RemoveKeyLocationEntry(HWND owner, const StartupRef &entry)
     if (UiMessageBox(owner, 1013, caption, MB_YESNO | MB_DEFBUTTON2 | MB_ICONSTOP | MB_TOPMOST) != IDYES)
         return 1;
     char baseline[MAX_PATH];
-    StartupBaselineName(entry.command, baseline);
+    StartupBaselineNameIn(entry.view, entry.command, baseline);
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, baseline);
-    // Each extension point's value is the entry's own name there.
+    // Each extension point's value is the entry's own name there, in the
+    // registry view it was found in.
+    REGSAM flag = RegistryViewFlag(entry.view);
     int removed = 0, action = 0;
     switch (type) {
     case ITEM_DELAYLOAD:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, DELAYLOAD_KEY, entry.name);
+        removed = StoreDeleteValueIn(HKEY_LOCAL_MACHINE, flag, DELAYLOAD_KEY, entry.name);
         action = LOG_REMOVE_DELAYLOAD;
         break;
     case ITEM_TASK_SCHEDULER:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHARED_TASK_SCHEDULER_KEY, entry.name);
+        removed = StoreDeleteValueIn(HKEY_LOCAL_MACHINE, flag, SHARED_TASK_SCHEDULER_KEY, entry.name);
         action = LOG_REMOVE_TASKSCHEDULER;
         break;
     case ITEM_SHELL_EXECUTE_HOOK:
-        removed = StoreDeleteValue(HKEY_LOCAL_MACHINE, SHELL_EXECUTE_HOOKS_KEY, entry.name);
+        removed = StoreDeleteValueIn(HKEY_LOCAL_MACHINE, flag, SHELL_EXECUTE_HOOKS_KEY, entry.name);
         action = LOG_REMOVE_SHELLEXECUTEHOOK;
         break;
     case ITEM_APPINIT_DLLS:
-        removed = RemoveAppInitDll(entry.name);
+        removed = RemoveAppInitDllIn(entry.view, entry.name);
         action = LOG_REMOVE_APPINIT;
         break;
     }
-    if (removed) WriteHistory(title, entry.command, entry.detail, type, action);
+    if (removed) WriteHistory(title, entry.command, entry.detail, HistoryType(entry), action);
     return 1;
 }
 
@@ -463,52 +471,85 @@ int ResetShell(void)
 
 int DisableNotifyDll(const char *name)
 {
-    char key[512], dll[261];
-    if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, name)) return 0;
-    if (StoreReadString(HKEY_LOCAL_MACHINE, key, "DLLName", dll, sizeof dll) <= 0) return 0;
-    if (!StoreWriteString(HKEY_LOCAL_MACHINE, key, "OldName", dll)) return 0;
-    return StoreWriteString(HKEY_LOCAL_MACHINE, key, "DLLName", "");
+    return DisableNotifyDllIn(VIEW_NATIVE, name);
 }
 
 int EnableNotifyDll(const char *name)
 {
+    return EnableNotifyDllIn(VIEW_NATIVE, name);
+}
+
+// Moves the Notify subkey's DLL name from one value to the other.
+static int MoveNotifyDll(int view, const char *name, const char *from, const char *to)
+{
     char key[512], dll[261];
+    REGSAM flag = RegistryViewFlag(view);
     if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, name)) return 0;
-    if (StoreReadString(HKEY_LOCAL_MACHINE, key, "OldName", dll, sizeof dll) <= 0) return 0;
-    if (!StoreWriteString(HKEY_LOCAL_MACHINE, key, "DLLName", dll)) return 0;
-    return StoreWriteString(HKEY_LOCAL_MACHINE, key, "OldName", "");
+    if (StoreReadStringIn(HKEY_LOCAL_MACHINE, flag, key, from, dll, sizeof dll) <= 0) return 0;
+    if (!StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, key, to, dll)) return 0;
+    return StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, key, from, "");
+}
+
+int DisableNotifyDllIn(int view, const char *name)
+{
+    return MoveNotifyDll(view, name, "DLLName", "OldName");
+}
+
+int EnableNotifyDllIn(int view, const char *name)
+{
+    return MoveNotifyDll(view, name, "OldName", "DLLName");
 }
 
 int RemoveAppInitDll(const char *dll)
 {
-    char value[kAppInitMax + 1];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value) <= 0) return 0;
-    char wanted[MAX_PATH];
-    GetLongPath(wanted, dll);
+    return RemoveAppInitDllIn(VIEW_NATIVE, dll);
+}
 
-    char result[kAppInitMax + 1] = "";
-    char *context = nullptr;
-    for (char *piece = strtok_r(value, ", ", &context); piece; piece = strtok_r(nullptr, ", ", &context)) {
-        char longPiece[MAX_PATH];
-        GetLongPath(longPiece, piece);
-        if (TextEqualNoCase(longPiece, wanted) || TextEqualNoCase(piece, dll)) continue;
-        if (result[0]) AppendText(result, sizeof result, ",");
-        AppendText(result, sizeof result, piece);
+int RemoveAppInitDllIn(int view, const char *dll)
+{
+    // Read whole, however long: the rest of the list is written back as it was.
+    StoreBlob value;
+    REGSAM flag = RegistryViewFlag(view);
+    if (!StoreReadBlob(HKEY_LOCAL_MACHINE, flag, WINDOWS_NT_KEY, "AppInit_Dlls", &value)) return 0;
+    size_t room = value.size + 2;
+    char *result = (char *)calloc(room, 1);
+    int written = 0;
+    if (result && (value.type == REG_SZ || value.type == REG_EXPAND_SZ)) {
+        char wanted[MAX_PATH];
+        GetLongPath(wanted, dll);
+        char *context = nullptr;
+        for (char *piece = strtok_r((char *)value.data, ", ", &context); piece;
+             piece = strtok_r(nullptr, ", ", &context)) {
+            char longPiece[MAX_PATH];
+            GetLongPath(longPiece, piece);
+            if (TextEqualNoCase(longPiece, wanted) || TextEqualNoCase(piece, dll)) continue;
+            if (result[0]) AppendText(result, room, ",");
+            AppendText(result, room, piece);
+        }
+        written = StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, WINDOWS_NT_KEY, "AppInit_Dlls", result);
     }
-    return StoreWriteString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", result);
+    free(result);
+    StoreFreeBlob(&value);
+    return written;
 }
 
 int AddAppInitDll(const char *dll)
 {
+    return AddAppInitDllIn(VIEW_NATIVE, dll);
+}
+
+int AddAppInitDllIn(int view, const char *dll)
+{
     char value[kAppInitMax + 1];
-    StoreReadString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value);
+    REGSAM flag = RegistryViewFlag(view);
+    StoreReadStringIn(HKEY_LOCAL_MACHINE, flag, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value);
     char shortPath[MAX_PATH];
     DWORD n = GetShortPathNameA(dll, shortPath, sizeof shortPath);
     if (n == 0 || n >= sizeof shortPath) CopyTextCut(shortPath, sizeof shortPath, dll);
     // A value that would not fit is refused whole, never written half.
     if (value[0] && !AppendText(value, sizeof value, ",")) return 0;
     if (!AppendText(value, sizeof value, shortPath)) return 0;
-    return StoreWriteString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value);
+    return StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, WINDOWS_NT_KEY, "AppInit_Dlls", value);
 }
 
 int RemoveWinIniEntry(const char *key, const char *command)
@@ -537,11 +578,17 @@ int AddWinIniEntry(const char *key, const char *command)
 
 int RestoreStartupEntry(const char *name, const char *command, const char *detail, int type)
 {
+    return RestoreStartupEntryIn(VIEW_NATIVE, name, command, detail, type);
+}
+
+int RestoreStartupEntryIn(int view, const char *name, const char *command, const char *detail, int type)
+{
     int written = 0;
     HKEY root;
     const char *live;
+    REGSAM flag = RegistryViewFlag(view);
     if (RunLocation(type, &root, &live)) {
-        written = StoreWriteString(root, live, name, command);
+        written = StoreWriteStringIn(root, root == HKEY_LOCAL_MACHINE ? flag : 0, live, name, command);
     } else if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN) {
         written = AddWinIniEntry(type == ITEM_WIN_LOAD ? "load" : "run", command);
     } else if (type == ITEM_STARTUP_FOLDER) {
@@ -551,22 +598,22 @@ int RestoreStartupEntry(const char *name, const char *command, const char *detai
         if (slash) *slash = 0;
         written = CreateShortcut(detail, command, "", folder, name, command, 0);
     } else if (type == ITEM_DELAYLOAD) {
-        written = StoreWriteString(HKEY_LOCAL_MACHINE, DELAYLOAD_KEY, name, detail);
+        written = StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, DELAYLOAD_KEY, name, detail);
     } else if (type == ITEM_TASK_SCHEDULER) {
-        written = StoreWriteString(HKEY_LOCAL_MACHINE, SHARED_TASK_SCHEDULER_KEY, detail, name);
+        written = StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, SHARED_TASK_SCHEDULER_KEY, detail, name);
     } else if (type == ITEM_SHELL_EXECUTE_HOOK) {
-        written = StoreWriteString(HKEY_LOCAL_MACHINE, SHELL_EXECUTE_HOOKS_KEY, detail, name);
+        written = StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, SHELL_EXECUTE_HOOKS_KEY, detail, name);
     } else if (type == ITEM_APPINIT_DLLS) {
-        written = AddAppInitDll(command);
+        written = AddAppInitDllIn(view, command);
     } else if (type == ITEM_WINLOGON_NOTIFY) {
-        EnableNotifyDll(name);
+        EnableNotifyDllIn(view, name);
         return 0;
     } else {
         return 0;
     }
     if (!written) return 0;
     char baseline[MAX_PATH];
-    StartupBaselineName(command, baseline);
+    StartupBaselineNameIn(view, command, baseline);
     StoreWriteDecimal(HKEY_CURRENT_USER, kRunBaseline, baseline, type);
     return 1;
 }

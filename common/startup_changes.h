@@ -64,10 +64,14 @@ int AddWinIniEntry(const char *key, const char *command);
 // Winlogon Notify: keeps the DLL name aside in "OldName" / puts it back.
 int DisableNotifyDll(const char *name);
 int EnableNotifyDll(const char *name);
+int DisableNotifyDllIn(int view, const char *name);
+int EnableNotifyDllIn(int view, const char *name);
 
 // AppInit_DLLs. 1 when written.
 int RemoveAppInitDll(const char *dll);
 int AddAppInitDll(const char *dll);
+int RemoveAppInitDllIn(int view, const char *dll);
+int AddAppInitDllIn(int view, const char *dll);
 
 // Winlogon Userinit and Shell back to the system's own.
 int ResetUserinit(void);
@@ -75,6 +79,8 @@ int ResetShell(void);
 
 // Puts an entry back where it came from (explorer). 1 when written back.
 int RestoreStartupEntry(const char *name, const char *command, const char *detail, int type);
+// The same into a registry view (an entry of the 32-bit view goes back there).
+int RestoreStartupEntryIn(int view, const char *name, const char *command, const char *detail, int type);
 
 // Creates a shell link. 1 when saved.
 int CreateShortcut(const char *shortcut, const char *target, const char *arguments,

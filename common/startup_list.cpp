@@ -140,10 +140,16 @@ void ListRunKey(const MarkIndex &marks, HKEY root, int keyNumber, int view)
     free(again);
 }
 
+// HKLM in the program's own view, HKLM in the 32-bit view of 64-bit
+// Windows, then HKCU (which has one view).
 void ListRunValues(const MarkIndex &marks)
 {
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        for (int number = 1; number <= 7; number++) ListRunKey(marks, root, number, VIEW_NATIVE);
+    for (int number = 1; number <= 7; number++) ListRunKey(marks, HKEY_LOCAL_MACHINE, number, VIEW_NATIVE);
+    if (HasRegistryViews())
+        for (int number = 1; number <= 7; number++)
+            if (!StoreKeyIsShared(HKEY_LOCAL_MACHINE, kRunKeys[number - 1]))
+                ListRunKey(marks, HKEY_LOCAL_MACHINE, number, VIEW_32);
+    for (int number = 1; number <= 7; number++) ListRunKey(marks, HKEY_CURRENT_USER, number, VIEW_NATIVE);
 }
 
 // Startup-folder walks: param 0/1 is the hive the folder came from, and
@@ -247,24 +253,24 @@ void ReadWinlogonShell(void)
     AddItemAs(identity, "Winlogon Shell", command, "", "", ITEM_WINLOGON_SHELL, 0);
 }
 
-void ListClassValues(const char *path, int type)
+void ListClassValues(const char *path, int type, int view)
 {
-    StoreForEachValue(HKEY_LOCAL_MACHINE, 0, path, [&](const char *name, const StoreBlob *value) {
+    StoreForEachValue(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), path, [&](const char *name, const StoreBlob *value) {
         if (!IsText(value)) return 1;
         const char *data = (const char *)value->data;
         char className[513], server[MAX_PATH];
         VersionNames names;
-        ItemIdentity identity = {name, VIEW_NATIVE, 0, nullptr};
+        ItemIdentity identity = {name, view, 0, nullptr};
         if (type == ITEM_DELAYLOAD) {
             // The value's data is the class id.
-            ClassServerPath(data, className, server);
+            ClassServerPathIn(view, data, className, server);
             ReadVersionNames(server, &names);
             char title[ITEM_TITLE_SIZE];
             RegistryEntryTitle(name, title, sizeof title);
             AddItemAs(identity, title, server, data, names.productVersion, type, 0);
         } else {
             // The value's name is the class id, its data the description.
-            ClassServerPath(name, className, server);
+            ClassServerPathIn(view, name, className, server);
             ReadVersionNames(server, &names);
             const char *title = data[0] ? data : className;
             AddItemAs(identity, title, server, name, names.productVersion, type, 0);
@@ -273,48 +279,73 @@ void ListClassValues(const char *path, int type)
     });
 }
 
-void ListAppInitDlls(void)
+// Every DLL of AppInit_DLLs, however long the value.
+void ListAppInitDlls(int view)
 {
-    char value[256];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value) <= 0) return;
-    char *context = nullptr;
-    for (char *piece = strtok_r(value, ", ", &context); piece; piece = strtok_r(nullptr, ", ", &context)) {
-        VersionNames names;
-        ReadVersionNames(piece, &names);
-        ItemIdentity identity = {piece, VIEW_NATIVE, 0, nullptr};
-        AddItemAs(identity, names.productName, piece, names.companyName, names.productVersion,
-                  ITEM_APPINIT_DLLS, 0);
+    StoreBlob value;
+    if (!StoreReadBlob(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), WINDOWS_NT_KEY, "AppInit_Dlls", &value)) return;
+    if (IsText(&value)) {
+        char *context = nullptr;
+        for (char *piece = strtok_r((char *)value.data, ", ", &context); piece;
+             piece = strtok_r(nullptr, ", ", &context)) {
+            VersionNames names;
+            ReadVersionNames(piece, &names);
+            ItemIdentity identity = {piece, view, 0, nullptr};
+            AddItemAs(identity, names.productName, piece, names.companyName, names.productVersion,
+                      ITEM_APPINIT_DLLS, 0);
+        }
     }
+    StoreFreeBlob(&value);
 }
 
-void ListWinlogonNotify(void)
+void ListWinlogonNotify(int view)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WINLOGON_NOTIFY_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WINLOGON_NOTIFY_KEY, 0, KEY_READ | RegistryViewFlag(view), &key) !=
+        ERROR_SUCCESS)
+        return;
     char sub[256];
     for (DWORD index = 0;; index++) {
         DWORD len = sizeof sub;
         LONG rc = RegEnumKeyExA(key, index, sub, &len, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS) continue;
-        char path[512], dll[256];
+        char path[512], dll[MAX_PATH];
         if (!FormatText(path, sizeof path, "%s\\%s", WINLOGON_NOTIFY_KEY, sub)) continue;
-        if (StoreReadString(HKEY_LOCAL_MACHINE, path, "DllName", dll, sizeof dll) <= 0) continue;
+        if (StoreReadStringIn(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), path, "DllName", dll, sizeof dll) <= 0)
+            continue;
         VersionNames names;
         ReadVersionNames(dll, &names);
-        ItemIdentity identity = {sub, VIEW_NATIVE, 0, nullptr};
+        ItemIdentity identity = {sub, view, 0, nullptr};
         AddItemAs(identity, sub, dll, names.fileDescription, names.productVersion, ITEM_WINLOGON_NOTIFY, 0);
     }
     RegCloseKey(key);
 }
 
+// The registry views an HKLM location is read in: the program's own and, on
+// 64-bit Windows, the 32-bit one, unless Windows shares the key between
+// them. Returns the count.
+int ViewsOf(const char *path, int views[2])
+{
+    int count = 0;
+    views[count++] = VIEW_NATIVE;
+    if (HasRegistryViews() && !StoreKeyIsShared(HKEY_LOCAL_MACHINE, path)) views[count++] = VIEW_32;
+    return count;
+}
+
 void ListExtendedStartup(void)
 {
-    ListClassValues(DELAYLOAD_KEY, ITEM_DELAYLOAD);
-    ListClassValues(SHARED_TASK_SCHEDULER_KEY, ITEM_TASK_SCHEDULER);
-    ListClassValues(SHELL_EXECUTE_HOOKS_KEY, ITEM_SHELL_EXECUTE_HOOK);
-    ListAppInitDlls();
-    ListWinlogonNotify();
+    static const struct {
+        const char *path;
+        int type;
+    } kClassPlaces[] = {{DELAYLOAD_KEY, ITEM_DELAYLOAD},
+                        {SHARED_TASK_SCHEDULER_KEY, ITEM_TASK_SCHEDULER},
+                        {SHELL_EXECUTE_HOOKS_KEY, ITEM_SHELL_EXECUTE_HOOK}};
+    int views[2];
+    for (const auto &place : kClassPlaces)
+        for (int i = 0, n = ViewsOf(place.path, views); i < n; i++) ListClassValues(place.path, place.type, views[i]);
+    for (int i = 0, n = ViewsOf(WINDOWS_NT_KEY, views); i < n; i++) ListAppInitDlls(views[i]);
+    for (int i = 0, n = ViewsOf(WINLOGON_NOTIFY_KEY, views); i < n; i++) ListWinlogonNotify(views[i]);
 }
 
 const char *FileNameOf(const char *path)
@@ -369,6 +400,16 @@ int AddStartupFile(const char *found, DWORD attributes, LPARAM param)
     return 0;
 }
 }  // namespace
+
+int StartupBaselineNameIn(int view, const char *command, char *out)
+{
+    if (view != VIEW_32) return StartupBaselineName(command, out);
+    // An entry of the 32-bit view is approved apart from the same command
+    // in the program's own view.
+    char name[MAX_PATH];
+    StartupBaselineName(command, name);
+    return (int)FormatTextCut(out, MAX_PATH, "%s%s", STARTUP_BASELINE_32, name);
+}
 
 int StartupBaselineName(const char *command, char *out)
 {
@@ -460,15 +501,22 @@ HRESULT ResolveShortcut(HWND owner, const char *shortcut, char *target, char *de
 
 int ClassServerPath(const char *clsid, char *name, char *server)
 {
+    return ClassServerPathIn(VIEW_NATIVE, clsid, name, server);
+}
+
+int ClassServerPathIn(int view, const char *clsid, char *name, char *server)
+{
     name[0] = 0;
     server[0] = 0;
     if (!clsid || !clsid[0]) return 1;
     char key[320];
     if (!FormatText(key, sizeof key, clsid[0] == '{' ? "CLSID\\%s" : "CLSID\\{%s}", clsid)) return 1;
-    StoreReadString(HKEY_CLASSES_ROOT, key, "", name, 513);
+    // A class a 32-bit program registered lives in the 32-bit view.
+    REGSAM flag = RegistryViewFlag(view);
+    StoreReadStringIn(HKEY_CLASSES_ROOT, flag, key, "", name, 513);
     char serverKey[340];
     if (FormatText(serverKey, sizeof serverKey, "%s\\InprocServer32", key))
-        StoreReadString(HKEY_CLASSES_ROOT, serverKey, "", server, MAX_PATH);
+        StoreReadStringIn(HKEY_CLASSES_ROOT, flag, serverKey, "", server, MAX_PATH);
     return 1;
 }
 
@@ -581,12 +629,26 @@ int ListDelayedPrograms(void)
     return ItemCount();
 }
 
+int DescribeEntryLocation(const Item *record, int disabled, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    if (!record) return 0;
+    int length = DescribeLocationOfType(record->type, disabled, out, size);
+    if (record->view == VIEW_32) {
+        char view[64];
+        LoadUiString(2115, view, sizeof view);
+        length = (int)AppendTextCut(out, size, view);
+    }
+    return length;
+}
+
 int DescribeLocation(int index, int disabled, char *out, int size)
 {
     if (!out || size <= 0) return 0;
     out[0] = 0;
     if (index < 0 || index >= ItemCount()) return 0;
-    return DescribeLocationOfType(GetItemType(index), disabled, out, size);
+    return DescribeEntryLocation(GetItem(index), disabled, out, size);
 }
 
 int DescribeLocationOfType(int type, int disabled, char *out, int size)

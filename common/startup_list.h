@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "items.h"
 #include "store.h"
 
 #define DISABLED_KEY STORE_ROOT "\\Disabled"
@@ -19,6 +20,10 @@ int ListDelayedPrograms(void);
 // The name of an entry's value in the startup baseline: its command with
 // every "=" turned into ":", at most 259 characters. Returns its length.
 int StartupBaselineName(const char *command, char *out /* 260 */);
+// The same for an entry of a registry view: an entry of the 32-bit view is
+// named with STARTUP_BASELINE_32 in front.
+#define STARTUP_BASELINE_32 "@32:"
+int StartupBaselineNameIn(int view, const char *command, char *out /* 260 */);
 
 // The Run family, key number 1-7 (HKLM types 1-7, HKCU types 11-17).
 const char *RunKeyPath(int keyNumber);
@@ -47,6 +52,8 @@ HRESULT ResolveShortcut(HWND owner, const char *shortcut, char *target /* 260 */
 
 // The name and server file of a COM class. Always 1.
 int ClassServerPath(const char *clsid, char *name /* 513 */, char *server /* 260 */);
+// The same for a class registered in a registry view (VIEW_32: by a 32-bit program).
+int ClassServerPathIn(int view, const char *clsid, char *name /* 513 */, char *server /* 260 */);
 
 // For a RUNDLL32 command, what follows the program name; 1 when recognised,
 // else out is the whole command and the result 0.
@@ -67,3 +74,5 @@ int DescribeLocation(int index, int disabled, char *out, int size);
 
 // The same for an item type, for pages that keep rows of their own.
 int DescribeLocationOfType(int type, int disabled, char *out, int size);
+// The location text of a record, its registry view included.
+int DescribeEntryLocation(const Item *record, int disabled, char *out, int size);

@@ -33,6 +33,11 @@ int StoreCreateKey(HKEY root, const char *path)
 
 int StoreReadString(HKEY root, const char *path, const char *name, char *buffer, int size)
 {
+    return StoreReadStringIn(root, 0, path, name, buffer, size);
+}
+
+int StoreReadStringIn(HKEY root, REGSAM view, const char *path, const char *name, char *buffer, int size)
+{
     if (!buffer || size <= 0) return 0;
     buffer[0] = 0;
 
@@ -40,7 +45,7 @@ int StoreReadString(HKEY root, const char *path, const char *name, char *buffer,
     // terminated, whether or not the stored data carried its zero.
     BYTE data[STORE_DATA_MAX + 1];
     DWORD type = 0;
-    if (!StoreReadRaw(root, path, name, &type, data, sizeof data)) return 0;
+    if (!StoreReadRawIn(root, view, path, name, &type, data, sizeof data)) return 0;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
 
     char *text = (char *)data;
@@ -76,6 +81,13 @@ static int OpenForWrite(HKEY root, const char *path, REGSAM access, HKEY *key)
     if (OpenKey(root, path, access, key)) return 1;
     if (!StoreCreateKey(root, path)) return 0;
     return OpenKey(root, path, access, key);
+}
+
+int StoreWriteStringIn(HKEY root, REGSAM view, const char *path, const char *name, const char *text)
+{
+    if (!text) return 0;
+    StoreBlob blob = {REG_SZ, (DWORD)strlen(text) + 1, (BYTE *)text};
+    return StoreWriteBlob(root, view, path, name, &blob);
 }
 
 int StoreWriteString(HKEY root, const char *path, const char *name, const char *text)
@@ -123,8 +135,14 @@ int StoreWriteDecimal(HKEY root, const char *path, const char *name, long value)
 
 int StoreReadRaw(HKEY root, const char *path, const char *name, DWORD *type, void *data, DWORD size)
 {
+    return StoreReadRawIn(root, 0, path, name, type, data, size);
+}
+
+int StoreReadRawIn(HKEY root, REGSAM view, const char *path, const char *name, DWORD *type, void *data,
+                   DWORD size)
+{
     HKEY key;
-    if (!data || size < 2 || !OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    if (!data || size < 2 || !OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
     DWORD count = size - 1, valueType = 0;
     LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, &valueType, (BYTE *)data, &count);
     RegCloseKey(key);
@@ -332,4 +350,67 @@ int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader vi
     free(name);
     free(data);
     return visited;
+}
+
+namespace {
+// The full name of an open key, as the kernel knows it. 1 or 0.
+int KernelKeyName(HKEY key, WCHAR *name, ULONG size)
+{
+    typedef LONG(WINAPI * QueryKeyFunction)(HANDLE, int, void *, ULONG, ULONG *);
+    static QueryKeyFunction queryKey =
+        (QueryKeyFunction)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey");
+    struct {
+        ULONG length;
+        WCHAR text[1024];
+    } info;
+    ULONG got = 0;
+    const int kKeyNameInformation = 3;
+    if (!queryKey || queryKey(key, kKeyNameInformation, &info, sizeof info, &got) != 0) return 0;
+    ULONG chars = info.length / sizeof(WCHAR);
+    if (chars + 1 > size || chars >= 1024) return 0;
+    memcpy(name, info.text, chars * sizeof(WCHAR));
+    name[chars] = 0;
+    return 1;
+}
+}  // namespace
+
+// 1 shared, 0 kept apart, -1 when the key is missing in either view.
+static int KeyIsShared(HKEY root, const char *path)
+{
+    HKEY native, view32;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &native)) return -1;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &view32)) {
+        RegCloseKey(native);
+        return -1;
+    }
+    static WCHAR a[1024], b[1024];
+    int shared = KernelKeyName(native, a, 1024) && KernelKeyName(view32, b, 1024) && lstrcmpiW(a, b) == 0;
+    RegCloseKey(native);
+    RegCloseKey(view32);
+    return shared;
+}
+
+int StoreKeyIsShared(HKEY root, const char *path)
+{
+    // Which keys Windows shares between the views does not change while a
+    // program runs: each answer is kept (the answer of a missing key is
+    // not, since the key may be created later).
+    static struct {
+        HKEY root;
+        char path[160];
+        int shared;
+    } known[32];
+    static int knownCount;
+    if (!path) return 0;
+    for (int i = 0; i < knownCount; i++)
+        if (known[i].root == root && TextEqualNoCase(known[i].path, path)) return known[i].shared;
+    int shared = KeyIsShared(root, path);
+    int exists = shared >= 0;
+    if (!exists) shared = 0;
+    if (exists && knownCount < 32 && CopyText(known[knownCount].path, sizeof known[knownCount].path, path)) {
+        known[knownCount].root = root;
+        known[knownCount].shared = shared;
+        knownCount++;
+    }
+    return shared;
 }

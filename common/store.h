@@ -72,6 +72,15 @@ void StoreFreeBlob(StoreBlob *blob);
 int StoreSameBlob(const StoreBlob *a, const StoreBlob *b);
 int StoreDeleteValueIn(HKEY root, REGSAM view, const char *path, const char *name);
 int StoreValueExistsIn(HKEY root, REGSAM view, const char *path, const char *name);
+// StoreReadString, StoreReadRaw and StoreWriteString in a view.
+int StoreReadStringIn(HKEY root, REGSAM view, const char *path, const char *name, char *buffer, int size);
+int StoreReadRawIn(HKEY root, REGSAM view, const char *path, const char *name, DWORD *type, void *data,
+                   DWORD size);
+int StoreWriteStringIn(HKEY root, REGSAM view, const char *path, const char *name, const char *text);
+// 1 when the key of path is one and the same key in the 32-bit and the
+// 64-bit view (a key Windows shares between them); 0 when the views keep
+// it apart, or either is missing.
+int StoreKeyIsShared(HKEY root, const char *path);
 
 // Calls visit(name, value, context) for every value of a key, names and data
 // of any size (data terminated as in a blob). Stops when visit returns 0.

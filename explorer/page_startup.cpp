@@ -114,6 +114,11 @@ void FillCells(PageRow *row)
         LoadUiString(626, row->cells[COLUMN_TYPE], CELL_SIZE);
     else
         TypeLabel(record.type, row->cells[COLUMN_TYPE], CELL_SIZE);
+    if (record.view == VIEW_32) {
+        char view[64];
+        LoadUiString(2115, view, sizeof view);
+        AppendTextCut(row->cells[COLUMN_TYPE], CELL_SIZE, view);
+    }
 
     char date[DATE_TEXT_SIZE];
     if (GetFirstSeen(record.path, record.type, date) <= 0) {
@@ -170,7 +175,7 @@ void UpdateButtons(HWND page)
     ShowButton(page, IDC_DISABLE, !row->apart, 1);
 
     char status[512], location[400] = "";
-    DescribeLocationOfType(type, row->apart, location, sizeof location);
+    DescribeEntryLocation(&row->record, row->apart, location, sizeof location);
     LoadUiString(646, status, sizeof status);
     AppendTextCut(status, sizeof status, location);
     SetStatusText(status);
@@ -263,8 +268,13 @@ int WriteDelayEntry(HKEY hive, const Item &r, const char *file, const char *para
     char type[16];
     FormatText(type, sizeof type, "%d", r.type);
     const char *const base = STORE_ROOT "\\Delay";
+    // A registry entry goes back under its exact value name (its title may
+    // have been cut or rewritten for showing), and into its registry view.
+    int registry = (r.type >= 1 && r.type <= 7) || (r.type >= 11 && r.type <= 17);
+    const char *title = registry && r.name && r.name[0] ? r.name : r.title;
     int written = StoreWriteString(hive, base, file, type) &&
-                  StoreWriteString(hive, STORE_ROOT "\\Delay\\Title", file, r.title) &&
+                  StoreWriteString(hive, STORE_ROOT "\\Delay\\Title", file, title) &&
+                  (r.view != VIEW_32 || StoreWriteString(hive, STORE_ROOT "\\Delay\\View", file, "32")) &&
                   StoreWriteString(hive, STORE_ROOT "\\Delay\\Time", file, "30") &&
                   (!parameters[0] || StoreWriteString(hive, STORE_ROOT "\\Delay\\Parameters", file, parameters)) &&
                   StoreWriteString(hive, STORE_ROOT "\\Delay\\Shortcuts", file, r.detail) &&
@@ -272,7 +282,7 @@ int WriteDelayEntry(HKEY hive, const Item &r, const char *file, const char *para
     if (written) return 1;
     for (const char *key : {base, STORE_ROOT "\\Delay\\Title", STORE_ROOT "\\Delay\\Time",
                             STORE_ROOT "\\Delay\\Parameters", STORE_ROOT "\\Delay\\Shortcuts",
-                            STORE_ROOT "\\Delay\\Applet"})
+                            STORE_ROOT "\\Delay\\Applet", STORE_ROOT "\\Delay\\View"})
         StoreDeleteValue(hive, key, file);
     return 0;
 }
@@ -309,7 +319,7 @@ void MoveToDelayedStart(HWND page)
         }
         DeleteStartupEntry(StartupRefOf(r));
         char baseline[PATH_SIZE];
-        if (StartupBaselineName(r.path, baseline) > 0)
+        if (StartupBaselineNameIn(r.view, r.path, baseline) > 0)
             StoreWriteString(HKEY_CURRENT_USER, STORE_ROOT "\\Run", baseline, "1103");
     }
     Refill(page, rows, count);

@@ -48,7 +48,7 @@ struct Entry {
     {
         const Item *item = GetItem(index);
         if (item) CopyItemRecord(&record, item);
-        StartupBaselineName(record.path, baselineName);
+        StartupBaselineNameIn(record.view, record.path, baselineName);
     }
     ~Entry() { ReleaseItemCopy(&record); }
     Entry(const Entry &) = delete;
@@ -144,7 +144,7 @@ int HasUnapprovedStartup(void)
     int count = BuildStartupList(0);
     for (int index = 0; index < count; index++) {
         char baselineName[ITEM_PATH_SIZE];
-        StartupBaselineName(GetItemPath(index), baselineName);
+        StartupBaselineNameIn(GetItemView(index), GetItemPath(index), baselineName);
         long status = BaselineStatus(baselineName);
         if (status == STATUS_MISSING || status == 0 || status == DELAYED_MARK) return 1;
     }

@@ -672,3 +672,41 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
     WriteProfileStringA("windows", "run", "");
 }
+
+// A 32-bit program's HKLM entry is a row of its own, its view shown, and
+// Disable reaches that view only.
+TEST_F(StartupPage, BothRegistryViewsAreListed)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Twin", programs + "\\alpha.exe"));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                                             nullptr, &key, nullptr));
+    std::string command = programs + "\\beta.exe";
+    RegSetValueExA(key, "Twin", 0, REG_SZ, (const BYTE *)command.c_str(), (DWORD)command.size() + 1);
+    RegCloseKey(key);
+    auto exists32 = [] {
+        HKEY k;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k)) return false;
+        bool there = RegQueryValueExA(k, "Twin", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        RegCloseKey(k);
+        return there;
+    };
+
+    StartExplorer();
+    ASSERT_GE(remote->Select("Twin", "HKLM_RUN"), 0);
+    ASSERT_GE(remote->Select("Twin", "HKLM_RUN (32-bit)"), 0);
+    EXPECT_EQ("beta.exe", remote->Text(remote->Selected(), kCommand));
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([&] { return !exists32(); }));
+    Settle();
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Twin")) << "the other view's entry stays";
+    Press(10);
+    ASSERT_TRUE(WaitFor([&] { return exists32(); }));
+    Settle();
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kRun, KEY_WOW64_32KEY, 0);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Twin");
+        RegCloseKey(key);
+    }
+}

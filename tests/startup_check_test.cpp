@@ -515,3 +515,63 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
     }
     test::ResetSentrelRegistry();
 }
+
+// A 32-bit program's HKLM Run entry lands in the 32-bit registry view. The
+// same command approved in the program's own view does not approve it; No
+// removes it from its view only.
+TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
+{
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    test::ResetSentrelRegistry();
+    std::string folder = test::FreshFolder("View32");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string sample = SampleFolder("View32") + "\\" + kSample;
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
+    const std::string command = sample + " -both";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kCurrentRun, "Both", command));
+    ApproveEverything();
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+    ASSERT_NE(nullptr, monitor.process);
+    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr));
+    RegSetValueExA(key, "Both", 0, REG_SZ, (const BYTE *)command.c_str(), (DWORD)command.size() + 1);
+    RegCloseKey(key);
+    PostMessageA(window, 9024, 0, 0);
+
+    HWND alert = test::WaitForWindow("#32770", kNewProgram, 75000);
+    ASSERT_NE(nullptr, alert) << "the 32-bit entry must alert although its command is approved in the other view";
+    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+    EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
+    test::PressButton(alert, IDNO);
+    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    auto exists32 = [] {
+        HKEY k;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k)) return false;
+        bool there = RegQueryValueExA(k, "Both", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        RegCloseKey(k);
+        return there;
+    };
+    EXPECT_TRUE(test::WaitUntil([&] { return !exists32(); }, kWait));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kCurrentRun, "Both")) << "the entry of the other view stays";
+    std::string history;
+    test::WaitUntil([&] { return test::ReadFile(folder + "\\history.txt", &history) && Contains(history, "MACHINE_RUN_32"); },
+                    kWait);
+    EXPECT_TRUE(Contains(history, "\t*START_Remove\tMACHINE_RUN_32\tBoth\t" + command + "\t")) << history;
+
+    PostMessageA(window, WM_COMMAND, 6030, 0);
+    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+    test::Stop(monitor);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Both");
+        RegCloseKey(key);
+    }
+    test::ResetSentrelRegistry();
+}
