@@ -21,7 +21,7 @@
 
 namespace {
 const int kFiles = 50;
-const int kRounds = 30;
+const int kRounds = 100;
 const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
 
@@ -116,6 +116,10 @@ int main()
     StoreWriteString(HKEY_LOCAL_MACHINE, URL_PREFIXES_KEY, "www", "http://");
     SentrelPass();   // the baselines are taken at first sight
     CheckUpdateSettings();
+    for (int round = 0; round < 5; round++) {   // warm both
+        BarePass();
+        SentrelPass();
+    }
 
     std::vector<double> bare, ours;
     for (int round = 0; round < kRounds; round++) {

@@ -106,11 +106,11 @@ int CopyKeepingAttributes(const char *from, const char *to)
 }
 
 // The file still carries the time and size of its copy: what was accepted.
-int SameAsCopy(const char *name, const FileState &state)
+int SameAsCopy(const char *name, const FileState &state, const FileDates *dates)
 {
     char copy[MAX_PATH];
     FileState copied;
-    if (!GetMonitoredCopyPath(name, copy) || !ReadFileState(copy, &copied)) return 0;
+    if (!GetMonitoredCopyPath(name, copy) || !ReadFileState(copy, &copied, dates)) return 0;
     return copied.bytes == state.bytes && CompareFileTime(&copied.written, &state.written) == 0;
 }
 }  // namespace
@@ -132,9 +132,20 @@ int GetMonitoredCopyPath(const char *name, char *out)
     return (int)FormatText(out, MAX_PATH, "%s\\%s", folder, file);
 }
 
-int ReadFileState(const char *path, FileState *state)
+void ReadFileDates(FileDates *dates)
+{
+    ReadDateFormat(&dates->format);
+    dates->haveZone = GetTimeZoneInformation(&dates->zone) != TIME_ZONE_ID_INVALID;
+}
+
+int ReadFileState(const char *path, FileState *state, const FileDates *dates)
 {
     memset(state, 0, sizeof *state);
+    FileDates now;
+    if (!dates) {
+        ReadFileDates(&now);
+        dates = &now;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!path || !path[0] || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -146,9 +157,9 @@ int ReadFileState(const char *path, FileState *state)
     FormatText(state->size, sizeof state->size, "%llu", (unsigned long long)state->bytes);
     SYSTEMTIME universal, local;
     if (FileTimeToSystemTime(&data.ftLastWriteTime, &universal) &&
-        SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        SystemTimeToTzSpecificLocalTime(dates->haveZone ? &dates->zone : nullptr, &universal, &local)) {
         char date[DATE_TEXT_SIZE];
-        FormatDateTime(&local, date);
+        FormatDateTimeAs(&dates->format, &local, date);
         CopyText(state->date, sizeof state->date, date);
     }
     return 1;
@@ -169,11 +180,11 @@ int ReadMonitoredRecord(const char *name, MonitoredRecord *record)
     return present != 0 || StoreKeyExists(HKEY_LOCAL_MACHINE, key);
 }
 
-int CompareMonitoredFile(const MonitoredRecord *record)
+int CompareMonitoredFile(const MonitoredRecord *record, const FileDates *dates)
 {
     FileState now;
     char key[400];
-    if (!RecordKey(record->name, key, sizeof key) || !ReadFileState(record->location, &now)) return 0;
+    if (!RecordKey(record->name, key, sizeof key) || !ReadFileState(record->location, &now, dates)) return 0;
     long type = DecimalValue(record->type);
     const char *storedSize = record->size;
     if (!record->hasSize || DecimalValue(record->size) == 0) {
@@ -189,7 +200,7 @@ int CompareMonitoredFile(const MonitoredRecord *record)
     // The date reads differently. After a change of the date format or of
     // the time zone, and after a restore, the file still carries the exact
     // time and size of its copy: nothing has changed.
-    if (SameAsCopy(record->name, now)) {
+    if (SameAsCopy(record->name, now, dates)) {
         WriteState(key, now);
         return 0;
     }
@@ -203,11 +214,11 @@ int AddMonitoredFile(const char *name, const char *path, const char *description
     if (!RecordKey(name, key, sizeof key) || strlen(key) > 255) return 0;
     StoreCreateKey(HKEY_LOCAL_MACHINE, key);
     FileState state;
-    if (!ReadFileState(path, &state)) return 0;
+    if (!ReadFileState(path, &state, nullptr)) return 0;
     int copied = GetMonitoredCopyPath(name, copy) && CopyKeepingAttributes(path, copy);
     // The copy carries the file's time: its facts are what was registered.
     FileState registered;
-    if (copied && ReadFileState(copy, &registered)) state = registered;
+    if (copied && ReadFileState(copy, &registered, nullptr)) state = registered;
     WriteState(key, state);
     StoreWriteDecimal(HKEY_LOCAL_MACHINE, key, "Type", type);
     if (description && description[0]) StoreWriteString(HKEY_LOCAL_MACHINE, key, "Comment", description);
@@ -224,7 +235,7 @@ int AcceptMonitoredFile(const char *name, const char *path, int stopWatching)
     }
     if (stopWatching) StoreDeleteKey(HKEY_LOCAL_MACHINE, key);
     FileState state;
-    if (!ReadFileState(path, &state)) {
+    if (!ReadFileState(path, &state, nullptr)) {
         if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
@@ -236,7 +247,7 @@ int AcceptMonitoredFile(const char *name, const char *path, int stopWatching)
     // The new date and size are the accepted state only once the copy
     // holds the accepted content; the copy's own facts are that content's.
     FileState accepted;
-    WriteState(key, ReadFileState(copy, &accepted) ? accepted : state);
+    WriteState(key, ReadFileState(copy, &accepted, nullptr) ? accepted : state);
     SetLastError(ERROR_SUCCESS);
     return 1;
 }
@@ -261,7 +272,7 @@ int RestoreMonitoredFile(const char *name, const char *path, int stopWatching)
     // The restored file is the accepted one: it must not alert again,
     // whatever the date format is today.
     FileState restored;
-    if (!stopWatching && ReadFileState(path, &restored)) WriteState(key, restored);
+    if (!stopWatching && ReadFileState(path, &restored, nullptr)) WriteState(key, restored);
     SetLastError(ERROR_SUCCESS);
     return 1;
 }

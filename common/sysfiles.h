@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include "dates.h"
 #include "inventory.h"   // AddMonitoredFile, GetHostsPath
 #include "store.h"
 
@@ -39,17 +40,27 @@ struct MonitoredRecord {
 // 1 when the record's key exists.
 int ReadMonitoredRecord(const char *name, MonitoredRecord *record);
 
+// How file times are written: the user's date format and time zone, read
+// once for many files.
+struct FileDates {
+    DateFormat format;
+    TIME_ZONE_INFORMATION zone;
+    int haveZone;
+};
+void ReadFileDates(FileDates *dates);
+
 // A file's last write as the user's date and time to the minute, its size
 // in bytes (all of it, files over 4 GB too) and its exact time. 1 for an
 // existing file (not a folder); a file that another program holds open
-// can still be read. 0 with empty texts otherwise.
+// can still be read. 0 with empty texts otherwise. dates may be null (read
+// now).
 struct FileState {
     char date[SYSFILE_TEXT_SIZE];
     char size[32];
     FILETIME written;
     ULONGLONG bytes;
 };
-int ReadFileState(const char *path, FileState *state);
+int ReadFileState(const char *path, FileState *state, const FileDates *dates);
 
 // Compares a monitored file with its record. Fills in a missing "Size" (or
 // one that reads as 0) and a missing "Date" from the file. 1 when the file
@@ -57,7 +68,7 @@ int ReadFileState(const char *path, FileState *state);
 // only touched (type 0, same size) or when only the way the date is written
 // has changed (the file still carries the time and size of its copy: the
 // record's date is then written again in today's format).
-int CompareMonitoredFile(const MonitoredRecord *record);
+int CompareMonitoredFile(const MonitoredRecord *record, const FileDates *dates);
 
 // The answers to a change. With stopWatching the record is deleted first.
 // Accept copies the file over its copy and only then stores the copy's

@@ -28,9 +28,9 @@ int AskAboutChange(const MonitoredRecord &record)
     return result > 0 ? 1 : 0;
 }
 
-int CheckRecord(const MonitoredRecord &record)
+int CheckRecord(const MonitoredRecord &record, const FileDates *dates)
 {
-    if (!record.location[0] || !CompareMonitoredFile(&record)) return 0;
+    if (!record.location[0] || !CompareMonitoredFile(&record, dates)) return 0;
     return AskAboutChange(record);
 }
 }  // namespace
@@ -41,16 +41,19 @@ int CheckMonitoredFile(const char *name, const char *path)
     if (!ReadMonitoredRecord(name, &record)) return 0;
     // The file asked about is the one given, whatever the record says now.
     if (!CopyText(record.location, sizeof record.location, path)) return 0;
-    return CheckRecord(record);
+    return CheckRecord(record, nullptr);
 }
 
 void CheckSystemFiles(void)
 {
     int count = 0;
     char (*names)[SYSFILE_NAME_SIZE] = ListMonitoredFiles(&count);
+    // One date format and time zone for the whole pass.
+    FileDates dates;
+    ReadFileDates(&dates);
     for (int i = 0; i < count; i++) {
         MonitoredRecord record;
-        if (ReadMonitoredRecord(names[i], &record)) CheckRecord(record);
+        if (ReadMonitoredRecord(names[i], &record)) CheckRecord(record, &dates);
     }
     free(names);
 }

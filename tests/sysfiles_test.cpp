@@ -75,7 +75,7 @@ int Changed(const char *name)
 {
     MonitoredRecord record;
     if (!ReadMonitoredRecord(name, &record)) return -1;
-    return CompareMonitoredFile(&record);
+    return CompareMonitoredFile(&record, nullptr);
 }
 
 std::string CopyOf(const char *name)
@@ -350,7 +350,7 @@ TEST_F(SystemFiles, AFileOverFourGigabytesKeepsItsWholeSize)
     CloseHandle(file);
 
     FileState state;
-    ASSERT_EQ(1, ReadFileState(path.c_str(), &state));
+    ASSERT_EQ(1, ReadFileState(path.c_str(), &state, nullptr));
     EXPECT_STREQ("4294967306", state.size);
     // Recorded when it held 10 bytes: 4 GB more is a change, not the same size.
     std::string key = std::string(kRecords) + "\\Huge";
