@@ -14,12 +14,54 @@
 #include "trace.h"
 #include "ui_strings.h"
 
+namespace {
+const size_t kShownMax = 511;   // characters of a value shown in a question
+const int kShownRun = 64;       // characters without a blank on one line
+
+// How a value is shown in a question: a longer one as its first and last
+// characters around " ... ", and a run of characters without a blank broken
+// into lines, so that the box stays within the screen. What is compared and
+// written is always the whole value.
+void ShowValue(const char *text, char *out, size_t size)
+{
+    char cut[kShownMax + 8];
+    size_t length = strlen(text), half = (kShownMax - 5) / 2;
+    if (length > kShownMax) {
+        memcpy(cut, text, half);
+        memcpy(cut + half, " ... ", 5);
+        memcpy(cut + half + 5, text + length - half, half);
+        cut[2 * half + 5] = 0;
+    } else {
+        CopyText(cut, sizeof cut, text);
+    }
+    size_t n = 0;
+    int run = 0;
+    for (const char *p = cut; *p && n + 2 < size; p++) {
+        int blank = *p == ' ' || *p == '\n';
+        if (blank) {
+            run = 0;
+        } else if (run == kShownRun) {
+            out[n++] = '\n';
+            run = 0;
+        }
+        run += !blank;
+        out[n++] = *p;
+    }
+    out[n] = 0;
+}
+}  // namespace
+
 int AskAboutSetting(UINT message, const char *first, const char *second, const char *caption, UINT icon)
 {
     char pattern[1024];
     if (LoadUiString(message, pattern, sizeof pattern) <= 0) return 0;
     // The values are arguments of the template, never a format: a "%s"
     // inside a page stays as it is.
+    char shownFirst[1024], shownSecond[1024];
+    ShowValue(first, shownFirst, sizeof shownFirst);
+    ShowValue(second, shownSecond, sizeof shownSecond);
+    first = shownFirst;
+    second = shownSecond;
     const char *values[2] = {first, second};
     size_t room = strlen(pattern) + strlen(first) + strlen(second) + 1;
     char *text = (char *)malloc(room);

@@ -50,7 +50,9 @@ INT_PTR CALLBACK RestartViewerProc(HWND dialog, UINT message, WPARAM wParam, LPA
             free(text);
         }
         SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        return TRUE;
+        // The focus on Close: the text is read, not selected as a whole.
+        SetFocus(GetDlgItem(dialog, IDCANCEL));
+        return FALSE;
     }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

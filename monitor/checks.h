@@ -42,6 +42,7 @@ void RecordRunningPrograms(void);
 int LaunchDelayed(int seconds);
 
 // Asks about a changed setting with a message box: the string's template
-// filled with the two texts (as arguments, never as a format). Returns the
-// answer (IDYES, IDNO), 0 when nothing could be shown.
+// filled with the two texts (as arguments, never as a format; a text over
+// 511 characters shown by its ends, long runs without a blank broken into
+// lines). Returns the answer (IDYES, IDNO), 0 when nothing could be shown.
 int AskAboutSetting(UINT message, const char *first, const char *second, const char *caption, UINT icon);
