@@ -42,10 +42,23 @@ const Row &MatchPattern(const Row (&table)[N], const char *valueName)
 }
 }  // namespace
 
+void ReadDateFormat(DateFormat *format)
+{
+    format->dateStyle = MatchPattern(kDatePatterns, "sShortDate").style;
+    format->timeStyle = MatchPattern(kTimePatterns, "sTimeFormat").style;
+}
+
 int FormatDateTime(const SYSTEMTIME *t, char *out)
 {
+    DateFormat format;
+    ReadDateFormat(&format);
+    return FormatDateTimeAs(&format, t, out);
+}
+
+int FormatDateTimeAs(const DateFormat *format, const SYSTEMTIME *t, char *out)
+{
     char date[12];
-    switch (MatchPattern(kDatePatterns, "sShortDate").style) {
+    switch ((DateStyle)format->dateStyle) {
     case MonthDayYear:
         FormatTextCut(date, sizeof date, "%02d/%02d/%04d", t->wMonth, t->wDay, t->wYear);
         break;
@@ -65,7 +78,7 @@ int FormatDateTime(const SYSTEMTIME *t, char *out)
     char time[12];
     int hour12 = t->wHour % 12 == 0 ? 12 : t->wHour % 12;
     const char *half = t->wHour < 12 ? "AM" : "PM";
-    switch (MatchPattern(kTimePatterns, "sTimeFormat").style) {
+    switch ((TimeStyle)format->timeStyle) {
     case Clock12:
         FormatTextCut(time, sizeof time, "%d:%02d %s", hour12, t->wMinute, half);
         break;

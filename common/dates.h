@@ -8,6 +8,14 @@
 // minutes) in the user's time pattern. Always 1.
 int FormatDateTime(const SYSTEMTIME *time, char *out /* DATE_TEXT_SIZE bytes */);
 
+// The user's date and time patterns, read once to format many dates.
+struct DateFormat {
+    int dateStyle, timeStyle;
+};
+void ReadDateFormat(DateFormat *format);
+// FormatDateTime with patterns read before. Always 1.
+int FormatDateTimeAs(const DateFormat *format, const SYSTEMTIME *time, char *out /* DATE_TEXT_SIZE bytes */);
+
 // FormatDateTime of the current local time.
 int FormatNow(char *out /* DATE_TEXT_SIZE bytes */);
 

@@ -31,24 +31,13 @@ int StoreCreateKey(HKEY root, const char *path)
 }
 
 
-int StoreReadString(HKEY root, const char *path, const char *name, char *buffer, int size)
+// Text of raw value data (terminated one byte past count) as StoreReadString
+// gives it. Returns the length, or 0 with an empty buffer.
+static int TextOfData(DWORD type, char *text, char *buffer, int size)
 {
-    return StoreReadStringIn(root, 0, path, name, buffer, size);
-}
-
-int StoreReadStringIn(HKEY root, REGSAM view, const char *path, const char *name, char *buffer, int size)
-{
-    if (!buffer || size <= 0) return 0;
     buffer[0] = 0;
-
-    // One byte more than a value may hold, so that text is always
-    // terminated, whether or not the stored data carried its zero.
-    BYTE data[STORE_DATA_MAX + 1];
-    DWORD type = 0;
-    if (!StoreReadRawIn(root, view, path, name, &type, data, sizeof data)) return 0;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
 
-    char *text = (char *)data;
     char expanded[STORE_DATA_MAX];
     if (type == REG_EXPAND_SZ) {
         // At most 1023 characters after expansion.
@@ -69,6 +58,45 @@ int StoreReadStringIn(HKEY root, REGSAM view, const char *path, const char *name
     }
     memcpy(buffer, text, len + 1);
     return (int)len;
+}
+
+int StoreReadString(HKEY root, const char *path, const char *name, char *buffer, int size)
+{
+    return StoreReadStringIn(root, 0, path, name, buffer, size);
+}
+
+int StoreReadStringIn(HKEY root, REGSAM view, const char *path, const char *name, char *buffer, int size)
+{
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = 0;
+
+    // One byte more than a value may hold, so that text is always
+    // terminated, whether or not the stored data carried its zero.
+    BYTE data[STORE_DATA_MAX + 1];
+    DWORD type = 0;
+    if (!StoreReadRawIn(root, view, path, name, &type, data, sizeof data)) return 0;
+    return TextOfData(type, (char *)data, buffer, size);
+}
+
+unsigned StoreReadStrings(HKEY root, const char *path, StoreText *texts, int count)
+{
+    for (int i = 0; i < count; i++)
+        if (texts[i].buffer && texts[i].size > 0) texts[i].buffer[0] = 0;
+    HKEY key;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    unsigned present = 0;
+    BYTE data[STORE_DATA_MAX + 1];
+    for (int i = 0; i < count && i < 32; i++) {
+        DWORD size = STORE_DATA_MAX, type = 0;
+        LONG rc = RegQueryValueExA(key, texts[i].name ? texts[i].name : "", nullptr, &type, data, &size);
+        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) continue;
+        present |= 1u << i;
+        if (rc != ERROR_SUCCESS || size > STORE_DATA_MAX || !texts[i].buffer || texts[i].size <= 0) continue;
+        data[size] = 0;
+        TextOfData(type, (char *)data, texts[i].buffer, texts[i].size);
+    }
+    RegCloseKey(key);
+    return present;
 }
 
 int StoreDeleteValue(HKEY root, const char *path, const char *name)
@@ -116,6 +144,17 @@ int StoreReadSmallNumber(HKEY root, const char *path, const char *name)
     int count = StoreReadRaw(root, path, name, &type, data, sizeof data);
     int low = count > 0 ? (signed char)data[0] : 0;
     int high = count > 1 ? (signed char)data[1] : 0;
+    return low + 256 * high;
+}
+
+int StoreReadSmallNumberIn(HKEY root, REGSAM view, const char *path, const char *name)
+{
+    if (view == 0) return StoreReadSmallNumber(root, path, name);
+    StoreBlob blob;
+    if (!StoreReadBlob(root, view, path, name, &blob)) return 0;
+    int low = blob.size > 0 ? (signed char)blob.data[0] : 0;
+    int high = blob.size > 1 ? (signed char)blob.data[1] : 0;
+    StoreFreeBlob(&blob);
     return low + 256 * high;
 }
 
@@ -211,6 +250,25 @@ int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, vo
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS) break;
         name[sizeof name - 1] = 0;
+        visited++;
+        if (!visit(name, context)) break;
+    }
+    RegCloseKey(key);
+    return visited;
+}
+
+int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *context)
+{
+    HKEY key;
+    if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS, &key)) return 0;
+    int visited = 0;
+    char name[256];
+    for (DWORD index = 0;; index++) {
+        DWORD len = sizeof name;
+        LONG rc = RegEnumKeyExA(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) break;
+        name[len < sizeof name ? len : sizeof name - 1] = 0;
         visited++;
         if (!visit(name, context)) break;
     }

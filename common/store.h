@@ -21,6 +21,17 @@ int StoreCreateKey(HKEY root, const char *path);
 // missing, too long, or not text.
 int StoreReadString(HKEY root, const char *path, const char *name, char *buffer, int size);
 
+// Reads several text values of one key with one opening of the key, each
+// as StoreReadString reads it (a value that is too long or not text leaves
+// its buffer empty). Returns a mask with bit i set when value i exists,
+// whatever its type or size; 0 when the key cannot be opened. At most 32.
+struct StoreText {
+    const char *name;
+    char *buffer;
+    int size;
+};
+unsigned StoreReadStrings(HKEY root, const char *path, StoreText *texts, int count);
+
 // Deletes one value. 1 or 0 (0 with no message when the key is missing).
 int StoreDeleteValue(HKEY root, const char *path, const char *name);
 
@@ -34,6 +45,9 @@ int StoreWriteNumber(HKEY root, const char *path, const char *name, DWORD value)
 // (each byte signed, low byte first). Serves REG_DWORD values in 0..127;
 // a missing value reads as 0.
 int StoreReadSmallNumber(HKEY root, const char *path, const char *name);
+
+// The same in a registry view (0, KEY_WOW64_32KEY or KEY_WOW64_64KEY).
+int StoreReadSmallNumberIn(HKEY root, REGSAM view, const char *path, const char *name);
 
 // Reads a value stored as decimal text; missing or empty gives fallback.
 long StoreReadDecimal(HKEY root, const char *path, const char *name, long fallback);
@@ -111,3 +125,8 @@ int StoreKeyExists(HKEY root, const char *path);
 // Returns the number of names visited.
 typedef int (*StoreValueVisitor)(const char *name, void *context);
 int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, void *context);
+
+// Calls visit(name, context) for every subkey of the key, in index order.
+// Stops early when visit returns 0. Returns the number of names visited.
+typedef int (*StoreKeyVisitor)(const char *name, void *context);
+int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *context);

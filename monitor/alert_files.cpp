@@ -5,14 +5,12 @@
 
 #include "alert_dialog.h"
 #include "alerts.h"
-#include "locations.h"
 #include "monitor.h"
 #include "program_files.h"
 #include "store.h"
+#include "sysfiles.h"
 #include "text.h"
 #include "ui_strings.h"
-
-#define SYSFILES_KEY STORE_ROOT "\\Sysfiles"
 
 // --- File type change -------------------------------------------------------------
 
@@ -78,98 +76,29 @@ INT_PTR CALLBACK FileTypeAlertProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 // --- Monitored file changed ---------------------------------------------------------
 
-int GetAlertCopyFolder(char *out)
-{
-    out[0] = 0;
-    char appData[MAX_PATH], copyFolder[MAX_PATH], vault[MAX_PATH];
-    if (StoreReadString(HKEY_CURRENT_USER,
-                        SHELL_FOLDERS_KEY,
-                        "AppData", appData, sizeof appData) > 0 &&
-        FormatText(copyFolder, sizeof copyFolder, "%s\\Sentrel", appData) &&
-        FormatText(vault, sizeof vault, "%s\\vault", copyFolder)) {
-        CreateDirectoryA(copyFolder, nullptr);
-        CreateDirectoryA(vault, nullptr);
-        DWORD attributes = GetFileAttributesA(vault);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return (int)CopyText(out, MAX_PATH, copyFolder);
-    }
-    return GetProgramFolder(out);
-}
-
 namespace {
-// Copies a file over another; both lose their read-only attribute for the
-// copy and get their attributes back afterwards. 1 or 0 (the last error
-// tells why).
-int CopyKeepingAttributes(const char *from, const char *to)
-{
-    DWORD fromAttributes = GetFileAttributesA(from);
-    if (fromAttributes == INVALID_FILE_ATTRIBUTES) return 0;
-    DWORD toAttributes = GetFileAttributesA(to);
-    SetFileAttributesA(from, fromAttributes & ~FILE_ATTRIBUTE_READONLY);
-    if (toAttributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(to, toAttributes & ~FILE_ATTRIBUTE_READONLY);
-    BOOL copied = CopyFileA(from, to, FALSE);
-    DWORD error = GetLastError();
-    SetFileAttributesA(from, fromAttributes);
-    if (toAttributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(to, toAttributes);
-    else if (copied) SetFileAttributesA(to, fromAttributes);
-    SetLastError(copied ? ERROR_SUCCESS : error);
-    return copied ? 1 : 0;
-}
-
 int RecordPath(char *out, size_t size)
 {
     return AlertTitle[0] && FormatText(out, size, "%s\\%s", SYSFILES_KEY, AlertTitle) ? 1 : 0;
 }
-
-int CopyPath(char *out)
-{
-    char folder[MAX_PATH];
-    if (!AlertTitle[0] || !GetAlertCopyFolder(folder)) return 0;
-    return FormatText(out, MAX_PATH, "%s\\%s", folder, AlertTitle) ? 1 : 0;
-}
-
-void ForgetFile(int stopWatching)
-{
-    char record[400];
-    if (stopWatching && RecordPath(record, sizeof record)) StoreDeleteKey(HKEY_LOCAL_MACHINE, record);
-}
 }  // namespace
 
+// The answers act on the entry of the alert record: its subkey name
+// (AlertTitle) and its file.
 int AcceptFileChange(int stopWatching)
 {
-    ForgetFile(stopWatching);
-    char copy[MAX_PATH], file[MAX_PATH];
-    CopyText(file, sizeof file, AlertFilePath);
-    if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
-        ShowSystemError();
-        return 0;
-    }
-    if (!CopyPath(copy) || !CopyKeepingAttributes(file, copy)) {
-        ShowSystemError();
-        return 0;
-    }
-    // The new date and size are the accepted state only once the copy holds
-    // the accepted content.
-    char date[FILE_DATE_SIZE], size[FILE_DATE_SIZE], record[400];
-    if (GetFileDateSize(file, date, size) > 0 && RecordPath(record, sizeof record)) {
-        StoreWriteString(HKEY_LOCAL_MACHINE, record, "Date", date);
-        StoreWriteString(HKEY_LOCAL_MACHINE, record, "Size", size);
-    }
-    return 1;
+    if (AcceptMonitoredFile(AlertTitle, AlertFilePath, stopWatching)) return 1;
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
+    ShowSystemError();
+    return 0;
 }
 
 int RejectFileChange(int stopWatching)
 {
-    ForgetFile(stopWatching);
-    char copy[MAX_PATH];
-    if (!CopyPath(copy) || !AlertFilePath[0] || !CopyKeepingAttributes(copy, AlertFilePath)) {
-        if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
-        ShowSystemError();
-        return 0;
-    }
-    return 1;
+    if (RestoreMonitoredFile(AlertTitle, AlertFilePath, stopWatching)) return 1;
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
+    ShowSystemError();
+    return 0;
 }
 
 namespace {
@@ -211,7 +140,7 @@ INT_PTR CALLBACK FileChangeAlertProc(HWND dialog, UINT message, WPARAM wParam, L
         case IDC_FILE_VIEW_OLD: {
             char copy[MAX_PATH];
             DropAlertTopmost(dialog);
-            if (CopyPath(copy)) ViewTextFile(copy);
+            if (GetMonitoredCopyPath(AlertTitle, copy)) ViewTextFile(copy);
             return TRUE;
         }
         case IDC_FILE_ACCEPT:

@@ -65,6 +65,13 @@
 #define IDC_FILE_REJECT         1151
 #define IDC_FILE_STOP_WATCHING  1152
 
+// The restart commands viewer (wininit.ini): the text, the note on its
+// lines, "Delete"; "Close" is IDCANCEL.
+#define DLG_RESTART_COMMANDS    130
+#define IDC_RESTART_TEXT        1160
+#define IDC_RESTART_NOTE        1161
+#define IDC_RESTART_DELETE      1162
+
 // String of the system error box's caption.
 #define STR_SYSTEM_ERROR        2201
 
@@ -131,10 +138,6 @@ int ServiceStartText(const char *service, char *out, int size);
 // succeeded; 0 after showing the system error.
 int AcceptFileChange(int stopWatching);
 int RejectFileChange(int stopWatching);
-
-// The copy folder of the monitored files ("Sentrel" in the user's
-// application data, or the program folder). Returns its length.
-int GetAlertCopyFolder(char *out /* MAX_PATH */);
 
 // Program information and help pages, opened from the alerts: the local
 // knowledge-base page of the program or the local help page, when present.

@@ -4,16 +4,12 @@
 
 void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
-void CheckSystemFiles(void) {}
-void CheckBrowserPages(void) {}
 void CheckFileTypes(void) {}
 void CheckScheduledTasks(void) {}
 int IsTaskSchedulerRunning(void) { return 0; }
-int CheckRestartCommands(int) { return 0; }
 void CheckServicesPass(void) {}
 void FilterCookies(void) {}
 void FilterMozillaCookies(void) {}
 int MozillaCookiesDue(void) { return 0; }
 void CheckNewCookies(void) {}
-void CheckUpdateSettings(void) {}
 void RecordRunningPrograms(void) {}

@@ -48,11 +48,6 @@ void GroupA(void)
     if (Fires(&countdowns.fileType, settings.fileType)) RunCheck("File Types", CheckFileTypes);
 }
 
-void RestartCommandsPass(void)
-{
-    CheckRestartCommands(1);
-}
-
 void GroupB(void)
 {
     SetPatrolStatus(158, 824);
@@ -61,7 +56,7 @@ void GroupB(void)
     if (!IsNtFamily() && countdowns.winInit > 0) {
         if (--countdowns.winInit < 1 && settings.hideAlerts <= 1) {
             countdowns.winInit = settings.winInit;
-            RunCheck("Win INIT file", RestartCommandsPass);
+            RunCheck("Win INIT file", CheckRestartCommandsPass);
         }
     }
     if (Fires(&countdowns.services, settings.services))

@@ -10,6 +10,7 @@
 #include "alert_driver.h"
 #include "monitor.h"
 #include "options.h"
+#include "sysfiles.h"
 #include "text.h"
 #include "ui_strings.h"
 
@@ -241,7 +242,7 @@ protected:
         Alerts::SetUp();
         file = folder + "\\hosts.txt";
         char copyFolder[MAX_PATH];
-        ASSERT_GT(GetAlertCopyFolder(copyFolder), 0);
+        ASSERT_GT(GetVaultFolder(copyFolder), 0);
         copy = std::string(copyFolder) + "\\SampleHosts";
         SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(copy.c_str());
