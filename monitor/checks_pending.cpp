@@ -7,8 +7,6 @@ void CheckHiddenFiles(void) {}
 void CheckSystemFiles(void) {}
 void CheckBrowserPages(void) {}
 void CheckFileTypes(void) {}
-void CheckScheduledTasks(void) {}
-int IsTaskSchedulerRunning(void) { return 0; }
 int CheckRestartCommands(int) { return 0; }
 void CheckServicesPass(void) {}
 void FilterCookies(void) {}
