@@ -6,6 +6,7 @@
 #include "startup_changes.h"
 #include "startup_list.h"
 #include "store.h"
+#include "tasks.h"
 #include "text.h"
 #include "trace.h"
 #include "ui_strings.h"
@@ -62,16 +63,19 @@ int RemoveOwnStartupEntries(int remove)
     return found > 0;
 }
 
-void WriteItemBaseline(const char *key, int nameFromPath)
+void WriteItemBaseline(const char *key, int naming)
 {
     for (int i = 0; i < ItemCount(); i++) {
         char name[PATH_SIZE];
-        if (nameFromPath)
+        const char *valueName = name;
+        if (naming == BASELINE_BY_COMMAND)
             StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
+        else if (naming == BASELINE_BY_NAME)
+            valueName = GetItemName(i);   // of any length: a cut name could approve another entry
         else
             CopyTextCut(name, sizeof name, GetItemTitle(i));
         // An empty name would be the key's default value, not an entry.
-        if (name[0]) StoreWriteDecimal(HKEY_CURRENT_USER, key, name, GetItemType(i));
+        if (valueName[0]) StoreWriteDecimal(HKEY_CURRENT_USER, key, valueName, GetItemType(i));
     }
     FreeItems();
 }
@@ -84,7 +88,7 @@ void InitRegStartups(void)
     EnumerateIEHelpers();
     WriteItemBaseline(STORE_ROOT "\\IEHelpers", 0);
     EnumerateTasks();
-    WriteItemBaseline(STORE_ROOT "\\Tasks", 0);
+    WriteItemBaseline(TASK_BASELINE, BASELINE_BY_NAME);
 }
 
 int CreateInitialValues(void)

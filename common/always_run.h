@@ -23,7 +23,13 @@ int CreateInitialValues(void);
 // Fills the Run, IEHelpers and Tasks baselines from the current lists.
 void InitRegStartups(void);
 
-// Writes one baseline value per item of the item list (named by the item's
-// command with nameFromPath, else by its title; data = its type), then
-// empties the list.
-void WriteItemBaseline(const char *key, int nameFromPath);
+// What names a baseline value of WriteItemBaseline.
+enum BaselineNaming {
+    BASELINE_BY_TITLE = 0,     // the item's title
+    BASELINE_BY_COMMAND = 1,   // the item's command ("=" written ":")
+    BASELINE_BY_NAME = 2,      // the item's exact name (scheduled tasks)
+};
+
+// Writes one baseline value per item of the item list (named as naming
+// says; data = its type), then empties the list.
+void WriteItemBaseline(const char *key, int naming);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "program_files.h"
 #include "text.h"
 
 namespace {
@@ -43,4 +44,21 @@ FileFacts *FindFileFacts(const char *file)
         if (TextEqualNoCase(slot.file, file)) return &slot.facts;
     }
     return nullptr;
+}
+
+int ProgramCompany(const char *command, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    char file[PATH_SIZE];
+    if (!command || ResolveCommandPath(command, file) <= 0) return 0;
+    FileFacts *known = FindFileFacts(file);
+    if (known && known->companyRead) return (int)CopyTextCut(out, (size_t)size, known->company);
+    static VersionFacts facts;
+    ReadVersionFacts(file, facts);
+    if (known) {
+        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
+        known->companyRead = 1;
+    }
+    return (int)CopyTextCut(out, (size_t)size, facts[VERSION_COMPANY_NAME]);
 }

@@ -15,3 +15,7 @@ void ClearFileFacts(void);
 // The facts slot of a resolved program file, created empty on first use;
 // null when the cache is full (the caller then looks the file up itself).
 FileFacts *FindFileFacts(const char *file);
+
+// The CompanyName of the program behind a command, read once per file and
+// fill. Returns its length; 0 and an empty text when there is none.
+int ProgramCompany(const char *command, char *out, int size);

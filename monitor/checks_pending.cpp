@@ -5,8 +5,6 @@
 void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
 void CheckFileTypes(void) {}
-void CheckScheduledTasks(void) {}
-int IsTaskSchedulerRunning(void) { return 0; }
 void CheckServicesPass(void) {}
 void FilterCookies(void) {}
 void FilterMozillaCookies(void) {}

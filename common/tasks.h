@@ -1,0 +1,53 @@
+// Scheduled tasks: the jobs of the Windows Task Scheduler, read and deleted
+// through its COM interface. The scheduler only answers while it runs, so
+// each operation makes sure it runs and stops it again when it was started
+// here. EnumerateTasks (inventory.h) lists the jobs into the item list; the
+// other operations walk the scheduler's own list and leave the item list
+// alone, so a check or a page can call them while it walks its records.
+#pragma once
+#include <windows.h>
+
+#include "store.h"
+
+// The monitor's record of approved jobs: one value per job, named by the
+// job's exact name, data its item type in decimal.
+#define TASK_BASELINE STORE_ROOT "\\Tasks"
+
+// The extension that the scheduler's names carry and that activation and
+// deletion do without.
+#define TASK_JOB_EXTENSION ".job"
+
+// 0 when the scheduler runs (or was started now), else the system error.
+int StartTaskScheduler(void);
+// 1 when the scheduler runs.
+int IsTaskSchedulerRunning(void);
+// Stops the scheduler: 0 when stopped or not running; 1 when the service
+// refused to stop or no agent was found; else the system error.
+int StopTaskScheduler(void);
+// 1 while the scheduler runs because this program started it.
+int TaskSchedulerStartedHere(void);
+
+// Deletes the job of that exact name (as EnumerateTasks gives it; a name
+// differing only in the case of its letters is taken when no exact one
+// exists) and writes the removal to the history. S_OK when deleted, S_FALSE
+// when no job has the name, a failure code when the scheduler could not be
+// reached or refused the deletion.
+HRESULT DeleteScheduledTask(const char *name);
+
+// The next run time text of the named job; an empty text when the job is
+// not found. Returns the text's length.
+int NextRunTimeOf(const char *name, char *out, int size);
+
+// "month/day/year  h:mm AM" ("%02u/%02u/%04u  %u:%02u AM|PM"); a time that
+// is no calendar time (all zeros, year 0, a month, day, hour or minute out
+// of range) is "Never" (string 686). Returns the length.
+int FormatRunTime(const SYSTEMTIME *time, char *out, int size);
+
+// The job's name as the Scheduled Tasks page shows it: without its job
+// extension. Returns the length.
+int TaskShownName(const char *name, char *out, int size);
+
+// Tests: the scheduler object the operations connect to (null: the system's).
+struct ITaskScheduler;
+typedef HRESULT (*TaskSchedulerSource)(ITaskScheduler **out);
+void SetTaskSchedulerSource(TaskSchedulerSource source);

@@ -1,0 +1,205 @@
+// SentrelEx.exe: the Scheduled Tasks page (tab 4): the jobs of the Windows
+// Task Scheduler with their program, company and run times; a job can be
+// removed, its program deleted at the next restart.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <initializer_list>
+
+#include "explorer.h"
+#include "file_facts_cache.h"
+#include "inventory.h"
+#include "list_page.h"
+#include "options.h"
+#include "pages.h"
+#include "program_files.h"
+#include "store.h"
+#include "tasks.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+enum TaskControl { IDC_TASK_EXPLANATION = 1095, IDC_TASK_EXPLANATION2 = 1096 };
+
+const UINT kHeadings[] = {681, 684, 699, 683, 682};
+enum TaskColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_NEXT_RUN, COLUMN_LAST_RUN };
+
+// Every column sorts by its text, run times too (month first).
+ListPage tasksPage = {CMD_PAGE_SCHEDULE, 5, kHeadings, "SortScheduledTask", nullptr,
+                      nullptr, nullptr, {}, nullptr, 0, nullptr};
+
+void FillCells(PageRow *row)
+{
+    const Item &record = row->record;
+    TaskShownName(record.name, row->cells[COLUMN_NAME], CELL_SIZE);
+    if (FileNamePart(record.path, row->cells[COLUMN_PROGRAM], CELL_SIZE) <= 0)
+        CopyTextCut(row->cells[COLUMN_PROGRAM], CELL_SIZE, record.path);
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
+    CopyTextCut(row->cells[COLUMN_NEXT_RUN], CELL_SIZE, record.detail);
+    CopyTextCut(row->cells[COLUMN_LAST_RUN], CELL_SIZE, record.info);
+}
+
+// Fills the page from the scheduler. After an action the selection stays
+// on the job it was on (found again by its name), or on none.
+void FillList(const Item *keep = nullptr)
+{
+    ListPage *p = &tasksPage;
+    EnumerateTasks();
+    CopyItemsToRows(p);
+    CreateRowImages(p);
+    for (int i = 0; i < p->rowCount; i++) {
+        FillCells(&p->rows[i]);
+        p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
+    }
+    ShowRows(p);
+    ApplySavedSort(p);
+    if (keep)
+        SelectSameEntry(p, keep);
+    else
+        SelectRow(p->list, 0);
+}
+
+void RemoveSelected(HWND page)
+{
+    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    char pattern[1024], question[1024];
+    LoadUiString(687, pattern, sizeof pattern);
+    const char *title = row->record.title;
+    if (!FillTemplate(question, sizeof question, pattern, &title, 1)) CopyTextCut(question, sizeof question, pattern);
+    if (PageMessageText(page, question, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST) != IDYES) return;
+
+    // The row's own record: the job it shows, whatever the list holds now.
+    Item job = {};
+    if (!CopyItemRecord(&job, &row->record)) return;
+    DeleteScheduledTask(job.name);
+    // Forgotten by the monitor too: a job of this name added later is new.
+    StoreDeleteValue(HKEY_CURRENT_USER, TASK_BASELINE, job.name);
+    FillList(&job);
+    ReleaseItemCopy(&job);
+}
+
+void ShowMenu(void)
+{
+    int items[12], n = 0;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, (int)IDC_REMOVE,
+                   (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT,
+                   (int)IDC_HELP_LABEL})
+        items[n++] = id;
+    ShowRowMenu(&tasksPage, items, n);
+}
+
+// The two explanation lines share the room left of the labels.
+void LayoutExplanations(HWND page)
+{
+    HWND icon = GetDlgItem(page, IDC_HEADER_ICON), help = GetDlgItem(page, IDC_HELP_WORD),
+         list = GetDlgItem(page, IDC_LIST);
+    RECT iconRect, helpRect, listRect;
+    if (!GetWindowRect(icon, &iconRect) || !GetWindowRect(help, &helpRect) || !GetWindowRect(list, &listRect))
+        return;
+    MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
+    MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
+    MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
+    int left = iconRect.left + 40, right = helpRect.left, top = iconRect.top, bottom = listRect.top - 2;
+    if (right - left < 20 || bottom - top < 8) return;
+    int half = (bottom - top) / 2;
+    MoveWindow(GetDlgItem(page, IDC_TASK_EXPLANATION), left, top, right - left, half, TRUE);
+    MoveWindow(GetDlgItem(page, IDC_TASK_EXPLANATION2), left, top + half, right - left, bottom - top - half, TRUE);
+}
+
+void Activate(HWND page)
+{
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    FillList();
+    ActivatePage(page, CMD_PAGE_SCHEDULE);
+    SetMonitorLabel(page, GetOption("Tasks", 11) > 0 ? 1 : 0);
+    SetCursor(old);
+}
+
+void Initialise(HWND page)
+{
+    SetDlgItemUiString(page, 678, IDC_TASK_EXPLANATION);
+    SetDlgItemUiString(page, 679, IDC_TASK_EXPLANATION2);
+    SetDlgItemUiString(page, 301, IDC_INFO);
+    SetDlgItemUiString(page, 302, IDC_REMOVE);
+    SetDlgItemUiString(page, 304, IDC_CLOSE);
+    InitListPage(&tasksPage, page);
+    currentPage = CMD_PAGE_SCHEDULE;
+    RestorePlacement(page);
+}
+
+void OnCommand(HWND page, int id)
+{
+    switch (id) {
+    case IDC_INFO: case IDOK: case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
+        // The program information dialog and the online lookup are not
+        // built yet; without a selection the page still says so.
+        if (SelectedRecord(&tasksPage) < 0) ShowStringMessage(57);
+        break;
+    case IDC_EXPLORE_FOLDER: ExploreFolder(&tasksPage); break;
+    case IDC_OPEN_PROPERTIES: OpenProperties(&tasksPage); break;
+    case IDC_REMOVE: RemoveSelected(page); break;
+    case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); break;
+    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SCHEDULE); break;
+    case IDC_CLOSE: CloseSheet(page); break;
+    default:
+        // 1112 (patrol time) and 9 (system report) belong to parts not built yet.
+        break;
+    }
+}
+
+int OnNotify(HWND page, const NMHDR *header)
+{
+    if (header->idFrom == IDC_LIST) {
+        switch (header->code) {
+        case LVN_COLUMNCLICK:
+            SortByHeaderClick(&tasksPage, ((const NMLISTVIEW *)header)->iSubItem);
+            break;
+        case NM_RCLICK:
+            ShowMenu();
+            break;
+        case NM_DBLCLK:
+            OnCommand(page, IDC_ONLINE_INFO);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    switch (header->code) {
+    case PSN_SETACTIVE: Activate(page); break;
+    case PSN_KILLACTIVE: LeavePage(page); break;
+    case PSN_RESET: ResetPage(page); CloseListPage(&tasksPage); break;
+    default: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ScheduledTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        Initialise(page);
+        return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(page, LOWORD(wParam));
+        return TRUE;
+    case WM_SIZE:
+        LayoutListPage(page);
+        LayoutExplanations(page);
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
+    default:
+        return FALSE;
+    }
+}

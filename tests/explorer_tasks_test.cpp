@@ -1,0 +1,208 @@
+// The real SentrelEx.exe on its Scheduled Tasks page: the rows it shows for
+// real jobs of Wine's Task Scheduler, and Remove on the selected job.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "remote_list.h"
+#include "task_jobs.h"
+#include "test_support.h"
+
+using task_test::Scheduler;
+
+namespace {
+
+const DWORD kWait = 15000;
+const char kSheetCaption[] = "Sentrel Zenta";
+const char kTasksBaseline[] = "Software\\Orvendale\\Sentrel\\Tasks";
+const std::string kPrograms = "C:\\task-programs";
+enum { kName, kProgram, kCompany, kNextRun, kLastRun };
+
+struct Search {
+    DWORD process;
+    HWND exclude;
+    const char *caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param)
+{
+    Search *search = (Search *)param;
+    char cls[64] = "", caption[128] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, caption, sizeof caption);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
+        std::string(cls) == "#32770" && std::string(caption) == search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class ScheduledTasksPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        test::ResetSentrelRegistry();
+        scheduler.reset(new Scheduler);
+        ASSERT_NE(nullptr, scheduler->get());
+        scheduler->DeleteAll();
+        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::string build = test::BuildFolder();
+        ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(), FALSE));
+        // Programs with version facts (a copy of the explorer itself).
+        CreateDirectoryA(kPrograms.c_str(), nullptr);
+        for (const char *name : {"alpha.exe", "beta.exe"})
+            ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (kPrograms + "\\" + name).c_str(), FALSE));
+    }
+    void TearDown() override
+    {
+        remote.reset();
+        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
+        if (program.process && !test::WaitForExit(program, kWait)) ADD_FAILURE() << "the explorer did not end";
+        test::Stop(program);
+        scheduler->DeleteCreated();
+        scheduler.reset();
+        test::ResetSentrelRegistry();
+        CoUninitialize();
+    }
+    void Create(const std::wstring &name, const std::string &file, const SYSTEMTIME *once = nullptr)
+    {
+        ASSERT_EQ(S_OK, scheduler->Create(name, task_test::Wide(kPrograms + "\\" + file), once));
+    }
+    void StartExplorer()
+    {
+        program = test::Start(folder, "SentrelEx.exe", "-SCHEDULE");
+        ASSERT_NE(nullptr, program.process);
+        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
+        ASSERT_NE(nullptr, sheet) << "the property sheet did not open";
+        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+        ASSERT_NE(nullptr, page);
+        Settle();
+        remote.reset(new test::RemoteList(program.process, GetDlgItem(page, 1000)));
+    }
+    void Settle()
+    {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
+    }
+    void Press(int id) { PostMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0); }
+    HWND WaitForBox(const char *caption)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(20)) {
+            Search search = {program.id, sheet, caption, nullptr};
+            EnumWindows(FindBox, (LPARAM)&search);
+            if (search.found) return search.found;
+        }
+        return nullptr;
+    }
+    const std::vector<std::string> *RowOf(const std::vector<std::vector<std::string>> &rows, const std::string &name)
+    {
+        for (const auto &row : rows)
+            if (row[kName] == name) return &row;
+        return nullptr;
+    }
+
+    std::string folder;
+    std::unique_ptr<Scheduler> scheduler;
+    test::Program program;
+    HWND sheet = nullptr, page = nullptr;
+    std::unique_ptr<test::RemoteList> remote;
+};
+
+}  // namespace
+
+TEST_F(ScheduledTasksPage, EachJobIsARowWithItsProgramCompanyAndRunTimes)
+{
+    SYSTEMTIME once = task_test::Time(2031, 5, 6, 0, 5);
+    Create(L"Alpha Job", "alpha.exe", &once);
+    Create(L"Beta Job", "beta.exe");
+    StartExplorer();
+
+    auto rows = remote->Rows(5);
+    ASSERT_EQ(2u, rows.size());
+    const auto *alpha = RowOf(rows, "Alpha Job");
+    ASSERT_NE(nullptr, alpha) << "listed without the job extension";
+    EXPECT_STRCASEEQ("alpha.exe", (*alpha)[kProgram].c_str());
+    EXPECT_EQ("Orvendale", (*alpha)[kCompany]);
+    EXPECT_EQ("05/06/2031  12:05 AM", (*alpha)[kNextRun]);
+    EXPECT_EQ("Never", (*alpha)[kLastRun]);
+    const auto *beta = RowOf(rows, "Beta Job");
+    ASSERT_NE(nullptr, beta);
+    EXPECT_EQ("Never", (*beta)[kNextRun]);
+    EXPECT_EQ(0, remote->Selected()) << "the first row is selected";
+
+    // Sorting by "Next Run Time" compares the texts.
+    remote->ClickHeader(kNextRun);
+    Settle();
+    EXPECT_EQ("05/06/2031  12:05 AM", remote->Text(0, kNextRun));
+    remote->ClickHeader(kNextRun);
+    Settle();
+    EXPECT_EQ("Never", remote->Text(0, kNextRun));
+    std::string sorted;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "SortScheduledTask", &sorted));
+    EXPECT_EQ("4", sorted);
+}
+
+TEST_F(ScheduledTasksPage, RemoveDeletesTheSelectedJobOnlyAndForgetsItsApproval)
+{
+    Create(L"Alpha Job", "alpha.exe");
+    Create(L"Beta Job", "beta.exe");
+    Create(L"Gamma Job", "beta.exe");
+    for (const char *name : {"Alpha Job.job", "Beta Job.job", "Gamma Job.job"})
+        test::WriteString(HKEY_CURRENT_USER, kTasksBaseline, name, "800");
+    StartExplorer();
+    ASSERT_EQ(3, remote->Count());
+
+    // Without a selection the page says so.
+    remote->SelectNone();
+    Settle();
+    Press(1003);
+    HWND box = WaitForBox("Sentrel Help");
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDOK);
+    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+
+    // No keeps the job.
+    ASSERT_GE(remote->Select(kName, "Beta Job"), 0);
+    Settle();
+    Press(1003);
+    box = WaitForBox(kSheetCaption);
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::string::npos, test::DialogText(box).find("You have chosen to remove Beta Job.job"))
+        << test::DialogText(box);
+    test::PressButton(box, IDNO);
+    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    Settle();
+    EXPECT_TRUE(Scheduler::Exists(L"Beta Job"));
+
+    // Yes removes it, and only it.
+    ASSERT_GE(remote->Select(kName, "Beta Job"), 0);
+    Settle();
+    Press(1003);
+    box = WaitForBox(kSheetCaption);
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(test::WaitUntil([] { return !Scheduler::Exists(L"Beta Job"); }, kWait));
+    Settle();
+    EXPECT_TRUE(Scheduler::Exists(L"Alpha Job"));
+    EXPECT_TRUE(Scheduler::Exists(L"Gamma Job"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kTasksBaseline, "Beta Job.job"));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kTasksBaseline, "Gamma Job.job"));
+    auto rows = remote->Rows(5);
+    EXPECT_EQ(2u, rows.size());
+    EXPECT_EQ(nullptr, RowOf(rows, "Beta Job"));
+    EXPECT_EQ(-1, remote->Selected()) << "the removed job's row is gone, and nothing else is selected";
+    std::string history;
+    test::ReadFile(folder + "\\history.txt", &history);
+    EXPECT_NE(std::string::npos, history.find("ScheduledTask_Remove\tTASK_SCHEDULED\tBeta Job.job\t")) << history;
+}

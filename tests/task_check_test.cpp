@@ -1,0 +1,246 @@
+// The scheduled tasks check with its task alert: real jobs of Wine's Task
+// Scheduler, the check run in-process with its dialog answered from a
+// second thread, and once end to end through the real Sentrel.exe.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <mstask.h>
+
+#include <memory>
+#include <string>
+
+#include "alert_driver.h"
+#include "checks.h"
+#include "inventory.h"
+#include "monitor.h"
+#include "options.h"
+#include "task_jobs.h"
+#include "tasks.h"
+
+using namespace alerts_test;
+using task_test::Scheduler;
+
+namespace {
+const char kSample[] = "alert_sample.exe";
+const char kTasksBaseline[] = "Software\\Orvendale\\Sentrel\\Tasks";
+
+std::string TaskBaseline(const std::string &name)
+{
+    std::string value;
+    if (!test::ReadString(HKEY_CURRENT_USER, kTasksBaseline, name, &value)) return "<missing>";
+    return value;
+}
+
+std::string Field(const Seen &seen, int id)
+{
+    auto it = seen.fields.find(id);
+    return it == seen.fields.end() ? "<none>" : it->second;
+}
+
+class TaskCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        test::ResetSentrelRegistry();
+        scheduler.reset(new Scheduler);
+        ASSERT_NE(nullptr, scheduler->get());
+        scheduler->DeleteAll();
+        folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), Sample().c_str(), FALSE));
+        ClearHistory();
+        settings = Settings();
+        LoadOptions();
+        settings.hideWuffin = 1;
+        settings.hideAlerts = 0;
+        mainWindow = MakeMainWindow();
+    }
+    void TearDown() override
+    {
+        DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+        FreeItems();
+        scheduler->DeleteCreated();
+        scheduler.reset();
+        test::ResetSentrelRegistry();
+        CoUninitialize();
+    }
+    std::string Sample() const { return folder + "\\" + kSample; }
+    void Create(const std::wstring &name)
+    {
+        ASSERT_EQ(S_OK, scheduler->Create(name, task_test::Wide(Sample())));
+    }
+    void CheckAnswering(std::vector<Answer> answers)
+    {
+        size_t count = answers.size();
+        driver.reset(new Driver(std::move(answers)));
+        CheckScheduledTasks();
+        driver->Finish();
+        ASSERT_EQ((int)count, driver->answered());
+        EXPECT_EQ(0, inDialog);
+    }
+    void CheckSilently()
+    {
+        Silence silence;
+        CheckScheduledTasks();
+        EXPECT_EQ(0, silence.Stop()) << "the check asked although nothing was new";
+    }
+    std::string folder;
+    std::unique_ptr<Scheduler> scheduler;
+    std::unique_ptr<Driver> driver;
+};
+}  // namespace
+
+TEST_F(TaskCheckTest, ANewJobIsShownAndYesApprovesIt)
+{
+    Create(L"Nightly Sample");
+    CheckAnswering({{kNewProgram, IDYES}});
+    const Seen &seen = driver->seen(0);
+    EXPECT_EQ("Nightly Sample", Field(seen, IDC_ALERT_NAME)) << "shown without its job extension";
+    EXPECT_EQ(Sample(), Field(seen, IDC_ALERT_COMMAND));
+    EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
+    EXPECT_EQ("Version:", Field(seen, IDC_ALERT_VERSION_LABEL));
+    EXPECT_NE(std::string::npos, Field(seen, IDC_ALERT_MESSAGE).find("new task has been added to the Windows Task Scheduler"));
+    EXPECT_EQ("800", TaskBaseline("Nightly Sample.job"));
+    EXPECT_EQ(1, CountHistory({"TASK_Alert", "TASK_SCHEDULED", "Alert sample program"}));
+    EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Tasks").empty())
+        << "the first-seen date of its program is recorded";
+    EXPECT_TRUE(Scheduler::Exists(L"Nightly Sample"));
+
+    CheckSilently();
+    EXPECT_EQ(1, CountHistory({"TASK_Alert"}));
+}
+
+TEST_F(TaskCheckTest, NoDeletesTheJobAndForgetsIt)
+{
+    Create(L"Unwanted");
+    Create(L"Wanted");
+    test::WriteString(HKEY_CURRENT_USER, kTasksBaseline, "Unwanted.job", "0");   // "0" approves nothing
+    CheckAnswering({{kNewProgram, IDNO}, {kNewProgram, 0, VK_ESCAPE}});
+    // The scheduler's order decides which came first: No went to that one,
+    // Esc (which approves) to the other.
+    bool unwantedFirst = Field(driver->seen(0), IDC_ALERT_NAME) == "Unwanted";
+    std::string rejected = unwantedFirst ? "Unwanted" : "Wanted";
+    std::string approved = unwantedFirst ? "Wanted" : "Unwanted";
+    EXPECT_FALSE(Scheduler::Exists(task_test::Wide(rejected))) << "the rejected job is gone";
+    EXPECT_TRUE(Scheduler::Exists(task_test::Wide(approved)));
+    EXPECT_EQ("<missing>", TaskBaseline(rejected + ".job"));
+    EXPECT_EQ("800", TaskBaseline(approved + ".job"));
+    EXPECT_EQ(2, CountHistory({"TASK_Alert"}));
+    EXPECT_EQ(1, CountHistory({"ScheduledTask_Remove", "TASK_SCHEDULED", rejected + ".job", Sample()}));
+    CheckSilently();
+}
+
+TEST_F(TaskCheckTest, SilentRejectsExceptionsAndJobsSharingATitle)
+{
+    // A vendor's online-scan job is never asked about.
+    ASSERT_EQ(S_OK, scheduler->CreateRenamed(L"Scan avcheck-online.net daily", task_test::Wide(Sample())));
+    CheckSilently();
+    EXPECT_TRUE(Scheduler::Exists(L"Scan avcheck-online.net daily"));
+
+    // Two jobs whose names share their first 127 characters (the title):
+    // the approval of one does not pass the other.
+    std::wstring stem(150, L'T');
+    Create(stem + L"1");
+    Create(stem + L"2");
+    std::string first = std::string(150, 'T') + "1.job", second = std::string(150, 'T') + "2.job";
+    test::WriteString(HKEY_CURRENT_USER, kTasksBaseline, first, "800");
+    test::WriteString(HKEY_CURRENT_USER, kTasksBaseline, first.substr(0, 127), "800");   // a title-named approval
+    // With alerts hidden, the new one is deleted without a question.
+    settings.hideAlerts = 2;
+    CheckSilently();
+    EXPECT_TRUE(Scheduler::Exists(stem + L"1"));
+    EXPECT_FALSE(Scheduler::Exists(stem + L"2"));
+    EXPECT_EQ(1, CountHistory({"ScheduledTask_Remove", second}));
+    EXPECT_EQ(0, CountHistory({"TASK_Alert"}));
+}
+
+// The alert runs a message loop: whatever empties or refills the shared
+// item list meanwhile must not change what the check asks or acts on.
+namespace {
+void CALLBACK RefillTheList(HWND, UINT, UINT_PTR, DWORD)
+{
+    FreeItems();
+    AddItem("Intruder.job", "C:\\intruder.exe", "", "", 800, 0);
+}
+}  // namespace
+
+TEST_F(TaskCheckTest, AnswersReachTheirJobWhenTheItemListChangesDuringTheAlert)
+{
+    Create(L"First Job");
+    Create(L"Second Job");
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, RefillTheList);
+    CheckAnswering({{kNewProgram, IDNO}, {kNewProgram, IDYES}});
+    KillTimer(nullptr, timer);
+    std::string firstShown = Field(driver->seen(0), IDC_ALERT_NAME);
+    std::string secondShown = Field(driver->seen(1), IDC_ALERT_NAME);
+    ASSERT_NE(firstShown, secondShown);
+    EXPECT_FALSE(Scheduler::Exists(task_test::Wide(firstShown)));
+    EXPECT_TRUE(Scheduler::Exists(task_test::Wide(secondShown)));
+    EXPECT_EQ("800", TaskBaseline(secondShown + ".job"));
+    EXPECT_EQ("<missing>", TaskBaseline("Intruder.job"));
+}
+
+// The real monitor: a job added while it runs is asked about at the next
+// group B pass that is due; No deletes it, Yes approves another.
+TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
+{
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+        test::ResetSentrelRegistry();
+        Scheduler scheduler;
+        ASSERT_NE(nullptr, scheduler.get());
+        scheduler.DeleteAll();
+        std::string folder = test::FreshFolder("TaskCheckMonitor");
+        ASSERT_TRUE(test::InstallMonitor(folder, false));
+        std::string sample = SampleFolder("TaskCheckMonitor") + "\\" + kSample;
+        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
+        ApproveEverything();
+        const char options[] = "Software\\Orvendale\\Sentrel\\Options";
+        test::WriteString(HKEY_CURRENT_USER, options, "Tasks", "1");
+        test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
+
+        test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+        ASSERT_NE(nullptr, monitor.process);
+        HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+        ASSERT_NE(nullptr, window);
+        ASSERT_TRUE(test::WaitUntil(
+            [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); },
+            kWait));
+        ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Reject", task_test::Wide(sample)));
+        ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Approve", task_test::Wide(sample)));
+        // A real-time notice brings the next pass (group A) forward; group B follows.
+        PostMessageA(window, WM_TASK_CHANGE, 0, 0);
+
+        std::string shown[2];
+        for (int i = 0; i < 2; i++) {
+            HWND alert = test::WaitForWindow("#32770", kNewProgram, 90000);
+            ASSERT_NE(nullptr, alert) << "no task alert from the monitor's patrol";
+            SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+            shown[i] = ControlText(alert, IDC_ALERT_NAME);
+            EXPECT_EQ(sample, ControlText(alert, IDC_ALERT_COMMAND));
+            EXPECT_EQ("Orvendale Samples", ControlText(alert, IDC_ALERT_COMPANY));
+            test::PressButton(alert, shown[i] == "Monitor Reject" ? IDNO : IDYES);
+            EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+        }
+        EXPECT_NE(shown[0], shown[1]);
+        EXPECT_TRUE(test::WaitUntil([] { return !Scheduler::Exists(L"Monitor Reject"); }, kWait))
+            << "the rejected job was not deleted";
+        EXPECT_TRUE(test::WaitUntil([] { return TaskBaseline("Monitor Approve.job") == "800"; }, kWait));
+        EXPECT_TRUE(Scheduler::Exists(L"Monitor Approve"));
+        EXPECT_EQ("<missing>", TaskBaseline("Monitor Reject.job"));
+        std::string history;
+        ASSERT_TRUE(test::ReadFile(folder + "\\history.txt", &history));
+        EXPECT_NE(std::string::npos, history.find("TASK_Alert\tTASK_SCHEDULED\tAlert Sample")) << history;
+        EXPECT_NE(std::string::npos, history.find("ScheduledTask_Remove\tTASK_SCHEDULED\tMonitor Reject.job\t" + sample))
+            << history;
+
+        PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);
+        EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+        test::Stop(monitor);
+        scheduler.DeleteCreated();
+        test::ResetSentrelRegistry();
+    }
+    CoUninitialize();
+}
