@@ -6,7 +6,6 @@ void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
 void CheckSystemFiles(void) {}
 void CheckBrowserPages(void) {}
-void CheckFileTypes(void) {}
 void CheckScheduledTasks(void) {}
 int IsTaskSchedulerRunning(void) { return 0; }
 int CheckRestartCommands(int) { return 0; }
