@@ -58,6 +58,21 @@ void Plant(void)
             SaveAssociation(Extension(i).c_str(), method);
 }
 
+// Takes away what Plant made, so the benchmarks run after this one see the
+// prefix as it was.
+void Unplant(void)
+{
+    for (int i = 0; i < kTypes; i++) {
+        std::string extension = Extension(i);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kClasses + extension).c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kClasses + extension.substr(1) + ".file").c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, (kFileExts + extension).c_str());
+    }
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "Applications\\benchview.exe");
+    for (const char *key : {"Ext", "ExtApp", "ExtProgID", "Class"})
+        RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Orvendale\\Sentrel\\") + key).c_str());
+}
+
 int ReadValue(HKEY root, const std::string &path, const char *name, char *out, DWORD size)
 {
     HKEY key;
@@ -138,5 +153,7 @@ int main()
            check);
     printf("bare registry reads of the same:                           %.2f ms\n", bare);
     printf("ratio %.2f (goal at most 1.30): %s\n", ratio, ratio <= 1.3 ? "met" : "NOT MET");
+    Unplant();
+    DestroyWindow(mainWindow);
     return 0;
 }
