@@ -283,7 +283,22 @@ int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, St
     blob->data = nullptr;
     HKEY key;
     if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
-    LONG rc = ERROR_MORE_DATA;
+    // Most values fit a small buffer: one query then does.
+    BYTE small[512];
+    DWORD smallCount = sizeof small, smallType = 0;
+    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, &smallType, small, &smallCount);
+    if (rc == ERROR_SUCCESS) {
+        blob->data = (BYTE *)malloc(smallCount + 2);
+        if (blob->data) {
+            memcpy(blob->data, small, smallCount);
+            blob->data[smallCount] = 0;
+            blob->data[smallCount + 1] = 0;
+            blob->type = smallType;
+            blob->size = smallCount;
+        } else {
+            rc = ERROR_OUTOFMEMORY;
+        }
+    }
     // The value may grow between asking its size and reading it.
     for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; attempt++) {
         DWORD size = 0, type = 0;

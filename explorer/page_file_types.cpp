@@ -1,0 +1,370 @@
+// SentrelEx.exe: the File Types page (tab 8): the file extensions the
+// monitor watches, each with the program that opens it, its company, the
+// association's class and where the association is defined; add an
+// extension to the watched list or take one off it.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <initializer_list>
+
+#include "explorer.h"
+#include "file_facts_cache.h"
+#include "file_types.h"
+#include "inventory.h"
+#include "list_page.h"
+#include "options.h"
+#include "pages.h"
+#include "program_files.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+const UINT kHeadings[] = {627, 628, 699, 747, 748, 714};
+enum FileTypeColumn { COLUMN_TITLE, COLUMN_COMMAND, COLUMN_COMPANY, COLUMN_CLASS, COLUMN_EXTENSION, COLUMN_TYPE };
+
+enum FileTypeControl {
+    IDC_EXPLANATION_FIRST = 1108,
+    IDC_EXPLANATION_SECOND = 1109,
+    IDD_ADD_FILE_TYPE = 144,
+    IDC_ADD_TEXT = 1005,
+    IDC_ADD_EXTENSION = 1004,
+};
+
+ListPage fileTypesPage = {CMD_PAGE_FILE_TYPES, 6, kHeadings, "SortFileType", nullptr,
+                          nullptr, nullptr, {}, nullptr, 0, nullptr};
+
+// Where an association is defined, by its method.
+UINT MethodLabel(int method)
+{
+    switch (method) {
+    case METHOD_CLASS: return 3263;         // "System"
+    case METHOD_APPLICATION:                // "Explorer"
+    case METHOD_PROGID: return 3264;
+    case METHOD_ROOT: return 3265;          // "Root"
+    default: return 0;
+    }
+}
+
+void ReadCompany(const char *command, char *out, int size)
+{
+    out[0] = 0;
+    char file[PATH_SIZE];
+    if (ResolveCommandPath(command, file) <= 0) return;
+    FileFacts *known = FindFileFacts(file);
+    if (known && known->companyRead) {
+        CopyTextCut(out, (size_t)size, known->company);
+        return;
+    }
+    static VersionFacts facts;
+    ReadVersionFacts(file, facts);
+    CopyTextCut(out, (size_t)size, facts[VERSION_COMPANY_NAME]);
+    if (known) {
+        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
+        known->companyRead = 1;
+    }
+}
+
+void FillCells(PageRow *row)
+{
+    const Item &record = row->record;
+    CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, record.title);
+    if (OpenCommandProgramName(record.path, row->cells[COLUMN_COMMAND], CELL_SIZE) <= 0)
+        CopyTextCut(row->cells[COLUMN_COMMAND], CELL_SIZE, record.path);
+    ReadCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
+    CopyTextCut(row->cells[COLUMN_CLASS], CELL_SIZE, record.detail);
+    CopyTextCut(row->cells[COLUMN_EXTENSION], CELL_SIZE, record.info);
+    row->cells[COLUMN_TYPE][0] = 0;
+    if (UINT label = MethodLabel(record.qualifier)) LoadUiString(label, row->cells[COLUMN_TYPE], CELL_SIZE);
+}
+
+// The picture the association names, else the program's own.
+int RowImage(const Item &record)
+{
+    char file[PATH_SIZE];
+    int index = 0;
+    if (fileTypesPage.images && GetAssociationIcon(record.name, record.qualifier, file, &index)) {
+        HICON small = nullptr;
+        UINT found = ExtractIconExA(file, index, nullptr, &small, 1);
+        if (found != 0 && found != UINT_MAX && small) {
+            int added = ImageList_AddIcon(fileTypesPage.images, small);
+            DestroyIcon(small);
+            if (added >= 0) return added;
+        }
+    }
+    return AddFileIcon(&fileTypesPage, record.path);
+}
+
+// Selects the row of the same extension and method as record, or none.
+void SelectSameFileType(const Item *record)
+{
+    ListPage *p = &fileTypesPage;
+    int count = (int)SendMessageA(p->list, LVM_GETITEMCOUNT, 0, 0);
+    for (int position = 0; position < count; position++) {
+        PageRow *row = PageRowAt(p, RowIndexAt(p, position));
+        if (row && SameEntry(&row->record, record) && row->record.qualifier == record->qualifier) {
+            SelectRow(p->list, position);
+            return;
+        }
+    }
+    SelectRow(p->list, -1);
+}
+
+// Fills the page with row 0 selected; after an action (afterAction set) the
+// selection stays on the entry keep (found again by its extension and
+// method, never by its title), or on none.
+void FillList(int afterAction = 0, const Item *keep = nullptr)
+{
+    ListPage *p = &fileTypesPage;
+    ListFileTypes();
+    CopyItemsToRows(p);
+    CreateRowImages(p);
+    for (int i = 0; i < p->rowCount; i++) {
+        FillCells(&p->rows[i]);
+        p->rows[i].image = RowImage(p->rows[i].record);
+    }
+    ShowRows(p);
+    ApplySavedSort(p);
+    if (!afterAction)
+        SelectRow(p->list, 0);
+    else if (keep)
+        SelectSameFileType(keep);
+    else
+        SelectRow(p->list, -1);
+}
+
+// Refills the page after an action, keeping the selection on the row that
+// was selected (or on none).
+void Refill(void)
+{
+    PageRow *row = PageRowAt(&fileTypesPage, SelectedRecord(&fileTypesPage));
+    Item keep = {};
+    if (!row || !CopyItemRecord(&keep, &row->record)) {
+        FillList(1);
+        return;
+    }
+    FillList(1, &keep);
+    ReleaseItemCopy(&keep);
+}
+
+void SetMonitorFromOptions(HWND page)
+{
+    SetMonitorLabel(page, settings.realtimeFileType ? 2 : settings.fileType > 0 ? 1 : 0);
+}
+
+// --- What other pages of the explorer will provide ------------------------------
+
+// The program information of a row. Until the information dialog is built,
+// the shell's properties of the program file stand in for it.
+void ShowProgramInfo(HWND, PageRow *)
+{
+    OpenProperties(&fileTypesPage);
+}
+
+// The patrol time of a category, asked with the Set Patrol Time dialog of
+// the Options page: the minutes (0: not patrolled) or -1 when cancelled.
+// Until that dialog is built there is nothing to ask with, which counts as
+// cancelled.
+int AskPatrolTime(HWND, UINT)
+{
+    return -1;
+}
+
+// --- Commands ---------------------------------------------------------------------
+
+void ShowInfo(HWND page)
+{
+    int index = SelectedRecord(&fileTypesPage);
+    PageRow *row = PageRowAt(&fileTypesPage, index);
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    int position = SelectedRow(fileTypesPage.list);
+    ShowProgramInfo(page, row);
+    SelectRow(fileTypesPage.list, position);
+}
+
+INT_PTR CALLBACK AddFileTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        char caption[256];
+        if (LoadUiString(752, caption, sizeof caption) > 0) SetWindowTextA(dialog, caption);
+        SetDlgItemUiString(dialog, 751, IDC_ADD_TEXT);
+        SetDlgItemUiString(dialog, 753, IDOK);
+        SetDlgItemUiString(dialog, 304, IDCANCEL);
+        SendDlgItemMessageA(dialog, IDC_ADD_EXTENSION, EM_LIMITTEXT, 1023, 0);
+        RestoreWindowPos(dialog, &POS_ADD_FILE_TYPE, currentPage);
+        SetFocus(GetDlgItem(dialog, IDC_ADD_EXTENSION));
+        return FALSE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK: {
+            char text[1024] = "";
+            GetDlgItemTextA(dialog, IDC_ADD_EXTENSION, text, sizeof text);
+            int refusal = AddWatchedFileType(text);
+            if (refusal) {
+                PageMessage(dialog, (UINT)refusal, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
+                SetFocus(GetDlgItem(dialog, IDC_ADD_EXTENSION));
+                return TRUE;
+            }
+            SaveWindowPos(dialog, &POS_ADD_FILE_TYPE, currentPage);
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+void AddFileType(HWND page)
+{
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ADD_FILE_TYPE), page, AddFileTypeProc, 0);
+    Refill();
+}
+
+void RemoveFileType(void)
+{
+    PageRow *row = PageRowAt(&fileTypesPage, SelectedRecord(&fileTypesPage));
+    if (!row) {
+        ShowStringMessage(60);
+        return;
+    }
+    // Every row of the extension goes with it: the watched list names
+    // extensions, not methods. No row stands for it afterwards.
+    RemoveWatchedFileType(row->record.name);
+    Refill();
+}
+
+void SetPatrolTimeOfFileTypes(HWND page)
+{
+    int minutes = AskPatrolTime(page, 788);
+    if (minutes < 0) return;
+    SetOption("FileType", minutes);
+    settings.fileType = minutes;
+    SetMonitorFromOptions(page);
+}
+
+void ShowMenu(void)
+{
+    const int items[] = {IDC_INFO, IDC_ADD, IDC_REMOVE, 0, IDC_ONLINE_INFO, IDC_SYSTEM_REPORT, IDC_HELP_LABEL};
+    ShowRowMenu(&fileTypesPage, items, sizeof items / sizeof items[0]);
+}
+
+void OnCommand(HWND page, int id)
+{
+    switch (id) {
+    case IDC_INFO: case IDOK: ShowInfo(page); break;
+    case IDC_ONLINE_INFO:
+        // The online lookup is not built yet; without a selection the page
+        // still says so.
+        if (SelectedRecord(&fileTypesPage) < 0) ShowStringMessage(57);
+        break;
+    case IDC_EXPLORE_FOLDER: ExploreFolder(&fileTypesPage); break;
+    case IDC_OPEN_PROPERTIES: OpenProperties(&fileTypesPage); break;
+    case IDC_ADD: AddFileType(page); break;
+    case IDC_REMOVE: RemoveFileType(); break;
+    case IDC_MONITOR_LABEL: SetPatrolTimeOfFileTypes(page); break;
+    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_FILE_TYPES); break;
+    case IDC_CLOSE: CloseSheet(page); break;
+    default:
+        // 9 (system report) belongs to a part not built yet.
+        break;
+    }
+}
+
+// The two explanation lines stand where the frame puts its explanation.
+void LayoutExplanation(HWND page)
+{
+    HWND frame = GetDlgItem(page, IDC_EXPLANATION);
+    RECT r;
+    if (!frame || !GetWindowRect(frame, &r)) return;
+    MapWindowPoints(nullptr, page, (POINT *)&r, 2);
+    int half = (r.bottom - r.top) / 2;
+    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_FIRST), r.left, r.top, r.right - r.left, half, TRUE);
+    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_SECOND), r.left, r.top + half, r.right - r.left,
+               r.bottom - r.top - half, TRUE);
+}
+
+void Initialise(HWND page)
+{
+    SetDlgItemUiString(page, 740, IDC_EXPLANATION_FIRST);
+    SetDlgItemUiString(page, 741, IDC_EXPLANATION_SECOND);
+    ShowWindow(GetDlgItem(page, IDC_EXPLANATION), SW_HIDE);
+    SetDlgItemUiString(page, 301, IDC_INFO);
+    SetDlgItemUiString(page, 311, IDC_ADD);
+    SetDlgItemUiString(page, 302, IDC_REMOVE);
+    SetDlgItemUiString(page, 304, IDC_CLOSE);
+    InitListPage(&fileTypesPage, page);
+    currentPage = CMD_PAGE_FILE_TYPES;
+    RestorePlacement(page);
+}
+
+void Activate(HWND page)
+{
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    FillList();
+    ActivatePage(page, CMD_PAGE_FILE_TYPES);
+    SetMonitorFromOptions(page);
+    SetCursor(old);
+}
+
+int OnNotify(HWND page, const NMHDR *header)
+{
+    if (header->idFrom == IDC_LIST) {
+        switch (header->code) {
+        case LVN_COLUMNCLICK:
+            SortByHeaderClick(&fileTypesPage, ((const NMLISTVIEW *)header)->iSubItem);
+            break;
+        case NM_RCLICK:
+            ShowMenu();
+            break;
+        case NM_DBLCLK:
+            OnCommand(page, IDC_ONLINE_INFO);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    switch (header->code) {
+    case PSN_SETACTIVE: Activate(page); break;
+    case PSN_KILLACTIVE: LeavePage(page); break;
+    case PSN_RESET: ResetPage(page); CloseListPage(&fileTypesPage); break;
+    default: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK FileTypesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        Initialise(page);
+        return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(page, LOWORD(wParam));
+        return TRUE;
+    case WM_SIZE:
+        LayoutListPage(page);
+        LayoutExplanation(page);
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
+    default:
+        return FALSE;
+    }
+}

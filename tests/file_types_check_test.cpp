@@ -1,0 +1,396 @@
+// The file types check with its alert: the prefix's own .txt association
+// hijacked, the check run in-process with the alert answered from a second
+// thread, and once end to end through the real Sentrel.exe.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "alert_driver.h"
+#include "checks.h"
+#include "file_types.h"
+#include "monitor.h"
+#include "options.h"
+
+using namespace alerts_test;
+
+namespace {
+const char kTxtCommand[] = "Software\\Classes\\txtfile\\shell\\open\\command";
+const char kTxt[] = "Software\\Classes\\.txt";
+const char kClass[] = "Software\\Orvendale\\Sentrel\\Class";
+const char kExt[] = "Software\\Orvendale\\Sentrel\\Ext";
+const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
+
+struct Raw {
+    DWORD type = 0;
+    std::string data;
+    bool operator==(const Raw &o) const { return type == o.type && data == o.data; }
+};
+
+Raw ReadRaw(HKEY root, const std::string &path, const std::string &name)
+{
+    Raw raw;
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return raw;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, nullptr, &size) == ERROR_SUCCESS) {
+        raw.data.resize(size);
+        RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, (BYTE *)&raw.data[0], &size);
+        raw.data.resize(size);
+    }
+    RegCloseKey(key);
+    return raw;
+}
+
+void WriteRaw(HKEY root, const std::string &path, const std::string &name, const Raw &raw)
+{
+    test::WriteValue(root, path, name, raw.type, raw.data.data(), (DWORD)raw.data.size());
+}
+
+std::string Text(const Raw &raw)
+{
+    return std::string(raw.data.c_str());
+}
+
+std::string Value(HKEY root, const std::string &path, const std::string &name)
+{
+    std::string text;
+    return test::ReadString(root, path, name, &text) ? text : "<missing>";
+}
+
+// The prefix's .txt: Wine has the txtfile class but not always the
+// extension's key; it is made when missing and removed again.
+struct TxtAssociation {
+    bool madeExtension = false;
+    Raw original;
+    void Prepare()
+    {
+        if (!test::ValueExists(HKEY_LOCAL_MACHINE, kTxt, "")) {
+            madeExtension = true;
+            test::WriteString(HKEY_LOCAL_MACHINE, kTxt, "", "txtfile");
+        }
+        original = ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "");
+    }
+    void PutBack()
+    {
+        if (!original.data.empty()) WriteRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "", original);
+        test::WriteString(HKEY_LOCAL_MACHINE, kTxt, "", "txtfile");
+        if (madeExtension) test::DeleteTree(HKEY_LOCAL_MACHINE, kTxt);
+    }
+};
+
+// Watches for the file type alert while a check that should ask nothing runs.
+class NoTypeAlert {
+public:
+    NoTypeAlert()
+    {
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                if (HWND dialog = FindWindowA("#32770", kFileType)) {
+                    shown_++;
+                    PostMessageA(dialog, WM_COMMAND, IDYES, 0);
+                }
+                Sleep(20);
+            }
+        });
+    }
+    ~NoTypeAlert() { Stop(); }
+    int Stop()
+    {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return shown_;
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<int> shown_{0};
+    std::thread thread_;
+};
+
+class FileTypeCheck : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ResetSentrelRegistry();
+        txt.Prepare();
+        ASSERT_FALSE(txt.original.data.empty()) << "the prefix has no txtfile open command";
+        folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        sample = folder + "\\alert_sample.exe";
+        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
+        ClearHistory();
+        settings = Settings();
+        LoadOptions();
+        settings.hideWuffin = 1;
+        settings.hideAlerts = 0;
+        mainWindow = MakeMainWindow();
+        // .TXT watched and approved as the prefix has it.
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kClass, "", "TXT;"));
+        ASSERT_EQ(1, SaveAssociation(".TXT", METHOD_CLASS));
+    }
+    void TearDown() override
+    {
+        txt.PutBack();
+        test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file");
+        DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+        test::ResetSentrelRegistry();
+    }
+    void Hijack(const std::string &command)
+    {
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", command));
+    }
+    void CheckAnswering(std::vector<Answer> answers)
+    {
+        size_t count = answers.size();
+        driver.reset(new Driver(std::move(answers)));
+        CheckFileTypes();
+        driver->Finish();
+        ASSERT_EQ((int)count, driver->answered());
+        EXPECT_EQ(0, inDialog);
+    }
+    void CheckSilently()
+    {
+        NoTypeAlert watch;
+        CheckFileTypes();
+        EXPECT_EQ(0, watch.Stop()) << "the check asked although nothing changed";
+    }
+    std::string Field(int id)
+    {
+        auto &fields = driver->seen(0).fields;
+        auto it = fields.find(id);
+        return it == fields.end() ? "<none>" : it->second;
+    }
+    TxtAssociation txt;
+    std::string folder, sample;
+    std::unique_ptr<Driver> driver;
+};
+}  // namespace
+
+TEST_F(FileTypeCheck, AChangedProgramShowsBothAndNoPutsTheCommandBackByteForByte)
+{
+    std::string hijack = "\"" + sample + "\" \"%1\"";
+    Hijack(hijack);
+    CheckAnswering({{kFileType, IDNO}});
+    EXPECT_EQ(".TXT", Field(IDC_TYPE_EXTENSION));
+    EXPECT_EQ(Text(txt.original), Field(IDC_TYPE_OLD_COMMAND)) << "the approved program, as stored";
+    EXPECT_EQ(hijack, Field(IDC_TYPE_NEW_COMMAND));
+    EXPECT_EQ("Alert Sample", Field(IDC_TYPE_NEW_NAME));
+    EXPECT_EQ("Orvendale Samples", Field(IDC_TYPE_NEW_COMPANY));
+    EXPECT_EQ("Name", Field(IDC_TYPE_OLD_NAME)) << "Wine's notepad has no version facts";
+    EXPECT_TRUE(driver->seen(0).topmost);
+
+    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\FileTypes").empty())
+        << "first-seen dates of the programs";
+    EXPECT_TRUE(HistoryLines().empty()) << "the file type alert writes no history line";
+    CheckSilently();
+}
+
+TEST_F(FileTypeCheck, YesKeepsTheNewProgramAndTheNextPassIsQuiet)
+{
+    std::string hijack = "\"" + sample + "\" /view=all \"%1\"";
+    Hijack(hijack);
+    CheckAnswering({{kFileType, IDYES}});
+    EXPECT_EQ(hijack, Value(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_EQ(hijack, Value(HKEY_CURRENT_USER, kClass, "txtfile")) << "the approved command, quotes and all";
+    CheckSilently();
+
+    // Esc approves as well.
+    std::string other = sample + " /again %1";
+    Hijack(other);
+    CheckAnswering({{kFileType, 0, VK_ESCAPE}});
+    EXPECT_EQ(other, Value(HKEY_CURRENT_USER, kClass, "txtfile"));
+    CheckSilently();
+}
+
+TEST_F(FileTypeCheck, AnotherClassForTheExtensionIsPutBackWithItsCommand)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxt, "", "evil.file"));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", "",
+                                  sample + " %1"));
+    CheckAnswering({{kFileType, IDNO}});
+    EXPECT_EQ("txtfile", Value(HKEY_LOCAL_MACHINE, kTxt, ""));
+    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_EQ(sample + " %1", Value(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", ""))
+        << "the other class itself is left alone";
+    CheckSilently();
+}
+
+TEST_F(FileTypeCheck, LockedOrHiddenChangesArePutBackWithoutAsking)
+{
+    settings.lockFileTypes = 1;
+    Hijack(sample + " %1");
+    CheckSilently();
+    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+
+    settings.lockFileTypes = 0;
+    settings.hideAlerts = 2;
+    Hijack(sample + " %1");
+    CheckSilently();
+    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_TRUE(HistoryLines().empty());
+    EXPECT_EQ(0, AlertTitle[0]) << "no alert record is left behind";
+}
+
+TEST_F(FileTypeCheck, TheCheckTakesTheExplorersOptionsAndAZeroIntervalComparesNothing)
+{
+    // What the explorer's option writes leave: the options and "Update".
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "FileType", "0"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "LockFileTypes", "1"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "Update", "1"));
+    Hijack(sample + " %1");
+    CheckSilently();
+    EXPECT_EQ(0, settings.fileType);
+    EXPECT_EQ(1, settings.lockFileTypes);
+    EXPECT_EQ("0", Value(HKEY_CURRENT_USER, kOptions, "Update"));
+    EXPECT_EQ(sample + " %1", Value(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "not patrolled: nothing compared";
+
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "FileType", "4"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "Update", "1"));
+    CheckSilently();
+    EXPECT_EQ(4, settings.fileType);
+    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "locked: put back at once";
+}
+
+TEST_F(FileTypeCheck, WhatIsTheSameProgramStaysQuietAndWhatIsNotAlerts)
+{
+    // The same program in another folder, written another way.
+    Hijack("C:\\elsewhere\\NOTEPAD.EXE %1");
+    CheckSilently();
+    // An approved command with "=" is not taken for a change at every pass.
+    std::string equals = "\"" + sample + "\" /mode=view \"%1\"";
+    Hijack(equals);
+    ASSERT_EQ(1, SaveAssociation(".txt", METHOD_CLASS));
+    CheckSilently();
+    CheckSilently();
+    // Another program behind the same parameters is a change.
+    Hijack("C:\\evil\\evil.exe /mode=view \"%1\"");
+    CheckAnswering({{kFileType, IDNO}});
+    EXPECT_EQ(equals, Value(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+}
+
+TEST_F(FileTypeCheck, AnApprovedCommandLongerThanAnyBufferIsStillTheBaseline)
+{
+    std::string approved = "\"" + sample + "\" " + std::string(1500, 'a') + " \"%1\"";
+    Hijack(approved);
+    ASSERT_EQ(1, SaveAssociation(".TXT", METHOD_CLASS));
+    CheckSilently();
+    // Changed far behind the first 259 characters.
+    std::string changed = approved;
+    changed[1400] = 'b';
+    Hijack(changed);
+    CheckAnswering({{kFileType, IDNO}});
+    EXPECT_EQ(approved, Value(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "the whole command came back";
+    EXPECT_EQ(approved, Value(HKEY_CURRENT_USER, kClass, "txtfile")) << "the baseline was not replaced";
+}
+
+TEST_F(FileTypeCheck, AnAssociationSeenForTheFirstTimeIsApprovedWithoutAsking)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.ftcheck", "", "evil.file"));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", "",
+                                  "\"" + sample + "\" \"%1\""));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kClass, "", "TXT;ftcheck;"));
+    CheckSilently();
+    EXPECT_EQ("evil.file", Value(HKEY_CURRENT_USER, kExt, ".ftcheck"));
+    EXPECT_EQ("\"" + sample + "\" \"%1\"", Value(HKEY_CURRENT_USER, kClass, "evil.file"));
+    test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\.ftcheck");
+}
+
+// The real monitor: a real-time notice makes the check due; the alert is
+// answered here.
+TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
+{
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    test::ResetSentrelRegistry();
+    TxtAssociation txt;
+    txt.Prepare();
+    std::string folder = test::FreshFolder("FileTypeCheckMonitor");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string samples = SampleFolder("FileTypeCheckMonitor");
+    std::string sample = samples + "\\alert_sample.exe";
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
+    // File types at every visit and in real time; the trace shows each check.
+    for (auto option : {std::make_pair("Start", "0"), std::make_pair("RealtimeStartup", "0"),
+                        std::make_pair("FileType", "1"), std::make_pair("RealtimeFileType", "1"),
+                        std::make_pair("HideWuffin", "1"), std::make_pair("Debug", "1")})
+        test::WriteString(HKEY_CURRENT_USER, kOptions, option.first, option.second);
+
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+    ASSERT_NE(nullptr, monitor.process);
+    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(test::WaitUntil([] { return Value(HKEY_CURRENT_USER, kExt, "") == "Do not edit."; }, kWait))
+        << "the first run approves the associations there are";
+    EXPECT_EQ(Text(txt.original), Value(HKEY_CURRENT_USER, kClass, "txtfile"));
+
+    auto checks = [&] {
+        std::string trace;
+        test::ReadFile(folder + "\\send2ov.txt", &trace);
+        int n = 0;
+        for (size_t at = trace.find("VERIFY: File Types"); at != std::string::npos;
+             at = trace.find("VERIFY: File Types", at + 1))
+            n++;
+        return n;
+    };
+    // A notice counts only when the number of running programs changed.
+    test::Program helper;
+    auto notice = [&] {
+        if (helper.process)
+            test::Stop(helper);
+        else
+            helper = test::Start(samples, "alert_sample.exe", "-stay");
+        PostMessageA(window, WM_TASK_CHANGE, 0, 0);
+    };
+
+    // .txt opened by another program: No puts notepad back.
+    std::string hijack = "\"" + sample + "\" \"%1\"";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", hijack));
+    notice();
+    HWND alert = test::WaitForWindow("#32770", kFileType, 60000);
+    ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
+    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+    EXPECT_EQ(Text(txt.original), ControlText(alert, IDC_TYPE_OLD_COMMAND));
+    EXPECT_EQ(hijack, ControlText(alert, IDC_TYPE_NEW_COMMAND));
+    EXPECT_EQ("Alert Sample", ControlText(alert, IDC_TYPE_NEW_NAME));
+    test::PressButton(alert, IDNO);
+    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
+        << "restored byte for byte";
+
+    // Yes keeps the new program, and the next pass is quiet.
+    std::string approved = "\"" + sample + "\" /approved \"%1\"";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", approved));
+    notice();
+    alert = test::WaitForWindow("#32770", kFileType, 60000);
+    ASSERT_NE(nullptr, alert);
+    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+    test::PressButton(alert, IDYES);
+    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return Value(HKEY_CURRENT_USER, kClass, "txtfile") == approved; }, kWait));
+    int before = checks();
+    notice();
+    EXPECT_TRUE(test::WaitUntil([&] { return checks() > before; }, 60000)) << "no further check ran";
+    EXPECT_EQ(nullptr, FindWindowA("#32770", kFileType));
+    EXPECT_EQ(approved, Value(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+
+    // Locking, as the explorer sets it, reaches the running monitor: the
+    // next change is put back without a word.
+    ASSERT_EQ(1, SetOption("LockFileTypes", 1));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", sample + " /locked %1"));
+    notice();
+    EXPECT_TRUE(test::WaitUntil([&] { return Value(HKEY_LOCAL_MACHINE, kTxtCommand, "") == approved; }, 60000));
+    EXPECT_EQ(nullptr, FindWindowA("#32770", kFileType));
+
+    std::string history;
+    test::ReadFile(folder + "\\history.txt", &history);
+    EXPECT_EQ(std::string::npos, history.find("TYPE_FILETYPE")) << history;
+
+    PostMessageA(window, WM_COMMAND, 6030, 0);
+    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+    test::Stop(monitor);
+    test::Stop(helper);
+    txt.PutBack();
+    test::ResetSentrelRegistry();
+}
