@@ -4,6 +4,8 @@
 
 // Startup Programs (tab 1).
 INT_PTR CALLBACK StartupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// Services (tab 5, NT family only).
+INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // A tab whose page is not built yet: its list stays empty.
 INT_PTR CALLBACK PendingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 

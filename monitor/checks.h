@@ -17,6 +17,7 @@ void CheckScheduledTasks(void);
 int IsTaskSchedulerRunning(void);
 int CheckRestartCommands(int probe);
 void CheckServicesPass(void);
+int CheckServices(void);         // 1 when a listed service name is not in the baseline
 void FilterCookies(void);
 void FilterMozillaCookies(void);
 int MozillaCookiesDue(void);      // the last cookie filter found a Mozilla-family browser

@@ -10,7 +10,6 @@ void CheckFileTypes(void) {}
 void CheckScheduledTasks(void) {}
 int IsTaskSchedulerRunning(void) { return 0; }
 int CheckRestartCommands(int) { return 0; }
-void CheckServicesPass(void) {}
 void FilterCookies(void) {}
 void FilterMozillaCookies(void) {}
 int MozillaCookiesDue(void) { return 0; }
