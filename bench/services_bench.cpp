@@ -1,8 +1,12 @@
 // EnumerateServices over every service of the prefix and 200 more, against
 // a floor measured in the same run: the service manager's own listing
 // (EnumServicesStatusEx) and the configuration of every service
-// (OpenService + QueryServiceConfig).
+// (OpenService + QueryServiceConfig). Then SentrelEx.exe opening its
+// Services page over the same services (from its start until its list holds
+// every row, with the states, companies, icons and first-seen dates).
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +117,48 @@ Timing Measure(const char *hideMicrosoft)
     return t;
 }
 
+double Now()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return (double)count.QuadPart * 1000.0 / (double)frequency.QuadPart;
+}
+
+// Starts the explorer on its Services page and waits until its list shows
+// at least rows rows. Returns the milliseconds taken, or -1.
+double OpenServicesPage(int rows)
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder(path, n);
+    folder = folder.substr(0, folder.find_last_of('\\'));
+    std::string program = folder + "\\SentrelEx.exe", line = "\"" + program + "\" -SERVICE";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    double start = Now();
+    if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &info))
+        return -1;
+    double result = -1;
+    for (int tries = 0; tries < 6000; tries++) {
+        HWND sheet = FindWindowA("#32770", "Sentrel Zenta");
+        HWND page = sheet ? (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) : nullptr;
+        HWND list = page ? GetDlgItem(page, 1000) : nullptr;
+        if (list && GetDlgItem(page, 1210) && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) >= rows) {
+            result = Now() - start;
+            break;
+        }
+        Sleep(5);
+    }
+    if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
+    if (WaitForSingleObject(info.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    return result;
+}
+
 void Report(const char *what, const Timing &t)
 {
     printf("%-36s floor %7.1f ms (%4d)  EnumerateServices %7.1f ms (%4d)  ratio %5.2f\n", what, t.floorMs,
@@ -129,12 +175,25 @@ int main()
     Populate(program);
     Timing all = Measure("0");
     Timing filtered = Measure("1");
+    // The first start records every first-seen date; the rounds after it
+    // are the usual case.
+    OpenServicesPage(filtered.listCount);
+    double page = 1e30;
+    for (int round = 0; round < 3; round++) {
+        double took = OpenServicesPage(filtered.listCount);
+        if (took >= 0 && took < page) page = took;
+    }
     Clean();
     StoreDeleteKey(HKEY_CURRENT_USER, STORE_COMPANY);
 
     Report("services of the prefix", prefix);
     Report("... and 200 more", all);
     Report("... Microsoft's left out (versions)", filtered);
+    if (page < 1e29)
+        printf("explorer start to a filled Services page (%d rows): %7.1f ms  (%.2fx the floor)\n",
+               filtered.listCount, page, page / filtered.floorMs);
+    else
+        printf("the explorer did not show %d services\n", filtered.listCount);
     printf("goal: ratio at most 1.30\n");
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "inventory.h"
 #include "items.h"
@@ -15,24 +16,17 @@
 #include "ui_strings.h"
 #include "version_names.h"
 
-namespace {
+// --- The manager's view of every service at one moment ---------------------
 
-// --- The manager's display names, taken once per listing ------------------
-
-struct KnownService {
-    const char *keyName;
-    const char *displayName;
-};
-
-struct DisplayNames {
+struct ServiceSnapshot {
     BYTE *buffer = nullptr;
-    KnownService *services = nullptr;
+    const ENUM_SERVICE_STATUS_PROCESSA **services = nullptr;   // sorted by key name
     DWORD count = 0;
 
-    DisplayNames() = default;
-    DisplayNames(const DisplayNames &) = delete;
-    DisplayNames &operator=(const DisplayNames &) = delete;
-    ~DisplayNames()
+    ServiceSnapshot() = default;
+    ServiceSnapshot(const ServiceSnapshot &) = delete;
+    ServiceSnapshot &operator=(const ServiceSnapshot &) = delete;
+    ~ServiceSnapshot()
     {
         free(buffer);
         free(services);
@@ -40,10 +34,11 @@ struct DisplayNames {
 
     static int Compare(const void *a, const void *b)
     {
-        return lstrcmpiA(((const KnownService *)a)->keyName, ((const KnownService *)b)->keyName);
+        return lstrcmpiA((*(const ENUM_SERVICE_STATUS_PROCESSA *const *)a)->lpServiceName,
+                         (*(const ENUM_SERVICE_STATUS_PROCESSA *const *)b)->lpServiceName);
     }
 
-    // Every service and driver the manager knows, sorted by key name.
+    // Every service and driver the manager knows.
     void Take()
     {
         SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
@@ -71,26 +66,32 @@ struct DisplayNames {
 
     void Index(const ENUM_SERVICE_STATUS_PROCESSA *found, DWORD n)
     {
-        services = (KnownService *)calloc(n ? n : 1, sizeof(KnownService));
+        services = (const ENUM_SERVICE_STATUS_PROCESSA **)calloc(n ? n : 1, sizeof *services);
         if (!services) return;
-        for (DWORD i = 0; i < n; i++) {
-            if (!found[i].lpServiceName) continue;
-            services[count].keyName = found[i].lpServiceName;
-            services[count].displayName = found[i].lpDisplayName ? found[i].lpDisplayName : "";
-            count++;
-        }
-        qsort(services, count, sizeof(KnownService), Compare);
+        for (DWORD i = 0; i < n; i++)
+            if (found[i].lpServiceName) services[count++] = &found[i];
+        qsort(services, count, sizeof *services, Compare);
     }
 
-    const char *Find(const char *keyName) const
+    const ENUM_SERVICE_STATUS_PROCESSA *Find(const char *keyName) const
     {
-        if (!services || !count) return nullptr;
-        KnownService key = {keyName, nullptr};
-        const KnownService *hit =
-            (const KnownService *)bsearch(&key, services, count, sizeof(KnownService), Compare);
-        return hit ? hit->displayName : nullptr;
+        if (!services || !count || !keyName) return nullptr;
+        ENUM_SERVICE_STATUS_PROCESSA key = {};
+        key.lpServiceName = (char *)keyName;
+        const ENUM_SERVICE_STATUS_PROCESSA *wanted = &key;
+        const ENUM_SERVICE_STATUS_PROCESSA *const *hit = (const ENUM_SERVICE_STATUS_PROCESSA *const *)bsearch(
+            &wanted, services, count, sizeof *services, Compare);
+        return hit ? *hit : nullptr;
+    }
+
+    const char *DisplayName(const char *keyName) const
+    {
+        const ENUM_SERVICE_STATUS_PROCESSA *service = Find(keyName);
+        return service && service->lpDisplayName ? service->lpDisplayName : nullptr;
     }
 };
+
+namespace {
 
 // --- Companies of program files, read once per listing ---------------------
 
@@ -220,16 +221,16 @@ struct StartTexts {
 // The title of a listed service: the manager's display name, else the
 // key's "DisplayName". A name that is still an indirect string
 // ("@file.dll,-101") or empty gives way to the key name.
-void ServiceTitle(const DisplayNames &known, const char *keyName, const ServiceValues &values,
+void ServiceTitle(const ServiceSnapshot &known, const char *keyName, const ServiceValues &values,
                   char *out, size_t size)
 {
-    const char *display = known.Find(keyName);
+    const char *display = known.DisplayName(keyName);
     if (!display || !display[0]) display = values.displayName;
     if (!display[0] || display[0] == '@') display = keyName;
     CopyTextCut(out, size, display);
 }
 
-void ListService(const char *keyName, int namesOnly, const DisplayNames &known,
+void ListService(const char *keyName, int namesOnly, const ServiceSnapshot &known,
                  const StartTexts &starts, CompanyCache *companies, int hideMicrosoft)
 {
     char path[400];
@@ -341,7 +342,7 @@ int EnumerateServices(int namesOnly)
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
                      nullptr, nullptr, nullptr);
 
-    DisplayNames known;
+    ServiceSnapshot known;
     if (!namesOnly) known.Take();
     StartTexts starts;
     static CompanyCache companies;
@@ -384,13 +385,39 @@ DWORD QueryServiceState(const char *name)
     return (facts.state & 0xFFFF) << 16 | (facts.type & 0xFFFF);
 }
 
-DWORD ServiceStateText(const char *name, char *out)
+namespace {
+DWORD StateText(DWORD state, char *out)
 {
-    DWORD state = QueryServiceState(name);
     DWORD current = state >> 16;
     UINT text = current >= SERVICE_START_PENDING && current <= SERVICE_PAUSED ? 651 + current : 652;
     if (out) LoadUiString(text, out, 256);
     return state;
+}
+}  // namespace
+
+DWORD ServiceStateText(const char *name, char *out)
+{
+    return StateText(QueryServiceState(name), out);
+}
+
+ServiceSnapshot *TakeServiceSnapshot(void)
+{
+    ServiceSnapshot *snapshot = new (std::nothrow) ServiceSnapshot;
+    if (snapshot) snapshot->Take();
+    return snapshot;
+}
+
+void FreeServiceSnapshot(ServiceSnapshot *snapshot)
+{
+    delete snapshot;
+}
+
+DWORD SnapshotStateText(const ServiceSnapshot *snapshot, const char *name, char *out)
+{
+    const ENUM_SERVICE_STATUS_PROCESSA *service = snapshot ? snapshot->Find(name) : nullptr;
+    if (!service) return StateText(0, out);
+    const SERVICE_STATUS_PROCESS &status = service->ServiceStatusProcess;
+    return StateText((status.dwCurrentState & 0xFFFF) << 16 | (status.dwServiceType & 0xFFFF), out);
 }
 
 int ServiceDisplayName(const char *keyName, char *out)

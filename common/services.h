@@ -41,6 +41,14 @@ DWORD QueryServiceState(const char *name);
 // QueryServiceState returns, 0 (text "Stopped") when the service cannot be asked.
 DWORD ServiceStateText(const char *name, char *out /* 256 */);
 
+// The manager's states of every service at one moment, for a list of many
+// services (one request instead of one per service). Null when memory is short.
+struct ServiceSnapshot;
+ServiceSnapshot *TakeServiceSnapshot(void);
+void FreeServiceSnapshot(ServiceSnapshot *snapshot);
+// As ServiceStateText, from the snapshot; 0 ("Stopped") for a service it lacks.
+DWORD SnapshotStateText(const ServiceSnapshot *snapshot, const char *name, char *out /* 256 */);
+
 // The display name the service control manager knows for a key name, into
 // out (4096 bytes). 1, or 0 with an empty text.
 int ServiceDisplayName(const char *keyName, char *out /* 4096 */);

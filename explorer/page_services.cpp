@@ -59,7 +59,7 @@ ListPage servicesPage = {CMD_PAGE_SERVICES, 6, kHeadings, "SortService", Service
 // The start type shown in the list when the row was selected; -1 none.
 int shownStart = -1;
 
-void FillCells(PageRow *row)
+void FillCells(PageRow *row, const ServiceSnapshot *states)
 {
     const Item &record = row->record;
     CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, record.title);
@@ -87,7 +87,7 @@ void FillCells(PageRow *row)
 
     // A service the manager cannot be asked about shows no state.
     char state[256];
-    if (ServiceStateText(record.name, state)) CopyTextCut(row->cells[COLUMN_STATUS], CELL_SIZE, state);
+    if (SnapshotStateText(states, record.name, state)) CopyTextCut(row->cells[COLUMN_STATUS], CELL_SIZE, state);
     CopyTextCut(row->cells[COLUMN_STARTUP], CELL_SIZE, record.detail);
 
     char date[DATE_TEXT_SIZE];
@@ -108,10 +108,12 @@ void FillList(HWND page, const Item *keep = nullptr)
     EnumerateServices(0);
     CopyItemsToRows(p);
     CreateRowImages(p);
+    ServiceSnapshot *states = TakeServiceSnapshot();
     for (int i = 0; i < p->rowCount; i++) {
-        FillCells(&p->rows[i]);
+        FillCells(&p->rows[i], states);
         p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
     }
+    FreeServiceSnapshot(states);
     ShowRows(p);
     ApplySavedSort(p);
     if (keep)
