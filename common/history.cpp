@@ -73,6 +73,10 @@ const CodeName kActions[] = {
     {25, "REMOVE_SHELLEXECUTEHOOK"}, {26, "REMOVE_APPINIT"},
     {28, "HIDDEN_Alert"},           {29, "*HIDDEN_DeleteFile"},
     {30, "REMOVE_WinLogonNotify"},  {31, "LOG_UNKNOWN"},
+    // Services: a start, and changes the service control manager refused
+    // (the detail holds the key name and the system's error).
+    {32, "SERVICE_Start"},          {33, "SERVICE_Stop_Failed"},
+    {34, "SERVICE_Start_Failed"},   {35, "SERVICE_StartType_Failed"},
 };
 
 const size_t kNameSize = 48;   // names are at most 47 characters

@@ -8,6 +8,7 @@
 #include "locations.h"
 #include "options.h"
 #include "program_files.h"
+#include "services.h"
 #include "store.h"
 #include "text.h"
 #include "trace.h"
@@ -50,8 +51,7 @@ int PrepareMarkedBaseline(const char *key)
 void BuildServiceBaseline(void)
 {
     if (!PrepareMarkedBaseline(kServicesKey)) return;
-    EnumerateServices(0);
-    WriteItemBaseline(kServicesKey, 0);
+    WriteServiceBaseline();
 }
 
 void BuildHiddenBaseline(void)

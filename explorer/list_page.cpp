@@ -348,7 +348,7 @@ void SelectRow(HWND list, int position)
 
 // --- Menus, messages and help ---------------------------------------------------
 
-void ShowRowMenu(ListPage *page, const int *items, int count)
+void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags)
 {
     if (SelectedRow(page->list) < 0) {
         ShowStringMessage(57);
@@ -365,6 +365,9 @@ void ShowRowMenu(ListPage *page, const int *items, int count)
         {IDC_ONLINE_INFO, 641},   {IDC_SYSTEM_REPORT, 310},  {IDC_EXPLORE_FOLDER, 1135},
         {IDC_OPEN_PROPERTIES, 1136}, {IDC_VIEW_NOTE, 971},   {IDC_DELETE_ON_REBOOT, 801},
         {IDC_MOVE_TO_DELAYED, 1116},
+        // Services page.
+        {IDC_SERVICE_START, 3610},  {IDC_SERVICE_STOP, 650},    {IDC_SERVICE_AUTOMATIC, 664},
+        {IDC_SERVICE_MANUAL, 665},  {IDC_SERVICE_DISABLED, 666},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
@@ -376,7 +379,7 @@ void ShowRowMenu(ListPage *page, const int *items, int count)
         char text[128] = "";
         for (const auto &t : kMenuTexts)
             if (t.command == items[i]) LoadUiString(t.text, text, sizeof text);
-        AppendMenuA(menu, MF_STRING, (UINT_PTR)items[i], text);
+        AppendMenuA(menu, MF_STRING | (flags ? flags[i] : 0), (UINT_PTR)items[i], text);
     }
     POINT at;
     GetCursorPos(&at);
@@ -584,8 +587,8 @@ void LayoutListPage(HWND page)
     // Enable and Disable share one place: only one of them shows at a time.
     static const int kSlots[][2] = {{IDC_INFO, 0},       {IDC_ADD, 0},       {IDC_REMOVE, 0},
                                     {IDC_ENABLE, IDC_DISABLE}, {IDC_REFRESH, 0}, {IDC_KILL_TASK, 0},
-                                    {IDC_CLOSE, 0}};
-    const int(*slots[8])[2];
+                                    {IDC_SERVICE_START, 0}, {IDC_SERVICE_STOP, 0}, {IDC_CLOSE, 0}};
+    const int(*slots[sizeof kSlots / sizeof kSlots[0]])[2];
     int count = 0;
     for (const auto &slot : kSlots) {
         HWND first = GetDlgItem(page, slot[0]), second = slot[1] ? GetDlgItem(page, slot[1]) : nullptr;
@@ -613,6 +616,7 @@ void LayoutListPage(HWND page)
                                margin + i * slot + (slot - margin - buttonWidth) / 2, buttonTop,
                                buttonWidth, buttonHeight, TRUE);
     }
+    SendMessageA(page, WM_PAGE_LAYOUT, 0, 0);
     InvalidateRect(page, nullptr, TRUE);
 }
 

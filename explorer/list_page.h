@@ -37,7 +37,17 @@ enum PageControl {
     IDC_MOVE_TO_DELAYED = 1195,
     IDC_EXPLORE_FOLDER = 1201,
     IDC_OPEN_PROPERTIES = 1202,
+    // Services page: start and stop a service, set its start type (menu).
+    IDC_SERVICE_START = 1210,
+    IDC_SERVICE_STOP = 1211,
+    IDC_SERVICE_AUTOMATIC = 1214,
+    IDC_SERVICE_MANUAL = 1215,
+    IDC_SERVICE_DISABLED = 1216,
 };
+
+// Sent to a page at the end of LayoutListPage, so that a page with controls
+// of its own places them after the common ones.
+#define WM_PAGE_LAYOUT (WM_APP + 40)
 
 // Icons of the explorer's resources.
 enum ExplorerIcon {
@@ -133,8 +143,9 @@ int RowIndexAt(ListPage *page, int position);
 int SelectSameEntry(ListPage *page, const Item *record);
 
 // --- Menus, messages and help ---------------------------------------------------
-// The right-click menu of the list; its choice is sent to the page as a command.
-void ShowRowMenu(ListPage *page, const int *items, int count);
+// The right-click menu of the list; its choice is sent to the page as a
+// command. flags (optional, one per item) adds MF_GRAYED or MF_CHECKED.
+void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags = nullptr);
 // Message box of a string, owned by the main window, caption "Sentrel Help".
 int ShowStringMessage(UINT id);
 // Message box of the explorer with a string (the caption is the sheet's).

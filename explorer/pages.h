@@ -8,6 +8,8 @@ INT_PTR CALLBACK StartupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 INT_PTR CALLBACK ScheduledTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // File Types (tab 8).
 INT_PTR CALLBACK FileTypesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// Services (tab 5, NT family only).
+INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // A tab whose page is not built yet: its list stays empty.
 INT_PTR CALLBACK PendingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -33,7 +33,7 @@ const TabSpec kTabs[] = {
     {197, 609, 200, CMD_PAGE_DELAY, PendingPageProc},
     {139, 694, 180, CMD_PAGE_IE_HELPERS, PendingPageProc},
     {137, 680, 182, CMD_PAGE_SCHEDULE, ScheduledTasksPageProc},
-    {132, 636, 173, CMD_PAGE_SERVICES, PendingPageProc},   // NT family only
+    {132, 636, 173, CMD_PAGE_SERVICES, ServicesPageProc},   // NT family only
     {110, 607, 176, CMD_PAGE_TASKS, PendingPageProc},
     {108, 608, 183, CMD_PAGE_COOKIES, PendingPageProc},
     {142, 739, 179, CMD_PAGE_FILE_TYPES, FileTypesPageProc},

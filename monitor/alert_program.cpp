@@ -18,6 +18,14 @@
 #include "ui_strings.h"
 
 namespace {
+// The service of the service alert: its key name. An alert filled with a
+// title only takes that for the key name; it is never looked up as a
+// display name.
+const char *AlertServiceName()
+{
+    return AlertName[0] ? AlertName : AlertTitle;
+}
+
 enum NameRule { NAME_PRODUCT, NAME_STARTUP, NAME_TASK, NAME_TITLE };
 
 struct ProgramAlertKind {
@@ -127,8 +135,8 @@ void ShowMessage(HWND dialog, const ProgramAlertKind *kind)
     if (kind->dialog == DLG_ALERT_SERVICE) {
         SetAlertFont(dialog, IDC_ALERT_MESSAGE, &open.window, ALERT_FONT_MESSAGE);
         char start[256], active[256];
-        ServiceStartText(AlertTitle, start, sizeof start);
-        ServiceStateText(AlertTitle, active);
+        ServiceStartText(AlertServiceName(), start, sizeof start);
+        ServiceStateText(AlertServiceName(), active);
         const char *values[] = {start, active};
         if (LoadUiString(901, pattern, sizeof pattern) > 0 &&
             FillTemplate(text, sizeof text, pattern, values, 2) > 0)
@@ -175,14 +183,14 @@ void InitProgramAlert(HWND dialog, int dialogId)
 
 // The result of a button (or of Esc, IDCANCEL) for the open alert; -1 when
 // the command does not end it.
-INT_PTR AnswerOf(int command)
+INT_PTR AnswerOf(HWND dialog, int command)
 {
-    int dialog = open.kind->dialog;
+    int kind = open.kind->dialog;
     int yes = command == IDYES || command == IDOK;
     int no = command == IDNO;
     int escape = command == IDCANCEL;
     if (!yes && !no && !escape) return -1;
-    switch (dialog) {
+    switch (kind) {
     case DLG_ALERT_NEW_PROGRAM: {
         int help = 0;
         int result = NewProgramAnswer(!no, AlertType, &help);
@@ -191,7 +199,7 @@ INT_PTR AnswerOf(int command)
     }
     case DLG_ALERT_SERVICE:
         if (yes) return ALERT_APPROVE;
-        RejectAlertService();
+        RejectAlertService(dialog);
         return ALERT_REJECT;
     case DLG_ALERT_HIDDEN:
         return yes ? ALERT_APPROVE : ALERT_REJECT;   // "Delete" is the cancel button
@@ -214,7 +222,7 @@ INT_PTR CALLBACK ProgramAlertProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             DropAlertTopmost(dialog);
             return TRUE;
         }
-        INT_PTR result = AnswerOf(command);
+        INT_PTR result = AnswerOf(dialog, command);
         if (result >= 0) EndDialog(dialog, result);
         return TRUE;
     }
@@ -259,41 +267,31 @@ int NewProgramAnswer(int yes, int type, int *openHelp)
 
 // --- The service alert -----------------------------------------------------------
 
-namespace {
-// The "Start" value of the service, by its key name (a display name is
-// translated first). -1 when the service is unknown.
-int ServiceStartValue(const char *service)
-{
-    char keyName[260], path[400];
-    if (ServiceKeyName(service, keyName, sizeof keyName) <= 0) CopyText(keyName, sizeof keyName, service);
-    if (!keyName[0] || !FormatText(path, sizeof path, "SYSTEM\\CurrentControlSet\\Services\\%s", keyName))
-        return -1;
-    if (!StoreValueExists(HKEY_LOCAL_MACHINE, path, "Start")) return -1;
-    return StoreReadSmallNumber(HKEY_LOCAL_MACHINE, path, "Start");
-}
-}  // namespace
-
 int ServiceStartText(const char *service, char *out, int size)
 {
     UINT text;
     switch (ServiceStartValue(service)) {
-    case 2: text = 664; break;
-    case 3: text = 665; break;
-    case 4: text = 666; break;
+    case SERVICE_AUTO_START: text = 664; break;
+    case SERVICE_DEMAND_START: text = 665; break;
+    case SERVICE_DISABLED: text = 666; break;
     default: text = 616; break;
     }
     return LoadUiString(text, out, size);
 }
 
-void RejectAlertService(void)
+void RejectAlertService(HWND owner)
 {
-    // The history names the start type the service had: 17 automatic,
-    // 18 manual, 19 disabled.
-    int former = ServiceStartValue(AlertTitle);
-    if (former >= 2 && former <= 4)
-        WriteHistory(AlertTitle, AlertCommand, "", AlertType, 17 + (former - 2));
-    ControlServiceByName(AlertTitle, SERVICE_CONTROL_STOP);
-    WriteHistory(AlertTitle, AlertCommand, "", AlertType, 9);
-    SetServiceStartType(AlertTitle, SERVICE_DISABLED);
-    WriteHistory(AlertTitle, AlertCommand, "", AlertType, 12);
+    ServiceRef service = {AlertServiceName(), AlertTitle, AlertCommand, AlertType};
+    ServiceRejection result;
+    RejectServiceLogged(service, &result);
+    const struct {
+        DWORD error;
+        UINT text;
+    } failures[] = {{result.stopError, STR_SERVICE_STOP_FAILED}, {result.disableError, STR_SERVICE_TYPE_FAILED}};
+    for (const auto &failure : failures) {
+        if (!failure.error) continue;
+        char text[1024];
+        if (ServiceFailureText(failure.text, AlertTitle, failure.error, text, sizeof text) > 0)
+            UiMessageBoxText(owner, text, windowTitle, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+    }
 }

@@ -18,6 +18,7 @@ char AlertCommand[ALERT_TEXT_SIZE];
 char AlertNewCommand[ALERT_TEXT_SIZE];
 char AlertFilePath[ALERT_TEXT_SIZE];
 int AlertType;
+char AlertName[ALERT_TEXT_SIZE];
 
 INT_PTR CALLBACK ProgramAlertProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FileTypeAlertProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -30,6 +31,7 @@ void ClearAlertRecord(void)
     AlertNewCommand[0] = 0;
     AlertFilePath[0] = 0;
     AlertType = 0;
+    AlertName[0] = 0;
 }
 
 INT_PTR ShowAlert(int dialog)

@@ -87,6 +87,9 @@ extern char AlertCommand[ALERT_TEXT_SIZE];
 extern char AlertNewCommand[ALERT_TEXT_SIZE];   // file type alert: the program now associated
 extern char AlertFilePath[ALERT_TEXT_SIZE];     // file change alert: the monitored file
 extern int AlertType;
+// What the item is, where its title is only shown: the service alert's
+// service key name. Empty for the other alerts.
+extern char AlertName[ALERT_TEXT_SIZE];
 
 // Empties the current alert record.
 void ClearAlertRecord(void);
@@ -125,12 +128,13 @@ int CountAlertRepeat(const char *command);
 // Sets *openHelp when the help page should be shown.
 int NewProgramAnswer(int yes, int type, int *openHelp);
 
-// The service alert's own rejection: logs the service's former start type,
-// stops it and disables it.
-void RejectAlertService(void);
+// The service alert's own rejection of the service AlertName: stops it and
+// disables it, with the history lines of what was done; a change the
+// service control manager refused is shown to the user (owner: the alert).
+void RejectAlertService(HWND owner);
 
-// The start type of a service named by its display name or its key name,
-// as string 664/665/666/616 ("Automatic", "Manual", "Disabled", "Unknown").
+// The start type of a service named by its key name, as string
+// 664/665/666/616 ("Automatic", "Manual", "Disabled", "Unknown").
 int ServiceStartText(const char *service, char *out, int size);
 
 // The file change alert's two answers, for the file of the current alert

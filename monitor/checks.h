@@ -25,6 +25,7 @@ int CheckRestartCommands(int probe);
 // The patrol's step: asks once per run whether to show the commands.
 void CheckRestartCommandsPass(void);
 void CheckServicesPass(void);
+int CheckServices(void);         // 1 when a listed service name is not in the baseline
 void FilterCookies(void);
 void FilterMozillaCookies(void);
 int MozillaCookiesDue(void);      // the last cookie filter found a Mozilla-family browser

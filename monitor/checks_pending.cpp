@@ -4,7 +4,6 @@
 
 void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
-void CheckServicesPass(void) {}
 void FilterCookies(void) {}
 void FilterMozillaCookies(void) {}
 int MozillaCookiesDue(void) { return 0; }

@@ -23,6 +23,7 @@ const char kDelayed[] = "This Program doesn't want to be Delayed";
 const char kFileChange[] = "Sentrel: File Change Alert";
 const char kFileType[] = "Sentrel File Type Change Alert";
 const char kSystemError[] = "System Error";
+const char kMonitorBox[] = "Sentrel";   // the monitor's own message boxes
 const char kCurrentRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kBaseline[] = "Software\\Orvendale\\Sentrel\\Run";
 const DWORD kWait = 20000;
@@ -101,7 +102,8 @@ private:
             }
             answered_++;
             // An error box that the answer opens comes before the alert closes.
-            bool errorNext = i + 1 < answers_.size() && answers_[i + 1].caption == kSystemError;
+            bool errorNext = i + 1 < answers_.size() && answers_[i + 1].caption != a.caption &&
+                             (answers_[i + 1].caption == kSystemError || answers_[i + 1].caption == kMonitorBox);
             if (!errorNext) test::WaitForWindowGone(dialog, kWait);
         }
     }

@@ -186,8 +186,9 @@ TEST_F(Alerts, ServiceAlertShowsTheStartTypeAndNoLogsWhatItWas)
 {
     SampleService service(sample, SERVICE_DEMAND_START);
     ASSERT_TRUE(service.ok());
-    // The service listing names services by their display names.
+    // The check shows the service's display name and names the service by its key name.
     Fill("Sentrel Sample Service", sample, 700);
+    CopyText(AlertName, sizeof AlertName, "SentrelSampleSvc");
     EXPECT_EQ(6, Show(DLG_ALERT_SERVICE, {{kNewProgram, IDYES}}));
     EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: "))
         << Field(0, IDC_ALERT_MESSAGE2);
@@ -196,10 +197,12 @@ TEST_F(Alerts, ServiceAlertShowsTheStartTypeAndNoLogsWhatItWas)
     EXPECT_TRUE(HistoryLines().empty()) << "Yes writes nothing";
 
     Fill("Sentrel Sample Service", sample, 700);
+    CopyText(AlertName, sizeof AlertName, "SentrelSampleSvc");
     EXPECT_EQ(7, Show(DLG_ALERT_SERVICE, {{kNewProgram, 0, VK_ESCAPE}})) << "Esc is No here";
-    EXPECT_EQ(1, CountHistory({"SERVICE_from_Manual", "Sentrel Sample Service"}));
-    EXPECT_EQ(1, CountHistory({"SERVICE_Stop"}));
+    EXPECT_EQ(1, CountHistory({"SERVICE_from_Manual", "Sentrel Sample Service", "SentrelSampleSvc"}));
+    EXPECT_EQ(0, CountHistory({"SERVICE_Stop"})) << "it was not running";
     EXPECT_EQ(1, CountHistory({"SERVICE_Disabled"}));
+    EXPECT_EQ(0, AlertName[0]) << "cleared with the record";
 }
 
 TEST_F(Alerts, ServiceAlertOfAnAutomaticServiceByKeyName)

@@ -1,0 +1,114 @@
+// Sentrel.exe: the services check. Every service of the full listing that
+// the baseline does not approve raises the service alert; a rejected
+// service is stopped and disabled, and is then known as rejected.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "alerts.h"
+#include "checks.h"
+#include "store.h"
+#include "first_seen.h"
+#include "inventory.h"
+#include "items.h"
+#include "monitor.h"
+#include "options.h"
+#include "services.h"
+#include "text.h"
+#include "trace.h"
+
+namespace {
+
+// The new services of the listing, copied out of the item list: the alert's
+// nested message loop lets other work (the delayed start launcher) refill
+// the list while the user thinks.
+struct NewServices {
+    Item *records = nullptr;
+    int count = 0;
+
+    NewServices()
+    {
+        int listed = ItemCount();
+        if (listed <= 0) return;
+        records = (Item *)calloc((size_t)listed, sizeof(Item));
+        if (!records) return;
+        for (int i = 0; i < listed; i++) {
+            const Item *item = GetItem(i);
+            if (item && !IsServiceApproved(*item) && CopyItemRecord(&records[count], item)) count++;
+        }
+    }
+    ~NewServices()
+    {
+        for (int i = 0; i < count; i++) ReleaseItemCopy(&records[i]);
+        free(records);
+    }
+    NewServices(const NewServices &) = delete;
+    NewServices &operator=(const NewServices &) = delete;
+};
+
+void FillAlertRecord(const Item &record)
+{
+    AlertType = record.type;
+    CopyTextCut(AlertCommand, sizeof AlertCommand, record.path);
+    CopyTextCut(AlertTitle, sizeof AlertTitle, record.title);
+    CopyTextCut(AlertName, sizeof AlertName, record.name);
+}
+
+// A rejected service is recorded as known only once it is really disabled:
+// one that could not be disabled is asked about again.
+void KeepIfDisabled(const Item &record)
+{
+    if (ServiceStartValue(record.name) == SERVICE_DISABLED) ApproveService(record);
+}
+
+void CheckNewService(const Item &record)
+{
+    FillAlertRecord(record);
+    if (settings.hideAlerts > 1) {
+        // Rejected without asking; the history says what was done.
+        ServiceRejection result;
+        RejectServiceLogged(ServiceRefOf(record), &result);
+        KeepIfDisabled(record);
+        ClearAlertRecord();
+        return;
+    }
+    PlayAlertSound(1);
+    RecordFirstSeen(record.path, DETECTED_SERVICES);
+    SetPatrolStatus(161, 821);
+    inDialog = 1;
+    alertShown = 1;
+    INT_PTR result = ShowAlert(DLG_ALERT_SERVICE);
+    inDialog = 0;
+    TraceWaitedForUser();
+    switch (result) {
+    case ALERT_APPROVE:
+        ApproveService(record);
+        break;
+    case ALERT_REJECT:
+        // The alert has stopped and disabled it.
+        KeepIfDisabled(record);
+        break;
+    default:
+        break;   // asked again next time
+    }
+}
+
+}  // namespace
+
+int CheckServices(void)
+{
+    EnumerateServices(1);
+    for (int i = 0; i < ItemCount(); i++)
+        if (!IsServiceNameKnown(GetItemName(i))) return 1;
+    return 0;
+}
+
+void CheckServicesPass(void)
+{
+    if (!CheckServices()) return;
+    EnumerateServices(0);
+    if (ItemCount() <= 0) return;
+    NewServices found;
+    FreeItems();
+    for (int i = 0; i < found.count; i++) CheckNewService(found.records[i]);
+}

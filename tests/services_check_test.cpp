@@ -1,0 +1,280 @@
+// The services check with its service alert: real services of the test
+// prefix, the check run in-process with its dialogs answered from a second
+// thread, and end to end through the real Sentrel.exe.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "alert_driver.h"
+#include "checks.h"
+#include "inventory.h"
+#include "monitor.h"
+#include "options.h"
+#include "service_helpers.h"
+#include "services.h"
+#include "ui_strings.h"
+
+using namespace alerts_test;
+using namespace services_test;
+
+namespace {
+
+bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string Field(const Seen &seen, int id)
+{
+    auto it = seen.fields.find(id);
+    return it == seen.fields.end() ? "<none>" : it->second;
+}
+
+// Approves every service listed now, so that only what a test adds is new.
+void ApproveEveryService()
+{
+    WriteServiceBaseline();
+}
+
+bool Approved(const std::string &title, const std::string &name)
+{
+    return test::ValueExists(HKEY_CURRENT_USER, kServiceBaseline, title) &&
+           test::ValueExists(HKEY_CURRENT_USER, kServiceBaselineNames, name);
+}
+
+class ServicesCheck : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(WaitForServiceManager()); }
+    void SetUp() override
+    {
+        test::ResetSentrelRegistry();
+        sample = InstallSample("Check Folder");
+        ASSERT_FALSE(sample.empty());
+        ApproveEveryService();
+        ClearHistory();
+        settings = Settings();
+        LoadOptions();
+        settings.hideWuffin = 1;
+        settings.hideAlerts = 0;
+        LoadUiString(2, windowTitle, sizeof windowTitle);
+        mainWindow = MakeMainWindow();
+    }
+    void TearDown() override
+    {
+        services.RemoveAll();
+        DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+        FreeItems();
+        test::ResetSentrelRegistry();
+    }
+    void Create(const std::string &name, const std::string &display, const std::string &arguments, DWORD start,
+                bool run)
+    {
+        services.Add(name);
+        ASSERT_TRUE(CreateTestService(name, display, "\"" + sample + "\"" + arguments, start));
+        if (run) {
+            ASSERT_TRUE(StartTestService(name));
+        }
+    }
+    void CheckAnswering(std::vector<Answer> answers)
+    {
+        size_t count = answers.size();
+        driver.reset(new Driver(std::move(answers)));
+        CheckServicesPass();
+        driver->Finish();
+        ASSERT_EQ((int)count, driver->answered());
+        EXPECT_EQ(0, inDialog);
+    }
+    // Runs the check and fails when it asks anything.
+    void CheckSilently()
+    {
+        std::atomic<bool> stop{false};
+        std::atomic<int> shown{0};
+        std::thread watcher([&] {
+            while (!stop) {
+                if (HWND alert = FindWindowA("#32770", kNewProgram)) {
+                    shown++;
+                    PostMessageA(alert, WM_COMMAND, IDYES, 0);
+                }
+                Sleep(20);
+            }
+        });
+        CheckServicesPass();
+        stop = true;
+        watcher.join();
+        EXPECT_EQ(0, shown) << "the check asked although nothing was new";
+    }
+    std::string sample;
+    ServiceSet services;
+    std::unique_ptr<Driver> driver;
+};
+
+}  // namespace
+
+TEST_F(ServicesCheck, ANewServiceIsAskedAboutOnceAndYesApprovesIt)
+{
+    Create("SampleSvcYes", "Sample Approved Service", " -yes", SERVICE_DEMAND_START, true);
+    EXPECT_EQ(1, CheckServices());
+
+    CheckAnswering({{kNewProgram, IDYES}});
+    const Seen &seen = driver->seen(0);
+    EXPECT_EQ("Sample Approved Service", Field(seen, IDC_ALERT_NAME));
+    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: Running."))
+        << Field(seen, IDC_ALERT_MESSAGE2);
+    EXPECT_STRCASEEQ((sample + " -yes").c_str(), Field(seen, IDC_ALERT_COMMAND).c_str());
+    EXPECT_EQ("1.2", Field(seen, IDC_ALERT_VERSION));
+    EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
+    EXPECT_TRUE(Approved("Sample Approved Service", "SampleSvcYes"));
+    EXPECT_EQ("700", [] {
+        std::string v;
+        test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "Sample Approved Service", &v);
+        return v;
+    }());
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, ScmState("SampleSvcYes")) << "Yes leaves the service alone";
+    EXPECT_TRUE(HistoryLines().empty());
+    EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Services").empty());
+
+    CheckSilently();
+}
+
+TEST_F(ServicesCheck, NoStopsAndDisablesTheServiceAndItIsNotAskedAgain)
+{
+    Create("SampleSvcNo", "Sample Rejected Service", "", SERVICE_AUTO_START, true);
+    CheckAnswering({{kNewProgram, IDNO}});
+    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_MESSAGE2), "Startup Status: Automatic"));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, ScmState("SampleSvcNo"));
+    EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcNo"));
+    EXPECT_EQ(1, CountHistory({"SERVICE_Stop\t", "Sample Rejected Service", "SampleSvcNo"}));
+    EXPECT_EQ(1, CountHistory({"SERVICE_from_Automatic", "Sample Rejected Service", "SampleSvcNo"}));
+    EXPECT_EQ(1, CountHistory({"SERVICE_Disabled", "Sample Rejected Service", "SampleSvcNo"}));
+    EXPECT_EQ(3u, HistoryLines().size());
+    EXPECT_TRUE(Approved("Sample Rejected Service", "SampleSvcNo")) << "known as rejected";
+    CheckSilently();
+}
+
+TEST_F(ServicesCheck, WithAlertsHiddenANewServiceIsRejectedWithoutAsking)
+{
+    Create("SampleSvcQuiet", "Sample Quiet Service", "", SERVICE_DEMAND_START, true);
+    settings.hideAlerts = 2;
+    CheckSilently();
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, ScmState("SampleSvcQuiet"));
+    EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcQuiet"));
+    EXPECT_EQ(1, CountHistory({"SERVICE_Stop\t", "SampleSvcQuiet"}));
+    EXPECT_EQ(1, CountHistory({"SERVICE_from_Manual", "SampleSvcQuiet"}));
+    EXPECT_EQ(1, CountHistory({"SERVICE_Disabled", "SampleSvcQuiet"}));
+    EXPECT_TRUE(Approved("Sample Quiet Service", "SampleSvcQuiet"));
+}
+
+TEST_F(ServicesCheck, AStopThatTimesOutIsShownAndWrittenAsSuch)
+{
+    Create("SampleSvcSlow", "Sample Slow Service", " -slowstop", SERVICE_DEMAND_START, true);
+    CheckAnswering({{kNewProgram, IDNO}, {kMonitorBox, IDOK}});
+    std::string box = Field(driver->seen(1), 0xFFFF);
+    EXPECT_TRUE(Contains(box, "The service Sample Slow Service could not be stopped.")) << box;
+    EXPECT_TRUE(Contains(box, "1053")) << box;
+    EXPECT_EQ(1, CountHistory({"SERVICE_Stop_Failed", "SampleSvcSlow: 1053"}));
+    EXPECT_EQ(0, CountHistory({"SERVICE_Stop\t"}));
+    // Disabled all the same, so it is known as rejected.
+    EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcSlow"));
+    EXPECT_EQ(1, CountHistory({"SERVICE_Disabled", "SampleSvcSlow"}));
+    EXPECT_TRUE(Approved("Sample Slow Service", "SampleSvcSlow"));
+}
+
+TEST_F(ServicesCheck, AServiceThatCannotBeDisabledIsAskedAboutAgain)
+{
+    Create("SampleSvcHeld", "Sample Held Service", " -nostop", SERVICE_DEMAND_START, true);
+    SC_HANDLE held = OpenTestService("SampleSvcHeld");
+    ASSERT_NE(nullptr, held);
+    ASSERT_TRUE(DeleteService(held));   // marked for deletion while it runs
+    CheckAnswering({{kNewProgram, IDNO}, {kMonitorBox, IDOK}, {kMonitorBox, IDOK}});
+    EXPECT_TRUE(Contains(Field(driver->seen(1), 0xFFFF), "could not be stopped"));
+    std::string second = Field(driver->seen(2), 0xFFFF);
+    EXPECT_TRUE(Contains(second, "The startup type of the service Sample Held Service could not be changed.")) << second;
+    EXPECT_TRUE(Contains(second, "1072")) << second;
+    EXPECT_EQ(0, CountHistory({"SERVICE_Disabled"}));
+    EXPECT_EQ(0, CountHistory({"SERVICE_Stop\t"}));
+    EXPECT_EQ(1, CountHistory({"SERVICE_StartType_Failed", "SampleSvcHeld: 1072"}));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kServiceBaselineNames, "SampleSvcHeld"))
+        << "not disabled, so not known";
+    SERVICE_STATUS status;
+    ControlService(held, 128, &status);
+    CloseServiceHandle(held);
+}
+
+// The real monitor: a service created while it runs raises the service
+// alert at the next due pass of group B; No disables it, Yes approves.
+TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
+{
+    ASSERT_TRUE(WaitForServiceManager());
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    test::ResetSentrelRegistry();
+    std::string folder = test::FreshFolder("ServicesCheckMonitor");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string sample = InstallSample("Monitor Folder");
+    ASSERT_FALSE(sample.empty());
+    const char *options = "Software\\Orvendale\\Sentrel\\Options";
+    test::WriteString(HKEY_CURRENT_USER, options, "Services", "1");
+    test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
+
+    ServiceSet services;
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+    ASSERT_NE(nullptr, monitor.process);
+    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, window);
+    // The services baseline of the first run is there before the new ones come.
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    std::string mark;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "", &mark));
+    EXPECT_EQ("P", mark);
+
+    services.Add("SampleSvcMonA");
+    services.Add("SampleSvcMonB");
+    ASSERT_TRUE(CreateTestService("SampleSvcMonA", "Sample Monitor Reject", "\"" + sample + "\" -a", SERVICE_AUTO_START));
+    ASSERT_TRUE(CreateTestService("SampleSvcMonB", "Sample Monitor Keep", "\"" + sample + "\" -b", SERVICE_DEMAND_START));
+    ASSERT_TRUE(StartTestService("SampleSvcMonA"));
+    // A real-time notice brings the next pass (group A) forward; group B follows.
+    PostMessageA(window, WM_TASK_CHANGE, 0, 0);
+
+    int answered = 0;
+    for (int round = 0; round < 2; round++) {
+        HWND alert = test::WaitForWindow("#32770", kNewProgram, 90000);
+        ASSERT_NE(nullptr, alert) << "no service alert from the monitor's patrol";
+        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+        std::string name = ControlText(alert, IDC_ALERT_NAME);
+        std::string status = ControlText(alert, IDC_ALERT_MESSAGE2);
+        if (name == "Sample Monitor Reject") {
+            EXPECT_TRUE(Contains(status, "Startup Status: Automatic\nActive Status: Running.")) << status;
+            test::PressButton(alert, IDNO);
+        } else {
+            EXPECT_EQ("Sample Monitor Keep", name);
+            EXPECT_TRUE(Contains(status, "Startup Status: Manual\nActive Status: Stopped.")) << status;
+            test::PressButton(alert, IDYES);
+        }
+        answered++;
+        EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    }
+    EXPECT_EQ(2, answered);
+
+    EXPECT_TRUE(WaitForState("SampleSvcMonA", SERVICE_STOPPED));
+    EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcMonA"));
+    EXPECT_EQ(SERVICE_DEMAND_START, ScmStartType("SampleSvcMonB"));
+    ASSERT_TRUE(test::WaitUntil([] { return Approved("Sample Monitor Keep", "SampleSvcMonB"); }, kWait));
+    EXPECT_TRUE(Approved("Sample Monitor Reject", "SampleSvcMonA")) << "known as rejected";
+    std::string history;
+    ASSERT_TRUE(test::ReadFile(folder + "\\history.txt", &history));
+    EXPECT_TRUE(Contains(history, "SERVICE_Stop\tSERVICE_EXE\tSample Monitor Reject")) << history;
+    EXPECT_TRUE(Contains(history, "SERVICE_from_Automatic\tSERVICE_EXE\tSample Monitor Reject")) << history;
+    EXPECT_TRUE(Contains(history, "SERVICE_Disabled\tSERVICE_EXE\tSample Monitor Reject")) << history;
+    EXPECT_FALSE(Contains(history, "Sample Monitor Keep")) << history;
+
+    PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);
+    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+    test::Stop(monitor);
+    services.RemoveAll();
+    test::ResetSentrelRegistry();
+}
