@@ -44,7 +44,8 @@ const struct {
 // Controls that are drawn as push buttons by the page.
 int IsLabel(int id)
 {
-    return id == IDC_HELP_LABEL || id == IDC_MONITOR_LABEL;
+    return id == IDC_HELP_LABEL || id == IDC_MONITOR_LABEL ||
+           (id >= IDC_PATROL_LABEL_HOME && id <= IDC_PATROL_LABEL_RESTART);
 }
 
 struct SortContext {
@@ -368,6 +369,9 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags)
         // Services page.
         {IDC_SERVICE_START, 3610},  {IDC_SERVICE_STOP, 650},    {IDC_SERVICE_AUTOMATIC, 664},
         {IDC_SERVICE_MANUAL, 665},  {IDC_SERVICE_DISABLED, 666},
+        // Delayed Start page and history viewer.
+        {IDC_LAUNCH, 3700},         {IDC_DELAY_OPTIONS, 1132},  {IDC_RESTORE_DELAYED, 3701},
+        {IDC_HISTORY_RESTORE, 717}, {IDC_HISTORY_CLEAR, 711},   {IDOK, 304},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
@@ -487,8 +491,13 @@ void DeleteFileOnReboot(ListPage *page)
 
 void SetMonitorLabel(HWND page, int state)
 {
+    SetLabelState(page, IDC_MONITOR_LABEL, state);
+}
+
+void SetLabelState(HWND page, int id, int state)
+{
     if (state < 0 || state > 2) state = 0;
-    HWND label = GetDlgItem(page, IDC_MONITOR_LABEL);
+    HWND label = GetDlgItem(page, id);
     SetWindowLongPtrA(label, GWLP_USERDATA, state);
     InvalidateRect(label, nullptr, TRUE);
 }
@@ -585,7 +594,7 @@ void LayoutListPage(HWND page)
 
     // The button row at the bottom, the check box above it, the list between.
     // Enable and Disable share one place: only one of them shows at a time.
-    static const int kSlots[][2] = {{IDC_INFO, 0},       {IDC_ADD, 0},       {IDC_REMOVE, 0},
+    static const int kSlots[][2] = {{IDC_INFO, 0},       {IDC_ADD, 0},       {IDC_DELAY_OPTIONS, 0}, {IDC_REMOVE, 0},
                                     {IDC_ENABLE, IDC_DISABLE}, {IDC_REFRESH, 0}, {IDC_KILL_TASK, 0},
                                     {IDC_SERVICE_START, 0}, {IDC_SERVICE_STOP, 0}, {IDC_CLOSE, 0}};
     const int(*slots[sizeof kSlots / sizeof kSlots[0]])[2];

@@ -43,6 +43,17 @@ enum PageControl {
     IDC_SERVICE_AUTOMATIC = 1214,
     IDC_SERVICE_MANUAL = 1215,
     IDC_SERVICE_DISABLED = 1216,
+    // Delayed Start page: launch now, the delay options, back to startup.
+    IDC_LAUNCH = 1065,
+    IDC_DELAY_OPTIONS = 1197,
+    IDC_RESTORE_DELAYED = 1198,
+    // History viewer (menu).
+    IDC_HISTORY_RESTORE = 1104,
+    IDC_HISTORY_CLEAR = 1106,
+    // Options page: the patrol-time picture labels.
+    IDC_PATROL_LABEL_HOME = 1136,
+    IDC_PATROL_LABEL_HOSTS = 1137,
+    IDC_PATROL_LABEL_RESTART = 1138,
 };
 
 // Sent to a page at the end of LayoutListPage, so that a page with controls
@@ -162,6 +173,8 @@ void DeleteFileOnReboot(ListPage *page);
 // --- Picture labels and buttons -------------------------------------------------
 // Monitor label state: 0 off, 1 on, 2 real time.
 void SetMonitorLabel(HWND page, int state);
+// The same for another picture label of the page (the Options page's).
+void SetLabelState(HWND page, int id, int state);
 // Draws an owner-drawn control of a page (labels and push buttons). 1 when drawn.
 int DrawPageControl(HWND page, const DRAWITEMSTRUCT *draw);
 

@@ -14,6 +14,7 @@
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
+#include "patrol_time.h"
 #include "program_files.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -161,15 +162,6 @@ void ShowProgramInfo(HWND, PageRow *)
     OpenProperties(&fileTypesPage);
 }
 
-// The patrol time of a category, asked with the Set Patrol Time dialog of
-// the Options page: the minutes (0: not patrolled) or -1 when cancelled.
-// Until that dialog is built there is nothing to ask with, which counts as
-// cancelled.
-int AskPatrolTime(HWND, UINT)
-{
-    return -1;
-}
-
 // --- Commands ---------------------------------------------------------------------
 
 void ShowInfo(HWND page)
@@ -246,11 +238,8 @@ void RemoveFileType(void)
 
 void SetPatrolTimeOfFileTypes(HWND page)
 {
-    int minutes = AskPatrolTime(page, 788);
-    if (minutes < 0) return;
-    SetOption("FileType", minutes);
-    settings.fileType = minutes;
-    SetMonitorFromOptions(page);
+    int state = ChangePatrolTime(page, 788);
+    if (state >= 0) SetMonitorLabel(page, state);
 }
 
 void ShowMenu(void)

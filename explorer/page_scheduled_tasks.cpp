@@ -12,6 +12,7 @@
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
+#include "patrol_time.h"
 #include "program_files.h"
 #include "store.h"
 #include "tasks.h"
@@ -144,10 +145,15 @@ void OnCommand(HWND page, int id)
     case IDC_OPEN_PROPERTIES: OpenProperties(&tasksPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); break;
+    case IDC_MONITOR_LABEL: {
+        int state = ChangePatrolTime(page, 786);
+        if (state >= 0) SetMonitorLabel(page, state);
+        break;
+    }
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SCHEDULE); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
-        // 1112 (patrol time) and 9 (system report) belong to parts not built yet.
+        // 9 (system report) belongs to a part not built yet.
         break;
     }
 }

@@ -17,6 +17,7 @@
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
+#include "patrol_time.h"
 #include "program_files.h"
 #include "services.h"
 #include "text.h"
@@ -341,10 +342,15 @@ void OnCommand(HWND page, int id, int code)
         FillList(page);
         break;
     }
+    case IDC_MONITOR_LABEL: {
+        int state = ChangePatrolTime(page, 957);
+        if (state >= 0) SetMonitorLabel(page, state);
+        break;
+    }
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SERVICES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
-        // 1112 (patrol time) and 9 (system report) belong to parts not built yet.
+        // 9 (system report) belongs to a part not built yet.
         break;
     }
 }

@@ -11,10 +11,12 @@
 #include "explorer.h"
 #include "first_seen.h"
 #include "dates.h"
+#include "delayed_programs.h"
 #include "file_facts_cache.h"
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
+#include "patrol_time.h"
 #include "platform.h"
 #include "processes.h"
 #include "program_files.h"
@@ -287,11 +289,13 @@ void MoveToDelayedStart(HWND page)
             PageMessage(page, 1130, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
             break;
         }
-        char file[PATH_SIZE], parameters[PATH_SIZE];
+        char file[PATH_SIZE], parameters[DELAY_TEXT_SIZE], folder[PATH_SIZE] = "";
         if (SplitCommand(r.path, file, parameters) <= 0) {
             CopyTextCut(file, sizeof file, r.path);
             parameters[0] = 0;
         }
+        // A shortcut's arguments and working folder go with it.
+        if (r.type == ITEM_STARTUP_FOLDER) ReadShortcutParts(r.detail, parameters, folder);
         HKEY hive = HKEY_CURRENT_USER;
         if (r.type < 10) {
             if (PageMessage(page, 1120, MB_OKCANCEL | MB_ICONEXCLAMATION | MB_TOPMOST) != IDOK) continue;
@@ -299,7 +303,9 @@ void MoveToDelayedStart(HWND page)
         }
         // The delayed entry is written before the startup entry goes, so a
         // failed write never leaves the program on neither list.
-        if (!WriteDelayEntry(hive, r, file, parameters)) {
+        if (!WriteDelayEntry(hive, r, file, parameters) ||
+            (folder[0] && !WriteDelayValue(hive, DELAY_FOLDER, file, folder))) {
+            RemoveDelayEntry(hive, file);
             PageMessage(page, 3202, MB_OK | MB_ICONSTOP | MB_TOPMOST);
             continue;
         }
@@ -430,10 +436,15 @@ void OnCommand(HWND page, int id)
         FillList(page);
         break;
     }
+    case IDC_MONITOR_LABEL: {
+        int state = ChangePatrolTime(page, 784);
+        if (state >= 0) SetMonitorLabel(page, state);
+        break;
+    }
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_STARTUP); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
-        // 1112 (patrol time) and 9 (system report) belong to parts not built yet.
+        // 9 (system report) belongs to a part not built yet.
         break;
     }
 }

@@ -10,6 +10,10 @@ INT_PTR CALLBACK ScheduledTasksPageProc(HWND page, UINT message, WPARAM wParam, 
 INT_PTR CALLBACK FileTypesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // Services (tab 5, NT family only).
 INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// Delayed Start (tab 2).
+INT_PTR CALLBACK DelayedStartPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// Options (tab 10).
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // A tab whose page is not built yet: its list stays empty.
 INT_PTR CALLBACK PendingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 

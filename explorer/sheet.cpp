@@ -30,7 +30,7 @@ struct TabSpec {
 };
 const TabSpec kTabs[] = {
     {102, 606, 174, CMD_PAGE_STARTUP, StartupPageProc},
-    {197, 609, 200, CMD_PAGE_DELAY, PendingPageProc},
+    {197, 609, 200, CMD_PAGE_DELAY, DelayedStartPageProc},
     {139, 694, 180, CMD_PAGE_IE_HELPERS, PendingPageProc},
     {137, 680, 182, CMD_PAGE_SCHEDULE, ScheduledTasksPageProc},
     {132, 636, 173, CMD_PAGE_SERVICES, ServicesPageProc},   // NT family only
@@ -38,7 +38,7 @@ const TabSpec kTabs[] = {
     {108, 608, 183, CMD_PAGE_COOKIES, PendingPageProc},
     {142, 739, 179, CMD_PAGE_FILE_TYPES, FileTypesPageProc},
     {195, 973, 198, CMD_PAGE_HIDDEN, PendingPageProc},
-    {114, 610, 181, CMD_PAGE_OPTIONS, PendingPageProc},
+    {114, 610, 181, CMD_PAGE_OPTIONS, OptionsPageProc},
 };
 const int kTabCount = sizeof kTabs / sizeof kTabs[0];
 

@@ -2,6 +2,7 @@
 // in the arguments, in any case ("-OPTIONS" is "-OPTION", "-nuts" "-NUT").
 #include <windows.h>
 
+#include "delayed_programs.h"
 #include "explorer.h"
 #include "locations.h"
 #include "store.h"
@@ -80,9 +81,9 @@ int RunOneShotSwitch(OneShotSwitch which)
         return StoreWriteString(HKEY_LOCAL_MACHINE, kDefaultPrefixKey, "", prefix) && done;
     }
     case ONE_SHOT_RESTORE:
-        // Restoring the delayed-start programs belongs to the Delayed Start
-        // page, which is not built yet: the switch is recognised and ends.
-        return 0;
+        // Every delayed program back into Windows' startup; one that cannot
+        // be put back stays delayed.
+        return RestoreAllDelayed() == 0;
     default:
         return 0;
     }

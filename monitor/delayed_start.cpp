@@ -3,8 +3,6 @@
 // delay has come, unless that program already runs.
 #include "delayed_start.h"
 
-#include <shellapi.h>
-
 #include "checks.h"
 #include "monitor.h"
 #include "processes.h"
@@ -13,27 +11,13 @@
 #include "text.h"
 
 namespace {
-const char *const kDelayKeys[] = {DELAY_KEY,
-                                  DELAY_KEY "\\Time",
-                                  DELAY_KEY "\\Parameters",
-                                  DELAY_KEY "\\Shortcuts",
-                                  DELAY_KEY "\\Applet",
-                                  DELAY_KEY "\\Title"};
 
 void StartDelayed(HKEY root, const char *command)
 {
-    char parameters[256], program[PATH_SIZE], split[PATH_SIZE], applet[256];
-    StoreReadString(root, DELAY_KEY "\\Parameters", command, parameters, sizeof parameters);
+    char program[PATH_SIZE], split[PATH_SIZE];
     if (SplitCommand(command, program, split) <= 0) RemoveQuotes(command, program, sizeof program);
     if (!program[0] || IsProgramRunning(program)) return;
-    if (StoreReadString(root, DELAY_KEY "\\Applet", command, applet, sizeof applet) > 0 && applet[0]) {
-        char line[PATH_SIZE];
-        CopyTextCut(line, sizeof line, program);
-        AppendTextCut(line, sizeof line, parameters);
-        LaunchProgram(nullptr, applet, line);
-    } else {
-        LaunchProgram(nullptr, program, parameters);
-    }
+    LaunchDelayedProgram(nullptr, root, command);
 }
 }  // namespace
 
@@ -64,31 +48,4 @@ int LaunchDelayed(int seconds)
         RegCloseKey(key);
     }
     return delayHandled;
-}
-
-int LaunchProgram(HWND owner, const char *file, const char *parameters)
-{
-    if (owner) SetForegroundWindow(owner);
-    char state[32];
-    int show = SW_SHOWNORMAL;
-    if (StoreReadString(HKEY_CURRENT_USER, DELAY_KEY "\\OpenAs", file, state, sizeof state) > 0) {
-        long openAs = DecimalValue(state);
-        if (openAs == 1) show = SW_SHOWMINIMIZED;
-        else if (openAs == 2) show = SW_SHOWMAXIMIZED;
-    }
-    SHELLEXECUTEINFOA execute = {};
-    execute.cbSize = sizeof execute;
-    execute.fMask = SEE_MASK_FLAG_NO_UI;   // a start that fails is not reported
-    execute.lpVerb = "open";
-    execute.lpFile = file;
-    execute.lpParameters = parameters && parameters[0] ? parameters : nullptr;
-    execute.nShow = show;
-    if (ShellExecuteExA(&execute)) return 0;
-    if (WinExec(file, (UINT)show) >= 32) return 0;
-    return (int)(INT_PTR)execute.hInstApp;
-}
-
-void RemoveDelayEntry(HKEY root, const char *name)
-{
-    for (const char *key : kDelayKeys) StoreDeleteValue(root, key, name);
 }

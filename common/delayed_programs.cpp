@@ -1,0 +1,273 @@
+// The delayed-start list: reading and writing a program's values, putting
+// programs back into Windows' startup and starting them.
+#include "delayed_programs.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <new>
+
+#include "items.h"
+#include "platform.h"
+#include "program_files.h"
+#include "startup_changes.h"
+#include "startup_list.h"
+#include "store.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+const char *const kDelayValues[] = {"", DELAY_TIME, DELAY_PARAMETERS, DELAY_SHORTCUTS,
+                                    DELAY_APPLET, DELAY_TITLE, DELAY_VIEW, DELAY_FOLDER};
+
+int DelaySubkey(const char *which, char *out, int size)
+{
+    if (!which || !which[0]) return (int)CopyText(out, (size_t)size, DELAY_KEY);
+    return (int)FormatText(out, (size_t)size, "%s\\%s", DELAY_KEY, which);
+}
+
+// A value read whole: its length, 0 when it is missing (empty text), -1
+// when it exists but is not text or does not fit. Using such a value would
+// restore or start something other than what was delayed.
+int ReadWhole(HKEY hive, const char *which, const char *program, char *out, int size)
+{
+    char subkey[128];
+    out[0] = 0;
+    if (!DelaySubkey(which, subkey, sizeof subkey)) return -1;
+    StoreBlob value;
+    if (!StoreReadBlob(hive, 0, subkey, program, &value)) return 0;
+    int length = -1;
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
+        length = CopyText(out, (size_t)size, (const char *)value.data) || !value.data[0]
+                     ? (int)strlen(out)
+                     : -1;
+    StoreFreeBlob(&value);
+    return length;
+}
+
+int IsRunType(int type)
+{
+    return (type >= 1 && type <= 7) || (type >= 11 && type <= 17);
+}
+
+// A Startup-folder entry goes back as its shortcut, with the parameters and
+// working folder it had.
+int RestoreShortcut(const char *shortcut, const char *program, const char *parameters, const char *folder,
+                    const char *title)
+{
+    if (!shortcut[0]) return 0;
+    char workFolder[PATH_SIZE];
+    if (folder[0]) {
+        CopyTextCut(workFolder, sizeof workFolder, folder);
+    } else {
+        CopyTextCut(workFolder, sizeof workFolder, program);
+        int cut = FileNameIndex(workFolder);
+        workFolder[cut > 0 ? cut - 1 : 0] = 0;
+    }
+    char arguments[DELAY_TEXT_SIZE];
+    SkipBlanks(parameters, arguments, sizeof arguments);
+    if (!CreateShortcut(shortcut, program, arguments, workFolder, title, program, 0)) return 0;
+    char baseline[PATH_SIZE];
+    if (StartupBaselineName(program, baseline) > 0)
+        StoreWriteDecimal(HKEY_CURRENT_USER, STORE_ROOT "\\Run", baseline, ITEM_STARTUP_FOLDER);
+    return 1;
+}
+
+}  // namespace
+
+HKEY DelayHive(const Item &record)
+{
+    return record.qualifier == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+int ReadDelayValue(HKEY hive, const char *which, const char *program, char *out, int size)
+{
+    char subkey[128];
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    if (!program || !DelaySubkey(which, subkey, sizeof subkey)) return 0;
+    return StoreReadString(hive, subkey, program, out, size);
+}
+
+int WriteDelayValue(HKEY hive, const char *which, const char *program, const char *text)
+{
+    char subkey[128];
+    if (!program || !DelaySubkey(which, subkey, sizeof subkey)) return 0;
+    return StoreWriteString(hive, subkey, program, text ? text : "");
+}
+
+long DelaySeconds(HKEY hive, const char *program)
+{
+    char text[32];
+    if (ReadDelayValue(hive, DELAY_TIME, program, text, sizeof text) <= 0) return 0;
+    long seconds = DecimalValue(text);
+    return seconds > 0 ? seconds : 0;
+}
+
+int FormatDelayTime(long seconds, char *out, int size)
+{
+    char minutesWord[32], secondsWord[32];
+    LoadUiString(1121, minutesWord, sizeof minutesWord);
+    LoadUiString(1122, secondsWord, sizeof secondsWord);
+    if (seconds < 0) seconds = 0;
+    if (seconds / 60 > 0)
+        return (int)FormatTextCut(out, (size_t)size, "%ld %s : %ld %s", seconds / 60, minutesWord, seconds % 60,
+                                  secondsWord);
+    return (int)FormatTextCut(out, (size_t)size, "%ld %s", seconds, secondsWord);
+}
+
+int DelayedCommand(const char *program, const char *parameters, const char *applet, char *out, int size)
+{
+    out[0] = 0;
+    if (!program || !program[0]) return 0;
+    // A file with a blank in it is quoted, so that it stays one file.
+    int quote = strchr(program, ' ') && program[0] != '"';
+    char command[DELAY_TEXT_SIZE * 2];
+    if (!FormatText(command, sizeof command, quote ? "\"%s\"" : "%s", program)) return 0;
+    if (parameters && parameters[0]) {
+        if (parameters[0] != ',' && parameters[0] != ' ' && !AppendText(command, sizeof command, " ")) return 0;
+        if (!AppendText(command, sizeof command, parameters)) return 0;
+    }
+    if (applet && applet[0]) return (int)FormatText(out, (size_t)size, "%s %s", applet, command);
+    return (int)CopyText(out, (size_t)size, command);
+}
+
+int ReadShortcutParts(const char *shortcut, char *arguments, char *folder)
+{
+    arguments[0] = folder[0] = 0;
+    if (!shortcut || !shortcut[0]) return 0;
+    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int read = 0;
+    IShellLinkA *link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   (void **)&link))) {
+        IPersistFile *file = nullptr;
+        WCHAR wide[MAX_PATH];
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
+            if (MultiByteToWideChar(CP_ACP, 0, shortcut, -1, wide, MAX_PATH) &&
+                SUCCEEDED(file->Load(wide, STGM_READ)) &&
+                SUCCEEDED(link->GetArguments(arguments, DELAY_TEXT_SIZE)) &&
+                SUCCEEDED(link->GetWorkingDirectory(folder, PATH_SIZE)))
+                read = 1;
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    if (!read) arguments[0] = folder[0] = 0;
+    return read;
+}
+
+int AddDelayedProgram(const char *file, int allUsers)
+{
+    if (!file || !file[0]) return 0;
+    HKEY hive = allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    if (!StoreCreateKey(hive, DELAY_KEY "\\" DELAY_TIME)) return 0;
+    if (WriteDelayValue(hive, "", file, allUsers ? "1" : "11") && WriteDelayValue(hive, DELAY_TIME, file, "30"))
+        return 1;
+    RemoveDelayEntry(hive, file);
+    return 0;
+}
+
+int RestoreDelayedProgram(const Item &record)
+{
+    const char *program = record.name;
+    if (!program || !program[0]) return 0;
+    HKEY hive = DelayHive(record);
+    char parameters[DELAY_TEXT_SIZE], applet[DELAY_TEXT_SIZE], name[DELAY_TEXT_SIZE], view[8],
+        folder[PATH_SIZE], shortcut[PATH_SIZE];
+    // Parameters or a name that cannot be read whole would put back a
+    // different entry: it stays delayed instead.
+    if (ReadWhole(hive, DELAY_PARAMETERS, program, parameters, sizeof parameters) < 0 ||
+        ReadWhole(hive, DELAY_APPLET, program, applet, sizeof applet) < 0 ||
+        ReadWhole(hive, DELAY_TITLE, program, name, sizeof name) < 0 ||
+        ReadWhole(hive, DELAY_FOLDER, program, folder, sizeof folder) < 0 ||
+        ReadWhole(hive, DELAY_SHORTCUTS, program, shortcut, sizeof shortcut) < 0)
+        return 0;
+    ReadDelayValue(hive, DELAY_VIEW, program, view, sizeof view);
+    if (!name[0]) CopyTextCut(name, sizeof name, record.title);
+    int entryView = IsRunType(record.type) && record.type < 10 && TextEqualNoCase(view, "32") &&
+                            HasRegistryViews()
+                        ? VIEW_32
+                        : VIEW_NATIVE;
+
+    int restored = 0;
+    if (record.type == ITEM_STARTUP_FOLDER) {
+        restored = RestoreShortcut(shortcut, program, parameters, folder, name);
+    } else {
+        if (!name[0]) return 0;
+        char command[DELAY_TEXT_SIZE * 2];
+        if (!DelayedCommand(program, parameters, applet, command, sizeof command)) return 0;
+        restored = RestoreStartupEntryIn(entryView, name, command, shortcut, record.type);
+    }
+    if (!restored) return 0;
+    RemoveDelayEntry(hive, program);
+    return 1;
+}
+
+int RestoreAllDelayed(void)
+{
+    int count = ListDelayedPrograms();
+    // Copies first: restoring changes what a new listing would hold.
+    Item *records = count > 0 ? new (std::nothrow) Item[count] : nullptr;
+    if (count > 0 && !records) return count;
+    int copied = 0;
+    for (int i = 0; i < count; i++)
+        if (CopyItemRecord(&records[copied], GetItem(i))) copied++;
+    FreeItems();
+    int failed = count - copied;
+    for (int i = 0; i < copied; i++) {
+        if (!RestoreDelayedProgram(records[i])) failed++;
+        ReleaseItemCopy(&records[i]);
+    }
+    delete[] records;
+    return failed;
+}
+
+void RemoveDelayEntry(HKEY root, const char *name)
+{
+    char subkey[128];
+    for (const char *which : kDelayValues)
+        if (DelaySubkey(which, subkey, sizeof subkey)) StoreDeleteValue(root, subkey, name);
+}
+
+int LaunchProgram(HWND owner, const char *file, const char *parameters)
+{
+    if (owner) SetForegroundWindow(owner);
+    char state[32];
+    int show = SW_SHOWNORMAL;
+    if (StoreReadString(HKEY_CURRENT_USER, DELAY_KEY "\\" DELAY_OPEN_AS, file, state, sizeof state) > 0) {
+        long openAs = DecimalValue(state);
+        if (openAs == 1) show = SW_SHOWMINIMIZED;
+        else if (openAs == 2) show = SW_SHOWMAXIMIZED;
+    }
+    SHELLEXECUTEINFOA execute = {};
+    execute.cbSize = sizeof execute;
+    execute.fMask = SEE_MASK_FLAG_NO_UI;   // a start that fails is not reported
+    execute.lpVerb = "open";
+    execute.lpFile = file;
+    execute.lpParameters = parameters && parameters[0] ? parameters : nullptr;
+    execute.nShow = show;
+    if (ShellExecuteExA(&execute)) return 0;
+    if (WinExec(file, (UINT)show) >= 32) return 0;
+    return (int)(INT_PTR)execute.hInstApp;
+}
+
+int LaunchDelayedProgram(HWND owner, HKEY hive, const char *command)
+{
+    char parameters[DELAY_TEXT_SIZE], program[PATH_SIZE], split[PATH_SIZE], applet[256];
+    ReadDelayValue(hive, DELAY_PARAMETERS, command, parameters, sizeof parameters);
+    if (SplitCommand(command, program, split) <= 0) RemoveQuotes(command, program, sizeof program);
+    if (!program[0]) return ERROR_FILE_NOT_FOUND;
+    if (ReadDelayValue(hive, DELAY_APPLET, command, applet, sizeof applet) > 0) {
+        char line[PATH_SIZE];
+        CopyTextCut(line, sizeof line, program);
+        AppendTextCut(line, sizeof line, parameters);
+        return LaunchProgram(owner, applet, line);
+    }
+    return LaunchProgram(owner, program, parameters);
+}

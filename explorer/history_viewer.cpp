@@ -1,0 +1,282 @@
+// SentrelEx.exe: the history viewer (Options page, "View History..."):
+// history.txt as a list, newest entries in view, undo of the reversible
+// events and clearing of the file.
+#include "history_viewer.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "explorer.h"
+#include "items.h"
+#include "list_page.h"
+#include "options.h"
+#include "platform.h"
+#include "program_files.h"
+#include "startup_changes.h"
+#include "startup_list.h"
+#include "sysfiles.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+enum HistoryControl {
+    IDD_HISTORY = 141,
+    IDC_HISTORY_TEXT = 1102,
+};
+
+enum HistoryAction { ACTION_START_REMOVE = 0, ACTION_START_DISABLE = 1, ACTION_START_ENABLE = 2,
+                     ACTION_HIDDEN_DELETE = 29 };
+
+const UINT kHeadings[] = {627, 715, 628, 713};
+const int kColumns = 4;
+
+// The lines read, in file order; row data values index them.
+struct HistoryRows {
+    HistoryEntry *entries;
+    int count;
+};
+HistoryRows shown;
+
+ListPage historyList = {6041, kColumns, kHeadings, "SortHistory", nullptr,
+                        nullptr, nullptr, {}, nullptr, 0, nullptr};
+
+int Collect(const HistoryEntry *entry, void *)
+{
+    if (shown.count >= ITEM_MAX) return 0;
+    shown.entries[shown.count++] = *entry;
+    return 1;
+}
+
+void SetCell(HWND list, int position, int column, const char *text)
+{
+    LVITEMA sub = {};
+    sub.iSubItem = column;
+    sub.pszText = (char *)text;
+    SendMessageA(list, LVM_SETITEMTEXTA, position, (LPARAM)&sub);
+}
+
+const HistoryEntry *SelectedEntry(void)
+{
+    int index = RowIndexAt(&historyList, SelectedRow(historyList.list));
+    // RowIndexAt checks the page's row store, which this list does not use.
+    if (index < 0) {
+        int position = SelectedRow(historyList.list);
+        if (position < 0) return nullptr;
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = position;
+        if (!SendMessageA(historyList.list, LVM_GETITEMA, 0, (LPARAM)&item)) return nullptr;
+        index = (int)item.lParam;
+    }
+    return index >= 0 && index < shown.count ? &shown.entries[index] : nullptr;
+}
+
+void UpdateRestoreButton(HWND dialog)
+{
+    const HistoryEntry *entry = SelectedEntry();
+    EnableWindow(GetDlgItem(dialog, IDC_HISTORY_RESTORE), entry && HistoryActionIsReversible(entry->action));
+}
+
+// Reads history.txt (its newest lines when it has more than the list
+// holds) and shows them in file order, the newest in view.
+void Fill(HWND dialog)
+{
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    HWND list = historyList.list;
+    shown.count = 0;
+    if (!shown.entries) shown.entries = (HistoryEntry *)calloc(ITEM_MAX, sizeof(HistoryEntry));
+    if (shown.entries) ReadHistory(ITEM_MAX, Collect, nullptr);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    CreateRowImages(&historyList);
+    SendMessageA(list, LVM_SETITEMCOUNT, shown.count, 0);
+    for (int i = 0; i < shown.count; i++) {
+        const HistoryEntry &entry = shown.entries[i];
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
+        item.iItem = i;
+        item.pszText = (char *)entry.title;
+        item.lParam = i;
+        item.iImage = AddFileIcon(&historyList, entry.command);
+        int position = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+        if (position < 0) continue;
+        SetCell(list, position, 1, HistoryActionName(entry.action));
+        SetCell(list, position, 2, HistoryTypeName(entry.type));
+        SetCell(list, position, 3, entry.time);
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    if (shown.count > 0) SendMessageA(list, LVM_ENSUREVISIBLE, shown.count - 1, FALSE);
+    InvalidateRect(list, nullptr, TRUE);
+    UpdateRestoreButton(dialog);
+    SetCursor(old);
+}
+
+void ClearFile(HWND dialog)
+{
+    char path[HISTORY_PATH_SIZE];
+    if (GetHistoryPath(path) > 0) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path);
+    }
+    Fill(dialog);
+}
+
+void RestoreSelected(HWND dialog)
+{
+    const HistoryEntry *entry = SelectedEntry();
+    if (!entry) {
+        ShowStringMessage(57);
+        return;
+    }
+    HistoryEntry copy = *entry;
+    if (!RestoreHistoryEvent(&copy) && HistoryActionIsReversible(copy.action))
+        PageMessage(dialog, 3707, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+    Fill(dialog);
+}
+
+void ShowMenu(void)
+{
+    const int items[] = {IDC_HISTORY_RESTORE, IDC_HISTORY_CLEAR, IDOK, 0, IDC_ONLINE_INFO, IDC_SYSTEM_REPORT,
+                         IDC_HELP_LABEL};
+    const HistoryEntry *entry = SelectedEntry();
+    UINT flags[sizeof items / sizeof items[0]] = {};
+    if (!entry || !HistoryActionIsReversible(entry->action)) flags[0] = MF_GRAYED;
+    ShowRowMenu(&historyList, items, sizeof items / sizeof items[0], flags);
+}
+
+// Centred across, a third of the free height above it.
+void PlaceDialog(HWND dialog)
+{
+    RECT r;
+    GetWindowRect(dialog, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    int x = (screenWidth - width) / 2, y = (screenHeight - height) / 3;
+    SetWindowPos(dialog, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        char caption[128];
+        LoadUiString(712, caption, sizeof caption);
+        SetWindowTextA(dialog, caption);
+        SetDlgItemUiString(dialog, 710, IDC_HISTORY_TEXT);
+        SetDlgItemUiString(dialog, 717, IDC_HISTORY_RESTORE);
+        SetDlgItemUiString(dialog, 711, IDC_HISTORY_CLEAR);
+        SetDlgItemUiString(dialog, 304, IDOK);
+        historyList.window = dialog;
+        historyList.list = GetDlgItem(dialog, IDC_LIST);
+        for (int &direction : historyList.directions) direction = 0;
+        SendMessageA(historyList.list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+        InsertColumns(&historyList);
+        PlaceDialog(dialog);
+        Fill(dialog);
+        return TRUE;
+    }
+    case WM_NOTIFY: {
+        const NMHDR *header = (const NMHDR *)lParam;
+        if (header->idFrom != IDC_LIST) return FALSE;
+        switch (header->code) {
+        case LVN_ITEMCHANGED: case NM_CLICK: case LVN_KEYDOWN:
+            UpdateRestoreButton(dialog);
+            break;
+        case NM_DBLCLK:
+            // A double click undoes what can be undone, whatever the button says.
+            RestoreSelected(dialog);
+            break;
+        case NM_RCLICK:
+            ShowMenu();
+            break;
+        case LVN_COLUMNCLICK: {
+            // The history keeps the order of the file: a click only turns
+            // the column's flag and stores the choice.
+            int column = ((const NMLISTVIEW *)header)->iSubItem;
+            if (column >= 0 && column < kColumns) {
+                historyList.directions[column] = !historyList.directions[column];
+                SetOption("SortHistory", column + 1);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_HISTORY_RESTORE: RestoreSelected(dialog); break;
+        case IDC_HISTORY_CLEAR: ClearFile(dialog); break;
+        case IDOK: case IDCANCEL: EndDialog(dialog, 0); break;
+        case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_OPTIONS); break;
+        default: break;
+        }
+        return TRUE;
+    case WM_DESTROY:
+        DestroyRowImages(&historyList);
+        historyList.list = historyList.window = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+int IsRunType(int type)
+{
+    return (type >= 1 && type <= 7) || (type >= 11 && type <= 17);
+}
+
+// A hidden file kept in the vault goes back where it was, as a hidden file,
+// but never over a file that is there now.
+int RestoreFromVault(const char *path)
+{
+    char folder[MAX_PATH], name[MAX_PATH], vaulted[MAX_PATH];
+    if (!path[0] || GetVaultFolder(folder) <= 0 || FileNamePart(path, name, sizeof name) <= 0) return 0;
+    if (!FormatText(vaulted, sizeof vaulted, "%s\\vault\\%s", folder, name)) return 0;
+    if (GetFileAttributesA(vaulted) == INVALID_FILE_ATTRIBUTES) return 0;
+    if (!CopyFileA(vaulted, path, TRUE)) return 0;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN);
+    return 1;
+}
+
+}  // namespace
+
+void ShowHistory(HWND owner)
+{
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_HISTORY), owner, HistoryProc, 0);
+    free(shown.entries);
+    shown.entries = nullptr;
+    shown.count = 0;
+}
+
+int RestoreHistoryEvent(const HistoryEntry *entry)
+{
+    if (!entry) return 0;
+    int type = entry->type & ~HISTORY_VIEW_32;
+    int view = (entry->type & HISTORY_VIEW_32) ? VIEW_32 : VIEW_NATIVE;
+    switch (entry->action) {
+    case ACTION_START_REMOVE:
+        // The line must name the entry whole: its exact value name (or
+        // shortcut file) and command. A field too long for the line reads
+        // back empty, and then nothing is written.
+        if (!entry->title[0] || !entry->command[0]) return 0;
+        if (IsRunType(type) || type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN)
+            return RestoreStartupEntryIn(view, entry->title, entry->command, entry->detail, type);
+        if (type == ITEM_STARTUP_FOLDER && entry->detail[0])
+            return RestoreStartupEntryIn(VIEW_NATIVE, entry->title, entry->command, entry->detail, type);
+        return 0;
+    case ACTION_START_DISABLE: case ACTION_START_ENABLE:
+        if (!entry->title[0] || !entry->command[0] || view != VIEW_NATIVE) return 0;
+        if (!IsRunType(type) && type != ITEM_WIN_LOAD && type != ITEM_WIN_RUN && type != ITEM_STARTUP_FOLDER)
+            return 0;
+        return ToggleStartupEntry(entry->title, entry->command, entry->detail, type);
+    case ACTION_HIDDEN_DELETE:
+        return RestoreFromVault(entry->command);
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,464 @@
+// SentrelEx.exe: the Delayed Start page (tab 2): the programs the monitor
+// starts itself some time after logon, with their delays; set a program's
+// delay and options, launch it now, put it back into Windows' startup,
+// remove it, add a new one.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <prsht.h>
+#include <cstring>
+#include <initializer_list>
+
+#include "delayed_programs.h"
+#include "explorer.h"
+#include "list_page.h"
+#include "pages.h"
+#include "platform.h"
+#include "processes.h"
+#include "program_files.h"
+#include "startup_list.h"
+#include "store.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+enum DelayControl {
+    IDD_DELAY_OPTIONS = 198,
+    IDD_PROGRAM_TYPE = 199,
+    IDC_DELAY_EXPLANATION = 1187,
+    IDC_DELAY_HINT = 1200,
+    // The Delay options dialog.
+    IDC_OPTIONS_TEXT = 1111,
+    IDC_MINUTES = 1113,
+    IDC_SECONDS = 1114,
+    IDC_OPEN_AS = 1141,
+    IDC_PARAMETERS = 1142,
+    IDC_TITLE = 1131,
+    IDC_MINUTES_LABEL = 1115,
+    IDC_SECONDS_LABEL = 1116,
+    IDC_OPEN_AS_LABEL = 1117,
+    IDC_PARAMETERS_LABEL = 1118,
+    IDC_TITLE_LABEL = 1119,
+    // The Startup Program Type dialog.
+    IDC_TYPE_QUESTION = 1126,
+    IDC_ALL_USERS = 1127,
+    IDC_CURRENT_USER = 1128,
+};
+
+const UINT kHeadings[] = {627, 628, 648, 1119};
+enum DelayColumn { COLUMN_TITLE, COLUMN_COMMAND, COLUMN_STATUS, COLUMN_DELAY };
+
+int DelaySortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
+{
+    if (column == COLUMN_STATUS) {
+        char running[CELL_SIZE];
+        LoadUiString(655, running, sizeof running);
+        return (int)CopyText(out, (size_t)size, strcmp(row->cells[COLUMN_STATUS], running) == 0 ? "0" : "1");
+    }
+    if (column == COLUMN_DELAY) {
+        long seconds = DelaySeconds(DelayHive(row->record), row->record.name);
+        return (int)FormatTextCut(out, (size_t)size, "%04ld", seconds > 9999 ? 9999 : seconds);
+    }
+    return 0;   // the column's own text
+}
+
+ListPage delayPage = {CMD_PAGE_DELAY, 4, kHeadings, "SortPrograms", DelaySortKey,
+                      nullptr, nullptr, {}, nullptr, 0, nullptr};
+
+void FillCells(PageRow *row)
+{
+    const Item &record = row->record;
+    CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, record.title);
+    char file[PATH_SIZE], split[PATH_SIZE];
+    if (SplitCommand(record.path, file, split) <= 0) RemoveQuotes(record.path, file, sizeof file);
+    // The file name as the entry writes it (the long form found on disk
+    // may differ in case).
+    char written[PATH_SIZE];
+    RemoveQuotes(record.path, written, sizeof written);
+    if (FileNamePart(written, row->cells[COLUMN_COMMAND], CELL_SIZE) <= 0)
+        CopyTextCut(row->cells[COLUMN_COMMAND], CELL_SIZE, written);
+    row->cells[COLUMN_STATUS][0] = 0;
+    char exists[PATH_SIZE];
+    CopyTextCut(exists, sizeof exists, file);
+    if (!file[0] || !FileExists(exists)) {
+        LoadUiString(730, row->cells[COLUMN_STATUS], CELL_SIZE);
+    } else if (IsProgramRunning(file)) {
+        LoadUiString(655, row->cells[COLUMN_STATUS], CELL_SIZE);
+    }
+    FormatDelayTime(DelaySeconds(DelayHive(record), record.name), row->cells[COLUMN_DELAY], CELL_SIZE);
+}
+
+void FillList(const Item *keep = nullptr)
+{
+    ListPage *p = &delayPage;
+    ListDelayedPrograms();
+    CopyItemsToRows(p);
+    FreeItems();
+    CreateRowImages(p);
+    for (int i = 0; i < p->rowCount; i++) {
+        FillCells(&p->rows[i]);
+        p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
+    }
+    ShowRows(p);
+    ApplySavedSort(p);
+    if (keep)
+        SelectSameEntry(p, keep);
+    else
+        SelectRow(p->list, 0);
+}
+
+// Refills after an action, keeping the selection on the entry of the row
+// (found again by its hive and command, never by its title).
+void Refill(int rowIndex)
+{
+    PageRow *row = PageRowAt(&delayPage, rowIndex);
+    Item keep = {};
+    if (!row || !CopyItemRecord(&keep, &row->record)) {
+        FillList();
+        return;
+    }
+    FillList(&keep);
+    ReleaseItemCopy(&keep);
+}
+
+// The rows selected now, as row-store indexes in list order.
+int SelectedRows(int *out, int capacity)
+{
+    int count = 0;
+    for (int position = NextSelectedRow(delayPage.list, -1); position >= 0 && count < capacity;
+         position = NextSelectedRow(delayPage.list, position)) {
+        int index = RowIndexAt(&delayPage, position);
+        if (index >= 0) out[count++] = index;
+    }
+    return count;
+}
+
+// --- Add ---------------------------------------------------------------------------
+
+INT_PTR CALLBACK ProgramTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        char caption[128];
+        LoadUiString(1129, caption, sizeof caption);
+        SetWindowTextA(dialog, caption);
+        SetDlgItemUiString(dialog, 1126, IDC_TYPE_QUESTION);
+        SetDlgItemUiString(dialog, 1127, IDC_ALL_USERS);
+        SetDlgItemUiString(dialog, 1128, IDC_CURRENT_USER);
+        SetDlgItemUiString(dialog, 304, IDCANCEL);
+        CheckRadioButton(dialog, IDC_ALL_USERS, IDC_CURRENT_USER, IDC_CURRENT_USER);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            EndDialog(dialog, IsDlgButtonChecked(dialog, IDC_ALL_USERS) == BST_CHECKED ? 1 : 2);
+        else if (LOWORD(wParam) == IDCANCEL)
+            EndDialog(dialog, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void AddProgram(HWND page)
+{
+    char title[256] = "", filter[256] = "", file[PATH_SIZE] = "";
+    LoadUiString(902, title, sizeof title);
+    // "%" separates the parts of the filter; the list ends with two zeros.
+    LoadUiString(903, filter, sizeof filter - 2);
+    ReplaceChar(filter, '%', 0);
+    OPENFILENAMEA open = {};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = page;
+    open.lpstrFilter = filter;
+    open.lpstrFile = file;
+    open.nMaxFile = sizeof file;
+    open.lpstrTitle = title;
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameA(&open)) return;
+    INT_PTR choice = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRAM_TYPE), page, ProgramTypeProc, 0);
+    if (choice == 1 || choice == 2) AddDelayedProgram(file, choice == 1);
+    FillList();
+}
+
+// --- Delay options ------------------------------------------------------------------
+
+INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const Item *record = (const Item *)GetWindowLongPtrA(dialog, GWLP_USERDATA);
+    switch (message) {
+    case WM_INITDIALOG: {
+        record = (const Item *)lParam;
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)record);
+        char text[DELAY_TEXT_SIZE];
+        LoadUiString(1112, text, sizeof text);
+        SetWindowTextA(dialog, text);
+        SetDlgItemUiString(dialog, 1111, IDC_OPTIONS_TEXT);
+        SetDlgItemUiString(dialog, 662, IDOK);
+        SetDlgItemUiString(dialog, 304, IDCANCEL);
+        SetDlgItemUiString(dialog, 1113, IDC_MINUTES_LABEL);
+        SetDlgItemUiString(dialog, 1114, IDC_SECONDS_LABEL);
+        SetDlgItemUiString(dialog, 1141, IDC_OPEN_AS_LABEL);
+        SetDlgItemUiString(dialog, 3702, IDC_PARAMETERS_LABEL);
+        SetDlgItemUiString(dialog, 1131, IDC_TITLE_LABEL);
+        SendDlgItemMessageA(dialog, IDC_PARAMETERS, EM_LIMITTEXT, 256, 0);
+        SendDlgItemMessageA(dialog, IDC_TITLE, EM_LIMITTEXT, 256, 0);
+        for (int minute = 0; minute <= 60; minute++) {
+            FormatText(text, sizeof text, "%d", minute);
+            SendDlgItemMessageA(dialog, IDC_MINUTES, CB_ADDSTRING, 0, (LPARAM)text);
+        }
+        for (int tens = 0; tens <= 5; tens++) {
+            FormatText(text, sizeof text, "%d", tens * 10);
+            SendDlgItemMessageA(dialog, IDC_SECONDS, CB_ADDSTRING, 0, (LPARAM)text);
+        }
+        for (UINT id : {1138u, 1139u, 1140u}) {
+            LoadUiString(id, text, sizeof text);
+            SendDlgItemMessageA(dialog, IDC_OPEN_AS, CB_ADDSTRING, 0, (LPARAM)text);
+        }
+        HKEY hive = DelayHive(*record);
+        long seconds = DelaySeconds(hive, record->name);
+        long minutes = seconds / 60 > 60 ? 60 : seconds / 60;
+        SendDlgItemMessageA(dialog, IDC_MINUTES, CB_SETCURSEL, (WPARAM)minutes, 0);
+        SendDlgItemMessageA(dialog, IDC_SECONDS, CB_SETCURSEL, (WPARAM)((seconds % 60) / 10), 0);
+        // The window state is kept in HKCU, named by the file that is started.
+        long openAs = 0;
+        if (StoreReadString(HKEY_CURRENT_USER, DELAY_KEY "\\" DELAY_OPEN_AS, record->name, text, 32) > 0)
+            openAs = DecimalValue(text);
+        SendDlgItemMessageA(dialog, IDC_OPEN_AS, CB_SETCURSEL, openAs >= 0 && openAs <= 2 ? (WPARAM)openAs : 0, 0);
+        ReadDelayValue(hive, DELAY_PARAMETERS, record->name, text, sizeof text);
+        SetDlgItemTextA(dialog, IDC_PARAMETERS, text);
+        ReadDelayValue(hive, DELAY_TITLE, record->name, text, sizeof text);
+        SetDlgItemTextA(dialog, IDC_TITLE, text);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK && record) {
+            HKEY hive = DelayHive(*record);
+            long minutes = (long)SendDlgItemMessageA(dialog, IDC_MINUTES, CB_GETCURSEL, 0, 0);
+            long tens = (long)SendDlgItemMessageA(dialog, IDC_SECONDS, CB_GETCURSEL, 0, 0);
+            long openAs = (long)SendDlgItemMessageA(dialog, IDC_OPEN_AS, CB_GETCURSEL, 0, 0);
+            char text[DELAY_TEXT_SIZE];
+            FormatText(text, sizeof text, "%ld", (minutes < 0 ? 0 : minutes) * 60 + (tens < 0 ? 0 : tens) * 10);
+            WriteDelayValue(hive, DELAY_TIME, record->name, text);
+            FormatText(text, sizeof text, "%ld", openAs < 0 ? 0 : openAs);
+            StoreWriteString(HKEY_CURRENT_USER, DELAY_KEY "\\" DELAY_OPEN_AS, record->name, text);
+            GetDlgItemTextA(dialog, IDC_PARAMETERS, text, 257);
+            WriteDelayValue(hive, DELAY_PARAMETERS, record->name, text);
+            GetDlgItemTextA(dialog, IDC_TITLE, text, 257);
+            // The title of a registry entry is its value name: an emptied
+            // field keeps the name it had.
+            int registry = (record->type >= 1 && record->type <= 7) || (record->type >= 11 && record->type <= 17);
+            if (text[0] || !registry)
+                WriteDelayValue(hive, DELAY_TITLE, record->name, text);
+            EndDialog(dialog, 0);
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, -1);
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void ShowDelayOptions(HWND page)
+{
+    int index = SelectedRecord(&delayPage);
+    PageRow *row = PageRowAt(&delayPage, index);
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_DELAY_OPTIONS), page, DelayOptionsProc, (LPARAM)&row->record);
+    Refill(index);
+}
+
+// --- Launch, restore, remove ---------------------------------------------------------
+
+void LaunchSelected(HWND page)
+{
+    static int rows[ITEM_MAX];
+    int count = SelectedRows(rows, ITEM_MAX);
+    if (count <= 0) {
+        ShowStringMessage(57);
+        return;
+    }
+    for (int i = 0; i < count; i++) {
+        const Item &r = delayPage.rows[rows[i]].record;
+        // The parameters come from the hive the entry is kept in.
+        LaunchDelayedProgram(page, DelayHive(r), r.name);
+    }
+    Refill(rows[0]);
+}
+
+void RestoreSelected(HWND page)
+{
+    static int rows[ITEM_MAX];
+    int count = SelectedRows(rows, ITEM_MAX);
+    if (count <= 0) {
+        ShowStringMessage(57);
+        return;
+    }
+    for (int i = 0; i < count; i++)
+        if (!RestoreDelayedProgram(delayPage.rows[rows[i]].record))
+            PageMessage(page, 3703, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+    FillList();
+}
+
+void RemoveSelected(HWND page)
+{
+    static int rows[ITEM_MAX];
+    int count = SelectedRows(rows, ITEM_MAX);
+    if (count <= 0) {
+        ShowStringMessage(57);
+        return;
+    }
+    for (int i = 0; i < count; i++) {
+        const Item &r = delayPage.rows[rows[i]].record;
+        int answer = PageMessage(page, 1134, MB_YESNOCANCEL | MB_ICONQUESTION | MB_TOPMOST);
+        if (answer == IDCANCEL) break;
+        if (answer == IDYES) {
+            // Back into Windows' startup first; the delay goes with it.
+            if (!RestoreDelayedProgram(r)) PageMessage(page, 3703, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+        } else if (answer == IDNO) {
+            RemoveDelayEntry(DelayHive(r), r.name);
+        }
+    }
+    FillList();
+}
+
+void ShowInfo(void)
+{
+    // The program information dialog is not built yet: the shell's
+    // properties of the program file stand in for it.
+    if (SelectedRecord(&delayPage) < 0) {
+        ShowStringMessage(57);
+        return;
+    }
+    OpenProperties(&delayPage);
+}
+
+void ShowMenu(void)
+{
+    const int items[] = {IDC_INFO, IDC_EXPLORE_FOLDER, IDC_OPEN_PROPERTIES, IDC_ADD, IDC_LAUNCH, IDC_DELAY_OPTIONS,
+                         0, IDC_REMOVE, IDC_RESTORE_DELAYED, 0, IDC_ONLINE_INFO, IDC_SYSTEM_REPORT,
+                         IDC_HELP_LABEL};
+    ShowRowMenu(&delayPage, items, sizeof items / sizeof items[0]);
+}
+
+// The explanation and the hint stand where the frame puts its explanation.
+void LayoutExplanation(HWND page)
+{
+    HWND frame = GetDlgItem(page, IDC_EXPLANATION);
+    RECT r;
+    if (!frame || !GetWindowRect(frame, &r)) return;
+    MapWindowPoints(nullptr, page, (POINT *)&r, 2);
+    int half = (r.bottom - r.top) * 3 / 5;
+    MoveWindow(GetDlgItem(page, IDC_DELAY_EXPLANATION), r.left, r.top, r.right - r.left, half, TRUE);
+    MoveWindow(GetDlgItem(page, IDC_DELAY_HINT), r.left, r.top + half, r.right - r.left, r.bottom - r.top - half,
+               TRUE);
+}
+
+void Initialise(HWND page)
+{
+    SetDlgItemUiString(page, 1100, IDC_DELAY_EXPLANATION);
+    SetDlgItemUiString(page, 1133, IDC_DELAY_HINT);
+    ShowWindow(GetDlgItem(page, IDC_EXPLANATION), SW_HIDE);
+    SetDlgItemUiString(page, 301, IDC_INFO);
+    SetDlgItemUiString(page, 311, IDC_ADD);
+    SetDlgItemUiString(page, 1132, IDC_DELAY_OPTIONS);
+    SetDlgItemUiString(page, 302, IDC_REMOVE);
+    SetDlgItemUiString(page, 304, IDC_CLOSE);
+    if (!IsNtFamily()) ShowWindow(GetDlgItem(page, IDC_CLOSE), SW_HIDE);
+    InitListPage(&delayPage, page);
+    currentPage = CMD_PAGE_DELAY;
+    RestorePlacement(page);
+}
+
+void Activate(HWND page)
+{
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    FillList();
+    ActivatePage(page, CMD_PAGE_DELAY);
+    SetMonitorLabel(page, 0);
+    EnableWindow(GetDlgItem(page, IDC_MONITOR_LABEL), FALSE);
+    SetCursor(old);
+}
+
+void OnCommand(HWND page, int id)
+{
+    switch (id) {
+    case IDC_INFO: case IDOK: ShowInfo(); break;
+    case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
+        // The online lookup is not built yet; without a selection the page
+        // still says so.
+        if (SelectedRecord(&delayPage) < 0) ShowStringMessage(57);
+        break;
+    case IDC_EXPLORE_FOLDER: ExploreFolder(&delayPage); break;
+    case IDC_OPEN_PROPERTIES: OpenProperties(&delayPage); break;
+    case IDC_ADD: AddProgram(page); break;
+    case IDC_LAUNCH: LaunchSelected(page); break;
+    case IDC_DELAY_OPTIONS: ShowDelayOptions(page); break;
+    case IDC_REMOVE: RemoveSelected(page); break;
+    case IDC_RESTORE_DELAYED: RestoreSelected(page); break;
+    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_DELAY); break;
+    case IDC_CLOSE: CloseSheet(page); break;
+    default:
+        // 9 (system report) belongs to a part not built yet.
+        break;
+    }
+}
+
+int OnNotify(HWND page, const NMHDR *header)
+{
+    if (header->idFrom == IDC_LIST) {
+        switch (header->code) {
+        case LVN_COLUMNCLICK:
+            SortByHeaderClick(&delayPage, ((const NMLISTVIEW *)header)->iSubItem);
+            break;
+        case NM_RCLICK:
+            ShowMenu();
+            break;
+        case NM_DBLCLK:
+            OnCommand(page, IDC_ONLINE_INFO);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    switch (header->code) {
+    case PSN_SETACTIVE: Activate(page); break;
+    case PSN_KILLACTIVE: LeavePage(page); break;
+    case PSN_RESET: ResetPage(page); CloseListPage(&delayPage); break;
+    default: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK DelayedStartPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        Initialise(page);
+        return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(page, LOWORD(wParam));
+        return TRUE;
+    case WM_SIZE:
+        LayoutListPage(page);
+        return TRUE;
+    case WM_PAGE_LAYOUT:
+        LayoutExplanation(page);
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
+    default:
+        return FALSE;
+    }
+}

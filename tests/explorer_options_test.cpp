@@ -1,0 +1,272 @@
+// The real SentrelEx.exe on its Options page: every check box and its
+// option (with "Update" for the monitor, and a running monitor hiding its
+// icon), turning the autostart off, the Set Patrol Time dialog from the
+// Options page and from a list page, and the history viewer with its undo.
+#include "explorer_pages.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "startup_changes.h"
+
+namespace {
+
+const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+class OptionsPage : public test::ExplorerPage {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
+        test::ResetSentrelRegistry();
+        CleanRun();
+        where = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override
+    {
+        StopExplorer();
+        if (HWND monitor = test::MonitorWindow()) PostMessageA(monitor, WM_COMMAND, 6030, 0);
+        test::WaitForNoMonitor(test::kPageWait);
+        test::Stop(monitor);
+        CleanRun();
+        test::ResetSentrelRegistry();
+    }
+    static void CleanRun()
+    {
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            for (const std::string &name : test::ValueNames(root, kRun))
+                if (name != "winemenubuilder") {
+                    HKEY key;
+                    if (RegOpenKeyExA(root, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                        RegDeleteValueA(key, name.c_str());
+                        RegCloseKey(key);
+                    }
+                }
+    }
+    std::string Option(const char *name) { return Value(HKEY_CURRENT_USER, kOptions, name); }
+    void ClickBox(int id)
+    {
+        Click(page, id);
+        Settle();
+    }
+    // Answers the message box the page shows after some boxes.
+    void Acknowledge()
+    {
+        HWND box = WaitForDialog("Sentrel Zenta");
+        ASSERT_NE(nullptr, box);
+        test::PressButton(box, IDOK);
+        test::WaitForWindowGone(box, test::kPageWait);
+        Settle();
+    }
+    std::string where;
+    test::Program monitor;
+};
+
+void WriteBytes(const std::string &path, const std::string &bytes)
+{
+    FILE *file = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+}  // namespace
+
+TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
+{
+    ASSERT_TRUE(test::InstallMonitor(where, true));
+    monitor = test::Start(where, "Sentrel.exe", "-NoOpen");
+    ASSERT_NE(nullptr, monitor.process);
+    ASSERT_TRUE(test::WaitForTrayIcons(1, test::kPageWait));
+    StartExplorerIn(where, "-OPTIONS");
+
+    const struct {
+        int box;
+        const char *option, *checked, *unchecked;
+        bool message;
+    } boxes[] = {
+        {1020, "Sound", "1", "0", false},       {1024, "History", "1", "0", false},
+        {1026, "LockFileTypes", "1", "0", false}, {1027, "ConfirmExit", "1", "0", false},
+        {1201, "TrayIcon", "159", "101", false}, {1202, "ZentaFormat", "1", "0", true},
+    };
+    for (const auto &b : boxes) {
+        bool wasChecked = IsDlgButtonChecked(page, b.box) == BST_CHECKED;
+        for (int round = 0; round < 2; round++) {
+            ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "Update", "0"));
+            ClickBox(b.box);
+            bool checked = IsDlgButtonChecked(page, b.box) == BST_CHECKED;
+            EXPECT_NE(wasChecked, checked) << b.option;
+            if (checked && b.message) Acknowledge();
+            EXPECT_EQ(checked ? b.checked : b.unchecked, Option(b.option)) << b.option;
+            EXPECT_EQ("1", Option("Update")) << b.option;
+            wasChecked = checked;
+        }
+    }
+
+    // Hiding the tray icon: the message, then the running monitor hides it
+    // at once; unchecking shows it again.
+    ASSERT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, 1025));
+    ClickBox(1025);
+    Acknowledge();
+    EXPECT_EQ("1", Option("HideWuffin"));
+    EXPECT_TRUE(test::WaitForTrayIcons(0, test::kPageWait));
+    ClickBox(1025);
+    EXPECT_EQ("0", Option("HideWuffin"));
+    EXPECT_TRUE(test::WaitForTrayIcons(1, test::kPageWait));
+}
+
+TEST_F(OptionsPage, AutostartOffRemovesEveryEntryOfTheMonitorButNeverTheProgram)
+{
+    ASSERT_TRUE(test::InstallMonitor(where, false));
+    std::string program = where + "\\Sentrel.exe";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", program + " -expressboot"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Watchdog", "\"" + program + "\""));
+    char startup[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, startup);
+    std::string link = std::string(startup) + "\\Sentrel Monitor.lnk";
+    ASSERT_TRUE(CreateShortcut(link.c_str(), program.c_str(), "", where.c_str(), "", "", 0));
+    StartExplorerIn(where, "-OPTIONS");
+    ASSERT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
+
+    ClickBox(1017);
+    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, 1017));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Watchdog"));
+    EXPECT_FALSE(test::FileExistsAt(link));
+    EXPECT_TRUE(test::FileExistsAt(program));
+
+    ClickBox(1017);
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
+    EXPECT_EQ(where + "\\sentrel.exe -expressboot", Value(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+}
+
+TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "RealtimeStartPage", "0"));
+    StartExplorerIn(where, "-OPTIONS");
+    // Typing 45 gives 45 minutes although the slider stops at 30.
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(1136, BN_CLICKED), (LPARAM)GetDlgItem(page, 1136));
+    HWND dialog = WaitForDialog("Patrol Time for Default Internet Pages");
+    ASSERT_NE(nullptr, dialog);
+    SetDlgItemTextA(dialog, 1004, "45");
+    Settle(dialog);
+    EXPECT_EQ(30, SendDlgItemMessageA(dialog, 1142, TBM_GETPOS, 0, 0));
+    Click(dialog, IDOK);
+    ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    Settle();
+    EXPECT_EQ("45", Option("StartPage"));
+    EXPECT_EQ("0", Option("RealtimeStartPage"));
+    EXPECT_EQ("1", Option("Update"));
+
+    // Not a number: 0, the patrol is off.
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(1137, BN_CLICKED), (LPARAM)GetDlgItem(page, 1137));
+    dialog = WaitForDialog("Patrol Time for checking HOST file");
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, 1014));   // real time by default
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
+    Click(dialog, 1014);
+    Settle(dialog);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
+    SetDlgItemTextA(dialog, 1004, "x");
+    Click(dialog, IDOK);
+    ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    Settle();
+    EXPECT_EQ("0", Option("HostFile"));
+    EXPECT_EQ("0", Option("RealtimeSysFiles"));
+    StopExplorer();
+
+    // From the Startup page's Monitor label: real time checked, then Close
+    // keeps the former state; OK stores it.
+    StartExplorerIn(where, "-START");
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "RealtimeStartup", "0"));
+    for (int id : {IDCANCEL, IDOK}) {
+        PostMessageA(page, WM_COMMAND, MAKEWPARAM(1112, BN_CLICKED), (LPARAM)GetDlgItem(page, 1112));
+        dialog = WaitForDialog("Patrol Time for Startup Programs");
+        ASSERT_NE(nullptr, dialog);
+        Click(dialog, 1014);
+        Settle(dialog);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
+        Click(dialog, id);
+        ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+        Settle();
+        EXPECT_EQ(id == IDOK ? "1" : "0", Option("RealtimeStartup"));
+    }
+}
+
+TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
+{
+    std::string text;
+    for (int i = 1; i <= 10000; i++) {
+        char line[160];
+        snprintf(line, sizeof line, "12/07/2026  2:05 PM\tSTART_Alert\tCURRENT_RUN\tEvent %05d\tC:\\p\\e%d.exe\t\r\n",
+                 i, i);
+        text += line;
+    }
+    // A removal to undo: the command as it was, quotes and all.
+    text += "12/07/2026  2:06 PM\t*START_Remove\tCURRENT_RUN\tUndo Me\t\"C:\\x y\\u.exe\" /a \"b c\"\t\r\n";
+    // Forged or broken lines: an unknown action, a name too long to be
+    // whole, a line with NULs and too many fields, a last line without LF.
+    text += "12/07/2026  2:07 PM\tBOGUS_Action\tCURRENT_RUN\tForged\tC:\\evil.exe\t\r\n";
+    text += "12/07/2026  2:08 PM\t*START_Remove\tCURRENT_RUN\t" + std::string(200, 'L') + "\tC:\\long.exe\t\r\n";
+    text += std::string("12/07/2026  2:09 PM\t*START_Remove\tCURRENT_RUN\tNul\0led\tC:\\nul.exe\t\tx\ty\r\n", 60);
+    text += "12/07/2026  2:10 PM\tSTART_Alert\tCURRENT_RUN\tLast Line\tC:\\last.exe";
+    WriteBytes(where + "\\history.txt", text);
+
+    StartExplorerIn(where, "-OPTIONS");
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(1104, BN_CLICKED), (LPARAM)GetDlgItem(page, 1104));
+    HWND dialog = WaitForDialog("Sentrel History");
+    ASSERT_NE(nullptr, dialog);
+    HWND history = GetDlgItem(dialog, 1000);
+    test::RemoteList rows(program.process, history);
+    ASSERT_EQ(4096, rows.Count());
+    // The newest lines, the last in view.
+    EXPECT_EQ("Last Line", rows.Text(4095, 0));
+    EXPECT_EQ("Event 05910", rows.Text(0, 0));
+    int top = (int)SendMessageA(history, LVM_GETTOPINDEX, 0, 0);
+    int perPage = (int)SendMessageA(history, LVM_GETCOUNTPERPAGE, 0, 0);
+    EXPECT_GE(top + perPage, 4096);
+
+    // The unknown action is not reversible: Restore stays off, and a double
+    // click writes nothing.
+    int forged = rows.Select(0, "Forged");
+    ASSERT_GE(forged, 0);
+    EXPECT_EQ("LOG_UNKNOWN", rows.Text(forged, 1));
+    Settle(dialog);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
+    // Restore (as a double click does) on it writes nothing.
+    PostMessageA(dialog, WM_COMMAND, 1104, 0);
+    Settle(dialog);
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Forged"));
+
+    // The name too long for its field reads back empty: nothing to undo.
+    int longRow = rows.Count() - 3;
+    EXPECT_EQ("", rows.Text(longRow, 0));
+    rows.Select(0, "");
+    Settle(dialog);
+    PostMessageA(dialog, WM_COMMAND, 1104, 0);
+    HWND refused = WaitForDialog("Sentrel Zenta");
+    ASSERT_NE(nullptr, refused);
+    test::PressButton(refused, IDOK);
+    test::WaitForWindowGone(refused, test::kPageWait);
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, ""));
+
+    // The removal comes back byte for byte under its exact name.
+    int undo = rows.Select(0, "Undo Me");
+    ASSERT_GE(undo, 0);
+    EXPECT_EQ("*START_Remove", rows.Text(undo, 1));
+    EXPECT_EQ("CURRENT_RUN", rows.Text(undo, 2));
+    Settle(dialog);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
+    Click(dialog, 1104);
+    ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, "Undo Me"); }));
+    EXPECT_EQ("\"C:\\x y\\u.exe\" /a \"b c\"", Value(HKEY_CURRENT_USER, kRun, "Undo Me"));
+
+    // Clear File: the file goes, the list empties.
+    Click(dialog, 1106);
+    ASSERT_TRUE(WaitFor([&] { return rows.Count() == 0; }));
+    EXPECT_FALSE(test::FileExistsAt(where + "\\history.txt"));
+    Click(dialog, IDOK);
+    EXPECT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+}
