@@ -206,7 +206,23 @@ int RestoreDelayedProgram(const Item &record)
     }
     if (!restored) return 0;
     RemoveDelayEntry(hive, program);
+    if (record.type != ITEM_STARTUP_FOLDER) ApproveStartupEntry(record.type, entryView, name);
     return 1;
+}
+
+int ApproveStartupEntry(int type, int view, const char *name)
+{
+    int found = 0;
+    BuildStartupList(0);
+    for (int i = 0; i < ItemCount() && !found; i++) {
+        const Item *item = GetItem(i);
+        if (item->type != type || item->view != view || item->disabled || strcmp(item->name, name) != 0) continue;
+        char baseline[PATH_SIZE];
+        if (StartupBaselineNameIn(view, item->path, baseline) > 0)
+            found = StoreWriteDecimal(HKEY_CURRENT_USER, STORE_ROOT "\\Run", baseline, type);
+    }
+    FreeItems();
+    return found;
 }
 
 int RestoreAllDelayed(void)

@@ -60,6 +60,11 @@ int AddDelayedProgram(const char *file, int allUsers);
 // program stays delayed as it was.
 int RestoreDelayedProgram(const Item &record);
 
+// Approves a startup entry just written back (so the monitor does not ask
+// about it): the baseline value of the entry as the startup list reads it,
+// found by its type, registry view and exact name. 1 when found.
+int ApproveStartupEntry(int type, int view, const char *name);
+
 // Restores every delayed program of both hives. Returns the number that
 // could not be restored (they stay delayed).
 int RestoreAllDelayed(void);

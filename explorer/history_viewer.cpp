@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "delayed_programs.h"
 #include "explorer.h"
 #include "items.h"
 #include "list_page.h"
@@ -264,7 +265,12 @@ int RestoreHistoryEvent(const HistoryEntry *entry)
         // shortcut file) and command. A field too long for the line reads
         // back empty, and then nothing is written.
         if (!entry->title[0] || !entry->command[0]) return 0;
-        if (IsRunType(type) || type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN)
+        if (IsRunType(type)) {
+            if (!RestoreStartupEntryIn(view, entry->title, entry->command, entry->detail, type)) return 0;
+            ApproveStartupEntry(type, view, entry->title);
+            return 1;
+        }
+        if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN)
             return RestoreStartupEntryIn(view, entry->title, entry->command, entry->detail, type);
         if (type == ITEM_STARTUP_FOLDER && entry->detail[0])
             return RestoreStartupEntryIn(VIEW_NATIVE, entry->title, entry->command, entry->detail, type);

@@ -46,11 +46,7 @@ protected:
                 }
     }
     std::string Option(const char *name) { return Value(HKEY_CURRENT_USER, kOptions, name); }
-    void ClickBox(int id)
-    {
-        Click(page, id);
-        Settle();
-    }
+    void ClickBox(int id) { ClickAndWait(page, id); }
     // Answers the message box the page shows after some boxes.
     void Acknowledge()
     {
@@ -166,8 +162,7 @@ TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
     ASSERT_NE(nullptr, dialog);
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, 1014));   // real time by default
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
-    Click(dialog, 1014);
-    Settle(dialog);
+    ClickAndWait(dialog, 1014);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
     SetDlgItemTextA(dialog, 1004, "x");
     Click(dialog, IDOK);
@@ -185,8 +180,7 @@ TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
         PostMessageA(page, WM_COMMAND, MAKEWPARAM(1112, BN_CLICKED), (LPARAM)GetDlgItem(page, 1112));
         dialog = WaitForDialog("Patrol Time for Startup Programs");
         ASSERT_NE(nullptr, dialog);
-        Click(dialog, 1014);
-        Settle(dialog);
+        ClickAndWait(dialog, 1014);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
         Click(dialog, id);
         ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
@@ -210,7 +204,8 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     // whole, a line with NULs and too many fields, a last line without LF.
     text += "12/07/2026  2:07 PM\tBOGUS_Action\tCURRENT_RUN\tForged\tC:\\evil.exe\t\r\n";
     text += "12/07/2026  2:08 PM\t*START_Remove\tCURRENT_RUN\t" + std::string(200, 'L') + "\tC:\\long.exe\t\r\n";
-    text += std::string("12/07/2026  2:09 PM\t*START_Remove\tCURRENT_RUN\tNul\0led\tC:\\nul.exe\t\tx\ty\r\n", 60);
+    const char nul[] = "12/07/2026  2:09 PM\t*START_Remove\tCURRENT_RUN\tNul\0led\tC:\\nul.exe\t\tx\ty\r\n";
+    text += std::string(nul, sizeof nul - 1);
     text += "12/07/2026  2:10 PM\tSTART_Alert\tCURRENT_RUN\tLast Line\tC:\\last.exe";
     WriteBytes(where + "\\history.txt", text);
 
@@ -230,22 +225,25 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
 
     // The unknown action is not reversible: Restore stays off, and a double
     // click writes nothing.
-    int forged = rows.Select(0, "Forged");
-    ASSERT_GE(forged, 0);
+    // Rows of the lines at the end: Undo Me, Forged, the long name, the
+    // line with NULs and more fields, the last line.
+    const int undo = 4091, forged = 4092, longRow = 4093;
+    EXPECT_EQ("Forged", rows.Text(forged, 0));
+    EXPECT_EQ("Nul led", rows.Text(4094, 0));
+    rows.SelectAt(forged);
     EXPECT_EQ("LOG_UNKNOWN", rows.Text(forged, 1));
     Settle(dialog);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
     // Restore (as a double click does) on it writes nothing.
-    PostMessageA(dialog, WM_COMMAND, 1104, 0);
-    Settle(dialog);
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(dialog, WM_COMMAND, 1104, 0, SMTO_NORMAL, 3000, &ignored);
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Forged"));
 
     // The name too long for its field reads back empty: nothing to undo.
-    int longRow = rows.Count() - 3;
     EXPECT_EQ("", rows.Text(longRow, 0));
-    rows.Select(0, "");
+    rows.SelectAt(longRow);
     Settle(dialog);
-    PostMessageA(dialog, WM_COMMAND, 1104, 0);
+    SendMessageTimeoutA(dialog, WM_COMMAND, 1104, 0, SMTO_NORMAL, 1000, &ignored);
     HWND refused = WaitForDialog("Sentrel Zenta");
     ASSERT_NE(nullptr, refused);
     test::PressButton(refused, IDOK);
@@ -253,8 +251,8 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, ""));
 
     // The removal comes back byte for byte under its exact name.
-    int undo = rows.Select(0, "Undo Me");
-    ASSERT_GE(undo, 0);
+    EXPECT_EQ("Undo Me", rows.Text(undo, 0));
+    rows.SelectAt(undo);
     EXPECT_EQ("*START_Remove", rows.Text(undo, 1));
     EXPECT_EQ("CURRENT_RUN", rows.Text(undo, 2));
     Settle(dialog);

@@ -73,6 +73,13 @@ protected:
     // A command of the page, as its button or menu item sends it.
     void Command(int id) { PostMessageA(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     void Click(HWND window, int id) { PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
+    // Clicks and waits until the click has been handled, or until what it
+    // opened (a message box) waits for the user.
+    void ClickAndWait(HWND window, int id, DWORD milliseconds = 3000)
+    {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(GetDlgItem(window, id), BM_CLICK, 0, 0, SMTO_NORMAL, milliseconds, &ignored);
+    }
     // A visible dialog of the explorer with this caption (not the sheet).
     HWND WaitForDialog(const std::string &caption)
     {

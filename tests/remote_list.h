@@ -58,6 +58,12 @@ public:
         return found;
     }
     void SelectNone() { SetState(-1, 0); }
+    // Selects only the row at a position.
+    void SelectAt(int row)
+    {
+        SetState(-1, 0);
+        SetState(row, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     int Selected() { return (int)SendMessageA(list_, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
     // Clicks a column heading as the mouse would.
     void ClickHeader(int column)
