@@ -96,7 +96,9 @@ TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
             EXPECT_NE(wasChecked, checked) << b.option;
             if (checked && b.message) Acknowledge();
             EXPECT_EQ(checked ? b.checked : b.unchecked, Option(b.option)) << b.option;
-            EXPECT_EQ("1", Option("Update")) << b.option;
+            // (While a message box waits, the running monitor may already
+            // have reloaded the options and lowered "Update" again.)
+            if (!b.message) EXPECT_EQ("1", Option("Update")) << b.option;
             wasChecked = checked;
         }
     }
@@ -174,8 +176,8 @@ TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
 
     // From the Startup page's Monitor label: real time checked, then Close
     // keeps the former state; OK stores it.
-    StartExplorerIn(where, "-START");
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "RealtimeStartup", "0"));
+    StartExplorerIn(where, "-START");
     for (int id : {IDCANCEL, IDOK}) {
         PostMessageA(page, WM_COMMAND, MAKEWPARAM(1112, BN_CLICKED), (LPARAM)GetDlgItem(page, 1112));
         dialog = WaitForDialog("Patrol Time for Startup Programs");
