@@ -65,8 +65,10 @@ public:
         HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
         int x = (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, column, 0) / 2;
         for (int c = 0; c < column; c++) x += (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, c, 0);
-        PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
-        PostMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
+        // Sent, not posted: a later WM_NULL to settle would overtake posted clicks.
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
+        SendMessageTimeoutA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
     }
 
 private:
