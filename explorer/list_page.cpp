@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "explorer.h"
+#include "history.h"
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
@@ -475,12 +476,20 @@ void DeleteFileOnReboot(ListPage *page)
         ShowStringMessage(57);
         return;
     }
-    if (PageMessage(page->window, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
     char file[PATH_SIZE];
     if (ResolveCommandPath(row->record.path, file) <= 0) return;
-    SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
-    // Older systems, which would need wininit.ini, are not supported here.
-    if (IsNtFamily()) MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // The question names the file it is about.
+    char question[PATH_SIZE + 1024], text[1024];
+    LoadUiString(800, text, sizeof text);
+    FormatTextCut(question, sizeof question, "\n%s\n%s", file, text);
+    if (PageMessageText(page->window, question, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
+    if (!DeleteOnReboot(file)) {
+        PageMessage(page->window, 2191, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+        return;
+    }
+    int type = row->record.view == VIEW_32 ? row->record.type | HISTORY_VIEW_32 : row->record.type;
+    WriteHistory(row->record.title, file, row->record.name ? row->record.name : "", type,
+                 HISTORY_DELETE_ON_REBOOT);
 }
 
 // --- Picture labels and buttons -------------------------------------------------

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 #include <prsht.h>
 #include <cstring>
 #include <initializer_list>
@@ -317,7 +318,10 @@ void AddProgram(HWND page)
     LoadUiString(902, title, sizeof title);
     // "%" separates the parts of the filter; the list ends with two zeros.
     LoadUiString(903, filter, sizeof filter - 2);
-    ReplaceChar(filter, '%', 0);
+    size_t length = strlen(filter);
+    for (size_t i = 0; i < length; i++)
+        if (filter[i] == '%') filter[i] = 0;
+    filter[length + 1] = 0;
     OPENFILENAMEA open = {};
     open.lStructSize = sizeof open;
     open.hwndOwner = page;
@@ -325,6 +329,9 @@ void AddProgram(HWND page)
     open.lpstrFile = file;
     open.nMaxFile = sizeof file;
     open.lpstrTitle = title;
+    // Programs are usually installed in the Program Files folder.
+    char programs[PATH_SIZE] = "";
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programs))) open.lpstrInitialDir = programs;
     open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameA(&open)) return;
 
