@@ -254,7 +254,8 @@ void LayoutCookiesPage(HWND page)
     HWND explanation = GetDlgItem(page, IDC_EXPLANATION_TOP);
     RECT label;
     int labelsLeft = width - 2 * (line * 3 + 2 * margin);
-    if (GetWindowRect(GetDlgItem(page, IDC_MONITOR_LABEL), &label)) {
+    // The Help label is the left one of the two.
+    if (GetWindowRect(GetDlgItem(page, IDC_HELP_LABEL), &label)) {
         MapWindowPoints(nullptr, page, (POINT *)&label, 2);
         labelsLeft = label.left - 2 * margin;
     }
