@@ -337,10 +337,11 @@ int ProfileFiles(char *cookies, char *fresh, char *temporary)
 }
 
 // Writes the filtered copy of cookies.txt as cookiesnew.txt: first to a
-// temporary file, renamed only once it is complete. 1 when written (with *dropped lines left
+// temporary file, renamed only once it is complete; durable: on the disk
+// before the rename (the copy that is to replace cookies.txt). 1 when written (with *dropped lines left
 // out) or when nothing is to be left out (no copy then exists); 0 on any
 // failure (nothing is left behind).
-int WriteFilteredCopy(const char *cookies, const char *fresh, const char *temporary, int *dropped)
+int WriteFilteredCopy(const char *cookies, const char *fresh, const char *temporary, int *dropped, int durable)
 {
     char *text = nullptr;
     size_t size = 0;
@@ -359,9 +360,10 @@ int WriteFilteredCopy(const char *cookies, const char *fresh, const char *tempor
     int ok = 0;
     HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        ok = WriteAll(file, filtered, outSize) && FlushFileBuffers(file);
+        ok = WriteAll(file, filtered, outSize) && (!durable || FlushFileBuffers(file));
         if (!CloseHandle(file)) ok = 0;
-        if (ok) ok = MoveFileExA(temporary, fresh, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        if (ok)
+            ok = MoveFileExA(temporary, fresh, MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0)) != 0;
         if (!ok) DeleteFileA(temporary);
     }
     free(filtered);
@@ -463,16 +465,25 @@ int CookieFilterNumber(int index)
 
 int IsFilteredCookie(const char *text)
 {
-    if (!text || filterCount <= 0 || strlen(text) >= 513) return 0;
+    if (!text || filterCount <= 0) return 0;
     char lower[513];
     size_t n = 0;
-    for (; text[n]; n++) lower[n] = (char)tolower((unsigned char)text[n]);
+    for (; text[n]; n++) {
+        if (n >= 512) return 0;   // 513 characters or more are never matched
+        lower[n] = (char)tolower((unsigned char)text[n]);
+    }
     lower[n] = 0;
     for (int i = 0; i < filterCount; i++) {
         // Marks of single Mozilla cookies name one cookie exactly; they are
         // no texts to look for.
         if (filters[i].number == 2) continue;
-        if (strstr(lower, filters[i].lower)) return 1;
+        const char *entry = filters[i].lower;
+        for (const char *at = strchr(lower, entry[0]); at; at = strchr(at + 1, entry[0])) {
+            const char *a = at, *b = entry;
+            while (*b && *a == *b) a++, b++;
+            if (!*b) return 1;
+            if (!*a) break;
+        }
     }
     return 0;
 }
@@ -649,18 +660,20 @@ int ReadIECookies(int mode)
     do {
         if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM)) continue;
         if (!EndsWithTxt(found.cFileName)) continue;
+        int filtered = 0;
+        if (mode >= 1) {
+            char site[MAX_PATH];
+            filtered = CookieSiteOf(found.cFileName, site, sizeof site) > 0 && IsFilteredCookie(site);
+        }
+        if (!filtered && !listing) continue;
         char path[MAX_PATH];
         // A file whose full name does not fit is left alone, never cut.
         if (!FormatText(path, sizeof path, "%s%s", folder, found.cFileName)) continue;
-        if (mode >= 1) {
-            char site[MAX_PATH];
-            if (CookieSiteOf(found.cFileName, site, sizeof site) > 0 && IsFilteredCookie(site)) {
-                SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path);
-                continue;
-            }
+        if (filtered) {
+            SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path);
+            continue;
         }
-        if (!listing) continue;
         char created[FILE_DATE_SIZE];
         CreationText(found.ftCreationTime, created, sizeof created);
         ItemIdentity identity = {path, VIEW_NATIVE, 0, nullptr};
@@ -681,7 +694,9 @@ int ReadMozillaCookies(int mode)
     if (!ProfileFiles(cookies, fresh, temporary)) return 0;
     if (mode >= 1) {
         int dropped = 0;
-        if (WriteFilteredCopy(cookies, fresh, temporary, &dropped)) {
+        // This copy shows what the update will do; the update itself
+        // filters cookies.txt again and writes its own copy.
+        if (WriteFilteredCopy(cookies, fresh, temporary, &dropped, 0)) {
             if (dropped > 0) {
                 SetUpdateCookieFile(1);
             } else {
@@ -731,7 +746,7 @@ int ApplyMozillaCookieUpdate(void)
     int ownFilter = !filterLoaded;
     if (ownFilter) LoadCookieFilter();
     int dropped = 0;
-    int written = WriteFilteredCopy(cookies, fresh, temporary, &dropped);
+    int written = WriteFilteredCopy(cookies, fresh, temporary, &dropped, 1);
     if (ownFilter) FreeCookieFilter();
     if (!written) {
         DeleteFileA(fresh);

@@ -243,7 +243,8 @@ void LayoutCookieList(HWND dialog)
     int margin = units.left, line = units.top, buttonWidth = units.right, buttonHeight = units.bottom;
     int labelSize = line * 3, labelWidth = labelSize + margin;
     int right = width - margin;
-    const int labels[2][2] = {{IDC_HELP_LABEL, IDC_HELP_WORD}, {IDC_MONITOR_LABEL, IDC_MONITOR_WORD}};
+    // As on the pages: Monitor at the right, Help left of it.
+    const int labels[2][2] = {{IDC_MONITOR_LABEL, IDC_MONITOR_WORD}, {IDC_HELP_LABEL, IDC_HELP_WORD}};
     for (const auto &label : labels) {
         int x = right - labelWidth;
         MoveWindow(GetDlgItem(dialog, label[0]), x + margin / 2, margin, labelSize, labelSize, TRUE);

@@ -131,6 +131,22 @@ int AskPatrolTime(HWND, UINT)
     return -1;
 }
 
+// Enter in the filter field adds its text (the sheet would take it otherwise).
+WNDPROC fieldProcedure;
+
+LRESULT CALLBACK FilterFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_GETDLGCODE && lParam && ((const MSG *)lParam)->message == WM_KEYDOWN &&
+        wParam == VK_RETURN)
+        return DLGC_WANTALLKEYS | CallWindowProcA(fieldProcedure, field, message, wParam, lParam);
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+        PostMessageA(GetParent(field), WM_COMMAND, MAKEWPARAM(IDC_ADD, BN_CLICKED), 0);
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == '\r') return 0;   // no beep
+    return CallWindowProcA(fieldProcedure, field, message, wParam, lParam);
+}
+
 // --- Commands ---------------------------------------------------------------------
 
 void AddFilter(HWND page)
@@ -216,7 +232,7 @@ void ViewCookies(HWND page)
 void OnCommand(HWND page, int id, int code)
 {
     switch (id) {
-    case IDC_ADD: case IDOK: AddFilter(page); break;
+    case IDC_ADD: AddFilter(page); break;
     case IDC_REMOVE: RemoveFilter(page); break;
     case IDC_VIEW_COOKIES: ViewCookies(page); break;
     case IDC_CHOOSE_FOLDER: ChooseFolder(page); break;
@@ -310,6 +326,8 @@ void Initialise(HWND page)
     SetDlgItemUiString(page, 793, IDC_HELP_WORD);
     SetDlgItemUiString(page, 794, IDC_MONITOR_WORD);
     SendDlgItemMessageA(page, IDC_FILTER_TEXT, EM_LIMITTEXT, 127, 0);
+    fieldProcedure = (WNDPROC)SetWindowLongPtrA(GetDlgItem(page, IDC_FILTER_TEXT), GWLP_WNDPROC,
+                                                (LONG_PTR)FilterFieldProc);
     SendDlgItemMessageA(page, IDC_HEADER_ICON, STM_SETICON,
                         (WPARAM)LoadImageA(instance, MAKEINTRESOURCEA(ICON_APPLICATION), IMAGE_ICON, 32, 32,
                                            LR_SHARED),
@@ -321,9 +339,13 @@ void Initialise(HWND page)
         headingFont = CreateFontIndirectA(&bold);
     }
     if (headingFont) SendDlgItemMessageA(page, IDC_FILTER_HEADING, WM_SETFONT, (WPARAM)headingFont, FALSE);
-    HICON folderIcon = nullptr;
-    if (ExtractIconExA("shell32.dll", 3, nullptr, &folderIcon, 1) && folderIcon)
-        SendDlgItemMessageA(page, IDC_CHOOSE_FOLDER, BM_SETIMAGE, IMAGE_ICON, (LPARAM)folderIcon);
+    // The shell's own picture of a folder.
+    char windows[MAX_PATH];
+    SHFILEINFOA shown = {};
+    UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    if (length > 0 && length < sizeof windows &&
+        SHGetFileInfoA(windows, 0, &shown, sizeof shown, SHGFI_ICON | SHGFI_SMALLICON) && shown.hIcon)
+        SendDlgItemMessageA(page, IDC_CHOOSE_FOLDER, BM_SETIMAGE, IMAGE_ICON, (LPARAM)shown.hIcon);
 
     HWND list = GetDlgItem(page, IDC_LIST);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);

@@ -193,8 +193,9 @@ TEST_F(CookiesPage, AFilterTextRemovesTheMatchingIECookiesAndTheListRemovesChose
     Press(page, 1064);
     ASSERT_TRUE(test::WaitUntil([&] { return filters->Count() == 1; }, kWait));
     EXPECT_TRUE(IeFile("root@news.site[1].txt"));
+    // Enter in the field adds too.
     SendMessageTimeoutA(GetDlgItem(page, 1004), WM_SETTEXT, 0, (LPARAM) "ads", SMTO_NORMAL, kWait, nullptr);
-    Press(page, 1064);
+    PostMessageA(GetDlgItem(page, 1004), WM_KEYDOWN, VK_RETURN, 1);
     ASSERT_TRUE(test::WaitUntil([&] { return filters->Count() == 2; }, kWait));
     EXPECT_EQ("1", Value(HKEY_CURRENT_USER, kNuts, "ads"));
     EXPECT_FALSE(IeFile("root@ads.example[1].txt"));
