@@ -191,18 +191,6 @@ void SplitLine(const char *line, size_t length, CookieLine *out)
     out->fields = n + 1;
 }
 
-// The host of a line (its domain without a leading dot), cut to size.
-void HostOf(const CookieLine &line, char *out, size_t size)
-{
-    const char *domain = line.field[0];
-    size_t length = line.length[0];
-    if (length > 0 && domain[0] == '.') {
-        domain++;
-        length--;
-    }
-    CopyTextN(out, size, domain, length);
-}
-
 // "host - name" of a cookie line, on the heap (any length).
 char *CookieTitle(const CookieLine &line)
 {
@@ -265,19 +253,40 @@ struct HostCache {
     int valid;
 };
 
-int LineIsFiltered(const CookieLine &line, HostCache *cache)
+int LineIsFiltered(const char *lineStart, size_t length, HostCache *cache)
 {
-    if (line.comment || line.length[0] == 0) return 0;
+    // Only the domain is needed to match filter texts: the whole line is
+    // taken apart only when single cookies are marked.
+    static const char kHttpOnly[] = "#HttpOnly_";
+    const char *domain = lineStart;
+    size_t left = length;
+    if (left > 0 && domain[left - 1] == '\r') left--;
+    if (left >= sizeof kHttpOnly - 1 && !strncmp(domain, kHttpOnly, sizeof kHttpOnly - 1)) {
+        domain += sizeof kHttpOnly - 1;
+        left -= sizeof kHttpOnly - 1;
+    } else if (left > 0 && domain[0] == '#') {
+        return 0;   // a comment
+    }
+    const char *tab = (const char *)memchr(domain, '\t', left);
+    size_t hostLength = tab ? (size_t)(tab - domain) : left;
+    if (hostLength == 0) return 0;
+    if (domain[0] == '.') {
+        domain++;
+        hostLength--;
+    }
     char host[516];
-    HostOf(line, host, sizeof host);
-    if (line.length[0] >= sizeof host - 1) host[0] = 0;   // too long to be matched as a text
+    if (hostLength >= sizeof host - 1) hostLength = 0;   // too long to be matched as a text
+    memcpy(host, domain, hostLength);
+    host[hostLength] = 0;
     if (!cache->valid || strcmp(cache->host, host)) {
-        CopyText(cache->host, sizeof cache->host, host);
+        memcpy(cache->host, host, hostLength + 1);
         cache->filtered = host[0] && IsFilteredCookie(host);
         cache->valid = 1;
     }
     if (cache->filtered) return 1;
     if (filterMarks == 0) return 0;
+    CookieLine line;
+    SplitLine(lineStart, length, &line);
     char *title = CookieTitle(line);
     int marked = title && HasFilterEntry(title);
     free(title);
@@ -311,9 +320,7 @@ char *FilterCookieText(const char *text, size_t size, size_t *outSize, int *drop
         const char *lineStart = text + start;
         const char *feed = (const char *)memchr(lineStart, '\n', size - start);
         size_t length = feed ? (size_t)(feed - lineStart) : size - start;
-        CookieLine line;
-        SplitLine(lineStart, length, &line);
-        if (LineIsFiltered(line, &cache)) {
+        if (LineIsFiltered(lineStart, length, &cache)) {
             (*dropped)++;
         } else {
             memcpy(out + used, lineStart, length);

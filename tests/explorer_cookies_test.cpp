@@ -213,6 +213,17 @@ TEST_F(CookiesPage, AFilterTextRemovesTheMatchingIECookiesAndTheListRemovesChose
     ASSERT_EQ(3u, names.size());
     EXPECT_TRUE(Has(names, "root@news.site[1].txt"));
     EXPECT_FALSE(Column(*cookies, 1)[0].empty()) << "creation date";
+    // View shows the selected cookie file's text.
+    ASSERT_GE(cookies->Select(0, "root@news.site[1].txt"), 0);
+    Press(dialog, 1008);
+    HWND viewer = test::WaitForWindow("#32770", "Sentrel - Cookies", kWait);
+    ASSERT_NE(nullptr, viewer) << "no text viewer";
+    char shown[256] = "";
+    SendMessageTimeoutA(GetDlgItem(viewer, 1000), WM_GETTEXT, sizeof shown, (LPARAM)shown, SMTO_NORMAL, kWait,
+                        nullptr);
+    EXPECT_STREQ("root@news.site[1].txt\r\nvalue\r\n", shown);
+    PostMessageA(viewer, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(test::WaitForWindowGone(viewer, kWait));
     int keep = RowOf("root@keep.site[1].txt");
     ASSERT_GE(keep, 0);
     Tick(dialog, keep);
