@@ -366,6 +366,7 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags)
         {IDC_ONLINE_INFO, 641},   {IDC_SYSTEM_REPORT, 310},  {IDC_EXPLORE_FOLDER, 1135},
         {IDC_OPEN_PROPERTIES, 1136}, {IDC_VIEW_NOTE, 971},   {IDC_DELETE_ON_REBOOT, 801},
         {IDC_MOVE_TO_DELAYED, 1116},
+        {1103, 708},   // cookie list: Remove Checked
         // Services page.
         {IDC_SERVICE_START, 3610},  {IDC_SERVICE_STOP, 650},    {IDC_SERVICE_AUTOMATIC, 664},
         {IDC_SERVICE_MANUAL, 665},  {IDC_SERVICE_DISABLED, 666},

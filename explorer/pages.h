@@ -10,6 +10,9 @@ INT_PTR CALLBACK ScheduledTasksPageProc(HWND page, UINT message, WPARAM wParam, 
 INT_PTR CALLBACK FileTypesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // Services (tab 5, NT family only).
 INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// Cookies (tab 7), and its cookie list (mode 1 Internet Explorer, 3 Mozilla).
+INT_PTR CALLBACK CookiesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+void ShowCookieList(HWND owner, int mode);
 // A tab whose page is not built yet: its list stays empty.
 INT_PTR CALLBACK PendingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -35,7 +35,7 @@ const TabSpec kTabs[] = {
     {137, 680, 182, CMD_PAGE_SCHEDULE, ScheduledTasksPageProc},
     {132, 636, 173, CMD_PAGE_SERVICES, ServicesPageProc},   // NT family only
     {110, 607, 176, CMD_PAGE_TASKS, PendingPageProc},
-    {108, 608, 183, CMD_PAGE_COOKIES, PendingPageProc},
+    {108, 608, 183, CMD_PAGE_COOKIES, CookiesPageProc},
     {142, 739, 179, CMD_PAGE_FILE_TYPES, FileTypesPageProc},
     {195, 973, 198, CMD_PAGE_HIDDEN, PendingPageProc},
     {114, 610, 181, CMD_PAGE_OPTIONS, PendingPageProc},

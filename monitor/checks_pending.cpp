@@ -4,8 +4,4 @@
 
 void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
-void FilterCookies(void) {}
-void FilterMozillaCookies(void) {}
-int MozillaCookiesDue(void) { return 0; }
-void CheckNewCookies(void) {}
 void RecordRunningPrograms(void) {}
