@@ -1,5 +1,6 @@
 #include "always_run.h"
 
+#include "ie_helpers.h"
 #include "inventory.h"
 #include "items.h"
 #include "program_files.h"
@@ -81,8 +82,7 @@ void InitRegStartups(void)
     TraceNote("InitRegStartups", "");
     BuildStartupList(0);
     WriteItemBaseline(STORE_ROOT "\\Run", 1);
-    EnumerateIEHelpers();
-    WriteItemBaseline(STORE_ROOT "\\IEHelpers", 0);
+    WriteIEHelperBaseline();
     EnumerateTasks();
     WriteItemBaseline(STORE_ROOT "\\Tasks", 0);
 }
