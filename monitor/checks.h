@@ -6,7 +6,7 @@
 // Group A.
 void StartupCheck(void);          // startup programs
 int HasUnapprovedStartup(void);   // 1 when the startup list holds an entry the baseline lacks
-void CheckIEHelpers(void);
+int CheckIEHelpers(void);        // IE helpers; the number listed
 void CheckHiddenFiles(void);
 void CheckSystemFiles(void);      // monitored system files
 void CheckBrowserPages(void);     // start, search and desktop pages

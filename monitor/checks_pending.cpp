@@ -2,7 +2,6 @@
 // own when its category is built.
 #include "checks.h"
 
-void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
 void CheckSystemFiles(void) {}
 void CheckBrowserPages(void) {}
