@@ -465,6 +465,21 @@ void OpenProperties(ListPage *page)
     ShellExecuteExA(&info);
 }
 
+void DeleteFileOnReboot(ListPage *page, HWND owner)
+{
+    PageRow *row = PageRowAt(page, SelectedRecord(page));
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    if (PageMessage(owner, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
+    char file[PATH_SIZE];
+    if (ResolveCommandPath(row->record.path, file) <= 0) return;
+    SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
+    // Older systems, which would need wininit.ini, are not supported here.
+    if (IsNtFamily()) MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 // --- Picture labels and buttons -------------------------------------------------
 
 void SetMonitorLabel(HWND page, int state)

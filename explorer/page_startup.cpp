@@ -361,21 +361,6 @@ void AddProgram(HWND page)
     FillList(page);
 }
 
-void DeleteOnReboot(HWND page)
-{
-    PageRow *row = PageRowAt(&startupPage, SelectedRecord(&startupPage));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
-    if (PageMessage(page, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
-    char file[PATH_SIZE];
-    if (ResolveCommandPath(row->record.path, file) <= 0) return;
-    SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
-    // Older systems, which would need wininit.ini, are not supported here.
-    if (IsNtFamily()) MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-}
-
 void ShowMenu(HWND)
 {
     PageRow *row = PageRowAt(&startupPage, SelectedRecord(&startupPage));
@@ -441,7 +426,7 @@ void OnCommand(HWND page, int id)
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_ENABLE: EnableOrDisable(page, 1); break;
     case IDC_DISABLE: EnableOrDisable(page, 0); break;
-    case IDC_DELETE_ON_REBOOT: DeleteOnReboot(page); break;
+    case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&startupPage, page); break;
     case IDC_OPTION_CHECK: {
         int on = IsDlgButtonChecked(page, IDC_OPTION_CHECK) == BST_CHECKED;
         SetOption("ShowAllStartup", on);
