@@ -55,26 +55,30 @@ int UsableClassId(const char *name)
     return name && name[0] && !strchr(name, '\\');
 }
 
-// A text value (REG_SZ, or REG_EXPAND_SZ expanded) of any length, on the
-// heap; null when the value is missing, empty or not text.
+// The text of a value (REG_SZ, or REG_EXPAND_SZ expanded) of any length, on
+// the heap; null when it is empty or not text.
+char *TextOf(const StoreBlob *value)
+{
+    const char *data = (const char *)value->data;
+    if (!data || !data[0]) return nullptr;
+    if (value->type == REG_SZ) return DuplicateText(data);
+    if (value->type != REG_EXPAND_SZ) return nullptr;
+    DWORD need = ExpandEnvironmentStringsA(data, nullptr, 0);
+    if (need == 0) return nullptr;
+    char *text = (char *)malloc(need + 1);
+    if (text && ExpandEnvironmentStringsA(data, text, need + 1) == 0) {
+        free(text);
+        text = nullptr;
+    }
+    return text;
+}
+
+// A text value read on its own; null when missing, empty or not text.
 char *ReadText(HKEY root, int view, const char *path, const char *name)
 {
     StoreBlob blob;
     if (!StoreReadBlob(root, RegistryViewFlag(view), path, name, &blob)) return nullptr;
-    char *text = nullptr;
-    const char *data = (const char *)blob.data;
-    if (blob.type == REG_SZ && data[0]) {
-        text = DuplicateText(data);
-    } else if (blob.type == REG_EXPAND_SZ && data[0]) {
-        DWORD need = ExpandEnvironmentStringsA(data, nullptr, 0);
-        if (need > 0) {
-            text = (char *)malloc(need + 1);
-            if (text && ExpandEnvironmentStringsA(data, text, need + 1) == 0) {
-                free(text);
-                text = nullptr;
-            }
-        }
-    }
+    char *text = TextOf(&blob);
     StoreFreeBlob(&blob);
     return text;
 }
@@ -204,12 +208,24 @@ void ListExtensions(Walk *walk, NamesCache *cache)
                        [&](const char *classId) {
         char key[400];
         if (!FormatText(key, sizeof key, "%s\\%s", IE_EXTENSIONS_KEY, classId)) return 1;
+        // The button's values in one reading of its key.
+        enum { BUTTON_TEXT, EXEC, SCRIPT, HOT_ICON, VALUES };
+        static const char *const kNames[VALUES] = {"ButtonText", "Exec", "script", "HotIcon"};
+        char *values[VALUES] = {};
+        StoreForEachValue(HKEY_LOCAL_MACHINE, RegistryViewFlag(walk->view), key,
+                          [&](const char *name, const StoreBlob *value) {
+            for (int i = 0; i < VALUES; i++)
+                if (!values[i] && TextEqualNoCase(name, kNames[i])) values[i] = TextOf(value);
+            return 1;
+        });
         // A button without text is not shown by the browser.
-        char *text = ReadText(HKEY_LOCAL_MACHINE, walk->view, key, "ButtonText");
-        if (!text) return 1;
-        char *command = ReadText(HKEY_LOCAL_MACHINE, walk->view, key, "Exec");
-        if (!command) command = ReadText(HKEY_LOCAL_MACHINE, walk->view, key, "script");
-        char *hotIcon = ReadText(HKEY_LOCAL_MACHINE, walk->view, key, "HotIcon");
+        char *text = values[BUTTON_TEXT];
+        char *command = values[EXEC] ? values[EXEC] : values[SCRIPT];
+        char *hotIcon = values[HOT_ICON];
+        if (!text) {
+            for (char *value : values) free(value);
+            return 1;
+        }
 
         Found found = {ITEM_EXTENSION, walk->view, classId, command ? command : "", "", ""};
         found.info = hotIcon ? hotIcon : found.path;
@@ -226,9 +242,7 @@ void ListExtensions(Walk *walk, NamesCache *cache)
             MakePrintable(found.title);
         }
         VisitFound(walk, &found);
-        free(text);
-        free(command);
-        free(hotIcon);
+        for (char *value : values) free(value);
         return walk->stopped ? 0 : 1;
     });
 }

@@ -297,21 +297,22 @@ int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, St
     blob->data = nullptr;
     HKEY key;
     if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
+    // Most values fit the first room and are read with one query; a longer
+    // one (or one that grew meanwhile) is read again at the size it reports.
+    DWORD room = 512;
     LONG rc = ERROR_MORE_DATA;
-    // The value may grow between asking its size and reading it.
-    for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; attempt++) {
-        DWORD size = 0, type = 0;
-        rc = RegQueryValueExA(key, name ? name : "", nullptr, &type, nullptr, &size);
-        if (rc != ERROR_SUCCESS) break;
-        BYTE *data = (BYTE *)realloc(blob->data, size + 2);
+    for (int attempt = 0; attempt < 5 && rc == ERROR_MORE_DATA; attempt++) {
+        BYTE *data = (BYTE *)realloc(blob->data, room + 2);
         if (!data) {
             rc = ERROR_OUTOFMEMORY;
             break;
         }
         blob->data = data;
-        DWORD count = size;
+        DWORD count = room, type = 0;
         rc = RegQueryValueExA(key, name ? name : "", nullptr, &type, data, &count);
-        if (rc == ERROR_SUCCESS) {
+        if (rc == ERROR_MORE_DATA) {
+            room = count > room ? count : room * 2;
+        } else if (rc == ERROR_SUCCESS) {
             // Text is always terminated, whether or not the data carried its zero.
             data[count] = 0;
             data[count + 1] = 0;

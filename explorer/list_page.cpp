@@ -465,14 +465,14 @@ void OpenProperties(ListPage *page)
     ShellExecuteExA(&info);
 }
 
-void DeleteFileOnReboot(ListPage *page, HWND owner)
+void DeleteFileOnReboot(ListPage *page)
 {
     PageRow *row = PageRowAt(page, SelectedRecord(page));
     if (!row) {
         ShowStringMessage(57);
         return;
     }
-    if (PageMessage(owner, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
+    if (PageMessage(page->window, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
     char file[PATH_SIZE];
     if (ResolveCommandPath(row->record.path, file) <= 0) return;
     SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);

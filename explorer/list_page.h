@@ -144,9 +144,9 @@ void OpenHelpPage(int command);
 // Program-file actions on the selected row.
 void ExploreFolder(ListPage *page);
 void OpenProperties(ListPage *page);
-// "Delete File on Reboot": asks (string 800), then has the selected row's
-// program file deleted at the next restart.
-void DeleteFileOnReboot(ListPage *page, HWND owner);
+// Asks (string 800) and has the selected row's program file deleted at the
+// next restart.
+void DeleteFileOnReboot(ListPage *page);
 
 // --- Picture labels and buttons -------------------------------------------------
 // Monitor label state: 0 off, 1 on, 2 real time.

@@ -251,7 +251,7 @@ void OnCommand(HWND page, int id)
     case IDC_EXPLORE_FOLDER: ExploreFolder(&helpersPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&helpersPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
-    case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&helpersPage, page); break;
+    case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&helpersPage); break;
     case IDC_MONITOR_LABEL: SetPatrolTimeOfHelpers(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_IE_HELPERS); break;
     case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;

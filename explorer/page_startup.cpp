@@ -426,7 +426,7 @@ void OnCommand(HWND page, int id)
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_ENABLE: EnableOrDisable(page, 1); break;
     case IDC_DISABLE: EnableOrDisable(page, 0); break;
-    case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&startupPage, page); break;
+    case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&startupPage); break;
     case IDC_OPTION_CHECK: {
         int on = IsDlgButtonChecked(page, IDC_OPTION_CHECK) == BST_CHECKED;
         SetOption("ShowAllStartup", on);
