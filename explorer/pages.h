@@ -13,6 +13,8 @@ INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
 // Cookies (tab 7), and its cookie list (mode 1 Internet Explorer, 3 Mozilla).
 INT_PTR CALLBACK CookiesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 void ShowCookieList(HWND owner, int mode);
+// IE Helpers (tab 3).
+INT_PTR CALLBACK IEHelpersPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // A tab whose page is not built yet: its list stays empty.
 INT_PTR CALLBACK PendingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -31,7 +31,7 @@ struct TabSpec {
 const TabSpec kTabs[] = {
     {102, 606, 174, CMD_PAGE_STARTUP, StartupPageProc},
     {197, 609, 200, CMD_PAGE_DELAY, PendingPageProc},
-    {139, 694, 180, CMD_PAGE_IE_HELPERS, PendingPageProc},
+    {139, 694, 180, CMD_PAGE_IE_HELPERS, IEHelpersPageProc},
     {137, 680, 182, CMD_PAGE_SCHEDULE, ScheduledTasksPageProc},
     {132, 636, 173, CMD_PAGE_SERVICES, ServicesPageProc},   // NT family only
     {110, 607, 176, CMD_PAGE_TASKS, PendingPageProc},

@@ -2,6 +2,5 @@
 // own when its category is built.
 #include "checks.h"
 
-void CheckIEHelpers(void) {}
 void CheckHiddenFiles(void) {}
 void RecordRunningPrograms(void) {}

@@ -39,7 +39,7 @@ void GroupA(void)
 {
     SetPatrolStatus(157, 821);
     if (Fires(&countdowns.start, settings.start)) RunCheck("Startup Programs", StartupCheck);
-    if (Fires(&countdowns.ieHelpers, settings.ieHelpers)) RunCheck("IE Helpers", CheckIEHelpers);
+    if (Fires(&countdowns.ieHelpers, settings.ieHelpers)) RunCheck("IE Helpers", [] { CheckIEHelpers(); });
     if (Fires(&countdowns.hidden, settings.hidden)) RunCheck("Hidden Files", CheckHiddenFiles);
     // Vista keeps its system files to itself.
     if (WindowsMajorVersion() != 6 && Fires(&countdowns.hostFile, settings.hostFile))
