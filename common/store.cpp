@@ -293,6 +293,11 @@ int StoreKeyExistsIn(HKEY root, REGSAM view, const char *path)
     return 1;
 }
 
+int StoreKeyExists(HKEY root, const char *path)
+{
+    return StoreKeyExistsIn(root, 0, path);
+}
+
 int StoreEachSubkey(HKEY root, REGSAM view, const char *path, StoreSubkeyVisitor visit, void *context)
 {
     HKEY key;

@@ -473,3 +473,37 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     RunRegsvr32(dll, true);
     test::ResetSentrelRegistry();
 }
+
+// A 32-bit browser's helper lives in the 32-bit view with its class there:
+// it is listed as such and removed in that view only.
+TEST_F(IEHelpersTest, AHelperOfThe32BitViewIsListedAndRemovedThere)
+{
+    const std::string id = TestClass(32);
+    const std::string dll = "C:\\nowhere\\helper32.dll";
+    auto create = [](HKEY root, const std::string &path, const char *name, const std::string &data) {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                                                 nullptr, &key, nullptr));
+        if (name) RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)data.c_str(), (DWORD)data.size() + 1);
+        RegCloseKey(key);
+    };
+    create(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "", dll);
+    create(HKEY_LOCAL_MACHINE, std::string(kBho) + "\\" + id, nullptr, "");
+    EXPECT_FALSE(BhoExists(id)) << "not in the native view";
+
+    EnumerateIEHelpers();
+    const Item *bho = FindRecord(id, 900);
+    ASSERT_NE(nullptr, bho);
+    EXPECT_EQ(VIEW_32, bho->view);
+    EXPECT_STREQ("helper32.dll", bho->title);
+    EXPECT_EQ(1, RemoveIEHelper(bho->path, IndexOf(bho)));
+    HKEY key;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kBho) + "\\" + id).c_str(), 0,
+                                           KEY_READ | KEY_WOW64_32KEY, &key));
+    EXPECT_EQ(1u, HistoryFields({"IEHELPER_Remove", "TYPE_BHO_32", id}).size());
+    HKEY classes;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &classes) == ERROR_SUCCESS) {
+        RegDeleteTreeA(classes, id.c_str());
+        RegCloseKey(classes);
+    }
+}
