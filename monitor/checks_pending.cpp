@@ -3,9 +3,7 @@
 #include "checks.h"
 
 void CheckIEHelpers(void) {}
-void CheckHiddenFiles(void) {}
 void FilterCookies(void) {}
 void FilterMozillaCookies(void) {}
 int MozillaCookiesDue(void) { return 0; }
 void CheckNewCookies(void) {}
-void RecordRunningPrograms(void) {}
