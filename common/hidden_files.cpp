@@ -96,6 +96,20 @@ int VisitFound(const char *path, DWORD attributes, LPARAM param)
 
 // --- The item list -------------------------------------------------------------
 
+// Only program files (they begin with "MZ") carry version information:
+// most hidden files are data, and reading them as programs is slow.
+int MayHaveVersion(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;   // let the version reader decide
+    char head[2] = {0, 0};
+    DWORD got = 0;
+    BOOL read = ReadFile(file, head, sizeof head, &got, nullptr);
+    CloseHandle(file);
+    return !read || (got == 2 && head[0] == 'M' && head[1] == 'Z');
+}
+
 int leftOut;
 
 int AddHiddenItem(const char *path, DWORD attributes, void *)
@@ -105,8 +119,8 @@ int AddHiddenItem(const char *path, DWORD attributes, void *)
         leftOut++;
         return 1;
     }
-    VersionNames names;
-    ReadVersionNames(path, &names);
+    VersionNames names = {};
+    if (MayHaveVersion(path)) ReadVersionNames(path, &names);
     ItemIdentity identity = {path, VIEW_NATIVE, 0, nullptr};
     if (!AddItemAs(identity, names.fileDescription, path, path, "", ITEM_HIDDEN,
                    (attributes & FILE_ATTRIBUTE_SYSTEM) ? 0 : 1))
@@ -261,8 +275,8 @@ int HiddenFilesLeftOut(void)
 
 int HiddenFileTitle(const char *path, char *out, int size)
 {
-    VersionNames names;
-    ReadVersionNames(path, &names);
+    VersionNames names = {};
+    if (MayHaveVersion(path)) ReadVersionNames(path, &names);
     if (names.fileDescription[0]) return (int)CopyTextCut(out, (size_t)size, names.fileDescription);
     // As the item list names a record without a title: the file name without its extension.
     const char *name = path + FileNameIndex(path);

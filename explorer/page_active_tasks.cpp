@@ -158,6 +158,11 @@ void LayoutExplanations(HWND page)
     MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
     MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
     MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
+    RECT otherRect;
+    if (GetWindowRect(GetDlgItem(page, IDC_HELP_LABEL), &otherRect)) {
+        MapWindowPoints(nullptr, page, (POINT *)&otherRect, 2);
+        if (otherRect.left < helpRect.left) helpRect.left = otherRect.left;
+    }
     int left = iconRect.left + 40, right = helpRect.left - 8, top = iconRect.top, bottom = listRect.top - 2;
     if (right - left < 20 || bottom - top < 8) return;
     int half = (bottom - top) / 2;

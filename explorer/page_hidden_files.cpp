@@ -231,10 +231,18 @@ void LayoutExplanations(HWND page)
     MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
     MapWindowPoints(nullptr, page, (POINT *)&monitorRect, 2);
     MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
+    RECT helpRect;
+    if (GetWindowRect(GetDlgItem(page, IDC_HELP_LABEL), &helpRect)) {
+        MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
+        if (helpRect.left < monitorRect.left) monitorRect.left = helpRect.left;
+    }
     int left = iconRect.left + 40, right = monitorRect.left - 8, top = iconRect.top, bottom = listRect.top - 2;
     if (right - left < 20 || bottom - top < 8) return;
-    // The long warning takes most of the room.
-    int first = (bottom - top) * 2 / 3;
+    // The long warning takes all but one line.
+    RECT line = {0, 0, 0, 10};
+    MapDialogRect(page, &line);
+    int first = bottom - top - line.bottom;
+    if (first < (bottom - top) / 2) first = (bottom - top) / 2;
     MoveWindow(GetDlgItem(page, IDC_HIDDEN_EXPLANATION), left, top, right - left, first, TRUE);
     MoveWindow(GetDlgItem(page, IDC_HIDDEN_EXPLANATION2), left, top + first, right - left, bottom - top - first,
                TRUE);

@@ -102,7 +102,7 @@ protected:
         std::vector<int> found;
         auto rows = remote->Rows(columns);
         for (size_t i = 0; i < rows.size(); i++)
-            if (rows[i][column] == text) found.push_back((int)i);
+            if (_stricmp(rows[i][column].c_str(), text.c_str()) == 0) found.push_back((int)i);
         return found;
     }
     void SelectRow(int row)
@@ -215,7 +215,8 @@ TEST_F(ExplorerPage, HiddenFilesAreListedAndCanBeUnhiddenOrMovedToTheVault)
     ASSERT_GE(remote->Select(kFile, "shown.dat"), 0);
     Settle();
     Press(1007);
-    EXPECT_TRUE(test::WaitUntil([&] { return GetFileAttributesA(shown.c_str()) == FILE_ATTRIBUTE_NORMAL; }, kWait));
+    const DWORD marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+    EXPECT_TRUE(test::WaitUntil([&] { return (GetFileAttributesA(shown.c_str()) & marks) == 0; }, kWait));
     EXPECT_TRUE(test::WaitUntil([&] { return RowsWith(5, kFile, "shown.dat").empty(); }, kWait));
 
     // Delete asks, then moves the file into the vault.

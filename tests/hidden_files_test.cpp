@@ -195,7 +195,7 @@ TEST_F(HiddenFiles, TheScanFindsHiddenFilesInEachPlaceAtItsDepthOnly)
     made.Folder(system + "\\deeper");
     std::string tooDeep = made.File(system + "\\deeper\\deep.dat", "d", kHiddenOnly);
     // Folders named with a leading dot are walked like any other.
-    std::string dotted = made.Folder(temp + "\\.cache");
+    std::string dotted = made.Folder(TempFolder() + "\\.sentrel-cache");
     std::string inDotted = made.File(dotted + "\\x.dat", "x", kHiddenOnly);
     std::string plain = made.File(temp + "\\plain.dat", "p", FILE_ATTRIBUTE_NORMAL);
     std::string hiddenFolder = made.Folder(temp + "\\hidden-folder");
@@ -253,7 +253,7 @@ TEST_F(HiddenFiles, LongPathsAreSkippedAndMoreThanTheListHoldsIsStillChecked)
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << GetLastError();
     CloseHandle(file);
 
-    std::string many = made.Folder(temp + "\\many");
+    std::string many = made.Folder(TempFolder() + "\\sentrel-hidden-many");
     const int kMany = ITEM_MAX + 20;
     for (int i = 0; i < kMany; i++) {
         std::string path = many + "\\h" + std::to_string(i) + ".dat";
@@ -433,6 +433,17 @@ TEST(HiddenFilesMonitor, TheMonitorAsksAboutNewHiddenFilesInTheWindowsFolder)
                         std::make_pair("Hidden", "1"), std::make_pair("RealtimeHidden", "1"),
                         std::make_pair("HideWuffin", "1"), std::make_pair("Debug", "1")})
         test::WriteString(HKEY_CURRENT_USER, kOptions, option.first, option.second);
+    // The baseline as a first start would take it, made here so that the
+    // two files below come after it.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kHidden, "", "P"));
+    ForEachHiddenFile(AcceptOne, nullptr);
+    Made made;
+    std::string keep = made.File(WindowsFolder() + "\\sentrel-keep.dat", "keep", kHiddenOnly);
+    std::string remove = made.File(WindowsFolder() + "\\sentrel-remove.dat", "remove", kHiddenSystem);
+    std::string vault = VaultFolder();
+    made.Remember(vault + "\\sentrel-remove.dat");
+    DeleteFileA((vault + "\\sentrel-remove.dat").c_str());
+
     test::Program monitor = test::Start(folder, "Sentrel.exe", "");
     ASSERT_NE(nullptr, monitor.process);
     // A failed expectation must not leave the monitor running.
@@ -442,16 +453,6 @@ TEST(HiddenFilesMonitor, TheMonitorAsksAboutNewHiddenFilesInTheWindowsFolder)
     } stopAtEnd{monitor};
     HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
     ASSERT_NE(nullptr, window);
-    std::string mark;
-    ASSERT_TRUE(test::WaitUntil([&] { return test::ReadString(HKEY_CURRENT_USER, kHidden, "", &mark); }, kWait))
-        << "the first start takes the baseline";
-
-    Made made;
-    std::string keep = made.File(WindowsFolder() + "\\sentrel-keep.dat", "keep", kHiddenOnly);
-    std::string remove = made.File(WindowsFolder() + "\\sentrel-remove.dat", "remove", kHiddenSystem);
-    std::string vault = VaultFolder();
-    made.Remember(vault + "\\sentrel-remove.dat");
-    DeleteFileA((vault + "\\sentrel-remove.dat").c_str());
 
     for (int n = 0; n < 2; n++) {
         HWND alert = test::WaitForWindow("#32770", kNewProgram, 100000);
