@@ -552,12 +552,18 @@ void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM pa
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(pattern, &found);
     if (find == INVALID_HANDLE_VALUE) return;
+    size_t baseLength = strlen(base);
     do {
         char path[MAX_PATH];
         // An entry whose full path would not fit is skipped, never cut.
-        if (!FormatText(path, sizeof path, "%s%s", base, found.cFileName)) continue;
+        size_t nameLength = strlen(found.cFileName);
+        if (baseLength + nameLength >= sizeof path) continue;
+        memcpy(path, base, baseLength);
+        memcpy(path + baseLength, found.cFileName, nameLength + 1);
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (found.cFileName[0] == '.') continue;
+            // "." and ".." only: ".name" folders are folders like any other.
+            const char *n = found.cFileName;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
             // Junctions are not followed: they can loop back.
             if (depth > 0 && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 WalkFolder(path, visit, depth - 1, param);

@@ -118,6 +118,21 @@ void FreeRows(ListPage *page)
     page->rowCount = 0;
 }
 
+int KeepRowsWithFolder(ListPage *page)
+{
+    int kept = 0;
+    for (int i = 0; page->rows && i < page->rowCount; i++) {
+        if (!strchr(page->rows[i].record.path, '\\')) {
+            ReleaseItemCopy(&page->rows[i].record);
+            continue;
+        }
+        if (kept != i) page->rows[kept] = page->rows[i];
+        kept++;
+    }
+    page->rowCount = kept;
+    return kept;
+}
+
 PageRow *PageRowAt(ListPage *page, int index)
 {
     if (!page || index < 0 || index >= page->rowCount) return nullptr;
@@ -370,6 +385,8 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags)
         // Services page.
         {IDC_SERVICE_START, 3610},  {IDC_SERVICE_STOP, 650},    {IDC_SERVICE_AUTOMATIC, 664},
         {IDC_SERVICE_MANUAL, 665},  {IDC_SERVICE_DISABLED, 666},
+        // Hidden Files page.
+        {IDC_DELETE_FILE, 925},     {IDC_VIEW_NOTEPAD, 913},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;

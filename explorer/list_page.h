@@ -43,6 +43,9 @@ enum PageControl {
     IDC_SERVICE_AUTOMATIC = 1214,
     IDC_SERVICE_MANUAL = 1215,
     IDC_SERVICE_DISABLED = 1216,
+    // Hidden Files page: delete a file into the vault, view it in Notepad (menu).
+    IDC_DELETE_FILE = 1184,
+    IDC_VIEW_NOTEPAD = 1180,
 };
 
 // Sent to a page at the end of LayoutListPage, so that a page with controls
@@ -94,6 +97,9 @@ struct ListPage {
 // list into them. Returns the row count, 0 when memory is short.
 int CopyItemsToRows(ListPage *page);
 void FreeRows(ListPage *page);
+// Drops the rows whose record's path has no folder part (Active Tasks and
+// Hidden Files list only files with a folder). Returns the row count.
+int KeepRowsWithFolder(ListPage *page);
 // The row behind a row's data value; null when out of range.
 PageRow *PageRowAt(ListPage *page, int index);
 

@@ -2,5 +2,3 @@
 // own when its category is built.
 #include "checks.h"
 
-void CheckHiddenFiles(void) {}
-void RecordRunningPrograms(void) {}
