@@ -179,9 +179,12 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
     ASSERT_TRUE(test::WaitUntil([&] { return test::ReadFile(note, &text); }, kWait));
     EXPECT_EQ(0u, text.find("Info Alpha\r\n")) << text;
     EXPECT_NE(std::string::npos, text.find("alpha.exe\r\n")) << text;
-    SendDlgItemMessageA(dialog, IDC_NOTE, WM_SETTEXT, 0, (LPARAM) "Known updater & friend");
-    Settle(dialog);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_NOTE_BUTTON)));
+    // Typed over the whole text, as the user types.
+    HWND field = GetDlgItem(dialog, IDC_NOTE);
+    SendMessageA(field, EM_SETSEL, 0, -1);
+    for (char c : std::string("Known updater & friend")) PostMessageA(field, WM_CHAR, (WPARAM)(unsigned char)c, 1);
+    EXPECT_TRUE(test::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_NOTE_BUTTON)) != 0; }, kWait))
+        << "Save Note follows the edit";
     PostMessageA(dialog, WM_COMMAND, IDC_NOTE_BUTTON, 0);
     EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFile(note, &text) && text == "Known updater & friend"; }, kWait))
         << text;
