@@ -13,6 +13,7 @@
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
+#include "program_info.h"
 #include "text.h"
 #include "ui_strings.h"
 
@@ -29,17 +30,6 @@ const struct {
     {6041, {350, 220, 220, 380, 0, 0}},   {6042, {300, 170, 200, 120, 80, 100}},
     {6044, {400, 200, 100, 200, 90, 0}},  {6052, {230, 300, 200, 200, 120, 0}},
     {6055, {350, 300, 150, 200, 0, 0}},
-};
-
-// Help page file names by page command.
-const struct {
-    int command;
-    const char *file;
-} kHelpPages[] = {
-    {6026, "startup.html"},  {6028, "cookies.html"},   {6029, "tasks.html"},
-    {6033, "options.html"},  {6038, "services.html"},  {6039, "scheduler.html"},
-    {6040, "bho.html"},      {6042, "filetype.html"},  {6051, "helpme.html"},
-    {6052, "hidden.html"},   {6055, "delay.html"},
 };
 
 // Controls that are drawn as push buttons by the page.
@@ -431,26 +421,7 @@ int PageMessageText(HWND owner, const char *text, UINT flags)
 
 void OpenHelpPage(int command)
 {
-    const char *name = "features.html";
-    for (const auto &page : kHelpPages)
-        if (page.command == command) name = page.file;
-    char code[16] = "", file[PATH_SIZE] = "";
-    LoadUiString(634, code, sizeof code);
-    if (code[0] && !TextEqualNoCase(code, "us"))
-        FormatText(file, sizeof file, "%s_%s", code, name);
-    else
-        CopyText(file, sizeof file, name);
-
-    char folder[PATH_SIZE], local[PATH_SIZE];
-    if (GetProgramFolder(folder) && FormatText(local, sizeof local, "%s\\%s", folder, file) &&
-        GetFileAttributesA(local) != INVALID_FILE_ATTRIBUTES) {
-        ShellExecuteA(mainWindow, "open", local, nullptr, folder, SW_SHOWNORMAL);
-        return;
-    }
-    char server[PATH_SIZE], address[PATH_SIZE];
-    if (LoadUiString(3201, server, sizeof server) <= 0) return;
-    if (!FormatText(address, sizeof address, "%s/%s", server, file)) return;
-    ShellExecuteA(mainWindow, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    ShowHelpPage(mainWindow, command);
 }
 
 void ExploreFolder(ListPage *page)

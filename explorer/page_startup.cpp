@@ -13,6 +13,7 @@
 #include "first_seen.h"
 #include "dates.h"
 #include "file_facts_cache.h"
+#include "info_dialog.h"
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
@@ -368,7 +369,9 @@ void ShowMenu(HWND)
 {
     PageRow *row = PageRowAt(&startupPage, SelectedRecord(&startupPage));
     int items[20], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, (int)IDC_ADD}) items[n++] = id;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
+    items[n++] = IDC_ADD;
     if (row && row->record.type < ITEM_WINLOGON_USERINIT) {
         items[n++] = IDC_MOVE_TO_DELAYED;
         items[n++] = 0;
@@ -417,11 +420,9 @@ void Initialise(HWND page)
 void OnCommand(HWND page, int id)
 {
     switch (id) {
-    case IDC_INFO: case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
-        // The program information dialog and the online lookup are not
-        // built yet; without a selection the page still says so.
-        if (SelectedRecord(&startupPage) < 0) ShowStringMessage(57);
-        break;
+    case IDC_INFO: ShowInfo(&startupPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&startupPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&startupPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&startupPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&startupPage); break;
     case IDC_ADD: AddProgram(page); break;
