@@ -15,6 +15,7 @@
 #include "first_seen.h"
 #include "inventory.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "program_files.h"
@@ -341,6 +342,7 @@ void OnCommand(HWND page, int id, int code)
         FillList(page);
         break;
     }
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SERVICES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
