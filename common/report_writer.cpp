@@ -11,14 +11,55 @@
 int ReportOpen(ReportFile *file, const char *path)
 {
     file->failed = 0;
+    file->wide = 0;
     file->used = 0;
     file->handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     return file->handle != INVALID_HANDLE_VALUE;
 }
 
+int ReportOpenWide(ReportFile *file, const char *path)
+{
+    if (!ReportOpen(file, path)) return 0;
+    static const BYTE kMark[] = {0xFF, 0xFE};
+    DWORD written = 0;
+    if (!WriteFile(file->handle, kMark, sizeof kMark, &written, nullptr) || written != sizeof kMark) file->failed = 1;
+    file->wide = 1;
+    return 1;
+}
+
+// The buffer as UTF-16; a lead byte of a double-byte character at its end
+// waits for the next flush.
+static void FlushWide(ReportFile *file)
+{
+    size_t count = 0, kept = 0;
+    while (count < file->used) {
+        if (IsDBCSLeadByte((BYTE)file->buffer[count])) {
+            if (count + 1 >= file->used) {
+                kept = 1;
+                break;
+            }
+            count += 2;
+        } else {
+            count++;
+        }
+    }
+    static WCHAR wide[sizeof ((ReportFile *)nullptr)->buffer];
+    int n = count ? MultiByteToWideChar(CP_ACP, 0, file->buffer, (int)count, wide, (int)(sizeof wide / sizeof wide[0]))
+                  : 0;
+    DWORD bytes = (DWORD)n * sizeof(WCHAR), written = 0;
+    if (count && (n <= 0 || !WriteFile(file->handle, wide, bytes, &written, nullptr) || written != bytes))
+        file->failed = 1;
+    if (kept) file->buffer[0] = file->buffer[count];
+    file->used = kept;
+}
+
 static void Flush(ReportFile *file)
 {
+    if (file->wide && !file->failed) {
+        FlushWide(file);
+        return;
+    }
     if (file->used && !file->failed) {
         DWORD written = 0;
         if (!WriteFile(file->handle, file->buffer, (DWORD)file->used, &written, nullptr) ||
@@ -32,6 +73,11 @@ int ReportClose(ReportFile *file)
 {
     if (file->handle == INVALID_HANDLE_VALUE) return 0;
     Flush(file);
+    if (file->used) {
+        // A lone lead byte at the very end.
+        file->wide = 0;
+        Flush(file);
+    }
     if (!CloseHandle(file->handle)) file->failed = 1;
     file->handle = INVALID_HANDLE_VALUE;
     return !file->failed;
@@ -41,6 +87,10 @@ void ReportWriteBytes(ReportFile *file, const char *data, size_t count)
 {
     while (count) {
         if (file->used == sizeof file->buffer) Flush(file);
+        if (file->used == sizeof file->buffer) {
+            file->failed = 1;
+            return;
+        }
         size_t room = sizeof file->buffer - file->used;
         size_t n = count < room ? count : room;
         memcpy(file->buffer + file->used, data, n);

@@ -14,6 +14,7 @@
 struct ReportFile {
     HANDLE handle;
     int failed;
+    int wide;   // written as UTF-16 with its byte-order mark
     size_t used;
     char buffer[16384];
 };
@@ -21,6 +22,9 @@ struct ReportFile {
 // Creates the file anew (an existing one is replaced). 1, or 0 with the
 // system's error as the last error.
 int ReportOpen(ReportFile *file, const char *path);
+// The same for a file read as Unicode text: what is written is turned from
+// the ANSI code page into UTF-16, after a byte-order mark.
+int ReportOpenWide(ReportFile *file, const char *path);
 // Writes what is left and closes. 1 when every write succeeded.
 int ReportClose(ReportFile *file);
 

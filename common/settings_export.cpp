@@ -51,8 +51,9 @@ void WriteHexBytes(ReportFile *file, const BYTE *data, size_t count)
     for (size_t i = 0; i < count; i++) ReportFormat(file, i ? ",%02x" : "%02x", data[i]);
 }
 
-// The data of a text value of several strings or with variables, as the
-// script keeps it: the UTF-16 bytes of the text, its zeros included.
+// The data of a text value of several strings or with variables, as a
+// script of this version keeps it: the UTF-16 bytes of the text, its zeros
+// included.
 void WriteWideHex(ReportFile *file, const StoreBlob *value)
 {
     int count = value->size ? MultiByteToWideChar(CP_ACP, 0, (const char *)value->data, (int)value->size, nullptr, 0)
@@ -172,7 +173,8 @@ int ExportSettingsFile(const char *path, char *skipped, int skippedSize)
     if (skipped && skippedSize > 0) skipped[0] = 0;
     char none[1];
     ReportFile file;
-    if (!ReportOpen(&file, path)) return 0;
+    // Unicode text, as the registry editor reads a script of this version.
+    if (!ReportOpenWide(&file, path)) return 0;
     ExportState state = {&file, "", "", skipped ? skipped : none, skipped ? skippedSize : 1, 0};
     ReportWrite(&file, "Windows Registry Editor Version 5.00\r\n\r\n");
     ExportKey(&state, HKEY_CURRENT_USER, STORE_ROOT);

@@ -283,7 +283,12 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
     ASSERT_EQ(1, ExportSettingsFile(file.c_str(), skipped, sizeof skipped));
     EXPECT_TRUE(Has(skipped, "Broken")) << skipped;
     EXPECT_TRUE(Has(skipped, "DataBreak")) << skipped;
-    std::string script = Read(file);
+    std::string raw = Read(file);
+    ASSERT_GE(raw.size(), 2u);
+    ASSERT_EQ("\xff\xfe", raw.substr(0, 2)) << "the script is not Unicode text";
+    std::string script((raw.size() - 2) / 2, ' ');
+    WideCharToMultiByte(CP_ACP, 0, (const wchar_t *)(raw.data() + 2), (int)script.size(), &script[0],
+                        (int)script.size(), nullptr, nullptr);
     EXPECT_EQ(0u, script.find("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvendale\\Sentrel]\r\n"));
     EXPECT_TRUE(Has(script, "\"Path\"=\"C:\\\\Program Files\\\\x\\\\y.exe\"\r\n"));
     EXPECT_TRUE(Has(script, "@=\"default \\\"v\\\"\"\r\n"));
