@@ -354,8 +354,13 @@ int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, vo
 
 int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *context)
 {
+    return StoreEnumSubkeysIn(root, 0, path, visit, context);
+}
+
+int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor visit, void *context)
+{
     HKEY key;
-    if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS, &key)) return 0;
+    if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS | view, &key)) return 0;
     int visited = 0;
     char name[256];
     for (DWORD index = 0;; index++) {

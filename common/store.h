@@ -149,3 +149,7 @@ int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, vo
 // Stops early when visit returns 0. Returns the number of names visited.
 typedef int (*StoreKeyVisitor)(const char *name, void *context);
 int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *context);
+
+// Reports: StoreEnumSubkeys in a registry view (0, KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY).
+int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor visit, void *context);

@@ -13,6 +13,7 @@
 #include "info_dialog.h"
 #include "inventory.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "program_files.h"
@@ -256,6 +257,7 @@ void OnCommand(HWND page, int id)
     case IDC_ADD: AddFileType(page); break;
     case IDC_REMOVE: RemoveFileType(); break;
     case IDC_MONITOR_LABEL: SetPatrolTimeOfFileTypes(page); break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_FILE_TYPES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:

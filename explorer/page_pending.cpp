@@ -8,6 +8,7 @@
 #include "explorer.h"
 #include "list_page.h"
 #include "pages.h"
+#include "reports.h"
 #include "ui_strings.h"
 
 int PageCommandOf(LPARAM initParam)
@@ -48,6 +49,7 @@ INT_PTR CALLBACK PendingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_CLOSE) CloseSheet(page);
         if (LOWORD(wParam) == IDC_HELP_LABEL) OpenHelpPage(command);
+        if (LOWORD(wParam) == IDC_SYSTEM_REPORT) WriteSystemReport(page);
         return TRUE;
     default:
         return FALSE;

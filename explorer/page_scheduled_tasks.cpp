@@ -11,6 +11,7 @@
 #include "info_dialog.h"
 #include "inventory.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "program_files.h"
@@ -144,6 +145,7 @@ void OnCommand(HWND page, int id)
     case IDC_OPEN_PROPERTIES: OpenProperties(&tasksPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SCHEDULE); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:

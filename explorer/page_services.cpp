@@ -16,6 +16,7 @@
 #include "info_dialog.h"
 #include "inventory.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "program_files.h"
@@ -350,6 +351,7 @@ void OnCommand(HWND page, int id, int code)
         FillList(page);
         break;
     }
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SERVICES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:

@@ -15,6 +15,7 @@
 #include "file_facts_cache.h"
 #include "info_dialog.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "platform.h"
@@ -438,6 +439,7 @@ void OnCommand(HWND page, int id)
         FillList(page);
         break;
     }
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_STARTUP); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
