@@ -19,6 +19,8 @@
 #include "monitor.h"
 #include "options.h"
 #include "patrol.h"
+#include "startup_list.h"
+#include "store.h"
 #include "store_init.h"
 
 namespace {
@@ -112,6 +114,14 @@ void MeasureLatency(void)
     CreateDirectoryA(folder.c_str(), nullptr);
     for (const char *file : {"Sentrel.exe", "sentrelaux.dll"})
         CopyFileA((build + "\\" + file).c_str(), (folder + "\\" + file).c_str(), FALSE);
+    // Only the bench's own entries are new.
+    int count = BuildStartupList(0);
+    for (int i = 0; i < count; i++) {
+        char name[MAX_PATH];
+        StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
+        StoreWriteDecimal(HKEY_CURRENT_USER, STORE_ROOT "\\Run", name, GetItemType(i) ? GetItemType(i) : 1);
+    }
+    FreeItems();
     HKEY options;
     RegCreateKeyExA(HKEY_CURRENT_USER, kOptions, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &options, nullptr);
     RegSetValueExA(options, "HideWuffin", 0, REG_SZ, (const BYTE *)"1", 2);
@@ -163,6 +173,12 @@ void MeasureLatency(void)
     if (WaitForSingleObject(info.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
+    // The prefix as it was: no store, no registration of the monitor.
+    HKEY machineRun;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_SET_VALUE, &machineRun) == ERROR_SUCCESS) {
+        RegDeleteValueA(machineRun, "Sentrel");
+        RegCloseKey(machineRun);
+    }
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Orvendale");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Orvendale");
     if (took.empty()) return;

@@ -11,6 +11,7 @@
 #include "../sentrelaux/aux_places.h"
 #include "monitor.h"
 #include "options.h"
+#include "patrol.h"
 #include "platform.h"
 #include "startup_list.h"
 #include "store.h"
@@ -19,17 +20,6 @@
 #include "watch_places.h"
 
 namespace {
-enum : unsigned {
-    CHANGED_STARTUP = 1u << 0,
-    CHANGED_IE_HELPERS = 1u << 1,
-    CHANGED_HIDDEN = 1u << 2,
-    CHANGED_SYSFILES = 1u << 3,
-    CHANGED_PAGES = 1u << 4,
-    CHANGED_FILE_TYPES = 1u << 5,
-    CHANGED_TASKS = 1u << 6,
-    CHANGED_SERVICES = 1u << 7,
-};
-
 enum { GROUP_A = 0, GROUP_B = 1 };
 
 struct Category {
@@ -67,11 +57,26 @@ const struct {
 // pass's own writes (the library reports a burst up to 1.5 s late).
 const DWORD kEchoMs = 2500;
 
+// A change to a category's places during (or right after) a pass that
+// checked that category may be the check's own write (an entry removed, a
+// file put back): an "echo". An echo costs one more pass at once; the
+// echoes of that pass one more after kLateTicks (a change of another
+// program in that time is still found soon); the echoes of that one are
+// left to the patrol. So a check that writes at every pass cannot start
+// pass after pass.
+const int kLateTicks = 5;
 unsigned pendingChanges;   // categories whose places changed, not yet made due
-unsigned echoChanges;      // the part of them that came during or right after a pass
+unsigned echoChanges;      // the part of them that may be echoes
+unsigned lateChanges;      // echoes of an echo pass, waiting for lateTicks
+unsigned lateMarked;       // the part of pendingChanges that came from lateChanges
+int lateTicks;
 int scheduledGroup = -1;   // the group of the pass made due by changes, -1 none
-int scheduledEchoOnly;     // that pass answers only changes made during a pass
-int passEchoOnly;          // the same for the pass that runs or ran last
+unsigned scheduledEcho;    // categories that pass checks for echoes
+unsigned scheduledLate;    // ... for the echoes of an echo pass
+unsigned scheduledOther;   // ... for other changes
+unsigned passChecks;       // categories the running (or last) pass checks
+unsigned passEchoChecks;   // those of them it checks for echoes only
+unsigned passLateChecks;   // those it checks for the echoes of an echo pass only
 int passRunning;
 int refusedPass;
 DWORD lastPassEnd;
@@ -171,14 +176,17 @@ int MakeGroupDue(int group)
         countdowns.*c.countdown = 1;
         due = 1;
     }
-    unsigned fromEcho = changed & echoChanges;
+    unsigned fromEcho = changed & echoChanges, fromLate = changed & lateMarked;
     echoChanges &= ~changed;
+    lateMarked &= ~changed;
     if (!due) return 0;
     tickCounter = 16;
     groupToggle = group;
+    scheduledEcho |= fromEcho & ~fromLate;
+    scheduledLate |= fromLate;
+    scheduledOther |= changed & ~fromEcho & ~fromLate;
     if (scheduledGroup == group) return 1;   // joins the pass already due
     scheduledGroup = group;
-    scheduledEchoOnly = fromEcho == changed;
     char text[80];
     FormatText(text, sizeof text, "Change to a watched place: group %c pass, categories %02x", group == GROUP_A ? 'A' : 'B',
                changed);
@@ -191,13 +199,16 @@ int MakeGroupDue(int group)
 void OnPlaceChange(unsigned changed)
 {
     if (!changed) return;
-    DWORD now = GetTickCount();
-    int echo = passRunning || verifyBusy || (passEnded && now - lastPassEnd < kEchoMs);
-    if (echo) {
-        // A pass that only answered the writes of a pass does not start
-        // another one with its own writes: those wait for the patrol.
-        if (passEchoOnly) return;
-        echoChanges |= changed;
+    DWORD now = patrolClock();
+    if (passRunning || verifyBusy || (passEnded && now - lastPassEnd < kEchoMs)) {
+        changed &= ~passLateChecks;
+        unsigned late = changed & passEchoChecks;
+        if (late) {
+            lateChanges |= late;
+            lateTicks = kLateTicks;
+            changed &= ~late;
+        }
+        echoChanges |= changed & passChecks;
     }
     pendingChanges |= changed;
     ApplyPlaceChanges();
@@ -209,9 +220,7 @@ void ApplyPlaceChanges(void)
     if (scheduledGroup >= 0) {
         // A pass is due already: changes of its group join it, those of
         // the other group wait until it has run.
-        int echoOnly = scheduledEchoOnly;
-        if (pendingChanges & GroupBits(scheduledGroup) && MakeGroupDue(scheduledGroup))
-            scheduledEchoOnly = scheduledEchoOnly && echoOnly;
+        MakeGroupDue(scheduledGroup);
         return;
     }
     if (GetOption("Update", 0) != 0) {
@@ -221,6 +230,16 @@ void ApplyPlaceChanges(void)
     if (!MakeGroupDue(GROUP_A)) MakeGroupDue(GROUP_B);
 }
 
+void PlaceTick(void)
+{
+    if (lateChanges && --lateTicks <= 0) {
+        pendingChanges |= lateChanges;
+        lateMarked |= lateChanges;
+        lateChanges = 0;
+    }
+    ApplyPlaceChanges();
+}
+
 void PlacePassStarting(void)
 {
     // A tick inside an alert of a pass: that pass goes on, this one is refused.
@@ -228,9 +247,14 @@ void PlacePassStarting(void)
         refusedPass = 1;
         return;
     }
-    passEchoOnly = scheduledGroup >= 0 && scheduledEchoOnly;
+    // The categories whose countdown fires in this pass.
+    passChecks = 0;
+    for (const Category &c : kCategories)
+        if (c.group == groupToggle && countdowns.*c.countdown == 1) passChecks |= c.bit;
+    passLateChecks = scheduledLate & ~scheduledOther & passChecks;
+    passEchoChecks = scheduledEcho & ~scheduledOther & ~scheduledLate & passChecks;
     scheduledGroup = -1;
-    scheduledEchoOnly = 0;
+    scheduledEcho = scheduledLate = scheduledOther = 0;
     passRunning = 1;
 }
 
@@ -242,7 +266,7 @@ void PlacePassEnded(void)
     }
     passRunning = 0;
     passEnded = 1;
-    lastPassEnd = GetTickCount();
+    lastPassEnd = patrolClock();
     RefreshWatchedPlaces();
     ApplyPlaceChanges();
 }
@@ -285,5 +309,10 @@ void StopInstantWatch(void)
     free(sentPlaces);
     sentPlaces = nullptr;
     sentCount = -1;
-    pendingChanges = echoChanges = 0;
+    pendingChanges = echoChanges = lateChanges = lateMarked = 0;
+    lateTicks = 0;
+    scheduledGroup = -1;
+    scheduledEcho = scheduledLate = scheduledOther = 0;
+    passChecks = passEchoChecks = passLateChecks = 0;
+    passRunning = refusedPass = passEnded = 0;
 }

@@ -147,7 +147,7 @@ void OnPatrolTick(void)
     }
 
     // Changes to watched places that had to wait (alert, pass, express boot).
-    ApplyPlaceChanges();
+    PlaceTick();
 
     if (!taskChangeFlag) {
         conflictCount = 0;

@@ -61,10 +61,11 @@ DWORD WINAPI Watch(LPVOID)
 
 // A burst of changes (an installer writing many values) ends when nothing
 // changed for kQuietMs, or is reported after kHoldMs while it goes on.
-const DWORD kQuietMs = 300;
+const DWORD kQuietMs = 200;
 const DWORD kHoldMs = 1500;
-// One wait covers at most MAXIMUM_WAIT_OBJECTS handles, the stop event among them.
-const int kPlacesPerThread = MAXIMUM_WAIT_OBJECTS - 1;
+// One wait covers at most MAXIMUM_WAIT_OBJECTS handles, the stop event
+// among them; a key takes two (itself and its parent).
+const int kPlacesPerThread = (MAXIMUM_WAIT_OBJECTS - 1) / 2;
 const DWORD kFolderChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                              FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
 
@@ -72,6 +73,11 @@ struct PlaceWatch {
     AuxPlace place;
     HKEY key;        // the place's key, or its nearest existing parent
     HANDLE event;    // keys: set by the registry when the key changes
+    // The parent of an existing key, watched for its subkeys: not every
+    // registry tells the watcher of a key that the key was deleted.
+    HKEY parent;
+    HANDLE parentEvent;
+    FILETIME written;   // the key's last write when it was opened
     HANDLE change;   // folders: the change notification
     int atParent;    // the place does not exist: its parent is watched for it
     int armed;
@@ -126,7 +132,7 @@ void ArmKey(PlaceWatch *w)
     w->armed = 0;
     for (;;) {
         HKEY key;
-        LONG rc = RegOpenKeyExA(w->place.root, path, 0, KEY_NOTIFY | w->place.view, &key);
+        LONG rc = RegOpenKeyExA(w->place.root, path, 0, KEY_NOTIFY | KEY_QUERY_VALUE | w->place.view, &key);
         if (rc == ERROR_SUCCESS) {
             w->key = key;
             break;
@@ -136,12 +142,23 @@ void ArmKey(PlaceWatch *w)
     }
     DWORD filter = w->atParent ? REG_NOTIFY_CHANGE_NAME : REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
     BOOL subtree = w->atParent ? FALSE : w->place.subtree != 0;
-    if (RegNotifyChangeKeyValue(w->key, subtree, filter, w->event, TRUE) == ERROR_SUCCESS) {
-        w->armed = 1;
-    } else {
+    if (RegNotifyChangeKeyValue(w->key, subtree, filter, w->event, TRUE) != ERROR_SUCCESS) {
         RegCloseKey(w->key);
         w->key = nullptr;
+        return;
     }
+    w->armed = 1;
+    if (w->atParent) return;
+    if (RegQueryInfoKeyA(w->key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, &w->written) != ERROR_SUCCESS)
+        w->written = FILETIME{0, 0};
+    if (!w->parentEvent || !CutLastPart(path, 0)) return;
+    HKEY parent;
+    if (RegOpenKeyExA(w->place.root, path, 0, KEY_NOTIFY | w->place.view, &parent) != ERROR_SUCCESS) return;
+    if (RegNotifyChangeKeyValue(parent, FALSE, REG_NOTIFY_CHANGE_NAME, w->parentEvent, TRUE) == ERROR_SUCCESS)
+        w->parent = parent;
+    else
+        RegCloseKey(parent);
 }
 
 void ArmFolder(PlaceWatch *w)
@@ -166,6 +183,8 @@ void ArmFolder(PlaceWatch *w)
 void Disarm(PlaceWatch *w)
 {
     if (w->key) RegCloseKey(w->key);
+    if (w->parent) RegCloseKey(w->parent);
+    w->parent = nullptr;
     if (w->change) FindCloseChangeNotification(w->change);
     w->key = nullptr;
     w->change = nullptr;
@@ -180,17 +199,23 @@ void Arm(PlaceWatch *w)
         ArmFolder(w);
 }
 
-// A watch fired: it is armed again (the key opened anew, so that a key
-// deleted and created again is the one watched). 1 when the place itself
-// changed, 0 when only its missing place's parent did and the place is
-// still missing.
-int Rearm(PlaceWatch *w)
+// A watch fired (the place or, for a key, its parent): it is armed again,
+// the key opened anew, so that a key deleted and created again is the one
+// watched. 1 when the place may have changed, 0 when only the parent of a
+// missing place did and the place is still missing.
+int Rearm(PlaceWatch *w, int byParent)
 {
     int wasAtParent = w->atParent;
+    FILETIME written = w->written;
     if (w->place.kind == AUX_PLACE_FOLDER && !wasAtParent && FindNextChangeNotification(w->change)) return 1;
     Disarm(w);
     Arm(w);
-    return wasAtParent ? !w->atParent : 1;
+    if (wasAtParent) return !w->atParent;
+    // Another subkey of the parent changed: the place counts as changed
+    // only when it is gone or is a key written since (deleted and created again).
+    if (byParent)
+        return w->atParent || !w->armed || CompareFileTime(&written, &w->written) != 0;
+    return 1;
 }
 
 DWORD WINAPI WatchPlaces(LPVOID param)
@@ -200,7 +225,7 @@ DWORD WINAPI WatchPlaces(LPVOID param)
     SetEvent(group->armed);
 
     HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-    int owner[MAXIMUM_WAIT_OBJECTS];
+    int owner[MAXIMUM_WAIT_OBJECTS];   // 2 * place, + 1 for a key's parent
     unsigned unposted = 0;
     DWORD first = 0, last = 0;
     for (;;) {
@@ -220,15 +245,20 @@ DWORD WINAPI WatchPlaces(LPVOID param)
         for (int i = 0; i < group->count; i++) {
             PlaceWatch *w = &group->watches[i];
             if (!w->armed) continue;
-            owner[n] = i;
+            owner[n] = 2 * i;
             handles[n++] = w->place.kind == AUX_PLACE_KEY ? w->event : w->change;
+            if (w->parent) {
+                owner[n] = 2 * i + 1;
+                handles[n++] = w->parentEvent;
+            }
         }
         DWORD rc = WaitForMultipleObjects((DWORD)n, handles, FALSE, timeout);
         if (rc == WAIT_OBJECT_0) break;
         if (rc == WAIT_TIMEOUT) continue;
         if (rc > WAIT_OBJECT_0 && rc < WAIT_OBJECT_0 + (DWORD)n) {
-            PlaceWatch *w = &group->watches[owner[rc - WAIT_OBJECT_0]];
-            if (Rearm(w) && w->place.tags) {
+            int fired = owner[rc - WAIT_OBJECT_0];
+            PlaceWatch *w = &group->watches[fired / 2];
+            if (Rearm(w, fired % 2) && w->place.tags) {
                 DWORD now = GetTickCount();
                 if (!unposted) first = now;
                 unposted |= w->place.tags;
@@ -255,6 +285,7 @@ void StopPlaces(void)
         for (int i = 0; i < group->count; i++) {
             Disarm(&group->watches[i]);
             if (group->watches[i].event) CloseHandle(group->watches[i].event);
+            if (group->watches[i].parentEvent) CloseHandle(group->watches[i].parentEvent);
         }
         HeapFree(GetProcessHeap(), 0, group->watches);
         if (group->armed) CloseHandle(group->armed);
@@ -277,7 +308,8 @@ int StartGroup(WatchGroup *group, const AuxPlace *places, int count)
         w->place.path[AUX_PLACE_PATH_SIZE - 1] = 0;
         if (w->place.kind == AUX_PLACE_KEY) {
             w->event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-            if (!w->event) return 0;
+            w->parentEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+            if (!w->event || !w->parentEvent) return 0;
         }
     }
     group->armed = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -8,12 +8,20 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "../sentrelaux/aux_places.h"
 #include "alert_driver.h"
+#include "instant_watch.h"
 #include "inventory.h"
+#include "monitor.h"
+#include "options.h"
+#include "patrol.h"
+#include "platform.h"
+#include "store_init.h"
+#include "trace.h"
 
 using namespace alerts_test;
 
@@ -172,6 +180,155 @@ TEST_F(InstantLibrary, ABurstIsOneNoticeAndOrdinalThreeStopsEverything)
     ASSERT_TRUE(test::WriteFile(folder + "\\later.lnk", "link"));
     EXPECT_EQ(0, NoticesWithin(800)) << "nothing is posted after ordinal 3";
     EXPECT_EQ(threadsBefore, CountThreads());
+}
+
+// --- The monitor's side, through the real tick handler ------------------------------
+
+namespace {
+DWORD fakeNow = 100000;
+DWORD FakeClock(void) { return fakeNow; }
+
+// Passes run in-process; their trace lines tell which categories ran.
+class PlaceChanges : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ResetSentrelRegistry();
+        InitStore();   // everything there is now is approved
+        traceFile = test::FreshFolder("PlaceChanges") + "\\trace.txt";
+        mainWindow = CreateWindowA("STATIC", "places", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        countdowns = Countdowns();
+        LoadOptions();
+        settings.hideWuffin = 1;
+        // The system files are checked only when a change makes them due.
+        settings.hostFile = countdowns.hostFile = 100;
+        patrolClock = FakeClock;
+        tickCounter = expressBootCountdown = taskChangeFlag = conflictCount = 0;
+        inDialog = verifyBusy = 0;
+        delayTotal = delayHandled = 0;
+        lastVerifyTick = fakeNow;
+        PretendPlatform(2, 5);
+        StopInstantWatch();
+        SetTraceFile(traceFile.c_str());
+        EnableTrace(1);
+        // The first regular pass is far away.
+        Ticks(17);
+    }
+    void TearDown() override
+    {
+        EnableTrace(0);
+        StopInstantWatch();
+        PretendPlatform(0, 0);
+        patrolClock = GetTickCount;
+        DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+        test::ResetSentrelRegistry();
+    }
+    void Ticks(int n)
+    {
+        for (int i = 0; i < n; i++) {
+            fakeNow += 2000;
+            OnPatrolTick();
+        }
+    }
+    // The passes since the last call, each by the categories it ran ("S"
+    // startup, "F" system files, "V" services; "-" none of them).
+    std::string PassesSince()
+    {
+        static char section[1 << 20];
+        DWORD n = GetPrivateProfileSectionA("Trace", section, sizeof section, traceFile.c_str());
+        std::vector<std::string> passes;
+        int line = 0;
+        for (const char *p = section; p < section + n && *p; p += strlen(p) + 1, line++) {
+            if (line < seen) continue;
+            std::string text = p;
+            auto ends = [&](const char *what) {
+                size_t w = strlen(what);
+                return text.size() >= w && text.compare(text.size() - w, w, what) == 0;
+            };
+            if (ends("VERIFY: Enter Verify function")) passes.emplace_back();
+            if (passes.empty()) continue;
+            if (ends("VERIFY: Startup Programs")) passes.back() += "S";
+            if (ends("VERIFY: Verify System Files")) passes.back() += "F";
+            if (ends("VERIFY: Check for change to Services")) passes.back() += "V";
+        }
+        seen = line;
+        std::string joined;
+        for (const std::string &pass : passes) joined += (joined.empty() ? "" : " ") + (pass.empty() ? "-" : pass);
+        return joined;
+    }
+    std::string traceFile;
+    int seen = 0;
+};
+}  // namespace
+
+// A change makes its category due at the next tick; a change that comes
+// while an alert is open, a pass runs or the express-boot wait lasts waits
+// for a later tick; a category whose real-time option is off is not made due.
+TEST_F(PlaceChanges, AChangeIsCheckedAtTheNextTickUnlessSomethingIsInTheWay)
+{
+    PassesSince();
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(1);
+    EXPECT_EQ("S", PassesSince());
+
+    Ticks(6);
+    inDialog = 1;
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(3);
+    EXPECT_EQ("", PassesSince()) << "no pass while an alert is open";
+    inDialog = 0;
+    Ticks(2);
+    EXPECT_EQ("S", PassesSince());
+
+    Ticks(6);
+    expressBootCountdown = 4;
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(3);
+    EXPECT_EQ("", PassesSince()) << "no pass during the express-boot wait";
+    Ticks(3);
+    EXPECT_EQ("S", PassesSince());
+
+    Ticks(6);
+    settings.realtimeStartup = 0;
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(8);
+    EXPECT_EQ("", PassesSince()) << "the real-time option is off";
+    settings.realtimeStartup = 1;
+
+    // Services have no real-time option: a change makes a group B pass due.
+    OnPlaceChange(CHANGED_SERVICES);
+    Ticks(1);
+    EXPECT_EQ("V", PassesSince());
+}
+
+// What a pass writes into the places of a category it checks may come back
+// as a change: one more pass at once, one more a few ticks later, and then
+// nothing until the patrol. A change to another category is not held back,
+// nor a change that comes later.
+TEST_F(PlaceChanges, APassesOwnWritesCannotStartPassAfterPass)
+{
+    PassesSince();
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(1);
+    ASSERT_EQ("S", PassesSince());
+    OnPlaceChange(CHANGED_STARTUP);   // the check's own write, right after the pass
+    Ticks(1);
+    EXPECT_EQ("S", PassesSince()) << "an echo costs one pass at once";
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(4);
+    EXPECT_EQ("", PassesSince());
+    Ticks(2);
+    EXPECT_EQ("S", PassesSince()) << "the echo of that pass one more, a few ticks later";
+    OnPlaceChange(CHANGED_STARTUP | CHANGED_SYSFILES);
+    Ticks(1);
+    EXPECT_EQ("F", PassesSince()) << "the echo of an echo is left to the patrol, another category is not";
+    Ticks(14);
+    EXPECT_EQ("", PassesSince());
+
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(1);
+    EXPECT_EQ("S", PassesSince()) << "a change long after the passes";
 }
 
 // --- The real monitor ---------------------------------------------------------------
