@@ -73,7 +73,7 @@ struct PlaceWatch {
     AuxPlace place;
     HKEY key;        // the place's key, or its nearest existing parent
     HANDLE event;    // keys: set by the registry when the key changes
-    // The parent of an existing key, watched for its subkeys: not every
+    // The parent of the key watched, watched for its subkeys: not every
     // registry tells the watcher of a key that the key was deleted.
     HKEY parent;
     HANDLE parentEvent;
@@ -148,10 +148,12 @@ void ArmKey(PlaceWatch *w)
         return;
     }
     w->armed = 1;
-    if (w->atParent) return;
-    if (RegQueryInfoKeyA(w->key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    if (w->atParent ||
+        RegQueryInfoKeyA(w->key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, &w->written) != ERROR_SUCCESS)
         w->written = FILETIME{0, 0};
+    // The parent of the key watched (the place or its nearest existing
+    // parent), for when that key is deleted.
     if (!w->parentEvent || !CutLastPart(path, 0)) return;
     HKEY parent;
     if (RegOpenKeyExA(w->place.root, path, 0, KEY_NOTIFY | w->place.view, &parent) != ERROR_SUCCESS) return;
