@@ -59,24 +59,22 @@ const DWORD kEchoMs = 2500;
 
 // A change to a category's places during (or right after) a pass that
 // checked that category may be the check's own write (an entry removed, a
-// file put back): an "echo". An echo costs one more pass at once; the
-// echoes of that pass one more after kLateTicks (a change of another
-// program in that time is still found soon); the echoes of that one are
-// left to the patrol. So a check that writes at every pass cannot start
-// pass after pass.
+// file put back). Such changes start passes at once as long as those
+// passes find something to ask about; after two passes in a row that found
+// nothing, one more comes kLateTicks later and then none until the patrol
+// (or until a change comes at another time). So a check that writes at
+// every pass cannot start pass after pass, while another program's changes
+// coming one after the other are each found at once.
 const int kLateTicks = 5;
+const int kFruitlessLate = 2, kFruitlessDropped = 3;
 unsigned pendingChanges;   // categories whose places changed, not yet made due
-unsigned echoChanges;      // the part of them that may be echoes
-unsigned lateChanges;      // echoes of an echo pass, waiting for lateTicks
-unsigned lateMarked;       // the part of pendingChanges that came from lateChanges
+unsigned lateChanges;      // changes held back for lateTicks
 int lateTicks;
+int fruitless[32];         // per category: passes made due by changes in a row that asked nothing
 int scheduledGroup = -1;   // the group of the pass made due by changes, -1 none
-unsigned scheduledEcho;    // categories that pass checks for echoes
-unsigned scheduledLate;    // ... for the echoes of an echo pass
-unsigned scheduledOther;   // ... for other changes
+unsigned scheduledByChange;   // the categories that pass checks because of changes
 unsigned passChecks;       // categories the running (or last) pass checks
-unsigned passEchoChecks;   // those of them it checks for echoes only
-unsigned passLateChecks;   // those it checks for the echoes of an echo pass only
+unsigned passByChange;     // those of them it checks because of changes
 int passRunning;
 int refusedPass;
 DWORD lastPassEnd;
@@ -176,15 +174,10 @@ int MakeGroupDue(int group)
         countdowns.*c.countdown = 1;
         due = 1;
     }
-    unsigned fromEcho = changed & echoChanges, fromLate = changed & lateMarked;
-    echoChanges &= ~changed;
-    lateMarked &= ~changed;
     if (!due) return 0;
     tickCounter = 16;
     groupToggle = group;
-    scheduledEcho |= fromEcho & ~fromLate;
-    scheduledLate |= fromLate;
-    scheduledOther |= changed & ~fromEcho & ~fromLate;
+    scheduledByChange |= changed;
     if (scheduledGroup == group) return 1;   // joins the pass already due
     scheduledGroup = group;
     char text[80];
@@ -200,15 +193,19 @@ void OnPlaceChange(unsigned changed)
 {
     if (!changed) return;
     DWORD now = patrolClock();
-    if (passRunning || verifyBusy || (passEnded && now - lastPassEnd < kEchoMs)) {
-        changed &= ~passLateChecks;
-        unsigned late = changed & passEchoChecks;
-        if (late) {
-            lateChanges |= late;
+    int recent = passRunning || verifyBusy || (passEnded && now - lastPassEnd < kEchoMs);
+    for (int bit = 0; bit < 32; bit++) {
+        unsigned category = 1u << bit;
+        if (!(changed & category)) continue;
+        if (!recent || !(passChecks & category)) {
+            fruitless[bit] = 0;
+        } else if (fruitless[bit] >= kFruitlessDropped) {
+            changed &= ~category;
+        } else if (fruitless[bit] >= kFruitlessLate) {
+            changed &= ~category;
+            lateChanges |= category;
             lateTicks = kLateTicks;
-            changed &= ~late;
         }
-        echoChanges |= changed & passChecks;
     }
     pendingChanges |= changed;
     ApplyPlaceChanges();
@@ -234,7 +231,6 @@ void PlaceTick(void)
 {
     if (lateChanges && --lateTicks <= 0) {
         pendingChanges |= lateChanges;
-        lateMarked |= lateChanges;
         lateChanges = 0;
     }
     ApplyPlaceChanges();
@@ -251,10 +247,9 @@ void PlacePassStarting(void)
     passChecks = 0;
     for (const Category &c : kCategories)
         if (c.group == groupToggle && countdowns.*c.countdown == 1) passChecks |= c.bit;
-    passLateChecks = scheduledLate & ~scheduledOther & passChecks;
-    passEchoChecks = scheduledEcho & ~scheduledOther & ~scheduledLate & passChecks;
+    passByChange = scheduledByChange & passChecks;
     scheduledGroup = -1;
-    scheduledEcho = scheduledLate = scheduledOther = 0;
+    scheduledByChange = 0;
     passRunning = 1;
 }
 
@@ -266,6 +261,8 @@ void PlacePassEnded(void)
     }
     passRunning = 0;
     passEnded = 1;
+    for (int bit = 0; bit < 32; bit++)
+        if (passByChange & (1u << bit)) fruitless[bit] = alertShown ? 0 : fruitless[bit] + 1;
     lastPassEnd = patrolClock();
     RefreshWatchedPlaces();
     ApplyPlaceChanges();
@@ -309,10 +306,10 @@ void StopInstantWatch(void)
     free(sentPlaces);
     sentPlaces = nullptr;
     sentCount = -1;
-    pendingChanges = echoChanges = lateChanges = lateMarked = 0;
+    pendingChanges = lateChanges = 0;
     lateTicks = 0;
+    for (int &count : fruitless) count = 0;
     scheduledGroup = -1;
-    scheduledEcho = scheduledLate = scheduledOther = 0;
-    passChecks = passEchoChecks = passLateChecks = 0;
+    scheduledByChange = passChecks = passByChange = 0;
     passRunning = refusedPass = passEnded = 0;
 }

@@ -302,10 +302,10 @@ TEST_F(PlaceChanges, AChangeIsCheckedAtTheNextTickUnlessSomethingIsInTheWay)
     EXPECT_EQ("V", PassesSince());
 }
 
-// What a pass writes into the places of a category it checks may come back
-// as a change: one more pass at once, one more a few ticks later, and then
-// nothing until the patrol. A change to another category is not held back,
-// nor a change that comes later.
+// What a pass writes into the places of a category it checks comes back as
+// a change. Passes that find nothing: after two in a row one more a few
+// ticks later, then nothing until the patrol. A change to another category
+// is not held back, nor a change that comes later.
 TEST_F(PlaceChanges, APassesOwnWritesCannotStartPassAfterPass)
 {
     PassesSince();
@@ -314,7 +314,7 @@ TEST_F(PlaceChanges, APassesOwnWritesCannotStartPassAfterPass)
     ASSERT_EQ("S", PassesSince());
     OnPlaceChange(CHANGED_STARTUP);   // the check's own write, right after the pass
     Ticks(1);
-    EXPECT_EQ("S", PassesSince()) << "an echo costs one pass at once";
+    EXPECT_EQ("S", PassesSince()) << "a change right after a pass is checked at once";
     OnPlaceChange(CHANGED_STARTUP);
     Ticks(4);
     EXPECT_EQ("", PassesSince());
@@ -436,7 +436,8 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     int checksBefore = CountText(run.Trace(), "VERIFY: Startup Programs");
     int tasksBefore = CountText(run.Trace(), "NEW TASK DETECTED");
     HKEY run32;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &run32));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                             &run32, nullptr));
     for (int i = 0; i < 50; i++) {
         names.push_back("Burst " + std::to_string(i));
         std::string command = run.sample + " -burst" + std::to_string(i);
