@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "program_files.h"
 #include "text.h"
+#include "watch_places.h"
 
 int GetHostsPath(char *out, int size)
 {
@@ -390,4 +391,26 @@ int DeleteRestartCommands(const char *path)
     }
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileA(path) ? 1 : 0;
+}
+
+void ForEachMonitoredFilePlace(WatchPlaceVisitor visit, void *context)
+{
+    int count = 0;
+    char (*names)[SYSFILE_NAME_SIZE] = ListMonitoredFiles(&count);
+    for (int i = 0; i < count; i++) {
+        MonitoredRecord record;
+        if (!ReadMonitoredRecord(names[i], &record) || !record.location[0]) continue;
+        char folder[MAX_PATH];
+        if (!CopyText(folder, sizeof folder, record.location)) continue;
+        char *slash = strrchr(folder, '\\');
+        if (!slash) continue;
+        // "C:\boot.ini" lives in "C:\".
+        if (slash == folder + 2 && folder[1] == ':')
+            slash[1] = 0;
+        else
+            *slash = 0;
+        WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
+        visit(&place, context);
+    }
+    free(names);
 }

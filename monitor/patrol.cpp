@@ -5,6 +5,7 @@
 #include "patrol.h"
 
 #include "checks.h"
+#include "instant_watch.h"
 #include "inventory.h"
 #include "items.h"
 #include "monitor.h"
@@ -135,13 +136,18 @@ void OnPatrolTick(void)
 
     if (tickCounter++ > 15) {
         if (expressBootCountdown > 0) return;
+        PlacePassStarting();
         VerifyPass();
         tickCounter = 0;
         settings.hideAlerts = 0;
         taskChangeFlag = 0;
         conflictCount = 0;
+        PlacePassEnded();
         return;
     }
+
+    // Changes to watched places that had to wait (alert, pass, express boot).
+    PlaceTick();
 
     if (!taskChangeFlag) {
         conflictCount = 0;
