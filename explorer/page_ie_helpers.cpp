@@ -16,7 +16,8 @@
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
-#include "pending_dialogs.h"
+#include "info_dialog.h"
+#include "reports.h"
 #include "platform.h"
 #include "program_files.h"
 #include "text.h"
@@ -103,7 +104,7 @@ void MarkInfoButton(HWND page, const PageRow *row)
             bold = CreateFontIndirectA(&font);
         }
     }
-    HFONT wanted = row && bold && HasProgramNote(row->record.path) ? bold : normal;
+    HFONT wanted = row && bold && RowHasNote(row) ? bold : normal;
     if ((HFONT)SendMessageA(button, WM_GETFONT, 0, 0) != wanted) SendMessageA(button, WM_SETFONT, (WPARAM)wanted, TRUE);
 }
 
@@ -180,7 +181,7 @@ void ShowMenu(void)
     PageRow *row = SelectedHelper();
     int items[16], n = 0;
     for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (row && HasProgramNote(row->record.path)) items[n++] = IDC_VIEW_NOTE;
+    if (row && RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
     for (int id : {(int)IDC_REMOVE, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT,
                    (int)IDC_HELP_LABEL})
         items[n++] = id;
@@ -230,24 +231,9 @@ void OnCommand(HWND page, int id)
 {
     PageRow *row = SelectedHelper();
     switch (id) {
-    case IDC_INFO: case IDOK:
-        if (row) {
-            Item shown = {};
-            if (CopyItemRecord(&shown, &row->record)) {
-                ShowProgramInfo(page, &shown);
-                SelectSameEntry(&helpersPage, &shown);
-                ReleaseItemCopy(&shown);
-            }
-        } else {
-            ShowStringMessage(57);
-        }
-        break;
-    case IDC_ONLINE_INFO:
-        if (row) ShowOnlineInfo(page, &row->record); else ShowStringMessage(57);
-        break;
-    case IDC_VIEW_NOTE:
-        if (row) ViewProgramNote(page, &row->record); else ShowStringMessage(57);
-        break;
+    case IDC_INFO: case IDOK: ShowInfo(&helpersPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&helpersPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&helpersPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&helpersPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&helpersPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
