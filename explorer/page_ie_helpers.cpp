@@ -167,9 +167,15 @@ void RemoveSelected(HWND page)
     ReleaseItemCopy(&removed);
 }
 
+// The Set Patrol Time dialog is not built yet: nothing is changed.
+int AskPatrolTime(HWND, UINT)
+{
+    return -1;
+}
+
 void SetPatrolTimeOfHelpers(HWND page)
 {
-    int minutes = SetPatrolTime(page, 785);
+    int minutes = AskPatrolTime(page, 785);
     if (minutes < 0) return;
     SetOption("IEHelpers", minutes);
     settings.ieHelpers = minutes;

@@ -46,6 +46,23 @@ public:
         }
         return rows;
     }
+    // The picture of a row (its image index).
+    int Image(int row)
+    {
+        LVITEMA item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageA(list_, LVM_GETITEMA, 0, (LPARAM)memory_);
+        ReadProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        return item.iImage;
+    }
+    // Selects only the given row (-1: none).
+    void SelectOnly(int row)
+    {
+        SetState(-1, 0);
+        if (row >= 0) SetState(row, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     // Selects only the first row whose column holds text; -1 when none does.
     int Select(int column, const std::string &text)
     {
