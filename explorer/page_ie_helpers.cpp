@@ -167,9 +167,11 @@ void RemoveSelected(HWND page)
     ReleaseItemCopy(&removed);
 }
 
-// The Set Patrol Time dialog is not built yet: nothing is changed.
-int AskPatrolTime(HWND, UINT)
+// The Set Patrol Time dialog is not built yet: the label says so and
+// nothing is changed.
+int AskPatrolTime(HWND owner, UINT)
 {
+    PageMessage(owner, 3240, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
     return -1;
 }
 
