@@ -16,6 +16,7 @@
 #include "history.h"
 #include "items.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "processes.h"
@@ -209,9 +210,8 @@ void OnCommand(HWND page, int id)
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); Refill(); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_TASKS); break;
     case IDC_CLOSE: CloseSheet(page); break;
-    default:
-        // 9 (system report) belongs to a part not built yet.
-        break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
+    default: break;
     }
 }
 

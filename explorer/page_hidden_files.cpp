@@ -15,6 +15,7 @@
 #include "hidden_files.h"
 #include "items.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "platform.h"
@@ -292,9 +293,8 @@ void OnCommand(HWND page, int id)
     case IDC_MONITOR_LABEL: SetPatrolTimeOfHiddenFiles(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_HIDDEN); break;
     case IDC_CLOSE: CloseSheet(page); break;
-    default:
-        // 9 (system report) belongs to a part not built yet.
-        break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
+    default: break;
     }
 }
 
