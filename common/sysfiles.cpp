@@ -196,8 +196,11 @@ int CompareMonitoredFile(const MonitoredRecord *record, const FileDates *dates)
         StoreWriteString(HKEY_LOCAL_MACHINE, key, "Date", now.date);
         return 0;
     }
-    if (strcmp(record->date, now.date) == 0) return 0;
-    if (type == 0 && strcmp(storedSize, now.size) == 0) return 0;
+    // "Date" holds minutes only: a file rewritten within the minute of its
+    // record still shows itself by its size.
+    int sameSize = strcmp(storedSize, now.size) == 0;
+    if (strcmp(record->date, now.date) == 0 && sameSize) return 0;
+    if (type == 0 && sameSize) return 0;
     // The date reads differently. After a change of the date format or of
     // the time zone, and after a restore, the file still carries the exact
     // time and size of its copy: nothing has changed.
