@@ -1,5 +1,6 @@
 #include "always_run.h"
 
+#include "ie_helpers.h"
 #include "inventory.h"
 #include "items.h"
 #include "program_files.h"
@@ -85,8 +86,7 @@ void InitRegStartups(void)
     TraceNote("InitRegStartups", "");
     BuildStartupList(0);
     WriteItemBaseline(STORE_ROOT "\\Run", 1);
-    EnumerateIEHelpers();
-    WriteItemBaseline(STORE_ROOT "\\IEHelpers", 0);
+    WriteIEHelperBaseline();
     EnumerateTasks();
     WriteItemBaseline(TASK_BASELINE, BASELINE_BY_NAME);
 }

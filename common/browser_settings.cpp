@@ -9,6 +9,7 @@
 #include "startup_list.h"
 #include "text.h"
 #include "ui_strings.h"
+#include "watch_places.h"
 
 namespace {
 const char kDesktopSource[] = "Source";
@@ -246,4 +247,14 @@ int RestoreUrlPrefix(int view, const SettingValue *prefix)
 int ApproveUrlPrefix(const SettingValue *prefix)
 {
     return WriteSetting(HKEY_CURRENT_USER, 0, STORE_ROOT, kPrefixBaseline, prefix, 0);
+}
+
+void ForEachBrowserPagePlace(WatchPlaceVisitor visit, void *context)
+{
+    for (const PagePlace &page : kPages) {
+        char key[260];
+        if (LoadUiString(page.keyString, key, sizeof key) <= 0) continue;
+        WatchPlace place = {WATCH_KEY, HKEY_CURRENT_USER, VIEW_NATIVE, 0, key};
+        visit(&place, context);
+    }
 }

@@ -19,6 +19,7 @@
 #include "startup_list.h"
 #include "text.h"
 #include "trace.h"
+#include "watch_places.h"
 
 namespace {
 const char kClasses[] = "Software\\Classes\\";
@@ -454,4 +455,49 @@ void InitFileTypes(void)
     }
     SaveListedAssociations();
     StoreWriteString(HKEY_CURRENT_USER, extKey, "", kDoNotEdit);
+}
+
+namespace {
+struct FileTypePlaces {
+    WatchPlaceVisitor visit;
+    void *context;
+};
+
+void VisitFileTypeKey(const FileTypePlaces &places, HKEY root, int subtree, const char *path)
+{
+    // What HKEY_CLASSES_ROOT shows comes from the user's classes or the machine's.
+    if (root == HKEY_CLASSES_ROOT) {
+        char full[700];
+        if (!FormatText(full, sizeof full, "%s%s", kClasses, path)) return;
+        VisitFileTypeKey(places, HKEY_CURRENT_USER, subtree, full);
+        VisitFileTypeKey(places, HKEY_LOCAL_MACHINE, subtree, full);
+        return;
+    }
+    WatchPlace place = {WATCH_KEY, root, VIEW_NATIVE, subtree, path};
+    places.visit(&place, places.context);
+}
+
+int VisitExtensionPlaces(const char *extension, void *context)
+{
+    const FileTypePlaces &places = *(const FileTypePlaces *)context;
+    char dotted[ASSOCIATION_CLASS_SIZE], path[700];
+    if (!Dotted(extension, dotted, sizeof dotted)) return 1;
+    for (int method = METHOD_CLASS; method <= METHOD_ROOT; method++) {
+        const MethodPlace *place = PlaceOf(method);
+        if (!FormatText(path, sizeof path, "%s%s", place->classPrefix, dotted)) continue;
+        // The user's choice sits below the extension's key.
+        VisitFileTypeKey(places, place->classRoot, place->classRoot == HKEY_CURRENT_USER, path);
+        char cls[ASSOCIATION_CLASS_SIZE];
+        if (ReadClassName(place->classRoot, path, place->classValue, cls) &&
+            CommandKey(place, cls, path, sizeof path))
+            VisitFileTypeKey(places, place->commandRoot, 0, path);
+    }
+    return 1;
+}
+}  // namespace
+
+void ForEachFileTypePlace(WatchPlaceVisitor visit, void *context)
+{
+    FileTypePlaces places = {visit, context};
+    ForEachWatchedExtension(VisitExtensionPlaces, &places);
 }

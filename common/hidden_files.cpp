@@ -1,9 +1,381 @@
-// Hidden files of the watched places, and the vault.
-#include "inventory.h"
+// Hidden files of the watched places, their baseline, and the vault.
+#include "hidden_files.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "dates.h"
+#include "history.h"
 #include "items.h"
+#include "platform.h"
+#include "processes.h"
+#include "program_files.h"
+#include "startup_list.h"
+#include "sysfiles.h"
+#include "text.h"
+#include "ui_strings.h"
+#include "version_names.h"
+
+namespace {
+const char kCommonFilesKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const DWORD kCompareChunk = 64 * 1024;
+const int kMostVaultCopies = 9999;
+const int kMostStops = 8;   // a program that restarts itself is not chased for ever
+
+// The place itself, in its long form and without a trailing backslash
+// (a drive root keeps its own). 0 when it does not exist as a folder.
+int SettlePlace(const char *found, char *out)
+{
+    out[0] = 0;
+    if (!found || !found[0]) return 0;
+    char folder[MAX_PATH];
+    if (!GetLongPath(folder, found) && !folder[0]) return 0;
+    RemoveBackslash(folder, 1);
+    DWORD attributes = GetFileAttributesA(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    return (int)CopyText(out, MAX_PATH, folder);
+}
+
+// The place of an index before duplicates are weeded out.
+int RawPlace(int index, char *folder, int *depth)
+{
+    char found[MAX_PATH] = "";
+    *depth = 1;
+    switch (index) {
+    case 0:
+        *depth = 0;
+        CopyText(found, sizeof found, "C:\\");
+        break;
+    case 1:
+        *depth = 0;
+        if (!GetWindowsDirectoryA(found, sizeof found)) found[0] = 0;
+        break;
+    case 2:
+        if (!GetSystemDirectoryA(found, sizeof found)) found[0] = 0;
+        break;
+    case 3:
+        StoreReadString(HKEY_LOCAL_MACHINE, kCommonFilesKey, "CommonFilesDir", found, sizeof found);
+        break;
+    case 4:
+        // 32-bit programs keep their shared files apart on 64-bit Windows.
+        if (HasRegistryViews())
+            StoreReadStringIn(HKEY_LOCAL_MACHINE, RegistryViewFlag(VIEW_32), kCommonFilesKey, "CommonFilesDir",
+                              found, sizeof found);
+        break;
+    case 5: {
+        DWORD n = GetTempPathA(sizeof found, found);
+        if (n == 0 || n >= sizeof found) found[0] = 0;
+        break;
+    }
+    default:
+        return 0;
+    }
+    return SettlePlace(found, folder);
+}
+
+struct Walk {
+    HiddenFileVisitor visit;
+    void *context;
+    int count;
+    int stopped;
+};
+
+int VisitFound(const char *path, DWORD attributes, LPARAM param)
+{
+    Walk *walk = (Walk *)param;
+    // Folders (hidden ones too) are not files; only hidden files count.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    if (!(attributes & FILE_ATTRIBUTE_HIDDEN)) return 0;
+    walk->count++;
+    if (!walk->visit(path, attributes, walk->context)) {
+        walk->stopped = 1;
+        return 1;
+    }
+    return 0;
+}
+
+// --- The item list -------------------------------------------------------------
+
+// Only program files (they begin with "MZ") carry version information:
+// most hidden files are data, and reading them as programs is slow.
+int MayHaveVersion(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;   // let the version reader decide
+    char head[2] = {0, 0};
+    DWORD got = 0;
+    BOOL read = ReadFile(file, head, sizeof head, &got, nullptr);
+    CloseHandle(file);
+    return !read || (got == 2 && head[0] == 'M' && head[1] == 'Z');
+}
+
+int leftOut;
+
+int AddHiddenItem(const char *path, DWORD attributes, void *)
+{
+    if (ItemCount() >= ITEM_MAX) {
+        // Counted, so that the page can say that the list is not whole.
+        leftOut++;
+        return 1;
+    }
+    VersionNames names = {};
+    if (MayHaveVersion(path)) ReadVersionNames(path, &names);
+    ItemIdentity identity = {path, VIEW_NATIVE, 0, nullptr};
+    if (!AddItemAs(identity, names.fileDescription, path, path, "", ITEM_HIDDEN,
+                   (attributes & FILE_ATTRIBUTE_SYSTEM) ? 0 : 1))
+        leftOut++;
+    return 1;
+}
+
+// --- The vault -------------------------------------------------------------------
+
+// 1 when both files hold the same bytes.
+int SameContent(const char *a, const char *b)
+{
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE first = CreateFileA(a, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE second = CreateFileA(b, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    char *buffers = (char *)malloc(2 * kCompareChunk);
+    int same = 0;
+    LARGE_INTEGER size1, size2;
+    if (first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE && buffers &&
+        GetFileSizeEx(first, &size1) && GetFileSizeEx(second, &size2) && size1.QuadPart == size2.QuadPart) {
+        same = 1;
+        for (;;) {
+            DWORD got1 = 0, got2 = 0;
+            if (!ReadFile(first, buffers, kCompareChunk, &got1, nullptr) ||
+                !ReadFile(second, buffers + kCompareChunk, kCompareChunk, &got2, nullptr) || got1 != got2 ||
+                memcmp(buffers, buffers + kCompareChunk, got1) != 0) {
+                same = 0;
+                break;
+            }
+            if (got1 == 0) break;
+        }
+    }
+    free(buffers);
+    if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
+    if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+    return same;
+}
+
+// The n-th vault name of a file: its own name, then "name (2).ext", ...
+int VaultCandidate(const char *name, int n, char *out)
+{
+    if (n <= 1) return (int)CopyText(out, MAX_PATH, name);
+    const char *dot = strrchr(name, '.');
+    size_t stem = dot && dot != name ? (size_t)(dot - name) : strlen(name);
+    char base[MAX_PATH];
+    CopyTextN(base, sizeof base, name, stem);
+    return (int)FormatText(out, MAX_PATH, "%s (%d)%s", base, n, name + stem);
+}
+
+// Copies the file into the vault under a name no copy has yet, checks the
+// copy byte for byte and only then deletes the file. 1 when deleted.
+int MoveToVault(const char *path, char *vaultName)
+{
+    char vault[MAX_PATH], name[MAX_PATH];
+    if (!GetHiddenVault(vault)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    if (FileNamePart(path, name, sizeof name) <= 0) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+
+    char candidate[MAX_PATH], copy[MAX_PATH];
+    int copied = 0;
+    for (int n = 1; n <= kMostVaultCopies && !copied; n++) {
+        if (!VaultCandidate(name, n, candidate) || !FormatText(copy, sizeof copy, "%s\\%s", vault, candidate)) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return 0;
+        }
+        // An existing copy is never replaced: it may be the only one of
+        // another file of the same name.
+        if (CopyFileA(path, copy, TRUE)) {
+            copied = 1;
+            break;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return 0;
+    }
+    if (!copied) {
+        SetLastError(ERROR_FILE_EXISTS);
+        return 0;
+    }
+    if (!SameContent(path, copy)) {
+        SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(copy);
+        SetLastError(ERROR_WRITE_FAULT);
+        return 0;
+    }
+    SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(path)) {
+        DWORD error = GetLastError();
+        // Left as it was; the unused copy goes.
+        SetFileAttributesA(path, attributes);
+        DeleteFileA(copy);
+        SetLastError(error);
+        return 0;
+    }
+    if (vaultName) CopyText(vaultName, MAX_PATH, candidate);
+    return 1;
+}
+}  // namespace
+
+int GetHiddenFilePlace(int index, char *folder, int *depth)
+{
+    folder[0] = 0;
+    *depth = 0;
+    if (!RawPlace(index, folder, depth)) return 0;
+    // A folder that an earlier place already covers is walked once.
+    for (int earlier = 0; earlier < index; earlier++) {
+        char other[MAX_PATH];
+        int otherDepth;
+        if (RawPlace(earlier, other, &otherDepth) && otherDepth >= *depth && TextEqualNoCase(other, folder)) {
+            folder[0] = 0;
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int ForEachHiddenFile(HiddenFileVisitor visit, void *context)
+{
+    if (!visit) return 0;
+    Walk walk = {visit, context, 0, 0};
+    for (int i = 0; i < HIDDEN_PLACE_COUNT && !walk.stopped; i++) {
+        char folder[MAX_PATH];
+        int depth;
+        if (GetHiddenFilePlace(i, folder, &depth)) WalkFolder(folder, VisitFound, depth, (LPARAM)&walk);
+    }
+    return walk.count;
+}
 
 int ListHiddenFiles(void)
 {
     FreeItems();
-    return 0;
+    leftOut = 0;
+    ForEachHiddenFile(AddHiddenItem, nullptr);
+    return ItemCount();
+}
+
+int HiddenFilesLeftOut(void)
+{
+    return leftOut;
+}
+
+int HiddenFileTitle(const char *path, char *out, int size)
+{
+    VersionNames names = {};
+    if (MayHaveVersion(path)) ReadVersionNames(path, &names);
+    if (names.fileDescription[0]) return (int)CopyTextCut(out, (size_t)size, names.fileDescription);
+    // As the item list names a record without a title: the file name without its extension.
+    const char *name = path + FileNameIndex(path);
+    const char *dot = strrchr(name, '.');
+    size_t len = dot && dot != name ? (size_t)(dot - name) : strlen(name);
+    return (int)CopyTextN(out, (size_t)size, name, len);
+}
+
+int IsHiddenFileKnown(const char *path)
+{
+    char date[DATE_TEXT_SIZE];
+    return path && path[0] && StoreReadString(HKEY_CURRENT_USER, HIDDEN_BASELINE, path, date, sizeof date) > 0;
+}
+
+int AcceptHiddenFile(const char *path)
+{
+    if (!path || !path[0]) return 0;
+    char date[DATE_TEXT_SIZE];
+    FormatNow(date);
+    return StoreWriteString(HKEY_CURRENT_USER, HIDDEN_BASELINE, path, date);
+}
+
+int GetHiddenVault(char *out)
+{
+    char copyFolder[MAX_PATH];
+    out[0] = 0;
+    if (!GetVaultFolder(copyFolder) || !FormatText(out, MAX_PATH, "%s\\vault", copyFolder)) return 0;
+    // The copy folder may be the program folder, which has no vault yet.
+    CreateDirectoryA(out, nullptr);
+    DWORD attributes = GetFileAttributesA(out);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        out[0] = 0;
+        return 0;
+    }
+    return (int)strlen(out);
+}
+
+int RemoveHiddenFile(const char *title, const char *path)
+{
+    return RemoveHiddenFileTo(title, path, nullptr);
+}
+
+int RemoveHiddenFileTo(const char *title, const char *path, char *vaultName)
+{
+    if (vaultName) vaultName[0] = 0;
+    if (!path || !path[0]) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (int i = 0; i < kMostStops && StopProgram(path, title, 0); i++) {
+    }
+    char name[MAX_PATH] = "";
+    int deleted = MoveToVault(path, name);
+    DWORD error = GetLastError();
+    if (deleted) {
+        // The copy's name lets the history put this very file back.
+        WriteHistory(title ? title : "", path, name, ITEM_HIDDEN, 29);
+        if (vaultName) CopyText(vaultName, MAX_PATH, name);
+    }
+    StoreDeleteValue(HKEY_CURRENT_USER, HIDDEN_BASELINE, path);
+    SetLastError(deleted ? ERROR_SUCCESS : error);
+    return deleted;
+}
+
+int RestoreHiddenFile(const char *path, const char *vaultName)
+{
+    char vault[MAX_PATH], name[MAX_PATH], copy[MAX_PATH];
+    if (!path || !path[0]) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (vaultName && vaultName[0])
+        CopyText(name, sizeof name, vaultName);
+    else
+        FileNamePart(path, name, sizeof name);
+    // Only a file in the vault itself.
+    if (!name[0] || strchr(name, '\\') || strchr(name, '/') || strchr(name, ':') || !strcmp(name, "..")) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    if (!GetHiddenVault(vault) || !FormatText(copy, sizeof copy, "%s\\%s", vault, name)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    if (!CopyFileA(copy, path, TRUE)) return 0;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN);
+    return 1;
+}
+
+int DescribeRemovalFailure(const char *path, DWORD error, char *out, int size)
+{
+    char pattern[512], reason[512] = "";
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    LoadUiString(3700, pattern, sizeof pattern);
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                             sizeof reason, nullptr);
+    if (n == 0) FormatText(reason, sizeof reason, "%lu", (unsigned long)error);
+    const char *values[] = {path ? path : "", reason};
+    if (!FillTemplate(out, size, pattern, values, 2)) CopyTextCut(out, (size_t)size, pattern);
+    return (int)strlen(out);
 }

@@ -5,6 +5,7 @@
 #include "options.h"
 #include "program_files.h"
 #include "text.h"
+#include "trace.h"
 #include "ui_strings.h"
 
 namespace {
@@ -77,6 +78,9 @@ const CodeName kActions[] = {
     // (the detail holds the key name and the system's error).
     {32, "SERVICE_Start"},          {33, "SERVICE_Stop_Failed"},
     {34, "SERVICE_Start_Failed"},   {35, "SERVICE_StartType_Failed"},
+    // A file the user had deleted at the next restart (the detail holds the
+    // entry's own name).
+    {40, "FILE_DeleteOnReboot"},
 };
 
 const size_t kNameSize = 48;   // names are at most 47 characters
@@ -85,8 +89,9 @@ const size_t kNameSize = 48;   // names are at most 47 characters
 // an open that meets it waits a little and tries again, about a second in all.
 const int kOpenTries = 20;
 
-HANDLE OpenShared(const char *path, DWORD access, DWORD share, DWORD disposition)
+HANDLE OpenShared(const char *path, DWORD access, DWORD share, DWORD disposition, int *waited = nullptr)
 {
+    if (waited) *waited = 0;
     for (int attempt = 1;; attempt++) {
         HANDLE file = CreateFileA(path, access, share, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -95,8 +100,88 @@ HANDLE OpenShared(const char *path, DWORD access, DWORD share, DWORD disposition
         if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
             attempt >= kOpenTries)
             return INVALID_HANDLE_VALUE;
+        if (waited) *waited = attempt;
         Sleep(10 + 4 * attempt);
     }
+}
+
+// Lines that could not be written yet (history.txt held too long by another
+// program, or read-only), oldest first, each with the time of its event.
+// They go out in front of the next line that can be written.
+const size_t kPendingSize = 64 * 1024;
+char pendingLines[kPendingSize];
+size_t pendingUsed;
+unsigned long pendingLost;   // lines that found no room in the queue
+SRWLOCK pendingLock = SRWLOCK_INIT;
+
+void KeepPending(const char *line, size_t length)
+{
+    if (pendingUsed + length > kPendingSize) {
+        pendingLost++;
+        return;
+    }
+    memcpy(pendingLines + pendingUsed, line, length);
+    pendingUsed += length;
+}
+
+// 1 when the file is empty or its last byte ends a line.
+int EndsWithLineEnd(HANDLE file)
+{
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart == 0) return 1;
+    LARGE_INTEGER last;
+    last.QuadPart = size.QuadPart - 1;
+    char byte = '\n';
+    DWORD read = 0;
+    if (!SetFilePointerEx(file, last, nullptr, FILE_BEGIN) || !ReadFile(file, &byte, 1, &read, nullptr) ||
+        read != 1)
+        return 1;
+    return byte == '\n';
+}
+
+// Appends the queued lines to history.txt. 1 when all of them were written.
+int AppendPending(const char *path)
+{
+    char note[96];
+    // A read-only history.txt is kept as it is, also where the file system
+    // would let this process write it anyway.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        FormatText(note, sizeof note, "history.txt is read-only, %lu byte(s) kept", (unsigned long)pendingUsed);
+        TraceLog("History", note);
+        return 0;
+    }
+    int waited = 0;
+    HANDLE file = OpenShared(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, &waited);
+    if (waited) {
+        FormatText(note, sizeof note, "waited %d time(s) for history.txt%s", waited,
+                   file == INVALID_HANDLE_VALUE ? ", lines kept for the next write" : "");
+        TraceLog("History", note);
+    }
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    // A file left without its last line end (an editor, an interrupted
+    // write) must not glue the next event onto its last line.
+    int ok = 1;
+    if (!EndsWithLineEnd(file)) {
+        LARGE_INTEGER zero = {};
+        DWORD written = 0;
+        ok = SetFilePointerEx(file, zero, nullptr, FILE_END) && WriteFile(file, "\r\n", 2, &written, nullptr) &&
+             written == 2;
+    }
+    LARGE_INTEGER zero = {};
+    DWORD written = 0;
+    ok = ok && SetFilePointerEx(file, zero, nullptr, FILE_END) &&
+         WriteFile(file, pendingLines, (DWORD)pendingUsed, &written, nullptr) && written == pendingUsed;
+    CloseHandle(file);
+    if (!ok) return 0;
+    pendingUsed = 0;
+    if (pendingLost) {
+        FormatText(note, sizeof note, "%lu line(s) found no room while history.txt could not be written",
+                   pendingLost);
+        TraceLog("History", note);
+        pendingLost = 0;
+    }
+    return 1;
 }
 
 const char *NameOf(const CodeName *table, size_t count, int code)
@@ -322,18 +407,13 @@ int WriteHistory(const char *title, const char *command, const char *detail, int
     line[used++] = '\n';
     line[used] = 0;
 
-    // A read-only history.txt is kept as it is, also where the file system
-    // would let this process write it anyway.
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return 0;
-    HANDLE file = OpenShared(path, GENERIC_WRITE, 0, OPEN_ALWAYS);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    LARGE_INTEGER zero = {};
-    DWORD written = 0;
-    BOOL ok = SetFilePointerEx(file, zero, nullptr, FILE_END) &&
-              WriteFile(file, line, (DWORD)used, &written, nullptr) && written == used;
-    CloseHandle(file);
-    return ok ? 1 : 0;
+    // The line joins those still waiting and all go out in order; when the
+    // file cannot be written now they wait for the next write.
+    AcquireSRWLockExclusive(&pendingLock);
+    KeepPending(line, used);
+    int ok = AppendPending(path);
+    ReleaseSRWLockExclusive(&pendingLock);
+    return ok;
 }
 
 int ReadHistoryFile(const char *path, int maxEntries, HistoryVisitor visit, void *context)

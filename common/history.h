@@ -14,6 +14,7 @@
 // 64-bit Windows (its label ends in "_32").
 #define HISTORY_VIEW_32        0x10000
 #define HISTORY_ACTION_UNKNOWN 31
+#define HISTORY_DELETE_ON_REBOOT 40
 
 // "12/07/2026  2:05 PM": month/day/year, two blanks, the 12-hour clock; a
 // date of all zeros is "Never" (string 686). Returns the length.
@@ -25,7 +26,10 @@ int FormatHistoryTime(const SYSTEMTIME *time, char *out /* HISTORY_TIME_SIZE */)
 // "LOG_UNKNOWN", a type code not in the table as "TYPE_UNKNOWN". When the
 // other program holds the file, the open is retried for about a second.
 // 1 when written; 0 when the option "History" is below 1 or the file cannot
-// be written.
+// be written now (held by another program past the retries, or read-only):
+// the line is then kept, with its own time, and written in order in front of
+// the next line that can be written. A file whose last line lacks its CR LF
+// gets one first.
 int WriteHistory(const char *title, const char *command, const char *detail, int typeCode,
                  int actionCode);
 

@@ -164,3 +164,32 @@ int SameEntry(const Item *a, const Item *b)
     return a && b && a->type == b->type && a->view == b->view &&
            TextEqualNoCase(a->name ? a->name : "", b->name ? b->name : "");
 }
+
+void HoldItemList(HeldItems *held)
+{
+    held->count = 0;
+    held->records = nullptr;
+    if (itemCount == 0) return;
+    held->records = (Item **)malloc(sizeof(Item *) * (size_t)itemCount);
+    if (!held->records) {
+        // No room to hold them: they stay where they are and the report
+        // replaces them.
+        held->count = -1;
+        return;
+    }
+    memcpy(held->records, items, sizeof(Item *) * (size_t)itemCount);
+    held->count = itemCount;
+    memset(items, 0, sizeof(Item *) * (size_t)itemCount);
+    itemCount = 0;
+}
+
+void RestoreItemList(HeldItems *held)
+{
+    if (held->count < 0) return;
+    FreeItems();
+    if (held->records) memcpy(items, held->records, sizeof(Item *) * (size_t)held->count);
+    itemCount = held->count;
+    free(held->records);
+    held->records = nullptr;
+    held->count = 0;
+}

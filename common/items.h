@@ -103,3 +103,15 @@ int SameEntry(const Item *a, const Item *b);
 
 // A heap copy of a text (null stays null); free() releases it.
 char *DuplicateText(const char *text);
+
+// --- Reports: the list held aside ------------------------------------------
+// A report fills the list with one inventory after another. Holding the
+// list moves its records aside (the list is then empty); restoring empties
+// the list and puts the same records back, so whatever the caller had in
+// the list still means the same entries afterwards.
+struct HeldItems {
+    Item **records;
+    int count;
+};
+void HoldItemList(HeldItems *held);
+void RestoreItemList(HeldItems *held);

@@ -124,7 +124,10 @@ int AddRunningProgram(DWORD processId, WORD, const char *file, void *)
         if (TextEqualNoCase(GetItemPath(i), path)) return 1;
     VersionNames names;
     ReadVersionNames(path, &names);
-    AddItem(names.fileDescription, path, "", "", ITEM_PROCESS, (int)processId);
+    // The program file is the record's identity: two programs of one file
+    // name in two folders are two entries.
+    ItemIdentity identity = {path, VIEW_NATIVE, 0, nullptr};
+    AddItemAs(identity, names.fileDescription, path, "", "", ITEM_PROCESS, (int)processId);
     return 1;
 }
 
@@ -162,6 +165,29 @@ DWORD FindProgram(const char *path)
     CopyTextCut(match.wantedName, sizeof match.wantedName, path);
     EnumerateProcesses(MatchProgram, &match);
     return match.found;
+}
+// The program file of a running process, resolved as the process list has
+// it. 0 when the process cannot be asked.
+int ProcessProgram(HANDLE process, char *out)
+{
+    out[0] = 0;
+    char file[MAX_PATH] = "";
+    HMODULE psapi = LoadLibraryA("PSAPI.DLL");
+    GetModuleFileNameExProc moduleFileName =
+        psapi ? (GetModuleFileNameExProc)(void *)GetProcAddress(psapi, "GetModuleFileNameExA") : nullptr;
+    DWORD n = moduleFileName ? moduleFileName(process, nullptr, file, sizeof file) : 0;
+    if (psapi) FreeLibrary(psapi);
+    if (n == 0 || n >= sizeof file) return 0;
+    return ResolveCommandPath(file, out);
+}
+
+int SameProgramFile(const char *a, const char *b)
+{
+    if (TextEqualNoCase(a, b)) return 1;
+    char longA[MAX_PATH], longB[MAX_PATH];
+    if (!GetLongPath(longA, a) && !longA[0]) return 0;
+    if (!GetLongPath(longB, b) && !longB[0]) return 0;
+    return TextEqualNoCase(longA, longB);
 }
 }  // namespace
 
@@ -213,4 +239,30 @@ DWORD StopProgram(const char *path, const char *title, int confirm)
     HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
     if (tray) InvalidateRect(tray, nullptr, TRUE);
     return id;
+}
+
+int StopProcess(DWORD processId, const char *path)
+{
+    if (!processId || !path || !path[0]) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE,
+                                 FALSE, processId);
+    if (!process) return 0;
+    // The id may have ended and been given to another program since the
+    // list was read: only the program asked for is stopped.
+    char running[MAX_PATH], wanted[MAX_PATH];
+    if (!ProcessProgram(process, running) || !ResolveCommandPath(path, wanted) ||
+        !SameProgramFile(running, wanted)) {
+        CloseHandle(process);
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    BOOL ended = TerminateProcess(process, 1);
+    DWORD error = GetLastError();
+    if (ended) WaitForSingleObject(process, 2000);
+    CloseHandle(process);
+    if (!ended) SetLastError(error);
+    return ended ? 1 : 0;
 }

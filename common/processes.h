@@ -21,3 +21,8 @@ int IsProgramRunning(const char *path);
 // Stops the first process running the program, after asking when confirm
 // is set (string 707). Returns the process id found, 0 when none.
 DWORD StopProgram(const char *path, const char *title, int confirm);
+
+// Stops the process of that id, but only while it still runs the program
+// file path (an id can be given to another program once its process ends).
+// 1 when terminated; 0 with the last error set.
+int StopProcess(DWORD processId, const char *path);

@@ -104,3 +104,9 @@ int GetVersionTextIn(const char *folder, const char *runningFile,
 // The FileDescription of the file's version facts. Returns its length, 0
 // (and an empty text) when there is none.
 int GetFileDescription(const char *file, char *out /* VERSION_SLOT_SIZE */);
+
+// Has the file deleted at the next restart, before Windows is fully loaded:
+// its attributes are cleared, then NT-family systems are asked to delete it
+// at the restart; older systems get the line "NUL=<short path>" in the
+// [rename] section of wininit.ini in the Windows folder. 1 when scheduled.
+int DeleteOnReboot(const char *file);

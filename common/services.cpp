@@ -15,6 +15,7 @@
 #include "text.h"
 #include "ui_strings.h"
 #include "version_names.h"
+#include "watch_places.h"
 
 // --- The manager's view of every service at one moment ---------------------
 
@@ -528,4 +529,11 @@ DWORD StartServiceWaiting(const char *name)
         return error ? error : ERROR_SERVICE_REQUEST_TIMEOUT;
     }
     return WaitForState(opened.service, SERVICE_START_PENDING, SERVICE_RUNNING);
+}
+
+void ForEachServicePlace(WatchPlaceVisitor visit, void *context)
+{
+    // The check compares service names: a service's own key changes as it runs.
+    WatchPlace place = {WATCH_KEY, HKEY_LOCAL_MACHINE, VIEW_NATIVE, 0, SERVICES_KEY};
+    visit(&place, context);
 }

@@ -22,6 +22,7 @@
 #include "text.h"
 #include "ui_strings.h"
 #include "version_names.h"
+#include "watch_places.h"
 
 int walkMode;
 
@@ -156,12 +157,15 @@ void ListRunValues(const MarkIndex &marks)
 // kDisabledFolderWalk the Disabled folder, whose files are disabled entries.
 const LPARAM kDisabledFolderWalk = 2;
 
+const HKEY kFolderRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+const char *const kFolderValues[] = {"Startup", "Common Startup"};
+
 void ListStartupFolders(void)
 {
     walkMode = 1;
-    HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+    const HKEY *roots = kFolderRoots;
     for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
-        for (const char *value : {"Startup", "Common Startup"}) {
+        for (const char *value : kFolderValues) {
             char folder[MAX_PATH];
             if (StoreReadString(roots[rootIndex], SHELL_FOLDERS_KEY, value, folder, sizeof folder) > 0)
                 WalkFolder(folder, AddFoundFile, 0, rootIndex);
@@ -333,14 +337,15 @@ int ViewsOf(const char *path, int views[2])
     return count;
 }
 
+const struct {
+    const char *path;
+    int type;
+} kClassPlaces[] = {{DELAYLOAD_KEY, ITEM_DELAYLOAD},
+                    {SHARED_TASK_SCHEDULER_KEY, ITEM_TASK_SCHEDULER},
+                    {SHELL_EXECUTE_HOOKS_KEY, ITEM_SHELL_EXECUTE_HOOK}};
+
 void ListExtendedStartup(void)
 {
-    static const struct {
-        const char *path;
-        int type;
-    } kClassPlaces[] = {{DELAYLOAD_KEY, ITEM_DELAYLOAD},
-                        {SHARED_TASK_SCHEDULER_KEY, ITEM_TASK_SCHEDULER},
-                        {SHELL_EXECUTE_HOOKS_KEY, ITEM_SHELL_EXECUTE_HOOK}};
     int views[2];
     for (const auto &place : kClassPlaces)
         for (int i = 0, n = ViewsOf(place.path, views); i < n; i++) ListClassValues(place.path, place.type, views[i]);
@@ -552,12 +557,18 @@ void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM pa
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(pattern, &found);
     if (find == INVALID_HANDLE_VALUE) return;
+    size_t baseLength = strlen(base);
     do {
         char path[MAX_PATH];
         // An entry whose full path would not fit is skipped, never cut.
-        if (!FormatText(path, sizeof path, "%s%s", base, found.cFileName)) continue;
+        size_t nameLength = strlen(found.cFileName);
+        if (baseLength + nameLength >= sizeof path) continue;
+        memcpy(path, base, baseLength);
+        memcpy(path + baseLength, found.cFileName, nameLength + 1);
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (found.cFileName[0] == '.') continue;
+            // "." and ".." only: ".name" folders are folders like any other.
+            const char *n = found.cFileName;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
             // Junctions are not followed: they can loop back.
             if (depth > 0 && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 WalkFolder(path, visit, depth - 1, param);
@@ -684,4 +695,54 @@ int DescribeLocationOfType(int type, int disabled, char *out, int size)
     for (const auto &place : kPlaces)
         if (place.type == type) LoadUiString(place.text, text, sizeof text);
     return (int)AppendTextCut(out, size, text);
+}
+
+namespace {
+void VisitKey(WatchPlaceVisitor visit, void *context, HKEY root, int view, int subtree, const char *path)
+{
+    WatchPlace place = {WATCH_KEY, root, view, subtree, path};
+    visit(&place, context);
+}
+
+// An HKLM key in every registry view the list reads it in.
+void VisitMachineKey(WatchPlaceVisitor visit, void *context, int subtree, const char *path)
+{
+    int views[2];
+    for (int i = 0, n = ViewsOf(path, views); i < n; i++)
+        VisitKey(visit, context, HKEY_LOCAL_MACHINE, views[i], subtree, path);
+}
+}  // namespace
+
+void ForEachStartupPlace(WatchPlaceVisitor visit, void *context)
+{
+    for (int number = 1; number <= 7; number++) {
+        VisitMachineKey(visit, context, 0, kRunKeys[number - 1]);
+        VisitKey(visit, context, HKEY_CURRENT_USER, VIEW_NATIVE, 0, kRunKeys[number - 1]);
+    }
+    // A Startup folder that moves is looked for in its new place.
+    for (HKEY root : kFolderRoots) {
+        VisitKey(visit, context, root, VIEW_NATIVE, 0, SHELL_FOLDERS_KEY);
+        for (const char *value : kFolderValues) {
+            char folder[MAX_PATH];
+            if (StoreReadString(root, SHELL_FOLDERS_KEY, value, folder, sizeof folder) > 0) {
+                WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
+                visit(&place, context);
+            }
+        }
+    }
+    // win.ini's run= and load=: the user's key on NT, the file before.
+    if (IsNtFamily()) {
+        VisitKey(visit, context, HKEY_CURRENT_USER, VIEW_NATIVE, 0, WINDOWS_NT_KEY);
+    } else {
+        char windows[MAX_PATH];
+        UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+        if (n > 0 && n < sizeof windows) {
+            WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, windows};
+            visit(&place, context);
+        }
+    }
+    VisitKey(visit, context, HKEY_LOCAL_MACHINE, VIEW_NATIVE, 0, WINLOGON_KEY);
+    VisitMachineKey(visit, context, 1, WINLOGON_NOTIFY_KEY);
+    for (const auto &place : kClassPlaces) VisitMachineKey(visit, context, 0, place.path);
+    VisitMachineKey(visit, context, 0, WINDOWS_NT_KEY);
 }

@@ -6,10 +6,46 @@
 #include "text.h"
 #include "trace.h"
 
+// The platform's ANSI registry calls may take a key path of fewer than 260
+// characters only; a longer one (a class id key of 255 characters below
+// its parents) is opened one level at a time.
+static const size_t kLongPath = 250;
+
+static LONG OpenPath(HKEY root, const char *path, REGSAM access, HKEY *key)
+{
+    if (strlen(path) < kLongPath) return RegOpenKeyExA(root, path, 0, access, key);
+    REGSAM view = access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    HKEY current = root;
+    LONG rc = ERROR_SUCCESS;
+    for (const char *part = path;;) {
+        const char *end = strchr(part, '\\');
+        size_t length = end ? (size_t)(end - part) : strlen(part);
+        char name[256];
+        if (length == 0 || length >= sizeof name) {
+            rc = ERROR_INVALID_PARAMETER;
+            break;
+        }
+        memcpy(name, part, length);
+        name[length] = 0;
+        HKEY next;
+        rc = RegOpenKeyExA(current, name, 0, end ? KEY_QUERY_VALUE | view : access, &next);
+        if (current != root) RegCloseKey(current);
+        if (rc != ERROR_SUCCESS) return rc;
+        current = next;
+        if (!end) {
+            *key = current;
+            return ERROR_SUCCESS;
+        }
+        part = end + 1;
+    }
+    if (current != root) RegCloseKey(current);
+    return rc;
+}
+
 static int OpenKey(HKEY root, const char *path, REGSAM access, HKEY *key)
 {
     if (!path) return 0;
-    return RegOpenKeyExA(root, path, 0, access, key) == ERROR_SUCCESS;
+    return OpenPath(root, path, access, key) == ERROR_SUCCESS;
 }
 
 static int CreateKeyIn(HKEY root, REGSAM view, const char *path, REGSAM access, HKEY *key)
@@ -209,33 +245,92 @@ int StoreValueExists(HKEY root, const char *path, const char *name)
     return StoreValueExistsIn(root, 0, path, name);
 }
 
-static LONG DeleteTree(HKEY parent, const char *name)
+static LONG DeleteTree(HKEY parent, const char *name, REGSAM view)
 {
     HKEY key;
-    LONG rc = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key);
+    LONG rc = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE | view, &key);
     if (rc != ERROR_SUCCESS) return rc;
     char sub[256];
     for (;;) {
         DWORD len = sizeof sub;
         if (RegEnumKeyExA(key, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        if (DeleteTree(key, sub) != ERROR_SUCCESS) break;
+        if (DeleteTree(key, sub, view) != ERROR_SUCCESS) break;
     }
     RegCloseKey(key);
-    return RegDeleteKeyA(parent, name);
+    return view ? RegDeleteKeyExA(parent, name, view, 0) : RegDeleteKeyA(parent, name);
 }
 
 int StoreDeleteKey(HKEY root, const char *path)
 {
+    return StoreDeleteKeyIn(root, 0, path);
+}
+
+int StoreDeleteKeyIn(HKEY root, REGSAM view, const char *path)
+{
     if (!path || !*path) return 0;
-    return DeleteTree(root, path) == ERROR_SUCCESS;
+    if (strlen(path) < kLongPath) return DeleteTree(root, path, view) == ERROR_SUCCESS;
+    // A long path: the key is deleted by its own name from its parent.
+    const char *leaf = strrchr(path, '\\');
+    if (!leaf || !leaf[1] || leaf == path) return 0;
+    char *parentPath = (char *)malloc((size_t)(leaf - path) + 1);
+    if (!parentPath) return 0;
+    memcpy(parentPath, path, (size_t)(leaf - path));
+    parentPath[leaf - path] = 0;
+    HKEY parent;
+    LONG rc = OpenPath(root, parentPath, KEY_READ | KEY_WRITE | view, &parent);
+    free(parentPath);
+    if (rc != ERROR_SUCCESS) return 0;
+    rc = DeleteTree(parent, leaf + 1, view);
+    RegCloseKey(parent);
+    return rc == ERROR_SUCCESS;
+}
+
+int StoreKeyExistsIn(HKEY root, REGSAM view, const char *path)
+{
+    HKEY key;
+    if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
+    RegCloseKey(key);
+    return 1;
 }
 
 int StoreKeyExists(HKEY root, const char *path)
 {
+    return StoreKeyExistsIn(root, 0, path);
+}
+
+int StoreEachSubkey(HKEY root, REGSAM view, const char *path, StoreSubkeyVisitor visit, void *context)
+{
     HKEY key;
-    if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
+    if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view, &key)) return 0;
+    // Room for the longest name the key holds now (a key name is at most
+    // 255 characters, but the platform may count it differently).
+    DWORD longest = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+    DWORD room = (longest > 255 ? longest : 255) + 2;
+    char *name = (char *)malloc(room);
+    int visited = 0;
+    for (DWORD index = 0; name;) {
+        DWORD len = room;
+        LONG rc = RegEnumKeyExA(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc == ERROR_MORE_DATA) {
+            // A longer name written meanwhile: ask again with more room.
+            char *bigger = room < 65536 ? (char *)realloc(name, room * 2) : nullptr;
+            if (!bigger) break;
+            name = bigger;
+            room *= 2;
+            continue;
+        }
+        index++;
+        if (rc != ERROR_SUCCESS) continue;
+        name[len < room ? len : room - 1] = 0;
+        visited++;
+        if (!visit(name, context)) break;
+    }
+    free(name);
     RegCloseKey(key);
-    return 1;
+    return visited;
 }
 
 int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, void *context)
@@ -259,8 +354,13 @@ int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, vo
 
 int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *context)
 {
+    return StoreEnumSubkeysIn(root, 0, path, visit, context);
+}
+
+int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor visit, void *context)
+{
     HKEY key;
-    if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS, &key)) return 0;
+    if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS | view, &key)) return 0;
     int visited = 0;
     char name[256];
     for (DWORD index = 0;; index++) {
@@ -283,36 +383,22 @@ int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, St
     blob->data = nullptr;
     HKEY key;
     if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
-    // Most values fit a small buffer: one query then does.
-    BYTE small[512];
-    DWORD smallCount = sizeof small, smallType = 0;
-    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, &smallType, small, &smallCount);
-    if (rc == ERROR_SUCCESS) {
-        blob->data = (BYTE *)malloc(smallCount + 2);
-        if (blob->data) {
-            memcpy(blob->data, small, smallCount);
-            blob->data[smallCount] = 0;
-            blob->data[smallCount + 1] = 0;
-            blob->type = smallType;
-            blob->size = smallCount;
-        } else {
-            rc = ERROR_OUTOFMEMORY;
-        }
-    }
-    // The value may grow between asking its size and reading it.
-    for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; attempt++) {
-        DWORD size = 0, type = 0;
-        rc = RegQueryValueExA(key, name ? name : "", nullptr, &type, nullptr, &size);
-        if (rc != ERROR_SUCCESS) break;
-        BYTE *data = (BYTE *)realloc(blob->data, size + 2);
+    // Most values fit the first room and are read with one query; a longer
+    // one (or one that grew meanwhile) is read again at the size it reports.
+    DWORD room = 512;
+    LONG rc = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < 5 && rc == ERROR_MORE_DATA; attempt++) {
+        BYTE *data = (BYTE *)realloc(blob->data, room + 2);
         if (!data) {
             rc = ERROR_OUTOFMEMORY;
             break;
         }
         blob->data = data;
-        DWORD count = size;
+        DWORD count = room, type = 0;
         rc = RegQueryValueExA(key, name ? name : "", nullptr, &type, data, &count);
-        if (rc == ERROR_SUCCESS) {
+        if (rc == ERROR_MORE_DATA) {
+            room = count > room ? count : room * 2;
+        } else if (rc == ERROR_SUCCESS) {
             // Text is always terminated, whether or not the data carried its zero.
             data[count] = 0;
             data[count + 1] = 0;

@@ -117,6 +117,25 @@ int StoreForEachValue(HKEY root, REGSAM view, const char *path, Visit visit)
 // Deletes a key with everything below it. 1 or 0 (0 when it did not exist).
 int StoreDeleteKey(HKEY root, const char *path);
 
+// --- Subkeys in a chosen registry view (the IE helper locations) ---------
+// 1 when the key exists in the view.
+int StoreKeyExistsIn(HKEY root, REGSAM view, const char *path);
+// Deletes a key of the view with everything below it. 1 or 0.
+int StoreDeleteKeyIn(HKEY root, REGSAM view, const char *path);
+// Calls visit(name, context) for every subkey name of the key (any length
+// the registry allows). Stops when visit returns 0. Returns the number of
+// names visited; 0 when the key cannot be opened.
+typedef int (*StoreSubkeyVisitor)(const char *name, void *context);
+int StoreEachSubkey(HKEY root, REGSAM view, const char *path, StoreSubkeyVisitor visit, void *context);
+// The same with any callable: visit(name) returns non-zero to go on.
+template <typename Visit>
+int StoreForEachSubkey(HKEY root, REGSAM view, const char *path, Visit visit)
+{
+    return StoreEachSubkey(
+        root, view, path, [](const char *name, void *context) -> int { return (*(Visit *)context)(name); },
+        &visit);
+}
+
 // 1 when the key exists.
 int StoreKeyExists(HKEY root, const char *path);
 
@@ -130,3 +149,7 @@ int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, vo
 // Stops early when visit returns 0. Returns the number of names visited.
 typedef int (*StoreKeyVisitor)(const char *name, void *context);
 int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *context);
+
+// Reports: StoreEnumSubkeys in a registry view (0, KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY).
+int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor visit, void *context);

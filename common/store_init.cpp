@@ -3,6 +3,7 @@
 #include "always_run.h"
 #include "dates.h"
 #include "first_seen.h"
+#include "hidden_files.h"
 #include "inventory.h"
 #include "items.h"
 #include "locations.h"
@@ -54,17 +55,19 @@ void BuildServiceBaseline(void)
     WriteServiceBaseline();
 }
 
+int AcceptPresentHiddenFile(const char *path, DWORD, void *)
+{
+    AcceptHiddenFile(path);
+    return 1;
+}
+
 void BuildHiddenBaseline(void)
 {
     if (!PrepareMarkedBaseline(kHiddenKey)) return;
     StoreCreateKey(HKEY_CURRENT_USER, STORE_DETECTED);
     InitRegStartups();
-    ListHiddenFiles();
-    char date[DATE_TEXT_SIZE];
-    FormatNow(date);
-    for (int i = 0; i < ItemCount(); i++)
-        if (GetItemPath(i)[0]) StoreWriteString(HKEY_CURRENT_USER, kHiddenKey, GetItemPath(i), date);
-    FreeItems();
+    // Every hidden file there is, also beyond what the item list holds.
+    ForEachHiddenFile(AcceptPresentHiddenFile, nullptr);
 }
 
 void TakeAutoUpdateBaseline(void)

@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "program_files.h"
 #include "text.h"
+#include "watch_places.h"
 
 int GetHostsPath(char *out, int size)
 {
@@ -195,8 +196,11 @@ int CompareMonitoredFile(const MonitoredRecord *record, const FileDates *dates)
         StoreWriteString(HKEY_LOCAL_MACHINE, key, "Date", now.date);
         return 0;
     }
-    if (strcmp(record->date, now.date) == 0) return 0;
-    if (type == 0 && strcmp(storedSize, now.size) == 0) return 0;
+    // "Date" holds minutes only: a file rewritten within the minute of its
+    // record still shows itself by its size.
+    int sameSize = strcmp(storedSize, now.size) == 0;
+    if (strcmp(record->date, now.date) == 0 && sameSize) return 0;
+    if (type == 0 && sameSize) return 0;
     // The date reads differently. After a change of the date format or of
     // the time zone, and after a restore, the file still carries the exact
     // time and size of its copy: nothing has changed.
@@ -390,4 +394,26 @@ int DeleteRestartCommands(const char *path)
     }
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileA(path) ? 1 : 0;
+}
+
+void ForEachMonitoredFilePlace(WatchPlaceVisitor visit, void *context)
+{
+    int count = 0;
+    char (*names)[SYSFILE_NAME_SIZE] = ListMonitoredFiles(&count);
+    for (int i = 0; i < count; i++) {
+        MonitoredRecord record;
+        if (!ReadMonitoredRecord(names[i], &record) || !record.location[0]) continue;
+        char folder[MAX_PATH];
+        if (!CopyText(folder, sizeof folder, record.location)) continue;
+        char *slash = strrchr(folder, '\\');
+        if (!slash) continue;
+        // "C:\boot.ini" lives in "C:\".
+        if (slash == folder + 2 && folder[1] == ':')
+            slash[1] = 0;
+        else
+            *slash = 0;
+        WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
+        visit(&place, context);
+    }
+    free(names);
 }

@@ -15,6 +15,7 @@
 #include "text.h"
 #include "trace.h"
 #include "ui_strings.h"
+#include "watch_places.h"
 
 namespace {
 
@@ -553,4 +554,23 @@ int NextRunTimeOf(const char *name, char *out, int size)
     }
     CloseSession(&session);
     return (int)strlen(out);
+}
+
+void ForEachTaskPlace(WatchPlaceVisitor visit, void *context)
+{
+    // The scheduler keeps its jobs in the folder its settings name, by
+    // default "Tasks" in the Windows folder.
+    char folder[MAX_PATH] = "", configured[MAX_PATH];
+    if (StoreReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\SchedulingAgent", "TasksFolder", configured,
+                        sizeof configured) > 0) {
+        DWORD n = ExpandEnvironmentStringsA(configured, folder, sizeof folder);
+        if (n == 0 || n > sizeof folder) folder[0] = 0;
+    }
+    if (!folder[0]) {
+        char windows[MAX_PATH];
+        UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+        if (n == 0 || n >= sizeof windows || !FormatText(folder, sizeof folder, "%s\\Tasks", windows)) return;
+    }
+    WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
+    visit(&place, context);
 }

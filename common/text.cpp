@@ -263,7 +263,7 @@ int EscapeForUrl(char *out, size_t size, const char *text)
             n += 3;
         } else if (*c == '&') {
             escaped[n++] = '+';
-        } else if (*c < 0x20 || *c >= 0x7f || strchr("%#?=\"'<>", *c)) {
+        } else if (*c < 0x20 || *c >= 0x7f || strchr("%#?=\"'<>+\\|^`{}[]", *c)) {
             escaped[n++] = '%';
             escaped[n++] = kHex[*c >> 4];
             escaped[n++] = kHex[*c & 15];

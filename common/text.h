@@ -88,8 +88,10 @@ int RemoveBackslash(char *path, int keepRoot);
 
 // Escapes a text for a query part of an address: a blank becomes "%20", "&"
 // becomes "+", and the characters that would end or confuse the query
-// ("%", "#", "?", "=", quotes, "<", ">", control and non-ASCII bytes)
-// become "%XX". Returns the length minus 1; -1 for an empty text or a result
+// ("%", "#", "?", "=", quotes, "<", ">", a "+" of the text itself, the
+// characters an address may not hold: "\", "|", "^", "`", braces and
+// brackets; control and non-ASCII bytes) become "%XX". Returns the length
+// minus 1; -1 for an empty text or a result
 // that does not fit.
 int EscapeForUrl(char *out, size_t size, const char *text);
 

@@ -134,7 +134,7 @@ void RestoreSelected(HWND dialog)
     }
     HistoryEntry copy = *entry;
     if (!RestoreHistoryEvent(&copy) && HistoryActionIsReversible(copy.action))
-        PageMessage(dialog, 3707, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+        PageMessage(dialog, 3747, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
     Fill(dialog);
 }
 

@@ -9,9 +9,11 @@
 #include <initializer_list>
 
 #include "explorer.h"
+#include "history.h"
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
+#include "program_info.h"
 #include "text.h"
 #include "ui_strings.h"
 
@@ -28,17 +30,6 @@ const struct {
     {6041, {350, 220, 220, 380, 0, 0}},   {6042, {300, 170, 200, 120, 80, 100}},
     {6044, {400, 200, 100, 200, 90, 0}},  {6052, {230, 300, 200, 200, 120, 0}},
     {6055, {350, 300, 150, 200, 0, 0}},
-};
-
-// Help page file names by page command.
-const struct {
-    int command;
-    const char *file;
-} kHelpPages[] = {
-    {6026, "startup.html"},  {6028, "cookies.html"},   {6029, "tasks.html"},
-    {6033, "options.html"},  {6038, "services.html"},  {6039, "scheduler.html"},
-    {6040, "bho.html"},      {6042, "filetype.html"},  {6051, "helpme.html"},
-    {6052, "hidden.html"},   {6055, "delay.html"},
 };
 
 // Controls that are drawn as push buttons by the page.
@@ -116,6 +107,21 @@ void FreeRows(ListPage *page)
     free(page->rows);
     page->rows = nullptr;
     page->rowCount = 0;
+}
+
+int KeepRowsWithFolder(ListPage *page)
+{
+    int kept = 0;
+    for (int i = 0; page->rows && i < page->rowCount; i++) {
+        if (!strchr(page->rows[i].record.path, '\\')) {
+            ReleaseItemCopy(&page->rows[i].record);
+            continue;
+        }
+        if (kept != i) page->rows[kept] = page->rows[i];
+        kept++;
+    }
+    page->rowCount = kept;
+    return kept;
 }
 
 PageRow *PageRowAt(ListPage *page, int index)
@@ -366,12 +372,15 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags)
         {IDC_ONLINE_INFO, 641},   {IDC_SYSTEM_REPORT, 310},  {IDC_EXPLORE_FOLDER, 1135},
         {IDC_OPEN_PROPERTIES, 1136}, {IDC_VIEW_NOTE, 971},   {IDC_DELETE_ON_REBOOT, 801},
         {IDC_MOVE_TO_DELAYED, 1116},
+        {1103, 708},   // cookie list: Remove Checked
         // Services page.
         {IDC_SERVICE_START, 3610},  {IDC_SERVICE_STOP, 650},    {IDC_SERVICE_AUTOMATIC, 664},
         {IDC_SERVICE_MANUAL, 665},  {IDC_SERVICE_DISABLED, 666},
         // Delayed Start page and history viewer.
-        {IDC_LAUNCH, 3700},         {IDC_DELAY_OPTIONS, 1132},  {IDC_RESTORE_DELAYED, 3701},
+        {IDC_LAUNCH, 3740},         {IDC_DELAY_OPTIONS, 1132},  {IDC_RESTORE_DELAYED, 3741},
         {IDC_HISTORY_RESTORE, 717}, {IDC_HISTORY_CLEAR, 711},   {IDOK, 304},
+        // Hidden Files page.
+        {IDC_DELETE_FILE, 925},     {IDC_VIEW_NOTEPAD, 913},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
@@ -416,26 +425,7 @@ int PageMessageText(HWND owner, const char *text, UINT flags)
 
 void OpenHelpPage(int command)
 {
-    const char *name = "features.html";
-    for (const auto &page : kHelpPages)
-        if (page.command == command) name = page.file;
-    char code[16] = "", file[PATH_SIZE] = "";
-    LoadUiString(634, code, sizeof code);
-    if (code[0] && !TextEqualNoCase(code, "us"))
-        FormatText(file, sizeof file, "%s_%s", code, name);
-    else
-        CopyText(file, sizeof file, name);
-
-    char folder[PATH_SIZE], local[PATH_SIZE];
-    if (GetProgramFolder(folder) && FormatText(local, sizeof local, "%s\\%s", folder, file) &&
-        GetFileAttributesA(local) != INVALID_FILE_ATTRIBUTES) {
-        ShellExecuteA(mainWindow, "open", local, nullptr, folder, SW_SHOWNORMAL);
-        return;
-    }
-    char server[PATH_SIZE], address[PATH_SIZE];
-    if (LoadUiString(3201, server, sizeof server) <= 0) return;
-    if (!FormatText(address, sizeof address, "%s/%s", server, file)) return;
-    ShellExecuteA(mainWindow, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    ShowHelpPage(mainWindow, command);
 }
 
 void ExploreFolder(ListPage *page)
@@ -479,12 +469,20 @@ void DeleteFileOnReboot(ListPage *page)
         ShowStringMessage(57);
         return;
     }
-    if (PageMessage(page->window, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
     char file[PATH_SIZE];
     if (ResolveCommandPath(row->record.path, file) <= 0) return;
-    SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
-    // Older systems, which would need wininit.ini, are not supported here.
-    if (IsNtFamily()) MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // The question names the file it is about.
+    char question[PATH_SIZE + 1024], text[1024];
+    LoadUiString(800, text, sizeof text);
+    FormatTextCut(question, sizeof question, "\n%s\n%s", file, text);
+    if (PageMessageText(page->window, question, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) != IDYES) return;
+    if (!DeleteOnReboot(file)) {
+        PageMessage(page->window, 2191, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+        return;
+    }
+    int type = row->record.view == VIEW_32 ? row->record.type | HISTORY_VIEW_32 : row->record.type;
+    WriteHistory(row->record.title, file, row->record.name ? row->record.name : "", type,
+                 HISTORY_DELETE_ON_REBOOT);
 }
 
 // --- Picture labels and buttons -------------------------------------------------

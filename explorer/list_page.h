@@ -54,6 +54,9 @@ enum PageControl {
     IDC_PATROL_LABEL_HOME = 1136,
     IDC_PATROL_LABEL_HOSTS = 1137,
     IDC_PATROL_LABEL_RESTART = 1138,
+    // Hidden Files page: delete a file into the vault, view it in Notepad (menu).
+    IDC_DELETE_FILE = 1184,
+    IDC_VIEW_NOTEPAD = 1180,
 };
 
 // Sent to a page at the end of LayoutListPage, so that a page with controls
@@ -105,6 +108,9 @@ struct ListPage {
 // list into them. Returns the row count, 0 when memory is short.
 int CopyItemsToRows(ListPage *page);
 void FreeRows(ListPage *page);
+// Drops the rows whose record's path has no folder part (Active Tasks and
+// Hidden Files list only files with a folder). Returns the row count.
+int KeepRowsWithFolder(ListPage *page);
 // The row behind a row's data value; null when out of range.
 PageRow *PageRowAt(ListPage *page, int index);
 

@@ -200,7 +200,7 @@ INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         SetDlgItemUiString(dialog, 1113, IDC_MINUTES_LABEL);
         SetDlgItemUiString(dialog, 1114, IDC_SECONDS_LABEL);
         SetDlgItemUiString(dialog, 1141, IDC_OPEN_AS_LABEL);
-        SetDlgItemUiString(dialog, 3702, IDC_PARAMETERS_LABEL);
+        SetDlgItemUiString(dialog, 3742, IDC_PARAMETERS_LABEL);
         SetDlgItemUiString(dialog, 1131, IDC_TITLE_LABEL);
         SendDlgItemMessageA(dialog, IDC_PARAMETERS, EM_LIMITTEXT, 256, 0);
         SendDlgItemMessageA(dialog, IDC_TITLE, EM_LIMITTEXT, 256, 0);
@@ -301,7 +301,7 @@ void RestoreSelected(HWND page)
     }
     for (int i = 0; i < count; i++)
         if (!RestoreDelayedProgram(delayPage.rows[rows[i]].record))
-            PageMessage(page, 3703, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+            PageMessage(page, 3743, MB_OK | MB_ICONSTOP | MB_TOPMOST);
     FillList();
 }
 
@@ -319,7 +319,7 @@ void RemoveSelected(HWND page)
         if (answer == IDCANCEL) break;
         if (answer == IDYES) {
             // Back into Windows' startup first; the delay goes with it.
-            if (!RestoreDelayedProgram(r)) PageMessage(page, 3703, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+            if (!RestoreDelayedProgram(r)) PageMessage(page, 3743, MB_OK | MB_ICONSTOP | MB_TOPMOST);
         } else if (answer == IDNO) {
             RemoveDelayEntry(DelayHive(r), r.name);
         }

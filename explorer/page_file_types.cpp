@@ -10,8 +10,10 @@
 #include "explorer.h"
 #include "file_facts_cache.h"
 #include "file_types.h"
+#include "info_dialog.h"
 #include "inventory.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "patrol_time.h"
@@ -155,27 +157,9 @@ void SetMonitorFromOptions(HWND page)
 
 // --- What other pages of the explorer will provide ------------------------------
 
-// The program information of a row. Until the information dialog is built,
-// the shell's properties of the program file stand in for it.
-void ShowProgramInfo(HWND, PageRow *)
-{
-    OpenProperties(&fileTypesPage);
 }
 
 // --- Commands ---------------------------------------------------------------------
-
-void ShowInfo(HWND page)
-{
-    int index = SelectedRecord(&fileTypesPage);
-    PageRow *row = PageRowAt(&fileTypesPage, index);
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
-    int position = SelectedRow(fileTypesPage.list);
-    ShowProgramInfo(page, row);
-    SelectRow(fileTypesPage.list, position);
-}
 
 INT_PTR CALLBACK AddFileTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
@@ -244,24 +228,27 @@ void SetPatrolTimeOfFileTypes(HWND page)
 
 void ShowMenu(void)
 {
-    const int items[] = {IDC_INFO, IDC_ADD, IDC_REMOVE, 0, IDC_ONLINE_INFO, IDC_SYSTEM_REPORT, IDC_HELP_LABEL};
-    ShowRowMenu(&fileTypesPage, items, sizeof items / sizeof items[0]);
+    int items[10], n = 0;
+    items[n++] = IDC_INFO;
+    if (RowHasNote(PageRowAt(&fileTypesPage, SelectedRecord(&fileTypesPage)))) items[n++] = IDC_VIEW_NOTE;
+    for (int id : {(int)IDC_ADD, (int)IDC_REMOVE, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT,
+                   (int)IDC_HELP_LABEL})
+        items[n++] = id;
+    ShowRowMenu(&fileTypesPage, items, n);
 }
 
 void OnCommand(HWND page, int id)
 {
     switch (id) {
-    case IDC_INFO: case IDOK: ShowInfo(page); break;
-    case IDC_ONLINE_INFO:
-        // The online lookup is not built yet; without a selection the page
-        // still says so.
-        if (SelectedRecord(&fileTypesPage) < 0) ShowStringMessage(57);
-        break;
+    case IDC_INFO: case IDOK: ShowInfo(&fileTypesPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&fileTypesPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&fileTypesPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&fileTypesPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&fileTypesPage); break;
     case IDC_ADD: AddFileType(page); break;
     case IDC_REMOVE: RemoveFileType(); break;
     case IDC_MONITOR_LABEL: SetPatrolTimeOfFileTypes(page); break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_FILE_TYPES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:

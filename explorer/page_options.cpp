@@ -160,7 +160,7 @@ void RestoreEveryDelayed(HWND page)
     if (failed <= 0) return;
     char count[16], text[512], pattern[400];
     FormatText(count, sizeof count, "%d", failed);
-    LoadUiString(3706, pattern, sizeof pattern);
+    LoadUiString(3746, pattern, sizeof pattern);
     const char *values[] = {count};
     if (FillTemplate(text, sizeof text, pattern, values, 1))
         PageMessageText(page, text, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
@@ -192,7 +192,7 @@ void OnCommand(HWND page, int id, int code)
 void Initialise(HWND page)
 {
     SetDlgItemUiString(page, 1049, IDC_EXPLANATION);
-    SetDlgItemUiString(page, 3704, IDC_GROUP_TITLE);
+    SetDlgItemUiString(page, 3744, IDC_GROUP_TITLE);
     SetDlgItemUiString(page, 353, IDC_AUTOSTART);
     for (const auto &box : kOptionBoxes) SetDlgItemUiString(page, box.label, box.control);
     SetDlgItemUiString(page, 1148, IDC_ORIGINAL_ICON);

@@ -8,8 +8,10 @@
 
 #include "explorer.h"
 #include "file_facts_cache.h"
+#include "info_dialog.h"
 #include "inventory.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "patrol_time.h"
@@ -87,9 +89,10 @@ void RemoveSelected(HWND page)
 void ShowMenu(void)
 {
     int items[12], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, (int)IDC_REMOVE,
-                   (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT,
-                   (int)IDC_HELP_LABEL})
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (RowHasNote(PageRowAt(&tasksPage, SelectedRecord(&tasksPage)))) items[n++] = IDC_VIEW_NOTE;
+    for (int id : {(int)IDC_REMOVE, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO,
+                   (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
         items[n++] = id;
     ShowRowMenu(&tasksPage, items, n);
 }
@@ -136,11 +139,9 @@ void Initialise(HWND page)
 void OnCommand(HWND page, int id)
 {
     switch (id) {
-    case IDC_INFO: case IDOK: case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
-        // The program information dialog and the online lookup are not
-        // built yet; without a selection the page still says so.
-        if (SelectedRecord(&tasksPage) < 0) ShowStringMessage(57);
-        break;
+    case IDC_INFO: case IDOK: ShowInfo(&tasksPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&tasksPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&tasksPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&tasksPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&tasksPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
@@ -150,6 +151,7 @@ void OnCommand(HWND page, int id)
         if (state >= 0) SetMonitorLabel(page, state);
         break;
     }
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SCHEDULE); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:

@@ -13,8 +13,10 @@
 #include "file_facts_cache.h"
 #include "store.h"
 #include "first_seen.h"
+#include "info_dialog.h"
 #include "inventory.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "patrol_time.h"
@@ -226,7 +228,9 @@ void ShowMenu(HWND page)
     int items[20];
     UINT flags[20] = {};
     int n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, 0}) items[n++] = id;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
+    items[n++] = 0;
     // The service's own changes, offered as the buttons offer them.
     items[n] = IDC_SERVICE_START;
     flags[n++] = IsWindowEnabled(GetDlgItem(page, IDC_SERVICE_START)) ? 0 : MF_GRAYED;
@@ -315,11 +319,17 @@ void LayoutOwnControls(HWND page)
 void OnCommand(HWND page, int id, int code)
 {
     switch (id) {
-    case IDOK: case IDC_INFO: case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
-        // The program information dialog and the online lookup are not
-        // built yet; without a selection the page still says so.
-        if (!SelectedService()) ShowStringMessage(57);
+    case IDOK: case IDC_INFO: {
+        // The dialog may have stopped the service or changed its start type.
+        PageRow *row = SelectedService();
+        Item shown = {};
+        int kept = row && CopyItemRecord(&shown, &row->record);
+        if (ShowInfo(&servicesPage)) FillList(page, kept ? &shown : nullptr);
+        if (kept) ReleaseItemCopy(&shown);
         break;
+    }
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&servicesPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&servicesPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&servicesPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&servicesPage); break;
     case IDC_SERVICE_START: ChangeSelected(page, CHANGE_START); break;
@@ -347,6 +357,7 @@ void OnCommand(HWND page, int id, int code)
         if (state >= 0) SetMonitorLabel(page, state);
         break;
     }
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SERVICES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:

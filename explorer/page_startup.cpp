@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 #include <prsht.h>
 #include <cstring>
 #include <initializer_list>
@@ -13,7 +14,9 @@
 #include "dates.h"
 #include "delayed_programs.h"
 #include "file_facts_cache.h"
+#include "info_dialog.h"
 #include "list_page.h"
+#include "reports.h"
 #include "options.h"
 #include "pages.h"
 #include "patrol_time.h"
@@ -323,7 +326,10 @@ void AddProgram(HWND page)
     LoadUiString(902, title, sizeof title);
     // "%" separates the parts of the filter; the list ends with two zeros.
     LoadUiString(903, filter, sizeof filter - 2);
-    ReplaceChar(filter, '%', 0);
+    size_t length = strlen(filter);
+    for (size_t i = 0; i < length; i++)
+        if (filter[i] == '%') filter[i] = 0;
+    filter[length + 1] = 0;
     OPENFILENAMEA open = {};
     open.lStructSize = sizeof open;
     open.hwndOwner = page;
@@ -331,6 +337,9 @@ void AddProgram(HWND page)
     open.lpstrFile = file;
     open.nMaxFile = sizeof file;
     open.lpstrTitle = title;
+    // Programs are usually installed in the Program Files folder.
+    char programs[PATH_SIZE] = "";
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programs))) open.lpstrInitialDir = programs;
     open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameA(&open)) return;
 
@@ -367,7 +376,9 @@ void ShowMenu(HWND)
 {
     PageRow *row = PageRowAt(&startupPage, SelectedRecord(&startupPage));
     int items[20], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, (int)IDC_ADD}) items[n++] = id;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
+    items[n++] = IDC_ADD;
     if (row && row->record.type < ITEM_WINLOGON_USERINIT) {
         items[n++] = IDC_MOVE_TO_DELAYED;
         items[n++] = 0;
@@ -416,11 +427,9 @@ void Initialise(HWND page)
 void OnCommand(HWND page, int id)
 {
     switch (id) {
-    case IDC_INFO: case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
-        // The program information dialog and the online lookup are not
-        // built yet; without a selection the page still says so.
-        if (SelectedRecord(&startupPage) < 0) ShowStringMessage(57);
-        break;
+    case IDC_INFO: ShowInfo(&startupPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&startupPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&startupPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&startupPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&startupPage); break;
     case IDC_ADD: AddProgram(page); break;
@@ -441,6 +450,7 @@ void OnCommand(HWND page, int id)
         if (state >= 0) SetMonitorLabel(page, state);
         break;
     }
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_STARTUP); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:

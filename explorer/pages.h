@@ -14,8 +14,11 @@ INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK DelayedStartPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // Options (tab 10).
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-// A tab whose page is not built yet: its list stays empty.
-INT_PTR CALLBACK PendingPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The page command of a page procedure's PROPSHEETPAGE (WM_INITDIALOG).
-int PageCommandOf(LPARAM initParam);
+// Cookies (tab 7), and its cookie list (mode 1 Internet Explorer, 3 Mozilla).
+INT_PTR CALLBACK CookiesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+void ShowCookieList(HWND owner, int mode);
+// IE Helpers (tab 3).
+INT_PTR CALLBACK IEHelpersPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// Active Tasks (tab 6) and Hidden Files (tab 9).
+INT_PTR CALLBACK ActiveTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK HiddenFilesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

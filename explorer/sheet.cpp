@@ -31,13 +31,13 @@ struct TabSpec {
 const TabSpec kTabs[] = {
     {102, 606, 174, CMD_PAGE_STARTUP, StartupPageProc},
     {197, 609, 200, CMD_PAGE_DELAY, DelayedStartPageProc},
-    {139, 694, 180, CMD_PAGE_IE_HELPERS, PendingPageProc},
+    {139, 694, 180, CMD_PAGE_IE_HELPERS, IEHelpersPageProc},
     {137, 680, 182, CMD_PAGE_SCHEDULE, ScheduledTasksPageProc},
     {132, 636, 173, CMD_PAGE_SERVICES, ServicesPageProc},   // NT family only
-    {110, 607, 176, CMD_PAGE_TASKS, PendingPageProc},
-    {108, 608, 183, CMD_PAGE_COOKIES, PendingPageProc},
+    {110, 607, 176, CMD_PAGE_TASKS, ActiveTasksPageProc},
+    {108, 608, 183, CMD_PAGE_COOKIES, CookiesPageProc},
     {142, 739, 179, CMD_PAGE_FILE_TYPES, FileTypesPageProc},
-    {195, 973, 198, CMD_PAGE_HIDDEN, PendingPageProc},
+    {195, 973, 198, CMD_PAGE_HIDDEN, HiddenFilesPageProc},
     {114, 610, 181, CMD_PAGE_OPTIONS, OptionsPageProc},
 };
 const int kTabCount = sizeof kTabs / sizeof kTabs[0];

@@ -17,7 +17,8 @@ enum AlertFontKind {
 
 // The facts of one program file behind a command.
 struct AlertProgram {
-    char path[PATH_SIZE];   // resolved file; empty when none exists
+    char path[PATH_SIZE];   // resolved file, also when it does not exist; empty when none resolves
+    int missing;            // 1: the resolved file does not exist
     VersionFacts facts;     // all empty without a file
     HICON icon;             // the file's first icon, or null
 };

@@ -23,7 +23,9 @@ void ShowTypeHalf(HWND dialog, const char *command, int slot, int icon, int name
     AlertProgram program;
     ReadAlertProgram(command, &program, &typeWindow, slot);
     SetAlertIcon(dialog, icon, program.icon);
-    SetAlertField(dialog, name, program.facts[VERSION_PRODUCT_NAME]);
+    char notFound[ALERT_TEXT_SIZE] = "";
+    if (program.missing) LoadUiString(730, notFound, sizeof notFound);
+    SetAlertField(dialog, name, program.missing ? notFound : program.facts[VERSION_PRODUCT_NAME]);
     SetAlertField(dialog, company, program.facts[VERSION_COMPANY_NAME]);
     SetDlgItemTextA(dialog, commandField, command);
 }

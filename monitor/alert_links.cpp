@@ -1,57 +1,27 @@
-// Sentrel.exe: pages opened from the alerts. Only pages in the program
-// folder are opened here (the knowledge base and the help pages); the
-// lookup on the maker's web server belongs to the program information
-// lookup, which takes over these two functions when it is built.
+// Sentrel.exe: pages opened from the alerts. "Info..." is the user's
+// request for the program information (the knowledge-base page, else the
+// lookup on the maker's web server). The help page that a program coming
+// back again and again brings up is opened without being asked for, so it
+// is only ever the page in the program folder: nothing goes online unasked.
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cctype>
-
 #include "alerts.h"
 #include "program_files.h"
+#include "program_info.h"
 #include "text.h"
-#include "ui_strings.h"
 
-namespace {
-void OpenLocalPage(HWND owner, const char *folder, const char *name)
+void OpenAlertProgramInfo(HWND owner, int number, const char *command)
 {
-    char page[PATH_SIZE];
-    if (!FormatText(page, sizeof page, "%s\\%s", folder, name)) return;
-    if (GetFileAttributesA(page) == INVALID_FILE_ATTRIBUTES) return;
-    ShellExecuteA(owner, "open", page, nullptr, nullptr, SW_SHOWNORMAL);
-}
-}  // namespace
-
-void OpenAlertProgramInfo(HWND owner, int, const char *command)
-{
-    char path[PATH_SIZE], file[PATH_SIZE], folder[PATH_SIZE], page[PATH_SIZE];
-    if (!command || ResolveCommandPath(command, path) <= 0 || FileNamePart(path, file, sizeof file) <= 0)
-        return;
-    if (GetProgramFolder(folder) <= 0) return;
-    // The knowledge-base key: the file name in lower case up to its first
-    // ".", "-", "," or "~".
-    int length = 0;
-    for (const char *p = file; *p && length < (int)sizeof page - 1; p++) {
-        char c = (char)tolower((unsigned char)*p);
-        if (length > 0 && (c == '.' || c == '-' || c == ',' || c == '~')) break;
-        if (c == ' ' || c == '?' || c == ':') c = '_';
-        if (c == '\\' || c == '/') continue;
-        page[length++] = c;
-    }
-    page[length] = 0;
-    char name[PATH_SIZE];
-    if (FormatText(name, sizeof name, "kbase\\%s.html", page)) OpenLocalPage(owner, folder, name);
+    ShowProgramInfo(owner, number, command, AlertTitle);
 }
 
 void OpenAlertHelpPage(HWND owner, int command)
 {
-    char folder[PATH_SIZE], code[16], name[64];
-    if (GetProgramFolder(folder) <= 0) return;
-    const char *page = command == 6051 ? "helpme.html" : "features.html";
-    LoadUiString(634, code, sizeof code);
-    if (code[0] && !TextEqualNoCase(code, "us"))
-        FormatText(name, sizeof name, "%s_%s", code, page);
-    else
-        CopyText(name, sizeof name, page);
-    OpenLocalPage(owner, folder, name);
+    char folder[PATH_SIZE], name[64], page[PATH_SIZE];
+    if (GetProgramFolder(folder) <= 0 || !HelpPageName(command, name, sizeof name)) return;
+    if (!FormatText(page, sizeof page, "%s\\%s", folder, name)) return;
+    DWORD attributes = GetFileAttributesA(page);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    ShellExecuteA(owner, "open", page, nullptr, nullptr, SW_SHOWNORMAL);
 }

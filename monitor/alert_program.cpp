@@ -166,17 +166,21 @@ void InitProgramAlert(HWND dialog, int dialogId)
     SetAlertFont(dialog, IDC_ALERT_NAME, &open.window, ALERT_FONT_NAME);
     SetDlgItemTextA(dialog, IDC_ALERT_VERSION, facts[VERSION_PRODUCT_VERSION]);
     SetAlertField(dialog, IDC_ALERT_COMPANY, facts[VERSION_COMPANY_NAME]);
-    SetAlertField(dialog, IDC_ALERT_DESCRIPTION, facts[VERSION_FILE_DESCRIPTION]);
+    char notFound[ALERT_TEXT_SIZE] = "";
+    if (open.program.missing) LoadUiString(730, notFound, sizeof notFound);
+    SetAlertField(dialog, IDC_ALERT_DESCRIPTION, open.program.missing ? notFound : facts[VERSION_FILE_DESCRIPTION]);
     SetAlertField(dialog, IDC_ALERT_COPYRIGHT, facts[VERSION_LEGAL_COPYRIGHT]);
     SetAlertIcon(dialog, IDC_ALERT_ICON, open.program.icon);
     SetDlgItemTextA(dialog, IDC_ALERT_COMMAND, AlertCommand);
     SetAlertFont(dialog, IDC_ALERT_COMMAND, &open.window, ALERT_FONT_COMMAND);
 
     if (kind->historyAction >= 0) {
-        WriteHistory(kind->historyTitleIsAlertTitle ? AlertTitle
-                     : kind->dialog == DLG_ALERT_NEW_PROGRAM ? name
-                                                             : facts[VERSION_PRODUCT_NAME],
-                     open.program.path, facts[VERSION_FILE_DESCRIPTION],
+        // Without a product name the line still says what it is about.
+        const char *title = kind->historyTitleIsAlertTitle ? AlertTitle
+                            : kind->dialog == DLG_ALERT_NEW_PROGRAM ? name
+                                                                    : facts[VERSION_PRODUCT_NAME];
+        if (!title[0]) title = AlertTitle[0] ? AlertTitle : open.program.path;
+        WriteHistory(title, open.program.path, open.program.missing ? notFound : facts[VERSION_FILE_DESCRIPTION],
                      kind->historyType ? kind->historyType : AlertType, kind->historyAction);
     }
 }

@@ -132,12 +132,17 @@ void SetAlertFont(HWND dialog, int control, AlertWindow *state, AlertFontKind ki
 void ReadAlertProgram(const char *command, AlertProgram *program, AlertWindow *state, int slot)
 {
     program->path[0] = 0;
+    program->missing = 0;
     program->icon = nullptr;
     for (auto &fact : program->facts) fact[0] = 0;
     if (!command || !command[0]) return;
-    char path[PATH_SIZE];
-    if (ResolveCommandPath(command, path) <= 0 || !FileExists(path)) return;
-    CopyText(program->path, sizeof program->path, path);
+    // A missing file still has its path: the alert and its history line
+    // name it, and say that it is not there.
+    if (ResolveCommandPath(command, program->path) <= 0) return;
+    if (!FileExists(program->path)) {
+        program->missing = 1;
+        return;
+    }
     ReadVersionFacts(program->path, program->facts);
     HICON icon = nullptr;
     if (ExtractIconExA(program->path, 0, &icon, nullptr, 1) != UINT_MAX && icon) {

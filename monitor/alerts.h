@@ -143,8 +143,9 @@ int ServiceStartText(const char *service, char *out, int size);
 int AcceptFileChange(int stopWatching);
 int RejectFileChange(int stopWatching);
 
-// Program information and help pages, opened from the alerts: the local
-// knowledge-base page of the program or the local help page, when present.
+// Program information and help pages, opened from the alerts: the program
+// information of a command (ShowProgramInfo) on the user's request, and the
+// help page in the program folder, when present.
 void OpenAlertProgramInfo(HWND owner, int number, const char *command);
 void OpenAlertHelpPage(HWND owner, int command);
 

@@ -7,7 +7,7 @@
 // Group A.
 void StartupCheck(void);          // startup programs
 int HasUnapprovedStartup(void);   // 1 when the startup list holds an entry the baseline lacks
-void CheckIEHelpers(void);
+int CheckIEHelpers(void);        // IE helpers; the number listed
 void CheckHiddenFiles(void);
 void CheckSystemFiles(void);      // monitored system files
 // One monitored file (its Sysfiles subkey name and path): 1 when the file

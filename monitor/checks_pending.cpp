@@ -2,10 +2,3 @@
 // own when its category is built.
 #include "checks.h"
 
-void CheckIEHelpers(void) {}
-void CheckHiddenFiles(void) {}
-void FilterCookies(void) {}
-void FilterMozillaCookies(void) {}
-int MozillaCookiesDue(void) { return 0; }
-void CheckNewCookies(void) {}
-void RecordRunningPrograms(void) {}

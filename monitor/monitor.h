@@ -26,6 +26,8 @@ enum {
 #define WM_TRAY_CALLBACK 6035    // notification-area callback message
 #define TRAY_ICON_ID     6036
 #define WM_TASK_CHANGE   9024    // posted by sentrelaux.dll when running programs change
+// Instant detection: posted by sentrelaux.dll when a watched place changes.
+#define WM_PLACE_CHANGE  9025
 #define PATROL_TIMER_ID  1
 #define PATROL_PERIOD_MS 2000
 

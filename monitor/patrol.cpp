@@ -5,6 +5,7 @@
 #include "patrol.h"
 
 #include "checks.h"
+#include "instant_watch.h"
 #include "inventory.h"
 #include "items.h"
 #include "monitor.h"
@@ -39,7 +40,7 @@ void GroupA(void)
 {
     SetPatrolStatus(157, 821);
     if (Fires(&countdowns.start, settings.start)) RunCheck("Startup Programs", StartupCheck);
-    if (Fires(&countdowns.ieHelpers, settings.ieHelpers)) RunCheck("IE Helpers", CheckIEHelpers);
+    if (Fires(&countdowns.ieHelpers, settings.ieHelpers)) RunCheck("IE Helpers", [] { CheckIEHelpers(); });
     if (Fires(&countdowns.hidden, settings.hidden)) RunCheck("Hidden Files", CheckHiddenFiles);
     // Vista keeps its system files to itself.
     if (WindowsMajorVersion() != 6 && Fires(&countdowns.hostFile, settings.hostFile))
@@ -135,13 +136,18 @@ void OnPatrolTick(void)
 
     if (tickCounter++ > 15) {
         if (expressBootCountdown > 0) return;
+        PlacePassStarting();
         VerifyPass();
         tickCounter = 0;
         settings.hideAlerts = 0;
         taskChangeFlag = 0;
         conflictCount = 0;
+        PlacePassEnded();
         return;
     }
+
+    // Changes to watched places that had to wait (alert, pass, express boot).
+    PlaceTick();
 
     if (!taskChangeFlag) {
         conflictCount = 0;

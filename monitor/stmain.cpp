@@ -5,6 +5,7 @@
 
 #include "always_run.h"
 #include "checks.h"
+#include "instant_watch.h"
 #include "inventory.h"
 #include "startup_list.h"
 #include "items.h"
@@ -232,6 +233,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_TASK_CHANGE:
         taskChangeFlag = 1;
+        break;
+    case WM_PLACE_CHANGE:
+        OnPlaceChange((unsigned)wParam);
         break;
     case WM_TRAY_CALLBACK:
         OnTrayEvent((UINT)wParam, (UINT)lParam);

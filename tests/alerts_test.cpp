@@ -229,7 +229,7 @@ TEST_F(Alerts, FileTypeAlertShowsBothPrograms)
     EXPECT_EQ("Alert Sample", Field(0, IDC_TYPE_OLD_NAME));
     EXPECT_EQ("Orvendale Samples", Field(0, IDC_TYPE_OLD_COMPANY));
     EXPECT_EQ(sample, Field(0, IDC_TYPE_OLD_COMMAND));
-    EXPECT_EQ("Name", Field(0, IDC_TYPE_NEW_NAME)) << "no version information: the placeholder";
+    EXPECT_EQ("Local File not found.", Field(0, IDC_TYPE_NEW_NAME)) << "the new program's file is missing";
     EXPECT_EQ("C:\\nowhere\\viewer.exe %1", Field(0, IDC_TYPE_NEW_COMMAND));
     EXPECT_EQ("Info...", Field(0, IDC_TYPE_NEW_INFO));
     EXPECT_EQ(0, AlertNewCommand[0]);

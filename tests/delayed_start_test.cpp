@@ -108,7 +108,8 @@ TEST_F(DelayedStart, AProgramThatRunsAlreadyIsNotStartedTwice)
 {
     running = test::Start(folder, "alert_sample.exe", "-stay");
     ASSERT_NE(nullptr, running.process);
-    ASSERT_EQ(1, SamplesRunning());
+    // A process just created is not listed with its file until it has loaded.
+    ASSERT_TRUE(test::WaitUntil([&] { return SamplesRunning() == 1; }, 10000));
     Delay(HKEY_CURRENT_USER, sample, "10", " -second");
     LaunchDelayed(10);
     EXPECT_EQ(1, delayHandled) << "counted as handled";

@@ -105,8 +105,10 @@ public:
         HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
         int x = (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, column, 0) / 2;
         for (int c = 0; c < column; c++) x += (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, c, 0);
-        PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
-        PostMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
+        // Sent, not posted: a later WM_NULL to settle would overtake posted clicks.
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
+        SendMessageTimeoutA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
     }
 
 private:
@@ -709,4 +711,48 @@ TEST_F(StartupPage, BothRegistryViewsAreListed)
         RegDeleteValueA(key, "Twin");
         RegCloseKey(key);
     }
+}
+
+// Delete File on Reboot names the file in its question and writes what it
+// scheduled to the history; Add offers its two filters as two choices.
+TEST_F(StartupPage, DeleteOnRebootNamesTheFileAndAddOffersTwoFilters)
+{
+    const char *session = "System\\CurrentControlSet\\Control\\Session Manager";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Doomed", programs + "\\alpha.exe -x"));
+    StartExplorer();
+    ASSERT_GE(remote->SelectWhere(kCommand, "alpha.exe -x"), 0);
+    Settle();
+    PostMessageA(page, WM_COMMAND, 1144, 0);   // from the row's right-click menu
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    std::string question = test::DialogText(box);
+    EXPECT_NE(std::string::npos, question.find("C:\\STARTUP-PROGRAMS\\ALPHA.EXE")) << question;
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(WaitFor([&] { return History().find("FILE_DeleteOnReboot") != std::string::npos; }));
+    EXPECT_NE(std::string::npos,
+              History().find("FILE_DeleteOnReboot\tCURRENT_RUN\tDoomed\tC:\\STARTUP-PROGRAMS\\ALPHA.EXE\tDoomed\r\n"))
+        << History();
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, session, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key));
+    char pending[4096] = "";
+    DWORD size = sizeof pending - 2;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                                              (BYTE *)pending, &size));
+    std::string operations(pending, size);
+    for (char &c : operations) c = (char)toupper((unsigned char)c);
+    EXPECT_NE(std::string::npos, operations.find("STARTUP-PROGRAMS\\ALPHA.EXE"));
+    RegDeleteValueA(key, "PendingFileRenameOperations");
+    RegCloseKey(key);
+
+    Press(1064);
+    HWND open = test::WaitForWindow("#32770", "Add AutoStart Program", kWait);
+    ASSERT_NE(nullptr, open);
+    HWND filters = GetDlgItem(open, 0x470);
+    ASSERT_NE(nullptr, filters);
+    EXPECT_EQ(2, (int)SendMessageA(filters, CB_GETCOUNT, 0, 0));
+    char shown[128] = "";
+    SendMessageA(filters, WM_GETTEXT, sizeof shown, (LPARAM)shown);   // the chosen entry
+    EXPECT_STREQ("Programs Files (*.exe)", shown);
+    PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(test::WaitForWindowGone(open, kWait));
 }

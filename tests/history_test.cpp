@@ -336,7 +336,7 @@ TEST_F(History, TwoProgramsAppendingAtOnceLoseNothing)
             EXPECT_EQ(1, seen[std::string(tag) + " " + std::to_string(n)]) << tag << " " << n;
 }
 
-TEST_F(History, AFileThatCannotBeWrittenGivesZero)
+TEST_F(History, LinesThatCannotBeWrittenYetAreKeptAndWrittenInOrder)
 {
     ASSERT_TRUE(test::WriteFile(path, "kept\r\n"));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -351,7 +351,8 @@ TEST_F(History, AFileThatCannotBeWrittenGivesZero)
     CloseHandle(held);
     EXPECT_EQ("kept\r\n", Contents());
 
-    // Held only for a moment, as by the other program's append: the line lands.
+    // Held only for a moment, as by the other program's append: the line
+    // lands, behind the two that waited.
     held = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     HANDLE releaser = CreateThread(
@@ -367,6 +368,20 @@ TEST_F(History, AFileThatCannotBeWrittenGivesZero)
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);
     std::vector<HistoryEntry> entries = ReadBack(path);
-    ASSERT_EQ(2u, entries.size());
-    EXPECT_STREQ("C", entries[1].title);
+    ASSERT_EQ(4u, entries.size());
+    EXPECT_STREQ("A", entries[1].title);
+    EXPECT_STREQ("B", entries[2].title);
+    EXPECT_STREQ("C", entries[3].title);
+    EXPECT_EQ(1, WriteHistory("D", "d.exe", "", 1, 6));
+    EXPECT_EQ(5u, ReadBack(path).size());
+}
+
+TEST_F(History, AFileWithoutItsLastLineEndGetsOneFirst)
+{
+    ASSERT_TRUE(test::WriteFile(path, "t\tSTART_Alert\tCURRENT_RUN\tedited\tc.exe\t"));
+    ASSERT_EQ(1, WriteHistory("Next", "n.exe", "", 11, 6));
+    std::vector<std::string> lines = SplitLines(Contents());
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(6u, SplitFields(lines[0]).size());
+    EXPECT_EQ("Next", SplitFields(lines[1])[3]);
 }

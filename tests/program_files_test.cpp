@@ -10,6 +10,7 @@
 
 #include "dates.h"
 #include "first_seen.h"
+#include "platform.h"
 #include "program_files.h"
 #include "store.h"
 #include "test_support.h"
@@ -603,4 +604,33 @@ TEST(TextOperations, EscapingAndTimes)
     EXPECT_EQ(15, local.wDay);
     EXPECT_EQ(0, local.wSecond);
     EXPECT_EQ(0, UnixTimeToLocal(0x7fffffffffffffffLL, &local));
+}
+
+// Older systems delete at the restart what wininit.ini's [rename] section
+// names: the line goes into that section, also when the file ends in another.
+TEST(DeleteOnReboot, OlderSystemsGetARenameLine)
+{
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string ini = std::string(windows) + "\\wininit.ini";
+    const std::string doomed = test::FreshFolder("delete_on_reboot") + "\\doomed.exe";
+    ASSERT_TRUE(test::WriteFile(doomed, "x"));
+    ASSERT_TRUE(SetFileAttributesA(doomed.c_str(), FILE_ATTRIBUTE_READONLY));
+    char shortPath[MAX_PATH];
+    ASSERT_GT(GetShortPathNameA(doomed.c_str(), shortPath, sizeof shortPath), 0u);
+    PretendPlatform(1, 4);
+    ASSERT_TRUE(test::WriteFile(ini, "[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nx=1"));
+    EXPECT_EQ(1, DeleteOnReboot(doomed.c_str()));
+    std::string appended;
+    EXPECT_TRUE(test::ReadFile(ini, &appended));
+    EXPECT_EQ("[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nx=1\r\n[rename]\r\nNUL=" + std::string(shortPath) + "\r\n",
+              appended);
+    DeleteFileA(ini.c_str());
+    EXPECT_EQ(1, DeleteOnReboot(doomed.c_str()));
+    std::string fresh;
+    EXPECT_TRUE(test::ReadFile(ini, &fresh));
+    PretendPlatform(0, 0);
+    DeleteFileA(ini.c_str());
+    EXPECT_EQ("[rename]\r\nNUL=" + std::string(shortPath) + "\r\n", fresh);
+    EXPECT_EQ(0u, GetFileAttributesA(doomed.c_str()) & FILE_ATTRIBUTE_READONLY) << "attributes cleared";
 }

@@ -46,6 +46,23 @@ public:
         }
         return rows;
     }
+    // The picture of a row (its image index).
+    int Image(int row)
+    {
+        LVITEMA item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageA(list_, LVM_GETITEMA, 0, (LPARAM)memory_);
+        ReadProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        return item.iImage;
+    }
+    // Selects only the given row (-1: none).
+    void SelectOnly(int row)
+    {
+        SetState(-1, 0);
+        if (row >= 0) SetState(row, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     // Selects only the first row whose column holds text; -1 when none does.
     int Select(int column, const std::string &text)
     {
@@ -71,8 +88,10 @@ public:
         HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
         int x = (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, column, 0) / 2;
         for (int c = 0; c < column; c++) x += (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, c, 0);
-        PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
-        PostMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
+        // Sent, not posted: a later WM_NULL to settle would overtake posted clicks.
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
+        SendMessageTimeoutA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
     }
 
 private:

@@ -334,9 +334,11 @@ TEST_F(StartupCheckTest, BadProgramFactsAreShownSafelyAndTheAlertStillAnswers)
     const Seen &ghost = driver->seen(1 - hugeIndex);
     EXPECT_EQ("", Field(ghost, IDC_ALERT_NAME));
     EXPECT_EQ("Company name not included in this program.", Field(ghost, IDC_ALERT_COMPANY));
-    EXPECT_EQ("No Description found", Field(ghost, IDC_ALERT_DESCRIPTION));
+    EXPECT_EQ("Local File not found.", Field(ghost, IDC_ALERT_DESCRIPTION));
     EXPECT_EQ("C:\\nowhere\\ghost.exe -x", Field(ghost, IDC_ALERT_COMMAND));
     EXPECT_EQ("11", Baseline("C:\\nowhere\\ghost.exe -x"));
+    // Its history line still says what it was about.
+    EXPECT_EQ(1, CountHistory({"START_Alert\tCURRENT_RUN\tGhost\tC:\\NOWHERE\\GHOST.EXE\tLocal File not found."}));
 }
 
 TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)

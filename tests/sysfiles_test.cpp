@@ -233,6 +233,15 @@ TEST_F(SystemFiles, TypeZeroIgnoresATouchOfTheSameSizeOtherTypesDoNot)
     EXPECT_EQ(1, Changed("Locked"));
     ASSERT_TRUE(test::WriteFile(zero, "a longer content\r\n"));
     EXPECT_EQ(1, Changed("Sample"));
+    // Rewritten within the minute of its record: the size still tells.
+    AcceptMonitoredFile("Sample", zero.c_str(), 0);
+    WIN32_FILE_ATTRIBUTE_DATA accepted;
+    ASSERT_TRUE(GetFileAttributesExA(zero.c_str(), GetFileExInfoStandard, &accepted));
+    ASSERT_TRUE(test::WriteFile(zero, "rewritten within the same minute\r\n"));
+    HANDLE file = CreateFileA(zero.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &accepted.ftLastWriteTime);
+    CloseHandle(file);
+    EXPECT_EQ(1, Changed("Sample"));
     // A missing file is passed over.
     DeleteFileA(one.c_str());
     EXPECT_EQ(0, Changed("Locked"));

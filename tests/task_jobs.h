@@ -114,7 +114,14 @@ public:
         HRESULT result = Create(temporary, application);
         if (FAILED(result)) return result;
         created_.pop_back();
-        if (!MoveFileW(FilePath(temporary).c_str(), FilePath(name).c_str())) return HRESULT_FROM_WIN32(GetLastError());
+        // The scheduler may hold the job file it has just saved for a moment.
+        BOOL moved = FALSE;
+        for (int attempt = 0; attempt < 100 && !moved; attempt++) {
+            moved = MoveFileW(FilePath(temporary).c_str(), FilePath(name).c_str());
+            if (!moved && GetLastError() != ERROR_SHARING_VIOLATION) break;
+            if (!moved) Sleep(20);
+        }
+        if (!moved) return HRESULT_FROM_WIN32(GetLastError());
         files_.push_back(FilePath(name));
         return S_OK;
     }

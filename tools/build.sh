@@ -1,5 +1,6 @@
 #!/bin/sh
-# Configures and builds Sentrel into build/ (or $SENTREL_BUILD).
+# Configures and builds Sentrel into build/ (or $SENTREL_BUILD): everything,
+# or only the targets named (tools/build.sh Sentrel SentrelEx sentrelaux).
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SENTREL_BUILD:-$root/build}
@@ -7,4 +8,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" -j2 -- --no-print-directory >/dev/null
+targets=""
+for t in "$@"; do targets="$targets --target $t"; done
+# shellcheck disable=SC2086
+cmake --build "$build" -j2 $targets -- --no-print-directory >/dev/null

@@ -1,0 +1,336 @@
+#include "report_writer.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "store.h"
+#include "text.h"
+
+int ReportOpen(ReportFile *file, const char *path)
+{
+    file->failed = 0;
+    file->wide = 0;
+    file->used = 0;
+    file->handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file->handle != INVALID_HANDLE_VALUE;
+}
+
+int ReportOpenWide(ReportFile *file, const char *path)
+{
+    if (!ReportOpen(file, path)) return 0;
+    static const BYTE kMark[] = {0xFF, 0xFE};
+    DWORD written = 0;
+    if (!WriteFile(file->handle, kMark, sizeof kMark, &written, nullptr) || written != sizeof kMark) file->failed = 1;
+    file->wide = 1;
+    return 1;
+}
+
+// The buffer as UTF-16; a lead byte of a double-byte character at its end
+// waits for the next flush.
+static void FlushWide(ReportFile *file)
+{
+    size_t count = 0, kept = 0;
+    while (count < file->used) {
+        if (IsDBCSLeadByte((BYTE)file->buffer[count])) {
+            if (count + 1 >= file->used) {
+                kept = 1;
+                break;
+            }
+            count += 2;
+        } else {
+            count++;
+        }
+    }
+    static WCHAR wide[sizeof ((ReportFile *)nullptr)->buffer];
+    int n = count ? MultiByteToWideChar(CP_ACP, 0, file->buffer, (int)count, wide, (int)(sizeof wide / sizeof wide[0]))
+                  : 0;
+    DWORD bytes = (DWORD)n * sizeof(WCHAR), written = 0;
+    if (count && (n <= 0 || !WriteFile(file->handle, wide, bytes, &written, nullptr) || written != bytes))
+        file->failed = 1;
+    if (kept) file->buffer[0] = file->buffer[count];
+    file->used = kept;
+}
+
+static void Flush(ReportFile *file)
+{
+    if (file->wide && !file->failed) {
+        FlushWide(file);
+        return;
+    }
+    if (file->used && !file->failed) {
+        DWORD written = 0;
+        if (!WriteFile(file->handle, file->buffer, (DWORD)file->used, &written, nullptr) ||
+            written != file->used)
+            file->failed = 1;
+    }
+    file->used = 0;
+}
+
+int ReportClose(ReportFile *file)
+{
+    if (file->handle == INVALID_HANDLE_VALUE) return 0;
+    Flush(file);
+    if (file->used) {
+        // A lone lead byte at the very end.
+        file->wide = 0;
+        Flush(file);
+    }
+    if (!CloseHandle(file->handle)) file->failed = 1;
+    file->handle = INVALID_HANDLE_VALUE;
+    return !file->failed;
+}
+
+void ReportWriteBytes(ReportFile *file, const char *data, size_t count)
+{
+    while (count) {
+        if (file->used == sizeof file->buffer) Flush(file);
+        if (file->used == sizeof file->buffer) {
+            file->failed = 1;
+            return;
+        }
+        size_t room = sizeof file->buffer - file->used;
+        size_t n = count < room ? count : room;
+        memcpy(file->buffer + file->used, data, n);
+        file->used += n;
+        data += n;
+        count -= n;
+    }
+}
+
+void ReportWrite(ReportFile *file, const char *text)
+{
+    if (text) ReportWriteBytes(file, text, strlen(text));
+}
+
+void ReportFormat(ReportFile *file, const char *format, ...)
+{
+    char line[2048];
+    va_list args;
+    va_start(args, format);
+    int need = vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (need < 0) return;
+    if ((size_t)need < sizeof line) {
+        ReportWriteBytes(file, line, (size_t)need);
+        return;
+    }
+    // A line longer than the usual: formatted into room of its own size.
+    char *big = (char *)malloc((size_t)need + 1);
+    if (!big) {
+        file->failed = 1;
+        return;
+    }
+    va_start(args, format);
+    vsnprintf(big, (size_t)need + 1, format, args);
+    va_end(args);
+    ReportWriteBytes(file, big, (size_t)need);
+    free(big);
+}
+
+void ReportWriteHtmlText(ReportFile *file, const char *text)
+{
+    if (!text) return;
+    const char *run = text;
+    for (const char *c = text;; c++) {
+        const char *entity = nullptr;
+        switch (*c) {
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '"': entity = "&quot;"; break;
+        case '\'': entity = "&#39;"; break;
+        case '\t': break;
+        case 0: break;
+        default:
+            if ((unsigned char)*c < 0x20) entity = " ";
+        }
+        if (entity || !*c) {
+            ReportWriteBytes(file, run, (size_t)(c - run));
+            if (!*c) return;
+            ReportWrite(file, entity);
+            run = c + 1;
+        }
+    }
+}
+
+static void FillPattern(ReportFile *file, const char *pattern, const char *const *values, int count,
+                        int html)
+{
+    int next = 0;
+    const char *run = pattern;
+    for (const char *c = pattern; *c; c++) {
+        if (c[0] != '%' || (c[1] != 's' && c[1] != '%')) continue;
+        ReportWriteBytes(file, run, (size_t)(c - run));
+        if (c[1] == '%') {
+            ReportWrite(file, "%");
+        } else {
+            const char *value = next < count && values[next] ? values[next] : "";
+            next++;
+            if (html)
+                ReportWriteHtmlText(file, value);
+            else
+                ReportWriteLineText(file, value);
+        }
+        c++;
+        run = c + 1;
+    }
+    ReportWrite(file, run);
+}
+
+void ReportHtml(ReportFile *file, const char *pattern, const char *const *values, int count)
+{
+    FillPattern(file, pattern, values, count, 1);
+}
+
+void ReportFill(ReportFile *file, const char *pattern, const char *const *values, int count)
+{
+    FillPattern(file, pattern, values, count, 0);
+}
+
+void ReportWriteCsvField(ReportFile *file, const char *text, int quote)
+{
+    if (!text) text = "";
+    int formula = strchr("=+-@\t\r", text[0]) != nullptr && text[0];
+    int needsQuotes = quote && strpbrk(text, ",\"\r\n") != nullptr;
+    if (needsQuotes) ReportWrite(file, "\"");
+    if (formula) ReportWrite(file, "'");
+    if (!needsQuotes) {
+        ReportWrite(file, text);
+        return;
+    }
+    const char *run = text;
+    for (const char *c = text; *c; c++) {
+        if (*c != '"') continue;
+        ReportWriteBytes(file, run, (size_t)(c - run + 1));
+        ReportWrite(file, "\"");
+        run = c + 1;
+    }
+    ReportWrite(file, run);
+    ReportWrite(file, "\"");
+}
+
+static void WriteWithBlanks(ReportFile *file, const char *text, const char *blanked)
+{
+    if (!text) return;
+    const char *run = text;
+    for (const char *c = text; *c; c++) {
+        if (!strchr(blanked, *c)) continue;
+        ReportWriteBytes(file, run, (size_t)(c - run));
+        ReportWrite(file, " ");
+        run = c + 1;
+    }
+    ReportWrite(file, run);
+}
+
+void ReportWriteTabField(ReportFile *file, const char *text)
+{
+    WriteWithBlanks(file, text, "\t\r\n");
+}
+
+void ReportWriteLineText(ReportFile *file, const char *text)
+{
+    WriteWithBlanks(file, text, "\r\n");
+}
+
+void ReportTimeText(const SYSTEMTIME *time, char *out, int size)
+{
+    int hour = time->wHour % 12;
+    if (hour == 0) hour = 12;
+    FormatTextCut(out, (size_t)size, "%2d:%02d:%02d %s", hour, time->wMinute, time->wSecond,
+                  time->wHour < 12 ? "AM" : "PM");
+}
+
+void ReportDateText(const SYSTEMTIME *time, char *out, int size)
+{
+    FormatTextCut(out, (size_t)size, "%2d/%02d/%4d", time->wMonth, time->wDay, time->wYear);
+}
+
+void UrlEncode(char *out, int size, const char *text)
+{
+    if (EscapeForUrl(out, (size_t)size, text) < 0 && size > 0) out[0] = 0;
+}
+
+int PlatformText(char *out, int size)
+{
+    out[0] = 0;
+    OSVERSIONINFOEXA info;
+    memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    int extended = GetVersionExA((OSVERSIONINFOA *)&info) != 0;
+    if (!extended) {
+        info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!GetVersionExA((OSVERSIONINFOA *)&info)) return 0;
+    }
+    DWORD major = info.dwMajorVersion, minor = info.dwMinorVersion;
+    char text[512] = "";
+    if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        if (major == 5 && minor == 2)
+            AppendText(text, sizeof text, "Windows Server 2003 family, ");
+        else if (major == 5 && minor == 1)
+            AppendText(text, sizeof text, "Windows XP ");
+        else if (major == 5 && minor == 0)
+            AppendText(text, sizeof text, "Windows 2000 ");
+        else if (major < 5)
+            AppendText(text, sizeof text, "Windows NT ");
+        else
+            AppendText(text, sizeof text, "Windows Vista ");
+        if (extended) {
+            if (info.wServicePackMajor >= 1 && info.wServicePackMajor <= 3)
+                FormatText(text + strlen(text), sizeof text - strlen(text), "SP%u ", info.wServicePackMajor);
+            if (GetSystemMetrics(SM_TABLETPC)) AppendText(text, sizeof text, "Tablet PC Edition ");
+            if (info.wProductType == VER_NT_WORKSTATION) {
+                if (major == 4)
+                    AppendText(text, sizeof text, "Workstation 4.0 ");
+                else if (info.wSuiteMask & VER_SUITE_PERSONAL)
+                    AppendText(text, sizeof text, "Home Edition ");
+            } else {
+                const char *edition = "";
+                if (major == 5 && minor == 2)
+                    edition = (info.wSuiteMask & VER_SUITE_DATACENTER)   ? "Datacenter Edition "
+                              : (info.wSuiteMask & VER_SUITE_ENTERPRISE) ? "Enterprise Edition "
+                              : (info.wSuiteMask & VER_SUITE_BLADE)      ? "Web Edition "
+                                                                         : "Standard Edition ";
+                else if (major == 5 && minor == 0)
+                    edition = (info.wSuiteMask & VER_SUITE_DATACENTER)   ? "Datacenter Server "
+                              : (info.wSuiteMask & VER_SUITE_ENTERPRISE) ? "Advanced Server "
+                                                                         : "Server ";
+                else if (major == 4)
+                    edition = (info.wSuiteMask & VER_SUITE_ENTERPRISE) ? "Server 4.0, Enterprise Edition "
+                                                                       : "Server 4.0 ";
+                AppendText(text, sizeof text, edition);
+            }
+        } else {
+            char productType[80];
+            if (StoreReadString(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions",
+                                "ProductType", productType, sizeof productType) > 0) {
+                if (TextEqualNoCase(productType, "WINNT")) AppendText(text, sizeof text, "Workstation ");
+                if (TextEqualNoCase(productType, "LANMANNT")) AppendText(text, sizeof text, "Server ");
+                if (TextEqualNoCase(productType, "SERVERNT")) AppendText(text, sizeof text, "Advanced Server ");
+            }
+            FormatText(text + strlen(text), sizeof text - strlen(text), "%lu.%lu ", major, minor);
+        }
+        char servicePack[160];
+        if (major == 4 && TextEqualNoCase(info.szCSDVersion, "Service Pack 6") &&
+            StoreKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009"))
+            FormatTextCut(servicePack, sizeof servicePack, "Service Pack 6a (Build %lu)",
+                          info.dwBuildNumber & 0xFFFF);
+        else
+            FormatTextCut(servicePack, sizeof servicePack, "%s (Build %lu)", info.szCSDVersion,
+                          info.dwBuildNumber & 0xFFFF);
+        AppendTextCut(text, sizeof text, servicePack);
+    } else if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        char release = info.szCSDVersion[1];
+        if (major == 4 && minor == 0)
+            FormatText(text, sizeof text, "Microsoft Windows 95 %s", release == 'B' || release == 'C' ? "OSR2 " : "");
+        else if (major == 4 && minor == 10)
+            FormatText(text, sizeof text, "Microsoft Windows 98 %s", release == 'A' ? "SE " : "");
+        else
+            CopyText(text, sizeof text, "Microsoft Windows Millennium Edition");
+    } else {
+        CopyText(text, sizeof text, "Microsoft Win32s");
+    }
+    return (int)CopyTextCut(out, (size_t)size, text);
+}

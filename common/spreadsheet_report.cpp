@@ -1,0 +1,125 @@
+// The spreadsheet report: one comma-separated row per startup entry,
+// delayed program, running program, IE helper, service and scheduled task.
+#include <windows.h>
+
+#include <cstring>
+
+#include "addon_locations.h"
+#include "dates.h"
+#include "first_seen.h"
+#include "inventory.h"
+#include "items.h"
+#include "processes.h"
+#include "program_files.h"
+#include "report_writer.h"
+#include "reports.h"
+#include "services.h"
+#include "startup_list.h"
+#include "text.h"
+
+namespace {
+
+// A field that the report writes without commas (they become blanks), cut
+// at its column's limit.
+void WithoutCommas(const char *text, char *out, size_t size)
+{
+    CopyTextCut(out, size, text);
+    ReplaceChar(out, ',', ' ');
+}
+
+void WriteRow(ReportFile *file, const char *type, const char *subType, const Item *record)
+{
+    char program[PATH_SIZE];
+    VersionFacts facts;
+    memset(facts, 0, sizeof facts);
+    if (record->path[0] && ResolveCommandPath(record->path, program)) ReadVersionFacts(program, facts);
+    char fileName[PATH_SIZE], company[128], description[1024], version[128], seen[DATE_TEXT_SIZE];
+    char name[PATH_SIZE];
+    FileNamePart(record->path, name, sizeof name);
+    WithoutCommas(name, fileName, sizeof fileName);
+    WithoutCommas(facts[VERSION_COMPANY_NAME], company, sizeof company);
+    WithoutCommas(facts[VERSION_FILE_DESCRIPTION], description, sizeof description);
+    WithoutCommas(facts[VERSION_PRODUCT_VERSION], version, sizeof version);
+    if (!record->path[0] || GetFirstSeen(record->path, record->type, seen) <= 0) seen[0] = 0;
+    const char *fields[] = {type, subType, record->title, fileName, company, seen, record->path, description, version};
+    for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) {
+        if (i) ReportWrite(file, i == 3 ? ", " : ",");
+        ReportWriteCsvField(file, fields[i], 1);
+    }
+    ReportWrite(file, "\r\n");
+}
+
+void RunTypeNames(int type, const char **hive, const char **key)
+{
+    static const char *const kKeys[] = {"Run", "RunOnce", "RunOnceEx", "RunServices", "RunServicesOnce", "RunOnceSetup"};
+    *hive = "UnknownKey";
+    *key = "Run";
+    int number = type % 10;
+    if (number < 1 || number > 6) return;
+    if (type / 10 == 0) *hive = "HKLM";
+    else if (type / 10 == 1) *hive = "HKCU";
+    else if (type / 10 == 2) *hive = "HKU";
+    else return;
+    *key = type == 25 ? "RunServiceOnce" : kKeys[number - 1];
+}
+
+void WriteGroup(ReportFile *file, int (*build)(void), const char *type, const char *subType)
+{
+    build();
+    for (int i = 0; i < ItemCount(); i++) WriteRow(file, type, subType, GetItem(i));
+}
+
+int Processes(void) { return CountProcesses(); }
+
+}  // namespace
+
+int WriteSpreadsheetFile(const char *path, const char *caption)
+{
+    ReportFile file;
+    if (!ReportOpen(&file, path)) return 0;
+    HeldItems held;
+    HoldItemList(&held);
+    char version[VERSION_TEXT_SIZE], time[32], date[32];
+    GetVersionText(version);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    ReportTimeText(&now, time, sizeof time);
+    ReportDateText(&now, date, sizeof date);
+    // The two header lines are one field each, so every line has one shape
+    // or the other.
+    ReportWrite(&file, "\"");
+    Fill(&file, "Log created by %s version %s", caption, version);
+    ReportWrite(&file, "\"\r\n\"");
+    Fill(&file, "Scan saved at %s, on %s", time, date);
+    ReportWrite(&file, "\"\r\n");
+    ReportWrite(&file, "Type,SubType,Title,Filename,Company,First Detected,Path,Description, Version\r\n");
+
+    BuildStartupList(0);
+    for (int i = 0; i < ItemCount(); i++) {
+        const Item *record = GetItem(i);
+        if (record->disabled || record->type >= ITEM_WIN_LOAD) continue;
+        const char *hive, *key;
+        RunTypeNames(record->type, &hive, &key);
+        WriteRow(&file, hive, key, record);
+    }
+    for (int i = 0; i < ItemCount(); i++) {
+        const Item *record = GetItem(i);
+        if (!record->disabled && record->type == ITEM_STARTUP_FOLDER) WriteRow(&file, "Startup", "Folder", record);
+    }
+    WriteGroup(&file, ListDelayedPrograms, "Delayed Start", "");
+    WriteGroup(&file, Processes, "Active Tasks", "");
+    WriteGroup(&file, ListBrowserHelperObjects, "IE Helpers", "BHO");
+    WriteGroup(&file, ListToolbars, "IE Helpers", "Toolbar");
+    EnumerateServices(0);
+    ServiceSnapshot *states = TakeServiceSnapshot();
+    for (int i = 0; i < ItemCount(); i++) {
+        char state[256] = "";
+        if (states) SnapshotStateText(states, GetItemName(i), state);
+        WriteRow(&file, "Services", state, GetItem(i));
+    }
+    if (states) FreeServiceSnapshot(states);
+    WriteGroup(&file, EnumerateTasks, "Scheduled Tasks", "");
+    FreeItems();
+    RestoreItemList(&held);
+    return ReportClose(&file);
+}

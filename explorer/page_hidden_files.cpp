@@ -1,0 +1,339 @@
+// SentrelEx.exe: the Hidden Files page (tab 9): the files marked hidden in
+// the places the hidden-files scan watches, with their folder, first-seen
+// date, last write time and whether they are system files. A file can be
+// unhidden, moved into the vault, deleted at the next restart or viewed in
+// Notepad.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <initializer_list>
+
+#include "dates.h"
+#include "explorer.h"
+#include "store.h"
+#include "first_seen.h"
+#include "hidden_files.h"
+#include "items.h"
+#include "list_page.h"
+#include "reports.h"
+#include "options.h"
+#include "pages.h"
+#include "patrol_time.h"
+#include "platform.h"
+#include "program_files.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+enum HiddenControl { IDC_HIDDEN_EXPLANATION = 1178, IDC_HIDDEN_EXPLANATION2 = 1179, IDC_UNHIDE = 1007 };
+
+const UINT kHeadings[] = {629, 776, 912, 914, 714};
+enum HiddenColumn { COLUMN_MODULE, COLUMN_FOLDER, COLUMN_FIRST_SEEN, COLUMN_WRITTEN, COLUMN_TYPE };
+
+int HiddenSortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
+{
+    if (column == COLUMN_FIRST_SEEN || column == COLUMN_WRITTEN) return DateSortKey(row->cells[column], out, size);
+    return 0;   // the column's own text
+}
+
+ListPage hiddenPage = {CMD_PAGE_HIDDEN, 5, kHeadings, "SortHidden", HiddenSortKey,
+                       nullptr, nullptr, {}, nullptr, 0, nullptr};
+
+void FillCells(PageRow *row)
+{
+    const Item &record = row->record;
+    int cut = FileNameIndex(record.path);
+    CopyTextCut(row->cells[COLUMN_MODULE], CELL_SIZE, record.path + cut);
+    // The folder without its last backslash ("C:" for the root's files).
+    CopyTextN(row->cells[COLUMN_FOLDER], CELL_SIZE, record.path, cut > 0 ? (size_t)(cut - 1) : 0);
+
+    char date[DATE_TEXT_SIZE];
+    if (GetFirstSeen(record.path, ITEM_HIDDEN, date) <= 0) {
+        RecordFirstSeen(record.path, DETECTED_HIDDEN);
+        GetFirstSeen(record.path, ITEM_HIDDEN, date);
+    }
+    CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+
+    char written[FILE_DATE_SIZE], size[FILE_DATE_SIZE];
+    if (GetFileDateSize(record.path, written, size) > 0)
+        CopyTextCut(row->cells[COLUMN_WRITTEN], CELL_SIZE, written);
+    else
+        LoadUiString(923, row->cells[COLUMN_WRITTEN], CELL_SIZE);   // "File in Use"
+
+    // The scan marks a file that is also a system file with qualifier 0.
+    row->cells[COLUMN_TYPE][0] = 0;
+    if (record.qualifier == 0) LoadUiString(3702, row->cells[COLUMN_TYPE], CELL_SIZE);
+}
+
+// A status line when the scan found more files than the list holds.
+void ShowLeftOut(void)
+{
+    int left = HiddenFilesLeftOut();
+    if (left <= 0) {
+        SetStatusText("");
+        return;
+    }
+    char number[16], pattern[256], text[300];
+    FormatText(number, sizeof number, "%d", left);
+    LoadUiString(3701, pattern, sizeof pattern);
+    const char *value = number;
+    if (!FillTemplate(text, sizeof text, pattern, &value, 1)) CopyTextCut(text, sizeof text, pattern);
+    SetStatusText(text);
+}
+
+// Fills the page; after an action the selection stays on the file it was
+// on (found again by its path), or on none.
+void FillList(int afterAction = 0, const Item *keep = nullptr)
+{
+    ListPage *p = &hiddenPage;
+    ListHiddenFiles();
+    CopyItemsToRows(p);
+    KeepRowsWithFolder(p);
+    CreateRowImages(p);
+    for (int i = 0; i < p->rowCount; i++) {
+        FillCells(&p->rows[i]);
+        p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
+    }
+    ShowRows(p);
+    ApplySavedSort(p);
+    if (!afterAction)
+        SelectRow(p->list, 0);
+    else if (keep)
+        SelectSameEntry(p, keep);
+    else
+        SelectRow(p->list, -1);
+    ShowLeftOut();
+}
+
+void Refill(void)
+{
+    PageRow *row = PageRowAt(&hiddenPage, SelectedRecord(&hiddenPage));
+    Item keep = {};
+    if (!row || !CopyItemRecord(&keep, &row->record)) {
+        FillList(1);
+        return;
+    }
+    FillList(1, &keep);
+    ReleaseItemCopy(&keep);
+}
+
+// The selected row's own record, copied (a refill cannot change it); 0
+// with message 57 when no row is selected.
+int TakeSelected(Item *record)
+{
+    PageRow *row = PageRowAt(&hiddenPage, SelectedRecord(&hiddenPage));
+    if (!row) {
+        ShowStringMessage(57);
+        return 0;
+    }
+    return CopyItemRecord(record, &row->record);
+}
+
+void Unhide(void)
+{
+    Item record = {};
+    if (!TakeSelected(&record)) return;
+    SetFileAttributesA(record.name, FILE_ATTRIBUTE_NORMAL);
+    ReleaseItemCopy(&record);
+    Refill();
+}
+
+void DeleteSelected(HWND page)
+{
+    Item record = {};
+    if (!TakeSelected(&record)) return;
+    if (PageMessage(page, 926, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) == IDYES &&
+        !RemoveHiddenFile(record.title, record.name)) {
+        char text[1024];
+        DescribeRemovalFailure(record.name, GetLastError(), text, sizeof text);
+        PageMessageText(page, text, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+    }
+    ReleaseItemCopy(&record);
+    Refill();
+}
+
+// The file itself is scheduled, never a program its name might be read as
+// ("x.exe.manifest" is not x.exe).
+void DeleteOnRebootSelected(HWND page)
+{
+    Item record = {};
+    if (!TakeSelected(&record)) return;
+    if (PageMessage(page, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) == IDYES) {
+        SetFileAttributesA(record.name, FILE_ATTRIBUTE_NORMAL);
+        if (IsNtFamily()) MoveFileExA(record.name, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    ReleaseItemCopy(&record);
+    Refill();
+}
+
+void ViewInNotepad(void)
+{
+    Item record = {};
+    if (!TakeSelected(&record)) return;
+    ViewTextFile(record.name);
+    ReleaseItemCopy(&record);
+}
+
+// The program information of a row. Until the information dialog is built,
+// the shell's properties of the file stand in for it.
+void ShowInfo(void)
+{
+    if (SelectedRecord(&hiddenPage) < 0) {
+        ShowStringMessage(57);
+        return;
+    }
+    int position = SelectedRow(hiddenPage.list);
+    OpenProperties(&hiddenPage);
+    SelectRow(hiddenPage.list, position);
+}
+
+void SetMonitorFromOptions(HWND page)
+{
+    SetMonitorLabel(page, settings.realtimeHidden ? 2 : settings.hidden > 0 ? 1 : 0);
+}
+
+void SetPatrolTimeOfHiddenFiles(HWND page)
+{
+    if (ChangePatrolTime(page, 924) >= 0) SetMonitorFromOptions(page);
+}
+
+void ShowMenu(void)
+{
+    int items[14], n = 0;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, (int)IDC_REFRESH,
+                   (int)IDC_DELETE_FILE, (int)IDC_DELETE_ON_REBOOT, (int)IDC_VIEW_NOTEPAD, 0,
+                   (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
+        items[n++] = id;
+    ShowRowMenu(&hiddenPage, items, n);
+}
+
+// The two explanation lines share the room left of the labels.
+void LayoutExplanations(HWND page)
+{
+    HWND icon = GetDlgItem(page, IDC_HEADER_ICON), monitor = GetDlgItem(page, IDC_MONITOR_LABEL),
+         list = GetDlgItem(page, IDC_LIST);
+    RECT iconRect, monitorRect, listRect;
+    if (!GetWindowRect(icon, &iconRect) || !GetWindowRect(monitor, &monitorRect) ||
+        !GetWindowRect(list, &listRect))
+        return;
+    MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
+    MapWindowPoints(nullptr, page, (POINT *)&monitorRect, 2);
+    MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
+    RECT helpRect;
+    if (GetWindowRect(GetDlgItem(page, IDC_HELP_LABEL), &helpRect)) {
+        MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
+        if (helpRect.left < monitorRect.left) monitorRect.left = helpRect.left;
+    }
+    int left = iconRect.left + 40, right = monitorRect.left - 8, top = iconRect.top, bottom = listRect.top - 2;
+    if (right - left < 20 || bottom - top < 8) return;
+    // The long warning takes all but one line.
+    RECT line = {0, 0, 0, 10};
+    MapDialogRect(page, &line);
+    int first = bottom - top - line.bottom;
+    if (first < (bottom - top) / 2) first = (bottom - top) / 2;
+    MoveWindow(GetDlgItem(page, IDC_HIDDEN_EXPLANATION), left, top, right - left, first, TRUE);
+    MoveWindow(GetDlgItem(page, IDC_HIDDEN_EXPLANATION2), left, top + first, right - left, bottom - top - first,
+               TRUE);
+}
+
+void Activate(HWND page)
+{
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    FillList();
+    ActivatePage(page, CMD_PAGE_HIDDEN);
+    EnableWindow(GetDlgItem(page, IDC_MONITOR_LABEL), TRUE);
+    SetMonitorFromOptions(page);
+    ShowLeftOut();
+    SetCursor(old);
+}
+
+void Initialise(HWND page)
+{
+    SetDlgItemUiString(page, 910, IDC_HIDDEN_EXPLANATION);
+    SetDlgItemUiString(page, 911, IDC_HIDDEN_EXPLANATION2);
+    SetDlgItemUiString(page, 301, IDC_INFO);
+    SetDlgItemUiString(page, 305, IDC_REFRESH);
+    SetDlgItemUiString(page, 931, IDC_UNHIDE);
+    SetDlgItemUiString(page, 304, IDC_CLOSE);
+    InitListPage(&hiddenPage, page);
+    if (!IsNtFamily()) ShowWindow(GetDlgItem(page, IDC_CLOSE), SW_HIDE);
+    currentPage = CMD_PAGE_HIDDEN;
+    RestorePlacement(page);
+}
+
+void OnCommand(HWND page, int id)
+{
+    switch (id) {
+    case IDC_INFO: case IDOK: ShowInfo(); break;
+    case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
+        // The online lookup and the notes are not built yet; without a
+        // selection the page still says so.
+        if (SelectedRecord(&hiddenPage) < 0) ShowStringMessage(57);
+        break;
+    case IDC_EXPLORE_FOLDER: ExploreFolder(&hiddenPage); break;
+    case IDC_OPEN_PROPERTIES: OpenProperties(&hiddenPage); break;
+    case IDC_REFRESH: Refill(); break;
+    case IDC_UNHIDE: Unhide(); break;
+    case IDC_DELETE_FILE: DeleteSelected(page); break;
+    case IDC_DELETE_ON_REBOOT: DeleteOnRebootSelected(page); break;
+    case IDC_VIEW_NOTEPAD: ViewInNotepad(); break;
+    case IDC_MONITOR_LABEL: SetPatrolTimeOfHiddenFiles(page); break;
+    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_HIDDEN); break;
+    case IDC_CLOSE: CloseSheet(page); break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
+    default: break;
+    }
+}
+
+int OnNotify(HWND page, const NMHDR *header)
+{
+    if (header->idFrom == IDC_LIST) {
+        switch (header->code) {
+        case LVN_COLUMNCLICK:
+            SortByHeaderClick(&hiddenPage, ((const NMLISTVIEW *)header)->iSubItem);
+            break;
+        case NM_RCLICK:
+            ShowMenu();
+            break;
+        case NM_DBLCLK:
+            OnCommand(page, IDC_ONLINE_INFO);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    switch (header->code) {
+    case PSN_SETACTIVE: Activate(page); break;
+    case PSN_KILLACTIVE: LeavePage(page); break;
+    case PSN_RESET: ResetPage(page); CloseListPage(&hiddenPage); break;
+    default: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK HiddenFilesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        Initialise(page);
+        return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(page, LOWORD(wParam));
+        return TRUE;
+    case WM_SIZE:
+        LayoutListPage(page);
+        LayoutExplanations(page);
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,299 @@
+// SentrelEx.exe: the IE Helpers page (tab 3): the browser helper objects,
+// toolbars and toolbar buttons registered with Internet Explorer, with
+// their program file, company, kind and first-seen date. A helper's
+// registration can be removed and its file deleted at the next restart.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <initializer_list>
+
+#include "dates.h"
+#include "explorer.h"
+#include "file_facts_cache.h"
+#include "first_seen.h"
+#include "ie_helpers.h"
+#include "inventory.h"
+#include "list_page.h"
+#include "options.h"
+#include "pages.h"
+#include "patrol_time.h"
+#include "info_dialog.h"
+#include "reports.h"
+#include "platform.h"
+#include "program_files.h"
+#include "text.h"
+#include "ui_strings.h"
+
+namespace {
+
+// The two explanation lines of the page.
+enum { IDC_EXPLANATION_1 = 1100, IDC_EXPLANATION_2 = 1101 };
+
+const UINT kHeadings[] = {681, 684, 699, 714, 912};
+enum HelperColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_TYPE, COLUMN_FIRST_SEEN };
+
+// The type column shows the kind; it sorts by the type number.
+int HelperSortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
+{
+    if (column == COLUMN_TYPE) return (int)FormatText(out, (size_t)size, "%d", row->record.type);
+    if (column == COLUMN_FIRST_SEEN) return DateSortKey(row->cells[column], out, size);
+    return 0;
+}
+
+ListPage helpersPage = {CMD_PAGE_IE_HELPERS, 5, kHeadings, "SortIEHelper", HelperSortKey,
+                        nullptr, nullptr, {}, nullptr, 0, nullptr};
+
+const char *KindLabel(int type)
+{
+    switch (type) {
+    case ITEM_BHO: return "BHO";
+    case ITEM_TOOLBAR: return "TOOLBAR";
+    case ITEM_EXTENSION: return "EXTENSION";
+    default: return "";
+    }
+}
+
+void CompanyOf(const char *path, char *out)
+{
+    char file[PATH_SIZE];
+    if (ResolveCommandPath(path, file) <= 0) return;
+    FileFacts *known = FindFileFacts(file);
+    if (known && known->companyRead) {
+        CopyTextCut(out, CELL_SIZE, known->company);
+        return;
+    }
+    static VersionFacts facts;
+    ReadVersionFacts(file, facts);
+    CopyTextCut(out, CELL_SIZE, facts[VERSION_COMPANY_NAME]);
+    if (known) {
+        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
+        known->companyRead = 1;
+    }
+}
+
+void FillCells(PageRow *row)
+{
+    const Item &record = row->record;
+    CopyTextCut(row->cells[COLUMN_NAME], CELL_SIZE, record.title);
+    if (FileNamePart(record.path, row->cells[COLUMN_PROGRAM], CELL_SIZE) <= 0)
+        CopyTextCut(row->cells[COLUMN_PROGRAM], CELL_SIZE, record.path);
+    CompanyOf(record.path, row->cells[COLUMN_COMPANY]);
+    CopyText(row->cells[COLUMN_TYPE], CELL_SIZE, KindLabel(record.type));
+    char date[DATE_TEXT_SIZE];
+    if (GetFirstSeen(record.path, record.type, date) <= 0) {
+        RecordFirstSeen(record.path, DETECTED_IEHELPER);
+        GetFirstSeen(record.path, record.type, date);
+    }
+    CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+}
+
+PageRow *SelectedHelper(void)
+{
+    return PageRowAt(&helpersPage, SelectedRecord(&helpersPage));
+}
+
+// The Info button's text is bold while a note exists for the selected file.
+void MarkInfoButton(HWND page, const PageRow *row)
+{
+    static HFONT bold;
+    HWND button = GetDlgItem(page, IDC_INFO);
+    HFONT normal = (HFONT)SendMessageA(page, WM_GETFONT, 0, 0);
+    if (!bold && normal) {
+        LOGFONTA font = {};
+        if (GetObjectA(normal, sizeof font, &font)) {
+            font.lfWeight = FW_BOLD;
+            bold = CreateFontIndirectA(&font);
+        }
+    }
+    HFONT wanted = row && bold && RowHasNote(row) ? bold : normal;
+    if ((HFONT)SendMessageA(button, WM_GETFONT, 0, 0) != wanted) SendMessageA(button, WM_SETFONT, (WPARAM)wanted, TRUE);
+}
+
+void ShowLocation(void)
+{
+    PageRow *row = SelectedHelper();
+    MarkInfoButton(helpersPage.window, row);
+    if (!row) {
+        SetStatusText("");
+        return;
+    }
+    char status[600], key[400];
+    LoadUiString(716, status, sizeof status);
+    DescribeIEHelperLocation(row->record.type, row->record.view, key, sizeof key);
+    AppendTextCut(status, sizeof status, ": HKLM\\");
+    AppendTextCut(status, sizeof status, key);
+    SetStatusText(status);
+}
+
+// Fills the page; the selection goes to the entry keep (found again by what
+// it is), to none when it is gone, or to the first row without one.
+void FillList(const Item *keep = nullptr)
+{
+    ListPage *p = &helpersPage;
+    EnumerateIEHelpers();
+    CopyItemsToRows(p);
+    CreateRowImages(p);
+    for (int i = 0; i < p->rowCount; i++) {
+        PageRow &row = p->rows[i];
+        FillCells(&row);
+        // A button that names an icon file shows that icon.
+        const char *picture = FindTextNoCase(row.record.info, ".ico") ? row.record.info : row.record.path;
+        row.image = AddFileIcon(p, picture);
+    }
+    ShowRows(p);
+    ApplySavedSort(p);
+    if (keep)
+        SelectSameEntry(p, keep);
+    else
+        SelectRow(p->list, 0);
+    ShowLocation();
+}
+
+void RemoveSelected(HWND page)
+{
+    PageRow *row = SelectedHelper();
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    char pattern[1024], question[1400];
+    LoadUiString(698, pattern, sizeof pattern);
+    const char *title = row->record.title;
+    if (!FillTemplate(question, sizeof question, pattern, &title, 1)) CopyTextCut(question, sizeof question, pattern);
+    if (PageMessageText(page, question, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST) != IDYES) return;
+    Item removed = {};
+    if (!CopyItemRecord(&removed, &row->record)) return;
+    RemoveIEHelperEntry(&removed);
+    FillList(&removed);
+    ReleaseItemCopy(&removed);
+}
+
+void SetPatrolTimeOfHelpers(HWND page)
+{
+    int state = ChangePatrolTime(page, 785);
+    if (state >= 0) SetMonitorLabel(page, state);
+}
+
+void ShowMenu(void)
+{
+    PageRow *row = SelectedHelper();
+    int items[16], n = 0;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (row && RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
+    for (int id : {(int)IDC_REMOVE, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT,
+                   (int)IDC_HELP_LABEL})
+        items[n++] = id;
+    ShowRowMenu(&helpersPage, items, n);
+}
+
+void Activate(HWND page)
+{
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    // The rows keep their own records, so a fresh fill costs nothing in
+    // correctness and shows what is registered now.
+    FillList();
+    ActivatePage(page, CMD_PAGE_IE_HELPERS);
+    ShowLocation();   // the activation cleared the status bar
+    SetMonitorLabel(page, settings.realtimeIEHelper ? 2 : settings.ieHelpers > 0 ? 1 : 0);
+    currentPage = CMD_PAGE_IE_HELPERS;
+    SetCursor(old);
+}
+
+void Initialise(HWND page)
+{
+    SetDlgItemUiString(page, 695, IDC_EXPLANATION_1);
+    SetDlgItemUiString(page, 696, IDC_EXPLANATION_2);
+    SetDlgItemUiString(page, 301, IDC_INFO);
+    SetDlgItemUiString(page, 302, IDC_REMOVE);
+    SetDlgItemUiString(page, 304, IDC_CLOSE);
+    InitListPage(&helpersPage, page);
+    currentPage = CMD_PAGE_IE_HELPERS;
+    RestorePlacement(page);
+}
+
+// The frame's explanation place holds the page's two lines, one above the other.
+void Layout(HWND page)
+{
+    LayoutListPage(page);
+    HWND frame = GetDlgItem(page, IDC_EXPLANATION);
+    RECT r;
+    if (!frame || !GetWindowRect(frame, &r)) return;
+    MapWindowPoints(nullptr, page, (POINT *)&r, 2);
+    int half = (r.bottom - r.top) / 2;
+    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_1), r.left, r.top, r.right - r.left, half, TRUE);
+    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_2), r.left, r.top + half, r.right - r.left, r.bottom - r.top - half,
+               TRUE);
+}
+
+void OnCommand(HWND page, int id)
+{
+    PageRow *row = SelectedHelper();
+    switch (id) {
+    case IDC_INFO: case IDOK: ShowInfo(&helpersPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&helpersPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&helpersPage); break;
+    case IDC_EXPLORE_FOLDER: ExploreFolder(&helpersPage); break;
+    case IDC_OPEN_PROPERTIES: OpenProperties(&helpersPage); break;
+    case IDC_REMOVE: RemoveSelected(page); break;
+    case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&helpersPage); break;
+    case IDC_MONITOR_LABEL: SetPatrolTimeOfHelpers(page); break;
+    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_IE_HELPERS); break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
+    case IDC_CLOSE: CloseSheet(page); break;
+    default: break;
+    }
+}
+
+int OnNotify(HWND page, const NMHDR *header)
+{
+    if (header->idFrom == IDC_LIST) {
+        switch (header->code) {
+        case LVN_COLUMNCLICK:
+            SortByHeaderClick(&helpersPage, ((const NMLISTVIEW *)header)->iSubItem);
+            break;
+        case LVN_ITEMCHANGED:
+            if (((const NMLISTVIEW *)header)->uChanged & LVIF_STATE) ShowLocation();
+            break;
+        case NM_RCLICK:
+            ShowMenu();
+            break;
+        case NM_DBLCLK:
+            OnCommand(page, IDC_ONLINE_INFO);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    switch (header->code) {
+    case PSN_SETACTIVE: Activate(page); break;
+    case PSN_KILLACTIVE: LeavePage(page); break;
+    case PSN_RESET: ResetPage(page); CloseListPage(&helpersPage); break;
+    default: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK IEHelpersPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        Initialise(page);
+        return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(page, LOWORD(wParam));
+        return TRUE;
+    case WM_SIZE:
+        Layout(page);
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,105 @@
+// Sentrel.exe: the hidden files check. Every hidden file of the watched
+// places that the baseline does not hold raises the hidden file alert: OK
+// keeps it (it joins the baseline), Delete (also Esc) moves it into the
+// vault. A file that cannot be removed stays where it is, the user is told
+// why, and it is asked about again at the next firing.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "alerts.h"
+#include "checks.h"
+#include "first_seen.h"
+#include "hidden_files.h"
+#include "items.h"
+#include "monitor.h"
+#include "options.h"
+#include "text.h"
+#include "trace.h"
+#include "ui_strings.h"
+
+namespace {
+
+// The unknown files, taken before the first alert: the alert's nested
+// message loop lets other work use the item list meanwhile, and the scan
+// itself is not limited to what the item list holds.
+struct UnknownFiles {
+    char (*paths)[MAX_PATH] = nullptr;
+    int count = 0, room = 0;
+
+    ~UnknownFiles() { free(paths); }
+    int Add(const char *path)
+    {
+        if (count == room) {
+            int bigger = room ? room * 2 : 64;
+            void *grown = realloc(paths, (size_t)bigger * MAX_PATH);
+            if (!grown) return 0;
+            paths = (char(*)[MAX_PATH])grown;
+            room = bigger;
+        }
+        return (int)CopyText(paths[count++], MAX_PATH, path) > 0;
+    }
+};
+
+int CollectUnknown(const char *path, DWORD, void *context)
+{
+    if (!IsHiddenFileKnown(path)) ((UnknownFiles *)context)->Add(path);
+    return 1;
+}
+
+void TellRemovalFailed(const char *path, DWORD error)
+{
+    char text[1024], caption[64];
+    DescribeRemovalFailure(path, error, text, sizeof text);
+    LoadUiString(2, caption, sizeof caption);
+    inDialog = 1;
+    UiMessageBoxText(mainWindow, text, caption, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+    inDialog = 0;
+}
+
+void AskAbout(const char *path)
+{
+    char title[ITEM_TITLE_SIZE];
+    HiddenFileTitle(path, title, sizeof title);
+    CopyTextCut(AlertTitle, sizeof AlertTitle, title);
+    AlertType = ITEM_HIDDEN;
+    CopyTextCut(AlertCommand, sizeof AlertCommand, path);
+    // While alerts are hidden the file stays unknown: nothing is written.
+    if (settings.hideAlerts > 1) return;
+    PlayAlertSound(4);
+    RecordFirstSeen(path, DETECTED_HIDDEN);
+    SetPatrolStatus(158, 822);
+    inDialog = 1;
+    alertShown = 1;
+    INT_PTR result = ShowAlert(DLG_ALERT_HIDDEN);
+    inDialog = 0;
+    TraceWaitedForUser();
+    switch (result) {
+    case ALERT_REJECT:
+        if (!RemoveHiddenFile(title, path)) TellRemovalFailed(path, GetLastError());
+        break;
+    case ALERT_APPROVE:
+        AcceptHiddenFile(path);
+        break;
+    default:
+        break;   // no answer: asked again next time
+    }
+}
+
+}  // namespace
+
+void CheckHiddenFiles(void)
+{
+    UnknownFiles unknown;
+    ForEachHiddenFile(CollectUnknown, &unknown);
+    for (int i = 0; i < unknown.count; i++) {
+        const char *path = unknown.paths[i];
+        // Gone or dealt with while an earlier alert was open.
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_HIDDEN)) continue;
+        if (IsHiddenFileKnown(path)) continue;
+        AskAbout(path);
+    }
+    ClearAlertRecord();
+}

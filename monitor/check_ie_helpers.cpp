@@ -1,0 +1,91 @@
+// Sentrel.exe: the IE helpers check. Every browser helper object, toolbar
+// and toolbar button that the baseline (HKCU Software\Orvendale\Sentrel\IEHelpers)
+// does not approve raises the IE helper alert, or is removed at once while
+// alerts are being handled without asking.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "alerts.h"
+#include "checks.h"
+#include "first_seen.h"
+#include "ie_helpers.h"
+#include "inventory.h"
+#include "items.h"
+#include "monitor.h"
+#include "options.h"
+#include "processes.h"
+#include "text.h"
+#include "trace.h"
+
+namespace {
+// The helpers listed for this check, copied out of the item list: the
+// alerts run nested message loops in which other work may refill the list,
+// and a removal must not depend on it either.
+struct Helpers {
+    Item *records = nullptr;
+    int count = 0;
+
+    explicit Helpers(int listed)
+    {
+        records = (Item *)calloc(listed > 0 ? (size_t)listed : 1, sizeof(Item));
+        if (!records) return;
+        for (int i = 0; i < listed; i++)
+            if (GetItem(i) && CopyItemRecord(&records[count], GetItem(i))) count++;
+    }
+    ~Helpers()
+    {
+        for (int i = 0; i < count; i++) ReleaseItemCopy(&records[i]);
+        free(records);
+    }
+    Helpers(const Helpers &) = delete;
+    Helpers &operator=(const Helpers &) = delete;
+};
+
+void Reject(const Item &helper)
+{
+    if (helper.path[0]) StopProgram(helper.path, helper.title, 0);
+    RemoveIEHelperEntry(&helper);
+    ForgetIEHelper(&helper);
+}
+
+void Ask(const Item &helper)
+{
+    PlayAlertSound(4);
+    RecordFirstSeen(helper.path, DETECTED_IEHELPER);
+    SetPatrolStatus(158, 822);
+    inDialog = 1;
+    alertShown = 1;
+    INT_PTR result = ShowAlert(DLG_ALERT_IE_HELPER);
+    inDialog = 0;
+    TraceWaitedForUser();
+    if (result == ALERT_REJECT)
+        Reject(helper);
+    else if (result == ALERT_APPROVE)
+        ApproveIEHelper(&helper);
+    // Anything else: asked again at the next check.
+}
+}  // namespace
+
+int CheckIEHelpers(void)
+{
+    if (settings.ieHelpers <= 0) return 0;
+    int listed = EnumerateIEHelpers();
+    if (listed <= 0) return 0;
+    Helpers helpers(listed);
+    for (int i = 0; i < helpers.count; i++) {
+        const Item &helper = helpers.records[i];
+        if (IEHelperApproved(&helper)) continue;
+        // Removed meanwhile, with another registration of its file or by
+        // the user: nothing left to ask about.
+        if (!IEHelperRegistered(&helper)) continue;
+        AlertType = 0;
+        CopyTextCut(AlertCommand, sizeof AlertCommand, helper.path);
+        CopyTextCut(AlertTitle, sizeof AlertTitle, helper.title);
+        if (settings.hideAlerts > 1)
+            Reject(helper);
+        else
+            Ask(helper);
+    }
+    return listed;
+}

@@ -1,0 +1,115 @@
+// The cookie steps of the real Sentrel.exe's patrol: with the cookie filter
+// due, the IE cookie files the filter names disappear and the others stay;
+// with the new-cookie check due, the question appears, and Yes opens the
+// explorer's cookie list.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "monitor.h"
+#include "remote_list.h"
+#include "test_support.h"
+
+namespace {
+const DWORD kWait = 15000;
+const char kStore[] = "Software\\Orvendale\\Sentrel";
+const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
+const char kNuts[] = "Software\\Orvendale\\Sentrel\\Nuts";
+const char kKept[] = "Software\\Orvendale\\Sentrel\\Cookies";
+
+// The monitor's question: a message box captioned with the program's title.
+HWND WaitForQuestion(DWORD process, DWORD milliseconds)
+{
+    HWND found = nullptr;
+    test::WaitUntil(
+        [&] {
+            HWND window = nullptr;
+            while ((window = FindWindowExA(nullptr, window, "#32770", "Sentrel")) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == process && IsWindowVisible(window) && GetDlgItem(window, 0xFFFF)) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        milliseconds);
+    return found;
+}
+
+std::string Text(HWND window, int id)
+{
+    char text[1024] = "";
+    GetDlgItemTextA(window, id, text, sizeof text);
+    return text;
+}
+}  // namespace
+
+TEST(CookiesCheckMonitor, FiltersCookiesAndAsksAboutNewOnes)
+{
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr));
+    test::ResetSentrelRegistry();
+    std::string folder = test::FreshFolder("CookiesCheckMonitor");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(),
+                          FALSE));
+    std::string ie = folder + "\\Cookies";
+    CreateDirectoryA(ie.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteFile(ie + "\\index.dat", "index"));
+    for (const char *name : {"root@ads.example[1].txt", "root@news.site[1].txt", "root@known.site[1].txt"})
+        ASSERT_TRUE(test::WriteFile(ie + "\\" + name, "cookie\n"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "IECookieFolder", ie));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kNuts, "ads", "1"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kKept, "root@known.site[1].txt", "1"));
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Nuts", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Cookies", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
+
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+    ASSERT_NE(nullptr, monitor.process);
+    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, window);
+
+    // The first group B pass filters, then asks about the unknown cookie.
+    HWND question = WaitForQuestion(monitor.id, 120000);
+    ASSERT_NE(nullptr, question) << "no new-cookie question from the patrol";
+    EXPECT_FALSE(test::FileExistsAt(ie + "\\root@ads.example[1].txt"));
+    EXPECT_TRUE(test::FileExistsAt(ie + "\\root@news.site[1].txt"));
+    EXPECT_TRUE(test::FileExistsAt(ie + "\\root@known.site[1].txt"));
+    EXPECT_TRUE(test::FileExistsAt(ie + "\\index.dat"));
+    EXPECT_NE(std::string::npos, Text(question, 0xFFFF).find("new cookies")) << Text(question, 0xFFFF);
+    test::PressButton(question, IDYES);
+    EXPECT_TRUE(test::WaitForWindowGone(question, kWait));
+
+    // Yes opens the explorer's cookie list.
+    HWND list = test::WaitForWindow("#32770", "Cookies", 30000);
+    ASSERT_NE(nullptr, list) << "the cookie list did not open";
+    DWORD explorerId = 0;
+    GetWindowThreadProcessId(list, &explorerId);
+    HANDLE explorer = OpenProcess(PROCESS_ALL_ACCESS, FALSE, explorerId);
+    ASSERT_NE(nullptr, explorer);
+    {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(list, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
+        test::RemoteList rows(explorer, GetDlgItem(list, 1000));
+        ASSERT_EQ(2, rows.Count());
+        std::string shown = rows.Text(0, 0) + "|" + rows.Text(1, 0);
+        EXPECT_NE(std::string::npos, shown.find("root@news.site[1].txt")) << shown;
+        EXPECT_NE(std::string::npos, shown.find("root@known.site[1].txt")) << shown;
+    }
+    PostMessageA(list, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(test::WaitForWindowGone(list, kWait));
+    if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
+    WaitForSingleObject(explorer, kWait);
+    CloseHandle(explorer);
+
+    PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);
+    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+    test::Stop(monitor);
+    test::ResetSentrelRegistry();
+}

@@ -1,0 +1,548 @@
+// Instant detection: sentrelaux.dll watching registry keys and folders for
+// the monitor, driven in-process through its ordinals, and the real
+// Sentrel.exe alerting within seconds about changes made by a program that
+// is already running (this test program: no process starts or ends).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../sentrelaux/aux_places.h"
+#include "alert_driver.h"
+#include "instant_watch.h"
+#include "inventory.h"
+#include "monitor.h"
+#include "options.h"
+#include "patrol.h"
+#include "platform.h"
+#include "store_init.h"
+#include "trace.h"
+
+using namespace alerts_test;
+
+namespace {
+// How long an alert may take after a change: far below the regular patrol
+// interval, with room for a loaded machine.
+const DWORD kPrompt = 20000;
+const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kTestKey[] = "Software\\Orvendale\\InstantTest";
+const UINT kChanged = 9025;
+
+int CountThreads()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    int count = 0;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) count++;
+    CloseHandle(snapshot);
+    return count;
+}
+
+AuxPlace KeyPlace(const std::string &path, unsigned tags)
+{
+    AuxPlace place = {};
+    place.kind = AUX_PLACE_KEY;
+    place.root = HKEY_CURRENT_USER;
+    place.tags = tags;
+    lstrcpynA(place.path, path.c_str(), sizeof place.path);
+    return place;
+}
+
+AuxPlace FolderPlace(const std::string &path, unsigned tags)
+{
+    AuxPlace place = {};
+    place.kind = AUX_PLACE_FOLDER;
+    place.tags = tags;
+    lstrcpynA(place.path, path.c_str(), sizeof place.path);
+    return place;
+}
+
+// The library loaded into the test, posting to a window of the test.
+class InstantLibrary : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::DeleteTree(HKEY_CURRENT_USER, kTestKey);
+        threadsBefore = CountThreads();
+        library = LoadLibraryA((test::BuildFolder() + "\\sentrelaux.dll").c_str());
+        ASSERT_NE(nullptr, library);
+        attach = (int(WINAPI *)(HWND))(void *)GetProcAddress(library, MAKEINTRESOURCEA(2));
+        detach = (int(WINAPI *)(void))(void *)GetProcAddress(library, MAKEINTRESOURCEA(3));
+        watch = (AuxWatchPlacesProc)(void *)GetProcAddress(library, MAKEINTRESOURCEA(4));
+        ASSERT_TRUE(attach && detach && watch);
+        window = CreateWindowA("STATIC", "instant", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, window);
+        ASSERT_EQ(1, attach(window));
+    }
+    void TearDown() override
+    {
+        if (detach) detach();
+        if (window) DestroyWindow(window);
+        if (library) FreeLibrary(library);
+        test::DeleteTree(HKEY_CURRENT_USER, kTestKey);
+    }
+    // Waits for the next notice; its tags, 0 when none came in time.
+    unsigned NextNotice(DWORD milliseconds)
+    {
+        unsigned tags = 0;
+        test::WaitUntil([&] {
+            MSG message;
+            if (!PeekMessageA(&message, window, kChanged, kChanged, PM_REMOVE)) return false;
+            tags = (unsigned)message.wParam;
+            return true;
+        }, milliseconds);
+        return tags;
+    }
+    // Counts the notices that arrive within the time.
+    int NoticesWithin(DWORD milliseconds)
+    {
+        int count = 0;
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < milliseconds) {
+            MSG message;
+            while (PeekMessageA(&message, window, kChanged, kChanged, PM_REMOVE)) count++;
+            Sleep(20);
+        }
+        return count;
+    }
+    int threadsBefore = 0;
+    HMODULE library = nullptr;
+    HWND window = nullptr;
+    int(WINAPI *attach)(HWND) = nullptr;
+    int(WINAPI *detach)(void) = nullptr;
+    AuxWatchPlacesProc watch = nullptr;
+};
+}  // namespace
+
+// A key that does not exist yet is watched from its parent; once created,
+// deleted and created again it is still watched, each change reported with
+// the tags of its place only.
+TEST_F(InstantLibrary, AKeyIsWatchedBeforeItExistsAndAfterItIsCreatedAgain)
+{
+    const std::string deep = std::string(kTestKey) + "\\Deep\\Run";
+    test::WriteString(HKEY_CURRENT_USER, kTestKey, "", "");
+    test::WriteString(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Other", "", "");
+    AuxPlace places[] = {KeyPlace(deep, 1), KeyPlace(std::string(kTestKey) + "\\Other", 2)};
+    ASSERT_EQ(1, watch(places, 2, kChanged));
+
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, deep, "first", "a.exe"));
+    EXPECT_EQ(1u, NextNotice(5000)) << "the key and its value appeared";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, deep, "second", "b.exe"));
+    EXPECT_EQ(1u, NextNotice(5000));
+
+    test::DeleteTree(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Deep");
+    NoticesWithin(800);   // the deletion may or may not be reported
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, deep, "third", "c.exe"));
+    EXPECT_EQ(1u, NextNotice(5000)) << "the key created again is watched again";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, deep, "fourth", "d.exe"));
+    EXPECT_EQ(1u, NextNotice(5000));
+
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Other", "x", "y"));
+    EXPECT_EQ(2u, NextNotice(5000));
+}
+
+// Fifty values written at once are one notice; a folder is watched too; a
+// place replaced by ordinal 4 is not watched any more; after ordinal 3
+// nothing is posted and every thread of the library has ended.
+TEST_F(InstantLibrary, ABurstIsOneNoticeAndOrdinalThreeStopsEverything)
+{
+    const std::string key = std::string(kTestKey) + "\\Burst";
+    std::string folder = test::FreshFolder("InstantFolder");
+    test::WriteString(HKEY_CURRENT_USER, key, "", "");
+    AuxPlace places[] = {KeyPlace(key, 4), FolderPlace(folder, 8)};
+    ASSERT_EQ(1, watch(places, 2, kChanged));
+    EXPECT_GT(CountThreads(), threadsBefore);
+
+    HKEY opened;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &opened));
+    for (int i = 0; i < 50; i++) {
+        std::string name = "value " + std::to_string(i);
+        RegSetValueExA(opened, name.c_str(), 0, REG_SZ, (const BYTE *)"x.exe", 6);
+    }
+    RegCloseKey(opened);
+    EXPECT_EQ(1, NoticesWithin(2500)) << "a burst of 50 writes gives one notice";
+
+    ASSERT_TRUE(test::WriteFile(folder + "\\new.lnk", "link"));
+    EXPECT_EQ(8u, NextNotice(5000));
+
+    // Only the folder is watched now.
+    ASSERT_EQ(1, watch(places + 1, 1, kChanged));
+    test::WriteString(HKEY_CURRENT_USER, key, "after", "x");
+    EXPECT_EQ(0, NoticesWithin(800));
+
+    ASSERT_EQ(1, detach());
+    detach = nullptr;
+    ASSERT_TRUE(test::WriteFile(folder + "\\later.lnk", "link"));
+    EXPECT_EQ(0, NoticesWithin(800)) << "nothing is posted after ordinal 3";
+    EXPECT_EQ(threadsBefore, CountThreads());
+}
+
+// --- The monitor's side, through the real tick handler ------------------------------
+
+namespace {
+DWORD fakeNow = 100000;
+DWORD FakeClock(void) { return fakeNow; }
+
+// Passes run in-process; their trace lines tell which categories ran.
+class PlaceChanges : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ResetSentrelRegistry();
+        InitStore();   // everything there is now is approved
+        traceFile = test::FreshFolder("PlaceChanges") + "\\trace.txt";
+        mainWindow = CreateWindowA("STATIC", "places", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        countdowns = Countdowns();
+        LoadOptions();
+        settings.hideWuffin = 1;
+        // The system files are checked only when a change makes them due.
+        settings.hostFile = countdowns.hostFile = 100;
+        patrolClock = FakeClock;
+        tickCounter = expressBootCountdown = taskChangeFlag = conflictCount = 0;
+        inDialog = verifyBusy = 0;
+        delayTotal = delayHandled = 0;
+        lastVerifyTick = fakeNow;
+        PretendPlatform(2, 5);
+        StopInstantWatch();
+        SetTraceFile(traceFile.c_str());
+        EnableTrace(1);
+        // The first regular pass is far away.
+        Ticks(17);
+    }
+    void TearDown() override
+    {
+        EnableTrace(0);
+        StopInstantWatch();
+        PretendPlatform(0, 0);
+        patrolClock = GetTickCount;
+        DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+        test::ResetSentrelRegistry();
+    }
+    void Ticks(int n)
+    {
+        for (int i = 0; i < n; i++) {
+            fakeNow += 2000;
+            OnPatrolTick();
+        }
+    }
+    // The passes since the last call, each by the categories it ran ("S"
+    // startup, "F" system files, "V" services; "-" none of them).
+    std::string PassesSince()
+    {
+        static char section[1 << 20];
+        DWORD n = GetPrivateProfileSectionA("Trace", section, sizeof section, traceFile.c_str());
+        std::vector<std::string> passes;
+        int line = 0;
+        for (const char *p = section; p < section + n && *p; p += strlen(p) + 1, line++) {
+            if (line < seen) continue;
+            std::string text = p;
+            auto ends = [&](const char *what) {
+                size_t w = strlen(what);
+                return text.size() >= w && text.compare(text.size() - w, w, what) == 0;
+            };
+            if (ends("VERIFY: Enter Verify function")) passes.emplace_back();
+            if (passes.empty()) continue;
+            if (ends("VERIFY: Startup Programs")) passes.back() += "S";
+            if (ends("VERIFY: Verify System Files")) passes.back() += "F";
+            if (ends("VERIFY: Check for change to Services")) passes.back() += "V";
+        }
+        seen = line;
+        std::string joined;
+        for (const std::string &pass : passes) joined += (joined.empty() ? "" : " ") + (pass.empty() ? "-" : pass);
+        return joined;
+    }
+    std::string traceFile;
+    int seen = 0;
+};
+}  // namespace
+
+// A change makes its category due at the next tick; a change that comes
+// while an alert is open, a pass runs or the express-boot wait lasts waits
+// for a later tick; a category whose real-time option is off is not made due.
+TEST_F(PlaceChanges, AChangeIsCheckedAtTheNextTickUnlessSomethingIsInTheWay)
+{
+    PassesSince();
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(1);
+    EXPECT_EQ("S", PassesSince());
+
+    Ticks(6);
+    inDialog = 1;
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(3);
+    EXPECT_EQ("", PassesSince()) << "no pass while an alert is open";
+    inDialog = 0;
+    Ticks(2);
+    EXPECT_EQ("S", PassesSince());
+
+    Ticks(6);
+    expressBootCountdown = 4;
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(3);
+    EXPECT_EQ("", PassesSince()) << "no pass during the express-boot wait";
+    Ticks(3);
+    EXPECT_EQ("S", PassesSince());
+
+    Ticks(6);
+    settings.realtimeStartup = 0;
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(8);
+    EXPECT_EQ("", PassesSince()) << "the real-time option is off";
+    settings.realtimeStartup = 1;
+
+    // Services have no real-time option: a change makes a group B pass due.
+    OnPlaceChange(CHANGED_SERVICES);
+    Ticks(1);
+    EXPECT_EQ("V", PassesSince());
+}
+
+// What a pass writes into the places of a category it checks comes back as
+// a change. Passes that find nothing: after two in a row one more a few
+// ticks later, then nothing until the patrol. A change to another category
+// is not held back, nor a change that comes later.
+TEST_F(PlaceChanges, APassesOwnWritesCannotStartPassAfterPass)
+{
+    PassesSince();
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(1);
+    ASSERT_EQ("S", PassesSince());
+    OnPlaceChange(CHANGED_STARTUP);   // the check's own write, right after the pass
+    Ticks(1);
+    EXPECT_EQ("S", PassesSince()) << "a change right after a pass is checked at once";
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(4);
+    EXPECT_EQ("", PassesSince());
+    Ticks(2);
+    EXPECT_EQ("S", PassesSince()) << "the echo of that pass one more, a few ticks later";
+    OnPlaceChange(CHANGED_STARTUP | CHANGED_SYSFILES);
+    Ticks(1);
+    EXPECT_EQ("F", PassesSince()) << "the echo of an echo is left to the patrol, another category is not";
+    Ticks(14);
+    EXPECT_EQ("", PassesSince());
+
+    OnPlaceChange(CHANGED_STARTUP);
+    Ticks(1);
+    EXPECT_EQ("S", PassesSince()) << "a change long after the passes";
+}
+
+// --- The real monitor ---------------------------------------------------------------
+
+namespace {
+int CountText(const std::string &text, const std::string &part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+    return count;
+}
+
+struct MonitorRun {
+    std::string folder, sample, trace;
+    test::Program monitor;
+    HWND window = nullptr;
+
+    void Start(const char *name, bool withAux)
+    {
+        ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+        test::ResetSentrelRegistry();
+        folder = test::FreshFolder(name);
+        ASSERT_TRUE(test::InstallMonitor(folder, withAux));
+        sample = SampleFolder(name) + "\\" + "alert_sample.exe";
+        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
+        ApproveEverything();
+        test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
+        test::WriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
+    }
+    void Run()
+    {
+        monitor = test::Start(folder, "Sentrel.exe", "");
+        ASSERT_NE(nullptr, monitor.process);
+        window = test::WaitForWindow("Sentrel", nullptr, kWait);
+        ASSERT_NE(nullptr, window);
+        ASSERT_TRUE(test::WaitUntil([&] { return Trace().find("WATCH PLACES") != std::string::npos; }, kWait))
+            << "the monitor gave its places to the library";
+    }
+    const std::string &Trace()
+    {
+        trace.clear();
+        test::ReadFile(folder + "\\send2ov.txt", &trace);
+        return trace;
+    }
+    void Stop()
+    {
+        if (window) PostMessageA(window, WM_COMMAND, 6030, 0);
+        if (monitor.process) {
+            EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+        }
+        test::Stop(monitor);
+        window = nullptr;
+    }
+};
+
+// Waits for an alert and the time it took from start.
+HWND AlertAfter(const char *caption, DWORD start, DWORD limit, DWORD *took)
+{
+    HWND alert = test::WaitForWindow("#32770", caption, limit);
+    *took = GetTickCount() - start;
+    if (alert) SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+    return alert;
+}
+}  // namespace
+
+TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
+{
+    MonitorRun run;
+    ASSERT_NO_FATAL_FAILURE(run.Start("InstantMonitor", true));
+    // HOSTS is patrolled as on Windows XP (Wine says Windows 7).
+    const char kWineVersion[] = "Software\\Wine\\AppDefaults\\Sentrel.exe";
+    test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "winxp64");
+    char path[MAX_PATH];
+    ASSERT_GT(GetHostsPath(path, sizeof path), 0);
+    std::string hosts = path, original, startupFolder;
+    ASSERT_TRUE(test::ReadFile(hosts, &original));
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kShellFolders, "Startup", &startupFolder));
+    CreateDirectoryA(startupFolder.c_str(), nullptr);
+    const std::string shortcut = startupFolder + "\\instant_sample.exe";
+    std::vector<std::string> names;
+    struct Cleanup {
+        MonitorRun &run;
+        std::string hosts, original, shortcut;
+        std::vector<std::string> &names;
+        ~Cleanup()
+        {
+            if (::testing::Test::HasFailure()) printf("monitor trace:\n%s\n", run.Trace().c_str());
+            run.Stop();
+            test::DeleteTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Sentrel.exe");
+            SetFileAttributesA(hosts.c_str(), FILE_ATTRIBUTE_NORMAL);
+            test::WriteFile(hosts, original);
+            DeleteFileA(shortcut.c_str());
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                for (const std::string &name : names) RegDeleteValueA(key, name.c_str());
+                RegCloseKey(key);
+            }
+            test::ResetSentrelRegistry();
+        }
+    } cleanup{run, hosts, original, shortcut, names};
+    ASSERT_NO_FATAL_FAILURE(run.Run());
+
+    // An installer writes 50 Run values at once: one pass asks about all of them.
+    int placesBefore = CountText(run.Trace(), "VERIFY PLACES");
+    int checksBefore = CountText(run.Trace(), "VERIFY: Startup Programs");
+    int tasksBefore = CountText(run.Trace(), "NEW TASK DETECTED");
+    HKEY run32;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                             &run32, nullptr));
+    for (int i = 0; i < 50; i++) {
+        names.push_back("Burst " + std::to_string(i));
+        std::string command = run.sample + " -burst" + std::to_string(i);
+        RegSetValueExA(run32, names.back().c_str(), 0, REG_SZ, (const BYTE *)command.c_str(),
+                       (DWORD)command.size() + 1);
+    }
+    RegCloseKey(run32);
+    DWORD start = GetTickCount(), took = 0;
+    for (int n = 0; n < 50; n++) {
+        HWND alert = AlertAfter(kNewProgram, start, n ? kWait : kPrompt, &took);
+        ASSERT_NE(nullptr, alert) << "alert " << n << " after " << took << " ms";
+        if (n == 0) {
+            EXPECT_LE(took, kPrompt);
+        }
+        EXPECT_NE(std::string::npos, ControlText(alert, IDC_ALERT_COMMAND).find(" -burst"));
+        test::PressButton(alert, IDYES);
+        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    }
+    ASSERT_TRUE(test::WaitUntil([&] { return CountText(run.Trace(), "Exit Normal Verify") >= 1; }, kWait));
+    // Nothing more comes of the burst: no second pass for the same changes.
+    EXPECT_FALSE(test::WaitUntil([&] { return CountText(run.Trace(), "VERIFY PLACES") > placesBefore + 1; }, 3000));
+    std::string trace = run.Trace();
+    EXPECT_EQ(placesBefore + 1, CountText(trace, "VERIFY PLACES")) << "one pass for the burst";
+    // Programs started by Wine itself may add a real-time pass of their own.
+    int checks = CountText(trace, "VERIFY: Startup Programs") - checksBefore;
+    EXPECT_GE(checks, 1);
+    EXPECT_LE(checks, 1 + CountText(trace, "NEW TASK DETECTED") - tasksBefore) << "one startup check for 50 writes";
+
+    // One Run value.
+    names.push_back("Instant Sample");
+    const std::string command = run.sample + " -instant";
+    start = GetTickCount();
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, names.back(), command));
+    HWND alert = AlertAfter(kNewProgram, start, kPrompt, &took);
+    ASSERT_NE(nullptr, alert) << "no alert promptly after the Run value";
+    EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
+    test::PressButton(alert, IDNO);
+    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, names.back()); },
+                                kWait));
+
+    // A program put into the Startup folder.
+    start = GetTickCount();
+    ASSERT_TRUE(CopyFileA(run.sample.c_str(), shortcut.c_str(), FALSE));
+    alert = AlertAfter(kNewProgram, start, kPrompt, &took);
+    ASSERT_NE(nullptr, alert) << "no alert promptly after the Startup folder file";
+    EXPECT_EQ(shortcut, ControlText(alert, IDC_ALERT_COMMAND));
+    test::PressButton(alert, IDYES);
+    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+
+    // HOSTS changed.
+    start = GetTickCount();
+    ASSERT_TRUE(test::WriteFile(hosts, original + "127.0.0.1 instant.example\r\n"));
+    alert = AlertAfter(kFileChange, start, kPrompt, &took);
+    ASSERT_NE(nullptr, alert) << "no file change alert promptly after the HOSTS change";
+    EXPECT_EQ("HOSTS", ControlText(alert, IDC_FILE_NAME));
+    test::PressButton(alert, IDC_FILE_REJECT);
+    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    std::string now;
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFile(hosts, &now) && now == original; }, kWait));
+
+    // The monitor's own writes (the removed Run value, HOSTS put back) cost at
+    // most a pass with nothing new: no alert, no passes one after the other.
+    EXPECT_EQ(nullptr, test::WaitForWindow("#32770", nullptr, 6000));
+    trace = run.Trace();
+    int passes = CountText(trace, "VERIFY PLACES") - placesBefore;
+    EXPECT_GE(passes, 4);
+    EXPECT_LE(passes, 6) << "one pass for each change and at most one for each answer";
+}
+
+// With the startup category's real-time option off, a new Run value waits
+// for the regular patrol.
+TEST(InstantMonitor, ARealTimeOptionOffLeavesTheChangeToThePatrol)
+{
+    MonitorRun run;
+    ASSERT_NO_FATAL_FAILURE(run.Start("InstantOptionOff", true));
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "RealtimeStartup", "0");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Start", "1");
+    const std::string command = run.sample + " -patrolled";
+    struct Cleanup {
+        MonitorRun &run;
+        ~Cleanup()
+        {
+            if (::testing::Test::HasFailure()) printf("monitor trace:\n%s\n", run.Trace().c_str());
+            run.Stop();
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, "Patrolled");
+                RegCloseKey(key);
+            }
+            test::ResetSentrelRegistry();
+        }
+    } cleanup{run};
+    ASSERT_NO_FATAL_FAILURE(run.Run());
+
+    DWORD start = GetTickCount(), took = 0;
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "Patrolled", command));
+    EXPECT_EQ(nullptr, test::WaitForWindow("#32770", kNewProgram, 8000)) << "made due by the change";
+    HWND alert = AlertAfter(kNewProgram, start, 75000, &took);
+    ASSERT_NE(nullptr, alert) << "the patrol did not find the entry";
+    EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
+    test::PressButton(alert, IDYES);
+    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_EQ(0, CountText(run.Trace(), "VERIFY PLACES"));
+}

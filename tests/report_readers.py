@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Reads the reports that reports_test wrote with real readers: the HTML
+report with html.parser, the spreadsheet report with csv, the text report
+as TAB-separated lines. expected.txt names (hex, Windows-1252) what each
+file must show as text."""
+import csv
+import html.parser
+import io
+import os
+import sys
+
+FORMULA_START = ("=", "+", "-", "@")
+ALLOWED_TAGS = {"html", "head", "title", "body", "h2", "a", "br", "center", "b", "big", "li", "ol", "i"}
+
+
+class ReportParser(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.text = []
+        self.problems = []
+
+    def handle_starttag(self, tag, attrs):
+        if tag not in ALLOWED_TAGS:
+            self.problems.append("element <%s> %r" % (tag, attrs))
+        for name, value in attrs:
+            if name.startswith("on"):
+                self.problems.append("event attribute %s=%r on <%s>" % (name, value, tag))
+            if name == "href" and value is not None:
+                if any(c in value for c in "'\"<> "):
+                    self.problems.append("href with a raw quote, bracket or blank: %r" % value)
+                if not value.startswith(("SentrelLog.html#A", "http://")):
+                    self.problems.append("href of another scheme: %r" % value)
+
+    def handle_data(self, data):
+        self.text.append(data)
+
+
+def expected(folder):
+    wanted = {}
+    with open(os.path.join(folder, "expected.txt"), encoding="ascii") as f:
+        for line in f:
+            kind, hexed = line.split()
+            wanted.setdefault(kind, []).append(bytes.fromhex(hexed).decode("cp1252"))
+    return wanted
+
+
+def check_html(folder, names, failures):
+    with open(os.path.join(folder, "SentrelLog.html"), encoding="cp1252") as f:
+        parser = ReportParser()
+        parser.feed(f.read())
+        parser.close()
+    failures += ["html: " + p for p in parser.problems]
+    text = "".join(parser.text)
+    for name in names:
+        if name not in text:
+            failures.append("html: %r is not in the text" % name)
+
+
+def check_text(folder, names, failures):
+    with open(os.path.join(folder, "SentrelLog.txt"), encoding="cp1252", newline="") as f:
+        content = f.read()
+    lines = content.split("\r\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    titles = set()
+    for number, line in enumerate(lines, 1):
+        if "\n" in line or "\r" in line:
+            failures.append("text line %d holds a lone line break" % number)
+        fields = line.split("\t")
+        if len(fields) not in (1, 7):
+            failures.append("text line %d has %d fields: %r" % (number, len(fields), line))
+        if len(fields) == 7:
+            titles.add(fields[0][1:] if fields[0][:1] == "'" and fields[0][1:2] in FORMULA_START else fields[0])
+    for name in names:
+        if name not in titles:
+            failures.append("text: no row titled %r" % name)
+
+
+def check_csv(folder, names, bho_names, failures):
+    with open(os.path.join(folder, "SentrelLog.csv"), encoding="cp1252", newline="") as f:
+        rows = list(csv.reader(f, skipinitialspace=True))
+    if len(rows) < 3 or len(rows[0]) != 1 or len(rows[1]) != 1:
+        failures.append("csv: the two header lines are not one field each: %r" % rows[:2])
+        return
+    header = rows[2]
+    if header != ["Type", "SubType", "Title", "Filename", "Company", "First Detected", "Path", "Description",
+                  "Version"]:
+        failures.append("csv: column line %r" % header)
+    titles = {}
+    for number, row in enumerate(rows[3:], 4):
+        if len(row) != 9:
+            failures.append("csv row %d has %d fields: %r" % (number, len(row), row))
+            continue
+        for field in row:
+            if field.startswith(FORMULA_START):
+                failures.append("csv row %d: field %r would run as a formula" % (number, field))
+        title = row[2]
+        if title[:1] == "'" and title[1:2] in FORMULA_START:
+            title = title[1:]
+        titles.setdefault(title, []).append(row)
+    for name in names:
+        if name not in titles:
+            failures.append("csv: no row titled %r" % name)
+    for name in bho_names:
+        if not any(r[0] == "IE Helpers" and r[1] == "BHO" for r in titles.get(name, [])):
+            failures.append("csv: no IE Helpers/BHO row titled %r" % name)
+
+
+def main():
+    folder = sys.argv[1]
+    wanted = expected(folder)
+    failures = []
+    check_html(folder, wanted.get("html", []), failures)
+    check_text(folder, wanted.get("text", []), failures)
+    check_csv(folder, wanted.get("csv", []), wanted.get("csvbho", []), failures)
+    for failure in failures:
+        print(failure)
+    print("%d problems" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

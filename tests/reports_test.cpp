@@ -1,0 +1,570 @@
+// The reports with hostile names planted in the real registry, services and
+// tasks of the test prefix: the system report (HTML and text), the hijack
+// log, the spreadsheet report and the settings export, written in-process
+// and through the real SentrelEx.exe. The HTML and CSV files are read back
+// by report_readers.py (Python's html.parser and csv) after this program;
+// the export is imported back with Wine's regedit here.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <prsht.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "inventory.h"
+#include "items.h"
+#include "remote_list.h"
+#include "report_writer.h"
+#include "reports.h"
+#include "service_helpers.h"
+#include "startup_list.h"
+#include "task_jobs.h"
+#include "test_support.h"
+
+namespace {
+
+const DWORD kWait = 20000;
+const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kFiles[] = "C:\\sentrel-tests\\ReportFiles";
+const char kBho[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+const char kBhoClass[] = "{5E4D3C2B-1A09-4F8E-9D7C-6B5A49382716}";
+const char kService[] = "SentrelReportSvc";
+const wchar_t kTask[] = L"Report & 'odd' job";
+
+// Names a program could give its entries; each must reach the reports as
+// text and nothing else.
+const char *const kHostileRunNames[] = {
+    "<script>alert('run')</script>",
+    "x\" onmouseover=\"alert(1)",
+    "a'onmouseover='alert(2)",
+    "=HYPERLINK(\"http://x.example\",\"y\")",
+    "+cmd|' /C calc'!A0",
+    "-2+3",
+    "@SUM(1,2)",
+    "Comma, \"quoted\" name",
+    "Tab\there",
+};
+const char kMachineName[] = "<img src=x onerror=alert(3)>";
+const char kServiceDisplay[] = "<script>svc()</script> & 'quoted'";
+const char kBhoName[] = "<svg onload=alert(4)>";
+
+std::string Hex(const std::string &text)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : text) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    return out;
+}
+
+void DeleteValue(HKEY root, const char *path, const std::string &name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueA(key, name.c_str());
+    RegCloseKey(key);
+}
+
+std::string Read(const std::string &path)
+{
+    std::string text;
+    test::ReadFile(path, &text);
+    return text;
+}
+
+bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+// Everything planted for the reports, removed again at the end.
+class Reports : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        test::FreshFolder("ReportFiles");
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    }
+    void SetUp() override
+    {
+        test::ResetSentrelRegistry();
+        program = services_test::InstallSample("Report Samples");
+        ASSERT_FALSE(program.empty());
+        for (const char *name : kHostileRunNames) ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, program));
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, kMachineName, "\"" + program + "\" -m"));
+        std::string cls = std::string("Software\\Classes\\CLSID\\") + kBhoClass;
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, cls, "", kBhoName));
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, cls + "\\InprocServer32", "", program));
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, std::string(kBho) + "\\" + kBhoClass, "", ""));
+    }
+    void TearDown() override
+    {
+        for (const char *name : kHostileRunNames) DeleteValue(HKEY_CURRENT_USER, kRun, name);
+        DeleteValue(HKEY_LOCAL_MACHINE, kRun, kMachineName);
+        test::DeleteTree(HKEY_LOCAL_MACHINE, std::string(kBho) + "\\" + kBhoClass);
+        test::DeleteTree(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\CLSID\\") + kBhoClass);
+        test::ResetSentrelRegistry();
+    }
+    static void Expect(const char *kind, const std::string &text)
+    {
+        std::string manifest = Read(std::string(kFiles) + "\\expected.txt");
+        test::WriteFile(std::string(kFiles) + "\\expected.txt", manifest + kind + " " + Hex(text) + "\n");
+    }
+    std::string program;
+};
+
+// Fills the item list with records a page or check might hold.
+void FillCallerList()
+{
+    FreeItems();
+    ItemIdentity first = {"Caller One", VIEW_NATIVE, 0, nullptr};
+    ItemIdentity second = {"Caller Two", VIEW_32, 1, "mark"};
+    AddItemAs(first, "One", "C:\\one.exe", "", "", 11, 0);
+    AddItemAs(second, "Two", "C:\\two.exe", "", "", 1, 0);
+}
+
+void ExpectCallerList(const std::vector<const Item *> &before)
+{
+    ASSERT_EQ(2, ItemCount());
+    EXPECT_EQ(before[0], GetItem(0));
+    EXPECT_EQ(before[1], GetItem(1));
+    EXPECT_STREQ("Caller Two", GetItemName(1));
+    EXPECT_STREQ("mark", GetItem(1)->mark);
+}
+
+}  // namespace
+
+TEST_F(Reports, SystemReportHoldsHostileNamesAsTextAndLeavesTheItemListAsItWas)
+{
+    ASSERT_TRUE(services_test::WaitForServiceManager());
+    services_test::RemoveTestService(kService);
+    ASSERT_TRUE(services_test::CreateTestService(kService, kServiceDisplay, "\"" + program + "\"", SERVICE_DEMAND_START));
+    task_test::Scheduler scheduler;
+    ASSERT_EQ(S_OK, scheduler.Create(kTask, task_test::Wide(program)));
+
+    FillCallerList();
+    std::vector<const Item *> before = {GetItem(0), GetItem(1)};
+    std::string html = std::string(kFiles) + "\\" + SYSTEM_REPORT_HTML;
+    std::string text = std::string(kFiles) + "\\" + SYSTEM_REPORT_TEXT;
+    ASSERT_EQ(1, WriteSystemReportFile(html.c_str(), 0, "Sentrel"));
+    ExpectCallerList(before);
+    ASSERT_EQ(1, WriteSystemReportFile(text.c_str(), 1, "Sentrel"));
+    ExpectCallerList(before);
+    FreeItems();
+
+    std::string written = Read(html);
+    for (const char *name : kHostileRunNames) {
+        // TAB stays in HTML text; the text report turns it into a blank.
+        Expect("html", name);
+        std::string inText = name;
+        for (char &c : inText)
+            if (c == '\t') c = ' ';
+        Expect("text", inText);
+    }
+    Expect("html", kMachineName);
+    Expect("html", kServiceDisplay);
+    Expect("text", kServiceDisplay);
+    Expect("html", "Report & 'odd' job");
+    // The IE helpers section shows what the IE helper inventory lists.
+    EnumerateIEHelpers();
+    for (int i = 0; i < ItemCount(); i++)
+        if (std::string(GetItem(i)->name) == kBhoClass) Expect("html", GetItem(i)->title);
+    FreeItems();
+    EXPECT_FALSE(Has(written, "<script>")) << "a planted name reached the HTML unescaped";
+
+    std::string plain = Read(text);
+    EXPECT_EQ(0u, plain.find("Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\r\n"));
+    EXPECT_FALSE(Has(plain, "<html")) << "the text report holds HTML";
+    EXPECT_TRUE(Has(plain, "Startup Programs\r\n"));
+
+    scheduler.DeleteCreated();
+    services_test::RemoveTestService(kService);
+}
+
+TEST_F(Reports, SpreadsheetKeepsEveryRowInItsColumnsAndNoFormulaRuns)
+{
+    FillCallerList();
+    std::vector<const Item *> before = {GetItem(0), GetItem(1)};
+    std::string csv = std::string(kFiles) + "\\" + SPREADSHEET_FILE;
+    ASSERT_EQ(1, WriteSpreadsheetFile(csv.c_str(), "Sentrel"));
+    ExpectCallerList(before);
+    FreeItems();
+    for (const char *name : kHostileRunNames) Expect("csv", name);
+    Expect("csv", kMachineName);
+    Expect("csvbho", kBhoName);
+}
+
+TEST(ReportTimes, TheTwelveHourClockMarksNoonAndMidnight)
+{
+    SYSTEMTIME t = {};
+    t.wYear = 2007;
+    t.wMonth = 3;
+    t.wDay = 9;
+    char text[32];
+    struct {
+        WORD hour, minute;
+        const char *expected;
+    } cases[] = {{12, 30, "12:30:00 PM"}, {0, 5, "12:05:00 AM"}, {13, 5, " 1:05:00 PM"}, {11, 59, "11:59:00 AM"}};
+    for (const auto &c : cases) {
+        t.wHour = c.hour;
+        t.wMinute = c.minute;
+        ReportTimeText(&t, text, sizeof text);
+        EXPECT_STREQ(c.expected, text);
+    }
+    ReportDateText(&t, text, sizeof text);
+    EXPECT_STREQ(" 3/09/2007", text);
+}
+
+namespace {
+
+// Every value of a key and of its direct subkeys: "subkey|name" -> type and data.
+typedef std::map<std::string, std::pair<DWORD, std::string>> ValueMap;
+
+void CollectValues(HKEY root, const std::string &path, const std::string &label, ValueMap *out)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    for (DWORD i = 0;; i++) {
+        char name[16384];
+        static BYTE data[65536];
+        DWORD nameLength = sizeof name, size = sizeof data, type = 0;
+        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        (*out)[label + "|" + std::string(name, nameLength)] = {type, std::string((char *)data, size)};
+    }
+    RegCloseKey(key);
+}
+
+ValueMap ExportedValues(HKEY root, const std::string &path)
+{
+    ValueMap values;
+    CollectValues(root, path, "", &values);
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    std::vector<std::string> subkeys;
+    char name[256];
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; i++) subkeys.push_back(name);
+    RegCloseKey(key);
+    for (const auto &sub : subkeys) CollectValues(root, path + "\\" + sub, sub, &values);
+    return values;
+}
+
+bool WriteTyped(HKEY root, const std::string &path, const std::string &name, DWORD type, const std::string &data)
+{
+    return test::WriteValue(root, path, name, type, data.data(), (DWORD)data.size());
+}
+
+}  // namespace
+
+TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
+{
+    const std::string user = "Software\\Orvendale\\Sentrel", machine = "SOFTWARE\\Orvendale\\Sentrel";
+    std::string longName(300, 'n'), longData;
+    for (int i = 0; i < 200; i++) longData += "C:\\dir \"q\" ";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, "Quote \"name\"", "say \"hi\" \\\\server\\share\\"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, "Path", "C:\\Program Files\\x\\y.exe"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, longName, longData));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, "", "default \"v\""));
+    ASSERT_TRUE(test::WriteDword(HKEY_CURRENT_USER, user, "Number", 0x12345678));
+    ASSERT_TRUE(WriteTyped(HKEY_CURRENT_USER, user, "Blob", REG_BINARY, std::string("\0\1\2\xff", 4)));
+    ASSERT_TRUE(WriteTyped(HKEY_CURRENT_USER, user, "Expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x\0", 15)));
+    ASSERT_TRUE(WriteTyped(HKEY_CURRENT_USER, user, "Multi", REG_MULTI_SZ, std::string("a\0b \"q\"\0\0", 10)));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, "Broken\r\nname", "x"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, "DataBreak", "a\r\nb"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user + "\\Options", "Format", "1"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user + "\\Run", "C:\\x\\run.exe -a", "11"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user + "\\Delay\\Time", "C:\\x.exe", "5"));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, machine, "LString5", "He said \"x\" \\ done"));
+    ValueMap userBefore = ExportedValues(HKEY_CURRENT_USER, user);
+    ValueMap machineBefore = ExportedValues(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvendale");
+
+    std::string file = std::string(kFiles) + "\\root-Sentrel.reg";
+    char skipped[2048];
+    ASSERT_EQ(1, ExportSettingsFile(file.c_str(), skipped, sizeof skipped));
+    EXPECT_TRUE(Has(skipped, "Broken")) << skipped;
+    EXPECT_TRUE(Has(skipped, "DataBreak")) << skipped;
+    std::string raw = Read(file);
+    ASSERT_GE(raw.size(), 2u);
+    ASSERT_EQ("\xff\xfe", raw.substr(0, 2)) << "the script is not Unicode text";
+    std::string script((raw.size() - 2) / 2, ' ');
+    WideCharToMultiByte(CP_ACP, 0, (const wchar_t *)(raw.data() + 2), (int)script.size(), &script[0],
+                        (int)script.size(), nullptr, nullptr);
+    EXPECT_EQ(0u, script.find("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvendale\\Sentrel]\r\n"));
+    EXPECT_TRUE(Has(script, "\"Path\"=\"C:\\\\Program Files\\\\x\\\\y.exe\"\r\n"));
+    EXPECT_TRUE(Has(script, "@=\"default \\\"v\\\"\"\r\n"));
+    EXPECT_TRUE(Has(script, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvendale\\Sentrel]"));
+    EXPECT_FALSE(Has(script, "Delay\\Time")) << "a subkey of a subkey was exported";
+
+    test::DeleteTree(HKEY_CURRENT_USER, "Software\\Orvendale");
+    test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale");
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    test::Program regedit = test::Start(windows, "regedit.exe", "/s \"" + file + "\"");
+    ASSERT_NE(nullptr, regedit.process);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(test::WaitForExit(regedit, kWait, &exitCode));
+    test::Stop(regedit);
+
+    userBefore.erase("|Broken\r\nname");
+    userBefore.erase("|DataBreak");
+    ValueMap userAfter = ExportedValues(HKEY_CURRENT_USER, user);
+    ValueMap machineAfter = ExportedValues(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvendale");
+    EXPECT_EQ(userBefore.size(), userAfter.size());
+    for (const auto &value : userBefore) {
+        auto found = userAfter.find(value.first);
+        ASSERT_NE(userAfter.end(), found) << "not imported: " << value.first;
+        EXPECT_EQ(value.second.first, found->second.first) << value.first;
+        EXPECT_EQ(value.second.second, found->second.second) << value.first;
+    }
+    EXPECT_EQ(machineBefore, machineAfter);
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, user + "\\Delay\\Time", "C:\\x.exe"));
+}
+
+namespace {
+
+// A file of the prefix replaced for a test and put back afterwards.
+class SavedFile {
+public:
+    explicit SavedFile(const std::string &path) : path_(path) { had_ = test::ReadFile(path, &content_); }
+    ~SavedFile()
+    {
+        if (had_)
+            test::WriteFile(path_, content_);
+        else
+            DeleteFileA(path_.c_str());
+    }
+
+private:
+    std::string path_, content_;
+    bool had_;
+};
+
+std::vector<std::string> LogLines(const std::string &log, const std::string &prefix)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < log.size()) {
+        size_t end = log.find("\r\n", start);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(start, end - start);
+        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+        start = end + 2;
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
+{
+    char windows[MAX_PATH], hostsPath[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    ASSERT_TRUE(GetHostsPath(hostsPath, sizeof hostsPath));
+    SavedFile hostsBackup(hostsPath);
+    std::string padding(600, ' ');
+    std::string comments;
+    for (int i = 0; i < 700; i++) comments += "# " + std::string(1000, 'c') + "\n";   // over 652,780 bytes
+    ASSERT_TRUE(test::WriteFile(hostsPath,
+                                "# 10.9.9.9 commented.example\r\n127.0.0.1       localhost\r\n::1 localhost\n"
+                                "0.0.0.0 ads.example\n10.0.0.5 www.mybank.com\n1.2.3.4\tbank.com #127.0.0.1\n"
+                                "fe80::5 v6.example\n" + padding + "6.6.6.6 padded.example\n"
+                                "127.0.0.1 local.example # 9.9.9.9\n" + comments + "7.7.7.7 last.example"));
+    std::string inf = std::string(windows) + "\\inf\\iereset.inf";
+    SavedFile infBackup(inf);
+    std::string filler;
+    for (int i = 0; i < 200; i++) filler += "; " + std::string(100, 'f') + "\r\n";   // over 16,384 bytes
+    ASSERT_TRUE(test::WriteFile(inf, "[Strings]\r\nSTART_PAGE_URL=\"http://start.example/\"\r\n"
+                                     "[Other]\r\nHKCU,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Start Page\",,"
+                                     "\"http://hkcu-start.example/\"\r\n,Search Page\r\n" + filler +
+                                     "HKLM,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Search Page\",,"
+                                     "\"http://late.example/\"\r\n"));
+    const std::string windowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+    const std::string components = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components";
+    const std::string menu = "Software\\Microsoft\\Internet Explorer\\MenuExt\\&Search <x>";
+    const std::string zone = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\evil.example";
+    std::string longLoad(1500, 'L'), longName(512, 'F'), longSource(1024, 'S');
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, windowsKey, "Load", longLoad));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, components + "\\0", "FriendlyName", longName));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, components + "\\0", "Source", longSource));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, components + "\\1", "FriendlyName", "Current Home Page"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, components + "\\2", "FriendlyName", "Two"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, components + "\\2", "Source", "http://two.example/"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, components + "\\4", "FriendlyName", "After the gap"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, menu, "", "res://evil.dll/menu.htm"));
+    ASSERT_TRUE(test::WriteDword(HKEY_CURRENT_USER, zone + "\\www", "*", 5));
+
+    FillCallerList();
+    std::vector<const Item *> before = {GetItem(0), GetItem(1)};
+    std::string path = std::string(kFiles) + "\\" + HIJACK_LOG_FILE;
+    int written = WriteHijackLogFile(path.c_str(), "Sentrel");
+    test::DeleteTree(HKEY_CURRENT_USER, components);
+    test::DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\MenuExt");
+    test::DeleteTree(HKEY_CURRENT_USER, zone);
+    DeleteValue(HKEY_CURRENT_USER, windowsKey.c_str(), "Load");
+    ASSERT_EQ(1, written);
+    ExpectCallerList(before);
+    FreeItems();
+
+    std::string log = Read(path);
+    EXPECT_EQ(0u, log.find("Log created by Sentrel version ")) << log.substr(0, 200);
+    EXPECT_TRUE(Has(log, "\r\n--\r\nEnd of file\r\n"));
+    // Redirections are shown whatever their address looks like; loopback,
+    // null-address and commented lines are not.
+    std::vector<std::string> hosts = LogLines(log, "O1 - Hosts: ");
+    std::vector<std::string> expectedHosts = {"O1 - Hosts: 10.0.0.5 www.mybank.com",
+                                              "O1 - Hosts: 1.2.3.4 bank.com #127.0.0.1",
+                                              "O1 - Hosts: fe80::5 v6.example",
+                                              "O1 - Hosts: " + padding + "6.6.6.6 padded.example",
+                                              "O1 - Hosts: 7.7.7.7 last.example"};
+    EXPECT_EQ(expectedHosts, hosts);
+
+    EXPECT_EQ((std::vector<std::string>{"O14 - IERESET.INF: START_PAGE_URL = http://start.example/",
+                                        "O14 - IERESET.INF:HKCU, Start Page = \"http://hkcu-start.example/\"",
+                                        "O14 - IERESET.INF:HKLM, Search Page = \"http://late.example/\""}),
+              LogLines(log, "O14 - "));
+    std::string server = program;
+    EXPECT_TRUE(Has(log, std::string("\r\nO2 - BHO: ") + kBhoName + " - " + kBhoClass + " - "));
+    EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKCU\\..\\Run: [") + kHostileRunNames[0] + "]" + program + "\r\n"));
+    EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKCU\\..\\Run: [Tab\there]") + program + "\r\n"));
+    EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKLM\\..\\Run: [") + kMachineName + "]" + program + " -m\r\n"));
+    EXPECT_TRUE(Has(log, "\r\nF3 - HKCU Load=" + longLoad + "\r\n"));
+    EXPECT_EQ((std::vector<std::string>{"O24 -  Desktop Component 0: " + longName + " - " + longSource,
+                                        "O24 -  Desktop Component 2: Two - http://two.example/"}),
+              LogLines(log, "O24 - "));
+    EXPECT_TRUE(Has(log, "\r\nO8 - Extra context menu item: &Search <x> - res://evil.dll/menu.htm\r\n"));
+    EXPECT_TRUE(Has(log, "\r\nO15 - Trusted Zone: evil.example\r\n"));
+    EXPECT_TRUE(Has(log, "\r\nRunning processes:\r\n"));
+}
+
+namespace {
+
+const char kSheetCaption[] = "Sentrel Zenta";
+const char kViewerClass[] = "SentrelReportViewerTest";
+
+struct BoxSearch {
+    DWORD process;
+    HWND exclude;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param)
+{
+    BoxSearch *search = (BoxSearch *)param;
+    char cls[64] = "", caption[128] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, caption, sizeof caption);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
+        std::string(cls) == "#32770" && std::string(caption) == kSheetCaption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The real explorer on its Startup page, with the shell opening HTML files
+// in the stand-in viewer.
+class ExplorerReports : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
+        test::ResetSentrelRegistry();
+        test::ReadString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.html", "", &htmlClass);
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.html", "", kViewerClass));
+        ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + kViewerClass +
+                                                              "\\shell\\open\\command",
+                                      "", "\"" + test::BuildFolder() + "\\report_viewer.exe\" \"%1\""));
+        DeleteFileA(kOpened);
+        folder = test::FreshFolder("ExplorerReports");
+        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(),
+                              FALSE));
+        program = services_test::InstallSample("Report Samples");
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Report Alpha", program + " -alpha"));
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Report Beta", program + " -beta"));
+    }
+    void TearDown() override
+    {
+        remote.reset();
+        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
+        if (explorer.process && !test::WaitForExit(explorer, kWait)) ADD_FAILURE() << "the explorer did not end";
+        test::Stop(explorer);
+        DeleteValue(HKEY_CURRENT_USER, kRun, "Report Alpha");
+        DeleteValue(HKEY_CURRENT_USER, kRun, "Report Beta");
+        test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.html", "", htmlClass);
+        test::DeleteTree(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + kViewerClass);
+        test::ResetSentrelRegistry();
+    }
+    void StartExplorer()
+    {
+        explorer = test::Start(folder, "SentrelEx.exe", "");
+        ASSERT_NE(nullptr, explorer.process);
+        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
+        ASSERT_NE(nullptr, sheet);
+        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
+        ASSERT_NE(nullptr, page);
+        Settle();
+        remote.reset(new test::RemoteList(explorer.process, GetDlgItem(page, 1000)));
+    }
+    void Settle()
+    {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
+    }
+    HWND WaitForBox()
+    {
+        BoxSearch search = {explorer.id, sheet, nullptr};
+        test::WaitUntil([&] {
+            EnumWindows(FindBox, (LPARAM)&search);
+            return search.found != nullptr;
+        }, kWait);
+        return search.found;
+    }
+    int SelectTitle(const std::string &title) { return remote->Select(0, title); }
+    static constexpr const char *kOpened = "C:\\sentrel-tests\\opened.txt";
+    std::string htmlClass, folder, program;
+    test::Program explorer;
+    HWND sheet = nullptr, page = nullptr;
+    std::unique_ptr<test::RemoteList> remote;
+};
+
+}  // namespace
+
+TEST_F(ExplorerReports, ALogFromThePageMenuIsOpenedAndRemoveStillActsOnTheSelectedRow)
+{
+    StartExplorer();
+    ASSERT_GE(SelectTitle("Report Beta"), 0);
+    Settle();
+    PostMessageA(page, WM_COMMAND, 9, 0);
+    std::string report = folder + "\\SentrelLog.html";
+    ASSERT_TRUE(test::WaitUntil([&] { return Has(Read(kOpened), "SentrelLog.html"); }, kWait)) << Read(kOpened);
+    EXPECT_TRUE(Has(Read(report), "Report Beta"));
+
+    // The page still acts on the row the user selected.
+    PostMessageA(GetDlgItem(page, 1003), BM_CLICK, 0, 0);
+    HWND box = WaitForBox();
+    ASSERT_NE(nullptr, box);
+    EXPECT_TRUE(Has(test::DialogText(box), "-beta")) << test::DialogText(box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(test::WaitUntil([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "Report Beta"); }, kWait));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Report Alpha"));
+
+    // A report that cannot be written is said so, and the old file is not opened.
+    DeleteFileA(kOpened);
+    ASSERT_TRUE(DeleteFileA(report.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(report.c_str(), nullptr));
+    Settle();
+    PostMessageA(page, WM_COMMAND, 9, 0);
+    box = WaitForBox();
+    ASSERT_NE(nullptr, box);
+    EXPECT_TRUE(Has(test::DialogText(box), "could not be written")) << test::DialogText(box);
+    EXPECT_TRUE(Has(test::DialogText(box), report)) << test::DialogText(box);
+    test::PressButton(box, IDOK);
+    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    Settle();
+    EXPECT_FALSE(test::FileExistsAt(kOpened));
+    RemoveDirectoryA(report.c_str());
+}
