@@ -11,8 +11,10 @@
 
 #include "delayed_programs.h"
 #include "explorer.h"
+#include "info_dialog.h"
 #include "list_page.h"
 #include "pages.h"
+#include "reports.h"
 #include "platform.h"
 #include "processes.h"
 #include "program_files.h"
@@ -327,23 +329,15 @@ void RemoveSelected(HWND page)
     FillList();
 }
 
-void ShowInfo(void)
-{
-    // The program information dialog is not built yet: the shell's
-    // properties of the program file stand in for it.
-    if (SelectedRecord(&delayPage) < 0) {
-        ShowStringMessage(57);
-        return;
-    }
-    OpenProperties(&delayPage);
-}
-
 void ShowMenu(void)
 {
-    const int items[] = {IDC_INFO, IDC_EXPLORE_FOLDER, IDC_OPEN_PROPERTIES, IDC_ADD, IDC_LAUNCH, IDC_DELAY_OPTIONS,
-                         0, IDC_REMOVE, IDC_RESTORE_DELAYED, 0, IDC_ONLINE_INFO, IDC_SYSTEM_REPORT,
-                         IDC_HELP_LABEL};
-    ShowRowMenu(&delayPage, items, sizeof items / sizeof items[0]);
+    int items[16], n = 0;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (RowHasNote(PageRowAt(&delayPage, SelectedRecord(&delayPage)))) items[n++] = IDC_VIEW_NOTE;
+    for (int id : {(int)IDC_ADD, (int)IDC_LAUNCH, (int)IDC_DELAY_OPTIONS, 0, (int)IDC_REMOVE,
+                   (int)IDC_RESTORE_DELAYED, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
+        items[n++] = id;
+    ShowRowMenu(&delayPage, items, n);
 }
 
 // The explanation and the hint stand where the frame puts its explanation.
@@ -388,12 +382,9 @@ void Activate(HWND page)
 void OnCommand(HWND page, int id)
 {
     switch (id) {
-    case IDC_INFO: case IDOK: ShowInfo(); break;
-    case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
-        // The online lookup is not built yet; without a selection the page
-        // still says so.
-        if (SelectedRecord(&delayPage) < 0) ShowStringMessage(57);
-        break;
+    case IDC_INFO: case IDOK: ShowInfo(&delayPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&delayPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&delayPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&delayPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&delayPage); break;
     case IDC_ADD: AddProgram(page); break;
@@ -402,10 +393,9 @@ void OnCommand(HWND page, int id)
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_RESTORE_DELAYED: RestoreSelected(page); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_DELAY); break;
+    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     case IDC_CLOSE: CloseSheet(page); break;
-    default:
-        // 9 (system report) belongs to a part not built yet.
-        break;
+    default: break;
     }
 }
 

@@ -155,10 +155,6 @@ void SetMonitorFromOptions(HWND page)
     SetMonitorLabel(page, settings.realtimeFileType ? 2 : settings.fileType > 0 ? 1 : 0);
 }
 
-// --- What other pages of the explorer will provide ------------------------------
-
-}
-
 // --- Commands ---------------------------------------------------------------------
 
 INT_PTR CALLBACK AddFileTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

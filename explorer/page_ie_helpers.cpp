@@ -227,7 +227,6 @@ void Layout(HWND page)
 
 void OnCommand(HWND page, int id)
 {
-    PageRow *row = SelectedHelper();
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&helpersPage); break;
     case IDC_ONLINE_INFO: ShowOnlineInfo(&helpersPage); break;

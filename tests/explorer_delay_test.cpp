@@ -112,6 +112,17 @@ TEST_F(DelayPage, RowsShowTheDelaysAndTheOptionsDialogStoresWhatItShows)
     remote->ClickHeader(kDelayTime);
     EXPECT_TRUE(WaitFor([&] { return remote->Text(2, kTitle) == "Tool Ninety-Five"; }));
     EXPECT_NE("Tool Ninety-Five", remote->Text(0, kTitle));
+
+    // Info shows the program information of the selected row.
+    remote->Select(kTitle, "Tool Ninety-Five");
+    Command(1008);
+    dialog = WaitForDialog("Tool Ninety-Five");
+    ASSERT_NE(nullptr, dialog);
+    char path[MAX_PATH] = "";
+    GetDlgItemTextA(dialog, 1026, path, sizeof path);
+    EXPECT_EQ(0, lstrcmpiA(tool.c_str(), path)) << path;
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
 }
 
 TEST_F(DelayPage, RestorePutsTheExactEntryBackBeforeTheDelayGoes)
@@ -127,13 +138,13 @@ TEST_F(DelayPage, RestorePutsTheExactEntryBackBeforeTheDelayGoes)
     Command(1198);
     ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, name); }));
     EXPECT_EQ("\"" + tool + "\",Start", Value(HKEY_CURRENT_USER, kRun, name));
-    // Approved, so the monitor does not ask about it.
-    int approved = 0;
-    for (const std::string &value : test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run"))
-        if (value.find("tool.exe") != std::string::npos &&
-            Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", value) == "11")
-            approved++;
-    EXPECT_EQ(1, approved);
+    // Approved under the name the startup check reads it by (the command as
+    // listed, without its quotes), so the monitor does not ask about it.
+    EXPECT_TRUE(WaitFor([&] {
+        std::string type;
+        return test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", tool + ",Start", &type) &&
+               type == "11";
+    }));
     for (const char *which : {"", "\\Time", "\\Title", "\\Parameters"})
         EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(kDelay) + which, tool)) << which;
     // The other entry stays as it was.

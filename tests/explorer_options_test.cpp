@@ -98,7 +98,9 @@ TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
             EXPECT_EQ(checked ? b.checked : b.unchecked, Option(b.option)) << b.option;
             // (While a message box waits, the running monitor may already
             // have reloaded the options and lowered "Update" again.)
-            if (!b.message) EXPECT_EQ("1", Option("Update")) << b.option;
+            if (!b.message) {
+                EXPECT_EQ("1", Option("Update")) << b.option;
+            }
             wasChecked = checked;
         }
     }
