@@ -431,14 +431,24 @@ public:
         DWORD n = GetEnvironmentVariableA("PATH", path, sizeof path);
         saved_.assign(path, n < sizeof path ? n : 0);
         SetEnvironmentVariableA("PATH", (folder_ + ";" + saved_).c_str());
+        SetEnvironmentVariableA("SENTREL_AGENT_WATCHER", std::to_string(GetCurrentProcessId()).c_str());
     }
     ~AgentPath()
     {
         SetEnvironmentVariableA("PATH", saved_.c_str());
+        SetEnvironmentVariableA("SENTREL_AGENT_WATCHER", nullptr);
         if (HWND agent = FindWindowA(kAgentWindowClass, kAgentWindowTitle)) PostMessageA(agent, WM_CLOSE, 0, 0);
         test::WaitUntil([] { return !FindWindowA(kAgentWindowClass, kAgentWindowTitle); }, 10000);
     }
     const std::string &folder() const { return folder_; }
+    // The process of the last agent started, handed over by the agent itself.
+    HANDLE StartedAgent() const
+    {
+        std::string text;
+        if (!test::ReadFile(folder_ + "\\agent-handle.txt", &text)) return nullptr;
+        DeleteFileA((folder_ + "\\agent-handle.txt").c_str());
+        return (HANDLE)(ULONG_PTR)strtoull(text.c_str(), nullptr, 10);
+    }
 
 private:
     std::string folder_, saved_;
@@ -460,15 +470,10 @@ TEST_F(TasksTest, OnWindows9xTheAgentIsStartedWhenMissingAndEndedAfterwards)
     ASSERT_EQ(0, IsTaskSchedulerRunning());
     EXPECT_EQ(1, StopTaskScheduler()) << "no agent to stop";
 
-    // Started for the listing: its exit is watched through its window's process.
-    HANDLE agent = nullptr;
-    std::thread watch([&] {
-        test::WaitUntil([] { return AgentProcess() != 0; }, 20000);
-        agent = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, AgentProcess());
-    });
+    // Started for the listing, and ended again.
     EXPECT_EQ(1, EnumerateTasks());
-    watch.join();
     EXPECT_EQ("Agent Job.job", ListedRows()[0].name);
+    HANDLE agent = agentPath.StartedAgent();
     ASSERT_NE(nullptr, agent) << "the agent was not started";
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(agent, 10000)) << "the agent started here was not ended";
     DWORD code = 0;
