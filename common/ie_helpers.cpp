@@ -15,6 +15,7 @@
 #include "text.h"
 #include "trace.h"
 #include "version_names.h"
+#include "watch_places.h"
 
 namespace {
 
@@ -271,6 +272,22 @@ void WalkIEHelpers(int withTitles, FoundVisitor visit, void *context)
     }
     delete cache;
 }
+
+}  // namespace
+
+void ForEachIEHelperPlace(WatchPlaceVisitor visit, void *context)
+{
+    for (int view : kViews)
+        for (const auto &kind : kKinds) {
+            if (!ReadsView(view, kind.key)) continue;
+            // A toolbar button is a subkey whose values are written after it
+            // is made: changes below the key count too.
+            WatchPlace place = {WATCH_KEY, HKEY_LOCAL_MACHINE, view, kind.type == ITEM_EXTENSION, kind.key};
+            visit(&place, context);
+        }
+}
+
+namespace {
 
 int AddFound(const Found *found, void *)
 {

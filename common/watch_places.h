@@ -25,6 +25,10 @@ typedef void (*WatchPlaceVisitor)(const WatchPlace *place, void *context);
 // load=, Winlogon, its Notify subkeys and the shell extension points.
 void ForEachStartupPlace(WatchPlaceVisitor visit, void *context);
 
+// IE helpers: the keys of the browser helper objects, toolbars and
+// toolbar buttons, in every registry view the list reads them in.
+void ForEachIEHelperPlace(WatchPlaceVisitor visit, void *context);
+
 // Services: the services key (a service is added or removed).
 void ForEachServicePlace(WatchPlaceVisitor visit, void *context);
 

@@ -46,6 +46,7 @@ const struct {
     void (*forEach)(WatchPlaceVisitor visit, void *context);
 } kPlaceSources[] = {
     {CHANGED_STARTUP, ForEachStartupPlace},
+    {CHANGED_IE_HELPERS, ForEachIEHelperPlace},
     {CHANGED_SYSFILES, ForEachMonitoredFilePlace},
     {CHANGED_PAGES, ForEachBrowserPagePlace},
     {CHANGED_FILE_TYPES, ForEachFileTypePlace},

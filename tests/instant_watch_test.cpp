@@ -32,6 +32,7 @@ const DWORD kPrompt = 20000;
 const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kTestKey[] = "Software\\Orvendale\\InstantTest";
+const char kExtensions[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
 const UINT kChanged = 9025;
 
 int CountThreads()
@@ -424,6 +425,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
             SetFileAttributesA(hosts.c_str(), FILE_ATTRIBUTE_NORMAL);
             test::WriteFile(hosts, original);
             DeleteFileA(shortcut.c_str());
+            test::DeleteTree(HKEY_LOCAL_MACHINE, std::string(kExtensions) + "\\{6D1C3E52-0F4B-4B8E-9C1A-5E7F00C0FFEE}");
             HKEY key;
             if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
                 for (const std::string &name : names) RegDeleteValueA(key, name.c_str());
@@ -491,6 +493,17 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     test::PressButton(alert, IDYES);
     ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
 
+    // A toolbar button registered with Internet Explorer.
+    start = GetTickCount();
+    const std::string button = std::string(kExtensions) + "\\{6D1C3E52-0F4B-4B8E-9C1A-5E7F00C0FFEE}";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, button, "Exec", run.sample));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, button, "ButtonText", "Instant Button"));
+    alert = AlertAfter(kNewProgram, start, kPrompt, &took);
+    ASSERT_NE(nullptr, alert) << "no alert promptly after the toolbar button";
+    EXPECT_STRCASEEQ(run.sample.c_str(), ControlText(alert, IDC_ALERT_COMMAND).c_str());
+    test::PressButton(alert, IDYES);
+    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+
     // HOSTS changed.
     start = GetTickCount();
     ASSERT_TRUE(test::WriteFile(hosts, original + "127.0.0.1 instant.example\r\n"));
@@ -507,8 +520,8 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     EXPECT_EQ(nullptr, test::WaitForWindow("#32770", nullptr, 6000));
     trace = run.Trace();
     int passes = CountText(trace, "VERIFY PLACES") - placesBefore;
-    EXPECT_GE(passes, 4);
-    EXPECT_LE(passes, 6) << "one pass for each change and at most one for each answer";
+    EXPECT_GE(passes, 5);
+    EXPECT_LE(passes, 7) << "one pass for each change and at most one for each answer";
 }
 
 // With the startup category's real-time option off, a new Run value waits
