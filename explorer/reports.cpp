@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "../common/reports.h"
+#include "../common/reports/reports.h"
 #include "explorer.h"
 #include "list_page.h"
 #include "options.h"
