@@ -632,3 +632,68 @@ void CloseListPage(ListPage *page)
     DestroyRowImages(page);
     FreeRows(page);
 }
+
+// --- The page procedure ---------------------------------------------------------
+
+namespace {
+LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *header)
+{
+    if (header->idFrom == IDC_LIST) {
+        switch (header->code) {
+        case LVN_COLUMNCLICK:
+            SortByHeaderClick(kind->page, ((const NMLISTVIEW *)header)->iSubItem);
+            break;
+        case LVN_ITEMCHANGED:
+            if ((((const NMLISTVIEW *)header)->uChanged & LVIF_STATE) && kind->selectionChanged)
+                kind->selectionChanged(window);
+            break;
+        case NM_CLICK: case LVN_KEYDOWN:
+            if (kind->selectionChanged) kind->selectionChanged(window);
+            break;
+        case NM_RCLICK:
+            kind->menu(window);
+            break;
+        case NM_DBLCLK:
+            kind->command(window, IDC_ONLINE_INFO, 0);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    switch (header->code) {
+    case PSN_SETACTIVE: kind->activate(window); break;
+    case PSN_KILLACTIVE: LeavePage(window); break;
+    case PSN_RESET: ResetPage(window); CloseListPage(kind->page); break;
+    default: break;
+    }
+    return 0;
+}
+}  // namespace
+
+INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        kind->initialise(window);
+        return TRUE;
+    case WM_NOTIFY:
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, OnListPageNotify(kind, window, (const NMHDR *)lParam));
+        return TRUE;
+    case WM_COMMAND:
+        kind->command(window, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_SIZE:
+        LayoutListPage(window);
+        if (kind->layout) kind->layout(window);
+        return TRUE;
+    case WM_PAGE_LAYOUT:
+        if (!kind->layoutOwn) return FALSE;
+        kind->layoutOwn(window);
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPageControl(window, (const DRAWITEMSTRUCT *)lParam);
+    default:
+        return FALSE;
+    }
+}

@@ -192,3 +192,21 @@ void InitListPage(ListPage *page, HWND window);
 void LayoutListPage(HWND page);
 // The page is closed for good (the explorer ends).
 void CloseListPage(ListPage *page);
+
+// --- The page procedure ---------------------------------------------------------
+// What a list page does itself. The rest of its dialog procedure is the same
+// for every list page: ListPageProcedure sorts on a header click, opens the
+// menu on a right click, looks the program up online on a double click,
+// activates, leaves and closes the page with the sheet, lays it out and
+// draws its owner-drawn controls.
+struct ListPageKind {
+    ListPage *page;
+    void (*initialise)(HWND window);                  // WM_INITDIALOG
+    void (*activate)(HWND window);                    // the page comes to the front
+    void (*command)(HWND window, int id, int code);   // buttons, menu items, labels
+    void (*menu)(HWND window);                        // right click on the list
+    void (*selectionChanged)(HWND window);            // optional: selection, click or key
+    void (*layout)(HWND window);                      // optional: after LayoutListPage
+    void (*layoutOwn)(HWND window);                   // optional: WM_PAGE_LAYOUT
+};
+INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -15,6 +15,7 @@
 #include "first_seen.h"
 #include "history.h"
 #include "items.h"
+#include "info_dialog.h"
 #include "list_page.h"
 #include "reports.h"
 #include "options.h"
@@ -124,25 +125,12 @@ void KillSelected(void)
     FillList(1);
 }
 
-// The program information of a row. Until the information dialog is built,
-// the shell's properties of the program file stand in for it.
-void ShowInfo(void)
+void ShowMenu(HWND)
 {
-    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
-    int position = SelectedRow(tasksPage.list);
-    OpenProperties(&tasksPage);
-    SelectRow(tasksPage.list, position);
-}
-
-void ShowMenu(void)
-{
-    int items[12], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, (int)IDC_REFRESH,
-                   (int)IDC_KILL_TASK, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO,
+    int items[16], n = 0;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (RowHasNote(PageRowAt(&tasksPage, SelectedRecord(&tasksPage)))) items[n++] = IDC_VIEW_NOTE;
+    for (int id : {(int)IDC_REFRESH, (int)IDC_KILL_TASK, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO,
                    (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
         items[n++] = id;
     ShowRowMenu(&tasksPage, items, n);
@@ -194,15 +182,12 @@ void Initialise(HWND page)
     RestorePlacement(page);
 }
 
-void OnCommand(HWND page, int id)
+void OnCommand(HWND page, int id, int)
 {
     switch (id) {
-    case IDC_INFO: case IDOK: ShowInfo(); break;
-    case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
-        // The online lookup and the notes are not built yet; without a
-        // selection the page still says so.
-        if (SelectedRecord(&tasksPage) < 0) ShowStringMessage(57);
-        break;
+    case IDC_INFO: case IDOK: ShowInfo(&tasksPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&tasksPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&tasksPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&tasksPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&tasksPage); break;
     case IDC_REFRESH: Refill(); break;
@@ -215,54 +200,11 @@ void OnCommand(HWND page, int id)
     }
 }
 
-int OnNotify(HWND page, const NMHDR *header)
-{
-    if (header->idFrom == IDC_LIST) {
-        switch (header->code) {
-        case LVN_COLUMNCLICK:
-            SortByHeaderClick(&tasksPage, ((const NMLISTVIEW *)header)->iSubItem);
-            break;
-        case NM_RCLICK:
-            ShowMenu();
-            break;
-        case NM_DBLCLK:
-            OnCommand(page, IDC_ONLINE_INFO);
-            break;
-        default:
-            break;
-        }
-        return 0;
-    }
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET: ResetPage(page); CloseListPage(&tasksPage); break;
-    default: break;
-    }
-    return 0;
-}
+const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanations, nullptr};
 
 }  // namespace
 
 INT_PTR CALLBACK ActiveTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        LayoutExplanations(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
+    return ListPageProcedure(&kKind, page, message, wParam, lParam);
 }

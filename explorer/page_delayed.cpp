@@ -329,7 +329,7 @@ void RemoveSelected(HWND page)
     FillList();
 }
 
-void ShowMenu(void)
+void ShowMenu(HWND)
 {
     int items[16], n = 0;
     for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
@@ -379,7 +379,7 @@ void Activate(HWND page)
     SetCursor(old);
 }
 
-void OnCommand(HWND page, int id)
+void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&delayPage); break;
@@ -399,56 +399,11 @@ void OnCommand(HWND page, int id)
     }
 }
 
-int OnNotify(HWND page, const NMHDR *header)
-{
-    if (header->idFrom == IDC_LIST) {
-        switch (header->code) {
-        case LVN_COLUMNCLICK:
-            SortByHeaderClick(&delayPage, ((const NMLISTVIEW *)header)->iSubItem);
-            break;
-        case NM_RCLICK:
-            ShowMenu();
-            break;
-        case NM_DBLCLK:
-            OnCommand(page, IDC_ONLINE_INFO);
-            break;
-        default:
-            break;
-        }
-        return 0;
-    }
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET: ResetPage(page); CloseListPage(&delayPage); break;
-    default: break;
-    }
-    return 0;
-}
+const ListPageKind kKind = {&delayPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, nullptr, LayoutExplanation};
 
 }  // namespace
 
 INT_PTR CALLBACK DelayedStartPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        return TRUE;
-    case WM_PAGE_LAYOUT:
-        LayoutExplanation(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
+    return ListPageProcedure(&kKind, page, message, wParam, lParam);
 }

@@ -222,7 +222,7 @@ void SetPatrolTimeOfFileTypes(HWND page)
     if (state >= 0) SetMonitorLabel(page, state);
 }
 
-void ShowMenu(void)
+void ShowMenu(HWND)
 {
     int items[10], n = 0;
     items[n++] = IDC_INFO;
@@ -233,7 +233,7 @@ void ShowMenu(void)
     ShowRowMenu(&fileTypesPage, items, n);
 }
 
-void OnCommand(HWND page, int id)
+void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&fileTypesPage); break;
@@ -289,54 +289,11 @@ void Activate(HWND page)
     SetCursor(old);
 }
 
-int OnNotify(HWND page, const NMHDR *header)
-{
-    if (header->idFrom == IDC_LIST) {
-        switch (header->code) {
-        case LVN_COLUMNCLICK:
-            SortByHeaderClick(&fileTypesPage, ((const NMLISTVIEW *)header)->iSubItem);
-            break;
-        case NM_RCLICK:
-            ShowMenu();
-            break;
-        case NM_DBLCLK:
-            OnCommand(page, IDC_ONLINE_INFO);
-            break;
-        default:
-            break;
-        }
-        return 0;
-    }
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET: ResetPage(page); CloseListPage(&fileTypesPage); break;
-    default: break;
-    }
-    return 0;
-}
+const ListPageKind kKind = {&fileTypesPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanation, nullptr};
 
 }  // namespace
 
 INT_PTR CALLBACK FileTypesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        LayoutExplanation(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
+    return ListPageProcedure(&kKind, page, message, wParam, lParam);
 }

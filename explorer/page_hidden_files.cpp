@@ -14,6 +14,7 @@
 #include "first_seen.h"
 #include "hidden_files.h"
 #include "items.h"
+#include "info_dialog.h"
 #include "list_page.h"
 #include "reports.h"
 #include "options.h"
@@ -175,19 +176,6 @@ void ViewInNotepad(void)
     ReleaseItemCopy(&record);
 }
 
-// The program information of a row. Until the information dialog is built,
-// the shell's properties of the file stand in for it.
-void ShowInfo(void)
-{
-    if (SelectedRecord(&hiddenPage) < 0) {
-        ShowStringMessage(57);
-        return;
-    }
-    int position = SelectedRow(hiddenPage.list);
-    OpenProperties(&hiddenPage);
-    SelectRow(hiddenPage.list, position);
-}
-
 void SetMonitorFromOptions(HWND page)
 {
     SetMonitorLabel(page, settings.realtimeHidden ? 2 : settings.hidden > 0 ? 1 : 0);
@@ -198,11 +186,12 @@ void SetPatrolTimeOfHiddenFiles(HWND page)
     if (ChangePatrolTime(page, 924) >= 0) SetMonitorFromOptions(page);
 }
 
-void ShowMenu(void)
+void ShowMenu(HWND)
 {
-    int items[14], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES, (int)IDC_REFRESH,
-                   (int)IDC_DELETE_FILE, (int)IDC_DELETE_ON_REBOOT, (int)IDC_VIEW_NOTEPAD, 0,
+    int items[16], n = 0;
+    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    if (RowHasNote(PageRowAt(&hiddenPage, SelectedRecord(&hiddenPage)))) items[n++] = IDC_VIEW_NOTE;
+    for (int id : {(int)IDC_REFRESH, (int)IDC_DELETE_FILE, (int)IDC_DELETE_ON_REBOOT, (int)IDC_VIEW_NOTEPAD, 0,
                    (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
         items[n++] = id;
     ShowRowMenu(&hiddenPage, items, n);
@@ -262,15 +251,12 @@ void Initialise(HWND page)
     RestorePlacement(page);
 }
 
-void OnCommand(HWND page, int id)
+void OnCommand(HWND page, int id, int)
 {
     switch (id) {
-    case IDC_INFO: case IDOK: ShowInfo(); break;
-    case IDC_ONLINE_INFO: case IDC_VIEW_NOTE:
-        // The online lookup and the notes are not built yet; without a
-        // selection the page still says so.
-        if (SelectedRecord(&hiddenPage) < 0) ShowStringMessage(57);
-        break;
+    case IDC_INFO: case IDOK: ShowInfo(&hiddenPage); break;
+    case IDC_ONLINE_INFO: ShowOnlineInfo(&hiddenPage); break;
+    case IDC_VIEW_NOTE: ViewNote(&hiddenPage); break;
     case IDC_EXPLORE_FOLDER: ExploreFolder(&hiddenPage); break;
     case IDC_OPEN_PROPERTIES: OpenProperties(&hiddenPage); break;
     case IDC_REFRESH: Refill(); break;
@@ -286,54 +272,11 @@ void OnCommand(HWND page, int id)
     }
 }
 
-int OnNotify(HWND page, const NMHDR *header)
-{
-    if (header->idFrom == IDC_LIST) {
-        switch (header->code) {
-        case LVN_COLUMNCLICK:
-            SortByHeaderClick(&hiddenPage, ((const NMLISTVIEW *)header)->iSubItem);
-            break;
-        case NM_RCLICK:
-            ShowMenu();
-            break;
-        case NM_DBLCLK:
-            OnCommand(page, IDC_ONLINE_INFO);
-            break;
-        default:
-            break;
-        }
-        return 0;
-    }
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET: ResetPage(page); CloseListPage(&hiddenPage); break;
-    default: break;
-    }
-    return 0;
-}
+const ListPageKind kKind = {&hiddenPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanations, nullptr};
 
 }  // namespace
 
 INT_PTR CALLBACK HiddenFilesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        LayoutExplanations(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
+    return ListPageProcedure(&kKind, page, message, wParam, lParam);
 }

@@ -174,7 +174,7 @@ void SetPatrolTimeOfHelpers(HWND page)
     if (state >= 0) SetMonitorLabel(page, state);
 }
 
-void ShowMenu(void)
+void ShowMenu(HWND)
 {
     PageRow *row = SelectedHelper();
     int items[16], n = 0;
@@ -214,7 +214,6 @@ void Initialise(HWND page)
 // The frame's explanation place holds the page's two lines, one above the other.
 void Layout(HWND page)
 {
-    LayoutListPage(page);
     HWND frame = GetDlgItem(page, IDC_EXPLANATION);
     RECT r;
     if (!frame || !GetWindowRect(frame, &r)) return;
@@ -225,7 +224,7 @@ void Layout(HWND page)
                TRUE);
 }
 
-void OnCommand(HWND page, int id)
+void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&helpersPage); break;
@@ -243,56 +242,16 @@ void OnCommand(HWND page, int id)
     }
 }
 
-int OnNotify(HWND page, const NMHDR *header)
+void ShowLocationOf(HWND)
 {
-    if (header->idFrom == IDC_LIST) {
-        switch (header->code) {
-        case LVN_COLUMNCLICK:
-            SortByHeaderClick(&helpersPage, ((const NMLISTVIEW *)header)->iSubItem);
-            break;
-        case LVN_ITEMCHANGED:
-            if (((const NMLISTVIEW *)header)->uChanged & LVIF_STATE) ShowLocation();
-            break;
-        case NM_RCLICK:
-            ShowMenu();
-            break;
-        case NM_DBLCLK:
-            OnCommand(page, IDC_ONLINE_INFO);
-            break;
-        default:
-            break;
-        }
-        return 0;
-    }
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET: ResetPage(page); CloseListPage(&helpersPage); break;
-    default: break;
-    }
-    return 0;
+    ShowLocation();
 }
+
+const ListPageKind kKind = {&helpersPage, Initialise, Activate, OnCommand, ShowMenu, ShowLocationOf, Layout, nullptr};
 
 }  // namespace
 
 INT_PTR CALLBACK IEHelpersPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        Layout(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
+    return ListPageProcedure(&kKind, page, message, wParam, lParam);
 }

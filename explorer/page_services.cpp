@@ -366,59 +366,11 @@ void OnCommand(HWND page, int id, int code)
     }
 }
 
-int OnNotify(HWND page, const NMHDR *header)
-{
-    if (header->idFrom == IDC_LIST) {
-        switch (header->code) {
-        case LVN_COLUMNCLICK:
-            SortByHeaderClick(&servicesPage, ((const NMLISTVIEW *)header)->iSubItem);
-            break;
-        case LVN_ITEMCHANGED:
-            if (((const NMLISTVIEW *)header)->uChanged & LVIF_STATE) UpdateButtons(page);
-            break;
-        case NM_RCLICK:
-            ShowMenu(page);
-            break;
-        case NM_DBLCLK:
-            OnCommand(page, IDC_ONLINE_INFO, 0);
-            break;
-        default:
-            break;
-        }
-        return 0;
-    }
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET: ResetPage(page); CloseListPage(&servicesPage); break;
-    default: break;
-    }
-    return 0;
-}
+const ListPageKind kKind = {&servicesPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, nullptr, LayoutOwnControls};
 
 }  // namespace
 
 INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        return TRUE;
-    case WM_PAGE_LAYOUT:
-        LayoutOwnControls(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
+    return ListPageProcedure(&kKind, page, message, wParam, lParam);
 }

@@ -424,7 +424,7 @@ void Initialise(HWND page)
     RestorePlacement(page);
 }
 
-void OnCommand(HWND page, int id)
+void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: ShowInfo(&startupPage); break;
@@ -459,59 +459,11 @@ void OnCommand(HWND page, int id)
     }
 }
 
-int OnNotify(HWND page, const NMHDR *header)
-{
-    if (header->idFrom == IDC_LIST) {
-        switch (header->code) {
-        case LVN_COLUMNCLICK:
-            SortByHeaderClick(&startupPage, ((const NMLISTVIEW *)header)->iSubItem);
-            break;
-        case LVN_ITEMCHANGED:
-            if (((const NMLISTVIEW *)header)->uChanged & LVIF_STATE) UpdateButtons(page);
-            break;
-        case NM_CLICK: case LVN_KEYDOWN:
-            UpdateButtons(page);
-            break;
-        case NM_RCLICK:
-            ShowMenu(page);
-            break;
-        case NM_DBLCLK:
-            OnCommand(page, IDC_ONLINE_INFO);
-            break;
-        default:
-            break;
-        }
-        return 0;
-    }
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET: ResetPage(page); CloseListPage(&startupPage); break;
-    default: break;
-    }
-    return 0;
-}
+const ListPageKind kKind = {&startupPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, nullptr, nullptr};
 
 }  // namespace
 
 INT_PTR CALLBACK StartupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
+    return ListPageProcedure(&kKind, page, message, wParam, lParam);
 }
