@@ -183,7 +183,12 @@ INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         const NMHDR *header = (const NMHDR *)lParam;
         if (header->idFrom != IDC_LIST) return FALSE;
         switch (header->code) {
-        case LVN_ITEMCHANGED: case NM_CLICK: case LVN_KEYDOWN:
+        case LVN_ITEMCHANGED:
+            // Only a change of selection: the fill's own text changes would
+            // look for the selection once per cell, over the whole list.
+            if (((const NMLISTVIEW *)header)->uChanged & LVIF_STATE) UpdateRestoreButton(dialog);
+            break;
+        case NM_CLICK: case LVN_KEYDOWN:
             UpdateRestoreButton(dialog);
             break;
         case NM_DBLCLK:

@@ -325,23 +325,23 @@ int FileExists(char *path)
     size_t len = TextLength(path, PATH_SIZE);
     if (len >= PATH_SIZE || strpbrk(path, "*?") || NamesDevice(path)) return 0;
 
-    char candidate[PATH_SIZE];
-    ShortForm(path, candidate);
-    if (IsPlainFile(candidate)) return 1;
-    if (len >= 32) return 0;
+    // A file that is there answers to its own name; asking for its short
+    // form first would only cost time for one that is not.
+    if (IsPlainFile(path)) return 1;
+    // A short name may stand for a file of the Windows or system folder. A
+    // path with a drive or a server never does.
+    if (len >= 32 || (path[0] == '\\' && path[1] == '\\') || (path[0] && path[1] == ':')) return 0;
 
-    char folder[PATH_SIZE];
+    char folder[PATH_SIZE], candidate[PATH_SIZE];
     if (WindowsFolder(folder) &&
         FormatText(candidate, sizeof candidate, "%s\\%s", folder, path) && IsPlainFile(candidate))
         return 1;
     if (SystemFolder(folder) &&
-        FormatText(candidate, sizeof candidate, "%s\\%s", folder, path)) {
+        FormatText(candidate, sizeof candidate, "%s\\%s", folder, path) && IsPlainFile(candidate)) {
         char found[PATH_SIZE];
         ShortForm(candidate, found);
-        if (IsPlainFile(found)) {
-            CopyText(path, PATH_SIZE, found);
-            return 1;
-        }
+        CopyText(path, PATH_SIZE, found);
+        return 1;
     }
     return 0;
 }
