@@ -395,6 +395,13 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, menu, "", "res://evil.dll/menu.htm"));
     ASSERT_TRUE(test::WriteDword(HKEY_CURRENT_USER, zone + "\\www", "*", 5));
 
+    // Two cookies (and the index, which is none) in an IE cookie folder.
+    std::string cookies = test::FreshFolder("hijack-cookies");
+    ASSERT_TRUE(test::WriteFile(cookies + "\\index.dat", "index"));
+    ASSERT_TRUE(test::WriteFile(cookies + "\\user@one.example[1].txt", "one"));
+    ASSERT_TRUE(test::WriteFile(cookies + "\\user@two.example[2].txt", "two"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "IECookieFolder", cookies));
+
     FillCallerList();
     std::vector<const Item *> before = {GetItem(0), GetItem(1)};
     std::string path = std::string(kFiles) + "\\" + HIJACK_LOG_FILE;
@@ -436,6 +443,7 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     EXPECT_TRUE(Has(log, "\r\nO8 - Extra context menu item: &Search <x> - res://evil.dll/menu.htm\r\n"));
     EXPECT_TRUE(Has(log, "\r\nO15 - Trusted Zone: evil.example\r\n"));
     EXPECT_TRUE(Has(log, "\r\nRunning processes:\r\n"));
+    EXPECT_TRUE(Has(log, "\r\n2 IE Cookies in Folder: " + cookies + "\\\r\n"));
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "addon_locations.h"
 #include "browser_settings.h"
+#include "cookies.h"
 #include "dates.h"
 #include "inventory.h"
 #include "items.h"
@@ -425,6 +426,18 @@ void AdditionalInfo(ReportFile *file)
                      {"Netscp.exe", "Netscape %s installed in %s.\r\n"}};
     for (const auto &other : kBrowsers)
         if (AppPathVersion(other.program, version, folder)) Fill(file, other.pattern, version, folder);
+    // The cookies of each browser, counted as their lists show them.
+    if (FindIECookieFolder(folder)) {
+        char count[16];
+        FormatText(count, sizeof count, "%d", ReadIECookies(0));
+        Fill(file, "%s IE Cookies in Folder: %s\r\n", count, folder);
+    }
+    if (FindMozillaProfileFolder(folder)) {
+        char count[16];
+        FormatText(count, sizeof count, "%d", ReadMozillaCookies(0));
+        Fill(file, "%s Mozilla Cookies in Folder: %s\r\n", count, folder);
+    }
+    FreeItems();
 
     ReportWrite(file, "\r\n");
     int any = 0;
