@@ -384,7 +384,7 @@ void NetworkSections(ReportFile *file)
         char program[PATH_SIZE];
         VersionFacts facts;
         memset(facts, 0, sizeof facts);
-        if (ResolveCommandPath(GetItemPath(i), program)) ReadVersionFacts(program, facts);
+        if (ResolveCommandPath(GetItemPath(i), program)) ReadReportFacts(program, facts);
         Fill(file, "O23 - Service: %s - %s - %s\r\n", GetItemTitle(i), facts[VERSION_COMPANY_NAME], GetItemPath(i));
     }
     for (int n = 0; n <= 8; n++) {
@@ -511,6 +511,7 @@ int WriteHijackLogFile(const char *path, const char *caption)
     if (!ReportOpen(&file, path)) return 0;
     HeldItems held;
     HoldItemList(&held);
+    ForgetReportFacts();
     WriteHeader(&file, caption);
     BrowserPages(&file);
     SystemFiles(&file);

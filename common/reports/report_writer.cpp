@@ -334,3 +334,36 @@ int PlatformText(char *out, int size)
     }
     return (int)CopyTextCut(out, (size_t)size, text);
 }
+
+// --- Version facts ----------------------------------------------------------------
+
+namespace {
+const int kFactSlots = 16;
+struct RecentFacts {
+    char file[PATH_SIZE];
+    VersionFacts facts;
+};
+RecentFacts recentFacts[kFactSlots];
+int recentUsed, recentNext;
+}  // namespace
+
+void ForgetReportFacts(void)
+{
+    recentUsed = recentNext = 0;
+}
+
+void ReadReportFacts(const char *file, VersionFacts facts)
+{
+    for (int i = 0; i < recentUsed; i++)
+        if (TextEqualNoCase(recentFacts[i].file, file)) {
+            memcpy(facts, recentFacts[i].facts, sizeof(VersionFacts));
+            return;
+        }
+    ReadVersionFacts(file, facts);
+    // A name that does not fit whole is read every time, never mistaken.
+    RecentFacts &slot = recentFacts[recentNext];
+    if (!CopyText(slot.file, sizeof slot.file, file)) return;
+    memcpy(slot.facts, facts, sizeof(VersionFacts));
+    recentNext = (recentNext + 1) % kFactSlots;
+    if (recentUsed < kFactSlots) recentUsed++;
+}

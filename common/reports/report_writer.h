@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "items.h"
+#include "program_files.h"
 
 // A report file being written. Every write goes into the buffer and the
 // buffer to the file; a failed write is remembered, so the caller learns of
@@ -75,6 +76,12 @@ void ReportDateText(const SYSTEMTIME *time, char *out, int size);
 
 // The text that names the Windows version. Returns its length.
 int PlatformText(char *out, int size);
+
+// The version facts of a program file, read once per report: a report
+// lists the same few programs again and again. ForgetReportFacts starts a
+// report afresh (a file may have changed since the last one).
+void ReadReportFacts(const char *file, VersionFacts facts);
+void ForgetReportFacts(void);
 
 // The query part of an address as the online information takes it: a blank
 // becomes "%20", "&" becomes "+", and every character that could end the

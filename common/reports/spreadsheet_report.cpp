@@ -32,7 +32,7 @@ void WriteRow(ReportFile *file, const char *type, const char *subType, const Ite
     char program[PATH_SIZE];
     VersionFacts facts;
     memset(facts, 0, sizeof facts);
-    if (record->path[0] && ResolveCommandPath(record->path, program)) ReadVersionFacts(program, facts);
+    if (record->path[0] && ResolveCommandPath(record->path, program)) ReadReportFacts(program, facts);
     char fileName[PATH_SIZE], company[128], description[1024], version[128], seen[DATE_TEXT_SIZE];
     char name[PATH_SIZE];
     FileNamePart(record->path, name, sizeof name);
@@ -79,6 +79,7 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
     if (!ReportOpen(&file, path)) return 0;
     HeldItems held;
     HoldItemList(&held);
+    ForgetReportFacts();
     char version[VERSION_TEXT_SIZE], time[32], date[32];
     GetVersionText(version);
     SYSTEMTIME now;

@@ -56,7 +56,7 @@ void ReadFacts(const Item *record, FileFacts *facts)
         CopyText(facts->file, sizeof facts->file, record->path);
     else if (!ResolveCommandPath(record->path, facts->file))
         return;
-    ReadVersionFacts(facts->file, facts->version);
+    ReadReportFacts(facts->file, facts->version);
 }
 
 // A registry text of any length, on the heap (free()); null when the value
@@ -309,6 +309,7 @@ int WriteSystemReportFile(const char *path, int format, const char *caption)
     if (!ReportOpen(&file, path)) return 0;
     HeldItems held;
     HoldItemList(&held);
+    ForgetReportFacts();
     if (format == 0) {
         static const char kTitle[] = "Sentrel Report Log";
         ReportFormat(&file, "<html><head><title>\r\n%s</title></head>\r\n<body bgcolor=FloralWhite>\r\n", kTitle);
