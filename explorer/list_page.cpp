@@ -160,6 +160,30 @@ void InsertColumns(ListPage *page)
     }
 }
 
+int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly)
+{
+    CopyItemsToRows(page);
+    if (withFolderOnly) KeepRowsWithFolder(page);
+    CreateRowImages(page);
+    for (int i = 0; i < page->rowCount; i++) {
+        PageRow *row = &page->rows[i];
+        row->image = -1;
+        fill(row, context);
+        if (row->image < 0) row->image = AddFileIcon(page, row->record.path);
+    }
+    ShowRows(page);
+    ApplySavedSort(page);
+    return page->rowCount;
+}
+
+void SelectAfterFill(ListPage *page, const Item *keep, int first)
+{
+    if (keep)
+        SelectSameEntry(page, keep);
+    else
+        SelectRow(page->list, first);
+}
+
 void ShowRows(ListPage *page)
 {
     HWND list = page->list;

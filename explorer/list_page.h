@@ -121,6 +121,16 @@ void InsertColumns(ListPage *page);
 int ColumnWidthPermille(int identity, int column);
 // Shows every row of the row store (row data = row index), with pictures.
 void ShowRows(ListPage *page);
+// Fills the page from the item list: each row gets its own copy of its
+// record, its cells from fill (which may also choose the row's picture;
+// otherwise it is the icon of the record's program), and the rows are shown
+// in the saved sort. withFolderOnly drops the records whose path has no
+// folder part. Returns the row count.
+typedef void (*RowFill)(PageRow *row, void *context);
+int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly = 0);
+// After a fill: selects the row of keep's entry when keep is given, else the
+// row at position first (-1: none).
+void SelectAfterFill(ListPage *page, const Item *keep, int first = 0);
 
 // --- Row pictures ---------------------------------------------------------------
 // A new image list for the page (the previous one destroyed) holding the

@@ -64,21 +64,8 @@ void FillList(int afterAction = 0, const Item *keep = nullptr)
     ListPage *p = &tasksPage;
     CountProcesses();
     ClearFileFacts();
-    CopyItemsToRows(p);
-    KeepRowsWithFolder(p);
-    CreateRowImages(p);
-    for (int i = 0; i < p->rowCount; i++) {
-        FillCells(&p->rows[i]);
-        p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
-    }
-    ShowRows(p);
-    ApplySavedSort(p);
-    if (!afterAction)
-        SelectRow(p->list, 0);
-    else if (keep)
-        SelectSameEntry(p, keep);
-    else
-        SelectRow(p->list, -1);
+    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr, 1);
+    SelectAfterFill(p, afterAction ? keep : nullptr, afterAction ? -1 : 0);
 }
 
 void Refill(void)

@@ -95,19 +95,9 @@ void FillList(const Item *keep = nullptr)
 {
     ListPage *p = &delayPage;
     ListDelayedPrograms();
-    CopyItemsToRows(p);
+    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr);
     FreeItems();
-    CreateRowImages(p);
-    for (int i = 0; i < p->rowCount; i++) {
-        FillCells(&p->rows[i]);
-        p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
-    }
-    ShowRows(p);
-    ApplySavedSort(p);
-    if (keep)
-        SelectSameEntry(p, keep);
-    else
-        SelectRow(p->list, 0);
+    SelectAfterFill(p, keep);
 }
 
 // Refills after an action, keeping the selection on the entry of the row

@@ -120,14 +120,10 @@ void FillList(int afterAction = 0, const Item *keep = nullptr)
 {
     ListPage *p = &fileTypesPage;
     ListFileTypes();
-    CopyItemsToRows(p);
-    CreateRowImages(p);
-    for (int i = 0; i < p->rowCount; i++) {
-        FillCells(&p->rows[i]);
-        p->rows[i].image = RowImage(p->rows[i].record);
-    }
-    ShowRows(p);
-    ApplySavedSort(p);
+    FillPageRows(p, [](PageRow *row, void *) {
+        FillCells(row);
+        row->image = RowImage(row->record);
+    }, nullptr);
     if (!afterAction)
         SelectRow(p->list, 0);
     else if (keep)

@@ -131,21 +131,12 @@ void FillList(const Item *keep = nullptr)
 {
     ListPage *p = &helpersPage;
     EnumerateIEHelpers();
-    CopyItemsToRows(p);
-    CreateRowImages(p);
-    for (int i = 0; i < p->rowCount; i++) {
-        PageRow &row = p->rows[i];
-        FillCells(&row);
+    FillPageRows(p, [](PageRow *row, void *) {
+        FillCells(row);
         // A button that names an icon file shows that icon.
-        const char *picture = FindTextNoCase(row.record.info, ".ico") ? row.record.info : row.record.path;
-        row.image = AddFileIcon(p, picture);
-    }
-    ShowRows(p);
-    ApplySavedSort(p);
-    if (keep)
-        SelectSameEntry(p, keep);
-    else
-        SelectRow(p->list, 0);
+        if (FindTextNoCase(row->record.info, ".ico")) row->image = AddFileIcon(&helpersPage, row->record.info);
+    }, nullptr);
+    SelectAfterFill(p, keep);
     ShowLocation();
 }
 

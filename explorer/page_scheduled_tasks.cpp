@@ -49,18 +49,8 @@ void FillList(const Item *keep = nullptr)
 {
     ListPage *p = &tasksPage;
     EnumerateTasks();
-    CopyItemsToRows(p);
-    CreateRowImages(p);
-    for (int i = 0; i < p->rowCount; i++) {
-        FillCells(&p->rows[i]);
-        p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
-    }
-    ShowRows(p);
-    ApplySavedSort(p);
-    if (keep)
-        SelectSameEntry(p, keep);
-    else
-        SelectRow(p->list, 0);
+    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr);
+    SelectAfterFill(p, keep);
 }
 
 void RemoveSelected(HWND page)

@@ -109,20 +109,10 @@ void FillList(HWND page, const Item *keep = nullptr)
 {
     ListPage *p = &servicesPage;
     EnumerateServices(0);
-    CopyItemsToRows(p);
-    CreateRowImages(p);
     ServiceSnapshot *states = TakeServiceSnapshot();
-    for (int i = 0; i < p->rowCount; i++) {
-        FillCells(&p->rows[i], states);
-        p->rows[i].image = AddFileIcon(p, p->rows[i].record.path);
-    }
+    FillPageRows(p, [](PageRow *row, void *context) { FillCells(row, (const ServiceSnapshot *)context); }, states);
     FreeServiceSnapshot(states);
-    ShowRows(p);
-    ApplySavedSort(p);
-    if (keep)
-        SelectSameEntry(p, keep);
-    else
-        SelectRow(p->list, 0);
+    SelectAfterFill(p, keep);
     UpdateButtons(page);
 }
 
