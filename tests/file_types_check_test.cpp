@@ -378,6 +378,14 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     // Locking, as the explorer sets it, reaches the running monitor: the
     // next change is put back without a word.
     ASSERT_EQ(1, SetOption("LockFileTypes", 1));
+    // The monitor lowers "Update" once it has read the options again; a
+    // change made before that could still meet the unlocked check.
+    bool taken = false;
+    for (int round = 0; round < 12 && !taken; round++) {
+        notice();
+        taken = test::WaitUntil([&] { return Value(HKEY_CURRENT_USER, kOptions, "Update") == "0"; }, 5000);
+    }
+    ASSERT_TRUE(taken) << "the monitor did not take the option in";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", sample + " /locked %1"));
     // A change right after a pass may wait for the next one: notices go on
     // until a pass has put it back.

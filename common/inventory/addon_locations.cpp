@@ -25,32 +25,13 @@ const char kZoneDomainsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\In
 
 const int kTextSize = 1024;
 
-// The subkey names of a key, taken before any is looked at.
-struct NameList {
-    char (*names)[256];
-    int count, room;
-};
-
-int Collect(const char *name, void *context)
-{
-    NameList *list = (NameList *)context;
-    if (list->count == list->room) {
-        int room = list->room ? list->room * 2 : 16;
-        void *bigger = realloc(list->names, sizeof(*list->names) * (size_t)room);
-        if (!bigger) return 0;
-        list->names = (char(*)[256])bigger;
-        list->room = room;
-    }
-    CopyTextCut(list->names[list->count++], 256, name);
-    return 1;
-}
-
 template <typename Visit> void ForEachSubkey(HKEY root, int view, const char *path, Visit visit)
 {
-    NameList list = {nullptr, 0, 0};
-    StoreEnumSubkeysIn(root, RegistryViewFlag(view), path, Collect, &list);
-    for (int i = 0; i < list.count; i++) visit(list.names[i]);
-    free(list.names);
+    StoreKeyName *names;
+    int count;
+    StoreListSubkeys(root, RegistryViewFlag(view), path, &names, &count);
+    for (int i = 0; i < count; i++) visit(names[i]);
+    free(names);
 }
 
 // The views an HKLM place is read in.
@@ -256,18 +237,19 @@ int ListAdvancedOptions(void)
 
 int ZoneMarkOfDomain(HKEY root, REGSAM view, const char *domainKey)
 {
-    NameList list = {nullptr, 0, 0};
-    StoreEnumSubkeysIn(root, view, domainKey, Collect, &list);
+    StoreKeyName *names;
+    int count;
+    StoreListSubkeys(root, view, domainKey, &names, &count);
     int mark = 0;
-    for (int i = 0; i < list.count && !mark; i++) {
+    for (int i = 0; i < count && !mark; i++) {
         char key[1024];
-        if (!FormatText(key, sizeof key, "%s\\%s", domainKey, list.names[i])) continue;
+        if (!FormatText(key, sizeof key, "%s\\%s", domainKey, names[i])) continue;
         BYTE data[64];
         DWORD type = 0;
         if (StoreReadRawIn(root, view, key, "*", &type, data, sizeof data) <= 0) continue;
         if (data[0] == 4 || data[0] == 5) mark = data[0];
     }
-    free(list.names);
+    free(names);
     return mark;
 }
 

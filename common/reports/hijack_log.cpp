@@ -33,25 +33,11 @@ const struct {
                     {"SYSTEM\\ControlSet002", "CS2"},
                     {"SYSTEM\\ControlSet003", "CS3"}};
 
-// A text value whole, on the heap (free()): REG_SZ and REG_EXPAND_SZ as
-// stored, the first string of a REG_MULTI_SZ. Null when missing, empty or
-// of another type.
-char *ReadValueText(HKEY root, const char *path, const char *name)
-{
-    StoreBlob blob;
-    if (!StoreReadBlob(root, 0, path, name, &blob)) return nullptr;
-    char *text = nullptr;
-    if ((blob.type == REG_SZ || blob.type == REG_EXPAND_SZ || blob.type == REG_MULTI_SZ) && blob.data[0])
-        text = DuplicateText((const char *)blob.data);
-    StoreFreeBlob(&blob);
-    return text;
-}
-
 // One line from a value when it is present and not empty. 1 when written.
 int ValueLine(ReportFile *file, HKEY root, const char *path, const char *name, const char *pattern,
               const char *label = nullptr)
 {
-    char *text = ReadValueText(root, path, name);
+    char *text = StoreReadTextCopy(root, path, name);
     if (!text) return 0;
     if (label)
         Fill(file, pattern, label, text);
@@ -110,7 +96,7 @@ void BrowserPages(ReportFile *file)
         {HKEY_CURRENT_USER, "HKCU", "Window Title", "R1 - "},    {HKEY_LOCAL_MACHINE, "HKLM", "Window Title", "R0 - "},
     };
     for (const auto &page : kPages) {
-        char *text = ReadValueText(page.root, kIEMainKey, page.name);
+        char *text = StoreReadTextCopy(page.root, kIEMainKey, page.name);
         if (!text) continue;
         Fill(file, "%s%s\\Software\\Microsoft\\Internet Explorer\\Main,%s = %s\r\n", page.prefix, page.hive, page.name,
              text);
@@ -269,7 +255,7 @@ void PolicySections(ReportFile *file)
     for (const char *policy : kPolicies) {
         char key[260];
         FormatText(key, sizeof key, "Software\\Policies\\Microsoft\\Internet Explorer\\%s", policy);
-        char *value = ReadValueText(HKEY_CURRENT_USER, key, "");
+        char *value = StoreReadTextCopy(HKEY_CURRENT_USER, key, "");
         if (value) Fill(file, "O6 - HKCU\\%s present\r\n", key);
         free(value);
     }
@@ -317,7 +303,7 @@ void PrefixAndResetSections(ReportFile *file)
                      {kUrlPrefixesKey, "www", "O13 - WWW Prefix: %s\r\n"},
                      {kUrlPrefixesKey, "www.", "O13 -  WWW. Prefix: %s\r\n"}};
     for (const auto &prefix : kPrefixes) {
-        char *text = ReadValueText(HKEY_LOCAL_MACHINE, prefix.key, prefix.name);
+        char *text = StoreReadTextCopy(HKEY_LOCAL_MACHINE, prefix.key, prefix.name);
         if (text && strlen(text) > 7) Fill(file, prefix.pattern, text);
         free(text);
     }
@@ -390,10 +376,10 @@ void NetworkSections(ReportFile *file)
     for (int n = 0; n <= 8; n++) {
         char key[128];
         FormatText(key, sizeof key, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\%1d", n);
-        char *name = ReadValueText(HKEY_CURRENT_USER, key, "FriendlyName");
+        char *name = StoreReadTextCopy(HKEY_CURRENT_USER, key, "FriendlyName");
         if (!name) break;
         if (!strstr(name, "Current Home Page")) {
-            char *source = ReadValueText(HKEY_CURRENT_USER, key, "Source");
+            char *source = StoreReadTextCopy(HKEY_CURRENT_USER, key, "Source");
             char number[8];
             FormatText(number, sizeof number, "%d", n);
             Fill(file, "O24 -  Desktop Component %s: %s - %s\r\n", number, name, source ? source : "");
@@ -469,7 +455,7 @@ void AdditionalInfo(ReportFile *file)
     ReportWrite(file, "\r\n");
     int prefixes = ValueLine(file, HKEY_LOCAL_MACHINE, kUrlPrefixKey, "", "SE08 - HKLM\\%s: Default = %s\r\n",
                              kUrlPrefixKey);
-    char *www = ReadValueText(HKEY_LOCAL_MACHINE, kUrlPrefixesKey, "www");
+    char *www = StoreReadTextCopy(HKEY_LOCAL_MACHINE, kUrlPrefixesKey, "www");
     if (www) {
         Fill(file, "SE08 - HKLM\\%s: %s = %s\r\n", kUrlPrefixesKey, "www", www);
         prefixes = 1;

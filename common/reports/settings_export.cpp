@@ -120,41 +120,23 @@ int ExportValues(ExportState *state, HKEY root, const char *path)
     return state->written;
 }
 
-struct SubkeyList {
-    char (*names)[256];
-    int count, room;
-};
-
-int CollectSubkey(const char *name, void *context)
-{
-    SubkeyList *list = (SubkeyList *)context;
-    if (list->count == list->room) {
-        int room = list->room ? list->room * 2 : 16;
-        void *bigger = realloc(list->names, sizeof(*list->names) * (size_t)room);
-        if (!bigger) return 0;
-        list->names = (char(*)[256])bigger;
-        list->room = room;
-    }
-    CopyTextCut(list->names[list->count++], 256, name);
-    return 1;
-}
-
 int ExportKey(ExportState *state, HKEY root, const char *path)
 {
     state->rootName = RootName(root);
     ReportFormat(state->file, "[%s\\%s]\r\n", state->rootName, path);
     ExportValues(state, root, path);
-    SubkeyList list = {nullptr, 0, 0};
-    StoreEnumSubkeys(root, path, CollectSubkey, &list);
-    for (int i = 0; i < list.count; i++) {
+    StoreKeyName *names;
+    int count;
+    StoreListSubkeys(root, 0, path, &names, &count);
+    for (int i = 0; i < count; i++) {
         char subkey[1024];
-        if (!FormatText(subkey, sizeof subkey, "%s\\%s", path, list.names[i])) continue;
+        if (!FormatText(subkey, sizeof subkey, "%s\\%s", path, names[i])) continue;
         ReportFormat(state->file, "\r\n[%s\\%s]\r\n", state->rootName, subkey);
         ExportValues(state, root, subkey);
     }
-    free(list.names);
+    free(names);
     ReportWrite(state->file, "\r\n");
-    return list.count;
+    return count;
 }
 
 }  // namespace

@@ -59,19 +59,6 @@ void ReadFacts(const Item *record, FileFacts *facts)
     ReadReportFacts(facts->file, facts->version);
 }
 
-// A registry text of any length, on the heap (free()); null when the value
-// is missing, empty or not text.
-char *ReadLongText(HKEY root, const char *path, const char *name)
-{
-    StoreBlob blob;
-    if (!StoreReadBlob(root, 0, path, name, &blob)) return nullptr;
-    char *text = nullptr;
-    if ((blob.type == REG_SZ || blob.type == REG_EXPAND_SZ || blob.type == REG_MULTI_SZ) && blob.data[0])
-        text = DuplicateText((const char *)blob.data);
-    StoreFreeBlob(&blob);
-    return text;
-}
-
 void WriteHeader(ReportFile *file, const char *caption)
 {
     char version[VERSION_TEXT_SIZE], time[32], date[32];
@@ -144,7 +131,7 @@ void WriteHeader(ReportFile *file, const char *caption)
             ReportWrite(file, value.pattern);
             continue;
         }
-        char *text = ReadLongText(value.root, value.key, value.name);
+        char *text = StoreReadTextCopy(value.root, value.key, value.name);
         if (text) Html(file, value.pattern, text);
         free(text);
     }

@@ -376,6 +376,43 @@ int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor
     return visited;
 }
 
+char *StoreReadTextCopy(HKEY root, const char *path, const char *name)
+{
+    StoreBlob blob;
+    if (!StoreReadBlob(root, 0, path, name, &blob)) return nullptr;
+    char *text = nullptr;
+    if ((blob.type == REG_SZ || blob.type == REG_EXPAND_SZ || blob.type == REG_MULTI_SZ) && blob.data[0]) {
+        size_t length = strlen((const char *)blob.data);
+        text = (char *)malloc(length + 1);
+        if (text) memcpy(text, blob.data, length + 1);
+    }
+    StoreFreeBlob(&blob);
+    return text;
+}
+
+int StoreListSubkeys(HKEY root, REGSAM view, const char *path, StoreKeyName **names, int *count)
+{
+    struct Growing {
+        StoreKeyName *names;
+        int count, room;
+    } list = {nullptr, 0, 0};
+    StoreEnumSubkeysIn(root, view, path, [](const char *name, void *context) -> int {
+        Growing *list = (Growing *)context;
+        if (list->count == list->room) {
+            int room = list->room ? list->room * 2 : 16;
+            void *bigger = realloc(list->names, sizeof(StoreKeyName) * (size_t)room);
+            if (!bigger) return 0;
+            list->names = (StoreKeyName *)bigger;
+            list->room = room;
+        }
+        CopyTextCut(list->names[list->count++], sizeof(StoreKeyName), name);
+        return 1;
+    }, &list);
+    *names = list.names;
+    *count = list.count;
+    return list.count;
+}
+
 int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, StoreBlob *blob)
 {
     blob->type = 0;

@@ -79,6 +79,10 @@ struct StoreBlob {
 };
 // Reads a value whole. 1 when it exists (blob filled), 0 otherwise (blob empty).
 int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, StoreBlob *blob);
+// A text value whole, on the heap (free()): REG_SZ and REG_EXPAND_SZ as
+// stored, the first string of a REG_MULTI_SZ. Null when missing, empty or
+// of another type.
+char *StoreReadTextCopy(HKEY root, const char *path, const char *name);
 // Writes a value exactly as the blob holds it, creating the key. 1 or 0.
 int StoreWriteBlob(HKEY root, REGSAM view, const char *path, const char *name, const StoreBlob *blob);
 void StoreFreeBlob(StoreBlob *blob);
@@ -153,3 +157,10 @@ int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *c
 // Reports: StoreEnumSubkeys in a registry view (0, KEY_WOW64_32KEY or
 // KEY_WOW64_64KEY).
 int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor visit, void *context);
+
+// The subkey names of a key taken all at once, so that the caller may look
+// at (or change) the key while it goes through them. *names is an array of
+// *count names on the heap (free()); null with a count of 0 when the key has
+// none or cannot be read.
+typedef char StoreKeyName[256];
+int StoreListSubkeys(HKEY root, REGSAM view, const char *path, StoreKeyName **names, int *count);
