@@ -21,10 +21,12 @@ const char kNuts[] = "Software\\Orvendale\\Sentrel\\Nuts";
 const char kKept[] = "Software\\Orvendale\\Sentrel\\Cookies";
 
 // The monitor's question: a message box captioned with the program's title.
-HWND WaitForQuestion(DWORD process, DWORD milliseconds)
+// The patrol runs fast until it is there.
+HWND WaitForQuestion(HWND monitor, DWORD process, DWORD milliseconds)
 {
     HWND found = nullptr;
-    test::WaitUntil(
+    test::WaitWithFastPatrol(
+        monitor,
         [&] {
             HWND window = nullptr;
             while ((window = FindWindowExA(nullptr, window, "#32770", "Sentrel")) != nullptr) {
@@ -76,7 +78,7 @@ TEST(CookiesCheckMonitor, FiltersCookiesAndAsksAboutNewOnes)
     ASSERT_NE(nullptr, window);
 
     // The first group B pass filters, then asks about the unknown cookie.
-    HWND question = WaitForQuestion(monitor.id, 120000);
+    HWND question = WaitForQuestion(window, monitor.id, 120000);
     ASSERT_NE(nullptr, question) << "no new-cookie question from the patrol";
     EXPECT_FALSE(test::FileExistsAt(ie + "\\root@ads.example[1].txt"));
     EXPECT_TRUE(test::FileExistsAt(ie + "\\root@news.site[1].txt"));

@@ -455,7 +455,7 @@ TEST(HiddenFilesMonitor, TheMonitorAsksAboutNewHiddenFilesInTheWindowsFolder)
     ASSERT_NE(nullptr, window);
 
     for (int n = 0; n < 2; n++) {
-        HWND alert = test::WaitForWindow("#32770", kNewProgram, 100000);
+        HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 100000);
         if (!alert) {
             std::string trace;
             test::ReadFile(folder + "\\send2ov.txt", &trace);

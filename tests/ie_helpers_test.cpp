@@ -428,7 +428,7 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     ASSERT_TRUE(RunRegsvr32(dll, false));
     plant.Bho(kSampleClass);
     notice();
-    HWND alert = test::WaitForWindow("#32770", kNewProgram, 75000);
+    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
     ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
     SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ("Sample Browser Helper", ControlText(alert, IDC_ALERT_NAME));
@@ -443,7 +443,7 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     ASSERT_TRUE(RunRegsvr32(dll, false));
     plant.Bho(kSampleClass);
     notice();
-    alert = test::WaitForWindow("#32770", kNewProgram, 75000);
+    alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
     ASSERT_NE(nullptr, alert);
     SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     test::PressButton(alert, IDYES);

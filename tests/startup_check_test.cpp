@@ -408,7 +408,7 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
     // A real-time notice makes the startup check due at once.
     PostMessageA(window, 9024, 0, 0);
 
-    HWND alert = test::WaitForWindow("#32770", kNewProgram, 75000);
+    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
     ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
     SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ("Alert Sample", ControlText(alert, IDC_ALERT_NAME));
@@ -548,7 +548,7 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     RegCloseKey(key);
     PostMessageA(window, 9024, 0, 0);
 
-    HWND alert = test::WaitForWindow("#32770", kNewProgram, 75000);
+    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
     ASSERT_NE(nullptr, alert) << "the 32-bit entry must alert although its command is approved in the other view";
     SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));

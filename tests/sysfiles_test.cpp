@@ -549,7 +549,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", "http://hijack.example/%s");
 
     // The first pass (group A) checks both.
-    HWND alert = test::WaitForWindow("#32770", kFileChange, 75000);
+    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kFileChange, 75000);
     ASSERT_NE(nullptr, alert) << "no file change alert from the monitor's patrol";
     SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ("HOSTS", ControlText(alert, IDC_FILE_NAME));

@@ -215,7 +215,7 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
 
         std::string shown[2];
         for (int i = 0; i < 2; i++) {
-            HWND alert = test::WaitForWindow("#32770", kNewProgram, 90000);
+            HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 90000);
             ASSERT_NE(nullptr, alert) << "no task alert from the monitor's patrol";
             SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
             shown[i] = ControlText(alert, IDC_ALERT_NAME);

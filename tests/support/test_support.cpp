@@ -252,6 +252,13 @@ void Stop(Program &program)
     program.process = nullptr;
 }
 
+HWND WaitForWindowFastPatrol(HWND monitor, const char *className, const char *title, DWORD milliseconds)
+{
+    HWND window = nullptr;
+    WaitWithFastPatrol(monitor, [&] { return (window = FindWindowA(className, title)) != nullptr; }, milliseconds);
+    return window;
+}
+
 HWND WaitForWindow(const char *className, const char *title, DWORD milliseconds)
 {
     HWND window = nullptr;

@@ -51,6 +51,22 @@ template <typename Done> bool WaitUntil(Done done, DWORD milliseconds)
     return true;
 }
 
+// WaitUntil while the monitor's patrol clock runs fast: a tick of its
+// 2-second timer (timer 1) is posted every 80 ms, so the passes that come
+// every 17 ticks come about every 1.4 s instead of every 34 s (a pass
+// within a second of the last one is skipped, so the ticks cannot be
+// faster).
+template <typename Done> bool WaitWithFastPatrol(HWND monitor, Done done, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > milliseconds) return false;
+        PostMessageA(monitor, WM_TIMER, 1, 0);
+        Sleep(80);
+    }
+    return true;
+}
+
 struct Program {
     HANDLE process = nullptr;
     DWORD id = 0;
@@ -67,6 +83,8 @@ bool WaitForExit(Program &program, DWORD milliseconds, DWORD *exitCode = nullptr
 void Stop(Program &program);
 // Waits for a top-level window of the class (and title, when given).
 HWND WaitForWindow(const char *className, const char *title, DWORD milliseconds);
+// WaitForWindow with the monitor's patrol running fast (WaitWithFastPatrol).
+HWND WaitForWindowFastPatrol(HWND monitor, const char *className, const char *title, DWORD milliseconds);
 // Waits for a window to disappear.
 bool WaitForWindowGone(HWND window, DWORD milliseconds);
 // The monitor's hidden main window, if one runs.
