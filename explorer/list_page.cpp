@@ -10,6 +10,7 @@
 
 #include "explorer.h"
 #include "history.h"
+#include "info_dialog.h"
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
@@ -678,7 +679,7 @@ LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *hea
             kind->menu(window);
             break;
         case NM_DBLCLK:
-            kind->command(window, IDC_ONLINE_INFO, 0);
+            ShowOnlineInfo(kind->page);
             break;
         default:
             break;
@@ -705,7 +706,14 @@ INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, W
         SetWindowLongPtrA(window, DWLP_MSGRESULT, OnListPageNotify(kind, window, (const NMHDR *)lParam));
         return TRUE;
     case WM_COMMAND:
-        kind->command(window, LOWORD(wParam), HIWORD(wParam));
+        // What every page does with its selected row's program.
+        switch (LOWORD(wParam)) {
+        case IDC_ONLINE_INFO: ShowOnlineInfo(kind->page); break;
+        case IDC_VIEW_NOTE: ViewNote(kind->page); break;
+        case IDC_EXPLORE_FOLDER: ExploreFolder(kind->page); break;
+        case IDC_OPEN_PROPERTIES: OpenProperties(kind->page); break;
+        default: kind->command(window, LOWORD(wParam), HIWORD(wParam)); break;
+        }
         return TRUE;
     case WM_SIZE:
         LayoutListPage(window);

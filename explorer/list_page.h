@@ -208,7 +208,8 @@ void CloseListPage(ListPage *page);
 // for every list page: ListPageProcedure sorts on a header click, opens the
 // menu on a right click, looks the program up online on a double click,
 // activates, leaves and closes the page with the sheet, lays it out and
-// draws its owner-drawn controls.
+// draws its owner-drawn controls. Zenta Info, View Note, Explore and
+// Properties act on the selected row's program on every page alike.
 struct ListPageKind {
     ListPage *page;
     void (*initialise)(HWND window);                  // WM_INITDIALOG

@@ -173,10 +173,6 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&tasksPage); break;
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&tasksPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&tasksPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&tasksPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&tasksPage); break;
     case IDC_REFRESH: Refill(); break;
     case IDC_KILL_TASK: KillSelected(); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); Refill(); break;

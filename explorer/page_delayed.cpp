@@ -373,10 +373,6 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&delayPage); break;
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&delayPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&delayPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&delayPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&delayPage); break;
     case IDC_ADD: AddProgram(page); break;
     case IDC_LAUNCH: LaunchSelected(page); break;
     case IDC_DELAY_OPTIONS: ShowDelayOptions(page); break;

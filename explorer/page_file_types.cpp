@@ -233,10 +233,6 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&fileTypesPage); break;
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&fileTypesPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&fileTypesPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&fileTypesPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&fileTypesPage); break;
     case IDC_ADD: AddFileType(page); break;
     case IDC_REMOVE: RemoveFileType(); break;
     case IDC_MONITOR_LABEL: SetPatrolTimeOfFileTypes(page); break;

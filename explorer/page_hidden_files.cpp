@@ -242,10 +242,6 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&hiddenPage); break;
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&hiddenPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&hiddenPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&hiddenPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&hiddenPage); break;
     case IDC_REFRESH: Refill(); break;
     case IDC_UNHIDE: Unhide(); break;
     case IDC_DELETE_FILE: DeleteSelected(page); break;

@@ -219,10 +219,6 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&helpersPage); break;
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&helpersPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&helpersPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&helpersPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&helpersPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&helpersPage); break;
     case IDC_MONITOR_LABEL: SetPatrolTimeOfHelpers(page); break;

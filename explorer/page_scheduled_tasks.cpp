@@ -130,10 +130,6 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&tasksPage); break;
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&tasksPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&tasksPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&tasksPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&tasksPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); break;
     case IDC_MONITOR_LABEL: {

@@ -318,10 +318,6 @@ void OnCommand(HWND page, int id, int code)
         if (kept) ReleaseItemCopy(&shown);
         break;
     }
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&servicesPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&servicesPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&servicesPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&servicesPage); break;
     case IDC_SERVICE_START: ChangeSelected(page, CHANGE_START); break;
     case IDC_SERVICE_STOP: ChangeSelected(page, CHANGE_STOP); break;
     case IDC_APPLY_START_TYPE: ApplyStartType(page); break;

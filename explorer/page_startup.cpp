@@ -418,10 +418,6 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: ShowInfo(&startupPage); break;
-    case IDC_ONLINE_INFO: ShowOnlineInfo(&startupPage); break;
-    case IDC_VIEW_NOTE: ViewNote(&startupPage); break;
-    case IDC_EXPLORE_FOLDER: ExploreFolder(&startupPage); break;
-    case IDC_OPEN_PROPERTIES: OpenProperties(&startupPage); break;
     case IDC_ADD: AddProgram(page); break;
     case IDC_MOVE_TO_DELAYED: MoveToDelayedStart(page); break;
     case IDC_REMOVE: RemoveSelected(page); break;
