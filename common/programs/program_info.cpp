@@ -463,7 +463,17 @@ int WriteNoteText(const char *file, const char *text)
     DWORD length = (DWORD)strlen(text), written = 0;
     BOOL ok = WriteFile(handle, text, length, &written, nullptr) && written == length;
     ok = CloseHandle(handle) && ok;
-    if (ok) ok = MoveFileExA(temporary, file, MOVEFILE_REPLACE_EXISTING);
+    // A reader that holds the note for a moment (a viewer, a scanner) keeps
+    // it from being replaced: a few short tries before the save fails.
+    if (ok) {
+        ok = MoveFileExA(temporary, file, MOVEFILE_REPLACE_EXISTING);
+        for (int attempt = 0; !ok && attempt < 10; attempt++) {
+            DWORD error = GetLastError();
+            if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+            Sleep(20);
+            ok = MoveFileExA(temporary, file, MOVEFILE_REPLACE_EXISTING);
+        }
+    }
     if (!ok) DeleteFileA(temporary);
     return ok ? 1 : 0;
 }
