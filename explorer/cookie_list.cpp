@@ -63,7 +63,7 @@ void FillCells(PageRow *row)
         CopyTextCut(row->cells[COLUMN_VALUE], CELL_SIZE, record.detail);
         LoadUiString(record.qualifier ? 779 : 780, row->cells[COLUMN_SSL], CELL_SIZE);
     } else {
-        char name[MAX_PATH];
+        char name[PATH_SIZE];
         KeyOf(row, name, sizeof name);
         CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, name);
         CopyTextCut(row->cells[COLUMN_EXPIRES], CELL_SIZE, record.info);
@@ -207,7 +207,7 @@ void ViewCookie(HWND dialog)
         PageMessage(dialog, 58, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
         return;
     }
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!CopyText(path, sizeof path, row->record.path) || !FileExists(path)) return;
     char *text = ViewerText(path);
     if (!text) return;

@@ -10,7 +10,7 @@ namespace {
 const int kSlots = 8192;   // twice the largest list, so probing stays short
 
 struct Slot {
-    char file[260];
+    char file[PATH_SIZE];
     FileFacts facts;
     int used;
 };

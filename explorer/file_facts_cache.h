@@ -2,10 +2,11 @@
 // company), looked up once per file while a page fills. Many entries share
 // a file (rundll32.exe, svchost.exe, one program's several entries).
 #pragma once
+#include "version_names.h"
 
 struct FileFacts {
     int image;          // index in the page's image list; -1 not looked up yet
-    char company[128];
+    char company[VERSION_NAME_SIZE];
     int companyRead;
 };
 

@@ -78,7 +78,8 @@ const HistoryEntry *SelectedEntry(void)
 void UpdateRestoreButton(HWND dialog)
 {
     const HistoryEntry *entry = SelectedEntry();
-    EnableWindow(GetDlgItem(dialog, IDC_HISTORY_RESTORE), entry && HistoryActionIsReversible(entry->action));
+    EnableWindow(GetDlgItem(dialog, IDC_HISTORY_RESTORE),
+                 entry && entry->exact && HistoryActionIsReversible(entry->action));
 }
 
 // Reads history.txt (its newest lines when it has more than the list
@@ -144,7 +145,7 @@ void ShowMenu(void)
                          IDC_HELP_LABEL};
     const HistoryEntry *entry = SelectedEntry();
     UINT flags[sizeof items / sizeof items[0]] = {};
-    if (!entry || !HistoryActionIsReversible(entry->action)) flags[0] = MF_GRAYED;
+    if (!entry || !entry->exact || !HistoryActionIsReversible(entry->action)) flags[0] = MF_GRAYED;
     ShowRowMenu(&historyList, items, sizeof items / sizeof items[0], flags);
 }
 
@@ -240,7 +241,7 @@ int IsRunType(int type)
 // but never over a file that is there now.
 int RestoreFromVault(const char *path)
 {
-    char folder[MAX_PATH], name[MAX_PATH], vaulted[MAX_PATH];
+    char folder[PATH_SIZE], name[PATH_SIZE], vaulted[PATH_SIZE];
     if (!path[0] || GetVaultFolder(folder) <= 0 || FileNamePart(path, name, sizeof name) <= 0) return 0;
     if (!FormatText(vaulted, sizeof vaulted, "%s\\vault\\%s", folder, name)) return 0;
     if (GetFileAttributesA(vaulted) == INVALID_FILE_ATTRIBUTES) return 0;
@@ -261,7 +262,8 @@ void ShowHistory(HWND owner)
 
 int RestoreHistoryEvent(const HistoryEntry *entry)
 {
-    if (!entry) return 0;
+    // A line that does not name its entry exactly is never undone.
+    if (!entry || !entry->exact) return 0;
     int type = entry->type & ~HISTORY_VIEW_32;
     int view = (entry->type & HISTORY_VIEW_32) ? VIEW_32 : VIEW_NATIVE;
     switch (entry->action) {

@@ -90,13 +90,13 @@ int PageFilterCount(void)
 
 int MozillaProfileExists(void)
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     return FindMozillaProfileFolder(folder);
 }
 
 void ShowFolder(HWND page)
 {
-    char folder[MAX_PATH] = "";
+    char folder[PATH_SIZE] = "";
     if (cookieMode == COOKIE_SOURCE_IE) {
         FindIECookieFolder(folder);
     } else if (!FindMozillaProfileFolder(folder)) {
@@ -187,7 +187,7 @@ void ChooseBrowser(HWND page, int mozilla)
 
 void ChooseFolder(HWND page)
 {
-    char title[256] = "", chosen[MAX_PATH] = "";
+    char title[256] = "", chosen[PATH_SIZE] = "";
     LoadUiString(799, title, sizeof title);
     BROWSEINFOA browse = {};
     browse.hwndOwner = page;
@@ -196,7 +196,7 @@ void ChooseFolder(HWND page)
     browse.ulFlags = BIF_RETURNONLYFSDIRS;
     LPITEMIDLIST picked = SHBrowseForFolderA(&browse);
     if (!picked) return;
-    char folder[MAX_PATH] = "";
+    char folder[PATH_SIZE] = "";
     BOOL ok = SHGetPathFromIDListA(picked, folder);
     CoTaskMemFree(picked);
     if (!ok || !folder[0]) return;
@@ -329,7 +329,7 @@ void Initialise(HWND page)
     }
     if (headingFont) SendDlgItemMessageA(page, IDC_FILTER_HEADING, WM_SETFONT, (WPARAM)headingFont, FALSE);
     // The shell's own picture of a folder.
-    char windows[MAX_PATH];
+    char windows[PATH_SIZE];
     SHFILEINFOA shown = {};
     UINT length = GetWindowsDirectoryA(windows, sizeof windows);
     if (length > 0 && length < sizeof windows &&

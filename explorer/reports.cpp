@@ -52,7 +52,7 @@ template <typename Writer> int WriteAndOpen(HWND owner, const char *path, Writer
 int WriteSystemReport(HWND owner)
 {
     int format = GetOption("Format", 0) == 1 ? 1 : 0;
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!ReportPathOf(format ? SYSTEM_REPORT_TEXT : SYSTEM_REPORT_HTML, path)) return 0;
     return WriteAndOpen(owner, path, [&](const char *file) {
         return WriteSystemReportFile(file, format, sheetCaption);
@@ -61,21 +61,21 @@ int WriteSystemReport(HWND owner)
 
 int WriteHijackLog(HWND owner)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!ReportPathOf(HIJACK_LOG_FILE, path)) return 0;
     return WriteAndOpen(owner, path, [](const char *file) { return WriteHijackLogFile(file, sheetCaption); });
 }
 
 int WriteSpreadsheetReport(HWND owner)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!ReportPathOf(SPREADSHEET_FILE, path)) return 0;
     return WriteAndOpen(owner, path, [](const char *file) { return WriteSpreadsheetFile(file, sheetCaption); });
 }
 
 int ExportSettings(HWND owner)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!ExportPathOf(path)) {
         ShowWriteFailure(owner, EXPORT_FILE_TAIL, ERROR_FILENAME_EXCED_RANGE);
         return 0;
@@ -89,7 +89,7 @@ int ExportSettings(HWND owner)
         ShowWriteFailure(owner, path, error ? error : ERROR_WRITE_FAULT);
         return 0;
     }
-    char longPath[MAX_PATH];
+    char longPath[PATH_SIZE];
     if (!GetLongPathNameA(path, longPath, sizeof longPath)) CopyText(longPath, sizeof longPath, path);
     char pattern[1024], text[4096];
     LoadUiString(STR_EXPORT_DONE, pattern, sizeof pattern);

@@ -122,7 +122,7 @@ int CALLBACK SheetCallback(HWND, UINT message, LPARAM lParam)
 void PlayOpenSound(void)
 {
     if (GetOption("Sound", 0) <= 0) return;
-    char file[MAX_PATH] = "";
+    char file[PATH_SIZE] = "";
     StoreReadString(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Sentrel\\Open\\.current", "", file,
                     sizeof file);
     if (file[0])

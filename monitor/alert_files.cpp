@@ -140,7 +140,7 @@ INT_PTR CALLBACK FileChangeAlertProc(HWND dialog, UINT message, WPARAM wParam, L
             ViewTextFile(AlertFilePath);
             return TRUE;
         case IDC_FILE_VIEW_OLD: {
-            char copy[MAX_PATH];
+            char copy[PATH_SIZE];
             DropAlertTopmost(dialog);
             if (GetMonitoredCopyPath(AlertTitle, copy)) ViewTextFile(copy);
             return TRUE;

@@ -79,9 +79,15 @@ HFONT CreateScaledFont(HWND dialog, AlertFontKind kind)
     LOGFONTA font = {};
     HFONT shared = listFonts[kFontSlots[kind].slot];
     HFONT dialogFont = (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
-    if (!(shared && GetObjectA(shared, sizeof font, &font)) &&
-        !(dialogFont && GetObjectA(dialogFont, sizeof font, &font)))
-        return nullptr;
+    // A name and a command may be in any script: they take the shell's
+    // dialog face, for which Windows has the glyphs of every script (a
+    // raster face such as "MS Sans Serif" has those of one code page).
+    if (kind == ALERT_FONT_MESSAGE || !(dialogFont && GetObjectA(dialogFont, sizeof font, &font))) {
+        if (!(shared && GetObjectA(shared, sizeof font, &font)) &&
+            !(dialogFont && GetObjectA(dialogFont, sizeof font, &font)))
+            return nullptr;
+    }
+    font.lfCharSet = DEFAULT_CHARSET;
     // The shared fonts are sized in pixels at 96 dots per inch; the alerts
     // follow the screen's resolution, as their dialog units do.
     HDC screen = GetDC(dialog);
@@ -184,7 +190,7 @@ int PlayAlertSound(int event)
         if (library) play = (PlaySoundFunction)(void *)GetProcAddress(library, "PlaySoundA");
         if (!play) return 0;
     }
-    char key[128], file[MAX_PATH + 1];
+    char key[128], file[PATH_SIZE];
     FormatText(key, sizeof key, "AppEvents\\Schemes\\Apps\\Sentrel\\%s\\.current", kEvents[event]);
     // A synchronous call returns at once, with FALSE, when no device is there.
     if (StoreReadString(HKEY_CURRENT_USER, key, "", file, sizeof file) > 0 && file[0])

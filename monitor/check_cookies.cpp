@@ -30,7 +30,7 @@ void FilterCookies(void)
 int MozillaCookiesDue(void)
 {
     if (cookieSource != COOKIE_SOURCE_MOZILLA) return 0;
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     return FindMozillaProfileFolder(folder);
 }
 

@@ -25,7 +25,7 @@ namespace {
 // message loop lets other work use the item list meanwhile, and the scan
 // itself is not limited to what the item list holds.
 struct UnknownFiles {
-    char (*paths)[MAX_PATH] = nullptr;
+    char (*paths)[PATH_SIZE] = nullptr;
     int count = 0, room = 0;
 
     ~UnknownFiles() { free(paths); }
@@ -33,12 +33,12 @@ struct UnknownFiles {
     {
         if (count == room) {
             int bigger = room ? room * 2 : 64;
-            void *grown = realloc(paths, (size_t)bigger * MAX_PATH);
+            void *grown = realloc(paths, (size_t)bigger * PATH_SIZE);
             if (!grown) return 0;
-            paths = (char(*)[MAX_PATH])grown;
+            paths = (char(*)[PATH_SIZE])grown;
             room = bigger;
         }
-        return (int)CopyText(paths[count++], MAX_PATH, path) > 0;
+        return (int)CopyText(paths[count++], PATH_SIZE, path) > 0;
     }
 };
 

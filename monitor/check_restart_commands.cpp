@@ -76,7 +76,7 @@ INT_PTR CALLBACK RestartViewerProc(HWND dialog, UINT message, WPARAM wParam, LPA
 int CheckRestartCommands(int probe)
 {
     LoadUiString(30, AlertTitle, sizeof AlertTitle);
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!GetRestartCommandsPath(path)) return 0;
     if (HasRestartCommands(path)) {
         if (probe) return 1;

@@ -3,7 +3,10 @@
 // delay has come, unless that program already runs.
 #include "delayed_start.h"
 
+#include <cstdlib>
+
 #include "checks.h"
+#include "items.h"
 #include "monitor.h"
 #include "processes.h"
 #include "program_files.h"
@@ -27,25 +30,29 @@ int LaunchDelayed(int seconds)
 {
     const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
     for (HKEY root : roots) {
-        HKEY key;
-        if (RegOpenKeyExA(root, DELAY_KEY "\\Time", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
-        DWORD valueCount = 0;
-        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
-                         nullptr, nullptr, nullptr);
-        // Starting a program may not change the key, but names are copied
-        // out first so that the walk does not depend on it.
-        for (DWORD index = 0; index <= valueCount; index++) {
-            char name[256], data[256];
-            DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type = 0;
-            LONG status = RegEnumValueA(key, index, name, &nameSize, nullptr, &type, (BYTE *)data, &dataSize);
-            if (status == ERROR_NO_MORE_ITEMS) break;
-            if (status != ERROR_SUCCESS || type != REG_SZ || !name[0]) continue;
-            data[dataSize < sizeof data ? dataSize : sizeof data - 1] = 0;
-            if (DecimalValue(data) != seconds) continue;
-            StartDelayed(root, name);
+        // Starting a program may change the key: the names due now are
+        // copied out first, so that the walk does not depend on it.
+        char **due = nullptr;
+        int count = 0, room = 0;
+        StoreForEachValue(root, 0, DELAY_KEY "\\Time", [&](const char *name, const StoreBlob *value) {
+            if (value->type != REG_SZ || !name[0] || DecimalValue((const char *)value->data) != seconds) return 1;
+            if (count == room) {
+                int bigger = room ? room * 2 : 8;
+                char **grown = (char **)realloc(due, (size_t)bigger * sizeof *due);
+                if (!grown) return 0;
+                due = grown;
+                room = bigger;
+            }
+            due[count] = DuplicateText(name);
+            if (due[count]) count++;
+            return 1;
+        });
+        for (int i = 0; i < count; i++) {
+            StartDelayed(root, due[i]);
             delayHandled++;
+            free(due[i]);
         }
-        RegCloseKey(key);
+        free(due);
     }
     return delayHandled;
 }

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "text.h"
+
 // Window commands of the main window.
 enum {
     CMD_PROGRAM_INIT = 6025,
@@ -45,7 +47,7 @@ extern int inDialog, verifyBusy, alertShown, taskChangeFlag, tickCounter, confli
 extern DWORD lastVerifyTick;
 extern int delayHandled, delaySubTicks, delayStep, delayTotal;
 extern int AlertRepeatCount;
-extern char AlertLastCommand[260];
+extern char AlertLastCommand[PATH_SIZE];
 
 // Main window.
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -32,7 +32,7 @@ int inDialog, verifyBusy, alertShown, taskChangeFlag, tickCounter, conflictCount
 DWORD lastVerifyTick;
 int delayHandled, delaySubTicks, delayStep, delayTotal;
 int AlertRepeatCount;
-char AlertLastCommand[260];
+char AlertLastCommand[PATH_SIZE];
 
 namespace {
 // Set when the main window is really being destroyed (WM_CLOSE), as

@@ -204,7 +204,7 @@ TEST_F(Cookies, TheIEFilterMatchesTheSiteOnly)
 // The classic tab-separated file with the odd lines it can hold.
 std::string SampleCookies()
 {
-    std::string long1(600, 'v');
+    std::string long1(ITEM_DETAIL_SIZE + 100, 'v');
     return "# Netscape HTTP Cookie File\n"
            "# a comment with ads in it\n"
            "\n"
@@ -241,7 +241,7 @@ TEST_F(Cookies, ListsMozillaCookies)
     const Item *longValue = FindTitle("shop.site - long");
     ASSERT_NE(nullptr, longValue);
     EXPECT_STREQ("", longValue->info) << "negative expiry";
-    EXPECT_EQ(std::string(259, 'v'), longValue->detail) << "cut to its field, no CR";
+    EXPECT_EQ(std::string(ITEM_DETAIL_SIZE - 1, 'v'), longValue->detail) << "cut to its field, no CR";
     EXPECT_NE('\0', FindTitle("adserver.net - http")->info[0]) << "dates past 2038";
 
     // A long host and name: the title is cut, the identity is whole.
@@ -249,7 +249,7 @@ TEST_F(Cookies, ListsMozillaCookies)
     ASSERT_TRUE(test::WriteFile(CookiesTxt(), host + "\tTRUE\t/\tFALSE\t1\tname\tv\n"));
     ASSERT_EQ(1, ReadCookies(0));
     EXPECT_EQ(host + " - name", GetItemName(0));
-    EXPECT_EQ(127u, strlen(GetItemTitle(0)));
+    EXPECT_EQ(ITEM_TITLE_SIZE - 1u, strlen(GetItemTitle(0)));
 
     // UTF-16 or binary files list nothing and do no harm.
     std::string utf16("\xff\xfe" "a\0\t\0b\0\n\0", 10);
@@ -275,7 +275,7 @@ TEST_F(Cookies, TheMozillaFilterKeepsEveryOtherByte)
                            "# a comment with ads in it\n"
                            "\n"
                            ".shop.site\tTRUE\t/\tFALSE\tnever\tcart\tx\ty\tz\n"
-                           "shop.site\tTRUE\t/\tFALSE\t-5\tlong\t" + std::string(600, 'v') + "\r\n"
+                           "shop.site\tTRUE\t/\tFALSE\t-5\tlong\t" + std::string(ITEM_DETAIL_SIZE + 100, 'v') + "\r\n"
                            "bin\x01\xff.site\tTRUE\t/\tFALSE\t0\tb\t\x02\x80\n"
                            "last.site\tTRUE\t/\tFALSE\t2000000000\tfinal\tno-line-feed\n";
     EXPECT_EQ(expected, FileText(CookiesNew()));

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "history.h"
 #include "startup_changes.h"
 
 namespace {
@@ -207,7 +208,7 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     // Forged or broken lines: an unknown action, a name too long to be
     // whole, a line with NULs and too many fields, a last line without LF.
     text += "12/07/2026  2:07 PM\tBOGUS_Action\tCURRENT_RUN\tForged\tC:\\evil.exe\t\r\n";
-    text += "12/07/2026  2:08 PM\t*START_Remove\tCURRENT_RUN\t" + std::string(200, 'L') + "\tC:\\long.exe\t\r\n";
+    text += "12/07/2026  2:08 PM\t*START_Remove\tCURRENT_RUN\t" + std::string(HISTORY_TITLE_SIZE + 10, 'L') + "\tC:\\long.exe\t\r\n";
     const char nul[] = "12/07/2026  2:09 PM\t*START_Remove\tCURRENT_RUN\tNul\0led\tC:\\nul.exe\t\tx\ty\r\n";
     text += std::string(nul, sizeof nul - 1);
     text += "12/07/2026  2:10 PM\tSTART_Alert\tCURRENT_RUN\tLast Line\tC:\\last.exe";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "file_types.h"
+#include "text.h"
 #include "inventory.h"
 #include "items.h"
 #include "store.h"
@@ -144,8 +145,8 @@ TEST_F(FileTypes, EachMethodFindsItsClassAndCommand)
     EXPECT_EQ(0, GetAssociation(".fttwo", cls, command, METHOD_CLASS));
 
     // A command longer than a path is still an association; only the
-    // 260-character outputs cannot take it.
-    std::string longCommand = "C:\\Tools\\long.exe " + std::string(400, 'x');
+    // path-sized outputs cannot take it.
+    std::string longCommand = "C:\\Tools\\long.exe " + std::string(PATH_SIZE, 'x');
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, CommandKey("fttwo.file"), "", longCommand));
     EXPECT_EQ(0, GetAssociation(".fttwo", cls, command, METHOD_CLASS));
     Association found;

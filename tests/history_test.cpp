@@ -197,7 +197,7 @@ TEST_F(History, OverlongTextsAreShortenedAndTheLineStillEnds)
     ASSERT_EQ(1, WriteHistory("After", "after.exe", "", 200, 2));
     std::vector<std::string> lines = SplitLines(Contents());
     ASSERT_EQ(2u, lines.size());
-    EXPECT_LE(lines[0].size() + 2, 1023u);
+    EXPECT_LE(lines[0].size() + 2, HISTORY_LINE_SIZE - 1u);
     std::vector<std::string> fields = SplitFields(lines[0]);
     ASSERT_EQ(6u, fields.size());
     EXPECT_EQ("START_Disable", fields[1]);
@@ -218,7 +218,9 @@ TEST_F(History, OverlongTextsAreShortenedAndTheLineStillEnds)
 
 TEST_F(History, ReadingTurnsNamesBackIntoCodes)
 {
-    std::string title127(127, 'T'), title128(128, 'T'), path259(259, 'p'), path260(260, 'p');
+    // The fields as long as they may be, and one byte longer.
+    std::string title127(HISTORY_TITLE_SIZE - 1, 'T'), title128(HISTORY_TITLE_SIZE, 'T'),
+        path259(HISTORY_PATH_SIZE - 1, 'p'), path260(HISTORY_PATH_SIZE, 'p');
     std::string text =
         std::string("12/07/2026  2:05 PM\t*START_Remove\tCURRENT_RUN\tUpd\tC:\\up.exe\t\r\n"   // CR LF
         "12/07/2026  2:06 PM\tstart_disable\tmachine_run\tLower\tl.exe\tdet\n"     // LF, any case

@@ -104,10 +104,10 @@ TEST(ResolveCommandPath, BadCommandsGiveCleanResults)
         EXPECT_EQ((size_t)n, strlen(out));
         return n;
     };
-    std::string file259 = "C:\\" + std::string(254, 'a') + "\\b";   // 259 characters
-    ASSERT_EQ(259u, file259.size());
-    EXPECT_EQ(259, guarded(file259));
-    EXPECT_EQ(0, guarded(file259 + "c"));          // 260: does not fit, reads as missing
+    std::string file259 = "C:\\" + std::string(PATH_SIZE - 6, 'a') + "\\b";   // as long as fits
+    ASSERT_EQ(PATH_SIZE - 1u, file259.size());
+    EXPECT_EQ(PATH_SIZE - 1, guarded(file259));
+    EXPECT_EQ(0, guarded(file259 + "c"));          // one more: does not fit, reads as missing
     EXPECT_EQ(0, guarded(std::string(1000, 'x')));
     EXPECT_EQ(10, guarded("C:\\x\\a.exe " + std::string(989, 'p')));
     EXPECT_EQ(0, guarded("\"\"\"\""));
@@ -157,7 +157,7 @@ TEST(SplitCommand, ProgramAndParameters)
     EXPECT_EQ("", split.parameters);
 
     // Parameters that do not fit, or no program at all: nothing.
-    split = SplitOf("C:\\x\\a.exe " + std::string(300, 'p'));
+    split = SplitOf("C:\\x\\a.exe " + std::string(PATH_SIZE + 40, 'p'));
     EXPECT_EQ(0, split.taken);
     EXPECT_EQ("", split.file);
     EXPECT_EQ("", split.parameters);
@@ -436,7 +436,7 @@ TEST(FileFacts, DatesSizesAndLongPaths)
     EXPECT_EQ(Upper(file), Upper(longPath));
     EXPECT_EQ(0, GetLongPath(longPath, "C:\\no\\such\\file.txt"));
     EXPECT_STREQ("C:\\no\\such\\file.txt", longPath);
-    EXPECT_EQ(0, GetLongPath(longPath, std::string(300, 'x').c_str()));
+    EXPECT_EQ(0, GetLongPath(longPath, std::string(PATH_SIZE, 'x').c_str()));
     EXPECT_STREQ("", longPath);
     test::ResetSentrelRegistry();
 }

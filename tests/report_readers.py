@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Reads the reports that reports_test wrote with real readers: the HTML
 report with html.parser, the spreadsheet report with csv, the text report
-as TAB-separated lines. expected.txt names (hex, Windows-1252) what each
-file must show as text."""
+as TAB-separated lines. expected.txt names (hex, UTF-8) what each
+file must show as text. Every file is UTF-8; the spreadsheet report
+begins with a byte-order mark."""
 import csv
 import html.parser
 import io
@@ -10,7 +11,7 @@ import os
 import sys
 
 FORMULA_START = ("=", "+", "-", "@")
-ALLOWED_TAGS = {"html", "head", "title", "body", "h2", "a", "br", "center", "b", "big", "li", "ol", "i"}
+ALLOWED_TAGS = {"html", "head", "meta", "title", "body", "h2", "a", "br", "center", "b", "big", "li", "ol", "i"}
 
 
 class ReportParser(html.parser.HTMLParser):
@@ -18,8 +19,11 @@ class ReportParser(html.parser.HTMLParser):
         super().__init__(convert_charrefs=True)
         self.text = []
         self.problems = []
+        self.charset = None
 
     def handle_starttag(self, tag, attrs):
+        if tag == "meta":
+            self.charset = dict(attrs).get("charset")
         if tag not in ALLOWED_TAGS:
             self.problems.append("element <%s> %r" % (tag, attrs))
         for name, value in attrs:
@@ -40,16 +44,18 @@ def expected(folder):
     with open(os.path.join(folder, "expected.txt"), encoding="ascii") as f:
         for line in f:
             kind, hexed = line.split()
-            wanted.setdefault(kind, []).append(bytes.fromhex(hexed).decode("cp1252"))
+            wanted.setdefault(kind, []).append(bytes.fromhex(hexed).decode("utf-8"))
     return wanted
 
 
 def check_html(folder, names, failures):
-    with open(os.path.join(folder, "SentrelLog.html"), encoding="cp1252") as f:
+    with open(os.path.join(folder, "SentrelLog.html"), encoding="utf-8") as f:
         parser = ReportParser()
         parser.feed(f.read())
         parser.close()
     failures += ["html: " + p for p in parser.problems]
+    if (parser.charset or "").lower() != "utf-8":
+        failures.append("html: the charset is %r, not utf-8" % parser.charset)
     text = "".join(parser.text)
     for name in names:
         if name not in text:
@@ -57,7 +63,7 @@ def check_html(folder, names, failures):
 
 
 def check_text(folder, names, failures):
-    with open(os.path.join(folder, "SentrelLog.txt"), encoding="cp1252", newline="") as f:
+    with open(os.path.join(folder, "SentrelLog.txt"), encoding="utf-8", newline="") as f:
         content = f.read()
     lines = content.split("\r\n")
     if lines and lines[-1] == "":
@@ -77,7 +83,10 @@ def check_text(folder, names, failures):
 
 
 def check_csv(folder, names, bho_names, failures):
-    with open(os.path.join(folder, "SentrelLog.csv"), encoding="cp1252", newline="") as f:
+    with open(os.path.join(folder, "SentrelLog.csv"), "rb") as f:
+        if not f.read(3) == b"\xef\xbb\xbf":
+            failures.append("csv: no UTF-8 byte-order mark")
+    with open(os.path.join(folder, "SentrelLog.csv"), encoding="utf-8-sig", newline="") as f:
         rows = list(csv.reader(f, skipinitialspace=True))
     if len(rows) < 3 or len(rows[0]) != 1 or len(rows[1]) != 1:
         failures.append("csv: the two header lines are not one field each: %r" % rows[:2])

@@ -47,6 +47,7 @@ const char *const kHostileRunNames[] = {
     "@SUM(1,2)",
     "Comma, \"quoted\" name",
     "Tab\there",
+    u8"Обновление 更新 🙂",
 };
 const char kMachineName[] = "<img src=x onerror=alert(3)>";
 const char kServiceDisplay[] = "<script>svc()</script> & 'quoted'";
@@ -225,14 +226,18 @@ typedef std::map<std::string, std::pair<DWORD, std::string>> ValueMap;
 
 void CollectValues(HKEY root, const std::string &path, const std::string &label, ValueMap *out)
 {
+    // Names as the registry holds them (a NUL shown as U+FFFD), data raw.
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExW(root, test::Wide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
     for (DWORD i = 0;; i++) {
-        char name[16384];
+        static wchar_t name[16384];
         static BYTE data[65536];
-        DWORD nameLength = sizeof name, size = sizeof data, type = 0;
-        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-        (*out)[label + "|" + std::string(name, nameLength)] = {type, std::string((char *)data, size)};
+        DWORD nameLength = 16384, size = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        std::string shown;
+        for (DWORD k = 0; k < nameLength; k++)
+            shown += name[k] ? test::Utf8(std::wstring(1, name[k])) : std::string("\xEF\xBF\xBD");
+        (*out)[label + "|" + shown] = {type, std::string((char *)data, size)};
     }
     RegCloseKey(key);
 }
@@ -277,6 +282,10 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user + "\\Run", "C:\\x\\run.exe -a", "11"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user + "\\Delay\\Time", "C:\\x.exe", "5"));
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, machine, "LString5", "He said \"x\" \\ done"));
+    // Names and texts of any script go through; a name holding a NUL cannot
+    // stand in a script and is named instead.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, u8"Обновление 更新 🙂", u8"C:\\Программы Ω\\злой 更新.exe"));
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, user, std::wstring(L"\0Hidden", 7), REG_SZ, L"h", 4));
     ValueMap userBefore = ExportedValues(HKEY_CURRENT_USER, user);
     ValueMap machineBefore = ExportedValues(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvendale");
 
@@ -285,15 +294,15 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
     ASSERT_EQ(1, ExportSettingsFile(file.c_str(), skipped, sizeof skipped));
     EXPECT_TRUE(Has(skipped, "Broken")) << skipped;
     EXPECT_TRUE(Has(skipped, "DataBreak")) << skipped;
+    EXPECT_TRUE(Has(skipped, "\xEF\xBF\xBDHidden")) << skipped;
     std::string raw = Read(file);
     ASSERT_GE(raw.size(), 2u);
     ASSERT_EQ("\xff\xfe", raw.substr(0, 2)) << "the script is not Unicode text";
-    std::string script((raw.size() - 2) / 2, ' ');
-    WideCharToMultiByte(CP_ACP, 0, (const wchar_t *)(raw.data() + 2), (int)script.size(), &script[0],
-                        (int)script.size(), nullptr, nullptr);
+    std::string script = test::Utf8(std::wstring((const wchar_t *)(raw.data() + 2), (raw.size() - 2) / 2));
     EXPECT_EQ(0u, script.find("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvendale\\Sentrel]\r\n"));
     EXPECT_TRUE(Has(script, "\"Path\"=\"C:\\\\Program Files\\\\x\\\\y.exe\"\r\n"));
     EXPECT_TRUE(Has(script, "@=\"default \\\"v\\\"\"\r\n"));
+    EXPECT_TRUE(Has(script, u8"\"Обновление 更新 🙂\"=\"C:\\\\Программы Ω\\\\злой 更新.exe\"\r\n")) << script;
     EXPECT_TRUE(Has(script, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvendale\\Sentrel]"));
     EXPECT_FALSE(Has(script, "Delay\\Time")) << "a subkey of a subkey was exported";
 
@@ -308,6 +317,7 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
     test::Stop(regedit);
 
     userBefore.erase("|Broken\r\nname");
+    userBefore.erase(std::string("|") + "\xEF\xBF\xBD" + "Hidden");
     userBefore.erase("|DataBreak");
     ValueMap userAfter = ExportedValues(HKEY_CURRENT_USER, user);
     ValueMap machineAfter = ExportedValues(HKEY_LOCAL_MACHINE, "SOFTWARE\\Orvendale");

@@ -369,13 +369,13 @@ TEST_F(Services, TwoServicesWithOneTitleNeverApproveEachOther)
     Registry("SampleSvcTwinA", sample + " -a");
     Registry("SampleSvcTwinB", sample + " -b");
     std::string key = std::string(kServicesKey) + "\\";
-    // Both titled "Sentrel" once shown; two long names share their first 127 characters.
+    // Both titled "Sentrel" once shown; two long names share the part a title holds.
     test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcTwinA", "DisplayName", "Sentrel Helper One");
     test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcTwinB", "DisplayName", "Sentrel Helper Two");
     Registry("SampleSvcLongA", sample + " -c");
     Registry("SampleSvcLongB", sample + " -d");
-    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcLongA", "DisplayName", std::string(200, 'L') + "A");
-    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcLongB", "DisplayName", std::string(200, 'L') + "B");
+    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcLongA", "DisplayName", std::string(ITEM_TITLE_SIZE, 'L') + "A");
+    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcLongB", "DisplayName", std::string(ITEM_TITLE_SIZE, 'L') + "B");
 
     EnumerateServices(0);
     std::map<std::string, Item> records;

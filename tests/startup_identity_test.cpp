@@ -202,7 +202,7 @@ TEST_F(StartupIdentity, EveryValueWindowsRunsCanBeDisabledAndRemoved)
 {
     struct Case {
         std::string name, command;
-    } cases[] = {{"", "C:\\default\\run.exe"}, {"A", "C:\\one\\letter.exe"}, {"\xE9tude \xC4", "C:\\etude.exe"},
+    } cases[] = {{"", "C:\\default\\run.exe"}, {"A", "C:\\one\\letter.exe"}, {"\xC3\xA9tude \xC3\x84", "C:\\etude.exe"},
                  {"Tab\tName", "a.ex"}};
     for (const Case &c : cases) ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, c.name, c.command));
     for (const Case &c : cases) RoundTrip(HKEY_CURRENT_USER, 11, c.name);
@@ -287,7 +287,7 @@ TEST_F(StartupIdentity, AWrittenBackEntryIsRecognisedWhateverItsLength)
         ASSERT_TRUE(FindRecord(&disabled, 11, "Writer", true)) << length;
         EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Writer")) << length;
         EXPECT_EQ(Sz(command), ReadRaw(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Disabled\\Run", "Writer").data);
-        EXPECT_EQ(command.substr(0, 259), disabled.item.path);
+        EXPECT_EQ(command.substr(0, ITEM_PATH_SIZE - 1), disabled.item.path);
     }
 }
 

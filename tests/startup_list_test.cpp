@@ -121,7 +121,7 @@ TEST_F(StartupList, RunFamilyListsEveryStringValueAndSkipsTheRest)
     // short data, names of bytes over 0x7F and the key's default value.
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "A", "C:\\tools\\one.exe");
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Tiny", "a.ex");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "\xE9tude", "C:\\etude.exe");
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "\xC3\xA9tude", "C:\\etude.exe");
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "", "C:\\default.exe");
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Quoted", "\"C:\\Program Files\\Good\\good.exe\" -min");
     // These start nothing.
@@ -135,7 +135,7 @@ TEST_F(StartupList, RunFamilyListsEveryStringValueAndSkipsTheRest)
 
     BuildStartupList(0);
     std::vector<Found> items = Items();
-    for (const char *title : {"A", "Tiny", "\xE9tude", "(Default)"})
+    for (const char *title : {"A", "Tiny", "\xC3\xA9tude", "(Default)"})
         EXPECT_NE(nullptr, FindByTitle(items, title)) << title;
     EXPECT_EQ(nullptr, FindByTitle(items, "Number"));
     EXPECT_EQ(nullptr, FindByTitle(items, "Binary"));
@@ -161,24 +161,31 @@ TEST_F(StartupList, RunFamilyListsEveryStringValueAndSkipsTheRest)
 
 TEST_F(StartupList, OversizedNamesAndDataAreListedCutNeverSpilled)
 {
-    std::string name128(128, 'N'), name300(300, 'M'), data5000 = "C:\\" + std::string(4997, 'd');
-    std::string path260 = "C:\\" + std::string(257, 'p');
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, name128, "C:\\n128.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, name300, "C:\\n300.exe");
+    // Titles and paths are UTF-8 and cut only at whole characters.
+    const size_t title = ITEM_TITLE_SIZE - 1, path = ITEM_PATH_SIZE - 1;
+    std::string nameOver(title + 1, 'N'), nameFar(title + 200, 'M'), data5000 = "C:\\" + std::string(4997, 'd');
+    std::string pathOver = "C:\\" + std::string(path - 2, 'p');
+    std::string cyrillic;
+    for (size_t i = 0; i < title; i++) cyrillic += u8"Ж";   // two bytes a character
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, nameOver, "C:\\n128.exe");
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, nameFar, "C:\\n300.exe");
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, cyrillic, "C:\\cyrillic.exe");
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "LongData", data5000);
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Exact260", path260);
+    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Exact260", pathOver);
     test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Neighbour", "C:\\neighbour.exe");
 
     BuildStartupList(0);
     std::vector<Found> items = Items();
-    ASSERT_NE(nullptr, FindByTitle(items, std::string(127, 'N')));
-    ASSERT_NE(nullptr, FindByTitle(items, std::string(127, 'M')));
+    ASSERT_NE(nullptr, FindByTitle(items, std::string(title, 'N')));
+    ASSERT_NE(nullptr, FindByTitle(items, std::string(title, 'M')));
+    // An odd count of bytes would end inside a character: one byte less.
+    ASSERT_NE(nullptr, FindByTitle(items, cyrillic.substr(0, title - 1)));
     const Found *longData = FindByTitle(items, "LongData");
     ASSERT_NE(nullptr, longData);
-    EXPECT_EQ(data5000.substr(0, 259), longData->path);
+    EXPECT_EQ(data5000.substr(0, path), longData->path);
     const Found *exact = FindByTitle(items, "Exact260");
     ASSERT_NE(nullptr, exact);
-    EXPECT_EQ(259u, exact->path.size());
+    EXPECT_EQ(path, exact->path.size());
     const Found *neighbour = FindByTitle(items, "Neighbour");
     ASSERT_NE(nullptr, neighbour);
     EXPECT_EQ("C:\\neighbour.exe", neighbour->path);
@@ -389,9 +396,9 @@ TEST_F(StartupList, ItemListLimits)
     EXPECT_EQ(0, AddItem("c", "cookie", "", "", 500, 0));
     FreeItems();
 
-    std::string title128(128, 't'), info1024(1024, 'i');
-    ASSERT_EQ(1, AddItem(title128.c_str(), "C:\\x.exe", "", info1024.c_str(), 1, 0));
-    EXPECT_EQ(127u, strlen(GetItemTitle(0)));
+    std::string titleOver(ITEM_TITLE_SIZE, 't'), info1024(1024, 'i');
+    ASSERT_EQ(1, AddItem(titleOver.c_str(), "C:\\x.exe", "", info1024.c_str(), 1, 0));
+    EXPECT_EQ(ITEM_TITLE_SIZE - 1u, strlen(GetItemTitle(0)));
     EXPECT_EQ(1023u, strlen(GetItemInfo(0)));
     ASSERT_EQ(1, AddItem("", "C:\\folder\\Program.exe", "", "", 1, 0));
     EXPECT_STREQ("Program", GetItemTitle(1));

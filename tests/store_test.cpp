@@ -2,8 +2,11 @@
 // the test prefix.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "options.h"
 #include "store.h"
@@ -275,4 +278,70 @@ TEST_F(Store, WindowPositionsAreSavedAndKeptOnTheScreen)
     EXPECT_EQ(screenWidth / 2, WindowPlace(window).x);
     EXPECT_EQ(screenHeight / 2, WindowPlace(window).y);
     DestroyWindow(window);
+}
+
+// Names and texts of any script, a name holding a NUL (written through the
+// native call, as hiding programs do) and one with a lone surrogate: each
+// is listed, read, written back and deleted as itself, and the key's
+// default value is never taken for the hidden one.
+TEST_F(Store, EveryNameTheRegistryHoldsIsReachedExactly)
+{
+    const std::string name = u8"Обновление 更新 🙂", data = u8"\"C:\\Программы Ω\\злой 更新.exe\" -q";
+    ASSERT_EQ(1, StoreWriteString(HKEY_CURRENT_USER, kKey, name.c_str(), data.c_str()));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kKey, "", "C:\\default.exe"));
+    const std::wstring hidden(L"\0HiddenUpd", 10), lone(L"A\xD800Z");
+    const std::wstring hiddenData(L"C:\\hidden.exe");
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kKey, hidden, REG_SZ, hiddenData.c_str(),
+                                  (DWORD)(hiddenData.size() + 1) * 2));
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kKey, lone, REG_SZ, L"lone", 10));
+    // Five bytes: an odd last byte that only the raw form keeps.
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kKey, L"Odd", REG_SZ, L"abc", 5));
+    std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kKey, L"");
+
+    std::map<std::string, std::string> seen;
+    StoreForEachValue(HKEY_CURRENT_USER, 0, kKey, [&](const char *n, const StoreBlob *value) {
+        seen[n] = std::string((const char *)value->data);
+        return 1;
+    });
+    const std::string hiddenText("\xC0\x80HiddenUpd"), loneText("A\xED\xA0\x80Z");
+    ASSERT_EQ(5u, seen.size());
+    EXPECT_EQ(data, seen[name]);
+    EXPECT_EQ("C:\\hidden.exe", seen[hiddenText]);
+    EXPECT_EQ("lone", seen[loneText]);
+    EXPECT_EQ("C:\\default.exe", seen[""]);
+
+    char buffer[256];
+    EXPECT_EQ((int)data.size(), StoreReadString(HKEY_CURRENT_USER, kKey, name.c_str(), buffer, sizeof buffer));
+    EXPECT_EQ(data, buffer);
+    EXPECT_EQ(13, StoreReadString(HKEY_CURRENT_USER, kKey, hiddenText.c_str(), buffer, sizeof buffer));
+    EXPECT_EQ(1, StoreValueExists(HKEY_CURRENT_USER, kKey, loneText.c_str()));
+
+    // Read and written back, the odd value keeps its five bytes.
+    StoreBlob odd;
+    ASSERT_EQ(1, StoreReadBlob(HKEY_CURRENT_USER, 0, kKey, "Odd", &odd));
+    ASSERT_EQ(1, StoreDeleteValue(HKEY_CURRENT_USER, kKey, "Odd"));
+    ASSERT_EQ(1, StoreWriteBlob(HKEY_CURRENT_USER, 0, kKey, "Odd", &odd));
+    StoreFreeBlob(&odd);
+    DWORD type = 0;
+    EXPECT_EQ(std::string("a\0b\0c", 5), test::ReadRawValue(HKEY_CURRENT_USER, kKey, L"Odd", &type));
+    EXPECT_EQ((DWORD)REG_SZ, type);
+
+    // Deleting the hidden value deletes it, not the default value.
+    ASSERT_EQ(1, StoreDeleteValue(HKEY_CURRENT_USER, kKey, hiddenText.c_str()));
+    EXPECT_FALSE(test::NativeValueExists(HKEY_CURRENT_USER, kKey, hidden));
+    EXPECT_EQ(defaultBefore, test::ReadRawValue(HKEY_CURRENT_USER, kKey, L""));
+    ASSERT_EQ(1, StoreDeleteValue(HKEY_CURRENT_USER, kKey, loneText.c_str()));
+    EXPECT_FALSE(test::NativeValueExists(HKEY_CURRENT_USER, kKey, lone));
+    ASSERT_EQ(1, StoreDeleteValue(HKEY_CURRENT_USER, kKey, name.c_str()));
+    EXPECT_EQ((std::vector<std::string>{"", "Odd"}), test::ValueNames(HKEY_CURRENT_USER, kKey));
+
+    // A name that holds a NUL, kept as data, comes back whole.
+    ASSERT_EQ(1, StoreWriteName(HKEY_CURRENT_USER, kKey, "Kept", hiddenText.c_str()));
+    StoreBlob kept;
+    ASSERT_EQ(1, StoreReadBlob(HKEY_CURRENT_USER, 0, kKey, "Kept", &kept));
+    char *back = StoreNameOfBlob(&kept);
+    ASSERT_NE(nullptr, back);
+    EXPECT_EQ(hiddenText, back);
+    free(back);
+    StoreFreeBlob(&kept);
 }

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "unicode_text.h"
+
 #include <windows.h>
 
 #include <cctype>
@@ -31,6 +33,8 @@ size_t CopyTextN(char *dst, size_t size, const char *src, size_t count)
     if (src) {
         size_t limit = size - 1 < count ? size - 1 : count;
         while (len < limit && src[len]) len++;
+        // A cut never splits a character.
+        if (src[len]) len = WholeCharacters(src, len);
         memmove(dst, src, len);
     }
     dst[len] = 0;
@@ -64,7 +68,9 @@ static size_t FormatInto(char *dst, size_t size, int cut, const char *format, va
     if (n < 0) { dst[0] = 0; return 0; }
     if ((size_t)n >= size) {
         if (!cut) { dst[0] = 0; return 0; }
-        return size - 1;
+        size_t whole = WholeCharacters(dst, size - 1);
+        dst[whole] = 0;
+        return whole;
     }
     return (size_t)n;
 }
@@ -94,11 +100,24 @@ size_t TextLength(const char *text, size_t max)
     return end ? (size_t)((const char *)end - text) : max;
 }
 
+static int IsAscii(const char *text)
+{
+    for (; *text; text++)
+        if ((unsigned char)*text >= 0x80) return 0;
+    return 1;
+}
+
 int TextEqualNoCase(const char *a, const char *b)
 {
     if (!a || !b) return 0;
-    for (; *a && *b; a++, b++)
-        if (tolower((unsigned char)*a) != tolower((unsigned char)*b)) return 0;
+    const char *startA = a, *startB = b;
+    for (; *a && *b; a++, b++) {
+        unsigned char ca = (unsigned char)*a, cb = (unsigned char)*b;
+        // Past ASCII, letters of every script are compared as the
+        // registry and the file system compare them.
+        if (ca >= 0x80 || cb >= 0x80) return UnicodeEqualNoCase(startA, startB);
+        if (tolower(ca) != tolower(cb)) return 0;
+    }
     return *a == *b;
 }
 
@@ -106,6 +125,9 @@ const char *FindTextNoCase(const char *haystack, const char *needle)
 {
     if (!haystack || !needle) return nullptr;
     if (!*needle) return haystack;
+    if (!IsAscii(needle)) return UnicodeFindNoCase(haystack, needle);
+    // An ASCII needle matches ASCII bytes only, and those never occur
+    // inside a UTF-8 sequence.
     for (; *haystack; haystack++) {
         const char *h = haystack, *n = needle;
         while (*h && *n && tolower((unsigned char)*h) == tolower((unsigned char)*n)) { h++; n++; }

@@ -4,16 +4,20 @@
 #pragma once
 #include <cstddef>
 
+// Room for a path of up to MAX_PATH characters of any script in UTF-8
+// (three bytes a character at most, a surrogate pair taking four for two).
+#define PATH_SIZE 784
+
 // Copies src into dst. Returns the length copied, or 0 when src does not fit
 // (dst is then the empty text). A null or empty src gives 0 and an empty dst.
 size_t CopyText(char *dst, size_t size, const char *src);
 
-// Copies at most size-1 characters of src, cutting the rest. Returns the
-// length copied.
+// Copies at most size-1 bytes of src, cutting the rest at a whole character
+// (text is UTF-8). Returns the length copied.
 size_t CopyTextCut(char *dst, size_t size, const char *src);
 
-// Copies at most count characters of src (and never past its end), cutting
-// at size-1. Returns the length copied.
+// Copies at most count bytes of src (and never past its end), cutting at
+// size-1; a cut never splits a character. Returns the length copied.
 size_t CopyTextN(char *dst, size_t size, const char *src, size_t count);
 
 // Appends src to the text in dst. Returns the new length, or 0 when the
@@ -28,14 +32,16 @@ size_t AppendTextCut(char *dst, size_t size, const char *src);
 size_t FormatText(char *dst, size_t size, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// As FormatText, but a result that does not fit is cut at size-1.
+// As FormatText, but a result that does not fit is cut at size-1 (at a
+// whole character).
 size_t FormatTextCut(char *dst, size_t size, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 
 // Length of a text that may lack its terminator within max bytes.
 size_t TextLength(const char *text, size_t max);
 
-// Case-insensitive (ASCII) comparisons.
+// Case-insensitive comparisons, for letters of every script as the
+// registry and the file system compare names (quick for ASCII).
 int TextEqualNoCase(const char *a, const char *b);
 const char *FindTextNoCase(const char *haystack, const char *needle);
 

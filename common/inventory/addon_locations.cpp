@@ -64,7 +64,7 @@ int Add(const char *name, int view, const char *title, const char *path, const c
 
 // A class of a helper key: its name and server file.
 struct ClassFacts {
-    char name[513];
+    char name[CLASS_NAME_SIZE];
     char server[PATH_SIZE];
 };
 

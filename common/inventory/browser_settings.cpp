@@ -110,7 +110,7 @@ int SameSetting(const SettingValue *a, const SettingValue *b, int ignoreSlash)
 
 int ReadSettingValue(HKEY root, REGSAM view, const char *path, const char *name, SettingValue *value)
 {
-    memset(value, 0, sizeof *value);
+    *value = SettingValue();
     value->present = StoreReadBlob(root, view, path, name, &value->blob);
     value->isText = !value->present || value->blob.type == REG_SZ || value->blob.type == REG_EXPAND_SZ;
     if (!value->present)
@@ -137,7 +137,7 @@ void FreeSettingValue(SettingValue *value)
 
 int ReadBrowserPage(BrowserPageKind kind, BrowserPage *page)
 {
-    memset(page, 0, sizeof *page);
+    *page = BrowserPage();
     if (kind < 0 || kind >= BROWSER_PAGE_COUNT) return 0;
     const PagePlace &place = kPages[kind];
     page->kind = kind;

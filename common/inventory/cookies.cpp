@@ -89,7 +89,7 @@ int EndsWithTxt(const char *name)
 
 int FolderHolds(const char *folder, const char *name)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!FormatText(path, sizeof path, "%s%s", folder, name)) return 0;
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -99,7 +99,7 @@ int FolderHolds(const char *folder, const char *name)
 // to folder into out. 1 when found.
 int FindSubfolder(const char *folder, const char *pattern, int skipDotNames, char *out, int size)
 {
-    char search[MAX_PATH];
+    char search[PATH_SIZE];
     if (!FormatText(search, sizeof search, "%s%s", folder, pattern)) return 0;
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(search, &found);
@@ -335,12 +335,12 @@ char *FilterCookieText(const char *text, size_t size, size_t *outSize, int *drop
 
 int ProfileFiles(char *cookies, char *fresh, char *temporary)
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     if (!FindMozillaProfileFolder(folder)) return 0;
     RemoveBackslash(folder, 0);
-    return FormatText(cookies, MAX_PATH, "%s\\cookies.txt", folder) &&
-           FormatText(fresh, MAX_PATH, "%s\\cookiesnew.txt", folder) &&
-           FormatText(temporary, MAX_PATH, "%s\\cookiesnew.tmp", folder);
+    return FormatText(cookies, PATH_SIZE, "%s\\cookies.txt", folder) &&
+           FormatText(fresh, PATH_SIZE, "%s\\cookiesnew.txt", folder) &&
+           FormatText(temporary, PATH_SIZE, "%s\\cookiesnew.tmp", folder);
 }
 
 // Writes the filtered copy of cookies.txt as cookiesnew.txt: first to a
@@ -590,7 +590,7 @@ int CookieIndexKind(const char *folder)
 
 int FindIECookieFolder(char *out)
 {
-    char candidate[MAX_PATH];
+    char candidate[PATH_SIZE];
     for (int step = 0; step < 4; step++) {
         candidate[0] = 0;
         switch (step) {
@@ -598,7 +598,7 @@ int FindIECookieFolder(char *out)
         case 1: StoreReadString(HKEY_CURRENT_USER, kShellFolders, "Cookies", candidate, sizeof candidate); break;
         case 2: StoreReadString(HKEY_CURRENT_USER, kUserShellFolders, "Cookies", candidate, sizeof candidate); break;
         default: {
-            char windows[MAX_PATH];
+            char windows[PATH_SIZE];
             UINT n = GetWindowsDirectoryA(windows, sizeof windows);
             if (n > 0 && n < sizeof windows) FormatText(candidate, sizeof candidate, "%s\\Cookies", windows);
             break;
@@ -607,29 +607,29 @@ int FindIECookieFolder(char *out)
         int kind = CookieIndexKind(candidate);
         if (!kind) continue;
         if (kind == 2 && !AppendText(candidate, sizeof candidate, "\\")) continue;
-        return (int)CopyText(out, MAX_PATH, candidate) > 0;
+        return (int)CopyText(out, PATH_SIZE, candidate) > 0;
     }
-    LoadUiString(968, out, MAX_PATH);
+    LoadUiString(968, out, PATH_SIZE);
     return 0;
 }
 
 int FindMozillaProfileFolder(char *out)
 {
     out[0] = 0;
-    if (StoreReadString(HKEY_CURRENT_USER, STORE_ROOT, "CookieFolder", out, MAX_PATH) > 0) return 1;
-    char appData[MAX_PATH], profiles[MAX_PATH];
+    if (StoreReadString(HKEY_CURRENT_USER, STORE_ROOT, "CookieFolder", out, PATH_SIZE) > 0) return 1;
+    char appData[PATH_SIZE], profiles[PATH_SIZE];
     if (!ReadAppData(appData, sizeof appData)) return 0;
     RemoveBackslash(appData, 0);
     if (FormatText(profiles, sizeof profiles, "%s\\Mozilla\\FireFox\\Profiles\\", appData)) {
-        char found[MAX_PATH];
+        char found[PATH_SIZE];
         int result = 0;
-        if (FindSubfolder(profiles, "*.default", 0, found, sizeof found)) result = (int)CopyText(out, MAX_PATH, found) > 0;
-        if (FindSubfolder(profiles, "default.*", 0, found, sizeof found)) result = (int)CopyText(out, MAX_PATH, found) > 0;
+        if (FindSubfolder(profiles, "*.default", 0, found, sizeof found)) result = (int)CopyText(out, PATH_SIZE, found) > 0;
+        if (FindSubfolder(profiles, "default.*", 0, found, sizeof found)) result = (int)CopyText(out, PATH_SIZE, found) > 0;
         if (result) return 1;
     }
     if (DefaultBrowserKind() != 2) return 0;
     if (!FormatText(profiles, sizeof profiles, "%s\\Mozilla\\Profiles\\default\\", appData)) return 0;
-    return FindSubfolder(profiles, "*.*", 1, out, MAX_PATH);
+    return FindSubfolder(profiles, "*.*", 1, out, PATH_SIZE);
 }
 
 int CookieSiteOf(const char *fileName, char *out, int size)
@@ -656,9 +656,9 @@ int CookieSiteOf(const char *fileName, char *out, int size)
 int ReadIECookies(int mode)
 {
     FreeItems();
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     if (!FindIECookieFolder(folder)) return 0;
-    char pattern[MAX_PATH];
+    char pattern[PATH_SIZE];
     if (!FormatText(pattern, sizeof pattern, "%s*.*", folder)) return 0;
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(pattern, &found);
@@ -669,11 +669,11 @@ int ReadIECookies(int mode)
         if (!EndsWithTxt(found.cFileName)) continue;
         int filtered = 0;
         if (mode >= 1) {
-            char site[MAX_PATH];
+            char site[PATH_SIZE];
             filtered = CookieSiteOf(found.cFileName, site, sizeof site) > 0 && IsFilteredCookie(site);
         }
         if (!filtered && !listing) continue;
-        char path[MAX_PATH];
+        char path[PATH_SIZE];
         // A file whose full name does not fit is left alone, never cut.
         if (!FormatText(path, sizeof path, "%s%s", folder, found.cFileName)) continue;
         if (filtered) {
@@ -697,7 +697,7 @@ int ReadIECookies(int mode)
 int ReadMozillaCookies(int mode)
 {
     FreeItems();
-    char cookies[MAX_PATH], fresh[MAX_PATH], temporary[MAX_PATH];
+    char cookies[PATH_SIZE], fresh[PATH_SIZE], temporary[PATH_SIZE];
     if (!ProfileFiles(cookies, fresh, temporary)) return 0;
     if (mode >= 1) {
         int dropped = 0;
@@ -746,7 +746,7 @@ int ApplyMozillaCookieUpdate(void)
 {
     if (GetOption("UpdateCookieFile", 0) < 1) return 0;
     if (FindWindowA(kMozillaWindowClass, nullptr)) return 0;
-    char cookies[MAX_PATH], fresh[MAX_PATH], temporary[MAX_PATH];
+    char cookies[PATH_SIZE], fresh[PATH_SIZE], temporary[PATH_SIZE];
     if (!ProfileFiles(cookies, fresh, temporary)) return 0;
     // The browser may have written newer cookies since the filtered copy
     // was made: filter what cookies.txt holds now.

@@ -19,6 +19,9 @@
 #include "text.h"
 #include "ui_strings.h"
 
+// A delayed shortcut keeps its arguments in the delay values.
+static_assert(DELAY_TEXT_SIZE == SHORTCUT_TEXT_SIZE, "shortcut arguments fit the delay values");
+
 namespace {
 
 const char *const kDelayValues[] = {"", DELAY_TIME, DELAY_PARAMETERS, DELAY_SHORTCUTS,
@@ -134,32 +137,6 @@ int DelayedCommand(const char *program, const char *parameters, const char *appl
     }
     if (applet && applet[0]) return (int)FormatText(out, (size_t)size, "%s %s", applet, command);
     return (int)CopyText(out, (size_t)size, command);
-}
-
-int ReadShortcutParts(const char *shortcut, char *arguments, char *folder)
-{
-    arguments[0] = folder[0] = 0;
-    if (!shortcut || !shortcut[0]) return 0;
-    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int read = 0;
-    IShellLinkA *link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   (void **)&link))) {
-        IPersistFile *file = nullptr;
-        WCHAR wide[MAX_PATH];
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
-            if (MultiByteToWideChar(CP_ACP, 0, shortcut, -1, wide, MAX_PATH) &&
-                SUCCEEDED(file->Load(wide, STGM_READ)) &&
-                SUCCEEDED(link->GetArguments(arguments, DELAY_TEXT_SIZE)) &&
-                SUCCEEDED(link->GetWorkingDirectory(folder, PATH_SIZE)))
-                read = 1;
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    if (!read) arguments[0] = folder[0] = 0;
-    return read;
 }
 
 int AddDelayedProgram(const char *file, int allUsers)

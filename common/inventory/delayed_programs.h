@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "items.h"
+#include "shortcuts.h"
 #include "store.h"
 
 #define DELAY_KEY STORE_ROOT "\\Delay"
@@ -46,9 +47,6 @@ int FormatDelayTime(long seconds, char *out, int size);
 // 0 when the result would not fit.
 int DelayedCommand(const char *program, const char *parameters, const char *applet, char *out, int size);
 
-// The arguments and working folder of a shortcut file, so that a
-// Startup-folder entry delayed keeps them. 1 when the shortcut was read.
-int ReadShortcutParts(const char *shortcut, char *arguments /* DELAY_TEXT_SIZE */, char *folder /* PATH_SIZE */);
 
 // Adds a program to the delayed-start list (allUsers: HKLM, type 1; else
 // HKCU, type 11) with a delay of 30 seconds. 1 when written.

@@ -18,6 +18,7 @@
 #include "program_files.h"
 #include "startup_list.h"
 #include "text.h"
+#include "unicode_text.h"
 #include "trace.h"
 #include "watch_places.h"
 
@@ -94,7 +95,8 @@ int ReadClassName(HKEY root, const char *path, const char *name, char *cls)
     if (!ReadText(root, path, name, &blob)) return 0;
     size_t copied = CopyText(cls, ASSOCIATION_CLASS_SIZE, TextOf(blob));
     StoreFreeBlob(&blob);
-    return copied > 0;
+    if (copied && TextUnits(cls, copied) > ASSOCIATION_CLASS_UNITS) cls[0] = 0;
+    return cls[0] != 0;
 }
 
 int WriteTextValue(HKEY root, const char *path, const char *name, const char *text)

@@ -21,8 +21,9 @@ enum AssociationMethod {
 #define FILE_TYPE_CLASS_KEY STORE_ROOT "\\Class"   // default value: the watched list
 
 // A class, application or ProgID names a registry key, so it is at most 255
-// characters long.
-#define ASSOCIATION_CLASS_SIZE 256
+// characters long (UTF-16 units; in UTF-8 up to three bytes each).
+#define ASSOCIATION_CLASS_UNITS 255
+#define ASSOCIATION_CLASS_SIZE 768
 
 // One association as it stands in the registry.
 struct Association {

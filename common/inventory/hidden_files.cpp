@@ -28,18 +28,18 @@ int SettlePlace(const char *found, char *out)
 {
     out[0] = 0;
     if (!found || !found[0]) return 0;
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     if (!GetLongPath(folder, found) && !folder[0]) return 0;
     RemoveBackslash(folder, 1);
     DWORD attributes = GetFileAttributesA(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    return (int)CopyText(out, MAX_PATH, folder);
+    return (int)CopyText(out, PATH_SIZE, folder);
 }
 
 // The place of an index before duplicates are weeded out.
 int RawPlace(int index, char *folder, int *depth)
 {
-    char found[MAX_PATH] = "";
+    char found[PATH_SIZE] = "";
     *depth = 1;
     switch (index) {
     case 0:
@@ -162,19 +162,19 @@ int SameContent(const char *a, const char *b)
 // The n-th vault name of a file: its own name, then "name (2).ext", ...
 int VaultCandidate(const char *name, int n, char *out)
 {
-    if (n <= 1) return (int)CopyText(out, MAX_PATH, name);
+    if (n <= 1) return (int)CopyText(out, PATH_SIZE, name);
     const char *dot = strrchr(name, '.');
     size_t stem = dot && dot != name ? (size_t)(dot - name) : strlen(name);
-    char base[MAX_PATH];
+    char base[PATH_SIZE];
     CopyTextN(base, sizeof base, name, stem);
-    return (int)FormatText(out, MAX_PATH, "%s (%d)%s", base, n, name + stem);
+    return (int)FormatText(out, PATH_SIZE, "%s (%d)%s", base, n, name + stem);
 }
 
 // Copies the file into the vault under a name no copy has yet, checks the
 // copy byte for byte and only then deletes the file. 1 when deleted.
 int MoveToVault(const char *path, char *vaultName)
 {
-    char vault[MAX_PATH], name[MAX_PATH];
+    char vault[PATH_SIZE], name[PATH_SIZE];
     if (!GetHiddenVault(vault)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return 0;
@@ -190,7 +190,7 @@ int MoveToVault(const char *path, char *vaultName)
         return 0;
     }
 
-    char candidate[MAX_PATH], copy[MAX_PATH];
+    char candidate[PATH_SIZE], copy[PATH_SIZE];
     int copied = 0;
     for (int n = 1; n <= kMostVaultCopies && !copied; n++) {
         if (!VaultCandidate(name, n, candidate) || !FormatText(copy, sizeof copy, "%s\\%s", vault, candidate)) {
@@ -226,7 +226,7 @@ int MoveToVault(const char *path, char *vaultName)
         SetLastError(error);
         return 0;
     }
-    if (vaultName) CopyText(vaultName, MAX_PATH, candidate);
+    if (vaultName) CopyText(vaultName, PATH_SIZE, candidate);
     return 1;
 }
 }  // namespace
@@ -238,7 +238,7 @@ int GetHiddenFilePlace(int index, char *folder, int *depth)
     if (!RawPlace(index, folder, depth)) return 0;
     // A folder that an earlier place already covers is walked once.
     for (int earlier = 0; earlier < index; earlier++) {
-        char other[MAX_PATH];
+        char other[PATH_SIZE];
         int otherDepth;
         if (RawPlace(earlier, other, &otherDepth) && otherDepth >= *depth && TextEqualNoCase(other, folder)) {
             folder[0] = 0;
@@ -253,7 +253,7 @@ int ForEachHiddenFile(HiddenFileVisitor visit, void *context)
     if (!visit) return 0;
     Walk walk = {visit, context, 0, 0};
     for (int i = 0; i < HIDDEN_PLACE_COUNT && !walk.stopped; i++) {
-        char folder[MAX_PATH];
+        char folder[PATH_SIZE];
         int depth;
         if (GetHiddenFilePlace(i, folder, &depth)) WalkFolder(folder, VisitFound, depth, (LPARAM)&walk);
     }
@@ -301,9 +301,9 @@ int AcceptHiddenFile(const char *path)
 
 int GetHiddenVault(char *out)
 {
-    char copyFolder[MAX_PATH];
+    char copyFolder[PATH_SIZE];
     out[0] = 0;
-    if (!GetVaultFolder(copyFolder) || !FormatText(out, MAX_PATH, "%s\\vault", copyFolder)) return 0;
+    if (!GetVaultFolder(copyFolder) || !FormatText(out, PATH_SIZE, "%s\\vault", copyFolder)) return 0;
     // The copy folder may be the program folder, which has no vault yet.
     CreateDirectoryA(out, nullptr);
     DWORD attributes = GetFileAttributesA(out);
@@ -328,13 +328,13 @@ int RemoveHiddenFileTo(const char *title, const char *path, char *vaultName)
     }
     for (int i = 0; i < kMostStops && StopProgram(path, title, 0); i++) {
     }
-    char name[MAX_PATH] = "";
+    char name[PATH_SIZE] = "";
     int deleted = MoveToVault(path, name);
     DWORD error = GetLastError();
     if (deleted) {
         // The copy's name lets the history put this very file back.
         WriteHistory(title ? title : "", path, name, ITEM_HIDDEN, 29);
-        if (vaultName) CopyText(vaultName, MAX_PATH, name);
+        if (vaultName) CopyText(vaultName, PATH_SIZE, name);
     }
     StoreDeleteValue(HKEY_CURRENT_USER, HIDDEN_BASELINE, path);
     SetLastError(deleted ? ERROR_SUCCESS : error);
@@ -343,7 +343,7 @@ int RemoveHiddenFileTo(const char *title, const char *path, char *vaultName)
 
 int RestoreHiddenFile(const char *path, const char *vaultName)
 {
-    char vault[MAX_PATH], name[MAX_PATH], copy[MAX_PATH];
+    char vault[PATH_SIZE], name[PATH_SIZE], copy[PATH_SIZE];
     if (!path || !path[0]) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

@@ -19,7 +19,7 @@
 // The folder (long form, no trailing backslash except for a drive root) and
 // walk depth of a place. 0 when the place cannot be found or is the same
 // folder as an earlier one.
-int GetHiddenFilePlace(int index, char *folder /* MAX_PATH */, int *depth);
+int GetHiddenFilePlace(int index, char *folder /* PATH_SIZE */, int *depth);
 
 // Calls visit for every hidden file of the watched places (hidden folders
 // and their names are not files and are passed over), without the item
@@ -49,7 +49,7 @@ int AcceptHiddenFile(const char *path);
 // its detail. The file's baseline value is removed in every case, so that a
 // file that stays is reported again. 1 when the file was deleted; 0 with
 // the platform's last error saying why (the file is then left as it was).
-// vaultName (optional, MAX_PATH) receives the copy's file name.
+// vaultName (optional, PATH_SIZE) receives the copy's file name.
 int RemoveHiddenFile(const char *title, const char *path);
 int RemoveHiddenFileTo(const char *title, const char *path, char *vaultName);
 
@@ -61,7 +61,7 @@ int RestoreHiddenFile(const char *path, const char *vaultName);
 
 // The vault folder, created when missing. Returns its length, 0 when it
 // cannot be made.
-int GetHiddenVault(char *out /* MAX_PATH */);
+int GetHiddenVault(char *out /* PATH_SIZE */);
 
 // The text telling the user why a hidden file could not be removed: string
 // 3700 filled with the path and the platform's text for error. Returns the length.

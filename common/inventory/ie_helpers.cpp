@@ -13,6 +13,7 @@
 #include "program_files.h"
 #include "startup_list.h"
 #include "text.h"
+#include "unicode_text.h"
 #include "trace.h"
 #include "version_names.h"
 #include "watch_places.h"
@@ -103,13 +104,13 @@ char *ClassServer(const char *classId, int view)
     char *server = nullptr;
     for (int braced = 0; braced < 2 && !server; braced++) {
         if (braced && classId[0] == '{') break;
-        char key[400];
+        char key[1024];
         if (!FormatText(key, sizeof key, braced ? "CLSID\\{%s}\\InprocServer32" : "CLSID\\%s\\InprocServer32",
                         classId))
             continue;
         server = ReadText(HKEY_CLASSES_ROOT, view, key, "");
     }
-    if (server && strlen(server) >= PATH_SIZE) {
+    if (server && (strlen(server) >= PATH_SIZE || TextUnits(server, strlen(server)) >= MAX_PATH)) {
         TraceNote("IE helper server path too long", classId);
         free(server);
         server = nullptr;

@@ -4,9 +4,11 @@
 #pragma once
 
 #define ITEM_MAX         4096
-#define ITEM_TITLE_SIZE  128
-#define ITEM_PATH_SIZE   260
-#define ITEM_DETAIL_SIZE 260
+// Texts are UTF-8: a title holds 127 characters of any script, a path or
+// detail 259.
+#define ITEM_TITLE_SIZE  384
+#define ITEM_PATH_SIZE   784
+#define ITEM_DETAIL_SIZE 784
 #define ITEM_INFO_SIZE   1024
 
 // Item types: where an entry lives or what kind of thing it is.

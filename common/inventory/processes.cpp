@@ -34,7 +34,7 @@ struct WalkState {
 BOOL CALLBACK VisitTask(DWORD, WORD task, WORD, PSZ, PSZ fileName, LPARAM param)
 {
     WalkState *state = (WalkState *)param;
-    char file[MAX_PATH];
+    char file[PATH_SIZE];
     CopyTextCut(file, sizeof file, fileName);
     if (!state->visit(state->processId, task, file, state->context)) {
         state->stopped = 1;
@@ -50,7 +50,7 @@ int WalkToolhelp(ProcessVisitor visit, void *context)
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        char file[MAX_PATH];
+        char file[PATH_SIZE];
         CopyTextCut(file, sizeof file, entry.szExeFile);
         if (!visit(entry.th32ProcessID, 0, file, context)) break;
     }
@@ -90,7 +90,7 @@ int WalkPsapi(ProcessVisitor visit, void *context)
         ran = ids != nullptr;
         WalkState state = {visit, context, 0, 0};
         for (DWORD i = 0; ids && i < used / sizeof(DWORD) && !state.stopped; i++) {
-            char file[MAX_PATH] = "";
+            char file[PATH_SIZE] = "";
             HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
             if (process) {
                 HMODULE module;
@@ -118,7 +118,7 @@ int WalkPsapi(ProcessVisitor visit, void *context)
 int AddRunningProgram(DWORD processId, WORD, const char *file, void *)
 {
     if (!file[0]) return 1;
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!ResolveCommandPath(file, path)) return 1;
     for (int i = 0; i < ItemCount(); i++)
         if (TextEqualNoCase(GetItemPath(i), path)) return 1;
@@ -132,8 +132,8 @@ int AddRunningProgram(DWORD processId, WORD, const char *file, void *)
 }
 
 struct Match {
-    char wanted[MAX_PATH];
-    char wantedName[MAX_PATH];
+    char wanted[PATH_SIZE];
+    char wantedName[PATH_SIZE];
     DWORD found;
 };
 
@@ -141,7 +141,7 @@ int MatchProgram(DWORD processId, WORD, const char *file, void *context)
 {
     Match *match = (Match *)context;
     if (!file[0]) return 1;
-    char resolved[MAX_PATH], longForm[MAX_PATH];
+    char resolved[PATH_SIZE], longForm[PATH_SIZE];
     if (ResolveCommandPath(file, resolved)) {
         if (!GetLongPath(longForm, resolved)) CopyText(longForm, sizeof longForm, resolved);
         if (TextEqualNoCase(longForm, match->wanted) || TextEqualNoCase(resolved, match->wanted)) {
@@ -171,7 +171,7 @@ DWORD FindProgram(const char *path)
 int ProcessProgram(HANDLE process, char *out)
 {
     out[0] = 0;
-    char file[MAX_PATH] = "";
+    char file[PATH_SIZE] = "";
     HMODULE psapi = LoadLibraryA("PSAPI.DLL");
     GetModuleFileNameExProc moduleFileName =
         psapi ? (GetModuleFileNameExProc)(void *)GetProcAddress(psapi, "GetModuleFileNameExA") : nullptr;
@@ -184,7 +184,7 @@ int ProcessProgram(HANDLE process, char *out)
 int SameProgramFile(const char *a, const char *b)
 {
     if (TextEqualNoCase(a, b)) return 1;
-    char longA[MAX_PATH], longB[MAX_PATH];
+    char longA[PATH_SIZE], longB[PATH_SIZE];
     if (!GetLongPath(longA, a) && !longA[0]) return 0;
     if (!GetLongPath(longB, b) && !longB[0]) return 0;
     return TextEqualNoCase(longA, longB);
@@ -214,7 +214,7 @@ DWORD StopProgram(const char *path, const char *title, int confirm)
     DWORD id = FindProgram(path);
     if (!id) return 0;
     if (confirm) {
-        char format[512], text[1024], caption[64];
+        char format[512], text[2048], caption[64];
         LoadUiString(707, format, sizeof format);
         LoadUiString(2, caption, sizeof caption);
         // The template is a translatable text: its "%s" is filled, never
@@ -252,7 +252,7 @@ int StopProcess(DWORD processId, const char *path)
     if (!process) return 0;
     // The id may have ended and been given to another program since the
     // list was read: only the program asked for is stopped.
-    char running[MAX_PATH], wanted[MAX_PATH];
+    char running[PATH_SIZE], wanted[PATH_SIZE];
     if (!ProcessProgram(process, running) || !ResolveCommandPath(path, wanted) ||
         !SameProgramFile(running, wanted)) {
         CloseHandle(process);

@@ -132,7 +132,7 @@ struct CompanyCache {
 struct ServiceValues {
     char imagePath[1024];
     int imagePathCut;
-    char displayName[512];
+    char displayName[1024];
     char description[ITEM_INFO_SIZE];
     long start;   // -1: missing or not a REG_DWORD
     long type;    // -1: missing or not a REG_DWORD
@@ -337,11 +337,7 @@ DWORD WaitForState(SC_HANDLE service, DWORD pending, DWORD target)
 int EnumerateServices(int namesOnly)
 {
     FreeItems();
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SERVICES_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-    DWORD subkeys = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr);
+    if (!StoreKeyExists(HKEY_LOCAL_MACHINE, SERVICES_KEY)) return 0;
 
     ServiceSnapshot known;
     if (!namesOnly) known.Take();
@@ -350,20 +346,14 @@ int EnumerateServices(int namesOnly)
     companies.used = companies.next = 0;
     int hideMicrosoft = !namesOnly && GetOption("HideMicrosoftServices", 1) >= 1;
 
-    char name[SERVICE_NAME_SIZE];
     // Keys added meanwhile are found too: the index runs until the
-    // registry reports no more.
-    for (DWORD index = 0;; index++) {
-        DWORD length = sizeof name;
-        LONG rc = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS || !name[0]) {
-            if (index > subkeys + 4096) break;
-            continue;
-        }
-        ListService(name, namesOnly, known, starts, &companies, hideMicrosoft);
-    }
-    RegCloseKey(key);
+    // registry reports no more. A name too long for the record is not
+    // cut into another service's name.
+    StoreForEachSubkey(HKEY_LOCAL_MACHINE, 0, SERVICES_KEY, [&](const char *name) {
+        if (name[0] && strlen(name) < SERVICE_NAME_SIZE)
+            ListService(name, namesOnly, known, starts, &companies, hideMicrosoft);
+        return 1;
+    });
     return 0;
 }
 

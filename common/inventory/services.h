@@ -13,7 +13,7 @@
 struct Item;
 
 #define SERVICES_KEY      "SYSTEM\\CurrentControlSet\\Services"
-#define SERVICE_NAME_SIZE 256   // a key name is at most 255 characters
+#define SERVICE_NAME_SIZE 768   // a key name is at most 255 characters (UTF-8)
 
 // The baseline of approved services: one value per service named by its
 // title (data: its item type), and beside it, under Names, one value per

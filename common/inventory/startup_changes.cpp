@@ -151,9 +151,9 @@ const char *FileNameOf(const char *path)
 
 int FindStartupFolder(char *folder)
 {
-    if (StoreReadString(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Startup", folder, MAX_PATH) > 0) return 1;
-    if (StoreReadString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, "Startup", folder, MAX_PATH) > 0) return 1;
-    return StoreReadString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, "Common Startup", folder, MAX_PATH) > 0;
+    if (StoreReadString(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Startup", folder, PATH_SIZE) > 0) return 1;
+    if (StoreReadString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, "Startup", folder, PATH_SIZE) > 0) return 1;
+    return StoreReadString(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, "Common Startup", folder, PATH_SIZE) > 0;
 }
 
 // The file a Startup-folder entry is: the record's own file (the shortcut,
@@ -171,14 +171,14 @@ int ToggleFolderEntry(const StartupRef &entry)
     const char *file = FolderEntryFile(entry);
     const char *fileName = FileNameOf(file);
     if (entry.disabled) {
-        char folder[MAX_PATH], target[MAX_PATH];
+        char folder[PATH_SIZE], target[PATH_SIZE];
         if (!FindStartupFolder(folder)) return 1;
         if (!FormatText(target, sizeof target, "%s\\%s", folder, fileName)) return 0;
         if (!MoveFileExA(file, target, MOVEFILE_COPY_ALLOWED)) return 0;
         if (entry.mark && entry.mark[0]) DeleteDisabledMark(entry.mark, nullptr);
         return 1;
     }
-    char disabledFolder[MAX_PATH], stored[MAX_PATH];
+    char disabledFolder[PATH_SIZE], stored[PATH_SIZE];
     if (!GetDisabledFolder(disabledFolder)) return 0;
     if (!FormatText(stored, sizeof stored, "%s\\%s", disabledFolder, fileName)) return 0;
     char *markName = ChooseMarkName(ITEM_STARTUP_FOLDER, VIEW_NATIVE, fileName);
@@ -207,7 +207,7 @@ int ToggleNotifyEntry(const StartupRef &entry)
     char *stored = KeepDisabledCopy(ITEM_WINLOGON_NOTIFY, entry.view, entry.name, &dll);
     if (!stored) return 0;
     free(stored);
-    char baseline[MAX_PATH];
+    char baseline[PATH_SIZE];
     StartupBaselineNameIn(entry.view, entry.command, baseline);
     StoreWriteString(HKEY_CURRENT_USER, kRunBaseline, baseline, "256");
     DisableNotifyDllIn(entry.view, entry.name);
@@ -216,7 +216,7 @@ int ToggleNotifyEntry(const StartupRef &entry)
 
 void DeleteBaselineValues(int view, const char *command)
 {
-    char baseline[MAX_PATH];
+    char baseline[PATH_SIZE];
     StartupBaselineNameIn(view, command, baseline);
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, baseline);
     if (view == VIEW_NATIVE) StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, command);
@@ -240,7 +240,7 @@ int IsInFolder(const char *file, const char *folder)
 // never the program a shortcut points to.
 int IsStartupFile(const char *file)
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         for (const char *value : {"Startup", "Common Startup"}) {
             if (StoreReadString(root, SHELL_FOLDERS_KEY, value, folder, sizeof folder) > 0 &&
@@ -272,7 +272,7 @@ const char *HistoryName(const StartupRef &entry)
 
 int ClearWinIniReadOnly(void)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     UINT n = GetWindowsDirectoryA(path, sizeof path);
     if (n == 0 || n >= sizeof path || !AppendText(path, sizeof path, "\\win.ini")) return 0;
     DWORD attributes = GetFileAttributesA(path);
@@ -353,19 +353,19 @@ int DeleteStartupEntry(const StartupRef &entry)
 // The entry of a location by its exact name, disabled when it has a mark
 // (a Startup-folder file when it lies in the Disabled folder).
 static StartupRef LookUpEntry(const char *name, const char *command, const char *detail, int type, char **mark,
-                       char *file /* MAX_PATH */)
+                       char *file /* PATH_SIZE */)
 {
     const char *exact = name;
     int disabled = 0;
     if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN) exact = command;
     if (type == ITEM_STARTUP_FOLDER) {
         const char *given = detail && detail[0] ? detail : command;
-        char folder[MAX_PATH];
-        CopyTextCut(file, MAX_PATH, given);
+        char folder[PATH_SIZE];
+        CopyTextCut(file, PATH_SIZE, given);
         *mark = FindDisabledMark(type, VIEW_NATIVE, FileNameOf(given));
         disabled = *mark && GetDisabledFolder(folder) &&
-                   FormatText(file, MAX_PATH, "%s\\%s", folder, FileNameOf(given)) > 0;
-        if (!disabled) CopyTextCut(file, MAX_PATH, given);
+                   FormatText(file, PATH_SIZE, "%s\\%s", folder, FileNameOf(given)) > 0;
+        if (!disabled) CopyTextCut(file, PATH_SIZE, given);
         StartupRef entry = {type, VIEW_NATIVE, disabled, file, *mark, command, detail, name};
         return entry;
     }
@@ -377,7 +377,7 @@ static StartupRef LookUpEntry(const char *name, const char *command, const char 
 int ToggleStartupEntry(const char *name, const char *command, const char *detail, int type)
 {
     if (!name || !command) return 0;
-    char *mark = nullptr, file[MAX_PATH];
+    char *mark = nullptr, file[PATH_SIZE];
     int result = ToggleStartupEntry(LookUpEntry(name, command, detail, type, &mark, file));
     free(mark);
     return result;
@@ -386,7 +386,7 @@ int ToggleStartupEntry(const char *name, const char *command, const char *detail
 int DeleteStartupEntry(const char *name, const char *command, const char *detail, int type)
 {
     if (!name || !command) return 0;
-    char *mark = nullptr, file[MAX_PATH];
+    char *mark = nullptr, file[PATH_SIZE];
     int result = DeleteStartupEntry(LookUpEntry(name, command, detail, type, &mark, file));
     free(mark);
     return result;
@@ -410,7 +410,7 @@ int RemoveKeyLocationEntry(HWND owner, const StartupRef &entry)
     LoadUiString(2, caption, sizeof caption);
     if (UiMessageBox(owner, 1013, caption, MB_YESNO | MB_DEFBUTTON2 | MB_ICONSTOP | MB_TOPMOST) != IDYES)
         return 1;
-    char baseline[MAX_PATH];
+    char baseline[PATH_SIZE];
     StartupBaselineNameIn(entry.view, entry.command, baseline);
     StoreDeleteValue(HKEY_CURRENT_USER, kRunBaseline, baseline);
     // Each extension point's value is the entry's own name there, in the
@@ -453,7 +453,7 @@ int RemoveKeyLocationEntry(HWND owner, const char *name, const char *command, co
 
 int ResetUserinit(void)
 {
-    char system[MAX_PATH], value[MAX_PATH + 20];
+    char system[PATH_SIZE], value[PATH_SIZE + 20];
     UINT n = GetSystemDirectoryA(system, sizeof system);
     if (n == 0 || n >= sizeof system) return 0;
     if (!FormatText(value, sizeof value, "%s\\Userinit.exe,", system)) return 0;
@@ -482,7 +482,7 @@ int EnableNotifyDll(const char *name)
 // Moves the Notify subkey's DLL name from one value to the other.
 static int MoveNotifyDll(int view, const char *name, const char *from, const char *to)
 {
-    char key[512], dll[261];
+    char key[1024], dll[PATH_SIZE];
     REGSAM flag = RegistryViewFlag(view);
     if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, name)) return 0;
     if (StoreReadStringIn(HKEY_LOCAL_MACHINE, flag, key, from, dll, sizeof dll) <= 0) return 0;
@@ -515,12 +515,12 @@ int RemoveAppInitDllIn(int view, const char *dll)
     char *result = (char *)calloc(room, 1);
     int written = 0;
     if (result && (value.type == REG_SZ || value.type == REG_EXPAND_SZ)) {
-        char wanted[MAX_PATH];
+        char wanted[PATH_SIZE];
         GetLongPath(wanted, dll);
         char *context = nullptr;
         for (char *piece = strtok_r((char *)value.data, ", ", &context); piece;
              piece = strtok_r(nullptr, ", ", &context)) {
-            char longPiece[MAX_PATH];
+            char longPiece[PATH_SIZE];
             GetLongPath(longPiece, piece);
             if (TextEqualNoCase(longPiece, wanted) || TextEqualNoCase(piece, dll)) continue;
             if (result[0]) AppendText(result, room, ",");
@@ -543,7 +543,7 @@ int AddAppInitDllIn(int view, const char *dll)
     char value[kAppInitMax + 1];
     REGSAM flag = RegistryViewFlag(view);
     StoreReadStringIn(HKEY_LOCAL_MACHINE, flag, WINDOWS_NT_KEY, "AppInit_Dlls", value, sizeof value);
-    char shortPath[MAX_PATH];
+    char shortPath[PATH_SIZE];
     DWORD n = GetShortPathNameA(dll, shortPath, sizeof shortPath);
     if (n == 0 || n >= sizeof shortPath) CopyTextCut(shortPath, sizeof shortPath, dll);
     // A value that would not fit is refused whole, never written half.
@@ -592,7 +592,7 @@ int RestoreStartupEntryIn(int view, const char *name, const char *command, const
     } else if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN) {
         written = AddWinIniEntry(type == ITEM_WIN_LOAD ? "load" : "run", command);
     } else if (type == ITEM_STARTUP_FOLDER) {
-        char folder[MAX_PATH];
+        char folder[PATH_SIZE];
         CopyTextCut(folder, sizeof folder, command);
         char *slash = strrchr(folder, '\\');
         if (slash) *slash = 0;
@@ -612,42 +612,15 @@ int RestoreStartupEntryIn(int view, const char *name, const char *command, const
         return 0;
     }
     if (!written) return 0;
-    char baseline[MAX_PATH];
+    char baseline[PATH_SIZE];
     StartupBaselineNameIn(view, command, baseline);
     StoreWriteDecimal(HKEY_CURRENT_USER, kRunBaseline, baseline, type);
     return 1;
 }
 
-int CreateShortcut(const char *shortcut, const char *target, const char *arguments,
-                   const char *folder, const char *description, const char *iconFile, int iconIndex)
-{
-    if (!shortcut || !shortcut[0] || !target) return 0;
-    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    int saved = 0;
-    IShellLinkA *link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   (void **)&link))) {
-        link->SetPath(target);
-        if (arguments) link->SetArguments(arguments);
-        if (folder) link->SetWorkingDirectory(folder);
-        if (description) link->SetDescription(description);
-        if (iconFile && iconFile[0]) link->SetIconLocation(iconFile, iconIndex);
-        IPersistFile *file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void **)&file))) {
-            WCHAR wide[MAX_PATH];
-            if (MultiByteToWideChar(CP_ACP, 0, shortcut, -1, wide, MAX_PATH))
-                saved = SUCCEEDED(file->Save(wide, TRUE));
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return saved;
-}
-
 int ReregisterFile(const char *file)
 {
-    char command[MAX_PATH + 32];
+    char command[PATH_SIZE + 32];
     // Quoted, so a path with blanks is one argument.
     if (!file || !FormatText(command, sizeof command, "regsvr32 /s \"%s\"", file)) return 0;
     return WinExec(command, SW_SHOWNORMAL) > 31;

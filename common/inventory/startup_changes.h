@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "items.h"
+#include "shortcuts.h"
 
 // What a change acts on, as a record of the startup list keeps it.
 struct StartupRef {
@@ -82,9 +83,6 @@ int RestoreStartupEntry(const char *name, const char *command, const char *detai
 // The same into a registry view (an entry of the 32-bit view goes back there).
 int RestoreStartupEntryIn(int view, const char *name, const char *command, const char *detail, int type);
 
-// Creates a shell link. 1 when saved.
-int CreateShortcut(const char *shortcut, const char *target, const char *arguments,
-                   const char *folder, const char *description, const char *iconFile, int iconIndex);
 
 // Registers a COM server file again ("regsvr32 /s").
 int ReregisterFile(const char *file);

@@ -21,10 +21,14 @@
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
+#include "unicode_text.h"
 #include "version_names.h"
 #include "watch_places.h"
 
 int walkMode;
+
+// A shortcut's description becomes a record's info.
+static_assert(ITEM_INFO_SIZE == SHORTCUT_TEXT_SIZE, "shortcut texts fit the record");
 
 namespace {
 const char *const kRunKeys[] = {
@@ -77,13 +81,20 @@ int IsRundll(const char *command)
 }
 
 // The title of a registry entry: its value name, the default value by the
-// string table's word for it.
+// string table's word for it. A name that holds a NUL (which the registry
+// editor shows as the default value) says that it is hidden, and what
+// cannot be shown of a name is shown as U+FFFD.
 void RegistryEntryTitle(const char *name, char *title, size_t size)
 {
-    if (name[0])
-        CopyTextCut(title, size, name);
-    else
+    if (!name[0]) {
         LoadUiString(2114, title, (int)size);
+        return;
+    }
+    char shown[ITEM_TITLE_SIZE];
+    ShownText(name, shown, sizeof shown);
+    title[0] = 0;
+    if (!TextIsPlain(name) && strstr(name, "\xC0\x80")) LoadUiString(2116, title, (int)size);
+    AppendTextCut(title, size, shown);
 }
 
 // One Run-family key: every string value, whatever its name or length.
@@ -166,7 +177,7 @@ void ListStartupFolders(void)
     const HKEY *roots = kFolderRoots;
     for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
         for (const char *value : kFolderValues) {
-            char folder[MAX_PATH];
+            char folder[PATH_SIZE];
             if (StoreReadString(roots[rootIndex], SHELL_FOLDERS_KEY, value, folder, sizeof folder) > 0)
                 WalkFolder(folder, AddFoundFile, 0, rootIndex);
         }
@@ -218,14 +229,14 @@ void ListDisabledEntries(const MarkIndex &marks)
             return 1;
         });
     }
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     if (GetDisabledFolder(folder)) WalkFolder(folder, AddFoundFile, 0, kDisabledFolderWalk);
 }
 
 // "userinit.exe," lists userinit.exe; "a,b" lists what follows the comma.
 void ReadWinlogonUserinit(void)
 {
-    char value[261];
+    char value[PATH_SIZE];
     if (StoreReadString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "UserInit", value, sizeof value) <= 0) return;
     char *comma = strchr(value, ',');
     if (!comma) return;
@@ -243,7 +254,7 @@ void ReadWinlogonUserinit(void)
 
 void ReadWinlogonShell(void)
 {
-    char value[261];
+    char value[PATH_SIZE];
     if (StoreReadString(HKEY_LOCAL_MACHINE, WINLOGON_KEY, "Shell", value, sizeof value) <= 0) return;
     char *blank = strchr(value, ' ');
     const char *command = value;
@@ -262,7 +273,7 @@ void ListClassValues(const char *path, int type, int view)
     StoreForEachValue(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), path, [&](const char *name, const StoreBlob *value) {
         if (!IsText(value)) return 1;
         const char *data = (const char *)value->data;
-        char className[513], server[MAX_PATH];
+        char className[CLASS_NAME_SIZE], server[PATH_SIZE];
         VersionNames names;
         ItemIdentity identity = {name, view, 0, nullptr};
         if (type == ITEM_DELAYLOAD) {
@@ -304,26 +315,19 @@ void ListAppInitDlls(int view)
 
 void ListWinlogonNotify(int view)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WINLOGON_NOTIFY_KEY, 0, KEY_READ | RegistryViewFlag(view), &key) !=
-        ERROR_SUCCESS)
-        return;
-    char sub[256];
-    for (DWORD index = 0;; index++) {
-        DWORD len = sizeof sub;
-        LONG rc = RegEnumKeyExA(key, index, sub, &len, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS) continue;
-        char path[512], dll[MAX_PATH];
-        if (!FormatText(path, sizeof path, "%s\\%s", WINLOGON_NOTIFY_KEY, sub)) continue;
+    StoreForEachSubkey(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), WINLOGON_NOTIFY_KEY, [&](const char *sub) {
+        char path[1024], dll[PATH_SIZE];
+        if (!FormatText(path, sizeof path, "%s\\%s", WINLOGON_NOTIFY_KEY, sub)) return 1;
         if (StoreReadStringIn(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), path, "DllName", dll, sizeof dll) <= 0)
-            continue;
+            return 1;
         VersionNames names;
         ReadVersionNames(dll, &names);
         ItemIdentity identity = {sub, view, 0, nullptr};
-        AddItemAs(identity, sub, dll, names.fileDescription, names.productVersion, ITEM_WINLOGON_NOTIFY, 0);
-    }
-    RegCloseKey(key);
+        char title[ITEM_TITLE_SIZE];
+        RegistryEntryTitle(sub, title, sizeof title);
+        AddItemAs(identity, title, dll, names.fileDescription, names.productVersion, ITEM_WINLOGON_NOTIFY, 0);
+        return 1;
+    });
 }
 
 // The registry views an HKLM location is read in: the program's own and, on
@@ -370,7 +374,7 @@ bool EndsWithNoCase(const char *text, const char *end)
 int AddStartupFile(const char *found, DWORD attributes, LPARAM param)
 {
     if (attributes == FILE_ATTRIBUTE_DIRECTORY) return 0;
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     CopyTextCut(path, sizeof path, found);
     size_t len = strlen(path);
     if (len > 1 && path[len - 1] == '\\' && path[len - 2] != ':') path[len - 1] = 0;
@@ -380,7 +384,7 @@ int AddStartupFile(const char *found, DWORD attributes, LPARAM param)
     char *stored = disabled ? FindDisabledMark(ITEM_STARTUP_FOLDER, VIEW_NATIVE, FileNameOf(path)) : nullptr;
     ItemIdentity identity = {path, VIEW_NATIVE, disabled, disabled ? (stored ? stored : "") : nullptr};
     if (EndsWithNoCase(path, "lnk")) {
-        char target[MAX_PATH], description[ITEM_INFO_SIZE];
+        char target[PATH_SIZE], description[ITEM_INFO_SIZE];
         HRESULT hr = ResolveShortcut(nullptr, path, target, description);
         if (hr != S_FALSE) {
             // A shortcut that cannot be read at all is still listed, by its
@@ -411,14 +415,14 @@ int StartupBaselineNameIn(int view, const char *command, char *out)
     if (view != VIEW_32) return StartupBaselineName(command, out);
     // An entry of the 32-bit view is approved apart from the same command
     // in the program's own view.
-    char name[MAX_PATH];
+    char name[PATH_SIZE];
     StartupBaselineName(command, name);
-    return (int)FormatTextCut(out, MAX_PATH, "%s%s", STARTUP_BASELINE_32, name);
+    return (int)FormatTextCut(out, PATH_SIZE, "%s%s", STARTUP_BASELINE_32, name);
 }
 
 int StartupBaselineName(const char *command, char *out)
 {
-    size_t len = CopyTextCut(out, MAX_PATH, command);
+    size_t len = CopyTextCut(out, PATH_SIZE, command);
     for (char *c = out; *c; c++)
         if (*c == '=') *c = ':';
     return (int)len;
@@ -455,53 +459,15 @@ const char *DisabledSubkey(int type)
 
 int GetDisabledFolder(char *out)
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     out[0] = 0;
     if (!GetProgramFolder(folder)) return 0;
-    return (int)FormatText(out, MAX_PATH, "%s\\Disabled", folder);
+    return (int)FormatText(out, PATH_SIZE, "%s\\Disabled", folder);
 }
 
 REGSAM RegistryViewFlag(int view)
 {
     return view == VIEW_32 ? KEY_WOW64_32KEY : 0;
-}
-
-HRESULT ResolveShortcut(HWND owner, const char *shortcut, char *target, char *description)
-{
-    target[0] = 0;
-    description[0] = 0;
-    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IShellLinkA *link = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  (void **)&link);
-    if (SUCCEEDED(hr)) {
-        IPersistFile *file = nullptr;
-        hr = link->QueryInterface(IID_IPersistFile, (void **)&file);
-        if (SUCCEEDED(hr)) {
-            WCHAR wide[MAX_PATH];
-            if (!MultiByteToWideChar(CP_ACP, 0, shortcut, -1, wide, MAX_PATH)) hr = E_INVALIDARG;
-            if (SUCCEEDED(hr)) hr = file->Load(wide, STGM_READ);
-            if (SUCCEEDED(hr)) hr = link->Resolve(owner, SLR_NO_UI | (500 << 16));
-            if (hr == S_FALSE) {
-                LoadUiString(730, description, ITEM_INFO_SIZE);
-            } else if (SUCCEEDED(hr)) {
-                char text[ITEM_INFO_SIZE] = "";
-                if (SUCCEEDED(link->GetDescription(text, sizeof text))) {
-                    text[sizeof text - 1] = 0;
-                    CopyText(description, ITEM_INFO_SIZE, text);
-                }
-                char path[MAX_PATH] = "";
-                if (SUCCEEDED(link->GetPath(path, sizeof path, nullptr, SLGP_SHORTPATH))) {
-                    path[sizeof path - 1] = 0;
-                    CopyText(target, MAX_PATH, path);
-                }
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return hr;
 }
 
 int ClassServerPath(const char *clsid, char *name, char *server)
@@ -518,10 +484,10 @@ int ClassServerPathIn(int view, const char *clsid, char *name, char *server)
     if (!FormatText(key, sizeof key, clsid[0] == '{' ? "CLSID\\%s" : "CLSID\\{%s}", clsid)) return 1;
     // A class a 32-bit program registered lives in the 32-bit view.
     REGSAM flag = RegistryViewFlag(view);
-    StoreReadStringIn(HKEY_CLASSES_ROOT, flag, key, "", name, 513);
+    StoreReadStringIn(HKEY_CLASSES_ROOT, flag, key, "", name, CLASS_NAME_SIZE);
     char serverKey[340];
     if (FormatText(serverKey, sizeof serverKey, "%s\\InprocServer32", key))
-        StoreReadStringIn(HKEY_CLASSES_ROOT, flag, serverKey, "", server, MAX_PATH);
+        StoreReadStringIn(HKEY_CLASSES_ROOT, flag, serverKey, "", server, PATH_SIZE);
     return 1;
 }
 
@@ -536,22 +502,22 @@ int SplitRundll(const char *command, char *out)
                 toupper((unsigned char)command[p + 4]) == 'L' && command[p + 6] == '3') {
                 // What follows "rundll32.exe" and its separator; empty when nothing does.
                 size_t start = p + 13 < len ? p + 13 : len;
-                CopyTextCut(out, MAX_PATH, command + start);
+                CopyTextCut(out, PATH_SIZE, command + start);
                 return 1;
             }
         }
     }
-    CopyTextCut(out, MAX_PATH, command);
+    CopyTextCut(out, PATH_SIZE, command);
     return 0;
 }
 
 void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM param)
 {
-    char base[MAX_PATH];
+    char base[PATH_SIZE];
     if (!CopyText(base, sizeof base, folder) || !base[0]) return;
     size_t len = strlen(base);
     if (base[len - 1] != '\\' && !AppendText(base, sizeof base, "\\")) return;
-    char pattern[MAX_PATH];
+    char pattern[PATH_SIZE];
     if (!FormatText(pattern, sizeof pattern, "%s*.*", base)) return;
 
     WIN32_FIND_DATAA found;
@@ -559,7 +525,7 @@ void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM pa
     if (find == INVALID_HANDLE_VALUE) return;
     size_t baseLength = strlen(base);
     do {
-        char path[MAX_PATH];
+        char path[PATH_SIZE];
         // An entry whose full path would not fit is skipped, never cut.
         size_t nameLength = strlen(found.cFileName);
         if (baseLength + nameLength >= sizeof path) continue;
@@ -723,7 +689,7 @@ void ForEachStartupPlace(WatchPlaceVisitor visit, void *context)
     for (HKEY root : kFolderRoots) {
         VisitKey(visit, context, root, VIEW_NATIVE, 0, SHELL_FOLDERS_KEY);
         for (const char *value : kFolderValues) {
-            char folder[MAX_PATH];
+            char folder[PATH_SIZE];
             if (StoreReadString(root, SHELL_FOLDERS_KEY, value, folder, sizeof folder) > 0) {
                 WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
                 visit(&place, context);
@@ -734,7 +700,7 @@ void ForEachStartupPlace(WatchPlaceVisitor visit, void *context)
     if (IsNtFamily()) {
         VisitKey(visit, context, HKEY_CURRENT_USER, VIEW_NATIVE, 0, WINDOWS_NT_KEY);
     } else {
-        char windows[MAX_PATH];
+        char windows[PATH_SIZE];
         UINT n = GetWindowsDirectoryA(windows, sizeof windows);
         if (n > 0 && n < sizeof windows) {
             WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, windows};

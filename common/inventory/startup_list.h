@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include "items.h"
+#include "shortcuts.h"
 #include "store.h"
 
 #define DISABLED_KEY STORE_ROOT "\\Disabled"
+#define CLASS_NAME_SIZE 768   // a class's name, 255 characters of any script
 
 // Empties the item list and fills it with every startup entry: the Run
 // family, the Startup folders, win.ini, the disabled entries and, unless
@@ -45,15 +47,12 @@ REGSAM RegistryViewFlag(int view);
 // is never rewritten.
 #define WIN_INI_LIST_MAX 4096
 
-// Resolves a shortcut without user interface. Returns the shell's result
-// (S_FALSE when the target is missing; then the description is string 730).
-HRESULT ResolveShortcut(HWND owner, const char *shortcut, char *target /* 260 */,
-                        char *description /* 1024 */);
 
 // The name and server file of a COM class. Always 1.
-int ClassServerPath(const char *clsid, char *name /* 513 */, char *server /* 260 */);
+int ClassServerPath(const char *clsid, char *name /* CLASS_NAME_SIZE */, char *server /* PATH_SIZE */);
 // The same for a class registered in a registry view (VIEW_32: by a 32-bit program).
-int ClassServerPathIn(int view, const char *clsid, char *name /* 513 */, char *server /* 260 */);
+int ClassServerPathIn(int view, const char *clsid, char *name /* CLASS_NAME_SIZE */,
+                      char *server /* PATH_SIZE */);
 
 // For a RUNDLL32 command, what follows the program name; 1 when recognised,
 // else out is the whole command and the result 0.

@@ -15,7 +15,7 @@
 
 int GetHostsPath(char *out, int size)
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     if (IsNtFamily()) {
         UINT n = GetSystemDirectoryA(folder, sizeof folder);
         if (n == 0 || n >= sizeof folder) return 0;
@@ -29,7 +29,7 @@ int GetHostsPath(char *out, int size)
 int GetVaultFolder(char *out)
 {
     out[0] = 0;
-    char appData[MAX_PATH], copyFolder[MAX_PATH], vault[MAX_PATH];
+    char appData[PATH_SIZE], copyFolder[PATH_SIZE], vault[PATH_SIZE];
     if (StoreReadString(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "AppData", appData, sizeof appData) > 0 &&
         FormatText(copyFolder, sizeof copyFolder, "%s\\Sentrel", appData) &&
         FormatText(vault, sizeof vault, "%s\\vault", copyFolder)) {
@@ -37,7 +37,7 @@ int GetVaultFolder(char *out)
         CreateDirectoryA(vault, nullptr);
         DWORD attributes = GetFileAttributesA(vault);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return (int)CopyText(out, MAX_PATH, copyFolder);
+            return (int)CopyText(out, PATH_SIZE, copyFolder);
     }
     return GetProgramFolder(out);
 }
@@ -109,7 +109,7 @@ int CopyKeepingAttributes(const char *from, const char *to)
 // The file still carries the time and size of its copy: what was accepted.
 int SameAsCopy(const char *name, const FileState &state, const FileDates *dates)
 {
-    char copy[MAX_PATH];
+    char copy[PATH_SIZE];
     FileState copied;
     if (!GetMonitoredCopyPath(name, copy) || !ReadFileState(copy, &copied, dates)) return 0;
     return copied.bytes == state.bytes && CompareFileTime(&copied.written, &state.written) == 0;
@@ -119,7 +119,7 @@ int SameAsCopy(const char *name, const FileState &state, const FileDates *dates)
 int GetMonitoredCopyPath(const char *name, char *out)
 {
     out[0] = 0;
-    char folder[MAX_PATH], file[MAX_PATH * 3];
+    char folder[PATH_SIZE], file[PATH_SIZE * 3];
     size_t length = name ? strlen(name) : 0;
     if (length == 0 || length >= SYSFILE_NAME_SIZE || !GetVaultFolder(folder)) return 0;
     size_t n = 0;
@@ -130,7 +130,7 @@ int GetMonitoredCopyPath(const char *name, char *out)
             file[n++] = name[i];
     }
     file[n] = 0;
-    return (int)FormatText(out, MAX_PATH, "%s\\%s", folder, file);
+    return (int)FormatText(out, PATH_SIZE, "%s\\%s", folder, file);
 }
 
 void ReadFileDates(FileDates *dates)
@@ -213,7 +213,7 @@ int CompareMonitoredFile(const MonitoredRecord *record, const FileDates *dates)
 
 int AddMonitoredFile(const char *name, const char *path, const char *description, int type)
 {
-    char key[400], copy[MAX_PATH];
+    char key[400], copy[PATH_SIZE];
     // The whole key path must stay within the registry's 255 characters.
     if (!RecordKey(name, key, sizeof key) || strlen(key) > 255) return 0;
     StoreCreateKey(HKEY_LOCAL_MACHINE, key);
@@ -232,7 +232,7 @@ int AddMonitoredFile(const char *name, const char *path, const char *description
 
 int AcceptMonitoredFile(const char *name, const char *path, int stopWatching)
 {
-    char key[400], copy[MAX_PATH];
+    char key[400], copy[PATH_SIZE];
     if (!RecordKey(name, key, sizeof key)) {
         SetLastError(ERROR_INVALID_NAME);
         return 0;
@@ -258,7 +258,7 @@ int AcceptMonitoredFile(const char *name, const char *path, int stopWatching)
 
 int RestoreMonitoredFile(const char *name, const char *path, int stopWatching)
 {
-    char key[400], copy[MAX_PATH];
+    char key[400], copy[PATH_SIZE];
     if (!RecordKey(name, key, sizeof key) || !path || !path[0]) {
         SetLastError(ERROR_INVALID_NAME);
         return 0;
@@ -320,13 +320,13 @@ char (*ListMonitoredFiles(int *count))[SYSFILE_NAME_SIZE]
 int GetRestartCommandsPath(char *out)
 {
     out[0] = 0;
-    char folder[MAX_PATH], program[MAX_PATH];
+    char folder[PATH_SIZE], program[PATH_SIZE];
     UINT n = GetWindowsDirectoryA(folder, sizeof folder);
     if (n == 0 || n >= sizeof folder || !FormatText(program, sizeof program, "%s\\wininit.exe", folder))
         return 0;
     DWORD attributes = GetFileAttributesA(program);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    return (int)FormatText(out, MAX_PATH, "%s\\wininit.ini", folder);
+    return (int)FormatText(out, PATH_SIZE, "%s\\wininit.ini", folder);
 }
 
 namespace {
@@ -403,7 +403,7 @@ void ForEachMonitoredFilePlace(WatchPlaceVisitor visit, void *context)
     for (int i = 0; i < count; i++) {
         MonitoredRecord record;
         if (!ReadMonitoredRecord(names[i], &record) || !record.location[0]) continue;
-        char folder[MAX_PATH];
+        char folder[PATH_SIZE];
         if (!CopyText(folder, sizeof folder, record.location)) continue;
         char *slash = strrchr(folder, '\\');
         if (!slash) continue;

@@ -12,21 +12,21 @@
 // HKLM: one subkey per monitored file, named by the file's display name.
 #define SYSFILES_KEY STORE_ROOT "\\Sysfiles"
 
-#define SYSFILE_NAME_SIZE 256   // a subkey name
-#define SYSFILE_TEXT_SIZE 260   // "Location", "Date", "Size", "Type"
+#define SYSFILE_NAME_SIZE 768   // a subkey name (UTF-8)
+#define SYSFILE_TEXT_SIZE 784   // "Location", "Date", "Size", "Type"
 
 // The copy folder: "Sentrel" in the user's application data with its
 // subfolder "vault", both created when missing; the program folder when
 // the application data folder is unknown or "vault" cannot be made.
 // Returns its length, 0 (empty) on failure.
-int GetVaultFolder(char *out /* MAX_PATH */);
+int GetVaultFolder(char *out /* PATH_SIZE */);
 
 // The file in the copy folder that holds the accepted content of the
 // monitored file with this display name. Names that cannot stand as a file
 // name there ("a/b", "CON", "..", "vault", names with "%") are written with
 // "%XX" escapes, so two entries never share a copy. Returns the length, 0
 // when the name is empty or the path would not fit.
-int GetMonitoredCopyPath(const char *name, char *out /* MAX_PATH */);
+int GetMonitoredCopyPath(const char *name, char *out /* PATH_SIZE */);
 
 // What the record of a monitored file says, read with one opening of its key.
 struct MonitoredRecord {
@@ -91,7 +91,7 @@ char (*ListMonitoredFiles(int *count))[SYSFILE_NAME_SIZE];
 
 // The Windows folder's wininit.ini. Returns the length; 0 when wininit.exe
 // is not in the Windows folder (the file means nothing there).
-int GetRestartCommandsPath(char *out /* MAX_PATH */);
+int GetRestartCommandsPath(char *out /* PATH_SIZE */);
 
 // 1 when the file opens and is not empty.
 int HasRestartCommands(const char *path);

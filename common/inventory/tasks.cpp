@@ -104,7 +104,7 @@ int StartScheduleService(void)
 int StartAgent(void)
 {
     if (AgentWindow()) return 0;
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     DWORD found = SearchPathA(nullptr, "mstask.exe", nullptr, sizeof path, path, nullptr);
     if (found == 0) return (int)GetLastError();
     if (found >= sizeof path) return ERROR_FILENAME_EXCED_RANGE;
@@ -560,14 +560,14 @@ void ForEachTaskPlace(WatchPlaceVisitor visit, void *context)
 {
     // The scheduler keeps its jobs in the folder its settings name, by
     // default "Tasks" in the Windows folder.
-    char folder[MAX_PATH] = "", configured[MAX_PATH];
+    char folder[PATH_SIZE] = "", configured[PATH_SIZE];
     if (StoreReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\SchedulingAgent", "TasksFolder", configured,
                         sizeof configured) > 0) {
         DWORD n = ExpandEnvironmentStringsA(configured, folder, sizeof folder);
         if (n == 0 || n > sizeof folder) folder[0] = 0;
     }
     if (!folder[0]) {
-        char windows[MAX_PATH];
+        char windows[PATH_SIZE];
         UINT n = GetWindowsDirectoryA(windows, sizeof windows);
         if (n == 0 || n >= sizeof windows || !FormatText(folder, sizeof folder, "%s\\Tasks", windows)) return;
     }

@@ -9,6 +9,7 @@
 #include "items.h"
 #include "store.h"
 #include "text.h"
+#include "unicode_text.h"
 #include "trace.h"
 
 namespace {
@@ -94,7 +95,8 @@ int WatchedExtension(const char *piece, size_t length, char *out)
     if (nameLength == 0 || name[0] == '.') return 0;
     for (size_t i = 0; i < nameLength; i++)
         if (name[i] == '\\' || (unsigned char)name[i] < 32 || name[i] == ';') return 0;
-    if (nameLength + 1 >= ASSOCIATION_CLASS_SIZE) return 0;
+    if (nameLength + 1 >= ASSOCIATION_CLASS_SIZE || TextUnits(name, nameLength) + 1 > ASSOCIATION_CLASS_UNITS)
+        return 0;
     out[0] = '.';
     memcpy(out + 1, name, nameLength);
     out[nameLength + 1] = 0;

@@ -1,5 +1,6 @@
 #include "history.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "options.h"
@@ -7,6 +8,7 @@
 #include "text.h"
 #include "trace.h"
 #include "ui_strings.h"
+#include "unicode_text.h"
 
 namespace {
 struct CodeName {
@@ -84,6 +86,9 @@ const CodeName kActions[] = {
 };
 
 const size_t kNameSize = 48;   // names are at most 47 characters
+static_assert(HISTORY_TIME_SIZE + 2 * kNameSize + HISTORY_TITLE_SIZE + 2 * HISTORY_PATH_SIZE + 6 * 3 + 7 <
+                  HISTORY_LINE_SIZE,
+              "a line holds every field one byte over its reader's room");
 
 // The other program holds history.txt only for the moment of one append:
 // an open that meets it waits a little and tries again, about a second in all.
@@ -268,6 +273,20 @@ struct HistoryParser {
             overflow = 1;
     }
 
+    // A field that is not UTF-8 (a line of an older Sentrel, in the ANSI
+    // code page) is shown from that code page; such a line, and one with
+    // U+FFFD in its texts, does not name its entry exactly.
+    static void ReadField(char *field, size_t size, int *exact)
+    {
+        if (HasReplacement(field)) *exact = 0;
+        if (TextIsPlain(field)) return;
+        *exact = 0;
+        char *copy = (char *)malloc(size * 3);
+        if (!copy) return;
+        if (LegacyToText(field, -1, copy, (int)size * 3) > 0) CopyTextCut(field, size, copy);
+        free(copy);
+    }
+
     void EndLine()
     {
         EndField();
@@ -277,6 +296,10 @@ struct HistoryParser {
                 entry.action = CodeOf(kActions, sizeof kActions / sizeof kActions[0], actionName,
                                       HISTORY_ACTION_UNKNOWN);
                 entry.type = HistoryTypeCode(typeName);
+                entry.exact = 1;
+                ReadField(entry.title, sizeof entry.title, &entry.exact);
+                ReadField(entry.command, sizeof entry.command, &entry.exact);
+                ReadField(entry.detail, sizeof entry.detail, &entry.exact);
                 visited++;
                 if (!visit(&entry, context)) stopped = 1;
             }
@@ -391,18 +414,40 @@ int WriteHistory(const char *title, const char *command, const char *detail, int
 
     // A TAB, CR or LF inside a text would shift every field (or start a new
     // line) when the file is read back, so control characters become
-    // blanks. The texts share what room the line has, in order, but every
-    // separator and the closing CR LF always fit.
+    // blanks. A text too long for the reader's field is written one byte
+    // longer than that field, so that it reads back empty and is never
+    // taken for a whole name; the line always has room for every field.
     const char *pieces[6] = {time, action, HistoryTypeName(typeCode), title, command, detail};
+    // The file is UTF-8 that any reader takes: a name that cannot be
+    // written so (one holding a NUL or a lone surrogate) is written with
+    // U+FFFD in place of what cannot be written, and is never undone.
+    char *written[3] = {};
+    for (int i = 3; i < 6; i++) {
+        if (!pieces[i] || TextIsPlain(pieces[i])) continue;
+        size_t room = strlen(pieces[i]) * 3 + 1;
+        written[i - 3] = (char *)malloc(room);
+        if (written[i - 3]) FileText(pieces[i], written[i - 3], (int)room);
+        pieces[i] = written[i - 3] ? written[i - 3] : "";
+    }
     char line[HISTORY_LINE_SIZE];
     const size_t room = sizeof line - 3;
     size_t used = 0;
+    const size_t fieldMax[6] = {HISTORY_TIME_SIZE, kNameSize, kNameSize, HISTORY_TITLE_SIZE, HISTORY_PATH_SIZE,
+                                HISTORY_PATH_SIZE};
     for (int i = 0; i < 6; i++) {
-        size_t separatorsAfter = 5 - i;
-        for (const char *c = pieces[i] ? pieces[i] : ""; *c && used + separatorsAfter < room; c++)
+        size_t separatorsAfter = 5 - i, start = used;
+        const char *c = pieces[i] ? pieces[i] : "";
+        // Past the field's room the character in hand is finished, so the
+        // line stays UTF-8.
+        for (; *c && (used - start < fieldMax[i] || ((unsigned char)*c & 0xC0) == 0x80) &&
+               used + separatorsAfter < room;
+             c++)
             line[used++] = (unsigned char)*c < 0x20 ? ' ' : *c;
+        // A text shortened for the line never ends inside a character.
+        if (*c && used - start < fieldMax[i]) used = start + WholeCharacters(line + start, used - start);
         if (i < 5) line[used++] = '\t';
     }
+    for (char *piece : written) free(piece);
     line[used++] = '\r';
     line[used++] = '\n';
     line[used] = 0;

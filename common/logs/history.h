@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #define HISTORY_TIME_SIZE    32
-#define HISTORY_TITLE_SIZE   128
-#define HISTORY_PATH_SIZE    260
-#define HISTORY_LINE_SIZE    1024   // a line with its CR LF is at most 1023 bytes
+// The texts are UTF-8: a title of 127 characters of any script, a command
+// or detail of 259.
+#define HISTORY_TITLE_SIZE   384
+#define HISTORY_PATH_SIZE    784
+#define HISTORY_LINE_SIZE    3072   // a line with its CR LF is at most 3071 bytes
 
 #define HISTORY_TYPE_UNKNOWN   3000
 // Added to a type code: the entry lives in the 32-bit registry view of
@@ -20,8 +22,8 @@
 // date of all zeros is "Never" (string 686). Returns the length.
 int FormatHistoryTime(const SYSTEMTIME *time, char *out /* HISTORY_TIME_SIZE */);
 
-// Appends one line to history.txt. TAB, CR, LF and other control characters
-// in the texts become blanks, and the texts are shortened so that the line
+// Appends one line to history.txt, in UTF-8. TAB, CR, LF and other control
+// characters in the texts become blanks, and the texts are shortened so that the line
 // always ends with CR LF. An action code not in the table is written as
 // "LOG_UNKNOWN", a type code not in the table as "TYPE_UNKNOWN". When the
 // other program holds the file, the open is retried for about a second.
@@ -51,7 +53,7 @@ int HistoryActionIsReversible(int actionCode);
 int GetHistoryPath(char *out /* HISTORY_PATH_SIZE */);
 
 // One line of the history, read back. A field longer than its buffer (time
-// 31, title 127, command and detail 259 characters) reads as empty.
+// 31, title 383, command and detail 783 bytes) reads as empty.
 struct HistoryEntry {
     char time[HISTORY_TIME_SIZE];
     int action;
@@ -59,6 +61,9 @@ struct HistoryEntry {
     char title[HISTORY_TITLE_SIZE];
     char command[HISTORY_PATH_SIZE];
     char detail[HISTORY_PATH_SIZE];
+    // 1 when the texts were read as written, in UTF-8 and without U+FFFD:
+    // only such a line names its entry exactly enough to be undone.
+    int exact;
 };
 
 // Receives each entry in file order; returning 0 stops the reading.

@@ -9,7 +9,7 @@ namespace {
 const unsigned kTraceOff = 9999;
 const unsigned kTraceLimit = 9000;
 
-char traceFile[MAX_PATH];
+char traceFile[PATH_SIZE];
 unsigned lineCounter = kTraceOff;
 DWORD lastStepTick;
 char lastStepText[256];

@@ -608,7 +608,7 @@ int GetVersionTextIn(const char *folder, const char *runningFile, char *out)
 int GetVersionText(char *out)
 {
     out[0] = 0;
-    char folder[PATH_SIZE], running[MAX_PATH + 1];
+    char folder[PATH_SIZE], running[PATH_SIZE];
     if (!GetProgramFolder(folder)) return 0;
     DWORD n = GetModuleFileNameA(nullptr, running, sizeof running);
     if (n == 0 || n >= sizeof running - 1) return 0;

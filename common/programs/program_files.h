@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#define PATH_SIZE 260
+#include "text.h"
 
 // Version facts: five texts in this order, each at most 127 characters.
 #define VERSION_SLOTS      5

@@ -13,6 +13,7 @@
 #include "options.h"
 #include "sysfiles.h"
 #include "text.h"
+#include "unicode_text.h"
 #include "ui_strings.h"
 
 namespace {
@@ -368,8 +369,8 @@ int ShowFreeInfoPage(HWND owner)
 HRESULT CreateUrlShortcut(const char *file, const char *address)
 {
     if (!file || !address) return E_INVALIDARG;
-    WCHAR wide[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, file, -1, wide, MAX_PATH)) return E_INVALIDARG;
+    WideText wide(file);
+    if (!wide.get()) return E_INVALIDARG;
     HRESULT initialised = CoInitialize(nullptr);
     IUniformResourceLocatorA *link = nullptr;
     HRESULT result = CoCreateInstance(kInternetShortcut, nullptr, CLSCTX_INPROC_SERVER, kUrlInterface,
@@ -393,7 +394,7 @@ HRESULT CreateUrlShortcut(const char *file, const char *address)
 int UserNoteFilePath(const char *path, char *out)
 {
     out[0] = 0;
-    char file[PATH_SIZE], name[PATH_SIZE], folder[MAX_PATH];
+    char file[PATH_SIZE], name[PATH_SIZE], folder[PATH_SIZE];
     if (!NoteName(path, file, name) || !GetVaultFolder(folder)) return 0;
     return (int)FormatText(out, PATH_SIZE, "%s\\note_%s_%08x.txt", folder, name, PathChecksum(file));
 }

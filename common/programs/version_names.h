@@ -1,8 +1,9 @@
 // The names an inventory shows for a program file, from its version
-// information (each under 128 characters; empty when the file has none).
+// information (each under 128 characters of any script; empty when the file
+// has none).
 #pragma once
 
-#define VERSION_NAME_SIZE 128
+#define VERSION_NAME_SIZE 384
 
 struct VersionNames {
     char productName[VERSION_NAME_SIZE];

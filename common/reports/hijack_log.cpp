@@ -181,7 +181,7 @@ int IsHarmlessHostsAddress(const char *address, size_t length)
 
 void HostsSection(ReportFile *file)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     if (!GetHostsPath(path, sizeof path)) return;
     size_t length;
     char *data = ReadWholeFile(path, &length);
@@ -308,7 +308,7 @@ void PrefixAndResetSections(ReportFile *file)
         free(text);
     }
 
-    char inf[MAX_PATH];
+    char inf[PATH_SIZE];
     UINT n = GetWindowsDirectoryA(inf, sizeof inf);
     if (n == 0 || n >= sizeof inf || !AppendText(inf, sizeof inf, "\\inf\\iereset.inf")) return;
     char text[512];

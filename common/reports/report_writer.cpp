@@ -7,6 +7,7 @@
 
 #include "store.h"
 #include "text.h"
+#include "unicode_text.h"
 
 int ReportOpen(ReportFile *file, const char *path)
 {
@@ -28,45 +29,70 @@ int ReportOpenWide(ReportFile *file, const char *path)
     return 1;
 }
 
-// The buffer as UTF-16; a lead byte of a double-byte character at its end
-// waits for the next flush.
+// The whole characters at the start of the buffer, as a reader of the file
+// takes them: plain UTF-8 (what cannot be written so, such as a name that
+// holds a NUL, is shown as in a window). *count receives the bytes taken;
+// the text is in *text (the buffer itself, or *owned on the heap).
+static size_t ShownChunk(ReportFile *file, size_t *count, const char **text, char **owned)
+{
+    *owned = nullptr;
+    *count = WholeCharacters(file->buffer, file->used);
+    // Bytes that can never become a character are written as they are.
+    if (*count == 0 && file->used >= 4) *count = file->used;
+    *text = file->buffer;
+    static char chunk[sizeof ((ReportFile *)nullptr)->buffer + 1];
+    memcpy(chunk, file->buffer, *count);
+    chunk[*count] = 0;
+    if (strlen(chunk) != *count || TextIsPlain(chunk)) return *count;
+    size_t room = *count * 3 + 1;
+    *owned = (char *)malloc(room);
+    if (!*owned) return *count;
+    *text = *owned;
+    return (size_t)ShownText(chunk, *owned, (int)room);
+}
+
+// Moves what was not written to the start of the buffer.
+static void KeepRest(ReportFile *file, size_t count)
+{
+    memmove(file->buffer, file->buffer + count, file->used - count);
+    file->used -= count;
+}
+
+// The buffer as UTF-16; a character cut at its end waits for the next flush.
 static void FlushWide(ReportFile *file)
 {
-    size_t count = 0, kept = 0;
-    while (count < file->used) {
-        if (IsDBCSLeadByte((BYTE)file->buffer[count])) {
-            if (count + 1 >= file->used) {
-                kept = 1;
-                break;
-            }
-            count += 2;
-        } else {
-            count++;
-        }
-    }
-    static WCHAR wide[sizeof ((ReportFile *)nullptr)->buffer];
-    int n = count ? MultiByteToWideChar(CP_ACP, 0, file->buffer, (int)count, wide, (int)(sizeof wide / sizeof wide[0]))
-                  : 0;
-    DWORD bytes = (DWORD)n * sizeof(WCHAR), written = 0;
-    if (count && (n <= 0 || !WriteFile(file->handle, wide, bytes, &written, nullptr) || written != bytes))
+    size_t count;
+    const char *text;
+    char *owned;
+    size_t length = ShownChunk(file, &count, &text, &owned);
+    static WCHAR wide[sizeof ((ReportFile *)nullptr)->buffer * 3 + 1];
+    int n = length ? TextToWide(text, (int)length, wide, (int)(sizeof wide / sizeof wide[0])) : 0;
+    free(owned);
+    DWORD bytes = n > 0 ? (DWORD)n * sizeof(WCHAR) : 0, written = 0;
+    if (length && (n <= 0 || !WriteFile(file->handle, wide, bytes, &written, nullptr) || written != bytes))
         file->failed = 1;
-    if (kept) file->buffer[0] = file->buffer[count];
-    file->used = kept;
+    KeepRest(file, count);
 }
 
 static void Flush(ReportFile *file)
 {
-    if (file->wide && !file->failed) {
+    if (file->failed) {
+        file->used = 0;
+        return;
+    }
+    if (file->wide) {
         FlushWide(file);
         return;
     }
-    if (file->used && !file->failed) {
-        DWORD written = 0;
-        if (!WriteFile(file->handle, file->buffer, (DWORD)file->used, &written, nullptr) ||
-            written != file->used)
-            file->failed = 1;
-    }
-    file->used = 0;
+    size_t count;
+    const char *text;
+    char *owned;
+    size_t length = ShownChunk(file, &count, &text, &owned);
+    DWORD written = 0;
+    if (length && (!WriteFile(file->handle, text, (DWORD)length, &written, nullptr) || written != length))
+        file->failed = 1;
+    free(owned);
+    KeepRest(file, count);
 }
 
 int ReportClose(ReportFile *file)
@@ -74,9 +100,12 @@ int ReportClose(ReportFile *file)
     if (file->handle == INVALID_HANDLE_VALUE) return 0;
     Flush(file);
     if (file->used) {
-        // A lone lead byte at the very end.
+        // The start of a character at the very end, which never came whole.
         file->wide = 0;
-        Flush(file);
+        DWORD written = 0;
+        if (!file->failed && !WriteFile(file->handle, file->buffer, (DWORD)file->used, &written, nullptr))
+            file->failed = 1;
+        file->used = 0;
     }
     if (!CloseHandle(file->handle)) file->failed = 1;
     file->handle = INVALID_HANDLE_VALUE;

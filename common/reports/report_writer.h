@@ -23,8 +23,10 @@ struct ReportFile {
 // Creates the file anew (an existing one is replaced). 1, or 0 with the
 // system's error as the last error.
 int ReportOpen(ReportFile *file, const char *path);
-// The same for a file read as Unicode text: what is written is turned from
-// the ANSI code page into UTF-16, after a byte-order mark.
+// The same for a file read as Unicode text: what is written (UTF-8) is
+// turned into UTF-16, after a byte-order mark. Every file is written as a
+// reader takes it: a text that cannot be written exactly (a name holding a
+// NUL) is shown as in a window.
 int ReportOpenWide(ReportFile *file, const char *path);
 // Writes what is left and closes. 1 when every write succeeded.
 int ReportClose(ReportFile *file);

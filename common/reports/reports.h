@@ -16,7 +16,7 @@
 
 // The report's file in the program's folder. Returns its length, 0 when the
 // path does not fit (out is then empty).
-int ReportPathOf(const char *fileName, char *out /* MAX_PATH */);
+int ReportPathOf(const char *fileName, char *out /* PATH_SIZE */);
 
 // The system report: format 0 HTML, 1 TAB-separated text. caption names the
 // program in the header. 1 when the whole file was written; 0 when it could
@@ -38,7 +38,7 @@ int ExportSettingsFile(const char *path, char *skipped, int skippedSize);
 
 // The export's file: the user's name and "-Sentrel.reg" in the program's
 // folder. Returns the length, 0 when it does not fit.
-int ExportPathOf(char *out /* MAX_PATH */);
+int ExportPathOf(char *out /* PATH_SIZE */);
 
 // The program file of an App Paths entry, its product version and the
 // entry's "Path". 1 when the program file exists; 0 with empty outputs.

@@ -10,6 +10,7 @@
 #include "reports.h"
 #include "store.h"
 #include "text.h"
+#include "unicode_text.h"
 
 namespace {
 
@@ -56,20 +57,16 @@ void WriteHexBytes(ReportFile *file, const BYTE *data, size_t count)
 // included.
 void WriteWideHex(ReportFile *file, const StoreBlob *value)
 {
-    int count = value->size ? MultiByteToWideChar(CP_ACP, 0, (const char *)value->data, (int)value->size, nullptr, 0)
-                            : 0;
-    WCHAR *wide = count > 0 ? (WCHAR *)malloc(sizeof(WCHAR) * (size_t)count) : nullptr;
-    if (wide) {
-        MultiByteToWideChar(CP_ACP, 0, (const char *)value->data, (int)value->size, wide, count);
-        WriteHexBytes(file, (const BYTE *)wide, sizeof(WCHAR) * (size_t)count);
-        free(wide);
-    }
+    if (!value->size) return;
+    WideText wide((const char *)value->data, (int)value->size);
+    if (wide.get()) WriteHexBytes(file, (const BYTE *)wide.get(), sizeof(WCHAR) * (size_t)wide.units());
 }
 
 void NoteSkipped(ExportState *state, const char *name)
 {
-    char line[600];
-    FormatTextCut(line, sizeof line, "%s\\%s: %s\n", state->rootName, state->path, name[0] ? name : "@");
+    char line[1200], shown[800];
+    FileText(name, shown, sizeof shown);
+    FormatTextCut(line, sizeof line, "%s\\%s: %s\n", state->rootName, state->path, name[0] ? shown : "@");
     AppendTextCut(state->skipped, (size_t)state->skippedSize, line);
 }
 
@@ -78,9 +75,11 @@ int ExportValue(ExportState *state, const char *name, const StoreBlob *value)
     ReportFile *file = state->file;
     const char *text = (const char *)value->data;
     size_t textLength = value->type == REG_SZ ? strlen(text) : 0;
-    // A line break cannot stand in a name, nor in a quoted text.
+    // A line break cannot stand in a name, nor in a quoted text; nor can a
+    // NUL or a lone surrogate, which a script does not carry.
     if (strpbrk(name, "\r\n") || (value->type == REG_SZ && memchr(text, '\n', textLength)) ||
-        (value->type == REG_SZ && memchr(text, '\r', textLength))) {
+        (value->type == REG_SZ && memchr(text, '\r', textLength)) || !TextIsPlain(name) ||
+        (value->type == REG_SZ && !TextIsPlain(text))) {
         NoteSkipped(state, name);
         return 1;
     }
@@ -147,7 +146,7 @@ int ExportPathOf(char *out)
     char folder[PATH_SIZE], user[228];
     DWORD size = sizeof user;
     if (!GetProgramFolder(folder) || !GetUserNameA(user, &size)) return 0;
-    return (int)FormatText(out, MAX_PATH, "%s\\%s" EXPORT_FILE_TAIL, folder, user);
+    return (int)FormatText(out, PATH_SIZE, "%s\\%s" EXPORT_FILE_TAIL, folder, user);
 }
 
 int ExportSettingsFile(const char *path, char *skipped, int skippedSize)

@@ -77,6 +77,8 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
 {
     ReportFile file;
     if (!ReportOpen(&file, path)) return 0;
+    // UTF-8 with its byte-order mark, which spreadsheets need to read it so.
+    ReportWrite(&file, "\xEF\xBB\xBF");
     HeldItems held;
     HoldItemList(&held);
     ForgetReportFacts();

@@ -91,7 +91,7 @@ void WriteHeader(ReportFile *file, const char *caption)
     if (GetIEPath(ie) && FileExists(ie)) {
         ReadVersionFacts(ie, facts);
         Html(file, "MSIE: %s (%s)<br>\r\n", facts[VERSION_FILE_DESCRIPTION], facts[VERSION_PRODUCT_VERSION]);
-        char cookies[MAX_PATH];
+        char cookies[PATH_SIZE];
         if (SHGetSpecialFolderPathA(nullptr, cookies, CSIDL_COOKIES, FALSE))
             Html(file, "IE Cookie Path: %s <br>\r\n", cookies);
     } else {
@@ -271,7 +271,7 @@ int ReportPathOf(const char *fileName, char *out)
     out[0] = 0;
     char folder[PATH_SIZE];
     if (!GetProgramFolder(folder)) return 0;
-    return (int)FormatText(out, MAX_PATH, "%s\\%s", folder, fileName);
+    return (int)FormatText(out, PATH_SIZE, "%s\\%s", folder, fileName);
 }
 
 int AppPathVersion(const char *program, char *version, char *folder)
@@ -299,7 +299,10 @@ int WriteSystemReportFile(const char *path, int format, const char *caption)
     ForgetReportFacts();
     if (format == 0) {
         static const char kTitle[] = "Sentrel Report Log";
-        ReportFormat(&file, "<html><head><title>\r\n%s</title></head>\r\n<body bgcolor=FloralWhite>\r\n", kTitle);
+        ReportFormat(&file,
+                     "<html><head><meta charset=\"utf-8\"><title>\r\n%s</title></head>\r\n"
+                     "<body bgcolor=FloralWhite>\r\n",
+                     kTitle);
         ReportFormat(&file, "<H2 align='center'> %s </H2>\r\n", kTitle);
         WriteHeader(&file, caption);
         for (int section = 0; section < SECTION_HIDDEN; section++) {

@@ -87,11 +87,11 @@ void MarkIndex::Load(void)
     });
     // The exact names behind qualified stored names.
     StoreForEachValue(HKEY_LOCAL_MACHINE, 0, DISABLED_NAMES_KEY, [&](const char *stored, const StoreBlob *value) {
-        if (value->type != REG_SZ) return 1;
+        if (value->type != REG_SZ && value->type != REG_BINARY) return 1;
         for (int i = 0; i < count; i++) {
             if (marks[i].qualified || !TextEqualNoCase(marks[i].stored, stored)) continue;
-            char *name = DuplicateText((const char *)value->data);
-            if (!name) return 0;
+            char *name = StoreNameOfBlob(value);
+            if (!name) return value->type == REG_SZ ? 0 : 1;
             marks[i].name = name;
             marks[i].qualified = 1;
             marks[i].view = ViewOfQualified(stored);
@@ -157,8 +157,7 @@ int WriteDisabledMark(const char *stored, int type, int view, const char *name)
 {
     if (!stored) return 0;
     if (!TextEqualNoCase(stored, name ? name : "") || !KeepsOwnName(type, view, name)) {
-        StoreBlob exact = {REG_SZ, (DWORD)strlen(name ? name : "") + 1, (BYTE *)(name ? name : "")};
-        if (!StoreWriteBlob(HKEY_LOCAL_MACHINE, 0, DISABLED_NAMES_KEY, stored, &exact)) return 0;
+        if (!StoreWriteName(HKEY_LOCAL_MACHINE, DISABLED_NAMES_KEY, stored, name)) return 0;
     }
     if (!StoreWriteDecimal(HKEY_LOCAL_MACHINE, DISABLED_KEY, stored, type)) return 0;
     return MarkTypeOf(stored) == type;

@@ -5,30 +5,219 @@
 
 #include "text.h"
 #include "trace.h"
+#include "unicode_text.h"
 
-// The platform's ANSI registry calls may take a key path of fewer than 260
-// characters only; a longer one (a class id key of 255 characters below
-// its parents) is opened one level at a time.
-static const size_t kLongPath = 250;
+// Every name and text goes to the registry as wide units through the
+// conversions of unicode_text, so that a name in any script, one with a
+// lone surrogate and one that holds a NUL (written through the native
+// calls, which no ...A or ...W call can name) is read, written and deleted
+// exactly. Text data is handed to callers as UTF-8 and written back unit
+// for unit.
+namespace {
+// A key path of more than this many units is opened one level at a time.
+const int kLongPath = 250;
 
-static LONG OpenPath(HKEY root, const char *path, REGSAM access, HKEY *key)
+// The native value calls, for names that hold a NUL.
+struct CountedName {
+    USHORT length;
+    USHORT room;
+    PWSTR buffer;
+};
+typedef LONG(WINAPI *QueryValueCall)(HANDLE, CountedName *, int, void *, ULONG, ULONG *);
+typedef LONG(WINAPI *SetValueCall)(HANDLE, CountedName *, ULONG, ULONG, const void *, ULONG);
+typedef LONG(WINAPI *DeleteValueCall)(HANDLE, CountedName *);
+const LONG kNativeBufferOverflow = (LONG)0x80000005, kNativeBufferTooSmall = (LONG)0xC0000023,
+           kNativeNotFound = (LONG)0xC0000034;
+const int kKeyValuePartialInformation = 2;
+
+FARPROC NativeCall(const char *name)
 {
-    if (strlen(path) < kLongPath) return RegOpenKeyExA(root, path, 0, access, key);
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
+}
+
+int CountName(const WideText &name, CountedName *counted)
+{
+    if (!name.get() || name.units() > 32767) return 0;
+    counted->length = counted->room = (USHORT)(name.units() * sizeof(WCHAR));
+    counted->buffer = (PWSTR)name.get();
+    return 1;
+}
+
+LONG ErrorOfStatus(LONG status)
+{
+    if (status == 0) return ERROR_SUCCESS;
+    if (status == kNativeNotFound) return ERROR_FILE_NOT_FOUND;
+    if (status == kNativeBufferOverflow || status == kNativeBufferTooSmall) return ERROR_MORE_DATA;
+    return ERROR_ACCESS_DENIED;
+}
+
+// RegQueryValueExW for any name: *size is the room of data in bytes and
+// receives the stored size (also with ERROR_MORE_DATA).
+LONG QueryValue(HKEY key, const WideText &name, DWORD *type, BYTE *data, DWORD *size)
+{
+    if (!name.get()) return ERROR_OUTOFMEMORY;
+    if (!name.hasNul()) return RegQueryValueExW(key, name, nullptr, type, data, size);
+    static QueryValueCall query = (QueryValueCall)(void *)NativeCall("NtQueryValueKey");
+    CountedName counted;
+    if (!query || !CountName(name, &counted)) return ERROR_INVALID_PARAMETER;
+    const ULONG header = 12;   // title index, type, data length
+    ULONG room = header + (data && size ? *size : 0);
+    BYTE *info = (BYTE *)malloc(room);
+    if (!info) return ERROR_OUTOFMEMORY;
+    ULONG got = 0;
+    LONG status = query(key, &counted, kKeyValuePartialInformation, info, room, &got);
+    LONG rc = ErrorOfStatus(status);
+    if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) {
+        DWORD stored = got >= header ? got - header : 0;
+        if (rc == ERROR_SUCCESS) memcpy(&stored, info + 8, sizeof stored);
+        if (got >= 8 && type) memcpy(type, info + 4, sizeof *type);
+        if (rc == ERROR_SUCCESS && data && size && stored <= *size) memcpy(data, info + header, stored);
+        if (rc == ERROR_SUCCESS && (!data || !size || stored > *size) && data) rc = ERROR_MORE_DATA;
+        if (size) *size = stored;
+    }
+    free(info);
+    return rc;
+}
+
+LONG SetValue(HKEY key, const WideText &name, DWORD type, const BYTE *data, DWORD size)
+{
+    if (!name.get()) return ERROR_OUTOFMEMORY;
+    if (!name.hasNul()) return RegSetValueExW(key, name, 0, type, data, size);
+    static SetValueCall set = (SetValueCall)(void *)NativeCall("NtSetValueKey");
+    CountedName counted;
+    if (!set || !CountName(name, &counted)) return ERROR_INVALID_PARAMETER;
+    return ErrorOfStatus(set(key, &counted, 0, type, data, size));
+}
+
+LONG DeleteValue(HKEY key, const WideText &name)
+{
+    if (!name.get()) return ERROR_OUTOFMEMORY;
+    if (!name.hasNul()) return RegDeleteValueW(key, name);
+    static DeleteValueCall remove = (DeleteValueCall)(void *)NativeCall("NtDeleteValueKey");
+    CountedName counted;
+    if (!remove || !CountName(name, &counted)) return ERROR_INVALID_PARAMETER;
+    return ErrorOfStatus(remove(key, &counted));
+}
+
+int IsTextType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// Fills a blob from raw stored bytes: text types become UTF-8 (a NUL unit a
+// zero byte, an odd last byte kept aside), other types stay as they are.
+// Two zero bytes always follow the data. 1 or 0 (memory).
+int BlobOfRaw(DWORD type, const BYTE *raw, DWORD size, StoreBlob *blob)
+{
+    blob->type = type;
+    blob->size = 0;
+    blob->data = nullptr;
+    blob->oddByte = 0;
+    blob->hasOddByte = 0;
+    if (!IsTextType(type)) {
+        blob->data = (BYTE *)malloc((size_t)size + 2);
+        if (!blob->data) return 0;
+        if (size) memcpy(blob->data, raw, size);
+        blob->data[size] = blob->data[size + 1] = 0;
+        blob->size = size;
+        return 1;
+    }
+    int units = (int)(size / 2);
+    if (size & 1) {
+        blob->hasOddByte = 1;
+        blob->oddByte = raw[size - 1];
+    }
+    WCHAR *wide = (WCHAR *)malloc((size_t)units * sizeof(WCHAR) + 2);
+    if (!wide) return 0;
+    if (units) memcpy(wide, raw, (size_t)units * sizeof(WCHAR));
+    int length = 0;
+    char *text = units ? WideToTextCopy(wide, units, 0, &length) : (char *)malloc(1);
+    free(wide);
+    if (!text) return 0;
+    BYTE *data = (BYTE *)realloc(text, (size_t)length + 2);
+    if (!data) {
+        free(text);
+        return 0;
+    }
+    data[length] = data[length + 1] = 0;
+    blob->data = data;
+    blob->size = (DWORD)length;
+    return 1;
+}
+
+// The bytes a blob is stored as: text back in wide units (with its odd byte).
+// *raw is on the heap (free()) unless it is the blob's own data.
+int RawOfBlob(const StoreBlob *blob, const BYTE **raw, DWORD *size, BYTE **owned)
+{
+    *owned = nullptr;
+    if (!IsTextType(blob->type)) {
+        *raw = blob->data;
+        *size = blob->size;
+        return 1;
+    }
+    WideText wide((const char *)blob->data, (int)blob->size);
+    if (!wide.get()) return 0;
+    DWORD bytes = (DWORD)wide.units() * sizeof(WCHAR);
+    BYTE *copy = (BYTE *)malloc((size_t)bytes + 4);
+    if (!copy) return 0;
+    memcpy(copy, wide.get(), bytes);
+    // What follows the data is no zero unit, which the platform would take
+    // for a terminator that the value did not have.
+    memset(copy + bytes, 0xFF, 4);
+    if (blob->hasOddByte) copy[bytes++] = blob->oddByte;
+    *owned = copy;
+    *raw = copy;
+    *size = bytes;
+    return 1;
+}
+
+// Reads one value whole into a blob (see StoreReadBlob).
+LONG ReadValue(HKEY key, const char *name, StoreBlob *blob)
+{
+    WideText wide(name ? name : "");
+    // Most values fit the first room and are read with one query; a longer
+    // one (or one that grew meanwhile) is read again at the size it reports.
+    DWORD room = 512;
+    BYTE *raw = nullptr;
+    LONG rc = ERROR_MORE_DATA;
+    DWORD count = 0, type = 0;
+    for (int attempt = 0; attempt < 5 && rc == ERROR_MORE_DATA; attempt++) {
+        BYTE *bigger = (BYTE *)realloc(raw, room);
+        if (!bigger) {
+            rc = ERROR_OUTOFMEMORY;
+            break;
+        }
+        raw = bigger;
+        count = room;
+        rc = QueryValue(key, wide, &type, raw, &count);
+        if (rc == ERROR_MORE_DATA) room = count > room ? count : room * 2;
+    }
+    if (rc == ERROR_SUCCESS && !BlobOfRaw(type, raw, count, blob)) rc = ERROR_OUTOFMEMORY;
+    free(raw);
+    return rc;
+}
+
+LONG OpenPath(HKEY root, const char *path, REGSAM access, HKEY *key)
+{
+    WideText wide(path);
+    if (!wide.get()) return ERROR_OUTOFMEMORY;
+    if (wide.units() < kLongPath) return RegOpenKeyExW(root, wide, 0, access, key);
+    // The platform may refuse a long path at once: one level at a time.
     REGSAM view = access & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
     HKEY current = root;
     LONG rc = ERROR_SUCCESS;
-    for (const char *part = path;;) {
-        const char *end = strchr(part, '\\');
-        size_t length = end ? (size_t)(end - part) : strlen(part);
-        char name[256];
-        if (length == 0 || length >= sizeof name) {
+    for (const WCHAR *part = wide.get();;) {
+        const WCHAR *end = wcschr(part, L'\\');
+        size_t length = end ? (size_t)(end - part) : wcslen(part);
+        WCHAR name[256];
+        if (length == 0 || length >= 256) {
             rc = ERROR_INVALID_PARAMETER;
             break;
         }
-        memcpy(name, part, length);
+        memcpy(name, part, length * sizeof(WCHAR));
         name[length] = 0;
         HKEY next;
-        rc = RegOpenKeyExA(current, name, 0, end ? KEY_QUERY_VALUE | view : access, &next);
+        rc = RegOpenKeyExW(current, name, 0, end ? KEY_QUERY_VALUE | view : access, &next);
         if (current != root) RegCloseKey(current);
         if (rc != ERROR_SUCCESS) return rc;
         current = next;
@@ -42,21 +231,23 @@ static LONG OpenPath(HKEY root, const char *path, REGSAM access, HKEY *key)
     return rc;
 }
 
-static int OpenKey(HKEY root, const char *path, REGSAM access, HKEY *key)
+int OpenKey(HKEY root, const char *path, REGSAM access, HKEY *key)
 {
     if (!path) return 0;
     return OpenPath(root, path, access, key) == ERROR_SUCCESS;
 }
 
-static int CreateKeyIn(HKEY root, REGSAM view, const char *path, REGSAM access, HKEY *key)
+int CreateKeyIn(HKEY root, REGSAM view, const char *path, REGSAM access, HKEY *key)
 {
-    if (!path || RegCreateKeyExA(root, path, 0, nullptr, 0, access | view, nullptr, key, nullptr) !=
-                     ERROR_SUCCESS) {
+    WideText wide(path);
+    if (!path || !wide.get() ||
+        RegCreateKeyExW(root, wide, 0, nullptr, 0, access | view, nullptr, key, nullptr) != ERROR_SUCCESS) {
         TraceNote("ERROR RegCreateKey", path);
         return 0;
     }
     return 1;
 }
+}  // namespace
 
 int StoreCreateKey(HKEY root, const char *path)
 {
@@ -66,24 +257,24 @@ int StoreCreateKey(HKEY root, const char *path)
     return 1;
 }
 
-
-// Text of raw value data (terminated one byte past count) as StoreReadString
-// gives it. Returns the length, or 0 with an empty buffer.
-static int TextOfData(DWORD type, char *text, char *buffer, int size)
+// Text of value data (terminated) as StoreReadString gives it. Returns the
+// length, or 0 with an empty buffer.
+static int TextOfData(DWORD type, const char *text, char *buffer, int size)
 {
     buffer[0] = 0;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
 
     char expanded[STORE_DATA_MAX];
     if (type == REG_EXPAND_SZ) {
-        // At most 1023 characters after expansion.
-        DWORD need = ExpandEnvironmentStringsA(text, expanded, sizeof expanded);
-        if (need == 0 || need > sizeof expanded) {
+        // At most STORE_TEXT_MAX-1 units after expansion.
+        WideText wide(text);
+        WCHAR units[STORE_TEXT_MAX];
+        DWORD need = wide.get() ? ExpandEnvironmentStringsW(wide, units, STORE_TEXT_MAX) : 0;
+        if (need == 0 || need > STORE_TEXT_MAX || !WideToText(units, -1, expanded, sizeof expanded, 0)) {
             // A cut expansion would look like a valid but wrong path.
             TraceNote(text, "Registry Error #1023: String can not be expanded");
             return 0;
         }
-        expanded[sizeof expanded - 1] = 0;
         text = expanded;
     }
 
@@ -105,13 +296,13 @@ int StoreReadStringIn(HKEY root, REGSAM view, const char *path, const char *name
 {
     if (!buffer || size <= 0) return 0;
     buffer[0] = 0;
-
-    // One byte more than a value may hold, so that text is always
-    // terminated, whether or not the stored data carried its zero.
-    BYTE data[STORE_DATA_MAX + 1];
-    DWORD type = 0;
-    if (!StoreReadRawIn(root, view, path, name, &type, data, sizeof data)) return 0;
-    return TextOfData(type, (char *)data, buffer, size);
+    StoreBlob blob;
+    if (!StoreReadBlob(root, view, path, name, &blob)) return 0;
+    int length = TextUnits((const char *)blob.data, blob.size) <= STORE_TEXT_MAX
+                     ? TextOfData(blob.type, (const char *)blob.data, buffer, size)
+                     : 0;
+    StoreFreeBlob(&blob);
+    return length;
 }
 
 unsigned StoreReadStrings(HKEY root, const char *path, StoreText *texts, int count)
@@ -121,15 +312,15 @@ unsigned StoreReadStrings(HKEY root, const char *path, StoreText *texts, int cou
     HKEY key;
     if (!OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
     unsigned present = 0;
-    BYTE data[STORE_DATA_MAX + 1];
     for (int i = 0; i < count && i < 32; i++) {
-        DWORD size = STORE_DATA_MAX, type = 0;
-        LONG rc = RegQueryValueExA(key, texts[i].name ? texts[i].name : "", nullptr, &type, data, &size);
-        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) continue;
+        StoreBlob blob;
+        LONG rc = ReadValue(key, texts[i].name, &blob);
+        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA && rc != ERROR_OUTOFMEMORY) continue;
         present |= 1u << i;
-        if (rc != ERROR_SUCCESS || size > STORE_DATA_MAX || !texts[i].buffer || texts[i].size <= 0) continue;
-        data[size] = 0;
-        TextOfData(type, (char *)data, texts[i].buffer, texts[i].size);
+        if (rc != ERROR_SUCCESS) continue;
+        if (TextUnits((const char *)blob.data, blob.size) <= STORE_TEXT_MAX && texts[i].buffer && texts[i].size > 0)
+            TextOfData(blob.type, (const char *)blob.data, texts[i].buffer, texts[i].size);
+        StoreFreeBlob(&blob);
     }
     RegCloseKey(key);
     return present;
@@ -138,13 +329,6 @@ unsigned StoreReadStrings(HKEY root, const char *path, StoreText *texts, int cou
 int StoreDeleteValue(HKEY root, const char *path, const char *name)
 {
     return StoreDeleteValueIn(root, 0, path, name);
-}
-
-static int OpenForWrite(HKEY root, const char *path, REGSAM access, HKEY *key)
-{
-    if (OpenKey(root, path, access, key)) return 1;
-    if (!StoreCreateKey(root, path)) return 0;
-    return OpenKey(root, path, access, key);
 }
 
 int StoreWriteStringIn(HKEY root, REGSAM view, const char *path, const char *name, const char *text)
@@ -156,36 +340,22 @@ int StoreWriteStringIn(HKEY root, REGSAM view, const char *path, const char *nam
 
 int StoreWriteString(HKEY root, const char *path, const char *name, const char *text)
 {
-    HKEY key;
-    if (!text || !OpenForWrite(root, path, KEY_ALL_ACCESS, &key)) return 0;
-    LONG rc = RegSetValueExA(key, name ? name : "", 0, REG_SZ, (const BYTE *)text,
-                             (DWORD)strlen(text) + 1);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return StoreWriteStringIn(root, 0, path, name, text);
 }
 
 int StoreWriteNumber(HKEY root, const char *path, const char *name, DWORD value)
 {
-    HKEY key;
-    if (!OpenForWrite(root, path, KEY_WRITE, &key)) return 0;
-    LONG rc = RegSetValueExA(key, name ? name : "", 0, REG_DWORD, (const BYTE *)&value, sizeof value);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    StoreBlob blob = {REG_DWORD, sizeof value, (BYTE *)&value};
+    return StoreWriteBlob(root, 0, path, name, &blob);
 }
 
 int StoreReadSmallNumber(HKEY root, const char *path, const char *name)
 {
-    BYTE data[STORE_DATA_MAX + 1] = {0};
-    DWORD type = 0;
-    int count = StoreReadRaw(root, path, name, &type, data, sizeof data);
-    int low = count > 0 ? (signed char)data[0] : 0;
-    int high = count > 1 ? (signed char)data[1] : 0;
-    return low + 256 * high;
+    return StoreReadSmallNumberIn(root, 0, path, name);
 }
 
 int StoreReadSmallNumberIn(HKEY root, REGSAM view, const char *path, const char *name)
 {
-    if (view == 0) return StoreReadSmallNumber(root, path, name);
     StoreBlob blob;
     if (!StoreReadBlob(root, view, path, name, &blob)) return 0;
     int low = blob.size > 0 ? (signed char)blob.data[0] : 0;
@@ -216,28 +386,26 @@ int StoreReadRaw(HKEY root, const char *path, const char *name, DWORD *type, voi
 int StoreReadRawIn(HKEY root, REGSAM view, const char *path, const char *name, DWORD *type, void *data,
                    DWORD size)
 {
-    HKEY key;
-    if (!data || size < 2 || !OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
-    DWORD count = size - 1, valueType = 0;
-    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, &valueType, (BYTE *)data, &count);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || count > size - 1) {
-        ((char *)data)[0] = 0;
-        return 0;
+    if (!data || size < 2) return 0;
+    ((char *)data)[0] = 0;
+    StoreBlob blob;
+    if (!StoreReadBlob(root, view, path, name, &blob)) return 0;
+    int count = 0;
+    if (blob.size <= size - 1) {
+        memcpy(data, blob.data, blob.size);
+        ((char *)data)[blob.size] = 0;
+        if (type) *type = blob.type;
+        count = (int)blob.size;
     }
-    ((char *)data)[count] = 0;
-    if (type) *type = valueType;
-    return (int)count;
+    StoreFreeBlob(&blob);
+    return count;
 }
 
 int StoreWriteRaw(HKEY root, const char *path, const char *name, DWORD type, const void *data,
                   DWORD size)
 {
-    HKEY key;
-    if (!OpenForWrite(root, path, KEY_WRITE, &key)) return 0;
-    LONG rc = RegSetValueExA(key, name ? name : "", 0, type, (const BYTE *)data, size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    StoreBlob blob = {type, size, (BYTE *)data};
+    return StoreWriteBlob(root, 0, path, name, &blob);
 }
 
 int StoreValueExists(HKEY root, const char *path, const char *name)
@@ -245,19 +413,19 @@ int StoreValueExists(HKEY root, const char *path, const char *name)
     return StoreValueExistsIn(root, 0, path, name);
 }
 
-static LONG DeleteTree(HKEY parent, const char *name, REGSAM view)
+static LONG DeleteTree(HKEY parent, const WCHAR *name, REGSAM view)
 {
     HKEY key;
-    LONG rc = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE | view, &key);
+    LONG rc = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE | view, &key);
     if (rc != ERROR_SUCCESS) return rc;
-    char sub[256];
+    WCHAR sub[256];
     for (;;) {
-        DWORD len = sizeof sub;
-        if (RegEnumKeyExA(key, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        DWORD len = 256;
+        if (RegEnumKeyExW(key, 0, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         if (DeleteTree(key, sub, view) != ERROR_SUCCESS) break;
     }
     RegCloseKey(key);
-    return view ? RegDeleteKeyExA(parent, name, view, 0) : RegDeleteKeyA(parent, name);
+    return view ? RegDeleteKeyExW(parent, name, view, 0) : RegDeleteKeyW(parent, name);
 }
 
 int StoreDeleteKey(HKEY root, const char *path)
@@ -268,7 +436,9 @@ int StoreDeleteKey(HKEY root, const char *path)
 int StoreDeleteKeyIn(HKEY root, REGSAM view, const char *path)
 {
     if (!path || !*path) return 0;
-    if (strlen(path) < kLongPath) return DeleteTree(root, path, view) == ERROR_SUCCESS;
+    WideText wide(path);
+    if (!wide.get()) return 0;
+    if (wide.units() < kLongPath) return DeleteTree(root, wide, view) == ERROR_SUCCESS;
     // A long path: the key is deleted by its own name from its parent.
     const char *leaf = strrchr(path, '\\');
     if (!leaf || !leaf[1] || leaf == path) return 0;
@@ -280,7 +450,8 @@ int StoreDeleteKeyIn(HKEY root, REGSAM view, const char *path)
     LONG rc = OpenPath(root, parentPath, KEY_READ | KEY_WRITE | view, &parent);
     free(parentPath);
     if (rc != ERROR_SUCCESS) return 0;
-    rc = DeleteTree(parent, leaf + 1, view);
+    WideText leafName(leaf + 1);
+    rc = leafName.get() ? DeleteTree(parent, leafName, view) : ERROR_OUTOFMEMORY;
     RegCloseKey(parent);
     return rc == ERROR_SUCCESS;
 }
@@ -303,20 +474,20 @@ int StoreEachSubkey(HKEY root, REGSAM view, const char *path, StoreSubkeyVisitor
     HKEY key;
     if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view, &key)) return 0;
     // Room for the longest name the key holds now (a key name is at most
-    // 255 characters, but the platform may count it differently).
+    // 255 units, but the platform may count it differently).
     DWORD longest = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
                      nullptr, nullptr);
     DWORD room = (longest > 255 ? longest : 255) + 2;
-    char *name = (char *)malloc(room);
+    WCHAR *name = (WCHAR *)malloc(room * sizeof(WCHAR));
     int visited = 0;
     for (DWORD index = 0; name;) {
         DWORD len = room;
-        LONG rc = RegEnumKeyExA(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
+        LONG rc = RegEnumKeyExW(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc == ERROR_MORE_DATA) {
             // A longer name written meanwhile: ask again with more room.
-            char *bigger = room < 65536 ? (char *)realloc(name, room * 2) : nullptr;
+            WCHAR *bigger = room < 65536 ? (WCHAR *)realloc(name, room * 2 * sizeof(WCHAR)) : nullptr;
             if (!bigger) break;
             name = bigger;
             room *= 2;
@@ -324,9 +495,12 @@ int StoreEachSubkey(HKEY root, REGSAM view, const char *path, StoreSubkeyVisitor
         }
         index++;
         if (rc != ERROR_SUCCESS) continue;
-        name[len < room ? len : room - 1] = 0;
+        char *text = WideToTextCopy(name, len < room ? (int)len : (int)room - 1, 1, nullptr);
+        if (!text) continue;
         visited++;
-        if (!visit(name, context)) break;
+        int goOn = visit(text, context);
+        free(text);
+        if (!goOn) break;
     }
     free(name);
     RegCloseKey(key);
@@ -338,15 +512,18 @@ int StoreEnumValueNames(HKEY root, const char *path, StoreValueVisitor visit, vo
     HKEY key;
     if (!visit || !OpenKey(root, path, KEY_QUERY_VALUE, &key)) return 0;
     int visited = 0;
-    char name[260];
+    WCHAR name[260];
     for (DWORD index = 0;; index++) {
-        DWORD len = sizeof name;
-        LONG rc = RegEnumValueA(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
+        DWORD len = 260;
+        LONG rc = RegEnumValueW(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS) break;
-        name[sizeof name - 1] = 0;
+        char *text = WideToTextCopy(name, len < 260 ? (int)len : 259, 1, nullptr);
+        if (!text) continue;
         visited++;
-        if (!visit(name, context)) break;
+        int goOn = visit(text, context);
+        free(text);
+        if (!goOn) break;
     }
     RegCloseKey(key);
     return visited;
@@ -359,21 +536,7 @@ int StoreEnumSubkeys(HKEY root, const char *path, StoreKeyVisitor visit, void *c
 
 int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor visit, void *context)
 {
-    HKEY key;
-    if (!visit || !OpenKey(root, path, KEY_ENUMERATE_SUB_KEYS | view, &key)) return 0;
-    int visited = 0;
-    char name[256];
-    for (DWORD index = 0;; index++) {
-        DWORD len = sizeof name;
-        LONG rc = RegEnumKeyExA(key, index, name, &len, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA) continue;
-        if (rc != ERROR_SUCCESS) break;
-        name[len < sizeof name ? len : sizeof name - 1] = 0;
-        visited++;
-        if (!visit(name, context)) break;
-    }
-    RegCloseKey(key);
-    return visited;
+    return StoreEachSubkey(root, view, path, visit, context);
 }
 
 char *StoreReadTextCopy(HKEY root, const char *path, const char *name)
@@ -405,7 +568,9 @@ int StoreListSubkeys(HKEY root, REGSAM view, const char *path, StoreKeyName **na
             list->names = (StoreKeyName *)bigger;
             list->room = room;
         }
-        CopyTextCut(list->names[list->count++], sizeof(StoreKeyName), name);
+        // A name that does not fit whole is not taken: a cut name names
+        // another key.
+        if (CopyText(list->names[list->count], sizeof(StoreKeyName), name)) list->count++;
         return 1;
     }, &list);
     *names = list.names;
@@ -418,31 +583,11 @@ int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, St
     blob->type = 0;
     blob->size = 0;
     blob->data = nullptr;
+    blob->oddByte = 0;
+    blob->hasOddByte = 0;
     HKEY key;
     if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
-    // Most values fit the first room and are read with one query; a longer
-    // one (or one that grew meanwhile) is read again at the size it reports.
-    DWORD room = 512;
-    LONG rc = ERROR_MORE_DATA;
-    for (int attempt = 0; attempt < 5 && rc == ERROR_MORE_DATA; attempt++) {
-        BYTE *data = (BYTE *)realloc(blob->data, room + 2);
-        if (!data) {
-            rc = ERROR_OUTOFMEMORY;
-            break;
-        }
-        blob->data = data;
-        DWORD count = room, type = 0;
-        rc = RegQueryValueExA(key, name ? name : "", nullptr, &type, data, &count);
-        if (rc == ERROR_MORE_DATA) {
-            room = count > room ? count : room * 2;
-        } else if (rc == ERROR_SUCCESS) {
-            // Text is always terminated, whether or not the data carried its zero.
-            data[count] = 0;
-            data[count + 1] = 0;
-            blob->type = type;
-            blob->size = count;
-        }
-    }
+    LONG rc = ReadValue(key, name, blob);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {
         StoreFreeBlob(blob);
@@ -455,9 +600,38 @@ int StoreWriteBlob(HKEY root, REGSAM view, const char *path, const char *name, c
 {
     HKEY key;
     if (!blob || !CreateKeyIn(root, view, path, KEY_SET_VALUE, &key)) return 0;
-    LONG rc = RegSetValueExA(key, name ? name : "", 0, blob->type, blob->data, blob->size);
+    const BYTE *raw;
+    DWORD size;
+    BYTE *owned;
+    LONG rc = ERROR_OUTOFMEMORY;
+    if (RawOfBlob(blob, &raw, &size, &owned)) {
+        rc = SetValue(key, WideText(name ? name : ""), blob->type, raw, size);
+        free(owned);
+    }
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
+}
+
+int StoreWriteName(HKEY root, const char *path, const char *valueName, const char *name)
+{
+    if (!name) name = "";
+    WideText wide(name);
+    if (!wide.get()) return 0;
+    if (!wide.hasNul()) return StoreWriteString(root, path, valueName, name);
+    StoreBlob units = {REG_BINARY, (DWORD)(wide.units() * sizeof(WCHAR)), (BYTE *)wide.get()};
+    return StoreWriteBlob(root, 0, path, valueName, &units);
+}
+
+char *StoreNameOfBlob(const StoreBlob *value)
+{
+    if (value->type == REG_SZ) {
+        size_t length = strlen((const char *)value->data);
+        char *name = (char *)malloc(length + 1);
+        if (name) memcpy(name, value->data, length + 1);
+        return name;
+    }
+    if (value->type != REG_BINARY || value->size % 2) return nullptr;
+    return WideToTextCopy((const WCHAR *)value->data, (int)(value->size / 2), 1, nullptr);
 }
 
 void StoreFreeBlob(StoreBlob *blob)
@@ -466,18 +640,22 @@ void StoreFreeBlob(StoreBlob *blob)
     blob->data = nullptr;
     blob->size = 0;
     blob->type = 0;
+    blob->oddByte = 0;
+    blob->hasOddByte = 0;
 }
 
 int StoreSameBlob(const StoreBlob *a, const StoreBlob *b)
 {
-    return a->type == b->type && a->size == b->size && (a->size == 0 || memcmp(a->data, b->data, a->size) == 0);
+    return a->type == b->type && a->size == b->size && a->hasOddByte == b->hasOddByte &&
+           (!a->hasOddByte || a->oddByte == b->oddByte) &&
+           (a->size == 0 || memcmp(a->data, b->data, a->size) == 0);
 }
 
 int StoreDeleteValueIn(HKEY root, REGSAM view, const char *path, const char *name)
 {
     HKEY key;
-    if (!OpenKey(root, path, KEY_SET_VALUE | view, &key)) return 0;
-    LONG rc = RegDeleteValueA(key, name ? name : "");
+    if (!OpenKey(root, path, KEY_SET_VALUE | KEY_QUERY_VALUE | view, &key)) return 0;
+    LONG rc = DeleteValue(key, WideText(name ? name : ""));
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {
         TraceNote("ERROR RegDeleteValue", name);
@@ -490,16 +668,17 @@ int StoreValueExistsIn(HKEY root, REGSAM view, const char *path, const char *nam
 {
     HKEY key;
     if (!OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
-    LONG rc = RegQueryValueExA(key, name ? name : "", nullptr, nullptr, nullptr, nullptr);
+    DWORD size = 0;
+    LONG rc = QueryValue(key, WideText(name ? name : ""), nullptr, nullptr, &size);
     RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
 }
 
 int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader visit, void *context)
 {
     HKEY key;
     if (!visit || !OpenKey(root, path, KEY_QUERY_VALUE | view, &key)) return 0;
-    char *name = nullptr;
+    WCHAR *name = nullptr;
     BYTE *data = nullptr;
     DWORD nameRoom = 0, dataRoom = 0;
     int visited = 0;
@@ -509,11 +688,11 @@ int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader vi
         // written meanwhile that is longer makes the key be asked again.
         DWORD maxName = 0, maxData = 0;
         if (!name || retries) {
-            if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+            if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
                                  &maxData, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
             if (maxName + 1 > nameRoom) {
-                char *bigger = (char *)realloc(name, maxName + 1);
+                WCHAR *bigger = (WCHAR *)realloc(name, (maxName + 1) * sizeof(WCHAR));
                 if (!bigger) break;
                 name = bigger;
                 nameRoom = maxName + 1;
@@ -526,7 +705,7 @@ int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader vi
             }
         }
         DWORD nameLen = nameRoom, dataLen = dataRoom - 2, type = 0;
-        LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, data, &dataLen);
+        LONG rc = RegEnumValueW(key, index, name, &nameLen, nullptr, &type, data, &dataLen);
         if (rc == ERROR_MORE_DATA && retries < 4) {
             retries++;
             continue;
@@ -535,12 +714,18 @@ int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader vi
         if (rc == ERROR_NO_MORE_ITEMS) break;
         index++;
         if (rc != ERROR_SUCCESS) continue;
-        name[nameLen < nameRoom ? nameLen : nameRoom - 1] = 0;
-        data[dataLen] = 0;
-        data[dataLen + 1] = 0;
-        StoreBlob value = {type, dataLen, data};
+        // The name by its count: a NUL inside it is part of the name.
+        char *text = WideToTextCopy(name, nameLen < nameRoom ? (int)nameLen : (int)nameRoom - 1, 1, nullptr);
+        StoreBlob value;
+        if (!text || !BlobOfRaw(type, data, dataLen, &value)) {
+            free(text);
+            continue;
+        }
         visited++;
-        if (!visit(name, &value, context)) break;
+        int goOn = visit(text, &value, context);
+        StoreFreeBlob(&value);
+        free(text);
+        if (!goOn) break;
     }
     RegCloseKey(key);
     free(name);

@@ -1,5 +1,7 @@
 // The registry store: every read and write of Sentrel's settings, baselines
-// and first-seen dates goes through these operations. Each call opens the
+// and first-seen dates goes through these operations. Names and texts are
+// UTF-8 in the forms of unicode_text.h, so a name the registry holds is
+// named exactly, also one that holds a NUL. Each call opens the
 // key, does its work and closes it again, so the monitor and the explorer
 // can share the store without locks.
 #pragma once
@@ -9,7 +11,8 @@
 #define STORE_COMPANY   "Software\\Orvendale"
 #define STORE_DETECTED  "Software\\Orvendale\\Detected"
 #define STORE_OPTIONS   STORE_ROOT "\\Options"
-#define STORE_DATA_MAX  1024   // bytes of data a read takes; more reads as missing
+#define STORE_TEXT_MAX  1024   // units of text a read takes; more reads as missing
+#define STORE_DATA_MAX  3072   // bytes such a text takes at most in UTF-8
 
 // Creates every missing level of path. 1 or 0.
 int StoreCreateKey(HKEY root, const char *path);
@@ -70,12 +73,16 @@ int StoreValueExists(HKEY root, const char *path, const char *name);
 // --- Values of any size and type, in a chosen registry view ----------------
 // view is 0 for the program's own view or KEY_WOW64_32KEY / KEY_WOW64_64KEY.
 
-// A value's data as stored, on the heap, followed by two zero bytes so that
-// text is always terminated.
+// A value's data, on the heap, followed by two zero bytes so that text is
+// always terminated. Text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) is UTF-8,
+// a NUL inside it a zero byte; written back, it gives the same units (and
+// the odd last byte a text value may hold) as were read.
 struct StoreBlob {
     DWORD type;
     DWORD size;
     BYTE *data;
+    BYTE oddByte = 0;
+    BYTE hasOddByte = 0;
 };
 // Reads a value whole. 1 when it exists (blob filled), 0 otherwise (blob empty).
 int StoreReadBlob(HKEY root, REGSAM view, const char *path, const char *name, StoreBlob *blob);
@@ -117,6 +124,14 @@ int StoreForEachValue(HKEY root, REGSAM view, const char *path, Visit visit)
         },
         &visit);
 }
+
+// A name kept as a value's data (the exact name of an entry): text, or the
+// name's wide units as REG_BINARY when it holds a NUL, which text data
+// cannot hold. 1 or 0.
+int StoreWriteName(HKEY root, const char *path, const char *valueName, const char *name);
+// The name a value's data holds in either form (heap, free()); null when
+// the data is of another type or memory is short.
+char *StoreNameOfBlob(const StoreBlob *value);
 
 // Deletes a key with everything below it. 1 or 0 (0 when it did not exist).
 int StoreDeleteKey(HKEY root, const char *path);
@@ -162,5 +177,5 @@ int StoreEnumSubkeysIn(HKEY root, REGSAM view, const char *path, StoreKeyVisitor
 // at (or change) the key while it goes through them. *names is an array of
 // *count names on the heap (free()); null with a count of 0 when the key has
 // none or cannot be read.
-typedef char StoreKeyName[256];
+typedef char StoreKeyName[768];   // 255 characters of any script
 int StoreListSubkeys(HKEY root, REGSAM view, const char *path, StoreKeyName **names, int *count);
