@@ -20,7 +20,7 @@ const int kRounds = 3;
 
 std::string Folder()
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder(path, n);
     return folder.substr(0, folder.find_last_of('\\'));

@@ -29,7 +29,7 @@ double WallMs(void)
 
 int BareWalk(const char *folder, int depth)
 {
-    char pattern[MAX_PATH];
+    char pattern[PATH_SIZE];
     const char *slash = folder[strlen(folder) - 1] == '\\' ? "" : "\\";
     if (!FormatText(pattern, sizeof pattern, "%s%s*.*", folder, slash)) return 0;
     WIN32_FIND_DATAA found;
@@ -39,7 +39,7 @@ int BareWalk(const char *folder, int depth)
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (depth > 0 && strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) {
-                char sub[MAX_PATH];
+                char sub[PATH_SIZE];
                 if (FormatText(sub, sizeof sub, "%s%s%s", folder, slash, found.cFileName))
                     hidden += BareWalk(sub, depth - 1);
             }
@@ -55,7 +55,7 @@ int BareScan(void)
 {
     int hidden = 0;
     for (int i = 0; i < HIDDEN_PLACE_COUNT; i++) {
-        char folder[MAX_PATH];
+        char folder[PATH_SIZE];
         int depth;
         if (GetHiddenFilePlace(i, folder, &depth)) hidden += BareWalk(folder, depth);
     }
@@ -70,14 +70,14 @@ double Median(std::vector<double> times)
 
 void Tree(int make)
 {
-    char temp[MAX_PATH];
+    char temp[PATH_SIZE];
     GetTempPathA(sizeof temp, temp);
     for (int f = 0; f < kFolders; f++) {
-        char folder[MAX_PATH];
+        char folder[PATH_SIZE];
         FormatText(folder, sizeof folder, "%shidden-bench-%02d", temp, f);
         if (make) CreateDirectoryA(folder, nullptr);
         for (int i = 0; i < kFilesPerFolder; i++) {
-            char path[MAX_PATH];
+            char path[PATH_SIZE];
             FormatText(path, sizeof path, "%s\\file%04d.dat", folder, i);
             if (!make) {
                 SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);

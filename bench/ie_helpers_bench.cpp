@@ -15,6 +15,7 @@
 #include "items.h"
 #include "version_names.h"
 #include "store.h"
+#include "text.h"
 
 namespace {
 const int kObjects = 300, kToolbars = 100, kButtons = 100;
@@ -30,7 +31,7 @@ std::string ClassId(int n)
 // Distinct program files with version information: the system's DLLs.
 std::vector<std::string> ProgramFiles(size_t count)
 {
-    char system[MAX_PATH];
+    char system[PATH_SIZE];
     GetSystemDirectoryA(system, sizeof system);
     std::vector<std::string> files;
     WIN32_FIND_DATAA found;
@@ -87,7 +88,7 @@ void Clean()
 
 std::string ReadServer(const char *id)
 {
-    char data[MAX_PATH] = "";
+    char data[PATH_SIZE] = "";
     DWORD size = sizeof data;
     RegGetValueA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + id + "\\InprocServer32").c_str(), "", RRF_RT_REG_SZ,
                  nullptr, data, &size);
@@ -123,7 +124,7 @@ int Floor(void)
             if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
             HKEY button;
             if (RegOpenKeyExA(key, name, 0, KEY_READ, &button) != ERROR_SUCCESS) continue;
-            char data[MAX_PATH];
+            char data[PATH_SIZE];
             for (const char *value : {"ButtonText", "Exec", "script", "HotIcon"}) {
                 DWORD size = sizeof data;
                 RegQueryValueExA(button, value, nullptr, nullptr, (BYTE *)data, &size);

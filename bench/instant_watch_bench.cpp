@@ -100,7 +100,7 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 std::string Folder(void)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of('\\'));
@@ -117,7 +117,7 @@ void MeasureLatency(void)
     // Only the bench's own entries are new.
     int count = BuildStartupList(0);
     for (int i = 0; i < count; i++) {
-        char name[MAX_PATH];
+        char name[PATH_SIZE];
         StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
         StoreWriteDecimal(HKEY_CURRENT_USER, STORE_ROOT "\\Run", name, GetItemType(i) ? GetItemType(i) : 1);
     }

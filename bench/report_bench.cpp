@@ -24,7 +24,7 @@ const int kRounds = 7;
 // Programs with version facts, so the report reads real version resources.
 std::vector<std::string> Programs()
 {
-    char system[MAX_PATH];
+    char system[PATH_SIZE];
     GetSystemDirectoryA(system, sizeof system);
     std::vector<std::string> files;
     for (const char *name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
@@ -82,7 +82,7 @@ int main()
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     Populate();
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     GetTempPathA(sizeof path, path);
     std::string report = std::string(path) + "report_bench.html";
     std::vector<double> ratios;

@@ -15,6 +15,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "store.h"
+#include "text.h"
 
 namespace {
 const int kServices = 200;
@@ -129,7 +130,7 @@ double Now()
 // at least rows rows. Returns the milliseconds taken, or -1.
 double OpenServicesPage(int rows)
 {
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder(path, n);
     folder = folder.substr(0, folder.find_last_of('\\'));
@@ -168,7 +169,7 @@ void Report(const char *what, const Timing &t)
 
 int main()
 {
-    char program[MAX_PATH];
+    char program[PATH_SIZE];
     GetModuleFileNameA(nullptr, program, sizeof program);
     Clean();
     Timing prefix = Measure("0");

@@ -23,7 +23,7 @@ const int kRounds = 15;
 
 std::string StartupFolder()
 {
-    char folder[MAX_PATH] = "";
+    char folder[PATH_SIZE] = "";
     DWORD size = sizeof folder;
     RegGetValueA(HKEY_CURRENT_USER, kShellFolders, "Startup", RRF_RT_REG_SZ, nullptr, folder, &size);
     return folder;
@@ -31,7 +31,7 @@ std::string StartupFolder()
 
 std::string Target()
 {
-    char system[MAX_PATH];
+    char system[PATH_SIZE];
     GetSystemDirectoryA(system, sizeof system);
     return std::string(system) + "\\notepad.exe";
 }
@@ -70,7 +70,7 @@ void Clean(const std::string &folder)
 int Floor(const std::string &folder)
 {
     int seen = 0;
-    char name[256], data[513], longPath[MAX_PATH];
+    char name[256], data[513], longPath[PATH_SIZE];
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         HKEY key;
         if (RegOpenKeyExA(root, kRun, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
@@ -99,7 +99,7 @@ int Floor(const std::string &folder)
                 WCHAR wide[MAX_PATH];
                 MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
                 if (SUCCEEDED(file->Load(wide, STGM_READ)) && link->Resolve(nullptr, SLR_NO_UI | (500 << 16)) == S_OK) {
-                    char description[1024], target[MAX_PATH];
+                    char description[1024], target[PATH_SIZE];
                     link->GetDescription(description, sizeof description);
                     link->GetPath(target, sizeof target, nullptr, SLGP_SHORTPATH);
                     GetLongPathNameA(target, longPath, sizeof longPath);

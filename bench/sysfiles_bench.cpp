@@ -54,7 +54,7 @@ void BarePass(void)
             if (RegEnumKeyExA(records, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
             HKEY record;
             if (RegOpenKeyExA(records, name, 0, KEY_QUERY_VALUE, &record) != ERROR_SUCCESS) continue;
-            char values[4][260];
+            char values[4][PATH_SIZE];
             const char *names[4] = {"Location", "Date", "Size", "Type"};
             for (int v = 0; v < 4; v++) {
                 DWORD size = sizeof values[v];
@@ -100,7 +100,7 @@ int main()
     StoreDeleteKey(HKEY_LOCAL_MACHINE, SYSFILES_KEY);
     CreateDirectoryA("C:\\sysfiles-bench", nullptr);
     for (int i = 0; i < kFiles; i++) {
-        char name[32], path[MAX_PATH];
+        char name[32], path[PATH_SIZE];
         FormatText(name, sizeof name, "File%02d.ini", i);
         FormatText(path, sizeof path, "C:\\sysfiles-bench\\%s", name);
         HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -254,7 +254,7 @@ int WriteDelayEntry(HKEY hive, const Item &r, const char *file, const char *para
     int registry = (r.type >= 1 && r.type <= 7) || (r.type >= 11 && r.type <= 17);
     const char *title = registry && r.name && r.name[0] ? r.name : r.title;
     int written = StoreWriteString(hive, base, file, type) &&
-                  StoreWriteString(hive, STORE_ROOT "\\Delay\\Title", file, title) &&
+                  StoreWriteName(hive, STORE_ROOT "\\Delay\\Title", file, title) &&
                   (r.view != VIEW_32 || StoreWriteString(hive, STORE_ROOT "\\Delay\\View", file, "32")) &&
                   StoreWriteString(hive, STORE_ROOT "\\Delay\\Time", file, "30") &&
                   (!parameters[0] || StoreWriteString(hive, STORE_ROOT "\\Delay\\Parameters", file, parameters)) &&

@@ -151,7 +151,7 @@ inline void ApproveEverything()
 {
     int count = BuildStartupList(0);
     for (int i = 0; i < count; i++) {
-        char name[260];
+        char name[PATH_SIZE];
         StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
         StoreWriteDecimal(HKEY_CURRENT_USER, STORE_ROOT "\\Run", name, GetItemType(i) ? GetItemType(i) : 1);
     }

@@ -244,7 +244,7 @@ protected:
     {
         Alerts::SetUp();
         file = folder + "\\hosts.txt";
-        char copyFolder[MAX_PATH];
+        char copyFolder[PATH_SIZE];
         ASSERT_GT(GetVaultFolder(copyFolder), 0);
         copy = std::string(copyFolder) + "\\SampleHosts";
         SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -15,6 +15,7 @@
 #include "options.h"
 #include "store.h"
 #include "test_support.h"
+#include "text.h"
 
 namespace {
 const char kStore[] = "Software\\Orvendale\\Sentrel";
@@ -93,7 +94,7 @@ protected:
 
 TEST_F(Cookies, FindsTheFoldersByTheirIndexFile)
 {
-    char out[MAX_PATH];
+    char out[PATH_SIZE];
     ASSERT_EQ(1, FindIECookieFolder(out));
     EXPECT_EQ(ie + "\\", out) << "the chosen folder, with its backslash";
     EXPECT_EQ(2, CookieIndexKind(ie.c_str()));
@@ -163,7 +164,7 @@ TEST_F(Cookies, ListsIECookieFilesAndNothingElse)
 
 TEST_F(Cookies, TheIEFilterMatchesTheSiteOnly)
 {
-    char site[MAX_PATH];
+    char site[PATH_SIZE];
     EXPECT_EQ(11, CookieSiteOf("root@ads.example[1].txt", site, sizeof site));
     EXPECT_STREQ("ads.example", site);
     EXPECT_GT(CookieSiteOf("C:\\u\\Cookies\\a@b@c.net[12].TXT", site, sizeof site), 0);
@@ -403,20 +404,24 @@ TEST_F(Cookies, TheFilterListTakesOddEntries)
 
 TEST_F(Cookies, RemovesAndKeepsSingleCookies)
 {
-    Plant("root@keep.site[1].txt");
-    Plant("root@gone.site[1].txt");
+    // Cookie files of a user and sites named in any script.
+    const std::string keep = u8"иван@оставить.рф[1].txt", gone = u8"иван@удалить.рф[1].txt";
+    Plant(keep);
+    Plant(gone);
     ASSERT_EQ(2, ReadCookies(0));
-    Item gone = {};
-    ASSERT_EQ(1, CopyItemRecord(&gone, FindTitle("root@gone.site[1].txt")));
-    char key[MAX_PATH];
-    CookieKeyOf(FindTitle("root@keep.site[1].txt"), key, sizeof key);
-    EXPECT_STREQ("root@keep.site[1].txt", key);
+    ASSERT_NE(nullptr, FindTitle(gone));
+    EXPECT_EQ(ie + "\\" + gone, FindTitle(gone)->name);
+    Item removed = {};
+    ASSERT_EQ(1, CopyItemRecord(&removed, FindTitle(gone)));
+    char key[PATH_SIZE];
+    CookieKeyOf(FindTitle(keep), key, sizeof key);
+    EXPECT_EQ(keep, key);
     EXPECT_EQ(1, SetKeptCookie(key, 1));
     EXPECT_EQ(1, IsKeptCookie(key));
-    EXPECT_EQ(1, RemoveCookie(&gone));
-    ReleaseItemCopy(&gone);
-    EXPECT_FALSE(IeFile("root@gone.site[1].txt"));
-    EXPECT_TRUE(IeFile("root@keep.site[1].txt"));
+    EXPECT_EQ(1, RemoveCookie(&removed));
+    ReleaseItemCopy(&removed);
+    EXPECT_FALSE(IeFile(gone));
+    EXPECT_TRUE(IeFile(keep));
     EXPECT_EQ(1, SetKeptCookie(key, 0));
     EXPECT_EQ(0, IsKeptCookie(key));
 

@@ -62,7 +62,7 @@ protected:
         for (DWORD i = 0; i < bytes / sizeof(DWORD); i++) {
             HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
             if (!process) continue;
-            char name[MAX_PATH] = "";
+            char name[PATH_SIZE] = "";
             GetModuleFileNameExA(process, nullptr, name, sizeof name);
             CloseHandle(process);
             if (_stricmp(name, sample.c_str()) == 0) n++;

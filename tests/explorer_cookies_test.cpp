@@ -12,6 +12,7 @@
 
 #include "remote_list.h"
 #include "test_support.h"
+#include "text.h"
 
 namespace {
 
@@ -183,7 +184,7 @@ TEST_F(CookiesPage, AFilterTextRemovesTheMatchingIECookiesAndTheListRemovesChose
         ASSERT_TRUE(test::WriteFile(ie + "\\" + name, std::string(name) + "\nvalue\n"));
     StartExplorer();
     EXPECT_EQ(BST_CHECKED, SendMessageA(GetDlgItem(page, 1127), BM_GETCHECK, 0, 0));
-    char shownFolder[MAX_PATH] = "";
+    char shownFolder[PATH_SIZE] = "";
     GetDlgItemTextA(page, 1143, shownFolder, sizeof shownFolder);
     EXPECT_EQ(ie + "\\", shownFolder);
     EXPECT_EQ(0, filters->Count());

@@ -4,6 +4,8 @@
 // Launch with the parameters of the entry's own hive, and the monitor's
 // launcher starting a program at the delay set in the dialog.
 #include "explorer_pages.h"
+#include "items.h"
+#include "text.h"
 
 namespace {
 
@@ -24,7 +26,9 @@ protected:
         test::ResetSentrelRegistry();
         CleanRun();
         where = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        programs = where + "\\dl programs";   // a blank in the folder: restored commands quote it
+        // A blank in the folder (restored commands quote it) and letters no
+        // ANSI code page holds (every path is kept exactly).
+        programs = where + u8"\\dl программы 更新";
         CreateDirectoryA(programs.c_str(), nullptr);
         tool = programs + "\\tool.exe";
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), tool.c_str(), FALSE));
@@ -118,7 +122,7 @@ TEST_F(DelayPage, RowsShowTheDelaysAndTheOptionsDialogStoresWhatItShows)
     Command(1008);
     dialog = WaitForDialog("Tool Ninety-Five");
     ASSERT_NE(nullptr, dialog);
-    char path[MAX_PATH] = "";
+    char path[PATH_SIZE] = "";
     GetDlgItemTextA(dialog, 1026, path, sizeof path);
     EXPECT_EQ(0, lstrcmpiA(tool.c_str(), path)) << path;
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -127,9 +131,10 @@ TEST_F(DelayPage, RowsShowTheDelaysAndTheOptionsDialogStoresWhatItShows)
 
 TEST_F(DelayPage, RestorePutsTheExactEntryBackBeforeTheDelayGoes)
 {
-    // The value name is longer than a title and holds a TAB; the program's
-    // folder has a blank, the parameters begin with a comma.
-    std::string name = "Tool\tentry " + std::string(200, 'n');
+    // The value name is longer than a title, holds a TAB and letters of
+    // several scripts; the program's folder has a blank, the parameters
+    // begin with a comma.
+    std::string name = u8"Tool\tзапись 🙂 " + std::string(ITEM_TITLE_SIZE, 'n');
     Delay(HKEY_CURRENT_USER, tool, "11", name, "30", ",Start");
     Delay(HKEY_CURRENT_USER, programs + "\\other.exe", "11", "Other", "30", "-q");
     Open();

@@ -124,7 +124,7 @@ TEST_F(OptionsPage, AutostartOffRemovesEveryEntryOfTheMonitorButNeverTheProgram)
     std::string program = where + "\\Sentrel.exe";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", program + " -expressboot"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Watchdog", "\"" + program + "\""));
-    char startup[MAX_PATH] = "";
+    char startup[PATH_SIZE] = "";
     SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, startup);
     std::string link = std::string(startup) + "\\Sentrel Monitor.lnk";
     ASSERT_TRUE(CreateShortcut(link.c_str(), program.c_str(), "", where.c_str(), "", "", 0));

@@ -12,6 +12,7 @@
 
 #include "remote_list.h"
 #include "test_support.h"
+#include "text.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ TEST_F(ExplorerPage, KillTaskStopsTheSelectedRowsOwnProgramNotAnotherOfTheSameNa
 
 TEST_F(ExplorerPage, HiddenFilesAreListedAndCanBeUnhiddenOrMovedToTheVault)
 {
-    char temp[MAX_PATH], longTemp[MAX_PATH];
+    char temp[PATH_SIZE], longTemp[PATH_SIZE];
     GetTempPathA(sizeof temp, temp);
     GetLongPathNameA(temp, longTemp, sizeof longTemp);
     std::string files = std::string(longTemp) + "sentrel-page";

@@ -30,7 +30,7 @@ enum { kTitle, kCommand, kCompany, kType, kFirstSeen };
 
 std::string StartupFolder()
 {
-    char path[MAX_PATH] = "";
+    char path[PATH_SIZE] = "";
     SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, path);
     return path;
 }
@@ -332,6 +332,8 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
 TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
 {
     PlantEveryKind();
+    const std::string name = u8"Обновление 更新 🙂", data = u8"C:\\Программы Ω\\злой.exe -q";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, data));
     StartExplorer();
 
     // Disable a Run entry: the live value goes, the mark and the copy stay.
@@ -358,6 +360,25 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, "User Beta", &command));
     EXPECT_EQ(programs + "\\beta.exe", command);
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "User Beta"));
+
+    // A name and command in scripts no ANSI code page holds are listed as
+    // they are, and Disable and Enable give back the very same value.
+    const std::string raw = test::ReadRawValue(HKEY_CURRENT_USER, kRun, test::Wide(name));
+    ASSERT_GE(remote->Select(name), 0);
+    rows = remote->Rows();
+    ASSERT_NE(nullptr, RowOf(rows, name));
+    EXPECT_EQ(u8"злой.exe -q", (*RowOf(rows, name))[kCommand]) << "the file and its parameters";
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, name); }));
+    Settle();
+    ASSERT_GE(remote->Select(name), 0);
+    Settle();
+    Press(10);
+    ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, name); }));
+    EXPECT_EQ(raw, test::ReadRawValue(HKEY_CURRENT_USER, kRun, test::Wide(name)));
+    EXPECT_EQ((std::vector<std::string>{}), test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled)) << "no mark is left";
+    Settle();
 
     // A Startup-folder shortcut is disabled by moving the file away.
     std::string shortcut = StartupFolder() + "\\Folder Gamma.lnk";

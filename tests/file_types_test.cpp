@@ -25,7 +25,9 @@ const char kExt[] = "Software\\Orvendale\\Sentrel\\Ext";
 const char kExtApp[] = "Software\\Orvendale\\Sentrel\\ExtApp";
 const char kExtProgID[] = "Software\\Orvendale\\Sentrel\\ExtProgID";
 
-const std::string kQuoted = "\"C:\\Program Files\\FT App\\ftapp.exe\" \"%1\"";
+// A program in a folder no ANSI code page holds: read, saved and put back
+// exactly.
+const std::string kQuoted = u8"\"C:\\Program Files\\FT Прил 更新\\ftapp.exe\" \"%1\"";
 
 struct Raw {
     DWORD type = 0;
@@ -124,7 +126,7 @@ protected:
 TEST_F(FileTypes, EachMethodFindsItsClassAndCommand)
 {
     PlantFtone();
-    char cls[260], command[260];
+    char cls[PATH_SIZE], command[PATH_SIZE];
     ASSERT_EQ(1, GetAssociation("ftone", cls, command, METHOD_CLASS)) << "the dot is added when missing";
     EXPECT_STREQ("ftone.file", cls);
     EXPECT_EQ(kQuoted, command);
@@ -168,7 +170,7 @@ TEST_F(FileTypes, ListGivesOneRecordPerExtensionAndMethod)
     }
     EXPECT_STREQ("FT One Document", GetItemTitle(0));
     EXPECT_STREQ("ftone.file", GetItemDetail(0));
-    EXPECT_STREQ("C:\\Program Files\\FT App\\ftapp.exe %1", GetItemPath(0));
+    EXPECT_STREQ(u8"C:\\Program Files\\FT Прил 更新\\ftapp.exe %1", GetItemPath(0));
     EXPECT_STREQ("C:\\windows\\system32\\notepad.exe %1", GetItemPath(2));
 }
 
@@ -251,7 +253,7 @@ TEST_F(FileTypes, CommandsCompareFromTheProgramsFileNameOn)
     EXPECT_EQ(0, SameOpenCommand(a.c_str(), b.c_str()));
     EXPECT_EQ(1, SameOpenCommand(a.c_str(), a.c_str()));
 
-    char name[260];
+    char name[PATH_SIZE];
     EXPECT_EQ(7, OpenCommandProgramName("\"C:\\Program Files\\App\\app.exe\" \"%1\"", name, sizeof name));
     EXPECT_STREQ("app.exe", name);
     OpenCommandProgramName("%SystemRoot%\\system32\\NOTEPAD.EXE %1", name, sizeof name);

@@ -26,21 +26,21 @@ const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 
 std::string WindowsFolder()
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     GetWindowsDirectoryA(folder, sizeof folder);
     return folder;
 }
 
 std::string SystemFolder()
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     GetSystemDirectoryA(folder, sizeof folder);
     return folder;
 }
 
 std::string TempFolder()
 {
-    char folder[MAX_PATH], longer[MAX_PATH];
+    char folder[PATH_SIZE], longer[PATH_SIZE];
     GetTempPathA(sizeof folder, folder);
     GetLongPathNameA(folder, longer, sizeof longer);
     std::string text = longer;
@@ -50,7 +50,7 @@ std::string TempFolder()
 
 std::string VaultFolder()
 {
-    char folder[MAX_PATH] = "";
+    char folder[PATH_SIZE] = "";
     GetHiddenVault(folder);
     return folder;
 }
@@ -205,7 +205,7 @@ TEST_F(HiddenFiles, TheScanFindsHiddenFilesInEachPlaceAtItsDepthOnly)
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
                                            KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_32KEY, &key));
-    char common32[MAX_PATH] = "";
+    char common32[PATH_SIZE] = "";
     DWORD size = sizeof common32;
     bool named = RegQueryValueExA(key, "CommonFilesDir", nullptr, nullptr, (BYTE *)common32, &size) == ERROR_SUCCESS;
     if (!named) {
@@ -294,14 +294,17 @@ TEST_F(HiddenFiles, RemovalCopiesIntoTheVaultAndSameNamedFilesEachComeBackWithTh
     std::string root = made.File("C:\\sentrel-x.dat", "root content", kHiddenOnly | FILE_ATTRIBUTE_READONLY);
     std::string first = made.File(made.Folder(temp + "\\one") + "\\twin.dll", "first twin", kHiddenOnly);
     std::string second = made.File(made.Folder(temp + "\\two") + "\\twin.dll", "second twin", kHiddenSystem);
-    for (const char *name : {"sentrel-x.dat", "twin.dll", "twin (2).dll", "twin (3).dll"}) {
+    // A name and folder no ANSI code page holds.
+    const std::string odd = u8"скрытый 更新 🙂.dat", oddContent("\x01odd\xff content\0end", 17);
+    std::string unusual = made.File(made.Folder(temp + u8"\\папка Ω") + "\\" + odd, oddContent, kHiddenSystem);
+    for (const char *name : {"sentrel-x.dat", "twin.dll", "twin (2).dll", "twin (3).dll", odd.c_str()}) {
         SetFileAttributesA((vault + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA((vault + "\\" + name).c_str());
         made.Remember(vault + "\\" + name);
     }
-    for (const auto &path : {root, first, second}) ASSERT_TRUE(AcceptHiddenFile(path.c_str()));
+    for (const auto &path : {root, first, second, unusual}) ASSERT_TRUE(AcceptHiddenFile(path.c_str()));
 
-    for (const auto &path : {root, first, second}) {
+    for (const auto &path : {root, first, second, unusual}) {
         EXPECT_EQ(1, RemoveHiddenFile("Title", path.c_str())) << path;
         EXPECT_FALSE(test::FileExistsAt(path));
         EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kHidden, path)) << "forgotten by the baseline";
@@ -312,6 +315,12 @@ TEST_F(HiddenFiles, RemovalCopiesIntoTheVaultAndSameNamedFilesEachComeBackWithTh
     EXPECT_EQ(1, CountHistory({"*HIDDEN_DeleteFile", "TYPE_HIDDEN", "Title", root}));
     EXPECT_EQ("twin.dll", VaultNameOf(first));
     EXPECT_EQ("twin (2).dll", VaultNameOf(second)) << "the first copy is not replaced";
+    EXPECT_EQ(odd, VaultNameOf(unusual));
+    EXPECT_EQ(1, CountHistory({"*HIDDEN_DeleteFile", "TYPE_HIDDEN", "Title", unusual}));
+    ASSERT_EQ(1, RestoreHiddenFile(unusual.c_str(), odd.c_str()));
+    ASSERT_TRUE(test::ReadFile(unusual, &content));
+    EXPECT_EQ(oddContent, content) << "back byte for byte";
+    EXPECT_NE(0u, GetFileAttributesA(unusual.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 
     // Each comes back from its own copy, named in its history line.
     ASSERT_EQ(1, RestoreHiddenFile(second.c_str(), VaultNameOf(second).c_str()));

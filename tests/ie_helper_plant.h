@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "text.h"
 
 namespace ie_test {
 
@@ -37,7 +38,7 @@ inline bool SampleRegistered()
 // Runs the system's regsvr32 on a file (quoted) and waits for it.
 inline bool RunRegsvr32(const std::string &file, bool unregister)
 {
-    char system[MAX_PATH];
+    char system[PATH_SIZE];
     GetSystemDirectoryA(system, sizeof system);
     std::string program = std::string(system) + "\\regsvr32.exe";
     std::string command = "\"" + program + "\" /s " + (unregister ? "/u " : "") + "\"" + file + "\"";

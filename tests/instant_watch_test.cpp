@@ -405,7 +405,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     // HOSTS is patrolled as on Windows XP (Wine says Windows 7).
     const char kWineVersion[] = "Software\\Wine\\AppDefaults\\Sentrel.exe";
     test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "winxp64");
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     ASSERT_GT(GetHostsPath(path, sizeof path), 0);
     std::string hosts = path, original, startupFolder;
     ASSERT_TRUE(test::ReadFile(hosts, &original));

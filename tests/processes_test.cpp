@@ -11,12 +11,15 @@
 #include "test_support.h"
 
 namespace {
+const char kSleeper[] = u8"спящий 更新.exe";
+
 class Processes : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = test::FreshFolder("processes");
-        program = folder + "\\sleeper.exe";
+        // A program whose folder and name no ANSI code page holds.
+        folder = test::FreshFolder(u8"процессы Ω");
+        program = folder + "\\" + kSleeper;
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\desktop_keeper.exe").c_str(), program.c_str(), FALSE));
         DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
     }
@@ -39,8 +42,8 @@ protected:
 
 TEST_F(Processes, TwoProcessesOfOneProgramAreOneItem)
 {
-    first = test::Start(folder, "sleeper.exe", "");
-    second = test::Start(folder, "sleeper.exe", "");
+    first = test::Start(folder, kSleeper, "");
+    second = test::Start(folder, kSleeper, "");
     ASSERT_TRUE(test::WaitUntilReady(first));
     ASSERT_TRUE(test::WaitUntilReady(second));
     int count = CountProcesses();
@@ -59,21 +62,21 @@ TEST_F(Processes, TwoProcessesOfOneProgramAreOneItem)
 TEST_F(Processes, FoundByFullPathAndByBareName)
 {
     EXPECT_EQ(0, IsProgramRunning(program.c_str()));
-    first = test::Start(folder, "sleeper.exe", "");
+    first = test::Start(folder, kSleeper, "");
     ASSERT_TRUE(test::WaitUntilReady(first));
     EXPECT_EQ(1, IsProgramRunning(program.c_str()));
     EXPECT_EQ(1, IsProgramRunning(("\"" + program + "\" -arg").c_str()));
-    EXPECT_EQ(1, IsProgramRunning("SLEEPER.EXE"));
-    EXPECT_EQ(0, IsProgramRunning("sleeper"));
+    EXPECT_EQ(1, IsProgramRunning(u8"СПЯЩИЙ 更新.EXE")) << "case is ignored in every script";
+    EXPECT_EQ(0, IsProgramRunning(u8"спящий 更新"));
     EXPECT_EQ(0, IsProgramRunning(""));
     // The walk of Windows 9x finds it too.
     PretendPlatform(1, 4);
-    EXPECT_EQ(1, IsProgramRunning("sleeper.exe"));
+    EXPECT_EQ(1, IsProgramRunning(kSleeper));
 }
 
 TEST_F(Processes, StopEndsTheProcessAndLogsIt)
 {
-    first = test::Start(folder, "sleeper.exe", "");
+    first = test::Start(folder, kSleeper, "");
     ASSERT_TRUE(test::WaitUntilReady(first));
     EXPECT_EQ(first.id, StopProgram(program.c_str(), "Sleeper", 0));
     DWORD code = 0;
@@ -84,15 +87,15 @@ TEST_F(Processes, StopEndsTheProcessAndLogsIt)
     EXPECT_EQ(0u, StopProgram(program.c_str(), "Sleeper", 0));
 
     // A bare file name finds the program in any folder.
-    second = test::Start(folder, "sleeper.exe", "");
+    second = test::Start(folder, kSleeper, "");
     ASSERT_TRUE(test::WaitUntilReady(second));
-    EXPECT_EQ(second.id, StopProgram("sleeper.exe", "Sleeper", 0));
+    EXPECT_EQ(second.id, StopProgram(kSleeper, "Sleeper", 0));
     EXPECT_TRUE(test::WaitForExit(second, 5000));
 }
 
 TEST_F(Processes, NoAtTheQuestionLeavesItRunning)
 {
-    first = test::Start(folder, "sleeper.exe", "");
+    first = test::Start(folder, kSleeper, "");
     ASSERT_TRUE(test::WaitUntilReady(first));
     std::string text;
     std::thread presser([&text] {

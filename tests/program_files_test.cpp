@@ -32,14 +32,14 @@ std::string Resolve(const std::string &command)
 
 std::string WindowsFolder()
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     GetWindowsDirectoryA(folder, sizeof folder);
     return folder;
 }
 
 std::string SystemFolder()
 {
-    char folder[MAX_PATH];
+    char folder[PATH_SIZE];
     GetSystemDirectoryA(folder, sizeof folder);
     return folder;
 }
@@ -128,7 +128,7 @@ TEST(SplitCommand, ProgramAndParameters)
     std::string folder = test::FreshFolder("split");
     std::string program = folder + "\\Long Program Name.exe";
     ASSERT_TRUE(test::WriteFile(program, "MZ"));
-    char shortPath[MAX_PATH];
+    char shortPath[PATH_SIZE];
     ASSERT_NE(0u, GetShortPathNameA(program.c_str(), shortPath, sizeof shortPath));
 
     Split split = SplitOf("\"" + program + "\" -tray");
@@ -430,7 +430,7 @@ TEST(FileFacts, DatesSizesAndLongPaths)
     EXPECT_EQ(1, FormatFileCreationTime((folder + "\\missing.txt").c_str(), created));
     EXPECT_STREQ("", created);
 
-    char shortPath[MAX_PATH], longPath[PATH_SIZE];
+    char shortPath[PATH_SIZE], longPath[PATH_SIZE];
     ASSERT_NE(0u, GetShortPathNameA(file.c_str(), shortPath, sizeof shortPath));
     EXPECT_GT(GetLongPath(longPath, shortPath), 0);
     EXPECT_EQ(Upper(file), Upper(longPath));
@@ -610,13 +610,13 @@ TEST(TextOperations, EscapingAndTimes)
 // names: the line goes into that section, also when the file ends in another.
 TEST(DeleteOnReboot, OlderSystemsGetARenameLine)
 {
-    char windows[MAX_PATH];
+    char windows[PATH_SIZE];
     GetWindowsDirectoryA(windows, sizeof windows);
     const std::string ini = std::string(windows) + "\\wininit.ini";
     const std::string doomed = test::FreshFolder("delete_on_reboot") + "\\doomed.exe";
     ASSERT_TRUE(test::WriteFile(doomed, "x"));
     ASSERT_TRUE(SetFileAttributesA(doomed.c_str(), FILE_ATTRIBUTE_READONLY));
-    char shortPath[MAX_PATH];
+    char shortPath[PATH_SIZE];
     ASSERT_GT(GetShortPathNameA(doomed.c_str(), shortPath, sizeof shortPath), 0u);
     PretendPlatform(1, 4);
     ASSERT_TRUE(test::WriteFile(ini, "[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nx=1"));

@@ -308,7 +308,7 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
 
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Orvendale");
     test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale");
-    char windows[MAX_PATH];
+    char windows[PATH_SIZE];
     GetWindowsDirectoryA(windows, sizeof windows);
     test::Program regedit = test::Start(windows, "regedit.exe", "/s \"" + file + "\"");
     ASSERT_NE(nullptr, regedit.process);
@@ -369,7 +369,7 @@ std::vector<std::string> LogLines(const std::string &log, const std::string &pre
 
 TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
 {
-    char windows[MAX_PATH], hostsPath[MAX_PATH];
+    char windows[PATH_SIZE], hostsPath[PATH_SIZE];
     GetWindowsDirectoryA(windows, sizeof windows);
     ASSERT_TRUE(GetHostsPath(hostsPath, sizeof hostsPath));
     SavedFile hostsBackup(hostsPath);

@@ -330,7 +330,7 @@ TEST_F(Services, HostileServiceKeysAreListedSafely)
     EXPECT_STRCASEEQ(sample.c_str(), file);
     ASSERT_EQ(1u, listed.count("HostileRoot"));
     ResolveCommandPath(listed["HostileRoot"].path.c_str(), file);
-    char windows[MAX_PATH];
+    char windows[PATH_SIZE];
     GetWindowsDirectoryA(windows, sizeof windows);
     EXPECT_STRCASEEQ((std::string(windows) + "\\system32\\hostile.exe").c_str(), file);
     // Windows runs an own-process service whatever its program file is called.
@@ -362,6 +362,28 @@ TEST_F(Services, HostileServiceKeysAreListedSafely)
     }
     EXPECT_EQ("SERVICE_from_Manual", lines[0][1]);
     EXPECT_EQ("SERVICE_Disabled", lines[1][1]);
+
+    // A key name, display name and program no ANSI code page holds: listed
+    // as they are, and a change reaches that very key.
+    const std::string name = u8"HostileСлужба Ω", display = u8"Служба 更新 🙂";
+    const std::string program = folder + u8"\\Программы\\злой 更新.exe";
+    Registry(name, "\"" + program + "\" -svc");
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, key + name, "DisplayName", display));
+    listed = List();
+    ASSERT_EQ(1u, listed.count(name));
+    EXPECT_EQ(display, listed[name].title);
+    EXPECT_EQ(program + " -svc", listed[name].path);
+    EnumerateServices(0);
+    for (int i = 0; i < ItemCount(); i++)
+        if (std::string(GetItemName(i)) == name) CopyItemRecord(&record, GetItem(i));
+    ASSERT_NE(nullptr, record.name);
+    EXPECT_EQ(0u, SetServiceStartLogged(ServiceRefOf(record), SERVICE_DISABLED));
+    EXPECT_EQ(SERVICE_DISABLED, ServiceStartValue(name.c_str()));
+    ReleaseItemCopy(&record);
+    lines = History();
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ(display, lines[3][3]);
+    EXPECT_EQ(name, lines[3][5]);
 }
 
 TEST_F(Services, TwoServicesWithOneTitleNeverApproveEachOther)

@@ -12,6 +12,7 @@
 #include "startup_list.h"
 #include "store.h"
 #include "test_support.h"
+#include "text.h"
 
 namespace {
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -192,26 +193,42 @@ TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackAtTheEnd)
 
 TEST_F(StartupChanges, StartupFolderRoundTripMovesTheShortcut)
 {
-    std::string folder = StartupFolder();
-    std::string link = folder + "\\Tool.lnk";
-    ASSERT_EQ(1, CreateShortcut(link.c_str(), "C:\\windows\\system32\\notepad.exe", "", "C:\\windows",
-                                "Tool", "", 0));
-    std::string before;
-    ASSERT_TRUE(test::ReadFile(link, &before));
+    // One plain shortcut, and one whose name and target no ANSI code page
+    // holds: each is listed with its exact target and comes back byte for byte.
+    std::string programs = test::FreshFolder(u8"Программы Ω");
+    std::string target = programs + u8"\\злой 更新.exe";
+    ASSERT_TRUE(test::WriteFile(target, "MZ"));
+    const struct {
+        std::string title, target;
+    } cases[] = {{"Tool", "C:\\windows\\system32\\notepad.exe"}, {u8"Запуск 更新 🙂", target}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title);
+        std::string folder = StartupFolder();
+        std::string link = folder + "\\" + c.title + ".lnk";
+        ASSERT_EQ(1, CreateShortcut(link.c_str(), c.target.c_str(), "", "C:\\windows", c.title.c_str(), "", 0));
+        std::string before;
+        ASSERT_TRUE(test::ReadFile(link, &before));
+        BuildStartupList(0);
+        bool exact = false;
+        for (int i = 0; i < ItemCount(); i++)
+            exact |= GetItemName(i) == link && TextEqualNoCase(GetItemPath(i), c.target.c_str());
+        EXPECT_TRUE(exact) << "listed as the shortcut file, with its target";
 
-    ASSERT_EQ(1, ToggleStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));
-    EXPECT_FALSE(test::FileExistsAt(link));
-    EXPECT_TRUE(test::FileExistsAt(test::BuildFolder() + "\\Disabled\\Tool.lnk"));
-    BuildStartupList(0);
-    bool listed = false;
-    for (int i = 0; i < ItemCount(); i++) listed |= std::string(GetItemTitle(i)) == "Tool";
-    EXPECT_TRUE(listed) << "a disabled shortcut is listed from the Disabled folder";
+        ASSERT_EQ(1, ToggleStartupEntry(c.title.c_str(), c.target.c_str(), link.c_str(), 200));
+        EXPECT_FALSE(test::FileExistsAt(link));
+        EXPECT_TRUE(test::FileExistsAt(test::BuildFolder() + "\\Disabled\\" + c.title + ".lnk"));
+        BuildStartupList(0);
+        bool listed = false;
+        for (int i = 0; i < ItemCount(); i++) listed |= std::string(GetItemTitle(i)) == c.title;
+        EXPECT_TRUE(listed) << "a disabled shortcut is listed from the Disabled folder";
 
-    ASSERT_EQ(1, ToggleStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));
-    std::string after;
-    ASSERT_TRUE(test::ReadFile(link, &after));
-    EXPECT_EQ(before, after);
-    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "Tool"));
+        ASSERT_EQ(1, ToggleStartupEntry(c.title.c_str(), c.target.c_str(), link.c_str(), 200));
+        std::string after;
+        ASSERT_TRUE(test::ReadFile(link, &after));
+        EXPECT_EQ(before, after);
+        EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
+        DeleteFileA(link.c_str());
+    }
 }
 
 TEST_F(StartupChanges, DeletingAStartupShortcutNeverDeletesItsProgram)
@@ -317,7 +334,7 @@ TEST_F(StartupChanges, WinlogonResets)
     EXPECT_EQ("251", value);
 
     EXPECT_EQ(1, DeleteStartupEntry("Winlogon Userinit", "C:\\evil2.exe", "", 250));
-    char system[MAX_PATH];
+    char system[PATH_SIZE];
     GetSystemDirectoryA(system, sizeof system);
     test::ReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit", &value);
     EXPECT_EQ(std::string(system) + "\\Userinit.exe,", value);
@@ -361,7 +378,7 @@ TEST_F(StartupChanges, RestoreWritesBackAndApproves)
 
     std::string link = StartupFolder() + "\\Tool.lnk";
     EXPECT_EQ(1, RestoreStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));
-    char target[MAX_PATH], description[1024];
+    char target[PATH_SIZE], description[1024];
     EXPECT_EQ(S_OK, ResolveShortcut(nullptr, link.c_str(), target, description));
     EXPECT_STREQ("Tool", description);
     EXPECT_EQ(0, RestoreStartupEntry("Shell", "explorer.exe", "", 251));

@@ -62,7 +62,7 @@ protected:
     }
     std::string BaselineName(const std::string &command) const
     {
-        char name[260];
+        char name[PATH_SIZE];
         StartupBaselineName(command.c_str(), name);
         return name;
     }
@@ -107,7 +107,7 @@ bool Contains(const std::string &text, const std::string &part)
 // The startup baseline's name of a command as the startup list shows it.
 std::string BaselineNameOf(const std::string &command)
 {
-    char name[260] = "";
+    char name[PATH_SIZE] = "";
     StartupBaselineName(command.c_str(), name);
     return name;
 }
@@ -231,7 +231,7 @@ TEST_F(StartupCheckTest, RepeatsCountOnlyForTheSameCommandInARow)
 
 TEST_F(StartupCheckTest, StartupFolderShortcutIsAskedAboutAndRemoved)
 {
-    char startup[MAX_PATH];
+    char startup[PATH_SIZE];
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, startup, CSIDL_STARTUP, TRUE));
     shortcut = std::string(startup) + "\\Alert Sample.lnk";
     ASSERT_TRUE(CreateShortcut(shortcut.c_str(), Sample().c_str(), "", folder.c_str(), "", "", 0));
@@ -515,6 +515,92 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
         RegDeleteValueA(key, ownBaseline.c_str());
         RegCloseKey(key);
     }
+    test::ResetSentrelRegistry();
+}
+
+// The real monitor with names outside any ANSI code page and a value whose
+// name holds a NUL (as programs that hide themselves write it): each is
+// alerted with its exact path and its program's facts, No deletes exactly
+// that value, the key's approved default value stays byte for byte, and
+// history.txt holds the names in UTF-8.
+TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExactly)
+{
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    test::ResetSentrelRegistry();
+    std::string folder = test::FreshFolder("AnyScript");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    // Outside the tests' own folder: a command naming Sentrel is not logged.
+    const std::string programs = u8"C:\\Программы Ω";
+    CreateDirectoryA(programs.c_str(), nullptr);
+    const std::string program = programs + u8"\\злой 更新.exe";
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "", "\"" + program + "\" -default"));
+    ApproveEverything();
+    const std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kCurrentRun, L"");
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
+    ASSERT_NE(nullptr, monitor.process);
+    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+
+    const std::string name = u8"Обновление 更新 🙂", command = "\"" + program + "\" -q";
+    const std::wstring hidden(L"\0HiddenUpd", 10);
+    const std::string hiddenCommand = "\"" + program + "\" -hidden";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, name, command));
+    std::wstring wideHidden = test::Wide(hiddenCommand);
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kCurrentRun, hidden, REG_SZ, wideHidden.c_str(),
+                                  (DWORD)(wideHidden.size() + 1) * 2));
+    PostMessageA(window, 9024, 0, 0);
+
+    std::vector<std::string> asked;
+    for (int n = 0; n < 2; n++) {
+        HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, n ? kWait : 75000);
+        ASSERT_NE(nullptr, alert) << "alert " << n;
+        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+        std::string shown = ControlText(alert, IDC_ALERT_COMMAND);
+        asked.push_back(shown);
+        EXPECT_EQ("Alert Sample", ControlText(alert, IDC_ALERT_NAME)) << "the program's facts are read";
+        EXPECT_EQ("Orvendale Samples", ControlText(alert, IDC_ALERT_COMPANY));
+        test::PressButton(alert, IDNO);
+        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    }
+    std::sort(asked.begin(), asked.end());
+    // The command as listed: the program's quotes are not shown.
+    const std::string listed = program + " -q", hiddenListed = program + " -hidden";
+    std::vector<std::string> expected = {listed, hiddenListed};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, asked) << "each path exactly";
+
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, name); }, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::NativeValueExists(HKEY_CURRENT_USER, kCurrentRun, hidden); },
+                                kWait));
+    EXPECT_EQ(defaultBefore, test::ReadRawValue(HKEY_CURRENT_USER, kCurrentRun, L"")) << "the default value stays";
+    EXPECT_TRUE(test::FileExistsAt(program)) << "No removes the entry, never its program";
+
+    std::string history;
+    test::WaitUntil([&] { return test::ReadFile(folder + "\\history.txt", &history) && Contains(history, hiddenListed); },
+                    kWait);
+    EXPECT_TRUE(Contains(history, "\t*START_Remove\tCURRENT_RUN\t" + name + "\t" + listed + "\t")) << history;
+    // The hidden name cannot stand whole in a text file: U+FFFD marks it, so
+    // the line is never taken for a name it does not hold.
+    EXPECT_TRUE(Contains(history, "\t*START_Remove\tCURRENT_RUN\t\xEF\xBF\xBDHiddenUpd\t" + hiddenListed + "\t"))
+        << history;
+
+    PostMessageA(window, WM_COMMAND, 6030, 0);
+    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
+    test::Stop(monitor);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "");
+        RegDeleteValueA(key, name.c_str());
+        RegCloseKey(key);
+    }
+    DeleteFileA(program.c_str());
+    RemoveDirectoryA(programs.c_str());
     test::ResetSentrelRegistry();
 }
 

@@ -411,7 +411,7 @@ TEST_F(StartupList, ItemListLimits)
 
 TEST_F(StartupList, SplitRundllNeverReadsPastTheEnd)
 {
-    char out[260];
+    char out[PATH_SIZE];
     EXPECT_EQ(1, SplitRundll("rundll32.exe shell32.dll,Control_RunDLL desk.cpl", out));
     EXPECT_STREQ("shell32.dll,Control_RunDLL desk.cpl", out);
     EXPECT_EQ(1, SplitRundll("C:\\WINDOWS\\RUNDLL32.EXE", out));

@@ -152,10 +152,10 @@ TEST_F(StartupViews, An32BitEntryIsListedChangedAndApprovedInItsOwnView)
     // Approving the command in one view leaves the other to be asked about.
     BuildStartupList(0);
     index = Find(1, VIEW_32, "Old32");
-    char baseline[MAX_PATH];
+    char baseline[PATH_SIZE];
     StartupBaselineNameIn(VIEW_32, GetItemPath(index), baseline);
     EXPECT_EQ(0, strncmp(baseline, STARTUP_BASELINE_32, strlen(STARTUP_BASELINE_32)));
-    char native[MAX_PATH];
+    char native[PATH_SIZE];
     StartupBaselineName(GetItemPath(index), native);
     EXPECT_STRNE(native, baseline);
 }

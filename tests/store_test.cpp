@@ -11,6 +11,7 @@
 #include "options.h"
 #include "store.h"
 #include "test_support.h"
+#include "text.h"
 
 namespace {
 const char kKey[] = "Software\\Orvendale\\Sentrel\\StoreTest";
@@ -71,7 +72,7 @@ TEST_F(Store, ExpandsEnvironmentVariables)
     SetEnvironmentVariableA("SENTREL_TEST_DIR", "C:\\Watch");
     const char text[] = "%SENTREL_TEST_DIR%\\dog.exe";
     test::WriteValue(HKEY_CURRENT_USER, kKey, "Expand", REG_EXPAND_SZ, text, sizeof text);
-    char buffer[260];
+    char buffer[PATH_SIZE];
     EXPECT_EQ(16, StoreReadString(HKEY_CURRENT_USER, kKey, "Expand", buffer, sizeof buffer));
     EXPECT_STREQ("C:\\Watch\\dog.exe", buffer);
 

@@ -80,7 +80,7 @@ int Changed(const char *name)
 
 std::string CopyOf(const char *name)
 {
-    char copy[MAX_PATH];
+    char copy[PATH_SIZE];
     return GetMonitoredCopyPath(name, copy) ? copy : "";
 }
 
@@ -164,7 +164,7 @@ protected:
     void SetUp() override
     {
         SystemFiles::SetUp();
-        char path[MAX_PATH];
+        char path[PATH_SIZE];
         ASSERT_GT(GetHostsPath(path, sizeof path), 0);
         hosts = path;
         ASSERT_TRUE(test::ReadFile(hosts, &original));
@@ -290,7 +290,7 @@ TEST_F(SystemFiles, TheCopyFolderFallsBackToTheProgramFolder)
 {
     std::string appData;
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kShellFolders, "AppData", &appData));
-    char vault[MAX_PATH], program[MAX_PATH];
+    char vault[PATH_SIZE], program[PATH_SIZE];
     ASSERT_GT(GetVaultFolder(vault), 0);
     EXPECT_EQ(appData + "\\Sentrel", vault);
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((appData + "\\Sentrel\\vault").c_str()));
@@ -373,7 +373,7 @@ TEST_F(SystemFiles, AFileOverFourGigabytesKeepsItsWholeSize)
 
 TEST_F(SystemFiles, OddNamesGetCopiesOfTheirOwnInsideTheCopyFolder)
 {
-    char vault[MAX_PATH];
+    char vault[PATH_SIZE];
     ASSERT_GT(GetVaultFolder(vault), 0);
     const char *names[] = {"a/b", "a_b", "a%2Fb", "..", ".", "CON", "con.txt", "COM1", "vault", "tab\tname",
                            "x:y", "ends with dot.", "HOSTS"};
@@ -409,7 +409,7 @@ protected:
     {
         SystemFiles::SetUp();
         PretendPlatform(1, 4);
-        char windows[MAX_PATH];
+        char windows[PATH_SIZE];
         GetWindowsDirectoryA(windows, sizeof windows);
         program = std::string(windows) + "\\wininit.exe";
         ini = std::string(windows) + "\\wininit.ini";
@@ -443,7 +443,7 @@ std::string ViewAndPress(int button, bool *found)
 
 TEST_F(RestartCommands, NothingWithoutWininitExeAndANoteWhenTheFileIsEmpty)
 {
-    char hosts[MAX_PATH];
+    char hosts[PATH_SIZE];
     GetHostsPath(hosts, sizeof hosts);
     EXPECT_STREQ("C:\\windows\\HOSTS", hosts);
     ASSERT_TRUE(test::WriteFile(ini, "NUL=C:\\X.TMP\r\n"));
@@ -513,7 +513,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     const char kWineVersion[] = "Software\\Wine\\AppDefaults\\Sentrel.exe";
     test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "winxp64");
 
-    char path[MAX_PATH];
+    char path[PATH_SIZE];
     ASSERT_GT(GetHostsPath(path, sizeof path), 0);
     std::string hosts = path, original, savedPage;
     ASSERT_TRUE(test::ReadFile(hosts, &original));

@@ -19,6 +19,7 @@
 #include "task_jobs.h"
 #include "tasks.h"
 #include "test_support.h"
+#include "text.h"
 
 using task_test::Scheduler;
 using task_test::Time;
@@ -506,7 +507,7 @@ TEST_F(TasksTest, OnWindows9xWithoutTheAgentNothingIsListed)
     std::string saved(path, n < sizeof path ? n : 0);
     SetEnvironmentVariableA("PATH", "C:\\nowhere");
     PretendPlatform(1, 4);
-    char found[MAX_PATH];
+    char found[PATH_SIZE];
     bool agentOnSystem = SearchPathA(nullptr, "mstask.exe", nullptr, MAX_PATH, found, nullptr) != 0;
     if (!agentOnSystem) {
         EXPECT_EQ(0, EnumerateTasks());

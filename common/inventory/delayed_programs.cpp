@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -44,10 +45,16 @@ int ReadWhole(HKEY hive, const char *which, const char *program, char *out, int 
     StoreBlob value;
     if (!StoreReadBlob(hive, 0, subkey, program, &value)) return 0;
     int length = -1;
-    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
         length = CopyText(out, (size_t)size, (const char *)value.data) || !value.data[0]
                      ? (int)strlen(out)
                      : -1;
+    } else if (value.type == REG_BINARY && strcmp(which, DELAY_TITLE) == 0) {
+        // The exact name of an entry whose name holds a NUL.
+        char *name = StoreNameOfBlob(&value);
+        if (name && CopyText(out, (size_t)size, name)) length = (int)strlen(out);
+        free(name);
+    }
     StoreFreeBlob(&value);
     return length;
 }

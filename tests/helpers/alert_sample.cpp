@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int show)
 {
@@ -13,13 +14,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int show)
         Sleep(120000);
         return 0;
     }
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    // Its folder may be named in any script.
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return 1;
-    char *slash = strrchr(path, '\\');
-    if (!slash || (size_t)(slash - path) + 8 >= sizeof path) return 1;
-    strcpy(slash + 1, "ran.txt");
-    FILE *file = fopen(path, "a");
+    wchar_t *slash = wcsrchr(path, L'\\');
+    if (!slash || (size_t)(slash - path) + 8 >= MAX_PATH) return 1;
+    wcscpy(slash + 1, L"ran.txt");
+    FILE *file = _wfopen(path, L"a");
     if (!file) return 1;
     fprintf(file, "show=%d args=%s\n", show, arguments ? arguments : "");
     fclose(file);

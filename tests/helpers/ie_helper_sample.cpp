@@ -17,9 +17,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 extern "C" __declspec(dllexport) HRESULT __stdcall DllRegisterServer(void)
 {
-    char file[MAX_PATH];
-    DWORD length = GetModuleFileNameA(self, file, sizeof file);
-    if (length == 0 || length >= sizeof file) return E_FAIL;
+    // Its own file, whatever script its folder is named in.
+    wchar_t file[MAX_PATH];
+    DWORD length = GetModuleFileNameW(self, file, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return E_FAIL;
     HKEY key;
     char server[sizeof kClassKey + 32];
     lstrcpyA(server, kClassKey);
@@ -27,7 +28,7 @@ extern "C" __declspec(dllexport) HRESULT __stdcall DllRegisterServer(void)
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, server, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return E_FAIL;
-    RegSetValueExA(key, "", 0, REG_SZ, (const BYTE *)file, length + 1);
+    RegSetValueExW(key, L"", 0, REG_SZ, (const BYTE *)file, (length + 1) * sizeof(wchar_t));
     RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, (const BYTE *)"Apartment", 10);
     RegCloseKey(key);
     return S_OK;
