@@ -96,6 +96,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
     prefix_settings "$WINEPREFIX"
 fi
+if [ ! -f "$WINEPREFIX/sentrel-fonts.done" ]; then
+    prefix_fonts "$WINEPREFIX"
+    touch "$WINEPREFIX/sentrel-fonts.done"
+fi
 mkdir -p "$target"
 for f in "$build"/bin/Sentrel.exe "$build"/bin/SentrelEx.exe "$build"/bin/sentrelaux.dll; do
     cp "$f" "$target/"

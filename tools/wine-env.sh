@@ -15,6 +15,21 @@ prefix_settings() {
         /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 }
 
+# prefix_fonts PREFIX: glyphs for names in every script. Wine's dialog face
+# (Tahoma) links to CJK fonts that Debian does not have, so the dialog faces
+# become DejaVu Sans (Latin, Greek, Cyrillic), linked to WenQuanYi Micro Hei
+# (Chinese, Japanese, Korean) and Symbola (symbols), as Windows links its
+# own dialog face to the fonts of every script.
+prefix_fonts() {
+    for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
+        WINEPREFIX="$1" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+            /v "$face" /t REG_SZ /d 'DejaVu Sans' /f >/dev/null 2>&1
+    done
+    WINEPREFIX="$1" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v 'DejaVu Sans' /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0Symbola_hint.ttf,Symbola' \
+        /f >/dev/null 2>&1
+}
+
 # start_xvfb: starts an X server on a free display; sets XVFB_PID, XVFB_DISPLAY.
 start_xvfb() {
     fifo=$(mktemp -u)

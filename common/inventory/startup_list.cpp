@@ -90,10 +90,14 @@ void RegistryEntryTitle(const char *name, char *title, size_t size)
         LoadUiString(2114, title, (int)size);
         return;
     }
+    if (TextIsPlain(name)) {
+        CopyTextCut(title, size, name);
+        return;
+    }
     char shown[ITEM_TITLE_SIZE];
     ShownText(name, shown, sizeof shown);
     title[0] = 0;
-    if (!TextIsPlain(name) && strstr(name, "\xC0\x80")) LoadUiString(2116, title, (int)size);
+    if (strstr(name, "\xC0\x80")) LoadUiString(2116, title, (int)size);
     AppendTextCut(title, size, shown);
 }
 

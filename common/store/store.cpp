@@ -104,6 +104,51 @@ int IsTextType(DWORD type)
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
+// A room that grows and is used again (an enumeration converts every value
+// into the same room).
+struct Room {
+    char *text = nullptr;
+    size_t size = 0;
+    ~Room() { free(text); }
+    int Ensure(size_t need)
+    {
+        if (need <= size) return 1;
+        char *bigger = (char *)realloc(text, need);
+        if (!bigger) return 0;
+        text = bigger;
+        size = need;
+        return 1;
+    }
+};
+
+// A blob that points at raw stored bytes (which have two bytes of room
+// after them) or, for text, at their UTF-8 form in room. The blob owns
+// nothing. 1 or 0 (memory).
+int ViewOfRaw(DWORD type, BYTE *raw, DWORD size, Room *room, StoreBlob *blob)
+{
+    blob->type = type;
+    blob->oddByte = 0;
+    blob->hasOddByte = 0;
+    if (!IsTextType(type)) {
+        raw[size] = raw[size + 1] = 0;
+        blob->data = raw;
+        blob->size = size;
+        return 1;
+    }
+    int units = (int)(size / 2);
+    if (size & 1) {
+        blob->hasOddByte = 1;
+        blob->oddByte = raw[size - 1];
+    }
+    // Three bytes a unit at most, and two zero bytes after.
+    if (!room->Ensure((size_t)units * 3 + 2)) return 0;
+    int length = units ? WideToText((const WCHAR *)raw, units, room->text, (int)room->size - 1, 0) : 0;
+    room->text[length] = room->text[length + 1] = 0;
+    blob->data = (BYTE *)room->text;
+    blob->size = (DWORD)length;
+    return 1;
+}
+
 // Fills a blob from raw stored bytes: text types become UTF-8 (a NUL unit a
 // zero byte, an odd last byte kept aside), other types stay as they are.
 // Two zero bytes always follow the data. 1 or 0 (memory).
@@ -681,6 +726,7 @@ int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader vi
     WCHAR *name = nullptr;
     BYTE *data = nullptr;
     DWORD nameRoom = 0, dataRoom = 0;
+    Room nameText, dataText;
     int visited = 0;
     int retries = 0;
     for (DWORD index = 0;;) {
@@ -715,17 +761,12 @@ int StoreEachValue(HKEY root, REGSAM view, const char *path, StoreValueReader vi
         index++;
         if (rc != ERROR_SUCCESS) continue;
         // The name by its count: a NUL inside it is part of the name.
-        char *text = WideToTextCopy(name, nameLen < nameRoom ? (int)nameLen : (int)nameRoom - 1, 1, nullptr);
+        int units = nameLen < nameRoom ? (int)nameLen : (int)nameRoom - 1;
         StoreBlob value;
-        if (!text || !BlobOfRaw(type, data, dataLen, &value)) {
-            free(text);
-            continue;
-        }
+        if (!nameText.Ensure((size_t)units * 3 + 1) || !ViewOfRaw(type, data, dataLen, &dataText, &value)) continue;
+        if (!WideToText(name, units, nameText.text, (int)nameText.size, 1)) nameText.text[0] = 0;
         visited++;
-        int goOn = visit(text, &value, context);
-        StoreFreeBlob(&value);
-        free(text);
-        if (!goOn) break;
+        if (!visit(nameText.text, &value, context)) break;
     }
     RegCloseKey(key);
     free(name);
