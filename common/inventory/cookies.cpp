@@ -14,6 +14,7 @@
 
 #include "dates.h"
 #include "inventory.h"
+#include "folder_entries.h"
 #include "items.h"
 #include "options.h"
 #include "program_files.h"
@@ -101,19 +102,13 @@ int FindSubfolder(const char *folder, const char *pattern, int skipDotNames, cha
 {
     char search[PATH_SIZE];
     if (!FormatText(search, sizeof search, "%s%s", folder, pattern)) return 0;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(search, &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
     int result = 0;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        if (found.cFileName[0] == '.' && (skipDotNames || !found.cFileName[1] ||
-                                          (found.cFileName[1] == '.' && !found.cFileName[2])))
-            continue;
-        if (FormatText(out, (size_t)size, "%s%s", folder, found.cFileName)) result = 1;
-        break;
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    ForEachEntryOf(search, [&](const FolderEntry *found) {
+        if (!(found->attributes & FILE_ATTRIBUTE_DIRECTORY)) return 1;
+        if (skipDotNames && found->name[0] == '.') return 1;
+        if (FormatText(out, (size_t)size, "%s%s", folder, found->name)) result = 1;
+        return 0;
+    });
     return result;
 }
 
@@ -660,37 +655,34 @@ int ReadIECookies(int mode)
     if (!FindIECookieFolder(folder)) return 0;
     char pattern[PATH_SIZE];
     if (!FormatText(pattern, sizeof pattern, "%s*.*", folder)) return 0;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
     int listing = 1;
-    do {
-        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM)) continue;
-        if (!EndsWithTxt(found.cFileName)) continue;
+    ForEachEntryOf(pattern, [&](const FolderEntry *found) {
+        if (found->attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM)) return 1;
+        if (!EndsWithTxt(found->name)) return 1;
         int filtered = 0;
         if (mode >= 1) {
             char site[PATH_SIZE];
-            filtered = CookieSiteOf(found.cFileName, site, sizeof site) > 0 && IsFilteredCookie(site);
+            filtered = CookieSiteOf(found->name, site, sizeof site) > 0 && IsFilteredCookie(site);
         }
-        if (!filtered && !listing) continue;
+        if (!filtered && !listing) return 1;
         char path[PATH_SIZE];
         // A file whose full name does not fit is left alone, never cut.
-        if (!FormatText(path, sizeof path, "%s%s", folder, found.cFileName)) continue;
+        if (!FormatText(path, sizeof path, "%s%s", folder, found->name)) return 1;
         if (filtered) {
             SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(path);
-            continue;
+            return 1;
         }
         char created[FILE_DATE_SIZE];
-        CreationText(found.ftCreationTime, created, sizeof created);
+        CreationText(found->created, created, sizeof created);
         ItemIdentity identity = {path, VIEW_NATIVE, 0, nullptr};
-        if (!AddItemAs(identity, found.cFileName, path, "", created, ITEM_COOKIE, 0)) {
+        if (!AddItemAs(identity, found->name, path, "", created, ITEM_COOKIE, 0)) {
             // The list is full: a filter pass still looks at every file.
-            if (mode < 1) break;
+            if (mode < 1) return 0;
             listing = 0;
         }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+        return 1;
+    });
     return ItemCount();
 }
 

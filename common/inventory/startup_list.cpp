@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "disabled_marks.h"
+#include "folder_entries.h"
 #include "inventory.h"
 #include "items.h"
 #include "locations.h"
@@ -524,28 +525,21 @@ void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM pa
     char pattern[PATH_SIZE];
     if (!FormatText(pattern, sizeof pattern, "%s*.*", base)) return;
 
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
-    if (find == INVALID_HANDLE_VALUE) return;
     size_t baseLength = strlen(base);
-    do {
+    ForEachEntryOf(pattern, [&](const FolderEntry *found) {
         char path[PATH_SIZE];
         // An entry whose full path would not fit is skipped, never cut.
-        size_t nameLength = strlen(found.cFileName);
-        if (baseLength + nameLength >= sizeof path) continue;
+        size_t nameLength = strlen(found->name);
+        if (baseLength + nameLength >= sizeof path) return 1;
         memcpy(path, base, baseLength);
-        memcpy(path + baseLength, found.cFileName, nameLength + 1);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // "." and ".." only: ".name" folders are folders like any other.
-            const char *n = found.cFileName;
-            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-            // Junctions are not followed: they can loop back.
-            if (depth > 0 && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                WalkFolder(path, visit, depth - 1, param);
-        }
-        if (visit(path, found.dwFileAttributes, param)) break;
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+        memcpy(path + baseLength, found->name, nameLength + 1);
+        // Junctions are not followed: they can loop back. (".name" folders
+        // are folders like any other.)
+        if ((found->attributes & FILE_ATTRIBUTE_DIRECTORY) && depth > 0 &&
+            !(found->attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            WalkFolder(path, visit, depth - 1, param);
+        return visit(path, found->attributes, param) ? 0 : 1;
+    });
 }
 
 int AddFoundFile(const char *path, DWORD attributes, LPARAM param)
