@@ -26,15 +26,32 @@ load_state() {
     return 0
 }
 
-# The monitor runs when a Wine process of this prefix has Sentrel.exe as its program.
-monitor_pid() {
-    for p in $(pgrep -f 'Sentrel\.exe' 2>/dev/null); do
+# The process of this prefix whose program is $1 (Sentrel.exe or SentrelEx.exe).
+program_pid() {
+    for p in $(pgrep -f "$1" 2>/dev/null); do
         { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
-        { tr '\0' ' ' <"/proc/$p/cmdline"; } 2>/dev/null | grep -q 'SentrelEx\.exe' && continue
+        { tr '\0' '\n' <"/proc/$p/cmdline"; } 2>/dev/null | grep -qi "[\\/]$1\$" || continue
         echo "$p"
         return 0
     done
     return 1
+}
+monitor_pid() { program_pid 'Sentrel.exe'; }
+explorer_pid() { program_pid 'SentrelEx.exe'; }
+
+# Why the monitor does not run, when it can be told.
+why_not_running() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        say "there is no Windows prefix at $WINEPREFIX yet: tools/run.sh creates it"
+    elif [ ! -f "$target/Sentrel.exe" ]; then
+        say "Sentrel is not installed in $target: tools/run.sh installs and starts it"
+    elif [ -n "$RUN_XVFB_PID" ] && ! kill -0 "$RUN_XVFB_PID" 2>/dev/null; then
+        say "the X server it ran on ($RUN_DISPLAY, pid $RUN_XVFB_PID) has ended, and the monitor with it"
+    elif ! pgrep -f wineserver >/dev/null 2>&1; then
+        say "no Wine program of the prefix runs: it was stopped (tools/run.sh --stop) or has ended"
+    else
+        say "it has ended or was asked to exit (its record of events: $target/history.txt)"
+    fi
 }
 
 case "$1" in
@@ -60,6 +77,7 @@ case "$1" in
         exit 0
     fi
     say "the monitor does not run"
+    why_not_running
     exit 1
     ;;
 --screenshot)
@@ -101,14 +119,41 @@ if [ ! -f "$WINEPREFIX/sentrel-fonts.done" ]; then
     touch "$WINEPREFIX/sentrel-fonts.done"
 fi
 mkdir -p "$target"
-for f in "$build"/bin/Sentrel.exe "$build"/bin/SentrelEx.exe "$build"/bin/sentrelaux.dll; do
-    cp "$f" "$target/"
-done
+# A program that runs is never replaced under it: the new build waits beside
+# it until Sentrel is stopped and started again.
+if monitor_pid >/dev/null || explorer_pid >/dev/null; then
+    changed=""
+    for f in "$build"/bin/Sentrel.exe "$build"/bin/SentrelEx.exe "$build"/bin/sentrelaux.dll; do
+        cmp -s "$f" "$target/$(basename "$f")" || changed="$changed $(basename "$f")"
+    done
+    if [ -n "$changed" ]; then
+        mkdir -p "$target/update"
+        for f in "$build"/bin/Sentrel.exe "$build"/bin/SentrelEx.exe "$build"/bin/sentrelaux.dll; do
+            cp "$f" "$target/update/"
+        done
+        say "Sentrel runs: the new build of$changed waits in $target/update;"
+        say "tools/run.sh --stop and then tools/run.sh put it in place"
+    fi
+else
+    for f in "$build"/bin/Sentrel.exe "$build"/bin/SentrelEx.exe "$build"/bin/sentrelaux.dll; do
+        cp "$f" "$target/"
+    done
+    rm -rf "$target/update"
+fi
 
 if [ "$1" = "--explorer" ]; then
     shift
-    say "starting SentrelEx.exe${*:+ $*}"
+    if pid=$(explorer_pid); then
+        say "the explorer runs (process $pid): it is handed the page${*:+ $*}"
+    else
+        say "starting SentrelEx.exe${*:+ $*}"
+    fi
     setsid wine "$target/SentrelEx.exe" "$@" >/dev/null 2>&1 </dev/null &
+    exit 0
+fi
+if pid=$(monitor_pid); then
+    say "the monitor runs already (process $pid)"
+    say "history: $target/history.txt"
     exit 0
 fi
 say "starting Sentrel.exe${*:+ $*} from $target"
