@@ -139,10 +139,21 @@ void CheckDelayedEntry(const Entry &entry)
 }
 }  // namespace
 
+namespace {
+// A file in Sentrel's own Disabled folder starts nothing: it is kept there
+// by the user's Disable and never asked about (a No would delete the only
+// copy of the entry).
+int IsKeptAside(const Item *item)
+{
+    return item && item->type == ITEM_STARTUP_FOLDER && item->disabled;
+}
+}  // namespace
+
 int HasUnapprovedStartup(void)
 {
     int count = BuildStartupList(0);
     for (int index = 0; index < count; index++) {
+        if (IsKeptAside(GetItem(index))) continue;
         char baselineName[ITEM_PATH_SIZE];
         StartupBaselineNameIn(GetItemView(index), GetItemPath(index), baselineName);
         long status = BaselineStatus(baselineName);
@@ -159,6 +170,7 @@ void StartupCheck(void)
         return;
     }
     for (int index = 0; index < ItemCount(); index++) {
+        if (IsKeptAside(GetItem(index))) continue;
         Entry entry(index);
         if (!entry.valid()) continue;
         long status = BaselineStatus(entry.baselineName);

@@ -252,6 +252,59 @@ TEST_F(StartupCheckTest, StartupFolderShortcutIsAskedAboutAndRemoved)
     EXPECT_EQ(0, HasUnapprovedStartup());
 }
 
+// Disabled from the explorer, a Startup-folder file (a batch file and a
+// shortcut) waits in Sentrel's Disabled folder: the check never asks about
+// it there (a No would delete the only copy), and Enable puts it back byte
+// for byte.
+TEST_F(StartupCheckTest, AStartupFolderFileDisabledByTheUserIsNeverAskedAboutOrDeleted)
+{
+    char startup[PATH_SIZE];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, startup, CSIDL_STARTUP, TRUE));
+    const std::string batch = std::string(startup) + "\\Quillon Tray.bat", content = "@echo off\r\nexit\r\n";
+    shortcut = std::string(startup) + "\\Alert Sample.lnk";
+    ASSERT_TRUE(test::WriteFile(batch, content));
+    ASSERT_TRUE(CreateShortcut(shortcut.c_str(), Sample().c_str(), "", folder.c_str(), "", "", 0));
+    std::string link;
+    ASSERT_TRUE(test::ReadFile(shortcut, &link));
+    ApproveEverything();
+
+    for (const std::string &file : {batch, shortcut}) {
+        BuildStartupList(0);
+        Item record = {};
+        for (int i = 0; i < ItemCount(); i++)
+            if (GetItemName(i) == file) CopyItemRecord(&record, GetItem(i));
+        ASSERT_NE(nullptr, record.name) << file;
+        ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(record)));
+        ReleaseItemCopy(&record);
+        EXPECT_FALSE(test::FileExistsAt(file));
+    }
+    const std::string disabled = test::BuildFolder() + "\\Disabled\\";
+    CheckSilently();
+    std::string kept;
+    ASSERT_TRUE(test::ReadFile(disabled + "Quillon Tray.bat", &kept));
+    EXPECT_EQ(content, kept);
+    EXPECT_TRUE(test::FileExistsAt(disabled + "Alert Sample.lnk"));
+
+    BuildStartupList(0);
+    std::vector<Item> records;
+    for (int i = 0; i < ItemCount(); i++)
+        if (GetItem(i)->disabled && GetItemType(i) == ITEM_STARTUP_FOLDER) {
+            records.emplace_back();
+            CopyItemRecord(&records.back(), GetItem(i));
+        }
+    ASSERT_EQ(2u, records.size());
+    for (Item &record : records) {
+        EXPECT_EQ(1, ToggleStartupEntry(StartupRefOf(record)));
+        ReleaseItemCopy(&record);
+    }
+    CheckSilently();
+    ASSERT_TRUE(test::ReadFile(batch, &kept));
+    EXPECT_EQ(content, kept);
+    ASSERT_TRUE(test::ReadFile(shortcut, &kept));
+    EXPECT_EQ(link, kept);
+    DeleteFileA(batch.c_str());
+}
+
 TEST_F(StartupCheckTest, WinIniRunEntryIsAskedAboutAndRemoved)
 {
     ASSERT_TRUE(WriteProfileStringA("windows", "run", Sample().c_str()));
