@@ -12,6 +12,7 @@
 
 #include "cookies.h"
 #include "explorer.h"
+#include "info_dialog.h"
 #include "list_page.h"
 #include "options.h"
 #include "pages.h"
@@ -296,8 +297,10 @@ void InitCookieList(HWND dialog, int mode)
 
 void ShowMenu(void)
 {
-    const int items[] = {IDC_INFO, IDC_REMOVE_CHECKED, 0, IDC_HELP_LABEL};
-    ShowRowMenu(&cookieList, items, sizeof items / sizeof items[0]);
+    // View, Remove Unchecked, Remove Checked, then Zenta Info and Help.
+    const int items[] = {IDC_INFO, IDC_REMOVE_UNCHECKED, IDC_REMOVE_CHECKED, 0, IDC_ONLINE_INFO, IDC_HELP_LABEL};
+    const UINT texts[] = {659, 303, 0, 0, 0, 0};
+    ShowRowMenu(&cookieList, items, sizeof items / sizeof items[0], nullptr, texts);
 }
 
 INT_PTR CALLBACK CookieListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -311,6 +314,7 @@ INT_PTR CALLBACK CookieListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case IDC_INFO: case IDOK: ViewCookie(dialog); break;
         case IDC_REMOVE_UNCHECKED: RemoveCookies(dialog, 0); break;
         case IDC_REMOVE_CHECKED: RemoveCookies(dialog, 1); break;
+        case IDC_ONLINE_INFO: ShowOnlineInfo(&cookieList); break;
         case IDC_MONITOR_LABEL: SetCookiePatrolTime(dialog); break;
         case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_COOKIES); break;
         case IDCANCEL:

@@ -10,14 +10,19 @@
 
 #include "delayed_programs.h"
 #include "explorer.h"
+#include "hidden_files.h"
+#include "history.h"
 #include "items.h"
 #include "list_page.h"
 #include "options.h"
+#include "program_info.h"
 #include "platform.h"
+#include "reports.h"
 #include "program_files.h"
 #include "startup_changes.h"
 #include "startup_list.h"
 #include "sysfiles.h"
+#include "tasks.h"
 #include "text.h"
 #include "ui_strings.h"
 
@@ -28,8 +33,8 @@ enum HistoryControl {
     IDC_HISTORY_TEXT = 1102,
 };
 
-enum HistoryAction { ACTION_START_REMOVE = 0, ACTION_START_DISABLE = 1, ACTION_START_ENABLE = 2,
-                     ACTION_HIDDEN_DELETE = 29 };
+enum HistoryAction { ACTION_START_REMOVE = 0, ACTION_IEHELPER_REMOVE = 3, ACTION_TASK_REJECT = 4,
+                     ACTION_IEHELPER_RESTORE = 14, ACTION_TASK_REMOVE = 15, ACTION_HIDDEN_DELETE = 29 };
 
 const UINT kHeadings[] = {627, 715, 628, 713};
 const int kColumns = 4;
@@ -77,9 +82,7 @@ const HistoryEntry *SelectedEntry(void)
 
 void UpdateRestoreButton(HWND dialog)
 {
-    const HistoryEntry *entry = SelectedEntry();
-    EnableWindow(GetDlgItem(dialog, IDC_HISTORY_RESTORE),
-                 entry && entry->exact && HistoryActionIsReversible(entry->action));
+    EnableWindow(GetDlgItem(dialog, IDC_HISTORY_RESTORE), CanRestoreHistoryEvent(SelectedEntry()));
 }
 
 // Reads history.txt (its newest lines when it has more than the list
@@ -126,6 +129,29 @@ void ClearFile(HWND dialog)
     Fill(dialog);
 }
 
+// What an undo will write, asked before it is written: the line comes
+// from a file any program can write.
+int ConfirmRestore(HWND dialog, const HistoryEntry &entry)
+{
+    int type = entry.type & ~HISTORY_VIEW_32;
+    char place[512] = "", pattern[1024], text[4096];
+    if (entry.action == ACTION_START_REMOVE) {
+        DescribeLocationOfType(type, 0, place, sizeof place);
+        if (entry.type & HISTORY_VIEW_32) {
+            char view[64];
+            LoadUiString(2115, view, sizeof view);
+            AppendTextCut(place, sizeof place, view);
+        }
+        if (type == ITEM_STARTUP_FOLDER) CopyText(place, sizeof place, entry.detail);
+    } else {
+        CopyText(place, sizeof place, HistoryTypeName(entry.type));
+    }
+    if (LoadUiString(3748, pattern, sizeof pattern) <= 0) return 0;
+    const char *values[] = {place, entry.title, entry.command};
+    if (!FillTemplate(text, sizeof text, pattern, values, 3)) return 0;
+    return PageMessageText(dialog, text, MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION | MB_TOPMOST) == IDYES;
+}
+
 void RestoreSelected(HWND dialog)
 {
     const HistoryEntry *entry = SelectedEntry();
@@ -134,8 +160,18 @@ void RestoreSelected(HWND dialog)
         return;
     }
     HistoryEntry copy = *entry;
-    if (!RestoreHistoryEvent(&copy) && HistoryActionIsReversible(copy.action))
-        PageMessage(dialog, 3747, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+    // A line that cannot be undone does nothing, whichever way it was asked.
+    if (!CanRestoreHistoryEvent(&copy)) {
+        if (HistoryActionIsReversible(copy.action))
+            PageMessage(dialog, 3747, MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+        return;
+    }
+    if (!ConfirmRestore(dialog, copy)) return;
+    if (!RestoreHistoryEvent(&copy)) {
+        DWORD error = GetLastError();
+        PageMessage(dialog, error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? 3749 : 3750,
+                    MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
+    }
     Fill(dialog);
 }
 
@@ -145,7 +181,7 @@ void ShowMenu(void)
                          IDC_HELP_LABEL};
     const HistoryEntry *entry = SelectedEntry();
     UINT flags[sizeof items / sizeof items[0]] = {};
-    if (!entry || !entry->exact || !HistoryActionIsReversible(entry->action)) flags[0] = MF_GRAYED;
+    if (!CanRestoreHistoryEvent(entry)) flags[0] = MF_GRAYED;
     ShowRowMenu(&historyList, items, sizeof items / sizeof items[0], flags);
 }
 
@@ -218,6 +254,13 @@ INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         switch (LOWORD(wParam)) {
         case IDC_HISTORY_RESTORE: RestoreSelected(dialog); break;
         case IDC_HISTORY_CLEAR: ClearFile(dialog); break;
+        case IDC_ONLINE_INFO:
+            if (const HistoryEntry *entry = SelectedEntry())
+                ShowProgramInfo(dialog, (entry->type & ~HISTORY_VIEW_32) + 1000, entry->command, entry->title);
+            else
+                ShowStringMessage(57);
+            break;
+        case IDC_SYSTEM_REPORT: WriteSystemReport(dialog); break;
         case IDOK: case IDCANCEL: EndDialog(dialog, 0); break;
         case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_OPTIONS); break;
         default: break;
@@ -237,19 +280,6 @@ int IsRunType(int type)
     return (type >= 1 && type <= 7) || (type >= 11 && type <= 17);
 }
 
-// A hidden file kept in the vault goes back where it was, as a hidden file,
-// but never over a file that is there now.
-int RestoreFromVault(const char *path)
-{
-    char folder[PATH_SIZE], name[PATH_SIZE], vaulted[PATH_SIZE];
-    if (!path[0] || GetVaultFolder(folder) <= 0 || FileNamePart(path, name, sizeof name) <= 0) return 0;
-    if (!FormatText(vaulted, sizeof vaulted, "%s\\vault\\%s", folder, name)) return 0;
-    if (GetFileAttributesA(vaulted) == INVALID_FILE_ATTRIBUTES) return 0;
-    if (!CopyFileA(vaulted, path, TRUE)) return 0;
-    SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN);
-    return 1;
-}
-
 }  // namespace
 
 void ShowHistory(HWND owner)
@@ -260,35 +290,44 @@ void ShowHistory(HWND owner)
     shown.count = 0;
 }
 
+int CanRestoreHistoryEvent(const HistoryEntry *entry)
+{
+    // Only a line read exactly, of an event that kept what it removed.
+    if (!entry || !entry->exact || !entry->title[0]) return 0;
+    switch (entry->action) {
+    case ACTION_START_REMOVE: return entry->command[0] != 0;
+    case ACTION_HIDDEN_DELETE: return entry->command[0] != 0;
+    case ACTION_IEHELPER_REMOVE: return entry->command[0] != 0;
+    case ACTION_TASK_REJECT: case ACTION_TASK_REMOVE: return entry->detail[0] != 0;
+    default: return 0;
+    }
+}
+
 int RestoreHistoryEvent(const HistoryEntry *entry)
 {
-    // A line that does not name its entry exactly is never undone.
-    if (!entry || !entry->exact) return 0;
+    if (!CanRestoreHistoryEvent(entry)) return 0;
     int type = entry->type & ~HISTORY_VIEW_32;
     int view = (entry->type & HISTORY_VIEW_32) ? VIEW_32 : VIEW_NATIVE;
     switch (entry->action) {
     case ACTION_START_REMOVE:
-        // The line must name the entry whole: its exact value name (or
-        // shortcut file) and command. A field too long for the line reads
-        // back empty, and then nothing is written.
-        if (!entry->title[0] || !entry->command[0]) return 0;
-        if (IsRunType(type)) {
-            if (!RestoreStartupEntryIn(view, entry->title, entry->command, entry->detail, type)) return 0;
-            ApproveStartupEntry(type, view, entry->title);
-            return 1;
-        }
-        if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN)
-            return RestoreStartupEntryIn(view, entry->title, entry->command, entry->detail, type);
-        if (type == ITEM_STARTUP_FOLDER && entry->detail[0])
-            return RestoreStartupEntryIn(VIEW_NATIVE, entry->title, entry->command, entry->detail, type);
-        return 0;
-    case ACTION_START_DISABLE: case ACTION_START_ENABLE:
-        if (!entry->title[0] || !entry->command[0] || view != VIEW_NATIVE) return 0;
+        // Written only where nothing is now, and approved by nobody: the
+        // monitor asks about it like anything new.
         if (!IsRunType(type) && type != ITEM_WIN_LOAD && type != ITEM_WIN_RUN && type != ITEM_STARTUP_FOLDER)
             return 0;
-        return ToggleStartupEntry(entry->title, entry->command, entry->detail, type);
+        if (!PutBackStartupEntry(view, entry->title, entry->command, entry->detail, type)) return 0;
+        WriteHistory(entry->title, entry->command, entry->detail, entry->type, HISTORY_START_RESTORE);
+        return 1;
     case ACTION_HIDDEN_DELETE:
-        return RestoreFromVault(entry->command);
+        // From the very copy its line names.
+        if (!RestoreHiddenFile(entry->command, entry->detail)) return 0;
+        WriteHistory(entry->title, entry->command, entry->detail, entry->type, HISTORY_HIDDEN_RESTORE);
+        return 1;
+    case ACTION_IEHELPER_REMOVE:
+        if (!ReregisterFileIn(view, entry->command)) return 0;
+        WriteHistory(entry->title, entry->command, entry->detail, entry->type, ACTION_IEHELPER_RESTORE);
+        return 1;
+    case ACTION_TASK_REJECT: case ACTION_TASK_REMOVE:
+        return RestoreScheduledTask(entry->title, entry->detail);
     default:
         return 0;
     }

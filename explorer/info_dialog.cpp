@@ -19,6 +19,7 @@
 #include "program_info.h"
 #include "services.h"
 #include "startup_list.h"
+#include "tasks.h"
 #include "text.h"
 #include "ui_strings.h"
 
@@ -121,12 +122,18 @@ const PageRow *RowAtPosition(ListPage *page, int position)
 HFONT NoteFont(HWND dialog)
 {
     if (!info.noteFont) {
+        // The options "NoteFont" (a face name) and "NoteSize" (points);
+        // Courier New of 9 points when they are missing or make no sense.
+        char face[LF_FACESIZE] = "";
+        if (StoreReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "NoteFont", face, sizeof face) <= 0)
+            CopyText(face, sizeof face, "Courier New");
+        long points = GetOption("NoteSize", 9);
+        if (points < 4 || points > 72) points = 9;
         HDC dc = GetDC(dialog);
-        int height = -MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        int height = -MulDiv((int)points, GetDeviceCaps(dc, LOGPIXELSY), 72);
         ReleaseDC(dialog, dc);
         info.noteFont = CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                                    "Courier New");
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, face);
     }
     return info.noteFont;
 }
@@ -286,13 +293,18 @@ void FillNote(HWND dialog, const Item &record, const VersionFacts facts)
     explanation[0] = 0;
     char line[1024];
     switch (record.type) {
-    case ITEM_TASK:
+    case ITEM_TASK: {
+        // The next run as the scheduler has it now; the list's when the job
+        // cannot be asked.
+        char next[ITEM_DETAIL_SIZE];
+        if (NextRunTimeOf(record.name, next, sizeof next) <= 0) CopyText(next, sizeof next, record.detail);
         LoadUiString(683, line, sizeof line);
-        FormatTextCut(explanation, sizeof explanation, "%s: %s\r\n", line, record.detail);
+        FormatTextCut(explanation, sizeof explanation, "%s: %s\r\n", line, next);
         LoadUiString(682, line, sizeof line);
         FormatTextCut(explanation + strlen(explanation), sizeof explanation - strlen(explanation),
                       "%s: %s\r\n", line, record.info);
         break;
+    }
     case ITEM_FILETYPE:
         LoadUiString(755, line, sizeof line);
         FormatTextCut(explanation, sizeof explanation, "%s%s", line, record.info);
@@ -592,4 +604,20 @@ int ViewNote(ListPage *page)
 int RowHasNote(const PageRow *row)
 {
     return row && HasNote(row->record.path);
+}
+
+void MarkInfoButton(HWND page, const PageRow *row)
+{
+    static HFONT bold;
+    HWND button = GetDlgItem(page, IDC_INFO);
+    HFONT normal = (HFONT)SendMessageA(page, WM_GETFONT, 0, 0);
+    if (!bold && normal) {
+        LOGFONTA font = {};
+        if (GetObjectA(normal, sizeof font, &font)) {
+            font.lfWeight = FW_BOLD;
+            bold = CreateFontIndirectA(&font);
+        }
+    }
+    HFONT wanted = row && bold && RowHasNote(row) ? bold : normal;
+    if ((HFONT)SendMessageA(button, WM_GETFONT, 0, 0) != wanted) SendMessageA(button, WM_SETFONT, (WPARAM)wanted, TRUE);
 }

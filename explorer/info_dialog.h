@@ -25,3 +25,5 @@ int ViewNote(ListPage *page);
 
 // 1 when the row's program has a note ("View Note..." in the row menu).
 int RowHasNote(const PageRow *row);
+// The page's Info button is bold while a note exists for the row's file.
+void MarkInfoButton(HWND page, const PageRow *row);

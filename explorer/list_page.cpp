@@ -380,7 +380,7 @@ void SelectRow(HWND list, int position)
 
 // --- Menus, messages and help ---------------------------------------------------
 
-void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags)
+void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags, const UINT *texts)
 {
     if (SelectedRow(page->list) < 0) {
         ShowStringMessage(57);
@@ -417,6 +417,7 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags)
         char text[128] = "";
         for (const auto &t : kMenuTexts)
             if (t.command == items[i]) LoadUiString(t.text, text, sizeof text);
+        if (texts && texts[i]) LoadUiString(texts[i], text, sizeof text);
         AppendMenuA(menu, MF_STRING | (flags ? flags[i] : 0), (UINT_PTR)items[i], text);
     }
     POINT at;
@@ -496,6 +497,12 @@ void DeleteFileOnReboot(ListPage *page)
     }
     char file[PATH_SIZE];
     if (ResolveCommandPath(row->record.path, file) <= 0) return;
+    DeleteExactFileOnReboot(page, &row->record, file);
+}
+
+void DeleteExactFileOnReboot(ListPage *page, const Item *record, const char *file)
+{
+    if (!record || !file || !file[0]) return;
     // The question names the file it is about.
     char question[PATH_SIZE + 1024], text[1024];
     LoadUiString(800, text, sizeof text);
@@ -505,9 +512,8 @@ void DeleteFileOnReboot(ListPage *page)
         PageMessage(page->window, 2191, MB_OK | MB_ICONSTOP | MB_TOPMOST);
         return;
     }
-    int type = row->record.view == VIEW_32 ? row->record.type | HISTORY_VIEW_32 : row->record.type;
-    WriteHistory(row->record.title, file, row->record.name ? row->record.name : "", type,
-                 HISTORY_DELETE_ON_REBOOT);
+    int type = record->view == VIEW_32 ? record->type | HISTORY_VIEW_32 : record->type;
+    WriteHistory(record->title, file, record->name ? record->name : "", type, HISTORY_DELETE_ON_REBOOT);
 }
 
 // --- Picture labels and buttons -------------------------------------------------

@@ -9,7 +9,7 @@
 #include "items.h"
 
 #define LIST_MAX_COLUMNS 6
-#define CELL_SIZE 260
+#define CELL_SIZE 784   // a path of any script (UTF-8)
 
 // Common control and menu numbers: the same number means the same function
 // on every page, and a menu item uses the number of the button it stands for.
@@ -172,7 +172,10 @@ int SelectSameEntry(ListPage *page, const Item *record);
 // --- Menus, messages and help ---------------------------------------------------
 // The right-click menu of the list; its choice is sent to the page as a
 // command. flags (optional, one per item) adds MF_GRAYED or MF_CHECKED.
-void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags = nullptr);
+// texts (optional) gives an item's string where its command number means
+// another text on this list (0: the usual one).
+void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags = nullptr,
+                 const UINT *texts = nullptr);
 // Message box of a string, owned by the main window, caption "Sentrel Help".
 int ShowStringMessage(UINT id);
 // Message box of the explorer with a string (the caption is the sheet's).
@@ -185,6 +188,8 @@ void OpenProperties(ListPage *page);
 // Asks (string 800) and has the selected row's program file deleted at the
 // next restart.
 void DeleteFileOnReboot(ListPage *page);
+// The same for a file known exactly (a hidden file is its own record).
+void DeleteExactFileOnReboot(ListPage *page, const Item *record, const char *file);
 
 // --- Picture labels and buttons -------------------------------------------------
 // Monitor label state: 0 off, 1 on, 2 real time.

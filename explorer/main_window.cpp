@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <cstdlib>
 
+#include "always_run.h"
 #include "explorer.h"
 #include "first_seen.h"
 #include "items.h"
@@ -68,9 +69,18 @@ void OnCommand(HWND window, int command)
     case CMD_CLOSE:
         DestroyWindow(window);
         break;
+    case CMD_TOGGLE_MONITOR_AUTOSTART: {
+        // The monitor's own registration, switched as the Options page does.
+        int on = IsAlwaysRun();
+        SetAlwaysRun(!on);
+        break;
+    }
+    case CMD_RESTART_COMMANDS:
+        // The viewer of the restart commands is the monitor's: the request
+        // goes to it.
+        if (HWND monitor = FindWindowA("Sentrel", nullptr)) PostMessageA(monitor, WM_COMMAND, CMD_RESTART_COMMANDS, 0);
+        break;
     default:
-        // 6031 (the monitor's autostart) and 6034 (restart commands) belong
-        // to the Options page and the restart-commands viewer, not built yet.
         break;
     }
 }
@@ -87,6 +97,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         DestroyWindow(window);
         return 0;
     case WM_DESTROY:
+        SaveOptions();
         if (ItemCount() > 0) FreeItems();
         CoUninitialize();
         PostQuitMessage(0);

@@ -183,9 +183,21 @@ void OnCommand(HWND page, int id, int)
     }
 }
 
-const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanations, nullptr};
+// The Info button is bold while the selected program has a note.
+void SelectionChanged(HWND page)
+{
+    MarkInfoButton(page, PageRowAt(&tasksPage, SelectedRecord(&tasksPage)));
+}
+
+const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, SelectionChanged,
+                            LayoutExplanations, nullptr};
 
 }  // namespace
+
+void RefreshActiveTasks(void)
+{
+    if (tasksPage.list) Refill();
+}
 
 INT_PTR CALLBACK ActiveTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {

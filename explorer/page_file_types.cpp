@@ -240,7 +240,6 @@ void OnCommand(HWND page, int id, int)
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_FILE_TYPES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
-        // 9 (system report) belongs to a part not built yet.
         break;
     }
 }

@@ -145,12 +145,12 @@ void DeleteSelected(HWND page)
 // ("x.exe.manifest" is not x.exe).
 void DeleteOnRebootSelected(HWND page)
 {
+    (void)page;
     Item record = {};
     if (!TakeSelected(&record)) return;
-    if (PageMessage(page, 800, MB_YESNO | MB_ICONSTOP | MB_TOPMOST) == IDYES) {
-        SetFileAttributesA(record.name, FILE_ATTRIBUTE_NORMAL);
-        if (IsNtFamily()) MoveFileExA(record.name, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
+    // The shared question, the Windows 9x way, the message on a refusal and
+    // the history line, for the file itself.
+    DeleteExactFileOnReboot(&hiddenPage, &record, record.name);
     ReleaseItemCopy(&record);
     Refill();
 }

@@ -92,23 +92,6 @@ PageRow *SelectedHelper(void)
     return PageRowAt(&helpersPage, SelectedRecord(&helpersPage));
 }
 
-// The Info button's text is bold while a note exists for the selected file.
-void MarkInfoButton(HWND page, const PageRow *row)
-{
-    static HFONT bold;
-    HWND button = GetDlgItem(page, IDC_INFO);
-    HFONT normal = (HFONT)SendMessageA(page, WM_GETFONT, 0, 0);
-    if (!bold && normal) {
-        LOGFONTA font = {};
-        if (GetObjectA(normal, sizeof font, &font)) {
-            font.lfWeight = FW_BOLD;
-            bold = CreateFontIndirectA(&font);
-        }
-    }
-    HFONT wanted = row && bold && RowHasNote(row) ? bold : normal;
-    if ((HFONT)SendMessageA(button, WM_GETFONT, 0, 0) != wanted) SendMessageA(button, WM_SETFONT, (WPARAM)wanted, TRUE);
-}
-
 void ShowLocation(void)
 {
     PageRow *row = SelectedHelper();

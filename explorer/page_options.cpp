@@ -191,8 +191,8 @@ void OnCommand(HWND page, int id, int code)
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 1049, IDC_EXPLANATION);
-    SetDlgItemUiString(page, 3744, IDC_GROUP_TITLE);
+    SetDlgItemUiString(page, 251, IDC_EXPLANATION);
+    SetDlgItemUiString(page, 253, IDC_GROUP_TITLE);
     SetDlgItemUiString(page, 353, IDC_AUTOSTART);
     for (const auto &box : kOptionBoxes) SetDlgItemUiString(page, box.label, box.control);
     SetDlgItemUiString(page, 1148, IDC_ORIGINAL_ICON);

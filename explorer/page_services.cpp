@@ -347,7 +347,6 @@ void OnCommand(HWND page, int id, int code)
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SERVICES); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
-        // 9 (system report) belongs to a part not built yet.
         break;
     }
 }

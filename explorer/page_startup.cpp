@@ -144,6 +144,7 @@ void UpdateButtons(HWND page)
     ListPage *p = &startupPage;
     int index = SelectedRecord(p);
     PageRow *row = PageRowAt(p, index);
+    MarkInfoButton(page, row);
     if (!row) {
         ShowButton(page, IDC_ENABLE, 0, 0);
         ShowButton(page, IDC_DISABLE, 0, 0);
@@ -296,8 +297,14 @@ void MoveToDelayedStart(HWND page)
         }
         // The delayed entry is written before the startup entry goes, so a
         // failed write never leaves the program on neither list.
+        // A registry entry is kept as it stands, so Restore gives back the
+        // very value (its quotes, case and type).
+        HKEY root;
+        const char *live;
+        int registry = !r.disabled && RunLocation(r.type, &root, &live);
         if (!WriteDelayEntry(hive, r, file, parameters) ||
-            (folder[0] && !WriteDelayValue(hive, DELAY_FOLDER, file, folder))) {
+            (folder[0] && !WriteDelayValue(hive, DELAY_FOLDER, file, folder)) ||
+            (registry && !KeepOriginalStartupValue(hive, file, root, r.view, live, r.name))) {
             RemoveDelayEntry(hive, file);
             PageMessage(page, 3202, MB_OK | MB_ICONSTOP | MB_TOPMOST);
             continue;
@@ -440,7 +447,6 @@ void OnCommand(HWND page, int id, int)
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_STARTUP); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default:
-        // 9 (system report) belongs to a part not built yet.
         break;
     }
 }

@@ -21,4 +21,6 @@ void ShowCookieList(HWND owner, int mode);
 INT_PTR CALLBACK IEHelpersPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // Active Tasks (tab 6) and Hidden Files (tab 9).
 INT_PTR CALLBACK ActiveTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// Reads the running programs again when the Active Tasks page is open.
+void RefreshActiveTasks(void);
 INT_PTR CALLBACK HiddenFilesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,6 +11,7 @@
 #include "options.h"
 #include "pages.h"
 #include "platform.h"
+#include "reports.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -121,7 +122,7 @@ int CALLBACK SheetCallback(HWND, UINT message, LPARAM lParam)
 
 void PlayOpenSound(void)
 {
-    if (GetOption("Sound", 0) <= 0) return;
+    if (GetOption("Sound", 1) <= 0) return;
     char file[PATH_SIZE] = "";
     StoreReadString(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Sentrel\\Open\\.current", "", file,
                     sizeof file);
@@ -154,18 +155,17 @@ void SetStatusText(const char *text)
 void OpenSheet(HWND owner, int command)
 {
     if (currentPage > 0) {
-        if (command == CMD_PAGE_COOKIES) {
-            SetWindowPos(owner, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-            SetForegroundWindow(owner);
-            for (int i = 0, shown = 0; i < kTabCount; i++) {
-                if (kTabs[i].command == CMD_PAGE_SERVICES && !IsNtFamily()) continue;
-                if (kTabs[i].command == CMD_PAGE_COOKIES && sheetWindow)
-                    PropSheet_SetCurSel(sheetWindow, nullptr, shown);
-                shown++;
-            }
+        // The sheet is open: it turns to the page asked for (a second start,
+        // the monitor's tray menu), and a page of running programs is read
+        // again.
+        for (int i = 0, shown = 0; i < kTabCount; i++) {
+            if (kTabs[i].command == CMD_PAGE_SERVICES && !IsNtFamily()) continue;
+            if (kTabs[i].command == command && sheetWindow) PropSheet_SetCurSel(sheetWindow, nullptr, shown);
+            shown++;
         }
-        // Refilling the Active Tasks page belongs to that page (not built yet).
+        if (command == CMD_PAGE_TASKS) RefreshActiveTasks();
         HWND front = sheetWindow ? sheetWindow : owner;
+        ShowWindow(front, SW_RESTORE);
         BringWindowToTop(front);
         SetForegroundWindow(front);
         return;
@@ -211,7 +211,15 @@ void OpenSheet(HWND owner, int command)
         header.pfnCallback = SheetCallback;
     }
     PlayOpenSound();
+    // An explorer whose file is named for the hijack log writes that log
+    // as it starts.
+    char self[PATH_SIZE];
+    DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (length > 0 && length < sizeof self && FindTextNoCase(self + FileNameIndex(self), "hijack"))
+        WriteHijackLog(owner);
     INT_PTR result = PropertySheetA(&header);
+    // The page the sheet was on when it closed is the next start's page.
+    if (result >= 0 && currentPage > 1 && GetOption("StartTab", 0) != currentPage) SetOption("StartTab", currentPage);
     sheetWindow = nullptr;
     statusBar = nullptr;
     activePage = nullptr;

@@ -91,12 +91,27 @@ void ShownName(const ProgramAlertKind *kind, char *out, int size)
 {
     const char *product = open.program.facts[VERSION_PRODUCT_NAME];
     switch (kind->name) {
-    case NAME_STARTUP:
-        CopyText(out, (size_t)size, product);
-        if (!product[0]) return;   // without a product name the name stays empty
+    case NAME_STARTUP: {
         for (const auto &fixed : kFixedNames)
-            if (fixed.type == AlertType) CopyText(out, (size_t)size, fixed.name);
+            if (fixed.type == AlertType) {
+                CopyText(out, (size_t)size, fixed.name);
+                return;
+            }
+        // A program without a product name (or whose file is missing) is
+        // still named: by its description, the entry's own title, or its
+        // file's name.
+        const char *description = open.program.facts[VERSION_FILE_DESCRIPTION];
+        const char *path = open.program.path[0] ? open.program.path : AlertCommand;
+        if (product[0])
+            CopyText(out, (size_t)size, product);
+        else if (description[0] && !open.program.missing)
+            CopyText(out, (size_t)size, description);
+        else if (AlertTitle[0])
+            CopyText(out, (size_t)size, AlertTitle);
+        else
+            CopyText(out, (size_t)size, path + FileNameIndex(path));
         return;
+    }
     case NAME_TASK: {
         size_t length = strlen(AlertTitle);
         if (length > 4)
@@ -173,6 +188,7 @@ void InitProgramAlert(HWND dialog, int dialogId)
     SetAlertIcon(dialog, IDC_ALERT_ICON, open.program.icon);
     SetDlgItemTextA(dialog, IDC_ALERT_COMMAND, AlertCommand);
     SetAlertFont(dialog, IDC_ALERT_COMMAND, &open.window, ALERT_FONT_COMMAND);
+    if (GetDlgItem(dialog, IDC_ALERT_PLACE)) SetDlgItemTextA(dialog, IDC_ALERT_PLACE, AlertPlace);
 
     if (kind->historyAction >= 0) {
         // Without a product name the line still says what it is about.

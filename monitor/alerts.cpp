@@ -19,6 +19,7 @@ char AlertNewCommand[ALERT_TEXT_SIZE];
 char AlertFilePath[ALERT_TEXT_SIZE];
 int AlertType;
 char AlertName[ALERT_TEXT_SIZE];
+char AlertPlace[ALERT_TEXT_SIZE];
 
 INT_PTR CALLBACK ProgramAlertProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FileTypeAlertProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -32,6 +33,7 @@ void ClearAlertRecord(void)
     AlertFilePath[0] = 0;
     AlertType = 0;
     AlertName[0] = 0;
+    AlertPlace[0] = 0;
 }
 
 INT_PTR ShowAlert(int dialog)

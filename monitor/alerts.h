@@ -31,6 +31,7 @@
 #define IDC_ALERT_MESSAGE       1109
 #define IDC_ALERT_INFO          1110
 #define IDC_ALERT_MESSAGE2      1111
+#define IDC_ALERT_PLACE         1112
 
 // Controls of the file type change alert: the approved program (upper half)
 // and the program now associated (lower half).
@@ -78,7 +79,9 @@
 #ifndef RC_INVOKED
 #include <windows.h>
 
-#define ALERT_TEXT_SIZE 260
+#include "text.h"
+
+#define ALERT_TEXT_SIZE PATH_SIZE   // a path of any script
 
 // The current alert record: filled by a check before it opens an alert,
 // cleared by the alert when it closes.
@@ -90,6 +93,9 @@ extern int AlertType;
 // What the item is, where its title is only shown: the service alert's
 // service key name. Empty for the other alerts.
 extern char AlertName[ALERT_TEXT_SIZE];
+// Where the entry lives and what No does to it, shown under the message
+// (empty: no such line).
+extern char AlertPlace[ALERT_TEXT_SIZE];
 
 // Empties the current alert record.
 void ClearAlertRecord(void);

@@ -7,6 +7,7 @@
 
 #include "alerts.h"
 #include "checks.h"
+#include "history.h"
 #include "file_types.h"
 #include "first_seen.h"
 #include "items.h"
@@ -38,8 +39,8 @@ void AskAboutChange(const char *extension, int method, const Association &curren
     inDialog = 0;
     if (result == ALERT_REJECT)
         RestoreAssociation(extension, method);
-    else if (result == ALERT_APPROVE)
-        SaveAssociationAs(extension, method, &current);
+    else if (result == ALERT_APPROVE && SaveAssociationAs(extension, method, &current))
+        WriteHistory(extension, AlertNewCommand, current.cls, ITEM_FILETYPE, HISTORY_FILETYPE_APPROVE);
 }
 
 void CheckAssociation(const char *extension, int method, const Association &current)

@@ -10,6 +10,7 @@
 
 #include "alerts.h"
 #include "checks.h"
+#include "history.h"
 #include "first_seen.h"
 #include "hidden_files.h"
 #include "items.h"
@@ -80,7 +81,7 @@ void AskAbout(const char *path)
         if (!RemoveHiddenFile(title, path)) TellRemovalFailed(path, GetLastError());
         break;
     case ALERT_APPROVE:
-        AcceptHiddenFile(path);
+        if (AcceptHiddenFile(path)) WriteHistory(title, path, "", ITEM_HIDDEN, HISTORY_HIDDEN_ACCEPT);
         break;
     default:
         break;   // no answer: asked again next time

@@ -8,6 +8,7 @@
 
 #include "alerts.h"
 #include "checks.h"
+#include "history.h"
 #include "first_seen.h"
 #include "ie_helpers.h"
 #include "inventory.h"
@@ -61,8 +62,11 @@ void Ask(const Item &helper)
     TraceWaitedForUser();
     if (result == ALERT_REJECT)
         Reject(helper);
-    else if (result == ALERT_APPROVE)
+    else if (result == ALERT_APPROVE) {
         ApproveIEHelper(&helper);
+        WriteHistory(helper.title, helper.path, helper.name,
+                     helper.view == VIEW_32 ? helper.type | HISTORY_VIEW_32 : helper.type, HISTORY_IEHELPER_APPROVE);
+    }
     // Anything else: asked again at the next check.
 }
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "alerts.h"
 #include "checks.h"
+#include "history.h"
 #include "first_seen.h"
 #include "inventory.h"
 #include "items.h"
@@ -63,11 +64,12 @@ int IsApproved(const Item &job)
 void Approve(const Item &job)
 {
     StoreWriteDecimal(HKEY_CURRENT_USER, TASK_BASELINE, job.name, job.type);
+    WriteHistory(job.name, job.path, "", ITEM_TASK, HISTORY_TASK_APPROVE);
 }
 
 void Reject(const Item &job)
 {
-    DeleteScheduledTask(job.name);
+    DeleteScheduledTaskAs(job.name, 4);
     StoreDeleteValue(HKEY_CURRENT_USER, TASK_BASELINE, job.name);
 }
 

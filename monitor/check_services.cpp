@@ -7,6 +7,7 @@
 
 #include "alerts.h"
 #include "checks.h"
+#include "history.h"
 #include "store.h"
 #include "first_seen.h"
 #include "inventory.h"
@@ -83,6 +84,7 @@ void CheckNewService(const Item &record)
     switch (result) {
     case ALERT_APPROVE:
         ApproveService(record);
+        WriteHistory(record.title, record.path, record.name, record.type, HISTORY_SERVICE_APPROVE);
         break;
     case ALERT_REJECT:
         // The alert has stopped and disabled it.

@@ -194,7 +194,9 @@ void OnPlaceChange(unsigned changed)
 {
     if (!changed) return;
     DWORD now = patrolClock();
-    int recent = passRunning || verifyBusy || (passEnded && now - lastPassEnd < kEchoMs);
+    // A change while an alert is open is the user's machine changing, not
+    // an echo of the pass's own writes.
+    int recent = !inDialog && (passRunning || verifyBusy || (passEnded && now - lastPassEnd < kEchoMs));
     for (int bit = 0; bit < 32; bit++) {
         unsigned category = 1u << bit;
         if (!(changed & category)) continue;
@@ -254,13 +256,20 @@ void PlacePassStarting(void)
     passRunning = 1;
 }
 
-void PlacePassEnded(void)
+void PlacePassEnded(int ran)
 {
     if (refusedPass) {
         refusedPass = 0;
         return;
     }
     passRunning = 0;
+    if (!ran) {
+        // Nothing was checked: the changes wait for the very next tick.
+        pendingChanges |= passByChange;
+        passByChange = 0;
+        ApplyPlaceChanges();
+        return;
+    }
     passEnded = 1;
     for (int bit = 0; bit < 32; bit++)
         if (passByChange & (1u << bit)) fruitless[bit] = alertShown ? 0 : fruitless[bit] + 1;

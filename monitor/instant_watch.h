@@ -28,7 +28,10 @@ void PlaceTick(void);
 
 // Around every patrol pass of the tick handler.
 void PlacePassStarting(void);
-void PlacePassEnded(void);
+// ran: 0 when the pass left at once (a tick right after a long pass, such
+// as one that waited for an alert): what made it due is made due again for
+// the next tick, instead of waiting for the patrol.
+void PlacePassEnded(int ran);
 
 // Gives the library the places of every category a change can make due
 // (when they differ from those it has). Returns the number of places.

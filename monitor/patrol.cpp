@@ -137,12 +137,12 @@ void OnPatrolTick(void)
     if (tickCounter++ > 15) {
         if (expressBootCountdown > 0) return;
         PlacePassStarting();
-        VerifyPass();
+        int ran = VerifyPass();
         tickCounter = 0;
         settings.hideAlerts = 0;
         taskChangeFlag = 0;
         conflictCount = 0;
-        PlacePassEnded();
+        PlacePassEnded(ran);
         return;
     }
 

@@ -8,6 +8,7 @@
 #include "checks.h"
 #include "delayed_start.h"
 #include "first_seen.h"
+#include "history.h"
 #include "items.h"
 #include "monitor.h"
 #include "options.h"
@@ -17,6 +18,7 @@
 #include "store.h"
 #include "text.h"
 #include "trace.h"
+#include "ui_strings.h"
 
 #define RUN_BASELINE   STORE_ROOT "\\Run"
 #define DELAYED_MARK   1103
@@ -59,6 +61,10 @@ struct Entry {
 void Approve(const Entry &entry)
 {
     StoreWriteDecimal(HKEY_CURRENT_USER, RUN_BASELINE, entry.baselineName, entry.record.type);
+    const Item &r = entry.record;
+    int type = r.view == VIEW_32 ? r.type | HISTORY_VIEW_32 : r.type;
+    const char *name = (r.type < 30 || r.type == ITEM_WINLOGON_NOTIFY) && r.name && r.name[0] ? r.name : r.title;
+    WriteHistory(name, r.path, r.detail, type, HISTORY_START_APPROVE);
 }
 
 void DisableUnlessMarked(const Entry &entry)
@@ -78,6 +84,14 @@ void FillAlertRecord(const Entry &entry)
     AlertType = entry.record.type;
     CopyTextCut(AlertCommand, sizeof AlertCommand, entry.record.path);
     CopyTextCut(AlertTitle, sizeof AlertTitle, entry.record.title);
+    // Where the entry lives, by its own name, and what No does to it.
+    char place[ALERT_TEXT_SIZE], where[ALERT_TEXT_SIZE], no[256], pattern[64];
+    DescribeEntryPlace(&entry.record, place, sizeof place);
+    LoadUiString(2117, pattern, sizeof pattern);
+    const char *values[] = {place};
+    if (!FillTemplate(where, sizeof where, pattern, values, 1)) CopyTextCut(where, sizeof where, place);
+    LoadUiString(2120, no, sizeof no);
+    FormatTextCut(AlertPlace, sizeof AlertPlace, "%s\n%s", where, no);
 }
 
 // Returns 0 when the rest of the list is to wait for a later pass.

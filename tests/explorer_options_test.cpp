@@ -203,7 +203,9 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
                  i, i);
         text += line;
     }
-    // A removal to undo: the command as it was, quotes and all.
+    // A line that names no undo at all, then a removal to undo: the
+    // command as it was, quotes and all.
+    text += "12/07/2026  2:06 PM\tSTART_Disable\tCURRENT_RUN\tKeep Me\tC:\\keep.exe\t\r\n";
     text += "12/07/2026  2:06 PM\t*START_Remove\tCURRENT_RUN\tUndo Me\t\"C:\\x y\\u.exe\" /a \"b c\"\t\r\n";
     // Forged or broken lines: an unknown action, a name too long to be
     // whole, a line with NULs and too many fields, a last line without LF.
@@ -223,7 +225,7 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     ASSERT_EQ(4096, rows.Count());
     // The newest lines, the last in view.
     EXPECT_EQ("Last Line", rows.Text(4095, 0));
-    EXPECT_EQ("Event 05910", rows.Text(0, 0));
+    EXPECT_EQ("Event 05911", rows.Text(0, 0));
     int top = (int)SendMessageA(history, LVM_GETTOPINDEX, 0, 0);
     int perPage = (int)SendMessageA(history, LVM_GETCOUNTPERPAGE, 0, 0);
     EXPECT_GE(top + perPage, 4096);
@@ -232,7 +234,7 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     // click writes nothing.
     // Rows of the lines at the end: Undo Me, Forged, the long name, the
     // line with NULs and more fields, the last line.
-    const int undo = 4091, forged = 4092, longRow = 4093;
+    const int disable = 4090, undo = 4091, forged = 4092, longRow = 4093;
     EXPECT_EQ("Forged", rows.Text(forged, 0));
     EXPECT_EQ("Nul led", rows.Text(4094, 0));
     rows.SelectAt(forged);
@@ -243,6 +245,16 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     DWORD_PTR ignored;
     SendMessageTimeoutA(dialog, WM_COMMAND, 1104, 0, SMTO_NORMAL, 3000, &ignored);
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Forged"));
+
+    // A line of another kind (a Disable) is never acted on, not even by a
+    // double click.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Keep Me", "C:\\keep.exe"));
+    rows.SelectAt(disable);
+    Settle(dialog);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
+    SendMessageTimeoutA(dialog, WM_COMMAND, 1104, 0, SMTO_NORMAL, 3000, &ignored);
+    EXPECT_EQ("C:\\keep.exe", Value(HKEY_CURRENT_USER, kRun, "Keep Me"));
+    EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Disabled").empty());
 
     // The name too long for its field reads back empty: nothing to undo.
     EXPECT_EQ("", rows.Text(longRow, 0));
@@ -262,9 +274,37 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     EXPECT_EQ("CURRENT_RUN", rows.Text(undo, 2));
     Settle(dialog);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
+    // The undo says what it will write and asks; it approves nothing.
     Click(dialog, 1104);
+    HWND ask = WaitForDialog("Sentrel Zenta");
+    ASSERT_NE(nullptr, ask);
+    std::string asked = test::DialogText(ask);
+    EXPECT_NE(std::string::npos, asked.find("Undo Me")) << asked;
+    EXPECT_NE(std::string::npos, asked.find("\"C:\\x y\\u.exe\" /a \"b c\"")) << asked;
+    test::PressButton(ask, IDYES);
     ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, "Undo Me"); }));
     EXPECT_EQ("\"C:\\x y\\u.exe\" /a \"b c\"", Value(HKEY_CURRENT_USER, kRun, "Undo Me"));
+    for (const std::string &approval : test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run"))
+        EXPECT_EQ(std::string::npos, approval.find("u.exe")) << "a restore approves nothing: the monitor asks";
+    // Never over a value that is there now.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Undo Me", "C:\\now.exe"));
+    Settle(dialog);
+    // The list was read again with the restore's own line at its end.
+    ASSERT_GE(rows.Select(0, "Undo Me"), 0);
+    EXPECT_EQ("*START_Remove", rows.Text(rows.Selected(), 1));
+    Settle(dialog);
+    Click(dialog, 1104);
+    ask = WaitForDialog("Sentrel Zenta");
+    ASSERT_NE(nullptr, ask);
+    test::PressButton(ask, IDYES);
+    ASSERT_TRUE(test::WaitForWindowGone(ask, test::kPageWait));
+    HWND refusedAgain = WaitForDialog("Sentrel Zenta");
+    ASSERT_NE(nullptr, refusedAgain);
+    EXPECT_NE(std::string::npos, test::DialogText(refusedAgain).find("Nothing was put back"))
+        << test::DialogText(refusedAgain);
+    test::PressButton(refusedAgain, IDOK);
+    test::WaitForWindowGone(refusedAgain, test::kPageWait);
+    EXPECT_EQ("C:\\now.exe", Value(HKEY_CURRENT_USER, kRun, "Undo Me"));
 
     // Clear File: the file goes, the list empties.
     Click(dialog, 1106);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "delayed_programs.h"
 #include "items.h"
 #include "startup_changes.h"
 #include "startup_list.h"
@@ -484,6 +485,33 @@ TEST_F(StartupPage, MoveToDelayedStartWritesTheDelayEntryAndRemovesTheStartupEnt
     EXPECT_EQ(nullptr, RowOf(remote->Rows(), "User Beta"));
 }
 
+// Moved to Delayed Start and back, a value comes back as it was: its
+// quotes, the case of its letters and its type.
+TEST_F(StartupPage, ADelayedEntryComesBackByteForByte)
+{
+    const std::string command = "\"" + programs + "\\Orbit Tools\\orbitdelay.exe\" -sleep 120000";
+    ASSERT_TRUE(test::WriteValue(HKEY_CURRENT_USER, kRun, "Orbit", REG_EXPAND_SZ, command.c_str(),
+                                 (DWORD)command.size() + 1));
+    const std::string before = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"Orbit");
+    StartExplorer();
+    ASSERT_GE(remote->Select("Orbit"), 0);
+    Settle();
+    PostMessageA(page, WM_COMMAND, 1195, 0);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "Orbit"); }));
+    StopExplorer();
+
+    // Restored as the Delayed Start page does.
+    ASSERT_EQ(1, ListDelayedPrograms());
+    Item record = {};
+    ASSERT_EQ(1, CopyItemRecord(&record, GetItem(0)));
+    EXPECT_EQ(1, RestoreDelayedProgram(record));
+    ReleaseItemCopy(&record);
+    DWORD type = 0;
+    EXPECT_EQ(before, test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"Orbit", &type));
+    EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
+    FreeItems();
+}
+
 TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
 {
     for (const char *name : {"Cherry", "apple", "Banana", "Damson"})
@@ -545,6 +573,13 @@ TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
     TopLevelSearch search = {program.id, nullptr, {}};
     EnumWindows(CollectDialog, (LPARAM)&search);
     EXPECT_EQ(1u, search.found.size());
+    // ... and the open sheet turns to that page (IE Helpers), then to the
+    // Services page of a third start.
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == 2; }));
+    second = test::Start(folder, "SentrelEx.exe", "-SERVICE");
+    ASSERT_TRUE(test::WaitForExit(second, kWait, &code));
+    test::Stop(second);
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == 4; }));
 
     // "-Q" from a second start closes the running explorer.
     second = test::Start(folder, "SentrelEx.exe", "-q");
@@ -554,7 +589,7 @@ TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
     test::Stop(program);
     std::string option;
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "StartTab", &option));
-    EXPECT_EQ("6033", option);
+    EXPECT_EQ("6038", option) << "the page it was on when it closed";
 
     // Case and extra letters do not matter: "-nuts" is the Cookies tab.
     StartExplorer("-nuts");
@@ -566,7 +601,11 @@ TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
     StartExplorer("-START");
     tab = (HWND)SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
     EXPECT_EQ(0, (int)SendMessageA(tab, TCM_GETCURSEL, 0, 0));
-    EXPECT_NE(nullptr, test::WaitForWindow("Sentrel", nullptr, kWait));
+    HWND monitor = test::WaitForWindow("Sentrel", nullptr, kWait);
+    ASSERT_NE(nullptr, monitor);
+    // The tray menu's Services item turns the open explorer to Services.
+    PostMessageA(monitor, WM_COMMAND, 6038, 0);
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == 4; }));
 }
 
 TEST_F(StartupPage, EachStartAdvancesTheCounterAndPrunesOneFirstSeenSet)

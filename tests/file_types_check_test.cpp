@@ -399,7 +399,8 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
 
     std::string history;
     test::ReadFile(folder + "\\history.txt", &history);
-    EXPECT_EQ(std::string::npos, history.find("TYPE_FILETYPE")) << history;
+    // The approval (Yes) is written down; the put-backs are not decisions.
+    EXPECT_NE(std::string::npos, history.find("\tFILETYPE_Approve\tTYPE_FILETYPE\t")) << history;
 
     PostMessageA(window, WM_COMMAND, 6030, 0);
     EXPECT_TRUE(test::WaitForExit(monitor, kWait));

@@ -135,7 +135,9 @@ TEST_F(ServicesCheck, ANewServiceIsAskedAboutOnceAndYesApprovesIt)
         return v;
     }());
     EXPECT_EQ((DWORD)SERVICE_RUNNING, ScmState("SampleSvcYes")) << "Yes leaves the service alone";
-    EXPECT_TRUE(HistoryLines().empty());
+    // The approval is written down, and nothing else.
+    ASSERT_EQ(1u, HistoryLines().size());
+    EXPECT_EQ(1, CountHistory({"\tSERVICE_Approve\tSERVICE_EXE\tSample Approved Service\t", "SampleSvcYes"}));
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Services").empty());
 
     CheckSilently();
@@ -270,7 +272,8 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     EXPECT_TRUE(Contains(history, "SERVICE_Stop\tSERVICE_EXE\tSample Monitor Reject")) << history;
     EXPECT_TRUE(Contains(history, "SERVICE_from_Automatic\tSERVICE_EXE\tSample Monitor Reject")) << history;
     EXPECT_TRUE(Contains(history, "SERVICE_Disabled\tSERVICE_EXE\tSample Monitor Reject")) << history;
-    EXPECT_FALSE(Contains(history, "Sample Monitor Keep")) << history;
+    EXPECT_TRUE(Contains(history, "\tSERVICE_Approve\tSERVICE_EXE\tSample Monitor Keep\t")) << history;
+    EXPECT_FALSE(Contains(history, "SERVICE_Stop\tSERVICE_EXE\tSample Monitor Keep")) << history;
 
     PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);
     EXPECT_TRUE(test::WaitForExit(monitor, kWait));

@@ -164,7 +164,13 @@ TEST_F(StartupChanges, RunEntryRoundTripKeepsTheValueExactly)
     EXPECT_EQ(helperBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Helper"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "App"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\Run", "App"));
-    EXPECT_EQ("", History()) << "toggling is no removal";
+    // Each change is written down, and none as a removal.
+    std::string history = History();
+    EXPECT_NE(std::string::npos, history.find("\tSTART_Disable\tCURRENT_RUN\tApp\t" + appPath + "\t")) << history;
+    EXPECT_NE(std::string::npos, history.find("\tSTART_Disable\tMACHINE_RUN\tHelper\t")) << history;
+    EXPECT_NE(std::string::npos, history.find("\tSTART_Enable\tCURRENT_RUN\tApp\t" + appPath + "\t")) << history;
+    EXPECT_NE(std::string::npos, history.find("\tSTART_Enable\tMACHINE_RUN\tHelper\t")) << history;
+    EXPECT_EQ(std::string::npos, history.find("START_Remove")) << "toggling is no removal";
 }
 
 TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackAtTheEnd)

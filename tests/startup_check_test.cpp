@@ -385,7 +385,12 @@ TEST_F(StartupCheckTest, BadProgramFactsAreShownSafelyAndTheAlertStillAnswers)
     EXPECT_EQ("11", Baseline(longCommand));
 
     const Seen &ghost = driver->seen(1 - hugeIndex);
-    EXPECT_EQ("", Field(ghost, IDC_ALERT_NAME));
+    // Named by the entry itself when its program says nothing, and where it
+    // lives is said.
+    EXPECT_EQ("Ghost", Field(ghost, IDC_ALERT_NAME));
+    EXPECT_EQ("Where: HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run, value \"Ghost\"\n"
+              "No removes this entry from there; the program's own file stays.",
+              Field(ghost, IDC_ALERT_PLACE));
     EXPECT_EQ("Company name not included in this program.", Field(ghost, IDC_ALERT_COMPANY));
     EXPECT_EQ("Local File not found.", Field(ghost, IDC_ALERT_DESCRIPTION));
     EXPECT_EQ("C:\\nowhere\\ghost.exe -x", Field(ghost, IDC_ALERT_COMMAND));

@@ -183,6 +183,26 @@ TEST_F(Store, SetOptionRaisesUpdate)
     EXPECT_EQ("1", text);
 }
 
+// At its exit the explorer writes back what it holds in memory: only the
+// settings that differ, and "Update" only then.
+TEST_F(Store, SaveOptionsWritesOnlyWhatChanged)
+{
+    settings = Settings();
+    LoadOptions();
+    EXPECT_EQ(0, SaveOptions());
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, STORE_OPTIONS, "Update"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, STORE_OPTIONS, "Format"));
+    settings.format = 1;
+    settings.hideAlerts = 2;   // the monitor's own, never written here
+    EXPECT_EQ(1, SaveOptions());
+    std::string text;
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "Format", &text));
+    EXPECT_EQ("1", text);
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "Update", &text));
+    EXPECT_EQ("1", text);
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, STORE_OPTIONS, "HideAlerts"));
+}
+
 TEST_F(Store, LoadOptionsTakesDefaultsAndSetsCountdowns)
 {
     programKind = PROGRAM_MONITOR;

@@ -127,7 +127,10 @@ TEST_F(TaskCheckTest, NoDeletesTheJobAndForgetsIt)
     EXPECT_EQ("<missing>", TaskBaseline(rejected + ".job"));
     EXPECT_EQ("800", TaskBaseline(approved + ".job"));
     EXPECT_EQ(2, CountHistory({"TASK_Alert"}));
-    EXPECT_EQ(1, CountHistory({"ScheduledTask_Remove", "TASK_SCHEDULED", rejected + ".job", Sample()}));
+    // Rejected at its alert: "TASK_Remove", the job file kept in the vault
+    // under the name the line gives.
+    EXPECT_EQ(1, CountHistory({"TASK_Remove", "TASK_SCHEDULED", rejected + ".job", Sample(), rejected + ".job"}));
+    EXPECT_EQ(1, CountHistory({"TASK_Approve", "TASK_SCHEDULED", approved + ".job"}));
     CheckSilently();
 }
 
@@ -151,7 +154,7 @@ TEST_F(TaskCheckTest, SilentRejectsExceptionsAndJobsSharingATitle)
     CheckSilently();
     EXPECT_TRUE(Scheduler::Exists(stem + L"1"));
     EXPECT_FALSE(Scheduler::Exists(stem + L"2"));
-    EXPECT_EQ(1, CountHistory({"ScheduledTask_Remove", second}));
+    EXPECT_EQ(1, CountHistory({"TASK_Remove", second}));
     EXPECT_EQ(0, CountHistory({"TASK_Alert"}));
 }
 
@@ -233,7 +236,7 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
         std::string history;
         ASSERT_TRUE(test::ReadFile(folder + "\\history.txt", &history));
         EXPECT_NE(std::string::npos, history.find("TASK_Alert\tTASK_SCHEDULED\tAlert Sample")) << history;
-        EXPECT_NE(std::string::npos, history.find("ScheduledTask_Remove\tTASK_SCHEDULED\tMonitor Reject.job\t" + sample))
+        EXPECT_NE(std::string::npos, history.find("\tTASK_Remove\tTASK_SCHEDULED\tMonitor Reject.job\t" + sample))
             << history;
 
         PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);

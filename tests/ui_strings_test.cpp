@@ -227,3 +227,15 @@ TEST_F(UiStrings, FirstSeenDatesFollowTheResolvedFile)
     EXPECT_STREQ(DETECTED_ACTIVETASKS, FirstSeenKey(600));
     EXPECT_STREQ(DETECTED_STARTUP, FirstSeenKey(256));
 }
+
+// The places read by name and the Options page's texts are in the table.
+TEST_F(UiStrings, NamedPlacesAndOptionTextsAreInTheTable)
+{
+    char text[256];
+    EXPECT_GT(LoadUiString(5, text, sizeof text), 0);
+    EXPECT_STREQ("SOFTWARE\\Classes\\HTTP\\shell\\open\\command", text);
+    EXPECT_GT(LoadUiString(11, text, sizeof text), 0);
+    EXPECT_STREQ("MozillaWindowClass", text);
+    EXPECT_GT(LoadUiString(12, text, sizeof text), 0);
+    EXPECT_STREQ("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE", text);
+}

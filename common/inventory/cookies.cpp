@@ -737,7 +737,9 @@ int ReadCookies(int mode)
 int ApplyMozillaCookieUpdate(void)
 {
     if (GetOption("UpdateCookieFile", 0) < 1) return 0;
-    if (FindWindowA(kMozillaWindowClass, nullptr)) return 0;
+    char windowClass[64];
+    if (LoadUiString(11, windowClass, sizeof windowClass) <= 0) CopyText(windowClass, sizeof windowClass, kMozillaWindowClass);
+    if (FindWindowA(windowClass, nullptr)) return 0;
     char cookies[PATH_SIZE], fresh[PATH_SIZE], temporary[PATH_SIZE];
     if (!ProfileFiles(cookies, fresh, temporary)) return 0;
     // The browser may have written newer cookies since the filtered copy

@@ -26,7 +26,7 @@ static_assert(DELAY_TEXT_SIZE == SHORTCUT_TEXT_SIZE, "shortcut arguments fit the
 namespace {
 
 const char *const kDelayValues[] = {"", DELAY_TIME, DELAY_PARAMETERS, DELAY_SHORTCUTS,
-                                    DELAY_APPLET, DELAY_TITLE, DELAY_VIEW, DELAY_FOLDER};
+                                    DELAY_APPLET, DELAY_TITLE, DELAY_VIEW, DELAY_FOLDER, DELAY_ORIGINAL};
 
 int DelaySubkey(const char *which, char *out, int size)
 {
@@ -64,6 +64,37 @@ int IsRunType(int type)
     return (type >= 1 && type <= 7) || (type >= 11 && type <= 17);
 }
 
+// 1 when a command's parameters are those given (the delay's parameters were
+// not changed since the value was kept).
+int SameParameters(const char *command, const char *parameters)
+{
+    char file[PATH_SIZE], own[DELAY_TEXT_SIZE];
+    if (SplitCommand(command, file, own) <= 0) own[0] = 0;
+    return strcmp(own, parameters ? parameters : "") == 0;
+}
+
+// A Run-family or win.ini entry written back: where nothing is now, or
+// where the very same value stands already (a second Restore, a program
+// that wrote itself back the same); anything else there is left alone
+// (0 with ERROR_ALREADY_EXISTS).
+int PutBackStartupValue(int view, const char *name, int type, const StoreBlob *value, const char *detail)
+{
+    HKEY root;
+    const char *live;
+    if (RunLocation(type, &root, &live)) {
+        REGSAM flag = root == HKEY_LOCAL_MACHINE ? RegistryViewFlag(view) : 0;
+        StoreBlob there;
+        if (StoreReadBlob(root, flag, live, name, &there)) {
+            int same = StoreSameBlob(&there, value);
+            StoreFreeBlob(&there);
+            if (!same) SetLastError(ERROR_ALREADY_EXISTS);
+            return same;
+        }
+        return StoreWriteBlob(root, flag, live, name, value);
+    }
+    return RestoreStartupEntryIn(view, name, (const char *)value->data, detail, type);
+}
+
 // A Startup-folder entry goes back as its shortcut, with the parameters and
 // working folder it had.
 int RestoreShortcut(const char *shortcut, const char *program, const char *parameters, const char *folder,
@@ -88,6 +119,19 @@ int RestoreShortcut(const char *shortcut, const char *program, const char *param
 }
 
 }  // namespace
+
+int KeepOriginalStartupValue(HKEY hive, const char *program, HKEY root, int view, const char *live,
+                             const char *name)
+{
+    char subkey[128];
+    StoreBlob value;
+    if (!program || !DelaySubkey(DELAY_ORIGINAL, subkey, sizeof subkey) ||
+        !StoreReadBlob(root, RegistryViewFlag(view), live, name, &value))
+        return 0;
+    int kept = StoreWriteBlob(hive, 0, subkey, program, &value);
+    StoreFreeBlob(&value);
+    return kept;
+}
 
 HKEY DelayHive(const Item &record)
 {
@@ -181,12 +225,34 @@ int RestoreDelayedProgram(const Item &record)
 
     int restored = 0;
     if (record.type == ITEM_STARTUP_FOLDER) {
+        // Never over a file of that name that is there now.
+        if (shortcut[0] && GetFileAttributesA(shortcut) != INVALID_FILE_ATTRIBUTES) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return 0;
+        }
         restored = RestoreShortcut(shortcut, program, parameters, folder, name);
     } else {
         if (!name[0]) return 0;
         char command[DELAY_TEXT_SIZE * 2];
         if (!DelayedCommand(program, parameters, applet, command, sizeof command)) return 0;
-        restored = RestoreStartupEntryIn(entryView, name, command, shortcut, record.type);
+        // The value as it was, byte for byte, while its parameters are the
+        // ones it had; else the command made of program and parameters.
+        StoreBlob value = {}, original = {};
+        char subkey[128];
+        int exact = IsRunType(record.type) && DelaySubkey(DELAY_ORIGINAL, subkey, sizeof subkey) &&
+                    StoreReadBlob(hive, 0, subkey, program, &original) &&
+                    (original.type == REG_SZ || original.type == REG_EXPAND_SZ) &&
+                    SameParameters((const char *)original.data, parameters);
+        if (exact) {
+            value = original;
+        } else {
+            StoreFreeBlob(&original);
+            value.type = REG_SZ;
+            value.size = (DWORD)strlen(command) + 1;
+            value.data = (BYTE *)command;
+        }
+        restored = PutBackStartupValue(entryView, name, record.type, &value, shortcut);
+        StoreFreeBlob(&original);
     }
     if (!restored) return 0;
     RemoveDelayEntry(hive, program);

@@ -22,10 +22,17 @@
 #define DELAY_VIEW "View"              // "32": the entry came from the 32-bit registry view
 #define DELAY_FOLDER "Folder"          // working folder of a Startup-folder shortcut
 #define DELAY_OPEN_AS "OpenAs"         // window state, HKCU only, named by the file started
+#define DELAY_ORIGINAL "Original"      // the startup value as it was (its type and data)
 
 // Texts of a delayed program's values: the largest parameters, title or
 // command that is kept.
 #define DELAY_TEXT_SIZE 1024
+
+// Keeps the startup value exactly as it stands (type and data) with the
+// delayed program, so that Restore gives back the very same value while its
+// parameters are not changed. 1 or 0.
+int KeepOriginalStartupValue(HKEY hive, const char *program, HKEY root, int view, const char *live,
+                             const char *name);
 
 // The hive of a record of the delayed-start list.
 HKEY DelayHive(const Item &record);

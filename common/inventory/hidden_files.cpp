@@ -14,12 +14,11 @@
 #include "sysfiles.h"
 #include "text.h"
 #include "ui_strings.h"
+#include "vault.h"
 #include "version_names.h"
 
 namespace {
 const char kCommonFilesKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-const DWORD kCompareChunk = 64 * 1024;
-const int kMostVaultCopies = 9999;
 const int kMostStops = 8;   // a program that restarts itself is not chased for ever
 
 // The place itself, in its long form and without a trailing backslash
@@ -128,107 +127,6 @@ int AddHiddenItem(const char *path, DWORD attributes, void *)
     return 1;
 }
 
-// --- The vault -------------------------------------------------------------------
-
-// 1 when both files hold the same bytes.
-int SameContent(const char *a, const char *b)
-{
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE first = CreateFileA(a, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    HANDLE second = CreateFileA(b, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    char *buffers = (char *)malloc(2 * kCompareChunk);
-    int same = 0;
-    LARGE_INTEGER size1, size2;
-    if (first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE && buffers &&
-        GetFileSizeEx(first, &size1) && GetFileSizeEx(second, &size2) && size1.QuadPart == size2.QuadPart) {
-        same = 1;
-        for (;;) {
-            DWORD got1 = 0, got2 = 0;
-            if (!ReadFile(first, buffers, kCompareChunk, &got1, nullptr) ||
-                !ReadFile(second, buffers + kCompareChunk, kCompareChunk, &got2, nullptr) || got1 != got2 ||
-                memcmp(buffers, buffers + kCompareChunk, got1) != 0) {
-                same = 0;
-                break;
-            }
-            if (got1 == 0) break;
-        }
-    }
-    free(buffers);
-    if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
-    if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
-    return same;
-}
-
-// The n-th vault name of a file: its own name, then "name (2).ext", ...
-int VaultCandidate(const char *name, int n, char *out)
-{
-    if (n <= 1) return (int)CopyText(out, PATH_SIZE, name);
-    const char *dot = strrchr(name, '.');
-    size_t stem = dot && dot != name ? (size_t)(dot - name) : strlen(name);
-    char base[PATH_SIZE];
-    CopyTextN(base, sizeof base, name, stem);
-    return (int)FormatText(out, PATH_SIZE, "%s (%d)%s", base, n, name + stem);
-}
-
-// Copies the file into the vault under a name no copy has yet, checks the
-// copy byte for byte and only then deletes the file. 1 when deleted.
-int MoveToVault(const char *path, char *vaultName)
-{
-    char vault[PATH_SIZE], name[PATH_SIZE];
-    if (!GetHiddenVault(vault)) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return 0;
-    }
-    if (FileNamePart(path, name, sizeof name) <= 0) {
-        SetLastError(ERROR_INVALID_NAME);
-        return 0;
-    }
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return 0;
-    }
-
-    char candidate[PATH_SIZE], copy[PATH_SIZE];
-    int copied = 0;
-    for (int n = 1; n <= kMostVaultCopies && !copied; n++) {
-        if (!VaultCandidate(name, n, candidate) || !FormatText(copy, sizeof copy, "%s\\%s", vault, candidate)) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return 0;
-        }
-        // An existing copy is never replaced: it may be the only one of
-        // another file of the same name.
-        if (CopyFileA(path, copy, TRUE)) {
-            copied = 1;
-            break;
-        }
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return 0;
-    }
-    if (!copied) {
-        SetLastError(ERROR_FILE_EXISTS);
-        return 0;
-    }
-    if (!SameContent(path, copy)) {
-        SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(copy);
-        SetLastError(ERROR_WRITE_FAULT);
-        return 0;
-    }
-    SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(path)) {
-        DWORD error = GetLastError();
-        // Left as it was; the unused copy goes.
-        SetFileAttributesA(path, attributes);
-        DeleteFileA(copy);
-        SetLastError(error);
-        return 0;
-    }
-    if (vaultName) CopyText(vaultName, PATH_SIZE, candidate);
-    return 1;
-}
 }  // namespace
 
 int GetHiddenFilePlace(int index, char *folder, int *depth)
@@ -301,17 +199,7 @@ int AcceptHiddenFile(const char *path)
 
 int GetHiddenVault(char *out)
 {
-    char copyFolder[PATH_SIZE];
-    out[0] = 0;
-    if (!GetVaultFolder(copyFolder) || !FormatText(out, PATH_SIZE, "%s\\vault", copyFolder)) return 0;
-    // The copy folder may be the program folder, which has no vault yet.
-    CreateDirectoryA(out, nullptr);
-    DWORD attributes = GetFileAttributesA(out);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        out[0] = 0;
-        return 0;
-    }
-    return (int)strlen(out);
+    return GetVault(out);
 }
 
 int RemoveHiddenFile(const char *title, const char *path)
@@ -329,7 +217,7 @@ int RemoveHiddenFileTo(const char *title, const char *path, char *vaultName)
     for (int i = 0; i < kMostStops && StopProgram(path, title, 0); i++) {
     }
     char name[PATH_SIZE] = "";
-    int deleted = MoveToVault(path, name);
+    int deleted = MoveIntoVault(path, name);
     DWORD error = GetLastError();
     if (deleted) {
         // The copy's name lets the history put this very file back.
@@ -343,7 +231,7 @@ int RemoveHiddenFileTo(const char *title, const char *path, char *vaultName)
 
 int RestoreHiddenFile(const char *path, const char *vaultName)
 {
-    char vault[PATH_SIZE], name[PATH_SIZE], copy[PATH_SIZE];
+    char name[PATH_SIZE];
     if (!path || !path[0]) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -352,18 +240,14 @@ int RestoreHiddenFile(const char *path, const char *vaultName)
         CopyText(name, sizeof name, vaultName);
     else
         FileNamePart(path, name, sizeof name);
-    // Only a file in the vault itself.
-    if (!name[0] || strchr(name, '\\') || strchr(name, '/') || strchr(name, ':') || !strcmp(name, "..")) {
-        SetLastError(ERROR_INVALID_NAME);
-        return 0;
-    }
-    if (!GetHiddenVault(vault) || !FormatText(copy, sizeof copy, "%s\\%s", vault, name)) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
-        return 0;
-    }
-    if (!CopyFileA(copy, path, TRUE)) return 0;
-    SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN);
-    return 1;
+    // Back as a hidden file, with the read-only and system marks it had.
+    char vault[PATH_SIZE], copy[PATH_SIZE];
+    DWORD kept = GetVault(vault) && FormatText(copy, sizeof copy, "%s\\%s", vault, name) ? GetFileAttributesA(copy)
+                                                                                         : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = FILE_ATTRIBUTE_HIDDEN;
+    if (kept != INVALID_FILE_ATTRIBUTES)
+        attributes |= kept & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    return CopyOutOfVault(name, path, attributes);
 }
 
 int DescribeRemovalFailure(const char *path, DWORD error, char *out, int size)

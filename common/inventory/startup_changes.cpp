@@ -13,6 +13,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "locations.h"
+#include "platform.h"
 #include "program_files.h"
 #include "startup_list.h"
 #include "store.h"
@@ -30,6 +31,9 @@ const int kAppInitMax = 255;
 
 enum {
     LOG_START_REMOVE = 0,
+    LOG_START_DISABLE = 1,
+    LOG_START_ENABLE = 2,
+    LOG_REMOVE_WINLOGON_NOTIFY = 30,
     LOG_RESET_USERINIT = 21,
     LOG_RESET_SHELL = 22,
     LOG_REMOVE_TASKSCHEDULER = 23,
@@ -296,12 +300,9 @@ StartupRef StartupRefOf(const Item &record)
     return entry;
 }
 
-int ToggleStartupEntry(const StartupRef &entry)
+namespace {
+int Toggle(const StartupRef &entry)
 {
-    if (!entry.name || !entry.command) return 0;
-    // A disabled registry entry is known by its mark; without one there is
-    // nothing to put back.
-    if (entry.disabled && !entry.mark && entry.type != ITEM_STARTUP_FOLDER) return 0;
     if (IsRunType(entry.type)) return ToggleRunEntry(entry);
     if (entry.type == ITEM_WIN_LOAD || entry.type == ITEM_WIN_RUN) return ToggleWinIniEntry(entry);
     if (entry.type == ITEM_STARTUP_FOLDER) return ToggleFolderEntry(entry);
@@ -309,11 +310,36 @@ int ToggleStartupEntry(const StartupRef &entry)
     return 0;
 }
 
+// Disable and Enable each leave a line naming the entry as a removal does.
+void LogToggle(const StartupRef &entry, int disabled)
+{
+    if (FindTextNoCase(entry.command, "Sentrel")) return;
+    WriteHistory(HistoryName(entry), entry.command, entry.detail, HistoryType(entry),
+                 disabled ? LOG_START_DISABLE : LOG_START_ENABLE);
+}
+}  // namespace
+
+int ToggleStartupEntry(const StartupRef &entry)
+{
+    if (!entry.name || !entry.command) return 0;
+    // A disabled registry entry is known by its mark; without one there is
+    // nothing to put back.
+    if (entry.disabled && !entry.mark && entry.type != ITEM_STARTUP_FOLDER) return 0;
+    int result = Toggle(entry);
+    // An enabled win.ini piece or Notify entry reports 0 as ever; its mark
+    // being gone tells that it went back.
+    int done = result || (entry.disabled && entry.mark && entry.mark[0] && !MarkTypeOf(entry.mark));
+    if (done) LogToggle(entry, !entry.disabled);
+    return result;
+}
+
 int RedisableStartupEntry(int type, int view, const char *name, const char *stored)
 {
     (void)stored;   // the entry's mark is found again by its identity
     StartupRef entry = {type, view, 0, name, nullptr, "", "", name};
-    return IsRunType(type) ? ToggleRunEntry(entry) : 0;
+    int result = IsRunType(type) ? ToggleRunEntry(entry) : 0;
+    if (result) LogToggle(entry, 1);
+    return result;
 }
 
 int DeleteStartupEntry(const StartupRef &entry)
@@ -339,6 +365,21 @@ int DeleteStartupEntry(const StartupRef &entry)
         result = DeleteFolderEntry(entry);
     } else if (type >= ITEM_WINLOGON_USERINIT && type <= ITEM_APPINIT_DLLS) {
         return RemoveKeyLocationEntry(startupOwner, entry);
+    } else if (type == ITEM_WINLOGON_NOTIFY) {
+        // The entry's own subkey of Winlogon\Notify (a disabled one: its mark
+        // and saved copy too).
+        char key[1024];
+        if (!entry.name[0] || strchr(entry.name, '\\') ||
+            !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, entry.name))
+            return 0;
+        result = StoreDeleteKeyIn(HKEY_LOCAL_MACHINE, RegistryViewFlag(entry.view), key);
+        if (entry.disabled && entry.mark) DeleteDisabledMark(entry.mark, DisabledSubkey(type));
+        if (!result) return 0;
+        if (!FindTextNoCase(entry.command, "Sentrel"))
+            WriteHistory(HistoryName(entry), entry.command, entry.detail, HistoryType(entry),
+                         LOG_REMOVE_WINLOGON_NOTIFY);
+        DeleteBaselineValues(entry.view, entry.command);
+        return result;
     } else {
         return 0;
     }
@@ -616,6 +657,67 @@ int RestoreStartupEntryIn(int view, const char *name, const char *command, const
     StartupBaselineNameIn(view, command, baseline);
     StoreWriteDecimal(HKEY_CURRENT_USER, kRunBaseline, baseline, type);
     return 1;
+}
+
+int PutBackStartupEntry(int view, const char *name, const char *command, const char *detail, int type)
+{
+    if (!name || !command || !command[0]) return 0;
+    if (IsRunType(type)) {
+        HKEY root;
+        const char *live;
+        RunLocation(type, &root, &live);
+        REGSAM flag = RegistryViewFlag(view);
+        if (StoreValueExistsIn(root, flag, live, name)) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return 0;
+        }
+        return StoreWriteStringIn(root, flag, live, name, command);
+    }
+    if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN) {
+        static char list[kWinIniMax];
+        if (!ReadWinIniList(WinIniKey(type), list, sizeof list)) return 0;
+        char *context = nullptr;
+        for (char *piece = strtok_r(list, ";", &context); piece; piece = strtok_r(nullptr, ";", &context))
+            if (TextEqualNoCase(piece, command)) {
+                SetLastError(ERROR_ALREADY_EXISTS);
+                return 0;
+            }
+        return AddWinIniEntry(WinIniKey(type), command);
+    }
+    if (type == ITEM_STARTUP_FOLDER) {
+        // A shortcut in a Startup folder only, and never over a file.
+        size_t length = detail ? strlen(detail) : 0;
+        if (length < 5 || !TextEqualNoCase(detail + length - 4, ".lnk") || !IsStartupFile(detail)) return 0;
+        if (GetFileAttributesA(detail) != INVALID_FILE_ATTRIBUTES) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return 0;
+        }
+        return CreateShortcut(detail, command, "", "", "", "", 0);
+    }
+    return 0;
+}
+
+int ReregisterFileIn(int view, const char *file)
+{
+    // The program by its full path, the file quoted; a path holding a quote
+    // could end the argument early and is refused.
+    char system[PATH_SIZE], program[PATH_SIZE], command[PATH_SIZE * 2 + 32];
+    UINT n = view == VIEW_32 && HasRegistryViews() ? GetSystemWow64DirectoryA(system, sizeof system)
+                                                  : GetSystemDirectoryA(system, sizeof system);
+    if (!file || !file[0] || strchr(file, '"') || n == 0 || n >= sizeof system ||
+        !FormatText(program, sizeof program, "%s\\regsvr32.exe", system) ||
+        !FormatText(command, sizeof command, "\"%s\" /s \"%s\"", program, file))
+        return 0;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 0;
+    DWORD code = 1;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0;
 }
 
 int ReregisterFile(const char *file)

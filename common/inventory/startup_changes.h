@@ -78,6 +78,13 @@ int AddAppInitDllIn(int view, const char *dll);
 int ResetUserinit(void);
 int ResetShell(void);
 
+// Puts an entry of the history back where it came from, only where nothing
+// is now (a value of that name, the same win.ini piece, a file of that name:
+// 0 with ERROR_ALREADY_EXISTS as the last error), and approves nothing: what
+// comes back is asked about like anything new. Run-family values, win.ini
+// pieces and Startup-folder shortcuts. 1 when written.
+int PutBackStartupEntry(int view, const char *name, const char *command, const char *detail, int type);
+
 // Puts an entry back where it came from (explorer). 1 when written back.
 int RestoreStartupEntry(const char *name, const char *command, const char *detail, int type);
 // The same into a registry view (an entry of the 32-bit view goes back there).
@@ -86,3 +93,6 @@ int RestoreStartupEntryIn(int view, const char *name, const char *command, const
 
 // Registers a COM server file again ("regsvr32 /s").
 int ReregisterFile(const char *file);
+// The same with the registry view's own regsvr32 (VIEW_32: the 32-bit one),
+// waiting for it. 1 when it reported success.
+int ReregisterFileIn(int view, const char *file);

@@ -618,6 +618,28 @@ int DescribeEntryLocation(const Item *record, int disabled, char *out, int size)
     return length;
 }
 
+int DescribeEntryPlace(const Item *record, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    if (!record) return 0;
+    char where[512], name[ITEM_TITLE_SIZE], pattern[128];
+    DescribeEntryLocation(record, 0, where, sizeof where);
+    int registry = (record->type >= 1 && record->type < 30) || record->type == ITEM_DELAYLOAD ||
+                   record->type == ITEM_TASK_SCHEDULER || record->type == ITEM_SHELL_EXECUTE_HOOK ||
+                   record->type == ITEM_WINLOGON_NOTIFY;
+    const char *own = record->name ? record->name : "";
+    if (registry)
+        RegistryEntryTitle(own, name, sizeof name);
+    else
+        ShownText(own, name, sizeof name);
+    if (!name[0]) return (int)CopyTextCut(out, (size_t)size, where);
+    LoadUiString(registry ? 2118 : 2119, pattern, sizeof pattern);
+    const char *values[] = {where, name};
+    if (!FillTemplate(out, size, pattern, values, 2)) CopyTextCut(out, (size_t)size, where);
+    return (int)strlen(out);
+}
+
 int DescribeLocation(int index, int disabled, char *out, int size)
 {
     if (!out || size <= 0) return 0;

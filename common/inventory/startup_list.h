@@ -74,4 +74,8 @@ int DescribeLocation(int index, int disabled, char *out, int size);
 // The same for an item type, for pages that keep rows of their own.
 int DescribeLocationOfType(int type, int disabled, char *out, int size);
 // The location text of a record, its registry view included.
+// The place of an entry with its own name: the location, then the value's
+// name (a registry entry) or the file or win.ini piece. Returns the length.
+int DescribeEntryPlace(const Item *record, char *out, int size);
+
 int DescribeEntryLocation(const Item *record, int disabled, char *out, int size);

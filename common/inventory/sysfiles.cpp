@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "program_files.h"
 #include "text.h"
+#include "vault.h"
 #include "watch_places.h"
 
 int GetHostsPath(char *out, int size)
@@ -26,21 +27,6 @@ int GetHostsPath(char *out, int size)
     return (int)FormatText(out, size, "%s\\HOSTS", folder);
 }
 
-int GetVaultFolder(char *out)
-{
-    out[0] = 0;
-    char appData[PATH_SIZE], copyFolder[PATH_SIZE], vault[PATH_SIZE];
-    if (StoreReadString(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "AppData", appData, sizeof appData) > 0 &&
-        FormatText(copyFolder, sizeof copyFolder, "%s\\Sentrel", appData) &&
-        FormatText(vault, sizeof vault, "%s\\vault", copyFolder)) {
-        CreateDirectoryA(copyFolder, nullptr);
-        CreateDirectoryA(vault, nullptr);
-        DWORD attributes = GetFileAttributesA(vault);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return (int)CopyText(out, PATH_SIZE, copyFolder);
-    }
-    return GetProgramFolder(out);
-}
 
 namespace {
 const char kRecordValues[][12] = {"Location", "Date", "Size", "Type"};

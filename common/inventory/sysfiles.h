@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include "vault.h"
+
 #include "dates.h"
 #include "inventory.h"   // AddMonitoredFile, GetHostsPath
 #include "store.h"
@@ -15,11 +17,6 @@
 #define SYSFILE_NAME_SIZE 768   // a subkey name (UTF-8)
 #define SYSFILE_TEXT_SIZE 784   // "Location", "Date", "Size", "Type"
 
-// The copy folder: "Sentrel" in the user's application data with its
-// subfolder "vault", both created when missing; the program folder when
-// the application data folder is unknown or "vault" cannot be made.
-// Returns its length, 0 (empty) on failure.
-int GetVaultFolder(char *out /* PATH_SIZE */);
 
 // The file in the copy folder that holds the accepted content of the
 // monitored file with this display name. Names that cannot stand as a file

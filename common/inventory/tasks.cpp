@@ -13,6 +13,8 @@
 #include "items.h"
 #include "platform.h"
 #include "text.h"
+#include "vault.h"
+#include "unicode_text.h"
 #include "trace.h"
 #include "ui_strings.h"
 #include "watch_places.h"
@@ -494,7 +496,53 @@ int EnumerateTasks(void)
     return count;
 }
 
+namespace {
+// The folder the scheduler keeps its jobs in: the one its settings name, by
+// default "Tasks" in the Windows folder. 1 or 0.
+int JobFolder(char *folder /* PATH_SIZE */)
+{
+    char configured[PATH_SIZE];
+    folder[0] = 0;
+    if (StoreReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\SchedulingAgent", "TasksFolder", configured,
+                        sizeof configured) > 0) {
+        DWORD n = ExpandEnvironmentStringsA(configured, folder, PATH_SIZE);
+        if (n == 0 || n > PATH_SIZE) folder[0] = 0;
+    }
+    if (!folder[0]) {
+        char windows[PATH_SIZE];
+        UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+        if (n == 0 || n >= sizeof windows || !FormatText(folder, PATH_SIZE, "%s\\Tasks", windows)) return 0;
+    }
+    return 1;
+}
+
+// 1 for a job file name that names no other place.
+int PlainJobName(const char *name)
+{
+    return name && name[0] && !strchr(name, '\\') && !strchr(name, '/') && !strchr(name, ':') &&
+           strcmp(name, ".") && strcmp(name, "..");
+}
+}  // namespace
+
 HRESULT DeleteScheduledTask(const char *name)
+{
+    return DeleteScheduledTaskAs(name, 15);
+}
+
+int RestoreScheduledTask(const char *name, const char *vaultName)
+{
+    char folder[PATH_SIZE], file[PATH_SIZE], text[ITEM_PATH_SIZE];
+    if (!PlainJobName(name) || !JobFolder(folder) || !FormatText(file, sizeof file, "%s\\%s", folder, name)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    if (!CopyOutOfVault(vaultName, file, 0)) return 0;
+    FormatText(text, sizeof text, "%s", vaultName);
+    WriteHistory(name, file, text, ITEM_TASK, 13);
+    return 1;
+}
+
+HRESULT DeleteScheduledTaskAs(const char *name, int action)
 {
     if (!name || !name[0]) return E_INVALIDARG;
     Session session;
@@ -514,8 +562,14 @@ HRESULT DeleteScheduledTask(const char *name)
         ApplicationOf(task, application, sizeof application);
         task->Release();
     }
-    wchar_t *short_name = ActivationName(job);
-    result = E_OUTOFMEMORY;
+    // The job file is kept before it goes: a removal can be undone.
+    char folder[PATH_SIZE], file[PATH_SIZE], kept[PATH_SIZE] = "";
+    char *jobName = WideToTextCopy(job, -1, 0, nullptr);
+    int keptCopy = jobName && PlainJobName(jobName) && JobFolder(folder) &&
+                   FormatText(file, sizeof file, "%s\\%s", folder, jobName) && CopyIntoVault(file, kept);
+    free(jobName);
+    wchar_t *short_name = keptCopy ? ActivationName(job) : nullptr;
+    result = keptCopy ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
     if (short_name) {
         for (int attempt = 0; attempt < kDeleteTries; attempt++) {
             result = session.scheduler->Delete(short_name);
@@ -527,7 +581,14 @@ HRESULT DeleteScheduledTask(const char *name)
     free(job);
     if (SUCCEEDED(result)) {
         result = S_OK;
-        WriteHistory(name, application, "", ITEM_TASK, 15);
+        WriteHistory(name, application, kept, ITEM_TASK, action);
+    } else if (kept[0]) {
+        // Not deleted after all: the copy is not needed.
+        char vault[PATH_SIZE], copy[PATH_SIZE];
+        if (GetVault(vault) && FormatText(copy, sizeof copy, "%s\\%s", vault, kept)) {
+            SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(copy);
+        }
     }
     CloseSession(&session);
     return result;
@@ -558,19 +619,8 @@ int NextRunTimeOf(const char *name, char *out, int size)
 
 void ForEachTaskPlace(WatchPlaceVisitor visit, void *context)
 {
-    // The scheduler keeps its jobs in the folder its settings name, by
-    // default "Tasks" in the Windows folder.
-    char folder[PATH_SIZE] = "", configured[PATH_SIZE];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\SchedulingAgent", "TasksFolder", configured,
-                        sizeof configured) > 0) {
-        DWORD n = ExpandEnvironmentStringsA(configured, folder, sizeof folder);
-        if (n == 0 || n > sizeof folder) folder[0] = 0;
-    }
-    if (!folder[0]) {
-        char windows[PATH_SIZE];
-        UINT n = GetWindowsDirectoryA(windows, sizeof windows);
-        if (n == 0 || n >= sizeof windows || !FormatText(folder, sizeof folder, "%s\\Tasks", windows)) return;
-    }
+    char folder[PATH_SIZE];
+    if (!JobFolder(folder)) return;
     WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
     visit(&place, context);
 }

@@ -32,7 +32,16 @@ int TaskSchedulerStartedHere(void);
 // exists) and writes the removal to the history. S_OK when deleted, S_FALSE
 // when no job has the name, a failure code when the scheduler could not be
 // reached or refused the deletion.
+// The job file is first copied into the vault (its copy's name is the
+// history line's detail); a job that cannot be kept is not deleted.
 HRESULT DeleteScheduledTask(const char *name);
+// The same, written to the history with the given action (4: rejected at
+// its alert; 15: removed on the Scheduled Tasks page).
+HRESULT DeleteScheduledTaskAs(const char *name, int action);
+
+// Puts a removed job back from its copy in the vault (the name its history
+// line gives), never over a job of that name; writes "TASK_Restore". 1 or 0.
+int RestoreScheduledTask(const char *name, const char *vaultName);
 
 // The next run time text of the named job; an empty text when the job is
 // not found. Returns the text's length.

@@ -83,6 +83,12 @@ const CodeName kActions[] = {
     // A file the user had deleted at the next restart (the detail holds the
     // entry's own name).
     {40, "FILE_DeleteOnReboot"},
+    // Approvals (the title, command and place of what was approved) and
+    // what the history viewer put back.
+    {41, "START_Approve"},          {42, "SERVICE_Approve"},
+    {43, "TASK_Approve"},           {44, "IEHELPER_Approve"},
+    {45, "HIDDEN_Accept"},          {46, "FILETYPE_Approve"},
+    {47, "START_Restore"},          {48, "HIDDEN_Restore"},
 };
 
 const size_t kNameSize = 48;   // names are at most 47 characters

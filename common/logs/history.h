@@ -17,6 +17,17 @@
 #define HISTORY_VIEW_32        0x10000
 #define HISTORY_ACTION_UNKNOWN 31
 #define HISTORY_DELETE_ON_REBOOT 40
+// Decisions the history names beside the removals.
+enum HistoryDecision {
+    HISTORY_START_APPROVE = 41,
+    HISTORY_SERVICE_APPROVE = 42,
+    HISTORY_TASK_APPROVE = 43,
+    HISTORY_IEHELPER_APPROVE = 44,
+    HISTORY_HIDDEN_ACCEPT = 45,
+    HISTORY_FILETYPE_APPROVE = 46,
+    HISTORY_START_RESTORE = 47,
+    HISTORY_HIDDEN_RESTORE = 48,
+};
 
 // "12/07/2026  2:05 PM": month/day/year, two blanks, the 12-hour clock; a
 // date of all zeros is "Never" (string 686). Returns the length.

@@ -13,8 +13,16 @@
 #include "ui_strings.h"
 
 namespace {
+// The keys come from the string table (strings 12 and 5); these are the
+// same texts for a table that lacks them.
 const char kAppPathsIE[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 const char kHttpCommand[] = "SOFTWARE\\Classes\\HTTP\\shell\\open\\command";
+
+// A key named by the string table, or its fallback.
+const char *KeyName(UINT id, const char *fallback, char *out, int size)
+{
+    return LoadUiString(id, out, size) > 0 ? out : fallback;
+}
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // Commands are resolved in a working buffer larger than a path, so that a
@@ -515,7 +523,8 @@ int GetDefaultBrowser(char *out)
 {
     out[0] = 0;
     char command[513];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kHttpCommand, "", command, sizeof command) <= 0)
+    char key[256];
+    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(5, kHttpCommand, key, sizeof key), "", command, sizeof command) <= 0)
         return 0;
 
     // The program part of the command: the quoted text, or everything up to
@@ -538,7 +547,7 @@ int GetDefaultBrowser(char *out)
     if (program[0]) return (int)CopyText(out, PATH_SIZE, program);
 
     char folder[PATH_SIZE];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kAppPathsIE, "Path", folder, sizeof folder) <= 0)
+    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(12, kAppPathsIE, key, sizeof key), "Path", folder, sizeof folder) <= 0)
         return 0;
     ReplaceChar(folder, ';', 0);
     RemoveBackslash(folder, 0);
@@ -563,7 +572,8 @@ int GetIEPath(char *out)
 {
     out[0] = 0;
     char folder[PATH_SIZE];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, kAppPathsIE, "Path", folder, sizeof folder) <= 0)
+    char key[256];
+    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(12, kAppPathsIE, key, sizeof key), "Path", folder, sizeof folder) <= 0)
         return 0;
     ReplaceChar(folder, ';', 0);
     RemoveBackslash(folder, 0);

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include "store.h"
 #include "text.h"
@@ -104,13 +105,27 @@ void LoadOptions(void)
     groupToggle = 0;
 }
 
+int SaveOptions(void)
+{
+    int written = 0;
+    for (const OptionRow &row : kOptions) {
+        // The monitor's own choices, never the explorer's to write.
+        if (!strcmp(row.name, "HideAlerts") || !strcmp(row.name, "MaxCookie")) continue;
+        int value = *(const int *)((const char *)&settings + row.setting);
+        // Only a setting that differs from the store is written, so that an
+        // unchanged set does not make the monitor read its options again.
+        if (GetOption(row.name, row.fallback) == value) continue;
+        if (StoreWriteDecimal(HKEY_CURRENT_USER, STORE_OPTIONS, row.name, value)) written++;
+    }
+    if (written) StoreWriteString(HKEY_CURRENT_USER, STORE_OPTIONS, "Update", "1");
+    return written;
+}
+
 const WindowPosNames POS_ALERT = {"xPosAlert", "yPosAlert", "dxAlert", "dyAlert"};
 const WindowPosNames POS_SYSFILES = {"xPosSysFiles", "yPosSysFiles", "dxSysFiles", "dySysFiles"};
 const WindowPosNames POS_EXPLORER = {"xPos", "yPos", "dxPos", "dyPos"};
 const WindowPosNames POS_COOKIE = {"xCookie", "yCookie", "dxCookie", "dyCookie"};
 const WindowPosNames POS_INFO = {"xInfo", "yInfo", "dxInfo", "dyInfo"};
-const WindowPosNames POS_DEFAULT_WARNING = {"xDefaultWarning", "yDefaultWarning",
-                                            "dxDefaultWarning", "dyDefaultWarning"};
 const WindowPosNames POS_ADD_FILE_TYPE = {"xPosAddFileType", "yPosAddFileType",
                                           "dxPosAddFileType", "dyPosAddFileType"};
 

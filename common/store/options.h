@@ -40,12 +40,16 @@ int SetOption(const char *name, long value);
 // Reads every option into settings and resets the patrol countdowns.
 void LoadOptions(void);
 
+// Writes the settings in memory back to the store (the explorer at its
+// exit): only those that differ from what is stored, then "Update" when
+// any was. Returns the number written.
+int SaveOptions(void);
+
 // Window position value sets: left, top, width, height.
 struct WindowPosNames {
     const char *left, *top, *width, *height;
 };
-extern const WindowPosNames POS_ALERT, POS_SYSFILES, POS_EXPLORER, POS_COOKIE, POS_INFO,
-    POS_DEFAULT_WARNING, POS_ADD_FILE_TYPE;
+extern const WindowPosNames POS_ALERT, POS_SYSFILES, POS_EXPLORER, POS_COOKIE, POS_INFO, POS_ADD_FILE_TYPE;
 
 // Stores the window's place and size, then the current page as "StartTab".
 int SaveWindowPos(HWND window, const WindowPosNames *names, int page);
