@@ -428,7 +428,7 @@ void StopOrKill(HWND dialog)
         DWORD error = StopServiceLogged(ServiceRefOf(record));
         if (error && error != ERROR_SERVICE_NOT_ACTIVE) {
             char text[1024];
-            ServiceFailureText(STR_SERVICE_STOP_FAILED, record.title, error, text, sizeof text);
+            ServiceFailureText(STR_SERVICE_STOP_FAILED, record.title, record.name, error, text, sizeof text);
             PageMessageText(dialog, text, MB_OK | MB_ICONEXCLAMATION);
         }
     } else if (info.file[0]) {
@@ -455,7 +455,7 @@ void ApplyStartType(HWND dialog)
     DWORD error = SetServiceStartLogged(ServiceRefOf(record), entry + SERVICE_AUTO_START);
     if (error) {
         char text[1024];
-        ServiceFailureText(STR_SERVICE_TYPE_FAILED, record.title, error, text, sizeof text);
+        ServiceFailureText(STR_SERVICE_TYPE_FAILED, record.title, record.name, error, text, sizeof text);
         PageMessageText(dialog, text, MB_OK | MB_ICONEXCLAMATION);
         return;
     }

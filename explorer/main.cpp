@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "history.h"
 #include "explorer.h"
 #include "options.h"
 #include "store_init.h"
@@ -24,10 +25,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR arguments, int)
     int startMonitor = 0;
     if (arguments[0]) {
         OneShotSwitch oneShot = FindOneShotSwitch(arguments);
-        if (oneShot != ONE_SHOT_NONE) {
-            RunOneShotSwitch(oneShot);
-            return 0;
-        }
+        // The exit code tells a script whether the switch did its work
+        // (-Restore: 1 while any program stays delayed).
+        if (oneShot != ONE_SHOT_NONE) return RunOneShotSwitch(oneShot) ? 0 : 1;
         startPage = PageFromSwitches(arguments, (int)startPage, &startMonitor);
         if (startMonitor) StartMonitorIfMissing();
     }
@@ -55,5 +55,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR arguments, int)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    FlushHistory();
     return (int)message.wParam;
 }

@@ -85,7 +85,7 @@ int IsChecked(HWND page, int control)
 
 void ShowState(HWND page)
 {
-    Check(page, IDC_AUTOSTART, RemoveOwnStartupEntries(0));
+    Check(page, IDC_AUTOSTART, IsAlwaysRun());
     FreeItems();
     for (const auto &box : kOptionBoxes) Check(page, box.control, settings.*(box.setting) > 0);
     // Sound and the data option count as on for any value but 0.
@@ -113,11 +113,12 @@ void OnCheckBox(HWND page, int control)
 {
     int on = IsChecked(page, control);
     if (control == IDC_AUTOSTART) {
-        // Off removes every startup entry of the monitor, each once, as the
-        // entry it is; the program file itself is never touched.
+        // Off removes the monitor's own registration only (found by what it
+        // is, never by a name that looks like it); the program file and the
+        // user's own entries are never touched.
         if (!SetAlwaysRun(on) && on) Check(page, IDC_AUTOSTART, 0);
         FreeItems();
-        if (!on) Check(page, IDC_AUTOSTART, RemoveOwnStartupEntries(0));
+        if (!on) Check(page, IDC_AUTOSTART, IsAlwaysRun());
         FreeItems();
         return;
     }

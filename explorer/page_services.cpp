@@ -168,7 +168,7 @@ void Refill(HWND page, const PageRow *row)
 void ReportFailure(HWND page, UINT text, const Item &record, DWORD error)
 {
     char message[1024];
-    if (ServiceFailureText(text, record.title, error, message, sizeof message) > 0)
+    if (ServiceFailureText(text, record.title, record.name, error, message, sizeof message) > 0)
         PageMessageText(page, message, MB_OK | MB_ICONSTOP | MB_TOPMOST);
 }
 

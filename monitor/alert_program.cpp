@@ -26,7 +26,7 @@ const char *AlertServiceName()
     return AlertName[0] ? AlertName : AlertTitle;
 }
 
-enum NameRule { NAME_PRODUCT, NAME_STARTUP, NAME_TASK, NAME_TITLE };
+enum NameRule { NAME_PRODUCT, NAME_STARTUP, NAME_TASK, NAME_TITLE, NAME_SERVICE };
 
 struct ProgramAlertKind {
     int dialog;
@@ -43,7 +43,7 @@ const ProgramAlertKind kKinds[] = {
     {DLG_ALERT_DELAYED, 1023, 1022, 630, NAME_PRODUCT, 0, -1, 0},
     {DLG_ALERT_IE_HELPER, 718, 701, 644, NAME_TITLE, 900, 8, 0},
     {DLG_ALERT_TASK, 718, 692, 644, NAME_TASK, 800, 7, 0},
-    {DLG_ALERT_SERVICE, 718, 900, 630, NAME_TITLE, 0, -1, 0},
+    {DLG_ALERT_SERVICE, 718, 900, 630, NAME_SERVICE, 0, -1, 0},
     {DLG_ALERT_HIDDEN, 718, 1015, 644, NAME_TITLE, 370, 28, 1},
 };
 
@@ -113,15 +113,26 @@ void ShownName(const ProgramAlertKind *kind, char *out, int size)
         return;
     }
     case NAME_TASK: {
+        // The job's own name, without ".job" when it has it.
         size_t length = strlen(AlertTitle);
-        if (length > 4)
-            CopyTextN(out, (size_t)size, AlertTitle, length - 4);   // without ".job"
+        if (length > 4 && TextEqualNoCase(AlertTitle + length - 4, ".job"))
+            CopyTextN(out, (size_t)size, AlertTitle, length - 4);
+        else if (length)
+            CopyText(out, (size_t)size, AlertTitle);
         else
             CopyText(out, (size_t)size, product);
         return;
     }
     case NAME_TITLE:
         CopyText(out, (size_t)size, AlertTitle);
+        return;
+    case NAME_SERVICE:
+        // The display name any service may choose, and the key name that
+        // is the service itself.
+        if (AlertName[0] && !TextEqualNoCase(AlertName, AlertTitle))
+            FormatTextCut(out, (size_t)size, "%s (%s)", AlertTitle, AlertName);
+        else
+            CopyText(out, (size_t)size, AlertTitle);
         return;
     default:
         CopyText(out, (size_t)size, product);
@@ -311,7 +322,7 @@ void RejectAlertService(HWND owner)
     for (const auto &failure : failures) {
         if (!failure.error) continue;
         char text[1024];
-        if (ServiceFailureText(failure.text, AlertTitle, failure.error, text, sizeof text) > 0)
+        if (ServiceFailureText(failure.text, AlertTitle, AlertName, failure.error, text, sizeof text) > 0)
             UiMessageBoxText(owner, text, windowTitle, MB_OK | MB_ICONSTOP | MB_TOPMOST);
     }
 }

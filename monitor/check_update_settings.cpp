@@ -33,7 +33,7 @@ void CheckAutoUpdate(int base)
     if (answer == 0) return;
     if (answer != IDYES)
         WriteAutoUpdateBaseline(current);
-    else if (WindowsMajorVersion() != 6)
+    else if (WindowsMajorVersion() < 6)
         WriteAutoUpdateSetting(VIEW_NATIVE, base);
     else
         StartExplorer("-AUOption");
@@ -50,7 +50,7 @@ void CheckUrlPrefix(void)
         alertShown = 1;
         int answer = AskAboutSetting(1065, expected.text, current.text, caption, MB_ICONSTOP);
         if (answer == IDYES) {
-            if (WindowsMajorVersion() != 6)
+            if (WindowsMajorVersion() < 6)
                 RestoreUrlPrefix(VIEW_NATIVE, &expected);
             else
                 StartExplorer("-SetPrefix");

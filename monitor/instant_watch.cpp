@@ -93,11 +93,9 @@ const Category *CategoryOf(unsigned bit)
 }
 
 // A change can make the category due: its real-time option is on or, for a
-// category without one, it is patrolled at all. The system files are never
-// patrolled on Windows major version 6.
+// category without one, it is patrolled at all.
 int Watchable(const Category &c)
 {
-    if (c.bit == CHANGED_SYSFILES && WindowsMajorVersion() == 6) return 0;
     return c.realtime ? settings.*c.realtime != 0 : settings.*c.interval > 0;
 }
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "history.h"
 #include "monitor.h"
 #include "text.h"
 #include "trace.h"
@@ -51,5 +52,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR arguments, int)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    FlushHistory();
     return (int)message.wParam;
 }

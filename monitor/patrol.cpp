@@ -42,9 +42,8 @@ void GroupA(void)
     if (Fires(&countdowns.start, settings.start)) RunCheck("Startup Programs", StartupCheck);
     if (Fires(&countdowns.ieHelpers, settings.ieHelpers)) RunCheck("IE Helpers", [] { CheckIEHelpers(); });
     if (Fires(&countdowns.hidden, settings.hidden)) RunCheck("Hidden Files", CheckHiddenFiles);
-    // Vista keeps its system files to itself.
-    if (WindowsMajorVersion() != 6 && Fires(&countdowns.hostFile, settings.hostFile))
-        RunCheck("Verify System Files", CheckSystemFiles);
+    // Every Windows has them (a write-back the system refuses is said).
+    if (Fires(&countdowns.hostFile, settings.hostFile)) RunCheck("Verify System Files", CheckSystemFiles);
     if (Fires(&countdowns.startPage, settings.startPage)) RunCheck("IE Start/Search Page", CheckBrowserPages);
     if (Fires(&countdowns.fileType, settings.fileType)) RunCheck("File Types", CheckFileTypes);
 }

@@ -107,7 +107,7 @@ TEST_F(Alerts, ProgramAlertsShowTheirNamesAndWriteTheirHistoryLines)
 
     Fill("ab", sample, 800);
     Show(DLG_ALERT_TASK, {{kNewProgram, IDYES}});
-    EXPECT_EQ("Alert Sample", Field(0, IDC_ALERT_NAME)) << "short names give the product name";
+    EXPECT_EQ("ab", Field(0, IDC_ALERT_NAME)) << "a task is shown by its own name, however short";
 
     Fill("My Helper", sample, 900);
     Show(DLG_ALERT_IE_HELPER, {{kNewProgram, IDYES}});
@@ -193,7 +193,7 @@ TEST_F(Alerts, ServiceAlertShowsTheStartTypeAndNoLogsWhatItWas)
     EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: "))
         << Field(0, IDC_ALERT_MESSAGE2);
     EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE), "new Window Services has been installed"));
-    EXPECT_EQ("Sentrel Sample Service", Field(0, IDC_ALERT_NAME));
+    EXPECT_EQ("Sentrel Sample Service (SentrelSampleSvc)", Field(0, IDC_ALERT_NAME));
     EXPECT_TRUE(HistoryLines().empty()) << "Yes writes nothing";
 
     Fill("Sentrel Sample Service", sample, 700);

@@ -178,11 +178,19 @@ TEST_F(DelayPage, RestoreAllKeepsTheEntriesThatCannotGoBack)
     ASSERT_TRUE(test::WriteValue(HKEY_CURRENT_USER, Sub("Parameters"), programs + "\\binary.exe", REG_BINARY,
                                  "\x01\x02", 2));
     Delay(HKEY_CURRENT_USER, programs + "\\folder.exe", "200", "Folder", "30");
+    // A program wrote a value of the same name meanwhile: it is left as it
+    // is, and that entry stays delayed.
+    Delay(HKEY_CURRENT_USER, programs + "\\taken.exe", "11", "Taken", "30");
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Taken", "C:\\someone\\else.exe"));
 
     test::Program restore = test::Start(test::BuildFolder(), "SentrelEx.exe", "-Restore");
     ASSERT_NE(nullptr, restore.process);
-    ASSERT_TRUE(test::WaitForExit(restore, test::kPageWait));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(test::WaitForExit(restore, test::kPageWait, &exitCode));
     test::Stop(restore);
+    EXPECT_EQ(1u, exitCode) << "entries stay delayed: the switch did not do all its work";
+    EXPECT_EQ("C:\\someone\\else.exe", Value(HKEY_CURRENT_USER, kRun, "Taken"));
+    EXPECT_EQ("11", Value(HKEY_CURRENT_USER, kDelay, programs + "\\taken.exe"));
 
     EXPECT_EQ("\"" + tool + "\" -m", Value(HKEY_LOCAL_MACHINE, kRun, "Machine Tool"));
     EXPECT_EQ("\"" + programs + "\\user.exe\"", Value(HKEY_CURRENT_USER, kRun, "User Tool"));

@@ -118,29 +118,50 @@ TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
     EXPECT_TRUE(test::WaitForTrayIcons(1, test::kPageWait));
 }
 
-TEST_F(OptionsPage, AutostartOffRemovesEveryEntryOfTheMonitorButNeverTheProgram)
+// The Autostart box shows the monitor's own registration as it really is,
+// and switching it off removes that value only: never a look-alike, the
+// user's own entries that start the monitor too, a disabled copy or the
+// program file.
+TEST_F(OptionsPage, AutostartIsTheMonitorsOwnRegistrationOnly)
 {
     ASSERT_TRUE(test::InstallMonitor(where, false));
     std::string program = where + "\\Sentrel.exe";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Look-alike", "C:\\evil\\NotSentrel.exe"));
+    // The first start registers the monitor; with that value gone, the
+    // look-alike does not count as it.
+    StartExplorerIn(where, "-OPTIONS");
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
+    StopExplorer();
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    StartExplorerIn(where, "-OPTIONS");
+    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, 1017)) << "a look-alike is not the monitor's registration";
+    StopExplorer();
+
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", program + " -expressboot"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Watchdog", "\"" + program + "\""));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Backup", "C:\\S\\BackupSentrel.exe"));
     char startup[PATH_SIZE] = "";
     SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, startup);
     std::string link = std::string(startup) + "\\Sentrel Monitor.lnk";
     ASSERT_TRUE(CreateShortcut(link.c_str(), program.c_str(), "", where.c_str(), "", "", 0));
+    std::string before = test::DumpTree(HKEY_CURRENT_USER, kRun);
     StartExplorerIn(where, "-OPTIONS");
     ASSERT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
 
     ClickBox(1017);
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, 1017));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Watchdog"));
-    EXPECT_FALSE(test::FileExistsAt(link));
+    EXPECT_EQ(before, test::DumpTree(HKEY_CURRENT_USER, kRun)) << "the user's own entries stay";
+    EXPECT_TRUE(test::FileExistsAt(link));
     EXPECT_TRUE(test::FileExistsAt(program));
+    std::string history;
+    test::ReadFile(where + "\\history.txt", &history);
+    EXPECT_NE(std::string::npos, history.find("\tMACHINE_RUN\tSentrel\t")) << history;
 
     ClickBox(1017);
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
     EXPECT_EQ(where + "\\sentrel.exe -expressboot", Value(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    DeleteFileA(link.c_str());
 }
 
 TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)

@@ -252,6 +252,24 @@ TEST_F(ExplorerPage, HiddenFilesAreListedAndCanBeUnhiddenOrMovedToTheVault)
     Settle();
     EXPECT_EQ(1u, RowsWith(5, kFile, "held.dat").size());
 
+    // Delete File on Reboot: the shared question naming the file, the
+    // deletion scheduled, and the line in the history.
+    ASSERT_GE(remote->Select(kFile, "held.dat"), 0);
+    Settle();
+    Command(1144);
+    box = WaitForBox(kSheetCaption);
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::string::npos, test::DialogText(box).find(held)) << test::DialogText(box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return History().find("FILE_DeleteOnReboot\tTYPE_HIDDEN\t") != std::string::npos; },
+                                kWait))
+        << History();
+    std::string pending = test::ReadRawValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                                             L"PendingFileRenameOperations");
+    EXPECT_NE(std::string::npos, test::Utf8(std::wstring((const wchar_t *)pending.data(), pending.size() / 2))
+                                     .find("held.dat"));
+
     for (const auto &path : {shown, gone, held}) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());

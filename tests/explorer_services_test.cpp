@@ -312,7 +312,7 @@ TEST_F(ServicesPage, AStopTheServiceRefusesIsShownAndNotLoggedAsDone)
     HWND box = WaitForMessageBox();
     ASSERT_NE(nullptr, box) << "no message about the failed stop";
     std::string text = test::DialogText(box);
-    EXPECT_TRUE(Contains(text, "The service Sample Page Slow could not be stopped.")) << text;
+    EXPECT_TRUE(Contains(text, "The service Sample Page Slow (SampleSvcPageSlow) could not be stopped.")) << text;
     EXPECT_TRUE(Contains(text, "1053")) << text;
     test::PressButton(box, IDOK);
     Settle();

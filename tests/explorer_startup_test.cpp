@@ -317,7 +317,7 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
         if (row[kType] == "STARTUP_FOLDER") {
             folderRows++;
             EXPECT_STRCASEEQ("gamma.exe", row[kCommand].c_str());
-            EXPECT_EQ("Sentrel", row[kTitle]);
+            EXPECT_EQ("Sentrel explorer", row[kTitle]) << "the program's own description";
         }
         if (row[kType] == "WIN.INI_RUN") {
             winIniRows++;
@@ -383,12 +383,12 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
 
     // A Startup-folder shortcut is disabled by moving the file away.
     std::string shortcut = StartupFolder() + "\\Folder Gamma.lnk";
-    ASSERT_GE(remote->Select("Sentrel", "STARTUP_FOLDER"), 0);
+    ASSERT_GE(remote->Select("Sentrel explorer", "STARTUP_FOLDER"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !test::FileExistsAt(shortcut); }));
     Settle();
-    ASSERT_GE(remote->Select("Sentrel", "   Disabled"), 0);
+    ASSERT_GE(remote->Select("Sentrel explorer", "   Disabled"), 0);
     Settle();
     Press(10);
     ASSERT_TRUE(WaitFor([&] { return test::FileExistsAt(shortcut); }));
@@ -718,10 +718,10 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("two.exe") == std::string::npos; }));
     Settle();
-    EXPECT_EQ("C:\\ini\\one.exe;" + quoted + ";", WinIniRun());
+    EXPECT_EQ("C:\\ini\\one.exe;" + quoted, WinIniRun());
     Press(10);
     ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("two.exe") != std::string::npos; }));
-    EXPECT_EQ("C:\\ini\\one.exe;" + quoted + ";;C:\\ini\\two.exe", WinIniRun());
+    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\two.exe;" + quoted, WinIniRun());
     Settle();
     ASSERT_GE(remote->SelectWhere(kCommand, "app.exe /min"), 0);
     Settle();

@@ -378,6 +378,28 @@ TEST_F(History, LinesThatCannotBeWrittenYetAreKeptAndWrittenInOrder)
     EXPECT_EQ(5u, ReadBack(path).size());
 }
 
+// Lines still waiting when the program ends are kept in a file beside
+// history.txt, and the next line written (by either program) brings them
+// in first.
+TEST_F(History, LinesWaitingAtTheEndAreKeptForTheNextWrite)
+{
+    const std::string kept = test::BuildFolder() + "\\history-pending.txt";
+    DeleteFileA(kept.c_str());
+    ASSERT_TRUE(test::WriteFile(path, "old\r\n"));
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(0, WriteHistory("Waiting", "w.exe", "", 1, 6));
+    EXPECT_EQ(1, FlushHistory()) << "kept beside, not lost";
+    EXPECT_TRUE(test::FileExistsAt(kept));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(1, WriteHistory("Next", "n.exe", "", 1, 6));
+    std::vector<HistoryEntry> entries = ReadBack(path);
+    ASSERT_EQ(3u, entries.size());
+    EXPECT_STREQ("Waiting", entries[1].title);
+    EXPECT_STREQ("Next", entries[2].title);
+    EXPECT_FALSE(test::FileExistsAt(kept));
+    EXPECT_EQ(1, FlushHistory()) << "nothing waits";
+}
+
 TEST_F(History, AFileWithoutItsLastLineEndGetsOneFirst)
 {
     ASSERT_TRUE(test::WriteFile(path, "t\tSTART_Alert\tCURRENT_RUN\tedited\tc.exe\t"));

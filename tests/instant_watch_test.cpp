@@ -402,9 +402,10 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
 {
     MonitorRun run;
     ASSERT_NO_FATAL_FAILURE(run.Start("InstantMonitor", true));
-    // HOSTS is patrolled as on Windows XP (Wine says Windows 7).
+    // Wine as Windows 10, which the monitor's manifest lets it see as such:
+    // HOSTS is watched there too.
     const char kWineVersion[] = "Software\\Wine\\AppDefaults\\Sentrel.exe";
-    test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "winxp64");
+    test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "win10");
     char path[PATH_SIZE];
     ASSERT_GT(GetHostsPath(path, sizeof path), 0);
     std::string hosts = path, original, startupFolder;

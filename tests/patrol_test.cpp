@@ -149,11 +149,15 @@ TEST_F(Patrol, StartIntervalOneZeroAndNegative)
     }
 }
 
-TEST_F(Patrol, VistaNeverChecksSystemFiles)
+// Vista to Windows 11 (which reports 6.2 to a program that declares no
+// newer Windows) have HOSTS too: it is checked on every version.
+TEST_F(Patrol, EveryWindowsChecksSystemFiles)
 {
-    PretendPlatform(2, 6);
-    Ticks(17 * 12);
-    EXPECT_TRUE(PassesWith(Passes(), "Verify System Files").empty());
+    for (int major : {5, 6, 10}) {
+        PretendPlatform(2, major);
+        Ticks(17 * 12);
+        EXPECT_FALSE(PassesWith(Passes(), "Verify System Files").empty()) << major;
+    }
 }
 
 TEST_F(Patrol, ExpressBootWaitsFortyFiveTicks)

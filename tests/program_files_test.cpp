@@ -342,8 +342,8 @@ TEST(ReadVersionFacts, DamagedVersionResources)
     SetWord(bytes, 0, (unsigned)bytes.size());
     cases.push_back({"no translations", bytes, true});
     bytes = genuine;
-    bytes.resize(9000, 0);   // too large to be believed
-    cases.push_back({"9000 bytes", bytes, true});
+    bytes.resize(2 * 1024 * 1024, 0);   // too large to be believed
+    cases.push_back({"2 MB", bytes, true});
     // A product name whose terminator and padding are gone: the text runs
     // into what follows, but never past the block.
     bytes = genuine;
@@ -362,13 +362,23 @@ TEST(ReadVersionFacts, DamagedVersionResources)
         ASSERT_TRUE(ReplaceVersionResource(file, c.bytes)) << c.name;
         VersionFacts facts;
         int result = ReadVersionFacts(file.c_str(), facts);
-        for (int i = 0; i < VERSION_SLOTS; i++) EXPECT_LT(strlen(facts[i]), 128u) << c.name;
+        for (int i = 0; i < VERSION_SLOTS; i++) EXPECT_LT(strlen(facts[i]), 512u) << c.name;
         if (c.expectNone) {
             EXPECT_EQ(0, result) << c.name;
             for (int i = 0; i < VERSION_SLOTS; i++) EXPECT_STREQ("", facts[i]) << c.name;
         }
         DeleteFileA(file.c_str());
     }
+
+    // A sound block of 20 KB still names its program.
+    bytes = genuine;
+    bytes.resize(20000, 0);
+    std::string large = folder + "\\large.exe";
+    ASSERT_TRUE(CopyFileA(Sample("version_sample.exe").c_str(), large.c_str(), FALSE));
+    ASSERT_TRUE(ReplaceVersionResource(large, bytes));
+    VersionFacts facts;
+    EXPECT_EQ(1, ReadVersionFacts(large.c_str(), facts));
+    EXPECT_STREQ("Beispiel Deutsch", facts[VERSION_PRODUCT_NAME]);
 }
 
 // --- File facts ---------------------------------------------------------------------

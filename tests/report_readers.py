@@ -82,21 +82,29 @@ def check_text(folder, names, failures):
             failures.append("text: no row titled %r" % name)
 
 
-def check_csv(folder, names, bho_names, failures):
+def check_csv(folder, names, bho_names, kept, failures):
     with open(os.path.join(folder, "SentrelLog.csv"), "rb") as f:
         if not f.read(3) == b"\xef\xbb\xbf":
             failures.append("csv: no UTF-8 byte-order mark")
     with open(os.path.join(folder, "SentrelLog.csv"), encoding="utf-8-sig", newline="") as f:
-        rows = list(csv.reader(f, skipinitialspace=True))
-    if len(rows) < 3 or len(rows[0]) != 1 or len(rows[1]) != 1:
-        failures.append("csv: the two header lines are not one field each: %r" % rows[:2])
+        rows = list(csv.reader(f))
+    if not rows:
+        failures.append("csv: empty")
         return
-    header = rows[2]
+    header = rows[0]
     if header != ["Type", "SubType", "Title", "Filename", "Company", "First Detected", "Path", "Description",
                   "Version"]:
         failures.append("csv: column line %r" % header)
+    with open(os.path.join(folder, "SentrelLog.csv"), encoding="utf-8-sig", newline="") as f:
+        for number, record in enumerate(csv.DictReader(f), 2):
+            for key, value in record.items():
+                if key is None or value is None:
+                    failures.append("csv row %d does not fit the header: %r" % (number, record))
+                    break
+                if value != value.strip(" ") and value.strip(" ") and key != "Title":
+                    failures.append("csv row %d: %s %r has blanks around it" % (number, key, value))
     titles = {}
-    for number, row in enumerate(rows[3:], 4):
+    for number, row in enumerate(rows[1:], 2):
         if len(row) != 9:
             failures.append("csv row %d has %d fields: %r" % (number, len(row), row))
             continue
@@ -113,6 +121,10 @@ def check_csv(folder, names, bho_names, failures):
     for name in bho_names:
         if not any(r[0] == "IE Helpers" and r[1] == "BHO" for r in titles.get(name, [])):
             failures.append("csv: no IE Helpers/BHO row titled %r" % name)
+    # A line break inside a field stays inside it, with what follows it.
+    for text in kept:
+        if not any(text in field for row in rows[1:] for field in row):
+            failures.append("csv: %r is not inside any field" % text)
 
 
 def main():
@@ -121,7 +133,7 @@ def main():
     failures = []
     check_html(folder, wanted.get("html", []), failures)
     check_text(folder, wanted.get("text", []), failures)
-    check_csv(folder, wanted.get("csv", []), wanted.get("csvbho", []), failures)
+    check_csv(folder, wanted.get("csv", []), wanted.get("csvbho", []), wanted.get("csvkeeps", []), failures)
     for failure in failures:
         print(failure)
     print("%d problems" % len(failures))

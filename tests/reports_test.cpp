@@ -187,6 +187,9 @@ TEST_F(Reports, SystemReportHoldsHostileNamesAsTextAndLeavesTheItemListAsItWas)
 
 TEST_F(Reports, SpreadsheetKeepsEveryRowInItsColumnsAndNoFormulaRuns)
 {
+    // A command holding a line break and what would be a formula behind it.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Broken Line",
+                                  program + " -x\r\n=HYPERLINK(\"http://x.example\",\"y\")"));
     FillCallerList();
     std::vector<const Item *> before = {GetItem(0), GetItem(1)};
     std::string csv = std::string(kFiles) + "\\" + SPREADSHEET_FILE;
@@ -196,6 +199,9 @@ TEST_F(Reports, SpreadsheetKeepsEveryRowInItsColumnsAndNoFormulaRuns)
     for (const char *name : kHostileRunNames) Expect("csv", name);
     Expect("csv", kMachineName);
     Expect("csvbho", kBhoName);
+    Expect("csv", "Broken Line");
+    Expect("csvkeeps", "\r\n=HYPERLINK(");
+    DeleteValue(HKEY_CURRENT_USER, kRun, "Broken Line");
 }
 
 TEST(ReportTimes, TheTwelveHourClockMarksNoonAndMidnight)
@@ -242,17 +248,23 @@ void CollectValues(HKEY root, const std::string &path, const std::string &label,
     RegCloseKey(key);
 }
 
-ValueMap ExportedValues(HKEY root, const std::string &path)
+// Every value of a key and of every key below it, labelled by the subkey.
+void CollectTree(HKEY root, const std::string &path, const std::string &label, ValueMap *values)
 {
-    ValueMap values;
-    CollectValues(root, path, "", &values);
+    CollectValues(root, path, label, values);
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
     std::vector<std::string> subkeys;
     char name[256];
     for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; i++) subkeys.push_back(name);
     RegCloseKey(key);
-    for (const auto &sub : subkeys) CollectValues(root, path + "\\" + sub, sub, &values);
+    for (const auto &sub : subkeys) CollectTree(root, path + "\\" + sub, label.empty() ? sub : label + "\\" + sub, values);
+}
+
+ValueMap ExportedValues(HKEY root, const std::string &path)
+{
+    ValueMap values;
+    CollectTree(root, path, "", &values);
     return values;
 }
 
@@ -304,7 +316,8 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
     EXPECT_TRUE(Has(script, "@=\"default \\\"v\\\"\"\r\n"));
     EXPECT_TRUE(Has(script, u8"\"Обновление 更新 🙂\"=\"C:\\\\Программы Ω\\\\злой 更新.exe\"\r\n")) << script;
     EXPECT_TRUE(Has(script, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvendale\\Sentrel]"));
-    EXPECT_FALSE(Has(script, "Delay\\Time")) << "a subkey of a subkey was exported";
+    EXPECT_TRUE(Has(script, "[HKEY_CURRENT_USER\\Software\\Orvendale\\Sentrel\\Delay\\Time]"))
+        << "every key below the store is exported";
 
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Orvendale");
     test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale");
@@ -329,7 +342,7 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
         EXPECT_EQ(value.second.second, found->second.second) << value.first;
     }
     EXPECT_EQ(machineBefore, machineAfter);
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, user + "\\Delay\\Time", "C:\\x.exe"));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, user + "\\Delay\\Time", "C:\\x.exe"));
 }
 
 namespace {

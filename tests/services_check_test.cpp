@@ -117,27 +117,28 @@ protected:
 
 TEST_F(ServicesCheck, ANewServiceIsAskedAboutOnceAndYesApprovesIt)
 {
-    Create("SampleSvcYes", "Sample Approved Service", " -yes", SERVICE_DEMAND_START, true);
+    Create("SampleSvcYes", "Sentrel Approved Service", " -yes", SERVICE_DEMAND_START, true);
     EXPECT_EQ(1, CheckServices());
 
     CheckAnswering({{kNewProgram, IDYES}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("Sample Approved Service", Field(seen, IDC_ALERT_NAME));
+    EXPECT_EQ("Sentrel Approved Service (SampleSvcYes)", Field(seen, IDC_ALERT_NAME))
+        << "its own display name and key, whatever name it borrows";
     EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: Running."))
         << Field(seen, IDC_ALERT_MESSAGE2);
     EXPECT_STRCASEEQ((sample + " -yes").c_str(), Field(seen, IDC_ALERT_COMMAND).c_str());
     EXPECT_EQ("1.2", Field(seen, IDC_ALERT_VERSION));
     EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
-    EXPECT_TRUE(Approved("Sample Approved Service", "SampleSvcYes"));
+    EXPECT_TRUE(Approved("Sentrel Approved Service", "SampleSvcYes"));
     EXPECT_EQ("700", [] {
         std::string v;
-        test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "Sample Approved Service", &v);
+        test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "Sentrel Approved Service", &v);
         return v;
     }());
     EXPECT_EQ((DWORD)SERVICE_RUNNING, ScmState("SampleSvcYes")) << "Yes leaves the service alone";
     // The approval is written down, and nothing else.
     ASSERT_EQ(1u, HistoryLines().size());
-    EXPECT_EQ(1, CountHistory({"\tSERVICE_Approve\tSERVICE_EXE\tSample Approved Service\t", "SampleSvcYes"}));
+    EXPECT_EQ(1, CountHistory({"\tSERVICE_Approve\tSERVICE_EXE\tSentrel Approved Service\t", "SampleSvcYes"}));
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Services").empty());
 
     CheckSilently();
@@ -176,7 +177,7 @@ TEST_F(ServicesCheck, AStopThatTimesOutIsShownAndWrittenAsSuch)
     Create("SampleSvcSlow", "Sample Slow Service", " -slowstop", SERVICE_DEMAND_START, true);
     CheckAnswering({{kNewProgram, IDNO}, {kMonitorBox, IDOK}});
     std::string box = Field(driver->seen(1), 0xFFFF);
-    EXPECT_TRUE(Contains(box, "The service Sample Slow Service could not be stopped.")) << box;
+    EXPECT_TRUE(Contains(box, "The service Sample Slow Service (SampleSvcSlow) could not be stopped.")) << box;
     EXPECT_TRUE(Contains(box, "1053")) << box;
     EXPECT_EQ(1, CountHistory({"SERVICE_Stop_Failed", "SampleSvcSlow: 1053"}));
     EXPECT_EQ(0, CountHistory({"SERVICE_Stop\t"}));
@@ -195,7 +196,7 @@ TEST_F(ServicesCheck, AServiceThatCannotBeDisabledIsAskedAboutAgain)
     CheckAnswering({{kNewProgram, IDNO}, {kMonitorBox, IDOK}, {kMonitorBox, IDOK}});
     EXPECT_TRUE(Contains(Field(driver->seen(1), 0xFFFF), "could not be stopped"));
     std::string second = Field(driver->seen(2), 0xFFFF);
-    EXPECT_TRUE(Contains(second, "The startup type of the service Sample Held Service could not be changed.")) << second;
+    EXPECT_TRUE(Contains(second, "The startup type of the service Sample Held Service (SampleSvcHeld) could not be changed.")) << second;
     EXPECT_TRUE(Contains(second, "1072")) << second;
     EXPECT_EQ(0, CountHistory({"SERVICE_Disabled"}));
     EXPECT_EQ(0, CountHistory({"SERVICE_Stop\t"}));
@@ -249,11 +250,11 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
         SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
         std::string name = ControlText(alert, IDC_ALERT_NAME);
         std::string status = ControlText(alert, IDC_ALERT_MESSAGE2);
-        if (name == "Sample Monitor Reject") {
+        if (name == "Sample Monitor Reject (SampleSvcMonA)") {
             EXPECT_TRUE(Contains(status, "Startup Status: Automatic\nActive Status: Running.")) << status;
             test::PressButton(alert, IDNO);
         } else {
-            EXPECT_EQ("Sample Monitor Keep", name);
+            EXPECT_EQ("Sample Monitor Keep (SampleSvcMonB)", name);
             EXPECT_TRUE(Contains(status, "Startup Status: Manual\nActive Status: Stopped.")) << status;
             test::PressButton(alert, IDYES);
         }

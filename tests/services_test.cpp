@@ -261,8 +261,8 @@ TEST_F(Services, RefusalsOfTheManagerAreReportedAsWhatHappened)
 
     // The user's text names the service and the system's reason.
     char text[1024];
-    ASSERT_GT(ServiceFailureText(STR_SERVICE_STOP_FAILED, "Sample %s Service", 1053, text, sizeof text), 0);
-    EXPECT_NE(nullptr, strstr(text, "The service Sample %s Service could not be stopped.")) << text;
+    ASSERT_GT(ServiceFailureText(STR_SERVICE_STOP_FAILED, "Sample %s Service", "SampleSvcKey", 1053, text, sizeof text), 0);
+    EXPECT_NE(nullptr, strstr(text, "The service Sample %s Service (SampleSvcKey) could not be stopped.")) << text;
     EXPECT_NE(nullptr, strstr(text, "1053  ")) << text;
 }
 
@@ -391,9 +391,9 @@ TEST_F(Services, TwoServicesWithOneTitleNeverApproveEachOther)
     Registry("SampleSvcTwinA", sample + " -a");
     Registry("SampleSvcTwinB", sample + " -b");
     std::string key = std::string(kServicesKey) + "\\";
-    // Both titled "Sentrel" once shown; two long names share the part a title holds.
-    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcTwinA", "DisplayName", "Sentrel Helper One");
-    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcTwinB", "DisplayName", "Sentrel Helper Two");
+    // Two of one display name; two long names share the part a title holds.
+    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcTwinA", "DisplayName", "Sentrel Helper");
+    test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcTwinB", "DisplayName", "Sentrel Helper");
     Registry("SampleSvcLongA", sample + " -c");
     Registry("SampleSvcLongB", sample + " -d");
     test::WriteString(HKEY_LOCAL_MACHINE, key + "SampleSvcLongA", "DisplayName", std::string(ITEM_TITLE_SIZE, 'L') + "A");

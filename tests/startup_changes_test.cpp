@@ -173,11 +173,11 @@ TEST_F(StartupChanges, RunEntryRoundTripKeepsTheValueExactly)
     EXPECT_EQ(std::string::npos, history.find("START_Remove")) << "toggling is no removal";
 }
 
-TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackAtTheEnd)
+TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackInItsPlace)
 {
     WriteProfileStringA("windows", "run", "C:\\a.exe;C:\\b.exe;C:\\c.exe");
     EXPECT_EQ(1, ToggleStartupEntry("run", "C:\\b.exe", "", 101));
-    EXPECT_EQ("C:\\a.exe;C:\\c.exe;", WinIni("run"));
+    EXPECT_EQ("C:\\a.exe;C:\\c.exe", WinIni("run")) << "the rest of the list stays as it was";
     std::string saved;
     // A piece is kept under a name of its own: the title "run" is shared.
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\WinRun", "@101:C:\\b.exe",
@@ -185,8 +185,13 @@ TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackAtTheEnd)
     EXPECT_EQ("C:\\b.exe", saved);
 
     ToggleStartupEntry("run", "C:\\b.exe", "", 101);
-    EXPECT_EQ("C:\\a.exe;C:\\c.exe;;C:\\b.exe", WinIni("run"));
+    EXPECT_EQ("C:\\a.exe;C:\\b.exe;C:\\c.exe", WinIni("run")) << "back in its place, byte for byte";
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
+    // A list changed meanwhile: the piece goes to its end, with one separator.
+    EXPECT_EQ(1, ToggleStartupEntry("run", "C:\\a.exe", "", 101));
+    WriteProfileStringA("windows", "run", "C:\\b.exe;C:\\c.exe;C:\\d.exe");
+    ToggleStartupEntry("run", "C:\\a.exe", "", 101);
+    EXPECT_EQ("C:\\b.exe;C:\\c.exe;C:\\d.exe;C:\\a.exe", WinIni("run"));
 
     // A list too long to be read whole is never rewritten from a cut copy.
     std::string list;
@@ -204,12 +209,18 @@ TEST_F(StartupChanges, StartupFolderRoundTripMovesTheShortcut)
     std::string programs = test::FreshFolder(u8"Программы Ω");
     std::string target = programs + u8"\\злой 更新.exe";
     ASSERT_TRUE(test::WriteFile(target, "MZ"));
+    // The all users' Startup folder too: its shortcut comes back there.
+    std::string common;
+    test::ReadString(HKEY_LOCAL_MACHINE, kShellFolders, "Common Startup", &common);
+    CreateDirectoryA(common.c_str(), nullptr);
     const struct {
-        std::string title, target;
-    } cases[] = {{"Tool", "C:\\windows\\system32\\notepad.exe"}, {u8"Запуск 更新 🙂", target}};
+        std::string title, target, folder;
+    } cases[] = {{"Tool", "C:\\windows\\system32\\notepad.exe", StartupFolder()},
+                 {u8"Запуск 更新 🙂", target, StartupFolder()},
+                 {"Everyone", "C:\\windows\\system32\\notepad.exe", common}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.title);
-        std::string folder = StartupFolder();
+        std::string folder = c.folder;
         std::string link = folder + "\\" + c.title + ".lnk";
         ASSERT_EQ(1, CreateShortcut(link.c_str(), c.target.c_str(), "", "C:\\windows", c.title.c_str(), "", 0));
         std::string before;
@@ -288,7 +299,7 @@ TEST_F(StartupChanges, DeletingADisabledWinIniEntryRemovesMarkAndCopy)
     EXPECT_EQ(1, DeleteStartupEntry("run", "C:\\y.exe", "", 101));
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\WinRun").empty());
-    EXPECT_EQ("C:\\x.exe;", WinIni("run"));
+    EXPECT_EQ("C:\\x.exe", WinIni("run")) << "one separator goes with the piece";
 }
 
 TEST_F(StartupChanges, NotifyDllIsKeptAsideAndPutBack)
@@ -390,23 +401,41 @@ TEST_F(StartupChanges, RestoreWritesBackAndApproves)
     EXPECT_EQ(0, RestoreStartupEntry("Shell", "explorer.exe", "", 251));
 }
 
+// The monitor's own registration is known by what it is: the Run value
+// "Sentrel" starting Sentrel.exe of the program's own folder. Look-alikes
+// and the user's own entries that merely carry the name stay.
 TEST_F(StartupChanges, RemovingTheMonitorsOwnEntries)
 {
-    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", "C:\\S\\Sentrel.exe -expressboot");
-    test::WriteString(HKEY_CURRENT_USER, kRun, "Sentrel System Monitor", "\"C:\\S\\SENTREL.EXE\"");
-    test::WriteString(HKEY_CURRENT_USER, kRun, "Sentrel Explorer", "C:\\S\\SentrelEx.exe -START");
-    test::WriteString(HKEY_CURRENT_USER, kRun, "Other", "C:\\other\\other.exe");
+    const std::string own = test::BuildFolder() + "\\Sentrel.exe";
+    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", own + " -expressboot");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Look-alike", "C:\\evil\\NotSentrel.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Backup", "C:\\S\\BackupSentrel.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Elsewhere", "C:\\S\\Sentrel.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Sentrel Explorer", test::BuildFolder() + "\\SentrelEx.exe -START");
+    EXPECT_EQ(1, IsAlwaysRun());
+    EXPECT_EQ(1, IsOwnRegistration((own + " -expressboot").c_str()));
+    EXPECT_EQ(0, IsOwnRegistration("C:\\evil\\NotSentrel.exe"));
+    EXPECT_EQ(0, IsOwnRegistration((own + " -other").c_str()));
     alwaysRun = 1;
     EXPECT_EQ(1, RemoveOwnStartupEntries(0));   // counting only
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
 
     EXPECT_EQ(1, SetAlwaysRun(0));
     EXPECT_EQ(0, alwaysRun);
+    EXPECT_EQ(0, IsAlwaysRun());
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Sentrel System Monitor"));
+    for (const char *kept : {"Look-alike", "Backup", "Elsewhere", "Sentrel Explorer"})
+        EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, kept)) << kept;
+    EXPECT_NE(std::string::npos, History().find("\t*START_Remove\tMACHINE_RUN\tSentrel\t" + own + " -expressboot\t"))
+        << History();
+    // A value "Sentrel" that starts another program is not the monitor's.
+    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", "C:\\evil\\Sentrel.exe");
+    EXPECT_EQ(0, IsAlwaysRun());
+    EXPECT_EQ(0, SetAlwaysRun(0));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_EQ(0, RemoveOwnStartupEntries(1)) << "the monitor has no entry now; the explorer's own still goes";
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Sentrel Explorer"));
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Other"));
-    EXPECT_EQ(0, RemoveOwnStartupEntries(1));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Elsewhere"));
 }
 
 TEST_F(StartupChanges, DelayedProgramsAreListedFromBothHives)

@@ -183,7 +183,7 @@ TEST_F(StartupIdentity, AnEntryTitledLikeTheProgramIsChangedAsItself)
 
     Record hostile;
     ASSERT_TRUE(FindRecord(&hostile, 1, "SentrelUpdater", false));
-    EXPECT_STREQ("Sentrel", hostile.item.title) << "shown under the program's title";
+    EXPECT_STREQ("SentrelUpdater", hostile.item.title) << "shown under its own name, never as Sentrel";
     RoundTrip(HKEY_LOCAL_MACHINE, 1, "SentrelUpdater");
     EXPECT_EQ(monitorBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
 
@@ -235,11 +235,11 @@ TEST_F(StartupIdentity, WinIniPiecesOfOneTitleAreEachTheirOwnEntry)
     ASSERT_TRUE(FindRecord(&two, 101, "C:\\ini\\two.exe", false));
     EXPECT_STREQ("run", two.item.title);
     ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(two.item)));
-    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;" + quoted + ";", WinIni("run"));
+    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;" + quoted, WinIni("run"));
     Record q;
     ASSERT_TRUE(FindRecord(&q, 101, quoted, false));
     ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(q.item)));
-    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;", WinIni("run"));
+    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe", WinIni("run"));
 
     // Only the two disabled pieces are listed as disabled; the others stay live.
     BuildStartupList(0);
@@ -252,11 +252,11 @@ TEST_F(StartupIdentity, WinIniPiecesOfOneTitleAreEachTheirOwnEntry)
     Record back;
     ASSERT_TRUE(FindRecord(&back, 101, quoted, true));
     ToggleStartupEntry(StartupRefOf(back.item));
-    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;;" + quoted, WinIni("run")) << "quotes kept";
+    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;" + quoted, WinIni("run")) << "quotes kept";
     Record back2;
     ASSERT_TRUE(FindRecord(&back2, 101, "C:\\ini\\two.exe", true));
     ToggleStartupEntry(StartupRefOf(back2.item));
-    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;;" + quoted + ";C:\\ini\\two.exe", WinIni("run"));
+    EXPECT_EQ(list, WinIni("run")) << "each piece back in its place";
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
 
     // A disabled piece is removed from the store alone, a live one from win.ini alone.

@@ -403,7 +403,7 @@ TEST_F(StartupList, ItemListLimits)
     ASSERT_EQ(1, AddItem("", "C:\\folder\\Program.exe", "", "", 1, 0));
     EXPECT_STREQ("Program", GetItemTitle(1));
     ASSERT_EQ(1, AddItem("My Sentrel copy", "C:\\s.exe", "", "", 1, 0));
-    EXPECT_STREQ("Sentrel", GetItemTitle(2));
+    EXPECT_STREQ("My Sentrel copy", GetItemTitle(2)) << "a title is the entry's own";
     EXPECT_STREQ("", GetItemTitle(99));
     EXPECT_EQ(0, GetItemType(-1));
     FreeItems();

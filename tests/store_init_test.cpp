@@ -147,7 +147,10 @@ TEST_F(StoreInit, ARemovedRunValueStaysRemoved)
     RegCloseKey(key);
     InitStore();
     EXPECT_EQ(0, IsAlwaysRun());
-    // "Sentrel Zenta" counts as a registration too.
+    // "Sentrel Zenta" of older versions counts as a registration too, when
+    // it starts this monitor.
     test::WriteString(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel Zenta", "C:\\x\\sentrel.exe");
+    EXPECT_EQ(0, IsAlwaysRun());
+    test::WriteString(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel Zenta", test::BuildFolder() + "\\sentrel.exe");
     EXPECT_EQ(1, IsAlwaysRun());
 }

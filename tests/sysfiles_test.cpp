@@ -242,6 +242,14 @@ TEST_F(SystemFiles, TypeZeroIgnoresATouchOfTheSameSizeOtherTypesDoNot)
     SetFileTime(file, nullptr, nullptr, &accepted.ftLastWriteTime);
     CloseHandle(file);
     EXPECT_EQ(1, Changed("Sample"));
+    // The same size and the old time set back: the content tells.
+    AcceptMonitoredFile("Sample", zero.c_str(), 0);
+    ASSERT_TRUE(GetFileAttributesExA(zero.c_str(), GetFileExInfoStandard, &accepted));
+    ASSERT_TRUE(test::WriteFile(zero, "REWRITTEN WITHIN THE SAME MINUTE\r\n"));
+    file = CreateFileA(zero.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &accepted.ftLastWriteTime);
+    CloseHandle(file);
+    EXPECT_EQ(1, Changed("Sample")) << "same size, same time, other bytes";
     // A missing file is passed over.
     DeleteFileA(one.c_str());
     EXPECT_EQ(0, Changed("Locked"));

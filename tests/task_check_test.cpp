@@ -111,6 +111,21 @@ TEST_F(TaskCheckTest, ANewJobIsShownAndYesApprovesIt)
     EXPECT_EQ(1, CountHistory({"TASK_Alert"}));
 }
 
+// A job is shown by its own name, whatever it borrows, and with all it
+// runs: its program and its parameters.
+TEST_F(TaskCheckTest, AJobIsShownByItsOwnNameWithItsWholeCommand)
+{
+    ASSERT_EQ(S_OK, scheduler->Create(L"SentrelUpdate", task_test::Wide(Sample()), nullptr,
+                                      L"/c C:\\evil\\payload.exe & del C:\\evil\\trace.txt"));
+    CheckAnswering({{kNewProgram, IDYES}});
+    const Seen &seen = driver->seen(0);
+    EXPECT_EQ("SentrelUpdate", Field(seen, IDC_ALERT_NAME));
+    std::string program = Sample().find(' ') == std::string::npos ? Sample() : "\"" + Sample() + "\"";
+    EXPECT_EQ(program + " /c C:\\evil\\payload.exe & del C:\\evil\\trace.txt", Field(seen, IDC_ALERT_COMMAND));
+    EXPECT_EQ(1, CountHistory({"\tTASK_Approve\tTASK_SCHEDULED\tSentrelUpdate.job\t",
+                               "alert_sample.exe /c C:\\evil\\payload.exe & del C:\\evil\\trace.txt\t"}));
+}
+
 TEST_F(TaskCheckTest, NoDeletesTheJobAndForgetsIt)
 {
     Create(L"Unwanted");

@@ -73,13 +73,15 @@ public:
     HRESULT status() const { return status_; }
 
     // A job running application; with once, a single run at that time.
-    HRESULT Create(const std::wstring &name, const std::wstring &application, const SYSTEMTIME *once = nullptr)
+    HRESULT Create(const std::wstring &name, const std::wstring &application, const SYSTEMTIME *once = nullptr,
+                   const wchar_t *parameters = nullptr)
     {
         if (!scheduler_) return E_POINTER;
         ITask *task = nullptr;
         HRESULT result = scheduler_->NewWorkItem(name.c_str(), CLSID_CTask, IID_ITask, (IUnknown **)&task);
         if (FAILED(result)) return result;
         task->SetApplicationName(application.c_str());
+        if (parameters) task->SetParameters(parameters);
         if (once) {
             WORD index;
             ITaskTrigger *trigger = nullptr;

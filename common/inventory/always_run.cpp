@@ -1,5 +1,8 @@
 #include "always_run.h"
 
+#include <initializer_list>
+
+#include "history.h"
 #include "ie_helpers.h"
 #include "inventory.h"
 #include "items.h"
@@ -14,24 +17,61 @@
 
 int alwaysRun;
 
+namespace {
+// 1 when the command's program file is the file of that name in the
+// program's own folder.
+int StartsOwnProgram(const char *command, const char *fileName, char *parameters /* PATH_SIZE */)
+{
+    char folder[PATH_SIZE], own[PATH_SIZE], file[PATH_SIZE], longFile[PATH_SIZE];
+    parameters[0] = 0;
+    if (!command || !GetProgramFolder(folder) || !FormatText(own, sizeof own, "%s\\%s", folder, fileName)) return 0;
+    if (SplitCommand(command, file, parameters) <= 0) return 0;
+    GetLongPath(longFile, file);
+    return TextEqualNoCase(longFile[0] ? longFile : file, own);
+}
+}  // namespace
+
+int IsOwnRegistration(const char *command)
+{
+    char parameters[PATH_SIZE];
+    if (!StartsOwnProgram(command, "Sentrel.exe", parameters)) return 0;
+    return !parameters[0] || TextEqualNoCase(parameters, " -expressboot");
+}
+
+namespace {
+// The Run value under which the monitor is registered, found by name ("Sentrel",
+// or "Sentrel Zenta" of older versions) and by what it starts; 0 when none is.
+int FindOwnRegistration(char *name, int nameSize, char *command, int commandSize)
+{
+    for (UINT id : {2u, 622u}) {
+        if (LoadUiString(id, name, nameSize) > 0 &&
+            StoreReadString(HKEY_LOCAL_MACHINE, MACHINE_RUN_KEY, name, command, commandSize) > 0 &&
+            IsOwnRegistration(command))
+            return 1;
+    }
+    return 0;
+}
+}  // namespace
+
 int IsAlwaysRun(void)
 {
     char name[64], command[1025];
-    if (LoadUiString(2, name, sizeof name) > 0 &&
-        StoreReadString(HKEY_LOCAL_MACHINE, MACHINE_RUN_KEY, name, command, sizeof command) > 0)
-        return 1;
-    if (LoadUiString(622, name, sizeof name) > 0 &&
-        StoreReadString(HKEY_LOCAL_MACHINE, MACHINE_RUN_KEY, name, command, sizeof command) > 0)
-        return 1;
-    return 0;
+    return FindOwnRegistration(name, sizeof name, command, sizeof command);
 }
 
 int SetAlwaysRun(int on)
 {
     if (!on) {
-        int found = RemoveOwnStartupEntries(1);
-        if (found) alwaysRun = 0;
-        return found;
+        // Only the monitor's own value, found by its identity; a look-alike
+        // or the user's own entries are never touched.
+        char name[64], command[1025];
+        if (!FindOwnRegistration(name, sizeof name, command, sizeof command)) return 0;
+        if (!StoreDeleteValue(HKEY_LOCAL_MACHINE, MACHINE_RUN_KEY, name)) return 0;
+        char baseline[PATH_SIZE];
+        if (StartupBaselineName(command, baseline) > 0) StoreDeleteValue(HKEY_CURRENT_USER, STORE_ROOT "\\Run", baseline);
+        WriteHistory(name, command, "", 1, 0);
+        alwaysRun = 0;
+        return 1;
     }
 
     char folder[PATH_SIZE], command[PATH_SIZE + 32], name[64];
@@ -56,8 +96,9 @@ int RemoveOwnStartupEntries(int remove)
     // is (its own location and name), whatever it is called.
     for (int i = 0; i < ItemCount(); i++) {
         const Item *item = GetItem(i);
-        int monitor = FindTextNoCase(item->path, "Sentrel.exe") != nullptr;
-        int explorer = FindTextNoCase(item->path, "SentrelEx.exe") != nullptr;
+        char parameters[PATH_SIZE];
+        int monitor = StartsOwnProgram(item->path, "Sentrel.exe", parameters);
+        int explorer = StartsOwnProgram(item->path, "SentrelEx.exe", parameters);
         if (monitor) found++;
         if ((monitor || explorer) && remove == 1) DeleteStartupEntry(StartupRefOf(*item));
     }

@@ -96,13 +96,12 @@ int AddItemAs(const ItemIdentity &identity, const char *title, const char *path,
     else
         CopyText(item->path, sizeof item->path, unquoted);
 
-    if (!title || !title[0]) {
+    // A title is the entry's own, whatever it holds (a look-alike that
+    // names itself after Sentrel is shown as it names itself).
+    if (!title || !title[0])
         TitleFromPath(item->title, sizeof item->title, item->path);
-    } else if (FindTextNoCase(title, "Sentrel")) {
-        LoadUiString(2, item->title, sizeof item->title);
-    } else {
+    else
         CopyTextCut(item->title, sizeof item->title, title);
-    }
 
     if (longForms && detail && detail[0])
         LongForm(item->detail, sizeof item->detail, detail);

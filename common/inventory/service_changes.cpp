@@ -73,12 +73,16 @@ ServiceRef ServiceRefOf(const Item &record)
     return ref;
 }
 
-int ServiceFailureText(UINT templateId, const char *title, DWORD error, char *out, int size)
+int ServiceFailureText(UINT templateId, const char *title, const char *name, DWORD error, char *out, int size)
 {
-    char pattern[512], text[600];
+    char pattern[512], text[600], shown[ITEM_TITLE_SIZE + SERVICE_NAME_SIZE + 8];
     if (LoadUiString(templateId, pattern, sizeof pattern) <= 0) CopyText(pattern, sizeof pattern, "%s\n\n%s");
     ErrorText(error, text, sizeof text);
-    const char *values[] = {title ? title : "", text};
+    if (name && name[0] && !TextEqualNoCase(name, title ? title : ""))
+        FormatTextCut(shown, sizeof shown, "%s (%s)", title ? title : "", name);
+    else
+        CopyTextCut(shown, sizeof shown, title ? title : "");
+    const char *values[] = {shown, text};
     return FillTemplate(out, size, pattern, values, 2);
 }
 
@@ -135,7 +139,17 @@ int IsServiceNameKnown(const char *name)
 
 int IsServiceApproved(const Item &record)
 {
-    return IsServiceNameKnown(record.name) && ReadsAsKnown(SERVICES_BASELINE, TitleValueName(record));
+    if (!IsServiceNameKnown(record.name)) return 0;
+    if (ReadsAsKnown(SERVICES_BASELINE, TitleValueName(record))) return 1;
+    // Approved before titles kept their own names: a title holding
+    // "Sentrel" was stored as "Sentrel". The key name is known, so the
+    // approval moves to the title itself.
+    const char *title = TitleValueName(record);
+    if (FindTextNoCase(title, "Sentrel") && ReadsAsKnown(SERVICES_BASELINE, "Sentrel")) {
+        StoreWriteDecimal(HKEY_CURRENT_USER, SERVICES_BASELINE, title, record.type);
+        return 1;
+    }
+    return 0;
 }
 
 int ApproveService(const Item &record)

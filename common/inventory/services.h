@@ -111,7 +111,10 @@ void RejectServiceLogged(const ServiceRef &service, ServiceRejection *result);
 
 // The user's text for a failed change: a string with two "%s" (the title
 // and the error) filled with the title and "code  system text". Returns the length.
-int ServiceFailureText(UINT templateId, const char *title, DWORD error, char *out, int size);
+// The service is named by its title and, where that differs, its key name
+// ("Title (KeyName)"), so that two services of one display name are told
+// apart.
+int ServiceFailureText(UINT templateId, const char *title, const char *name, DWORD error, char *out, int size);
 
 // Strings of the failure texts (title, error).
 #define STR_SERVICE_STOP_FAILED  3611

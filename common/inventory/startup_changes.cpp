@@ -47,6 +47,10 @@ const char *WinIniKey(int type)
     return type == ITEM_WIN_LOAD ? "load" : "run";
 }
 
+int ReadWinIniList(const char *key, char *list, int size);
+int ClearWinIniReadOnly(void);
+int IsStartupFile(const char *file);
+
 int IsRunType(int type)
 {
     return (type >= 1 && type <= 7) || (type >= 11 && type <= 17);
@@ -123,7 +127,10 @@ int ToggleRunEntry(const StartupRef &entry)
     return removed;
 }
 
-// win.ini pieces are kept verbatim (quotes and all) and put back as they were.
+// win.ini pieces are kept verbatim (quotes and all) and put back as they
+// were: where the list is still as the Disable left it, the whole list
+// comes back byte for byte (the piece in its place); else the piece goes to
+// the end.
 int ToggleWinIniEntry(const StartupRef &entry)
 {
     const char *key = WinIniKey(entry.type);
@@ -131,18 +138,33 @@ int ToggleWinIniEntry(const StartupRef &entry)
     if (entry.mark) {
         StoreBlob saved;
         if (!StoreReadBlob(HKEY_LOCAL_MACHINE, 0, subkey, entry.mark, &saved)) return 0;
-        int added = AddWinIniEntry(key, (const char *)saved.data);
+        static char now[kWinIniMax], before[kWinIniMax], after[kWinIniMax];
+        int added = 0;
+        if (ReadWinIniList(key, now, sizeof now) &&
+            StoreReadString(HKEY_LOCAL_MACHINE, DISABLED_WININI_KEY "\\Before", entry.mark, before, sizeof before) > 0 &&
+            StoreReadString(HKEY_LOCAL_MACHINE, DISABLED_WININI_KEY "\\After", entry.mark, after, sizeof after) >= 0 &&
+            StoreValueExists(HKEY_LOCAL_MACHINE, DISABLED_WININI_KEY "\\After", entry.mark) && strcmp(now, after) == 0) {
+            ClearWinIniReadOnly();
+            added = WriteProfileStringA("windows", key, before) != 0;
+        }
+        if (!added) added = AddWinIniEntry(key, (const char *)saved.data);
         StoreFreeBlob(&saved);
         if (!added) return 0;
         DeleteDisabledMark(entry.mark, subkey);
-        return 0;
+        return 1;
     }
     StoreBlob piece;
     TextBlob(&piece, entry.name);
+    static char before[kWinIniMax], after[kWinIniMax];
+    int known = ReadWinIniList(key, before, sizeof before);
     char *stored = KeepDisabledCopy(entry.type, VIEW_NATIVE, entry.name, &piece);
     if (!stored) return 0;
     int removed = RemoveWinIniEntry(key, entry.name);
     if (!removed) DeleteDisabledMark(stored, subkey);
+    if (removed && known && ReadWinIniList(key, after, sizeof after)) {
+        StoreWriteString(HKEY_LOCAL_MACHINE, DISABLED_WININI_KEY "\\Before", stored, before);
+        StoreWriteString(HKEY_LOCAL_MACHINE, DISABLED_WININI_KEY "\\After", stored, after);
+    }
     free(stored);
     return removed;
 }
@@ -175,8 +197,13 @@ int ToggleFolderEntry(const StartupRef &entry)
     const char *file = FolderEntryFile(entry);
     const char *fileName = FileNameOf(file);
     if (entry.disabled) {
-        char folder[PATH_SIZE], target[PATH_SIZE];
-        if (!FindStartupFolder(folder)) return 1;
+        // Back into the Startup folder it came from (the all users' one
+        // too); a mark of before that names none goes to the user's own.
+        char folder[PATH_SIZE], target[PATH_SIZE], origin[PATH_SIZE + 4];
+        int known = entry.mark && entry.mark[0] &&
+                    StoreReadString(HKEY_LOCAL_MACHINE, DISABLED_FOLDERS_KEY, entry.mark, folder, sizeof folder) > 0 &&
+                    FormatText(origin, sizeof origin, "%s\\x", folder) && IsStartupFile(origin);
+        if (!known && !FindStartupFolder(folder)) return 1;
         if (!FormatText(target, sizeof target, "%s\\%s", folder, fileName)) return 0;
         if (!MoveFileExA(file, target, MOVEFILE_COPY_ALLOWED)) return 0;
         if (entry.mark && entry.mark[0]) DeleteDisabledMark(entry.mark, nullptr);
@@ -188,8 +215,12 @@ int ToggleFolderEntry(const StartupRef &entry)
     char *markName = ChooseMarkName(ITEM_STARTUP_FOLDER, VIEW_NATIVE, fileName);
     if (!markName) return 0;
     CreateDirectoryA(disabledFolder, nullptr);
+    // The folder it lies in now, so that Enable puts it back there.
+    char origin[PATH_SIZE];
+    CopyTextN(origin, sizeof origin, file, (size_t)(fileName - file > 0 ? fileName - file - 1 : 0));
     int moved = MoveFileExA(file, stored, MOVEFILE_COPY_ALLOWED) != 0;
-    if (moved && !WriteDisabledMark(markName, ITEM_STARTUP_FOLDER, VIEW_NATIVE, fileName)) {
+    if (moved && (!WriteDisabledMark(markName, ITEM_STARTUP_FOLDER, VIEW_NATIVE, fileName) ||
+                  !StoreWriteString(HKEY_LOCAL_MACHINE, DISABLED_FOLDERS_KEY, markName, origin))) {
         DeleteDisabledMark(markName, nullptr);
         MoveFileExA(stored, file, MOVEFILE_COPY_ALLOWED);
         moved = 0;
@@ -598,21 +629,39 @@ int RemoveWinIniEntry(const char *key, const char *command)
     char list[kWinIniMax];
     // A list too long to read whole is left alone rather than cut.
     if (!ReadWinIniList(key, list, sizeof list)) return 0;
-    char result[kWinIniMax] = "";
-    char *context = nullptr;
-    for (char *piece = strtok_r(list, ";", &context); piece; piece = strtok_r(nullptr, ";", &context)) {
-        if (TextEqualNoCase(piece, command)) continue;
-        if (!AppendText(result, sizeof result, piece) || !AppendText(result, sizeof result, ";")) return 0;
+    // Every piece of that text goes with one separator beside it; the rest
+    // of the list stays byte for byte.
+    size_t length = strlen(list), start = 0;
+    int removed = 0;
+    while (start <= length) {
+        size_t end = start;
+        while (end < length && list[end] != ';') end++;
+        char piece[kWinIniMax];
+        CopyTextN(piece, sizeof piece, list + start, end - start);
+        if (end > start && TextEqualNoCase(piece, command)) {
+            size_t from = start, to = end;
+            if (to < length) to++;          // the separator behind it
+            else if (from > 0) from--;      // the last piece: the one before it
+            memmove(list + from, list + to, length - to + 1);
+            length -= to - from;
+            removed = 1;
+            start = from;
+            continue;
+        }
+        start = end + 1;
     }
+    if (!removed) return 0;
     ClearWinIniReadOnly();
-    return WriteProfileStringA("windows", key, result) != 0;
+    return WriteProfileStringA("windows", key, list) != 0;
 }
 
 int AddWinIniEntry(const char *key, const char *command)
 {
     char list[kWinIniMax];
     if (!ReadWinIniList(key, list, sizeof list)) return 0;
-    if (!AppendText(list, sizeof list, ";") || !AppendText(list, sizeof list, command)) return 0;
+    size_t length = strlen(list);
+    if (length && list[length - 1] != ';' && !AppendText(list, sizeof list, ";")) return 0;
+    if (!AppendText(list, sizeof list, command)) return 0;
     ClearWinIniReadOnly();
     return WriteProfileStringA("windows", key, list) != 0;
 }

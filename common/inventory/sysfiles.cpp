@@ -92,6 +92,14 @@ int CopyKeepingAttributes(const char *from, const char *to)
     return copied ? 1 : 0;
 }
 
+// 1 when the file holds its copy's bytes, or when there is no copy to tell.
+int SameContentAsCopy(const MonitoredRecord *record)
+{
+    char copy[PATH_SIZE];
+    if (!GetMonitoredCopyPath(record->name, copy) || GetFileAttributesA(copy) == INVALID_FILE_ATTRIBUTES) return 1;
+    return SameFileContent(record->location, copy);
+}
+
 // The file still carries the time and size of its copy: what was accepted.
 int SameAsCopy(const char *name, const FileState &state, const FileDates *dates)
 {
@@ -183,10 +191,11 @@ int CompareMonitoredFile(const MonitoredRecord *record, const FileDates *dates)
         return 0;
     }
     // "Date" holds minutes only: a file rewritten within the minute of its
-    // record still shows itself by its size.
+    // record still shows itself by its size. A file rewritten to the same
+    // size with its old time set back shows itself by its content, which the
+    // copy holds as it was accepted.
     int sameSize = strcmp(storedSize, now.size) == 0;
-    if (strcmp(record->date, now.date) == 0 && sameSize) return 0;
-    if (type == 0 && sameSize) return 0;
+    if ((strcmp(record->date, now.date) == 0 || type == 0) && sameSize) return !SameContentAsCopy(record);
     // The date reads differently. After a change of the date format or of
     // the time zone, and after a restore, the file still carries the exact
     // time and size of its copy: nothing has changed.

@@ -371,6 +371,19 @@ void ApplicationOf(ITask *task, char *out, size_t size)
     CoTaskMemFree(application);
     if (readable) CopyTextCut(out, size, readable);
     free(readable);
+    // What the job runs is its program with its parameters: a job that
+    // runs "cmd.exe /c ..." is shown and asked about in full. A program in
+    // a folder with blanks is quoted so the command reads back the same.
+    LPWSTR parameters = nullptr;
+    if (FAILED(task->GetParameters(&parameters)) || !parameters) return;
+    char *text = parameters[0] ? WideToTextCopy(parameters, -1, 0, nullptr) : nullptr;
+    CoTaskMemFree(parameters);
+    if (text && out[0]) {
+        char command[ITEM_PATH_SIZE];
+        if (FormatText(command, sizeof command, strchr(out, ' ') && out[0] != '"' ? "\"%s\" %s" : "%s %s", out, text))
+            CopyTextCut(out, size, command);
+    }
+    free(text);
 }
 
 // A time as text; never is the text of no time.

@@ -195,6 +195,50 @@ int AppendPending(const char *path)
     return 1;
 }
 
+// Lines that waited when a program ended are kept beside history.txt
+// ("history-pending.txt"), and go out in front of the next line written.
+int PendingFilePath(char *out /* HISTORY_PATH_SIZE */)
+{
+    char folder[PATH_SIZE];
+    out[0] = 0;
+    if (!GetProgramFolder(folder)) return 0;
+    return (int)FormatText(out, HISTORY_PATH_SIZE, "%s\\history-pending.txt", folder);
+}
+
+// Takes the kept lines back into the queue (the file is claimed first, so
+// that two programs never both take it). 1 when there were any.
+int TakeKeptLines(void)
+{
+    char path[HISTORY_PATH_SIZE], claimed[HISTORY_PATH_SIZE + 32];
+    if (!PendingFilePath(path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 0;
+    if (!FormatText(claimed, sizeof claimed, "%s.%lu", path, (unsigned long)GetCurrentProcessId()) ||
+        !MoveFileExA(path, claimed, MOVEFILE_REPLACE_EXISTING))
+        return 0;
+    HANDLE file = CreateFileA(claimed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    int taken = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        LARGE_INTEGER size = {};
+        DWORD got = 0;
+        // The kept lines come first: they are older than any in the queue.
+        if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && (size_t)size.QuadPart + pendingUsed <= kPendingSize) {
+            memmove(pendingLines + size.QuadPart, pendingLines, pendingUsed);
+            if (ReadFile(file, pendingLines, (DWORD)size.QuadPart, &got, nullptr) && got == size.QuadPart) {
+                pendingUsed += got;
+                taken = 1;
+            } else {
+                memmove(pendingLines, pendingLines + size.QuadPart, pendingUsed);
+            }
+        }
+        CloseHandle(file);
+    }
+    if (taken) {
+        DeleteFileA(claimed);
+    } else {
+        MoveFileExA(claimed, path, 0);   // left for a later write
+    }
+    return taken;
+}
+
 const char *NameOf(const CodeName *table, size_t count, int code)
 {
     for (size_t i = 0; i < count; i++)
@@ -461,8 +505,34 @@ int WriteHistory(const char *title, const char *command, const char *detail, int
     // The line joins those still waiting and all go out in order; when the
     // file cannot be written now they wait for the next write.
     AcquireSRWLockExclusive(&pendingLock);
+    TakeKeptLines();
     KeepPending(line, used);
     int ok = AppendPending(path);
+    ReleaseSRWLockExclusive(&pendingLock);
+    return ok;
+}
+
+int FlushHistory(void)
+{
+    AcquireSRWLockExclusive(&pendingLock);
+    int ok = 1;
+    char path[HISTORY_PATH_SIZE], kept[HISTORY_PATH_SIZE];
+    if (pendingUsed && GetHistoryPath(path) && !AppendPending(path)) {
+        // history.txt still cannot be written: the lines wait in a file of
+        // their own rather than end with the program.
+        ok = 0;
+        if (PendingFilePath(kept)) {
+            HANDLE file = CreateFileA(kept, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD written = 0;
+            if (file != INVALID_HANDLE_VALUE) {
+                if (WriteFile(file, pendingLines, (DWORD)pendingUsed, &written, nullptr) && written == pendingUsed) {
+                    pendingUsed = 0;
+                    ok = 1;
+                }
+                CloseHandle(file);
+            }
+        }
+    }
     ReleaseSRWLockExclusive(&pendingLock);
     return ok;
 }

@@ -46,6 +46,11 @@ int FormatHistoryTime(const SYSTEMTIME *time, char *out /* HISTORY_TIME_SIZE */)
 int WriteHistory(const char *title, const char *command, const char *detail, int typeCode,
                  int actionCode);
 
+// At a program's end: lines still waiting for history.txt are written, or
+// kept in "history-pending.txt" beside it, from where the next line written
+// by either program takes them first. 1 when none is lost.
+int FlushHistory(void);
+
 // Names of the codes; "" for an unknown action, "TYPE_UNKNOWN" for an
 // unknown type.
 const char *HistoryActionName(int actionCode);

@@ -29,8 +29,11 @@ const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 // long argument list behind the program does not cut the program itself.
 const size_t kWorkSize = 4096;
 
-// A version block claiming this much or more is not believed.
-const DWORD kVersionLimit = 8192;
+// A version block claiming this much or more is not believed (real ones
+// are a few kilobytes; a program may carry a large one to go unnamed).
+const DWORD kVersionLimit = 1024 * 1024;
+// A text of the block: at most 127 characters of any script, in bytes.
+const size_t kVersionTextSize = 4 * 128;
 
 int WindowsFolder(char *out)
 {
@@ -267,13 +270,17 @@ int VersionValue(const BYTE *block, size_t blockSize, const char *query, const v
 }
 
 // Copies one version text into a slot: empty when it is 128 characters or
-// more or not terminated inside the block; control characters become blanks.
+// more (of any script) or not terminated inside the block; control
+// characters become blanks.
 int CopyVersionText(const BYTE *block, size_t blockSize, const char *text, char *slot)
 {
     size_t room = (size_t)(block + blockSize - (const BYTE *)text);
     size_t len = TextLength(text, room);
     slot[0] = 0;
-    if (len >= 128) return 0;
+    if (len >= kVersionTextSize) return 0;
+    size_t characters = 0;
+    for (size_t i = 0; i < len; i++) characters += ((unsigned char)text[i] & 0xC0) != 0x80;
+    if (characters >= 128) return 0;
     for (size_t i = 0; i < len; i++) {
         unsigned char c = (unsigned char)text[i];
         slot[i] = c < 0x20 ? ' ' : (char)c;
@@ -286,7 +293,7 @@ int CopyVersionText(const BYTE *block, size_t blockSize, const char *text, char 
 int GetProgramFolder(char *out)
 {
     out[0] = 0;
-    char path[481];
+    char path[PATH_SIZE];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     if (n == 0 || n >= sizeof path - 1) return 0;
     char *slash = strrchr(path, '\\');
@@ -354,6 +361,11 @@ int FileExists(char *path)
     return 0;
 }
 
+namespace {
+int ReadVersionBlock(const char *file, DWORD size, BYTE *block, size_t blockSize, const char *const *kNames,
+                     VersionFacts facts);
+}  // namespace
+
 int ReadVersionFacts(const char *file, VersionFacts facts)
 {
     static const char *const kNames[VERSION_SLOTS] = {"ProductName", "ProductVersion",
@@ -368,36 +380,49 @@ int ReadVersionFacts(const char *file, VersionFacts facts)
     // Twice the size and some zeros behind it: the platform keeps the ANSI
     // copies of the texts behind the block, and a text without terminator
     // still ends inside the buffer.
-    BYTE block[2 * kVersionLimit + 16];
-    memset(block, 0, sizeof block);
+    const size_t blockSize = 2 * (size_t)size + 16;
+    BYTE *block = (BYTE *)calloc(1, blockSize);
+    if (!block) return 0;
+    int found = ReadVersionBlock(file, size, block, blockSize, kNames, facts);
+    free(block);
+    return found;
+}
+
+namespace {
+int ReadVersionBlock(const char *file, DWORD size, BYTE *block, size_t blockSize, const char *const *kNames,
+                     VersionFacts facts)
+{
     if (!GetFileVersionInfoA(file, 0, size, block)) return 0;
     if (!VersionInfoIsSound(block, size)) return 0;
 
     const void *value;
     UINT length;
-    if (!VersionValue(block, sizeof block, "\\VarFileInfo\\Translation", &value, &length))
+    if (!VersionValue(block, blockSize, "\\VarFileInfo\\Translation", &value, &length))
         return 0;
     const BYTE *pairs = (const BYTE *)value;
     size_t count = length / 4;
-    if ((size_t)(block + sizeof block - pairs) < count * 4) return 0;
+    if ((size_t)(block + blockSize - pairs) < count * 4) return 0;
     if (count > 64) count = 64;
 
     for (size_t pair = 0; pair < count; pair++) {
         unsigned language = Word(pairs, pair * 4), codePage = Word(pairs, pair * 4 + 2);
-        char texts[VERSION_SLOTS][128];
-        int usable = 1;
+        char texts[VERSION_SLOTS][kVersionTextSize];
+        int any = 0, named = 0;
         for (int slot = 0; slot < VERSION_SLOTS; slot++) {
             char query[96];
             texts[slot][0] = 0;
             FormatText(query, sizeof query, "\\StringFileInfo\\%04x%04x\\%s", language, codePage,
                        kNames[slot]);
-            if (VersionValue(block, sizeof block, query, &value, &length))
-                CopyVersionText(block, sizeof block, (const char *)value, texts[slot]);
-            else if (slot == VERSION_PRODUCT_NAME)
-                usable = 0;
-            if (!usable) break;
+            if (VersionValue(block, blockSize, query, &value, &length)) {
+                CopyVersionText(block, blockSize, (const char *)value, texts[slot]);
+                any = 1;
+                if (slot == VERSION_PRODUCT_NAME) named = 1;
+            }
         }
-        if (!usable) continue;
+        // A translation without a product name still gives its other texts
+        // (a program need not name its product to be described), unless an
+        // earlier one that names its product was taken already.
+        if (!any || (!named && facts[VERSION_PRODUCT_NAME][0])) continue;
         for (int slot = 0; slot < VERSION_SLOTS; slot++)
             CopyText(facts[slot], VERSION_SLOT_SIZE, texts[slot]);
     }
@@ -405,6 +430,7 @@ int ReadVersionFacts(const char *file, VersionFacts facts)
         CopyText(facts[VERSION_PRODUCT_NAME], VERSION_SLOT_SIZE, facts[VERSION_FILE_DESCRIPTION]);
     return facts[VERSION_PRODUCT_NAME][0] != 0;
 }
+}  // namespace
 
 int GetLongPath(char *out, const char *path)
 {

@@ -119,21 +119,37 @@ int ExportValues(ExportState *state, HKEY root, const char *path)
     return state->written;
 }
 
+// A key and every key below it (the store's deepest keys are a few levels
+// down: disabled entries' saved copies, the delay values, the monitored
+// files' records).
+int ExportTree(ExportState *state, HKEY root, const char *path, int depth)
+{
+    StoreKeyName *names;
+    int count;
+    StoreListSubkeys(root, 0, path, &names, &count);
+    int keys = 0;
+    for (int i = 0; i < count; i++) {
+        char subkey[2048];
+        if (depth >= 16 || !FormatText(subkey, sizeof subkey, "%s\\%s", path, names[i])) {
+            // Too deep or too long to name: said, never cut into another key.
+            state->path = path;
+            NoteSkipped(state, names[i]);
+            continue;
+        }
+        ReportFormat(state->file, "\r\n[%s\\%s]\r\n", state->rootName, subkey);
+        ExportValues(state, root, subkey);
+        keys += 1 + ExportTree(state, root, subkey, depth + 1);
+    }
+    free(names);
+    return keys;
+}
+
 int ExportKey(ExportState *state, HKEY root, const char *path)
 {
     state->rootName = RootName(root);
     ReportFormat(state->file, "[%s\\%s]\r\n", state->rootName, path);
     ExportValues(state, root, path);
-    StoreKeyName *names;
-    int count;
-    StoreListSubkeys(root, 0, path, &names, &count);
-    for (int i = 0; i < count; i++) {
-        char subkey[1024];
-        if (!FormatText(subkey, sizeof subkey, "%s\\%s", path, names[i])) continue;
-        ReportFormat(state->file, "\r\n[%s\\%s]\r\n", state->rootName, subkey);
-        ExportValues(state, root, subkey);
-    }
-    free(names);
+    int count = ExportTree(state, root, path, 1);
     ReportWrite(state->file, "\r\n");
     return count;
 }

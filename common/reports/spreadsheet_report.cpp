@@ -43,7 +43,7 @@ void WriteRow(ReportFile *file, const char *type, const char *subType, const Ite
     if (!record->path[0] || GetFirstSeen(record->path, record->type, seen) <= 0) seen[0] = 0;
     const char *fields[] = {type, subType, record->title, fileName, company, seen, record->path, description, version};
     for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) {
-        if (i) ReportWrite(file, i == 3 ? ", " : ",");
+        if (i) ReportWrite(file, ",");
         ReportWriteCsvField(file, fields[i], 1);
     }
     ReportWrite(file, "\r\n");
@@ -82,20 +82,10 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
     HeldItems held;
     HoldItemList(&held);
     ForgetReportFacts();
-    char version[VERSION_TEXT_SIZE], time[32], date[32];
-    GetVersionText(version);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    ReportTimeText(&now, time, sizeof time);
-    ReportDateText(&now, date, sizeof date);
-    // The two header lines are one field each, so every line has one shape
-    // or the other.
-    ReportWrite(&file, "\"");
-    Fill(&file, "Log created by %s version %s", caption, version);
-    ReportWrite(&file, "\"\r\n\"");
-    Fill(&file, "Scan saved at %s, on %s", time, date);
-    ReportWrite(&file, "\"\r\n");
-    ReportWrite(&file, "Type,SubType,Title,Filename,Company,First Detected,Path,Description, Version\r\n");
+    (void)caption;
+    // The column names on the first line, as every reader of the format
+    // expects them; every row has their nine fields.
+    ReportWrite(&file, "Type,SubType,Title,Filename,Company,First Detected,Path,Description,Version\r\n");
 
     BuildStartupList(0);
     for (int i = 0; i < ItemCount(); i++) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "items.h"
 #include "startup_list.h"
@@ -169,6 +170,10 @@ int DeleteDisabledMark(const char *stored, const char *subkey)
     if (subkey) StoreDeleteValue(HKEY_LOCAL_MACHINE, subkey, stored);
     if (StoreValueExists(HKEY_LOCAL_MACHINE, DISABLED_NAMES_KEY, stored))
         StoreDeleteValue(HKEY_LOCAL_MACHINE, DISABLED_NAMES_KEY, stored);
+    if (StoreValueExists(HKEY_LOCAL_MACHINE, DISABLED_FOLDERS_KEY, stored))
+        StoreDeleteValue(HKEY_LOCAL_MACHINE, DISABLED_FOLDERS_KEY, stored);
+    for (const char *list : {DISABLED_WININI_KEY "\\Before", DISABLED_WININI_KEY "\\After"})
+        if (StoreValueExists(HKEY_LOCAL_MACHINE, list, stored)) StoreDeleteValue(HKEY_LOCAL_MACHINE, list, stored);
     return StoreDeleteValue(HKEY_LOCAL_MACHINE, DISABLED_KEY, stored);
 }
 

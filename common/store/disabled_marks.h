@@ -12,6 +12,10 @@
 #include <windows.h>
 
 #define DISABLED_NAMES_KEY "Software\\Orvendale\\Sentrel\\Disabled\\Names"
+// The Startup folder a disabled Startup-folder file came from, by its mark.
+#define DISABLED_FOLDERS_KEY "Software\\Orvendale\\Sentrel\\Disabled\\Folders"
+// A disabled win.ini piece: its list before and after the Disable.
+#define DISABLED_WININI_KEY "Software\\Orvendale\\Sentrel\\Disabled\\WinIniLists"
 
 // Every mark of the store, read once; lookups are made in memory.
 struct MarkIndex {
