@@ -54,7 +54,7 @@ void Plant(void)
               "C:\\Bench\\benchview.exe \"%1\"");
     SetString(HKEY_CURRENT_USER, FILE_TYPE_CLASS_KEY, "", list);
     for (int i = 0; i < kTypes; i++)
-        for (int method = METHOD_CLASS; method <= FILE_TYPE_LISTED_METHODS; method++)
+        for (int m = 0, method; (method = ListedMethod(m)) != 0; m++)
             SaveAssociation(Extension(i).c_str(), method);
 }
 

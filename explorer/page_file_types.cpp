@@ -45,6 +45,7 @@ UINT MethodLabel(int method)
     case METHOD_APPLICATION:                // "Explorer"
     case METHOD_PROGID: return 3264;
     case METHOD_ROOT: return 3265;          // "Root"
+    case METHOD_USER: return 3266;          // "User"
     default: return 0;
     }
 }

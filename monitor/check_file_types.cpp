@@ -5,6 +5,8 @@
 // options the explorer changed.
 #include <windows.h>
 
+#include <cstring>
+
 #include "alerts.h"
 #include "checks.h"
 #include "history.h"
@@ -23,10 +25,12 @@ const char *CommandText(const Association &association)
     return association.command.data ? (const char *)association.command.data : "";
 }
 
-// Asks the user about a changed association. The answer acts on what was
-// shown: Yes approves the association the alert named, even when it has
-// changed again meanwhile (the next pass then asks about that).
-void AskAboutChange(const char *extension, int method, const Association &current)
+// Asks the user about a changed association (or a new choice of the
+// user's own). The answer acts on what was shown: Yes approves the
+// association the alert named, even when it has changed again meanwhile
+// (the next pass then asks about that); No puts the approved one back, or
+// takes the new choice away.
+void AskAboutChange(const char *extension, int method, const Association &current, int isNew)
 {
     PlayAlertSound(5);
     RecordFirstSeen(AlertCommand, DETECTED_FILETYPES);
@@ -37,42 +41,64 @@ void AskAboutChange(const char *extension, int method, const Association &curren
     TraceWaitedForUser();
     INT_PTR result = ShowAlert(DLG_ALERT_FILE_TYPE);
     inDialog = 0;
-    if (result == ALERT_REJECT)
-        RestoreAssociation(extension, method);
-    else if (result == ALERT_APPROVE && SaveAssociationAs(extension, method, &current))
-        WriteHistory(extension, AlertNewCommand, current.cls, ITEM_FILETYPE, HISTORY_FILETYPE_APPROVE);
+    // (The alert record is cleared when the alert closes.)
+    if (result == ALERT_REJECT) {
+        if (isNew ? RemoveUserChoice(extension, method) : RestoreAssociation(extension, method))
+            WriteHistory(extension, CommandText(current), current.cls, ITEM_FILETYPE,
+                         isNew ? HISTORY_FILETYPE_REMOVE : HISTORY_FILETYPE_RESTORE);
+    } else if (result == ALERT_APPROVE && SaveAssociationAs(extension, method, &current)) {
+        WriteHistory(extension, CommandText(current), current.cls, ITEM_FILETYPE, HISTORY_FILETYPE_APPROVE);
+    }
+}
+
+// 1 when the baseline was taken whole (a first start has finished).
+int BaselineComplete(void)
+{
+    char mark[32];
+    return StoreReadString(HKEY_CURRENT_USER, STORE_ROOT "\\Ext", "", mark, sizeof mark) > 0 &&
+           strcmp(mark, "Do not edit.") == 0;
 }
 
 void CheckAssociation(const char *extension, int method, const Association &current)
 {
     Association saved;
-    if (!ReadSavedAssociation(extension, method, &saved)) {
-        // First sight: the association becomes the approved one.
-        SaveAssociationAs(extension, method, &current);
-        return;
-    }
-    if (SameOpenCommand(CommandText(saved), CommandText(current))) {
+    int isNew = !ReadSavedAssociation(extension, method, &saved);
+    if (isNew) {
+        // First sight of the machine's association: it becomes the approved
+        // one. A choice of the user's own that came after the baseline is
+        // asked about, from what opened the extension before it.
+        if (!IsUserChoice(method) || !BaselineComplete()) {
+            SaveAssociationAs(extension, method, &current);
+            return;
+        }
+        AlertCommand[0] = 0;
+        if (ReadAssociation(extension, METHOD_CLASS, &saved))
+            CopyTextCut(AlertCommand, sizeof AlertCommand, CommandText(saved));
+    } else if (SameOpenCommand(CommandText(saved), CommandText(current))) {
         FreeAssociation(&saved);
         return;
+    } else {
+        CopyTextCut(AlertCommand, sizeof AlertCommand, CommandText(saved));
     }
+    FreeAssociation(&saved);
     AlertType = ITEM_FILETYPE;
     CopyTextCut(AlertTitle, sizeof AlertTitle, extension);
-    CopyTextCut(AlertCommand, sizeof AlertCommand, CommandText(saved));
     CopyTextCut(AlertNewCommand, sizeof AlertNewCommand, CommandText(current));
-    FreeAssociation(&saved);
     if (settings.lockFileTypes != 0 || settings.hideAlerts > 1) {
-        // Put back without asking, without sound or history.
-        RestoreAssociation(extension, method);
+        // Put back without asking or sound; what was undone is written down.
+        if (isNew ? RemoveUserChoice(extension, method) : RestoreAssociation(extension, method))
+            WriteHistory(extension, CommandText(current), current.cls, ITEM_FILETYPE,
+                         isNew ? HISTORY_FILETYPE_REMOVE : HISTORY_FILETYPE_RESTORE);
         ClearAlertRecord();
         return;
     }
-    AskAboutChange(extension, method, current);
+    AskAboutChange(extension, method, current, isNew);
 }
 
 int CheckExtension(const char *extension, void *context)
 {
     int *items = (int *)context;
-    for (int method = METHOD_CLASS; method <= FILE_TYPE_LISTED_METHODS; method++) {
+    for (int i = 0, method; (method = ListedMethod(i)) != 0; i++) {
         Association current;
         if (!ReadAssociation(extension, method, &current)) continue;
         ++*items;

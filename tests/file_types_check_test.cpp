@@ -21,6 +21,10 @@ const char kTxt[] = "Software\\Classes\\.txt";
 const char kClass[] = "Software\\Orvendale\\Sentrel\\Class";
 const char kExt[] = "Software\\Orvendale\\Sentrel\\Ext";
 const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
+// The user's own classes and choices.
+const char kUserTxtfile[] = "Software\\Classes\\txtfile";
+const char kUserTxt[] = "Software\\Classes\\.txt";
+const char kTxtChoice[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.txt";
 
 struct Raw {
     DWORD type = 0;
@@ -133,6 +137,9 @@ protected:
     {
         txt.PutBack();
         test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file");
+        test::DeleteTree(HKEY_CURRENT_USER, kUserTxtfile);
+        test::DeleteTree(HKEY_CURRENT_USER, kUserTxt);
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kTxtChoice, "ProgID");
         DestroyWindow(mainWindow);
         mainWindow = nullptr;
         test::ResetSentrelRegistry();
@@ -156,9 +163,9 @@ protected:
         CheckFileTypes();
         EXPECT_EQ(0, watch.Stop()) << "the check asked although nothing changed";
     }
-    std::string Field(int id)
+    std::string Field(int id, int alert = 0)
     {
-        auto &fields = driver->seen(0).fields;
+        auto &fields = driver->seen(alert).fields;
         auto it = fields.find(id);
         return it == fields.end() ? "<none>" : it->second;
     }
@@ -184,7 +191,9 @@ TEST_F(FileTypeCheck, AChangedProgramShowsBothAndNoPutsTheCommandBackByteForByte
     EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\FileTypes").empty())
         << "first-seen dates of the programs";
-    EXPECT_TRUE(HistoryLines().empty()) << "the file type alert writes no history line";
+    EXPECT_EQ(1, CountHistory({"\tFILETYPE_Restore\tTYPE_FILETYPE\t.TXT\t" + hijack + "\ttxtfile"}))
+        << "No is written down with what it undid";
+    EXPECT_EQ(1u, HistoryLines().size());
     CheckSilently();
 }
 
@@ -230,7 +239,8 @@ TEST_F(FileTypeCheck, LockedOrHiddenChangesArePutBackWithoutAsking)
     Hijack(sample + " %1");
     CheckSilently();
     EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
-    EXPECT_TRUE(HistoryLines().empty());
+    EXPECT_EQ(2, CountHistory({"\tFILETYPE_Restore\tTYPE_FILETYPE\t.TXT\t" + sample + " %1\t"}))
+        << "what was put back without asking is written down";
     EXPECT_EQ(0, AlertTitle[0]) << "no alert record is left behind";
 }
 
@@ -408,4 +418,46 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     test::Stop(helper);
     txt.PutBack();
     test::ResetSentrelRegistry();
+}
+
+// A choice of the user's own made after the baseline (a ProgID chosen in
+// FileExts, the user's classes giving .txt another command) is asked about
+// like a change, from what opened .txt before; No takes it away and the
+// machine's association counts again.
+TEST_F(FileTypeCheck, ANewChoiceOfTheUsersOwnIsAskedAboutAndNoTakesItAway)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kExt, "", "Do not edit."));
+    std::string chosen = "\"" + sample + "\" /progid \"%1\"";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", "", chosen));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kTxtChoice, "ProgID", "evil.file"));
+    std::string own = "\"" + sample + "\" /user \"%1\"";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", "", own));
+
+    CheckAnswering({{kFileType, IDNO}, {kFileType, IDYES}});
+    EXPECT_EQ(Text(txt.original), Field(IDC_TYPE_OLD_COMMAND, 0)) << "what opened .txt before";
+    EXPECT_EQ(chosen, Field(IDC_TYPE_NEW_COMMAND, 0));
+    EXPECT_EQ(own, Field(IDC_TYPE_NEW_COMMAND, 1));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kTxtChoice, "ProgID")) << "No took the choice away";
+    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "the machine's command stays";
+    EXPECT_EQ(chosen, Value(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", ""))
+        << "the class the choice named stays";
+    EXPECT_EQ(own, Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\ClassUser", "txtfile"));
+    EXPECT_EQ(1, CountHistory({"\tFILETYPE_Remove\tTYPE_FILETYPE\t.TXT\t" + chosen + "\tevil.file"}));
+    EXPECT_EQ(1, CountHistory({"\tFILETYPE_Approve\tTYPE_FILETYPE\t.TXT\t" + own + "\ttxtfile"}));
+    CheckSilently();
+
+    // Once approved, a change of the user's command is put back on No.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", "",
+                                  "C:\\evil\\other.exe \"%1\""));
+    CheckAnswering({{kFileType, IDNO}});
+    EXPECT_EQ(own, Value(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", ""));
+
+    // A class of the user's own for the extension is taken away whole on No.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kUserTxt, "", "evil.file"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, "Software\\Classes\\evil.file\\shell\\open\\command", "",
+                                  "C:\\evil\\third.exe %1"));
+    CheckAnswering({{kFileType, IDNO}});
+    EXPECT_EQ("txtfile", Value(HKEY_CURRENT_USER, kUserTxt, "")) << "the approved class is put back";
+    test::DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\evil.file");
+    CheckSilently();
 }

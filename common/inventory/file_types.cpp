@@ -46,11 +46,14 @@ const MethodPlace kMethods[] = {
     {HKEY_CURRENT_USER, kFileExts, "ProgID", HKEY_CLASSES_ROOT, "", STORE_ROOT "\\ExtProgID",
      STORE_ROOT "\\Class"},
     {HKEY_CLASSES_ROOT, "", "", HKEY_CLASSES_ROOT, "", STORE_ROOT "\\ExtRoot", STORE_ROOT "\\ClassRoot"},
+    // Read by ReadUserAssociation: the user's class or command, the
+    // machine's for the part the user's classes leave alone.
+    {HKEY_CURRENT_USER, kClasses, "", HKEY_CURRENT_USER, kClasses, STORE_ROOT "\\ExtUser", STORE_ROOT "\\ClassUser"},
 };
 
 const MethodPlace *PlaceOf(int method)
 {
-    return method >= METHOD_CLASS && method <= METHOD_ROOT ? &kMethods[method - 1] : nullptr;
+    return method >= METHOD_CLASS && method <= METHOD_USER ? &kMethods[method - 1] : nullptr;
 }
 
 // HKLM Software is read in the program's registry view.
@@ -199,6 +202,36 @@ void FreeAssociation(Association *association)
     StoreFreeBlob(&association->command);
 }
 
+int ListedMethod(int index)
+{
+    static const int kListed[] = {METHOD_CLASS, METHOD_APPLICATION, METHOD_PROGID, METHOD_USER};
+    return index >= 0 && index < (int)(sizeof kListed / sizeof kListed[0]) ? kListed[index] : 0;
+}
+
+int IsUserChoice(int method)
+{
+    return method == METHOD_APPLICATION || method == METHOD_PROGID || method == METHOD_USER;
+}
+
+namespace {
+// What the user's own classes make of an extension: their class of it (or
+// the machine's) and their open command of that class (or the machine's).
+// Nothing when they change neither: that is the machine's association.
+int ReadUserAssociation(const char *dotted, Association *out, int *userClass, int *userCommand)
+{
+    char path[600];
+    *userClass = *userCommand = 0;
+    if (!FormatText(path, sizeof path, "%s%s", kClasses, dotted)) return 0;
+    *userClass = ReadClassName(HKEY_CURRENT_USER, path, "", out->cls);
+    if (!*userClass && !ReadClassName(HKEY_LOCAL_MACHINE, path, "", out->cls)) return 0;
+    if (!FormatText(path, sizeof path, "%s%s%s", kClasses, out->cls, kOpenCommand)) return 0;
+    *userCommand = ReadText(HKEY_CURRENT_USER, path, "", &out->command);
+    if (!*userClass && !*userCommand) return 0;
+    if (!*userCommand && !ReadText(HKEY_LOCAL_MACHINE, path, "", &out->command)) return 0;
+    return TextOf(out->command)[0] != 0;
+}
+}  // namespace
+
 int ReadAssociation(const char *extension, int method, Association *out)
 {
     out->cls[0] = 0;
@@ -208,6 +241,12 @@ int ReadAssociation(const char *extension, int method, Association *out)
     if (!place || !Dotted(extension, dotted, sizeof dotted) ||
         !FormatText(path, sizeof path, "%s%s", place->classPrefix, dotted))
         return 0;
+    if (method == METHOD_USER) {
+        int userClass, userCommand;
+        if (ReadUserAssociation(dotted, out, &userClass, &userCommand)) return 1;
+        FreeAssociation(out);
+        return 0;
+    }
     if (!ReadClassName(place->classRoot, path, place->classValue, out->cls)) return 0;
     if (!CommandKey(place, out->cls, path, sizeof path) ||
         !ReadText(place->commandRoot, path, "", &out->command) || !TextOf(out->command)[0]) {
@@ -305,6 +344,32 @@ int RestoreAssociation(const char *extension, int method)
     return written;
 }
 
+int RemoveUserChoice(const char *extension, int method)
+{
+    const MethodPlace *place = PlaceOf(method);
+    char dotted[ASSOCIATION_CLASS_SIZE], path[600];
+    if (!place || !IsUserChoice(method) || !Dotted(extension, dotted, sizeof dotted) ||
+        !FormatText(path, sizeof path, "%s%s", place->classPrefix, dotted))
+        return 0;
+    if (method != METHOD_USER)
+        return !StoreValueExists(HKEY_CURRENT_USER, path, place->classValue) ||
+               StoreDeleteValue(HKEY_CURRENT_USER, path, place->classValue);
+    // The user's class of the extension and the user's command of the class
+    // it names go; what the machine has stays.
+    Association now;
+    int userClass, userCommand;
+    int found = ReadUserAssociation(dotted, &now, &userClass, &userCommand);
+    int removed = 1;
+    if (found && userCommand) {
+        char command[600];
+        removed = FormatText(command, sizeof command, "%s%s%s", kClasses, now.cls, kOpenCommand) > 0 &&
+                  StoreDeleteValue(HKEY_CURRENT_USER, command, "");
+    }
+    if (found && userClass) removed = StoreDeleteValue(HKEY_CURRENT_USER, path, "") && removed;
+    FreeAssociation(&now);
+    return removed;
+}
+
 int GetAssociationIcon(const char *extension, int method, char *file, int *index)
 {
     file[0] = 0;
@@ -314,8 +379,12 @@ int GetAssociationIcon(const char *extension, int method, char *file, int *index
     const MethodPlace *place = PlaceOf(method);
     char path[600];
     StoreBlob icon = {0, 0, nullptr};
-    int named = FormatText(path, sizeof path, "%s%s\\DefaultIcon", place->commandPrefix, found.cls) > 0 &&
-                ReadText(place->commandRoot, path, "", &icon);
+    // The user's classes lie over the machine's: their icon is what
+    // HKEY_CLASSES_ROOT shows.
+    HKEY iconRoot = method == METHOD_USER ? HKEY_CLASSES_ROOT : place->commandRoot;
+    const char *prefix = method == METHOD_USER ? "" : place->commandPrefix;
+    int named = FormatText(path, sizeof path, "%s%s\\DefaultIcon", prefix, found.cls) > 0 &&
+                ReadText(iconRoot, path, "", &icon);
     FreeAssociation(&found);
     if (!named) return 0;
     // "file,index", the file perhaps quoted and holding variables.
@@ -375,7 +444,7 @@ int ListExtension(const char *extension, void *context)
 {
     ListState *state = (ListState *)context;
     static VersionFacts facts;
-    for (int method = METHOD_CLASS; method <= FILE_TYPE_LISTED_METHODS; method++) {
+    for (int i = 0, method; (method = ListedMethod(i)) != 0; i++) {
         Association found;
         if (!ReadAssociation(extension, method, &found)) continue;
         char command[PATH_SIZE], title[ITEM_TITLE_SIZE], detail[ITEM_DETAIL_SIZE];
@@ -442,9 +511,21 @@ void InitFileTypes(void)
         return;
     }
     int listValid = WatchedListLooksValid();
-    if (markLength > 0 && listValid) return;
+    if (markLength > 0 && listValid) {
+        // A baseline of a version that did not read the user's own classes:
+        // what they hold now is taken as approved once, so that only what
+        // comes later is asked about.
+        const char *userKey = PlaceOf(METHOD_USER)->savedClassKey;
+        if (!StoreKeyExists(HKEY_CURRENT_USER, userKey) && StoreCreateKey(HKEY_CURRENT_USER, userKey)) {
+            int count = ListFileTypes();
+            for (int i = 0; i < count; i++)
+                if (GetItemQualifier(i) == METHOD_USER) SaveAssociation(GetItemInfo(i), METHOD_USER);
+            FreeItems();
+        }
+        return;
+    }
 
-    for (int method = METHOD_CLASS; method <= FILE_TYPE_LISTED_METHODS; method++)
+    for (int i = 0, method; (method = ListedMethod(i)) != 0; i++)
         StoreCreateKey(HKEY_CURRENT_USER, PlaceOf(method)->savedClassKey);
     StoreCreateKey(HKEY_CURRENT_USER, FILE_TYPE_CLASS_KEY);
     // A usable list of the user's own stays; a missing or broken one is

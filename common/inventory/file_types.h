@@ -14,8 +14,15 @@ enum AssociationMethod {
     METHOD_APPLICATION = 2,   // the user's FileExts "Application" -> Applications\app
     METHOD_PROGID = 3,        // the user's FileExts "ProgID" -> ProgID
     METHOD_ROOT = 4,          // HKEY_CLASSES_ROOT\.ext -> class (saved and restored only)
+    METHOD_USER = 5,          // the user's own classes (HKCU Software\Classes) where they change
+                              // the extension's class or that class's open command
 };
-#define FILE_TYPE_LISTED_METHODS 3   // ListFileTypes lists methods 1 to 3
+
+// The methods listed and checked, in this order (1, 2, 3, 5); 0 past the end.
+int ListedMethod(int index);
+// 1 for the methods that are the user's own choices (2, 3, 5): a new one
+// is asked about, never taken for approved unseen.
+int IsUserChoice(int method);
 
 // The baseline under HKCU Software\Orvendale\Sentrel.
 #define FILE_TYPE_CLASS_KEY STORE_ROOT "\\Class"   // default value: the watched list
@@ -61,6 +68,12 @@ int SaveAssociationAs(const char *extension, int method, const Association *show
 // everything saved was written back, 0 when nothing is saved or a write
 // failed.
 int RestoreAssociation(const char *extension, int method);
+
+// Takes away a choice of the user's own that has no baseline (the value
+// that makes it: FileExts "Application" or "ProgID", the user's class of
+// the extension or open command of that class), so the machine's
+// association counts again. 1 when it is gone.
+int RemoveUserChoice(const char *extension, int method);
 
 // 1 when two open commands name the same program with the same parameters:
 // compared from the program's file name on (its folder may differ), case,

@@ -16,6 +16,8 @@ namespace {
 const char *const kSavedClassKeys[] = {STORE_ROOT "\\Ext", STORE_ROOT "\\ExtApp", STORE_ROOT "\\ExtProgID"};
 const char kExtKey[] = STORE_ROOT "\\Ext";
 const char kExtTypeKey[] = STORE_ROOT "\\ExtType";
+const char kExtUserKey[] = STORE_ROOT "\\ExtUser";
+const char kClassUserKey[] = STORE_ROOT "\\ClassUser";
 
 // Room for what the list may hold when the explorer adds to it.
 const int kListLimit = 1019;
@@ -43,19 +45,23 @@ int WriteWatchedList(const char *text)
     return StoreWriteString(HKEY_CURRENT_USER, FILE_TYPE_CLASS_KEY, "", text);
 }
 
+// 1 when a saved association in key uses the class.
+int KeyHoldsClass(const char *key, const char *cls)
+{
+    int used = 0;
+    StoreForEachValue(HKEY_CURRENT_USER, 0, key, [&](const char *, const StoreBlob *value) {
+        if ((value->type == REG_SZ || value->type == REG_EXPAND_SZ) && TextEqualNoCase((const char *)value->data, cls))
+            used = 1;
+        return !used;
+    });
+    return used;
+}
+
 // 1 when another saved association (methods 1 to 3) uses the class.
 int ClassStillUsed(const char *cls)
 {
-    int used = 0;
-    for (const char *key : kSavedClassKeys) {
-        StoreForEachValue(HKEY_CURRENT_USER, 0, key, [&](const char *, const StoreBlob *value) {
-            if ((value->type == REG_SZ || value->type == REG_EXPAND_SZ) &&
-                TextEqualNoCase((const char *)value->data, cls))
-                used = 1;
-            return !used;
-        });
-        if (used) return 1;
-    }
+    for (const char *key : kSavedClassKeys)
+        if (KeyHoldsClass(key, cls)) return 1;
     return 0;
 }
 
@@ -165,7 +171,7 @@ int AddWatchedFileType(const char *text)
         return 762;
     }
 
-    for (int method = METHOD_CLASS; method <= FILE_TYPE_LISTED_METHODS; method++) SaveAssociation(dotted, method);
+    for (int i = 0, method; (method = ListedMethod(i)) != 0; i++) SaveAssociation(dotted, method);
 
     // A list that does not end with ";" gets one first, so the new name
     // never runs into the last one.
@@ -222,5 +228,14 @@ int RemoveWatchedFileType(const char *extension)
     ForgetValue(kExtKey, target);
     ForgetValue(kExtTypeKey, target);
     if (cls[0] && !ClassStillUsed(cls)) ForgetValue(FILE_TYPE_CLASS_KEY, cls);
+    // The same for the approved association of the user's own classes.
+    char userCls[ASSOCIATION_CLASS_SIZE] = "";
+    if (StoreReadBlob(HKEY_CURRENT_USER, 0, kExtUserKey, target, &saved)) {
+        if (saved.type == REG_SZ || saved.type == REG_EXPAND_SZ)
+            CopyText(userCls, sizeof userCls, (const char *)saved.data);
+        StoreFreeBlob(&saved);
+    }
+    ForgetValue(kExtUserKey, target);
+    if (userCls[0] && !KeyHoldsClass(kExtUserKey, userCls)) ForgetValue(kClassUserKey, userCls);
     return rewritten;
 }

@@ -89,6 +89,9 @@ const CodeName kActions[] = {
     {43, "TASK_Approve"},           {44, "IEHELPER_Approve"},
     {45, "HIDDEN_Accept"},          {46, "FILETYPE_Approve"},
     {47, "START_Restore"},          {48, "HIDDEN_Restore"},
+    // No to a file type change (the approved association written back) and
+    // to a new choice of the user's own (taken away).
+    {49, "FILETYPE_Restore"},       {50, "FILETYPE_Remove"},
 };
 
 const size_t kNameSize = 48;   // names are at most 47 characters

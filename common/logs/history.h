@@ -27,6 +27,8 @@ enum HistoryDecision {
     HISTORY_FILETYPE_APPROVE = 46,
     HISTORY_START_RESTORE = 47,
     HISTORY_HIDDEN_RESTORE = 48,
+    HISTORY_FILETYPE_RESTORE = 49,
+    HISTORY_FILETYPE_REMOVE = 50,
 };
 
 // "12/07/2026  2:05 PM": month/day/year, two blanks, the 12-hour clock; a
