@@ -40,13 +40,15 @@ extern HWND activePage;
 
 // --- switches.cpp ------------------------------------------------------------
 // Recognised one-shot switches.
-enum OneShotSwitch { ONE_SHOT_NONE, ONE_SHOT_RESTORE, ONE_SHOT_AU_OPTION, ONE_SHOT_SET_PREFIX };
+enum OneShotSwitch { ONE_SHOT_NONE, ONE_SHOT_RESTORE, ONE_SHOT_AU_OPTION, ONE_SHOT_SET_PREFIX, ONE_SHOT_ENABLE_ALL };
 OneShotSwitch FindOneShotSwitch(const char *arguments);
 // The start page chosen by the page switches (the last one tested wins), or
 // startPage when none is given. *startMonitor is set for "-START".
 int PageFromSwitches(const char *arguments, int startPage, int *startMonitor);
 // 1 when the switch occurs anywhere in the arguments, ignoring case.
 int HasSwitch(const char *arguments, const char *name);
+// SentrelEx.exe -scan: the inventories into a file; the exit code.
+int RunScan(const char *arguments);
 // Carries out a one-shot switch. 1 when done.
 int RunOneShotSwitch(OneShotSwitch which);
 

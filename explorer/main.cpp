@@ -27,7 +27,12 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR arguments, int)
         OneShotSwitch oneShot = FindOneShotSwitch(arguments);
         // The exit code tells a script whether the switch did its work
         // (-Restore: 1 while any program stays delayed).
-        if (oneShot != ONE_SHOT_NONE) return RunOneShotSwitch(oneShot) ? 0 : 1;
+        if (oneShot != ONE_SHOT_NONE) {
+            int done = RunOneShotSwitch(oneShot);
+            FlushHistory();
+            return done ? 0 : 1;
+        }
+        if (HasSwitch(arguments, "-scan")) return RunScan(arguments);
         startPage = PageFromSwitches(arguments, (int)startPage, &startMonitor);
         if (startMonitor) StartMonitorIfMissing();
     }

@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <initializer_list>
+
 #include "always_run.h"
 #include "delayed_programs.h"
 #include "explorer.h"
@@ -38,6 +40,8 @@ enum OptionsControl {
     IDC_REPORT_LOG = 1108,
     IDC_HIJACK_LOG = 1109,
     IDC_SPREADSHEET = 1110,
+    IDC_FORMAT_LABEL = 1113,
+    IDC_FORMAT = 1114,
     IDC_TEXT_HOME = 1140,
     IDC_TEXT_HOSTS = 1141,
     IDC_TEXT_RESTART = 1139,
@@ -92,6 +96,7 @@ void ShowState(HWND page)
     Check(page, IDC_SOUND, settings.sound != 0);
     Check(page, IDC_ZENTA_DATA, settings.zentaFormat != 0);
     Check(page, IDC_ORIGINAL_ICON, GetOption("TrayIcon", kTrayIconDefault) != kTrayIconDefault);
+    SendDlgItemMessageA(page, IDC_FORMAT, CB_SETCURSEL, GetOption("Format", 0) == 1 ? 1 : 0, 0);
     for (const auto &label : kPatrolLabels) SetLabelState(page, label.label, PatrolLabelState(label.title));
     // The restart file is patrolled on never real time.
     SetLabelState(page, IDC_PATROL_LABEL_RESTART, settings.winInit > 0 ? 1 : 0);
@@ -184,6 +189,11 @@ void OnCommand(HWND page, int id, int code)
     case IDC_VIEW_HISTORY: ShowHistory(page); break;
     case IDC_VIEW_HOSTS: ShowHostsFile(); break;
     case IDC_RESTORE_ALL_DELAYED: RestoreEveryDelayed(page); break;
+    case IDC_FORMAT:
+        // The report log's format: 0 HTML, 1 text.
+        if (code == CBN_SELCHANGE)
+            SetOption("Format", SendDlgItemMessageA(page, IDC_FORMAT, CB_GETCURSEL, 0, 0) == 1 ? 1 : 0);
+        break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_OPTIONS); break;
     case IDC_CLOSE: CloseSheet(page); break;
     default: break;
@@ -206,6 +216,11 @@ void Initialise(HWND page)
                    {IDC_RESTORE_ALL_DELAYED, 1125}, {IDC_CLOSE, 304}};
     for (const auto &button : buttons) SetDlgItemUiString(page, button.text, button.control);
     SetDlgItemUiString(page, 793, IDC_HELP_WORD);
+    SetDlgItemUiString(page, 3723, IDC_FORMAT_LABEL);
+    for (UINT format : {3724u, 3725u}) {
+        char text[128];
+        if (LoadUiString(format, text, sizeof text) > 0) SendDlgItemMessageA(page, IDC_FORMAT, CB_ADDSTRING, 0, (LPARAM)text);
+    }
     SendDlgItemMessageA(page, IDC_HEADER_ICON, STM_SETICON,
                         (WPARAM)LoadImageA(instance, MAKEINTRESOURCEA(ICON_APPLICATION), IMAGE_ICON, 32, 32,
                                            LR_SHARED),

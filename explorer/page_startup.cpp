@@ -204,6 +204,20 @@ void Refill(HWND page, const int *rows, int selected)
     ReleaseItemCopy(&keep);
 }
 
+// A Startup-folder file that could not be moved (a folder that cannot be
+// written, a file in use): the file and the system's reason.
+void SayFileNotMoved(HWND page, const Item &r)
+{
+    DWORD error = GetLastError();
+    char reason[512] = "", pattern[512], text[2048];
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   error ? error : ERROR_WRITE_FAULT, 0, reason, sizeof reason, nullptr);
+    LoadUiString(3726, pattern, sizeof pattern);
+    const char *values[] = {r.detail[0] ? r.detail : r.path, reason};
+    if (!::FillTemplate(text, sizeof text, pattern, values, 2)) CopyTextCut(text, sizeof text, pattern);
+    PageMessageText(page, text, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void EnableOrDisable(HWND page, int enable)
 {
     static int rows[ITEM_MAX];
@@ -211,12 +225,10 @@ void EnableOrDisable(HWND page, int enable)
     for (int i = 0; i < count; i++) {
         const PageRow &row = startupPage.rows[rows[i]];
         const Item &r = row.record;
-        if (enable) {
-            if (IsDisabled(r)) ToggleStartupEntry(StartupRefOf(r));
-        } else {
-            StopProgram(r.path, r.title, count == 1);
-            if (!IsDisabled(r)) ToggleStartupEntry(StartupRefOf(r));
-        }
+        if ((enable != 0) != (IsDisabled(r) != 0)) continue;
+        if (!enable) StopProgram(r.path, r.title, count == 1);
+        SetLastError(0);
+        if (!ToggleStartupEntry(StartupRefOf(r)) && r.type == ITEM_STARTUP_FOLDER) SayFileNotMoved(page, r);
     }
     Refill(page, rows, count);
 }

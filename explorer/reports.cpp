@@ -17,6 +17,7 @@ namespace {
 const UINT STR_REPORT_NOT_WRITTEN = 3720;   // path, error text
 const UINT STR_EXPORT_DONE = 854;           // path
 const UINT STR_EXPORT_SKIPPED = 3721;       // the names left out
+const UINT STR_REPORT_NOT_OPENED = 3722;    // path
 
 // Says that a report could not be written, with the system's reason.
 void ShowWriteFailure(HWND owner, const char *path, DWORD error)
@@ -43,7 +44,14 @@ template <typename Writer> int WriteAndOpen(HWND owner, const char *path, Writer
         ShowWriteFailure(owner, path, error ? error : ERROR_WRITE_FAULT);
         return 0;
     }
-    ShellExecuteA(mainWindow ? mainWindow : owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+    // A machine with no program for the file still has the report: say where.
+    if ((INT_PTR)ShellExecuteA(mainWindow ? mainWindow : owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL) <= 32) {
+        char pattern[512], text[2048];
+        LoadUiString(STR_REPORT_NOT_OPENED, pattern, sizeof pattern);
+        const char *values[] = {path};
+        if (!FillTemplate(text, sizeof text, pattern, values, 1)) CopyTextCut(text, sizeof text, pattern);
+        PageMessageText(owner, text, MB_OK | MB_ICONINFORMATION);
+    }
     return 1;
 }
 

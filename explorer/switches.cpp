@@ -5,6 +5,7 @@
 #include "delayed_programs.h"
 #include "explorer.h"
 #include "locations.h"
+#include "startup_changes.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -33,6 +34,7 @@ const struct {
     {"-Restore", ONE_SHOT_RESTORE},
     {"-AUOption", ONE_SHOT_AU_OPTION},
     {"-SetPrefix", ONE_SHOT_SET_PREFIX},
+    {"-EnableAll", ONE_SHOT_ENABLE_ALL},
 };
 
 const char kPrefixesKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
@@ -84,6 +86,12 @@ int RunOneShotSwitch(OneShotSwitch which)
         // Every delayed program back into Windows' startup; one that cannot
         // be put back stays delayed.
         return RestoreAllDelayed() == 0;
+    case ONE_SHOT_ENABLE_ALL: {
+        // Before Sentrel goes (the uninstaller): every entry the user
+        // disabled and every delayed program back into Windows' startup.
+        int left = EnableAllStartupEntries();
+        return RestoreAllDelayed() == 0 && left == 0;
+    }
     default:
         return 0;
     }

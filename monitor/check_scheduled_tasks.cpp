@@ -51,16 +51,6 @@ struct JobSnapshot {
     JobSnapshot &operator=(const JobSnapshot &) = delete;
 };
 
-// A job is approved by a non-zero number under its exact name. The title
-// is not enough: two jobs whose long names share their first 127
-// characters would share it.
-int IsApproved(const Item &job)
-{
-    char data[33];
-    if (StoreReadString(HKEY_CURRENT_USER, TASK_BASELINE, job.name, data, sizeof data) <= 0) return 0;
-    return DecimalValue(data) != 0;
-}
-
 void Approve(const Item &job)
 {
     StoreWriteDecimal(HKEY_CURRENT_USER, TASK_BASELINE, job.name, job.type);
@@ -104,7 +94,7 @@ void CheckScheduledTasks(void)
         JobSnapshot snapshot;
         for (int i = 0; i < snapshot.count; i++) {
             const Item &job = snapshot.jobs[i];
-            if (IsApproved(job) || FindTextNoCase(job.name, kExceptionText)) continue;
+            if (IsTaskApproved(job) || FindTextNoCase(job.name, kExceptionText)) continue;
             AskAbout(job);
         }
     }

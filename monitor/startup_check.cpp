@@ -20,25 +20,11 @@
 #include "trace.h"
 #include "ui_strings.h"
 
-#define RUN_BASELINE   STORE_ROOT "\\Run"
-#define DELAYED_MARK   1103
-#define STATUS_MISSING (-1)
+#define RUN_BASELINE   STARTUP_BASELINE
+#define DELAYED_MARK   STARTUP_DELAYED_MARK
+#define STATUS_MISSING STARTUP_STATUS_MISSING
 
 namespace {
-// The baseline status of an entry: the number under its baseline name (its
-// command); STATUS_MISSING when there is none. Data over 31 characters
-// reads as missing. An entry is never approved through a value named by
-// its title: any program can choose a title that is another entry's
-// approved command.
-long BaselineStatus(const char *baselineName)
-{
-    char data[32];
-    if (!StoreValueExists(HKEY_CURRENT_USER, RUN_BASELINE, baselineName)) return STATUS_MISSING;
-    if (StoreReadString(HKEY_CURRENT_USER, RUN_BASELINE, baselineName, data, sizeof data) <= 0)
-        return STATUS_MISSING;
-    return DecimalValue(data);
-}
-
 // One startup entry, copied out of the item list with its identity: what
 // the dialogs and the changes below do must not depend on the list staying
 // as it was.
@@ -170,7 +156,7 @@ int HasUnapprovedStartup(void)
         if (IsKeptAside(GetItem(index))) continue;
         char baselineName[ITEM_PATH_SIZE];
         StartupBaselineNameIn(GetItemView(index), GetItemPath(index), baselineName);
-        long status = BaselineStatus(baselineName);
+        long status = StartupBaselineStatus(baselineName);
         if (status == STATUS_MISSING || status == 0 || status == DELAYED_MARK) return 1;
     }
     return 0;
@@ -187,7 +173,7 @@ void StartupCheck(void)
         if (IsKeptAside(GetItem(index))) continue;
         Entry entry(index);
         if (!entry.valid()) continue;
-        long status = BaselineStatus(entry.baselineName);
+        long status = StartupBaselineStatus(entry.baselineName);
         if (status == DELAYED_MARK) {
             CheckDelayedEntry(entry);
         } else if (status == STATUS_MISSING || status == 0) {

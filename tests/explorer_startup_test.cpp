@@ -816,3 +816,75 @@ TEST_F(StartupPage, DeleteOnRebootNamesTheFileAndAddOffersTwoFilters)
     PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(test::WaitForWindowGone(open, kWait));
 }
+
+// A program folder nobody may write (an installed copy under Program Files
+// for a standard user): the history, the Disabled folder and the settings
+// export go to the data folders, and putting everything back before an
+// uninstall (-EnableAll) loses nothing. Run by read_only_folder.sh, which
+// makes the folder named by SENTREL_READ_ONLY_FOLDER read-only first.
+TEST_F(StartupPage, AReadOnlyProgramFolderSendsEveryWriteToTheDataFolders)
+{
+    char readOnly[PATH_SIZE] = "";
+    if (!GetEnvironmentVariableA("SENTREL_READ_ONLY_FOLDER", readOnly, sizeof readOnly))
+        GTEST_SKIP() << "run by read_only_folder.sh with a folder made read-only";
+    folder = readOnly;
+    ASSERT_FALSE(test::WriteFile(folder + "\\probe.txt", "x")) << "the program folder can be written";
+    char machine[PATH_SIZE] = "", user[PATH_SIZE] = "", name[256] = "";
+    DWORD nameSize = sizeof name;
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, machine);
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, user);
+    GetUserNameA(name, &nameSize);
+    const std::string data = std::string(machine) + "\\Sentrel", own = std::string(user) + "\\Sentrel";
+    test::RemoveFolder(data);
+    test::RemoveFolder(own);
+
+    PlantEveryKind();
+    const std::string shortcut = StartupFolder() + "\\Folder Gamma.lnk";
+    std::string lnk, beta = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"User Beta");
+    ASSERT_TRUE(test::ReadFile(shortcut, &lnk));
+    StartExplorer();
+    ASSERT_GE(remote->Select("Sentrel explorer", "STARTUP_FOLDER"), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([&] { return !test::FileExistsAt(shortcut); }));
+    std::string kept;
+    EXPECT_TRUE(test::ReadFile(data + "\\Disabled\\Folder Gamma.lnk", &kept));
+    EXPECT_EQ(lnk, kept);
+    Settle();
+    ASSERT_GE(remote->Select("User Beta"), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
+    Settle();
+    StopExplorer();
+
+    // Everything the user disabled goes back, byte for byte, with its lines.
+    test::Program enableAll = test::Start(folder, "SentrelEx.exe", "-EnableAll");
+    DWORD code = 99;
+    ASSERT_TRUE(test::WaitForExit(enableAll, kWait, &code));
+    test::Stop(enableAll);
+    EXPECT_EQ(0u, code);
+    std::string back;
+    EXPECT_TRUE(test::ReadFile(shortcut, &back));
+    EXPECT_EQ(lnk, back);
+    EXPECT_EQ(beta, test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"User Beta"));
+    EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
+    std::string history;
+    ASSERT_TRUE(test::ReadFile(data + "\\history.txt", &history));
+    EXPECT_EQ(4u, std::count(history.begin(), history.end(), '\n')) << history;
+    EXPECT_NE(std::string::npos, history.find("Folder Gamma")) << history;
+
+    // The settings export lands in the user's own folder, and says where.
+    StartExplorer("-OPTION");
+    Press(1106);
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    const std::string exported = own + "\\" + name + "-Sentrel.reg";
+    EXPECT_NE(std::string::npos, test::DialogText(box).find(exported)) << test::DialogText(box);
+    test::PressButton(box, IDOK);
+    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    EXPECT_TRUE(test::FileExistsAt(exported));
+    StopExplorer();
+    test::RemoveFolder(data);
+    test::RemoveFolder(own);
+}

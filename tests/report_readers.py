@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Reads the reports that reports_test wrote with real readers: the HTML
-report with html.parser, the spreadsheet report with csv, the text report
+report with html.parser, the spreadsheet report and the scan with csv and json, the text report
 as TAB-separated lines. expected.txt names (hex, UTF-8) what each
 file must show as text. Every file is UTF-8; the spreadsheet report
 begins with a byte-order mark."""
 import csv
 import html.parser
 import io
+import json
 import os
 import sys
 
@@ -127,6 +128,69 @@ def check_csv(folder, names, bho_names, kept, failures):
             failures.append("csv: %r is not inside any field" % text)
 
 
+SCAN_FIELDS = ["category", "location", "name", "title", "command", "file", "company", "version", "first_seen",
+               "approved", "disabled"]
+SCAN_CATEGORIES = {"startup", "service", "task", "ie_helper", "file_type", "hidden_file", "process"}
+
+
+def read_scan_json(path, failures):
+    rows = []
+    with open(path, "rb") as f:
+        data = f.read()
+    if data.startswith(b"\xef\xbb\xbf"):
+        failures.append("%s: a byte-order mark before the first object" % path)
+    for number, line in enumerate(data.decode("utf-8").split("\n"), 1):
+        if not line:
+            continue
+        try:
+            row = json.loads(line)
+        except ValueError as error:
+            failures.append("%s line %d: %s" % (path, number, error))
+            continue
+        if list(row) != SCAN_FIELDS:
+            failures.append("%s line %d: fields %r" % (path, number, list(row)))
+        elif row["category"] not in SCAN_CATEGORIES:
+            failures.append("%s line %d: category %r" % (path, number, row["category"]))
+        rows.append(row)
+    return rows
+
+
+def check_scan(folder, names, bho_classes, failures):
+    rows = read_scan_json(os.path.join(folder, "scan.json"), failures)
+    for name in names:
+        if not any(r["category"] == "startup" and r["name"] == name and r["approved"] is False for r in rows):
+            failures.append("scan.json: no unapproved startup row named %r" % name)
+    for cls in bho_classes:
+        if not any(r["category"] == "ie_helper" and cls in r["name"] for r in rows):
+            failures.append("scan.json: no IE helper %r" % cls)
+    if not any(r["category"] == "process" and r["approved"] is None for r in rows):
+        failures.append("scan.json: no running program (approved: null)")
+    for r in read_scan_json(os.path.join(folder, "scan-approved.json"), failures):
+        if r["approved"] is False and not r["disabled"]:
+            failures.append("scan-approved.json: still waits: %r" % r)
+    with open(os.path.join(folder, "scan.csv"), "rb") as f:
+        if not f.read(3) == b"\xef\xbb\xbf":
+            failures.append("scan.csv: no UTF-8 byte-order mark")
+    with open(os.path.join(folder, "scan.csv"), encoding="utf-8-sig", newline="") as f:
+        reader = csv.DictReader(f)
+        records = list(reader)
+    if reader.fieldnames != SCAN_FIELDS:
+        failures.append("scan.csv: header %r" % reader.fieldnames)
+    if len(records) != len(rows):
+        failures.append("scan.csv: %d rows, scan.json %d" % (len(records), len(rows)))
+    for number, record in enumerate(records, 2):
+        if None in record or None in record.values():
+            failures.append("scan.csv row %d does not fit the header: %r" % (number, record))
+            continue
+        for value in record.values():
+            if value.startswith(FORMULA_START):
+                failures.append("scan.csv row %d: %r would run as a formula" % (number, value))
+    shown = {(r["category"], r["name"][1:] if r["name"][:1] == "'" else r["name"]) for r in records}
+    for name in names:
+        if "\0" not in name and ("startup", name) not in shown:
+            failures.append("scan.csv: no startup row named %r" % name)
+
+
 def main():
     folder = sys.argv[1]
     wanted = expected(folder)
@@ -134,6 +198,7 @@ def main():
     check_html(folder, wanted.get("html", []), failures)
     check_text(folder, wanted.get("text", []), failures)
     check_csv(folder, wanted.get("csv", []), wanted.get("csvbho", []), wanted.get("csvkeeps", []), failures)
+    check_scan(folder, wanted.get("scan", []), wanted.get("scanbho", []), failures)
     for failure in failures:
         print(failure)
     print("%d problems" % len(failures))

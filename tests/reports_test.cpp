@@ -22,6 +22,8 @@
 #include "reports.h"
 #include "service_helpers.h"
 #include "startup_list.h"
+#include "store.h"
+#include "store_init.h"
 #include "task_jobs.h"
 #include "test_support.h"
 
@@ -202,6 +204,47 @@ TEST_F(Reports, SpreadsheetKeepsEveryRowInItsColumnsAndNoFormulaRuns)
     Expect("csv", "Broken Line");
     Expect("csvkeeps", "\r\n=HYPERLINK(");
     DeleteValue(HKEY_CURRENT_USER, kRun, "Broken Line");
+}
+
+// The scan for scripts, through the real SentrelEx.exe: every planted entry
+// in the JSON and the CSV (read by report_readers.py), the store untouched,
+// and the exit code telling whether anything waits for approval.
+TEST_F(Reports, ScanWritesEveryInventoryAndItsExitCodeTellsWhatWaits)
+{
+    const std::wstring hidden(L"\0HiddenUpd", 10);
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kRun, hidden, REG_SZ, L"C:\\h.exe", 18));
+    std::string store = test::DumpTree(HKEY_CURRENT_USER, "Software\\Orvendale") +
+                        test::DumpTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale");
+    auto scan = [](const std::string &arguments) {
+        test::Program scanner = test::Start(test::BuildFolder(), "SentrelEx.exe", arguments);
+        DWORD code = 99;
+        EXPECT_TRUE(test::WaitForExit(scanner, kWait, &code)) << arguments;
+        test::Stop(scanner);
+        return code;
+    };
+    std::string json = std::string(kFiles) + "\\scan.json", csv = std::string(kFiles) + "\\scan.csv";
+    EXPECT_EQ(1u, scan("-scan -json \"" + json + "\""));
+    EXPECT_EQ(1u, scan("-scan -csv \"" + csv + "\""));
+    EXPECT_EQ(store, test::DumpTree(HKEY_CURRENT_USER, "Software\\Orvendale") +
+                         test::DumpTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale"));
+    EXPECT_EQ(nullptr, FindWindowA("SentrelEx", nullptr));
+    for (const char *name : kHostileRunNames) Expect("scan", name);
+    Expect("scan", kMachineName);
+    Expect("scan", std::string("\0HiddenUpd", 10));
+    Expect("scanbho", kBhoClass);
+
+    // Bad arguments and a file that cannot be made: 2, and no file.
+    EXPECT_EQ(2u, scan("-scan"));
+    EXPECT_EQ(2u, scan("-scan -json C:\\no-such-folder\\x\\scan.json"));
+    EXPECT_FALSE(test::FileExistsAt("C:\\no-such-folder"));
+
+    // Once everything is approved, the scan says so.
+    InitStore();
+    std::string approved = std::string(kFiles) + "\\scan-approved.json";
+    EXPECT_EQ(0u, scan("-scan -json \"" + approved + "\""));
+    StoreDeleteValue(HKEY_CURRENT_USER, kRun, "\xC0\x80HiddenUpd");   // the name holds a NUL
+    EXPECT_FALSE(test::NativeValueExists(HKEY_CURRENT_USER, kRun, hidden));
+    DeleteValue(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
 }
 
 TEST(ReportTimes, TheTwelveHourClockMarksNoonAndMidnight)

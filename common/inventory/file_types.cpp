@@ -584,3 +584,18 @@ void ForEachFileTypePlace(WatchPlaceVisitor visit, void *context)
     FileTypePlaces places = {visit, context};
     ForEachWatchedExtension(VisitExtensionPlaces, &places);
 }
+
+int IsAssociationApproved(const char *extension, int method)
+{
+    Association saved, current;
+    int approved = 0;
+    if (ReadSavedAssociation(extension, method, &saved)) {
+        if (ReadAssociation(extension, method, &current)) {
+            approved = SameOpenCommand(saved.command.data ? (const char *)saved.command.data : "",
+                                       current.command.data ? (const char *)current.command.data : "");
+            FreeAssociation(&current);
+        }
+        FreeAssociation(&saved);
+    }
+    return approved;
+}

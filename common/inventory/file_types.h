@@ -57,6 +57,10 @@ int GetAssociation(const char *extension, char *cls /* 260 */, char *command /* 
 // length counts); 0 when the extension has no baseline yet.
 int ReadSavedAssociation(const char *extension, int method, Association *out);
 
+// 1 when the association of the extension by that method is the approved
+// one (its open command is the saved command).
+int IsAssociationApproved(const char *extension, int method);
+
 // Stores the association as it stands now as the approved one. 1 when
 // written, 0 when there is none or a write failed.
 int SaveAssociation(const char *extension, int method);

@@ -776,3 +776,27 @@ int ReregisterFile(const char *file)
     if (!file || !FormatText(command, sizeof command, "regsvr32 /s \"%s\"", file)) return 0;
     return WinExec(command, SW_SHOWNORMAL) > 31;
 }
+
+int EnableAllStartupEntries(void)
+{
+    BuildStartupList(0);
+    int count = ItemCount();
+    Item *disabled = (Item *)calloc(count > 0 ? (size_t)count : 1, sizeof(Item));
+    if (!disabled) return -1;
+    int kept = 0;
+    for (int i = 0; i < count; i++) {
+        const Item *item = GetItem(i);
+        if (item && item->disabled && CopyItemRecord(&disabled[kept], item)) kept++;
+    }
+    // Each goes back by its own record; the list is read again afterwards,
+    // since some kinds report 0 even when they went back.
+    for (int i = 0; i < kept; i++) {
+        ToggleStartupEntry(StartupRefOf(disabled[i]));
+        ReleaseItemCopy(&disabled[i]);
+    }
+    free(disabled);
+    BuildStartupList(0);
+    int left = 0;
+    for (int i = 0; i < ItemCount(); i++) left += GetItem(i)->disabled != 0;
+    return left;
+}

@@ -29,6 +29,9 @@ int ToggleStartupEntry(const StartupRef &entry);
 // Deletes the entry for good, disabled or not, with its history line and
 // its approval.
 int DeleteStartupEntry(const StartupRef &entry);
+// Puts every disabled startup entry back where it lives, each with its
+// history line. Returns how many stay disabled (-1 when memory is short).
+int EnableAllStartupEntries(void);
 // A disabled Run-family entry its program wrote back: the live value
 // becomes the saved copy and leaves the live key. 1 on success.
 int RedisableStartupEntry(int type, int view, const char *name, const char *stored);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "data_folders.h"
 #include "disabled_marks.h"
 #include "folder_entries.h"
 #include "inventory.h"
@@ -466,7 +467,7 @@ int GetDisabledFolder(char *out)
 {
     char folder[PATH_SIZE];
     out[0] = 0;
-    if (!GetProgramFolder(folder)) return 0;
+    if (!GetDataFolder(folder)) return 0;
     return (int)FormatText(out, PATH_SIZE, "%s\\Disabled", folder);
 }
 
@@ -731,4 +732,21 @@ void ForEachStartupPlace(WatchPlaceVisitor visit, void *context)
     VisitMachineKey(visit, context, 1, WINLOGON_NOTIFY_KEY);
     for (const auto &place : kClassPlaces) VisitMachineKey(visit, context, 0, place.path);
     VisitMachineKey(visit, context, 0, WINDOWS_NT_KEY);
+}
+
+long StartupBaselineStatus(const char *baselineName)
+{
+    char data[32];
+    if (!StoreValueExists(HKEY_CURRENT_USER, STARTUP_BASELINE, baselineName)) return STARTUP_STATUS_MISSING;
+    if (StoreReadString(HKEY_CURRENT_USER, STARTUP_BASELINE, baselineName, data, sizeof data) <= 0)
+        return STARTUP_STATUS_MISSING;
+    return DecimalValue(data);
+}
+
+int IsStartupEntryApproved(int view, const char *command)
+{
+    char baselineName[ITEM_PATH_SIZE];
+    StartupBaselineNameIn(view, command, baselineName);
+    long status = StartupBaselineStatus(baselineName);
+    return status != STARTUP_STATUS_MISSING && status != 0 && status != STARTUP_DELAYED_MARK;
 }

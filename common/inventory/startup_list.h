@@ -27,6 +27,20 @@ int StartupBaselineName(const char *command, char *out /* 260 */);
 #define STARTUP_BASELINE_32 "@32:"
 int StartupBaselineNameIn(int view, const char *command, char *out /* 260 */);
 
+// The startup baseline: under its baseline name (its command) an approved
+// entry holds its type; 0 is a refused one, 1103 one waiting in delayed
+// start.
+#define STARTUP_BASELINE        STORE_ROOT "\\Run"
+#define STARTUP_DELAYED_MARK    1103
+#define STARTUP_STATUS_MISSING  (-1)
+// The number stored under a baseline name; STARTUP_STATUS_MISSING when
+// there is none. Data over 31 characters reads as missing. An entry is
+// never approved through a value named by its title: any program can
+// choose a title that is another entry's approved command.
+long StartupBaselineStatus(const char *baselineName);
+// 1 when the startup entry of that view and command is approved.
+int IsStartupEntryApproved(int view, const char *command);
+
 // The Run family, key number 1-7 (HKLM types 1-7, HKCU types 11-17).
 const char *RunKeyPath(int keyNumber);
 

@@ -637,3 +637,10 @@ void ForEachTaskPlace(WatchPlaceVisitor visit, void *context)
     WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
     visit(&place, context);
 }
+
+int IsTaskApproved(const Item &job)
+{
+    char data[33];
+    if (!job.name || StoreReadString(HKEY_CURRENT_USER, TASK_BASELINE, job.name, data, sizeof data) <= 0) return 0;
+    return DecimalValue(data) != 0;
+}

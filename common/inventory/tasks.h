@@ -7,11 +7,16 @@
 #pragma once
 #include <windows.h>
 
+#include "items.h"
 #include "store.h"
 
 // The monitor's record of approved jobs: one value per job, named by the
 // job's exact name, data its item type in decimal.
 #define TASK_BASELINE STORE_ROOT "\\Tasks"
+// A job is approved by a non-zero number under its exact name. The title
+// is not enough: two jobs whose long names share their first 127
+// characters would share it.
+int IsTaskApproved(const Item &job);
 
 // The extension that the scheduler's names carry and that activation and
 // deletion do without.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data_folders.h"
 #include "options.h"
 #include "program_files.h"
 #include "text.h"
@@ -204,7 +205,7 @@ int PendingFilePath(char *out /* HISTORY_PATH_SIZE */)
 {
     char folder[PATH_SIZE];
     out[0] = 0;
-    if (!GetProgramFolder(folder)) return 0;
+    if (!GetDataFolder(folder)) return 0;
     return (int)FormatText(out, HISTORY_PATH_SIZE, "%s\\history-pending.txt", folder);
 }
 
@@ -446,7 +447,7 @@ int GetHistoryPath(char *out)
 {
     char folder[PATH_SIZE];
     out[0] = 0;
-    if (!GetProgramFolder(folder)) return 0;
+    if (!GetDataFolder(folder)) return 0;
     return (int)FormatText(out, HISTORY_PATH_SIZE, "%s\\history.txt", folder);
 }
 

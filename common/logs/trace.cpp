@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "data_folders.h"
 #include "program_files.h"
 #include "text.h"
 
@@ -30,7 +31,7 @@ int SetProgramTraceFile(ProgramKind kind)
 {
     char folder[PATH_SIZE];
     traceFile[0] = 0;
-    if (!GetProgramFolder(folder)) return 0;
+    if (!GetDataFolder(folder)) return 0;
     return FormatText(traceFile, sizeof traceFile, "%s\\%s", folder,
                       kind == PROGRAM_EXPLORER ? "sendex2ov.txt" : "send2ov.txt") != 0;
 }

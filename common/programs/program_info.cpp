@@ -8,13 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data_folders.h"
 #include "dates.h"
 #include "first_seen.h"
 #include "options.h"
 #include "sysfiles.h"
 #include "text.h"
-#include "unicode_text.h"
 #include "ui_strings.h"
+#include "unicode_text.h"
 
 namespace {
 
@@ -190,7 +191,7 @@ int OpenInInternetExplorer(const char *address)
 int OpenThroughShortcut(HWND owner, const char *address)
 {
     char folder[PATH_SIZE], shortcut[PATH_SIZE];
-    if (!GetProgramFolder(folder) || !FormatText(shortcut, sizeof shortcut, "%s\\temp.url", folder))
+    if (!GetUserDataFolder(folder) || !FormatText(shortcut, sizeof shortcut, "%s\\temp.url", folder))
         return 0;
     if (FAILED(CreateUrlShortcut(shortcut, address))) return 0;
     return ShellOpen(owner, shortcut);

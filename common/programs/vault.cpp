@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data_folders.h"
 #include "program_files.h"
 #include "store.h"
 #include "text.h"
@@ -56,7 +57,7 @@ int GetVaultFolder(char *out)
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return (int)CopyText(out, PATH_SIZE, copyFolder);
     }
-    return GetProgramFolder(out);
+    return GetDataFolder(out);
 }
 
 int GetVault(char *out)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data_folders.h"
 #include "program_files.h"
 #include "report_writer.h"
 #include "reports.h"
@@ -161,7 +162,7 @@ int ExportPathOf(char *out)
     out[0] = 0;
     char folder[PATH_SIZE], user[228];
     DWORD size = sizeof user;
-    if (!GetProgramFolder(folder) || !GetUserNameA(user, &size)) return 0;
+    if (!GetUserDataFolder(folder) || !GetUserNameA(user, &size)) return 0;
     return (int)FormatText(out, PATH_SIZE, "%s\\%s" EXPORT_FILE_TAIL, folder, user);
 }
 

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data_folders.h"
 #include "dates.h"
 #include "first_seen.h"
 #include "inventory.h"
 #include "items.h"
+#include "processes.h"
 #include "program_files.h"
 #include "report_writer.h"
 #include "reports.h"
@@ -18,7 +20,6 @@
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
-#include "processes.h"
 
 namespace {
 
@@ -270,7 +271,7 @@ int ReportPathOf(const char *fileName, char *out)
 {
     out[0] = 0;
     char folder[PATH_SIZE];
-    if (!GetProgramFolder(folder)) return 0;
+    if (!GetUserDataFolder(folder)) return 0;
     return (int)FormatText(out, PATH_SIZE, "%s\\%s", folder, fileName);
 }
 

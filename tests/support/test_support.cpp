@@ -267,6 +267,12 @@ static void RemoveFolderContents(const std::string &folder)
     FindClose(find);
 }
 
+void RemoveFolder(const std::string &folder)
+{
+    RemoveFolderContents(folder);
+    RemoveDirectoryA(folder.c_str());
+}
+
 std::string FreshFolder(const std::string &name)
 {
     CreateDirectoryA("C:\\sentrel-tests", nullptr);
