@@ -106,6 +106,15 @@ TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
         }
     }
 
+    // The report format: the list's choice is the option "Format".
+    HWND format = GetDlgItem(page, 1114);
+    ASSERT_EQ(0, SendMessageA(format, CB_GETCURSEL, 0, 0));
+    for (int choice : {1, 0}) {
+        SendMessageA(format, CB_SETCURSEL, choice, 0);
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(1114, CBN_SELCHANGE), (LPARAM)format);
+        EXPECT_EQ(std::to_string(choice), Option("Format"));
+    }
+
     // Hiding the tray icon: the message, then the running monitor hides it
     // at once; unchecking shows it again.
     ASSERT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, 1025));

@@ -7,14 +7,15 @@
 #pragma once
 #include <windows.h>
 
-// File names, in the program's folder.
+// File names, in the user's data folder (the program folder while it is
+// writable).
 #define SYSTEM_REPORT_HTML "SentrelLog.html"
 #define SYSTEM_REPORT_TEXT "SentrelLog.txt"
 #define HIJACK_LOG_FILE    "HijackSentrel.log"
 #define SPREADSHEET_FILE   "SentrelLog.csv"
 #define EXPORT_FILE_TAIL   "-Sentrel.reg"
 
-// The report's file in the program's folder. Returns its length, 0 when the
+// The report's file in the user's data folder. Returns its length, 0 when the
 // path does not fit (out is then empty).
 int ReportPathOf(const char *fileName, char *out /* PATH_SIZE */);
 
