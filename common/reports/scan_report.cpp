@@ -149,6 +149,17 @@ public:
     void Row(const ScanRow &row);
     // 1 when the startup entry of that record is approved.
     int StartupApproved(const Item &item) { return facts_.Of(item).approved; }
+    // The location text of a startup entry's place (its type and view),
+    // worked out once per place.
+    void StartupLocation(const Item &item, char *out, int size)
+    {
+        std::string &known = locations_[item.type * 2 + (item.view == VIEW_32)];
+        if (known.empty()) {
+            DescribeEntryLocation(&item, 0, out, size);
+            known = out;
+        }
+        CopyText(out, (size_t)size, known.c_str());
+    }
     int Unapproved() const { return unapproved_; }
 
 private:
@@ -158,6 +169,7 @@ private:
     ScanFormat format_;
     int unapproved_;
     FactsCache facts_;
+    std::unordered_map<int, std::string> locations_;
 };
 
 void ScanWriter::Text(int index, const char *text)
@@ -247,7 +259,7 @@ int WriteScanReport(ReportFile *file, int json)
 
     BuildStartupList(0);
     WriteList(writer, "startup", [&writer](const Item &item, ScanRow &row) {
-        DescribeEntryLocation(&item, 0, row.location, sizeof row.location);
+        writer.StartupLocation(item, row.location, sizeof row.location);
         row.approved = writer.StartupApproved(item) ? APPROVAL_YES : APPROVAL_NO;
     });
 
@@ -258,10 +270,11 @@ int WriteScanReport(ReportFile *file, int json)
     });
 
     EnumerateTasks();
-    WriteList(writer, "task", [](const Item &item, ScanRow &row) {
-        char windows[MAX_PATH] = "";
-        GetWindowsDirectoryA(windows, sizeof windows);
-        FormatText(row.location, sizeof row.location, "%s\\Tasks", windows);
+    char jobs[MAX_PATH] = "";
+    GetWindowsDirectoryA(jobs, sizeof jobs);
+    AppendTextCut(jobs, sizeof jobs, "\\Tasks");
+    WriteList(writer, "task", [&jobs](const Item &item, ScanRow &row) {
+        CopyText(row.location, sizeof row.location, jobs);
         row.approved = IsTaskApproved(item) ? APPROVAL_YES : APPROVAL_NO;
     });
 
