@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <string>
@@ -157,6 +158,36 @@ TEST_F(ServicesCheck, NoStopsAndDisablesTheServiceAndItIsNotAskedAgain)
     EXPECT_EQ(3u, HistoryLines().size());
     EXPECT_TRUE(Approved("Sample Rejected Service", "SampleSvcNo")) << "known as rejected";
     CheckSilently();
+}
+
+// A program in the user's roaming folder whose version resource borrows
+// "Microsoft Corporation": nothing signed it, so the check asks about it
+// with the filter of Microsoft's services on, and No stops and disables it.
+TEST_F(ServicesCheck, ABorrowedMicrosoftNameIsAskedAboutAndNoDisablesExactlyIt)
+{
+    char roaming[MAX_PATH] = "";
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, roaming));
+    std::string folder = std::string(roaming) + "\\Quillon Update";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string program = folder + "\\quillonsvc.exe";
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\service_ms_sample.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_EQ(1, GetOption("HideMicrosoftServices", 1)) << "the filter is on, as by default";
+    Create("SampleSvcBystander", "Sample Bystander Service", "", SERVICE_DEMAND_START, true);
+    ApproveEveryService();
+    services.Add("SampleSvcBorrowed");
+    ASSERT_TRUE(CreateTestService("SampleSvcBorrowed", "Windows Update Helper", "\"" + program + "\"",
+                                  SERVICE_AUTO_START));
+    ASSERT_TRUE(StartTestService("SampleSvcBorrowed"));
+
+    CheckAnswering({{kNewProgram, IDNO}});
+    EXPECT_EQ("Windows Update Helper (SampleSvcBorrowed)", Field(driver->seen(0), IDC_ALERT_NAME));
+    EXPECT_EQ("Microsoft Corporation", Field(driver->seen(0), IDC_ALERT_COMPANY));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, ScmState("SampleSvcBorrowed"));
+    EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcBorrowed"));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, ScmState("SampleSvcBystander")) << "only the alerted service";
+    EXPECT_EQ(1, CountHistory({"SERVICE_Disabled", "Windows Update Helper", "SampleSvcBorrowed"}));
+    DeleteFileA(program.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(ServicesCheck, WithAlertsHiddenANewServiceIsRejectedWithoutAsking)

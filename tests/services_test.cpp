@@ -19,6 +19,7 @@
 #include "services.h"
 #include "store.h"
 #include "store_init.h"
+#include "signed_samples.h"
 #include "test_support.h"
 #include "text.h"
 #include "version_names.h"
@@ -266,11 +267,19 @@ TEST_F(Services, RefusalsOfTheManagerAreReportedAsWhatHappened)
     EXPECT_NE(nullptr, strstr(text, "1053  ")) << text;
 }
 
-TEST_F(Services, MicrosoftServicesAreLeftOutWhileTheFilterIsOn)
+// The filter leaves out Microsoft's services by signature: a program that
+// only names Microsoft as its company is listed like any other.
+TEST_F(Services, MicrosoftServicesAreLeftOutBySignatureNotByName)
 {
-    std::string microsoft = InstallSample("Maker Folder", "service_ms_sample.exe");
-    ASSERT_FALSE(microsoft.empty());
-    Create("SampleSvcMaker", "Sample Maker Service", "\"" + microsoft + "\"", SERVICE_DEMAND_START);
+    test::TrustedTestRoot root(true);   // the test's authority stands for Microsoft's roots
+    std::string named = InstallSample("Maker Folder", "service_ms_sample.exe");
+    ASSERT_FALSE(named.empty());
+    std::string signedFolder = "C:\\Service Samples\\Signed Folder";
+    CreateDirectoryA(signedFolder.c_str(), nullptr);
+    std::string signedProgram = signedFolder + "\\signed-service.exe";
+    ASSERT_TRUE(CopyFileA(test::SignedSample("signed-service.exe").c_str(), signedProgram.c_str(), FALSE));
+    Create("SampleSvcMaker", "Sample Maker Service", "\"" + named + "\"", SERVICE_DEMAND_START);
+    Create("SampleSvcSigned", "Sample Signed Service", "\"" + signedProgram + "\"", SERVICE_DEMAND_START);
     Create("SampleSvcOwn", "Sample Own Service", quoted, SERVICE_DEMAND_START);
 
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, STORE_OPTIONS, "HideMicrosoftServices", "0"));
@@ -278,23 +287,18 @@ TEST_F(Services, MicrosoftServicesAreLeftOutWhileTheFilterIsOn)
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, STORE_OPTIONS, "HideMicrosoftServices", "1"));
     auto filtered = List();
 
-    EXPECT_EQ(1u, all.count("SampleSvcMaker"));
-    EXPECT_EQ(0u, filtered.count("SampleSvcMaker"));
+    EXPECT_EQ(1u, all.count("SampleSvcSigned"));
+    EXPECT_EQ(0u, filtered.count("SampleSvcSigned")) << "signed under a Microsoft root";
+    EXPECT_EQ(1u, filtered.count("SampleSvcMaker")) << "\"Microsoft Corporation\" in its version resource only";
     EXPECT_EQ(1u, filtered.count("SampleSvcOwn"));
-    // Every service of the prefix is judged by its program file's company.
-    int wine = 0;
-    std::string shown;
+    // Every other service of the prefix is judged by its program file's
+    // signature (Wine's own files carry none, so all are listed).
     for (const auto &entry : all) {
-        char file[PATH_SIZE];
-        VersionNames names = {};
-        if (ResolveCommandPath(entry.second.path.c_str(), file) > 0) ReadVersionNames(file, &names);
-        bool isMicrosoft = FindTextNoCase(names.companyName, "Microsoft") != nullptr;
-        EXPECT_EQ(!isMicrosoft, filtered.count(entry.first) == 1) << entry.first << " " << names.companyName;
-        if (isMicrosoft && entry.first.rfind("SampleSvc", 0) != 0) wine++;
-        shown += entry.first + " | " + entry.second.path + " | " + names.companyName + "\n";
+        if (entry.first == "SampleSvcSigned") continue;
+        Signature signature;
+        VerifyCommandFile(entry.second.path.c_str(), &signature);
+        EXPECT_EQ(!signature.microsoft, filtered.count(entry.first) == 1) << entry.first;
     }
-    // (In Wine only msiexec.exe names Microsoft; the others have no company.)
-    EXPECT_GE(wine, 1) << "the prefix's own services\n" << shown;
     EXPECT_EQ(ITEM_SERVICE_SVCHOST, all["Schedule"].type) << "hosted by svchost, listed by its DLL";
 }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what building and testing Sentrel needs on a Debian machine:
 # the mingw-w64 cross compilers, CMake, Wine, an X server for tests, the
-# GoogleTest sources, NSIS for the installer and fonts for names in every
+# GoogleTest sources, NSIS for the installer, openssl and osslsigncode for
+# the signed test samples and fonts for names in every
 # script. Quiet and quick when everything is present.
 set -e
 
@@ -9,7 +10,7 @@ need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 for p in cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
          wine wine64 xvfb x11-apps imagemagick googletest xauth fonts-dejavu-core fonts-wqy-microhei \
-         fonts-symbola nsis; do
+         fonts-symbola nsis openssl osslsigncode; do
     have_pkg "$p" || need="$need $p"
 done
 [ -z "$need" ] && exit 0

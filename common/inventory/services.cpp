@@ -11,6 +11,7 @@
 #include "items.h"
 #include "options.h"
 #include "program_files.h"
+#include "signatures.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -97,7 +98,8 @@ namespace {
 // --- Companies of program files, read once per listing ---------------------
 
 // Services often share a program file (svchost's DLLs apart, many services
-// of one product run the same program): its company is read once.
+// of one product run the same program): whether it is Microsoft's is
+// worked out once.
 struct CompanyCache {
     struct Entry {
         char file[PATH_SIZE];
@@ -113,9 +115,11 @@ struct CompanyCache {
         if (ResolveCommandPath(path, file) <= 0) return 0;
         for (int i = 0; i < used; i++)
             if (TextEqualNoCase(entries[i].file, file)) return entries[i].microsoft;
-        VersionNames names;
-        ReadVersionNames(file, &names);
-        int microsoft = FindTextNoCase(names.companyName, "Microsoft") != nullptr;
+        // Microsoft's by a signature whose chain ends in a Microsoft root:
+        // the company text of the version resource is the program's own say.
+        Signature signature;
+        VerifyProgramFile(file, &signature);
+        int microsoft = signature.microsoft;
         Entry &entry = entries[next];
         CopyText(entry.file, sizeof entry.file, file);
         entry.microsoft = microsoft;

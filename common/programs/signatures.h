@@ -1,0 +1,44 @@
+// Who signed a program file: its Authenticode signature (embedded, or the
+// catalog Windows signs its own files with), checked without any window or
+// network, and the signer's name. Microsoft's own files are told by a chain
+// that ends in a Microsoft root, never by a name any program can write into
+// its version resource or its certificate.
+#pragma once
+#include <windows.h>
+#include <wincrypt.h>
+
+enum SignatureState {
+    SIGNATURE_MISSING = 0,    // no such file
+    SIGNATURE_UNSIGNED = 1,   // neither an embedded nor a catalog signature
+    SIGNATURE_INVALID = 2,    // the file changed after signing, or the chain is not trusted
+    SIGNATURE_VERIFIED = 3,   // signed, and the chain ends in a trusted root
+};
+
+#define SIGNER_NAME_SIZE 512
+
+struct Signature {
+    int state;        // SignatureState
+    int microsoft;    // verified, and the chain ends in a Microsoft root
+    int catalog;      // the signature is the catalog's, not the file's own
+    char signer[SIGNER_NAME_SIZE];   // the signing certificate's name (UTF-8); empty when unsigned
+};
+
+// Checks the file's signature. The answer is kept for the life of the
+// process by path, size and last-write time, so a page or a pass checks a
+// file once. Returns out->state.
+int VerifyProgramFile(const char *path, Signature *out);
+
+// The same for the program file a command starts (a Run value, a service's
+// image path). Returns SIGNATURE_MISSING when the command names no file.
+int VerifyCommandFile(const char *command, Signature *out);
+
+// Forgets every kept answer.
+void ForgetSignatures(void);
+
+// For tests: chains are built by an engine that trusts only the roots in
+// that store (null: the system's own engine again). The system's engine
+// stays the one the programs use. 1 when the engine was made.
+int TrustOnlyRootForTests(HCERTSTORE roots);
+// For tests: chains ending in a root of that store count as Microsoft's
+// too (null: only Microsoft's own roots again).
+void CountAsMicrosoftForTests(HCERTSTORE roots);
