@@ -15,6 +15,7 @@
 #include "platform.h"
 #include "program_files.h"
 #include "program_info.h"
+#include "signatures.h"
 #include "text.h"
 #include "ui_strings.h"
 
@@ -25,12 +26,12 @@ const struct {
     int identity;
     short permille[LIST_MAX_COLUMNS];
 } kColumnWidths[] = {
-    {6026, {300, 160, 180, 150, 200, 0}}, {6028, {600, 390, 0, 0, 0, 0}},
-    {6029, {250, 350, 200, 200, 0, 0}},   {6038, {300, 180, 180, 90, 100, 200}},
-    {6039, {300, 200, 200, 180, 160, 0}}, {6040, {300, 200, 200, 90, 200, 0}},
-    {6041, {350, 220, 220, 380, 0, 0}},   {6042, {300, 170, 200, 120, 80, 100}},
-    {6044, {400, 200, 100, 200, 90, 0}},  {6052, {230, 300, 200, 200, 120, 0}},
-    {6055, {350, 300, 150, 200, 0, 0}},
+    {6026, {240, 130, 150, 140, 150, 190, 0}}, {6028, {600, 390, 0, 0, 0, 0, 0}},
+    {6029, {250, 350, 200, 200, 0, 0, 0}},     {6038, {220, 140, 150, 80, 90, 140, 180}},
+    {6039, {300, 200, 200, 180, 160, 0, 0}},   {6040, {300, 200, 200, 90, 200, 0, 0}},
+    {6041, {350, 220, 220, 380, 0, 0, 0}},     {6042, {300, 170, 200, 120, 80, 100, 0}},
+    {6044, {400, 200, 100, 200, 90, 0, 0}},    {6052, {230, 300, 200, 200, 120, 0, 0}},
+    {6055, {350, 300, 150, 200, 0, 0, 0}},
 };
 
 // Controls that are drawn as push buttons by the page.
@@ -183,6 +184,14 @@ void SelectAfterFill(ListPage *page, const Item *keep, int first)
         SelectSameEntry(page, keep);
     else
         SelectRow(page->list, first);
+}
+
+void FillPublisherCell(PageRow *row, const char *command, int column)
+{
+    Signature signature;
+    VerifyCommandFile(command, &signature);
+    PublisherText(&signature, row->cells[column], CELL_SIZE);
+    row->unverified = signature.state != SIGNATURE_VERIFIED;
 }
 
 void ShowRows(ListPage *page)
@@ -667,6 +676,23 @@ void CloseListPage(ListPage *page)
 // --- The page procedure ---------------------------------------------------------
 
 namespace {
+// Rows whose program file is not verified are drawn in a warning colour
+// (their Publisher cell says why, for every reader); high contrast keeps
+// the system's colours.
+LRESULT DrawRowMark(ListPage *page, NMLVCUSTOMDRAW *draw)
+{
+    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+    const PageRow *row = PageRowAt(page, (int)draw->nmcd.lItemlParam);
+    HIGHCONTRASTA contrast = {sizeof contrast, 0, nullptr};
+    if (!row || !row->unverified ||
+        (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON)))
+        return CDRF_DODEFAULT;
+    draw->clrText = RGB(176, 0, 32);
+    return CDRF_NEWFONT;
+}
+
 LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *header)
 {
     if (header->idFrom == IDC_LIST) {
@@ -687,6 +713,8 @@ LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *hea
         case NM_DBLCLK:
             ShowOnlineInfo(kind->page);
             break;
+        case NM_CUSTOMDRAW:
+            return DrawRowMark(kind->page, (NMLVCUSTOMDRAW *)header);
         default:
             break;
         }

@@ -8,7 +8,7 @@
 
 #include "items.h"
 
-#define LIST_MAX_COLUMNS 6
+#define LIST_MAX_COLUMNS 7
 #define CELL_SIZE 784   // a path of any script (UTF-8)
 
 // Common control and menu numbers: the same number means the same function
@@ -82,6 +82,7 @@ struct PageRow {
     char cells[LIST_MAX_COLUMNS][CELL_SIZE];
     int image;
     int apart;
+    int unverified;   // its program file is missing, unsigned or badly signed: shown marked
 };
 
 struct ListPage;
@@ -131,6 +132,11 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly
 // After a fill: selects the row of keep's entry when keep is given, else the
 // row at position first (-1: none).
 void SelectAfterFill(ListPage *page, const Item *keep, int first = 0);
+
+// The Publisher cell of a row: the verified signer of the program behind
+// command, or "Not verified" with the reason; marks the row when it is not
+// verified.
+void FillPublisherCell(PageRow *row, const char *command, int column);
 
 // --- Row pictures ---------------------------------------------------------------
 // A new image list for the page (the previous one destroyed) holding the

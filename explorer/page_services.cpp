@@ -35,14 +35,15 @@ enum {
     IDC_APPLY_START_TYPE = 1213,
 };
 
-const UINT kHeadings[] = {627, 628, 699, 648, 651, 912};
+const UINT kHeadings[] = {627, 628, 699, 648, 651, 912, 3760};
 enum ServiceColumn {
     COLUMN_TITLE,
     COLUMN_COMMAND,
     COLUMN_COMPANY,
     COLUMN_STATUS,
     COLUMN_STARTUP,
-    COLUMN_FIRST_SEEN
+    COLUMN_FIRST_SEEN,
+    COLUMN_PUBLISHER
 };
 
 int ServiceSortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
@@ -56,7 +57,7 @@ int ServiceSortKey(const ListPage *, const PageRow *row, int column, char *out, 
     return 0;   // the column's own text
 }
 
-ListPage servicesPage = {CMD_PAGE_SERVICES, 6, kHeadings, "SortService", ServiceSortKey,
+ListPage servicesPage = {CMD_PAGE_SERVICES, 7, kHeadings, "SortService", ServiceSortKey,
                          nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 // The start type shown in the list when the row was selected; -1 none.
@@ -99,6 +100,7 @@ void FillCells(PageRow *row, const ServiceSnapshot *states)
         GetFirstSeen(record.path, record.type, date);
     }
     CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
 void UpdateButtons(HWND page);

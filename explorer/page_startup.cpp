@@ -31,8 +31,8 @@
 
 namespace {
 
-const UINT kHeadings[] = {627, 628, 699, 714, 912};
-enum StartupColumn { COLUMN_TITLE, COLUMN_COMMAND, COLUMN_COMPANY, COLUMN_TYPE, COLUMN_FIRST_SEEN };
+const UINT kHeadings[] = {627, 628, 699, 714, 912, 3760};
+enum StartupColumn { COLUMN_TITLE, COLUMN_COMMAND, COLUMN_COMPANY, COLUMN_TYPE, COLUMN_FIRST_SEEN, COLUMN_PUBLISHER };
 
 int StartupSortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
 {
@@ -40,7 +40,7 @@ int StartupSortKey(const ListPage *, const PageRow *row, int column, char *out, 
     return 0;   // the column's own text
 }
 
-ListPage startupPage = {CMD_PAGE_STARTUP, 5, kHeadings, "SortStartup", StartupSortKey,
+ListPage startupPage = {CMD_PAGE_STARTUP, 6, kHeadings, "SortStartup", StartupSortKey,
                         nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 // Type labels of the startup locations: each range of types and its labels
@@ -117,6 +117,7 @@ void FillCells(PageRow *row)
         GetFirstSeen(record.path, record.type, date);
     }
     CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
 void UpdateButtons(HWND page);

@@ -13,6 +13,7 @@
 #include "monitor.h"
 #include "options.h"
 #include "services.h"
+#include "signatures.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -196,6 +197,17 @@ void InitProgramAlert(HWND dialog, int dialogId)
     if (open.program.missing) LoadUiString(730, notFound, sizeof notFound);
     SetAlertField(dialog, IDC_ALERT_DESCRIPTION, open.program.missing ? notFound : facts[VERSION_FILE_DESCRIPTION]);
     SetAlertField(dialog, IDC_ALERT_COPYRIGHT, facts[VERSION_LEGAL_COPYRIGHT]);
+    if (GetDlgItem(dialog, IDC_ALERT_PUBLISHER)) {
+        // Who signed it, checked: a company name is only what the file says.
+        Signature signature;
+        VerifyProgramFile(open.program.path, &signature);
+        char publisher[SIGNER_NAME_SIZE], pattern[64], line[SIGNER_NAME_SIZE + 64];
+        PublisherText(&signature, publisher, sizeof publisher);
+        LoadUiString(3764, pattern, sizeof pattern);
+        const char *values[] = {publisher};
+        if (!FillTemplate(line, sizeof line, pattern, values, 1)) CopyTextCut(line, sizeof line, publisher);
+        SetDlgItemTextA(dialog, IDC_ALERT_PUBLISHER, line);
+    }
     SetAlertIcon(dialog, IDC_ALERT_ICON, open.program.icon);
     SetDlgItemTextA(dialog, IDC_ALERT_COMMAND, AlertCommand);
     SetAlertFont(dialog, IDC_ALERT_COMMAND, &open.window, ALERT_FONT_COMMAND);

@@ -32,6 +32,7 @@
 #define IDC_ALERT_INFO          1110
 #define IDC_ALERT_MESSAGE2      1111
 #define IDC_ALERT_PLACE         1112
+#define IDC_ALERT_PUBLISHER     1113
 
 // Controls of the file type change alert: the approved program (upper half)
 // and the program now associated (lower half).

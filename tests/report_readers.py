@@ -128,8 +128,8 @@ def check_csv(folder, names, bho_names, kept, failures):
             failures.append("csv: %r is not inside any field" % text)
 
 
-SCAN_FIELDS = ["category", "location", "name", "title", "command", "file", "company", "version", "first_seen",
-               "approved", "disabled"]
+SCAN_FIELDS = ["category", "location", "name", "title", "command", "file", "company", "publisher", "signature",
+               "version", "first_seen", "approved", "disabled"]
 SCAN_CATEGORIES = {"startup", "service", "task", "ie_helper", "file_type", "hidden_file", "process"}
 
 
@@ -151,12 +151,20 @@ def read_scan_json(path, failures):
             failures.append("%s line %d: fields %r" % (path, number, list(row)))
         elif row["category"] not in SCAN_CATEGORIES:
             failures.append("%s line %d: category %r" % (path, number, row["category"]))
+        elif row["signature"] not in ("verified", "unsigned", "invalid", "missing") or \
+                (row["publisher"] != "") != (row["signature"] == "verified"):
+            failures.append("%s line %d: publisher %r, signature %r" % (path, number, row["publisher"],
+                                                                      row["signature"]))
         rows.append(row)
     return rows
 
 
-def check_scan(folder, names, bho_classes, failures):
+def check_scan(folder, names, bho_classes, signatures, failures):
     rows = read_scan_json(os.path.join(folder, "scan.json"), failures)
+    for wanted in signatures:
+        name, state = wanted.split("\x01")
+        if not any(r["category"] == "startup" and r["name"] == name and r["signature"] == state for r in rows):
+            failures.append("scan.json: no startup row %r whose signature is %s" % (name, state))
     for name in names:
         if not any(r["category"] == "startup" and r["name"] == name and r["approved"] is False for r in rows):
             failures.append("scan.json: no unapproved startup row named %r" % name)
@@ -198,7 +206,7 @@ def main():
     check_html(folder, wanted.get("html", []), failures)
     check_text(folder, wanted.get("text", []), failures)
     check_csv(folder, wanted.get("csv", []), wanted.get("csvbho", []), wanted.get("csvkeeps", []), failures)
-    check_scan(folder, wanted.get("scan", []), wanted.get("scanbho", []), failures)
+    check_scan(folder, wanted.get("scan", []), wanted.get("scanbho", []), wanted.get("scansig", []), failures)
     for failure in failures:
         print(failure)
     print("%d problems" % len(failures))

@@ -21,6 +21,7 @@
 #include "report_writer.h"
 #include "reports.h"
 #include "service_helpers.h"
+#include "signed_samples.h"
 #include "startup_list.h"
 #include "store.h"
 #include "store_init.h"
@@ -213,6 +214,9 @@ TEST_F(Reports, ScanWritesEveryInventoryAndItsExitCodeTellsWhatWaits)
 {
     const std::wstring hidden(L"\0HiddenUpd", 10);
     ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kRun, hidden, REG_SZ, L"C:\\h.exe", 18));
+    // Signed by an authority no store trusts: the signature is named, the
+    // publisher is not.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Scan Signed", "\"" + test::SignedSample("signed.exe") + "\" -q"));
     std::string store = test::DumpTree(HKEY_CURRENT_USER, "Software\\Orvendale") +
                         test::DumpTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale");
     auto scan = [](const std::string &arguments) {
@@ -232,6 +236,9 @@ TEST_F(Reports, ScanWritesEveryInventoryAndItsExitCodeTellsWhatWaits)
     Expect("scan", kMachineName);
     Expect("scan", std::string("\0HiddenUpd", 10));
     Expect("scanbho", kBhoClass);
+    Expect("scansig", std::string("Scan Signed\1invalid"));
+    Expect("scansig", std::string(kHostileRunNames[0]) + "\1unsigned");
+    Expect("scansig", std::string("\0HiddenUpd\1missing", 18));
 
     // Bad arguments and a file that cannot be made: 2, and no file.
     EXPECT_EQ(2u, scan("-scan"));
@@ -245,6 +252,7 @@ TEST_F(Reports, ScanWritesEveryInventoryAndItsExitCodeTellsWhatWaits)
     StoreDeleteValue(HKEY_CURRENT_USER, kRun, "\xC0\x80HiddenUpd");   // the name holds a NUL
     EXPECT_FALSE(test::NativeValueExists(HKEY_CURRENT_USER, kRun, hidden));
     DeleteValue(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
+    DeleteValue(HKEY_CURRENT_USER, kRun, "Scan Signed");
 }
 
 TEST(ReportTimes, TheTwelveHourClockMarksNoonAndMidnight)

@@ -12,6 +12,7 @@
 
 #include "program_files.h"
 #include "text.h"
+#include "ui_strings.h"
 #include "unicode_text.h"
 
 namespace {
@@ -248,6 +249,16 @@ void CountAsMicrosoftForTests(HCERTSTORE roots)
 {
     testMicrosoftRoots = roots;
     ForgetSignatures();
+}
+
+int PublisherText(const Signature *signature, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    if (signature->state == SIGNATURE_VERIFIED && signature->signer[0])
+        return (int)CopyTextCut(out, (size_t)size, signature->signer);
+    UINT id = signature->state == SIGNATURE_INVALID ? 3762 : signature->state == SIGNATURE_MISSING ? 3763 : 3761;
+    return LoadUiString(id, out, size);
 }
 
 void ForgetSignatures(void)

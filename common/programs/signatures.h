@@ -32,6 +32,10 @@ int VerifyProgramFile(const char *path, Signature *out);
 // image path). Returns SIGNATURE_MISSING when the command names no file.
 int VerifyCommandFile(const char *command, Signature *out);
 
+// The text a person reads for a signature: the verified signer's name, or
+// "Not verified" with the reason. Returns its length.
+int PublisherText(const Signature *signature, char *out, int size);
+
 // Forgets every kept answer.
 void ForgetSignatures(void);
 

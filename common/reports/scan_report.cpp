@@ -21,6 +21,7 @@
 #include "processes.h"
 #include "program_files.h"
 #include "services.h"
+#include "signatures.h"
 #include "startup_list.h"
 #include "tasks.h"
 #include "text.h"
@@ -32,8 +33,11 @@ enum ScanFormat { SCAN_CSV, SCAN_JSON };
 enum Approval { APPROVAL_NONE = -1, APPROVAL_NO = 0, APPROVAL_YES = 1 };
 
 // The field names: the CSV's header and the JSON objects' keys.
-const char *const kFields[] = {"category", "location", "name", "title", "command", "file", "company",
-                               "version", "first_seen", "approved", "disabled"};
+const char *const kFields[] = {"category", "location",  "name",     "title",      "command",  "file",
+                               "company",  "publisher", "signature", "version",   "first_seen", "approved",
+                               "disabled"};
+// The signature states as the scan names them.
+const char *const kSignatureWords[] = {"missing", "unsigned", "invalid", "verified"};
 const int kFieldCount = (int)(sizeof kFields / sizeof kFields[0]);
 
 // The length of the UTF-8 sequence at text (a lead byte and its
@@ -94,7 +98,8 @@ void WriteJsonText(ReportFile *file, const char *text)
 // first-seen date, and for a startup entry its approval. Worked out once
 // per command: many entries start the same program.
 struct CommandFacts {
-    std::string file, company, version, firstSeen;
+    std::string file, company, version, firstSeen, publisher;
+    int signature;
     int approved;
 };
 class FactsCache {
@@ -116,6 +121,11 @@ public:
         added.company = facts[VERSION_COMPANY_NAME];
         added.version = facts[VERSION_PRODUCT_VERSION];
         added.firstSeen = date;
+        // The publisher is the verified signer only; the state says why not.
+        Signature signature;
+        VerifyProgramFile(file, &signature);
+        added.signature = signature.state;
+        if (signature.state == SIGNATURE_VERIFIED) added.publisher = signature.signer;
         added.approved = IsStartupType(item.type) && IsStartupEntryApproved(item.view, item.path);
         return added;
     }
@@ -219,10 +229,12 @@ void ScanWriter::Row(const ScanRow &row)
     Text(4, item.path);
     Text(5, facts.file.c_str());
     Text(6, facts.company.c_str());
-    Text(7, facts.version.c_str());
-    Text(8, facts.firstSeen.c_str());
-    Flag(9, row.approved);
-    Flag(10, item.disabled ? APPROVAL_YES : APPROVAL_NO);
+    Text(7, facts.publisher.c_str());
+    Text(8, kSignatureWords[facts.signature >= 0 && facts.signature <= 3 ? facts.signature : 0]);
+    Text(9, facts.version.c_str());
+    Text(10, facts.firstSeen.c_str());
+    Flag(11, row.approved);
+    Flag(12, item.disabled ? APPROVAL_YES : APPROVAL_NO);
     ReportWrite(file_, format_ == SCAN_CSV ? "\r\n" : "}\n");
     // What Windows does not start (a disabled entry) waits for nobody.
     if (row.approved == APPROVAL_NO && !item.disabled) unapproved_++;
