@@ -27,11 +27,11 @@ const struct {
     short permille[LIST_MAX_COLUMNS];
 } kColumnWidths[] = {
     {6026, {240, 130, 150, 140, 150, 190, 0}}, {6028, {600, 390, 0, 0, 0, 0, 0}},
-    {6029, {250, 350, 200, 200, 0, 0, 0}},     {6038, {220, 140, 150, 80, 90, 140, 180}},
-    {6039, {300, 200, 200, 180, 160, 0, 0}},   {6040, {300, 200, 200, 90, 200, 0, 0}},
-    {6041, {350, 220, 220, 380, 0, 0, 0}},     {6042, {300, 170, 200, 120, 80, 100, 0}},
-    {6044, {400, 200, 100, 200, 90, 0, 0}},    {6052, {230, 300, 200, 200, 120, 0, 0}},
-    {6055, {350, 300, 150, 200, 0, 0, 0}},
+    {6029, {220, 300, 170, 150, 160, 0, 0}},   {6038, {220, 140, 150, 80, 90, 140, 180}},
+    {6039, {250, 170, 160, 150, 130, 140, 0}}, {6040, {250, 170, 160, 90, 160, 170, 0}},
+    {6041, {350, 220, 220, 380, 0, 0, 0}},     {6042, {240, 150, 160, 110, 70, 90, 180}},
+    {6044, {400, 200, 100, 200, 90, 0, 0}},    {6052, {200, 260, 160, 160, 100, 120, 0}},
+    {6055, {300, 260, 130, 150, 160, 0, 0}},
 };
 
 // Controls that are drawn as push buttons by the page.
@@ -186,10 +186,11 @@ void SelectAfterFill(ListPage *page, const Item *keep, int first)
         SelectRow(page->list, first);
 }
 
-void FillPublisherCell(PageRow *row, const char *command, int column)
+void FillPublisherCell(PageRow *row, const char *command, int column, int exactFile)
 {
     Signature signature;
-    VerifyCommandFile(command, &signature);
+    if (exactFile) VerifyProgramFile(command, &signature);
+    else VerifyCommandFile(command, &signature);
     PublisherText(&signature, row->cells[column], CELL_SIZE);
     row->unverified = signature.state != SIGNATURE_VERIFIED;
 }

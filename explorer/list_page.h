@@ -134,9 +134,9 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly
 void SelectAfterFill(ListPage *page, const Item *keep, int first = 0);
 
 // The Publisher cell of a row: the verified signer of the program behind
-// command, or "Not verified" with the reason; marks the row when it is not
-// verified.
-void FillPublisherCell(PageRow *row, const char *command, int column);
+// command (exactFile: command is the file itself), or "Not verified" with
+// the reason; marks the row when it is not verified.
+void FillPublisherCell(PageRow *row, const char *command, int column, int exactFile = 0);
 
 // --- Row pictures ---------------------------------------------------------------
 // A new image list for the page (the previous one destroyed) holding the

@@ -29,8 +29,8 @@ namespace {
 
 enum ActiveTaskControl { IDC_TASKS_EXPLANATION = 1052, IDC_TASKS_EXPLANATION2 = 1053 };
 
-const UINT kHeadings[] = {629, 631, 699, 912};
-enum ActiveTaskColumn { COLUMN_MODULE, COLUMN_DESCRIPTION, COLUMN_COMPANY, COLUMN_FIRST_SEEN };
+const UINT kHeadings[] = {629, 631, 699, 912, 3760};
+enum ActiveTaskColumn { COLUMN_MODULE, COLUMN_DESCRIPTION, COLUMN_COMPANY, COLUMN_FIRST_SEEN, COLUMN_PUBLISHER };
 
 int ActiveTaskSortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
 {
@@ -38,7 +38,7 @@ int ActiveTaskSortKey(const ListPage *, const PageRow *row, int column, char *ou
     return 0;   // the column's own text
 }
 
-ListPage tasksPage = {CMD_PAGE_TASKS, 4, kHeadings, "SortActiveTask", ActiveTaskSortKey,
+ListPage tasksPage = {CMD_PAGE_TASKS, 5, kHeadings, "SortActiveTask", ActiveTaskSortKey,
                       nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 void FillCells(PageRow *row)
@@ -55,6 +55,7 @@ void FillCells(PageRow *row)
         GetFirstSeen(record.path, ITEM_PROCESS, date);
     }
     CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER, 1);
 }
 
 // Fills the page; after an action the selection stays on the program it was

@@ -48,8 +48,8 @@ enum DelayControl {
     IDC_CURRENT_USER = 1128,
 };
 
-const UINT kHeadings[] = {627, 628, 648, 1119};
-enum DelayColumn { COLUMN_TITLE, COLUMN_COMMAND, COLUMN_STATUS, COLUMN_DELAY };
+const UINT kHeadings[] = {627, 628, 648, 1119, 3760};
+enum DelayColumn { COLUMN_TITLE, COLUMN_COMMAND, COLUMN_STATUS, COLUMN_DELAY, COLUMN_PUBLISHER };
 
 int DelaySortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
 {
@@ -65,7 +65,7 @@ int DelaySortKey(const ListPage *, const PageRow *row, int column, char *out, in
     return 0;   // the column's own text
 }
 
-ListPage delayPage = {CMD_PAGE_DELAY, 4, kHeadings, "SortPrograms", DelaySortKey,
+ListPage delayPage = {CMD_PAGE_DELAY, 5, kHeadings, "SortPrograms", DelaySortKey,
                       nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 void FillCells(PageRow *row)
@@ -89,6 +89,7 @@ void FillCells(PageRow *row)
         LoadUiString(655, row->cells[COLUMN_STATUS], CELL_SIZE);
     }
     FormatDelayTime(DelaySeconds(DelayHive(record), record.name), row->cells[COLUMN_DELAY], CELL_SIZE);
+    FillPublisherCell(row, file, COLUMN_PUBLISHER, 1);
 }
 
 void FillList(const Item *keep = nullptr)

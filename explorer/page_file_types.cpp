@@ -23,8 +23,16 @@
 
 namespace {
 
-const UINT kHeadings[] = {627, 628, 699, 747, 748, 714};
-enum FileTypeColumn { COLUMN_TITLE, COLUMN_COMMAND, COLUMN_COMPANY, COLUMN_CLASS, COLUMN_EXTENSION, COLUMN_TYPE };
+const UINT kHeadings[] = {627, 628, 699, 747, 748, 714, 3760};
+enum FileTypeColumn {
+    COLUMN_TITLE,
+    COLUMN_COMMAND,
+    COLUMN_COMPANY,
+    COLUMN_CLASS,
+    COLUMN_EXTENSION,
+    COLUMN_TYPE,
+    COLUMN_PUBLISHER
+};
 
 enum FileTypeControl {
     IDC_EXPLANATION_FIRST = 1108,
@@ -34,7 +42,7 @@ enum FileTypeControl {
     IDC_ADD_EXTENSION = 1004,
 };
 
-ListPage fileTypesPage = {CMD_PAGE_FILE_TYPES, 6, kHeadings, "SortFileType", nullptr,
+ListPage fileTypesPage = {CMD_PAGE_FILE_TYPES, 7, kHeadings, "SortFileType", nullptr,
                           nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 // Where an association is defined, by its method.
@@ -80,6 +88,7 @@ void FillCells(PageRow *row)
     CopyTextCut(row->cells[COLUMN_EXTENSION], CELL_SIZE, record.info);
     row->cells[COLUMN_TYPE][0] = 0;
     if (UINT label = MethodLabel(record.qualifier)) LoadUiString(label, row->cells[COLUMN_TYPE], CELL_SIZE);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
 // The picture the association names, else the program's own.

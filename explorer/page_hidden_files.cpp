@@ -29,8 +29,8 @@ namespace {
 
 enum HiddenControl { IDC_HIDDEN_EXPLANATION = 1178, IDC_HIDDEN_EXPLANATION2 = 1179, IDC_UNHIDE = 1007 };
 
-const UINT kHeadings[] = {629, 776, 912, 914, 714};
-enum HiddenColumn { COLUMN_MODULE, COLUMN_FOLDER, COLUMN_FIRST_SEEN, COLUMN_WRITTEN, COLUMN_TYPE };
+const UINT kHeadings[] = {629, 776, 912, 914, 714, 3760};
+enum HiddenColumn { COLUMN_MODULE, COLUMN_FOLDER, COLUMN_FIRST_SEEN, COLUMN_WRITTEN, COLUMN_TYPE, COLUMN_PUBLISHER };
 
 int HiddenSortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
 {
@@ -38,7 +38,7 @@ int HiddenSortKey(const ListPage *, const PageRow *row, int column, char *out, i
     return 0;   // the column's own text
 }
 
-ListPage hiddenPage = {CMD_PAGE_HIDDEN, 5, kHeadings, "SortHidden", HiddenSortKey,
+ListPage hiddenPage = {CMD_PAGE_HIDDEN, 6, kHeadings, "SortHidden", HiddenSortKey,
                        nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 void FillCells(PageRow *row)
@@ -65,6 +65,7 @@ void FillCells(PageRow *row)
     // The scan marks a file that is also a system file with qualifier 0.
     row->cells[COLUMN_TYPE][0] = 0;
     if (record.qualifier == 0) LoadUiString(3702, row->cells[COLUMN_TYPE], CELL_SIZE);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER, 1);
 }
 
 // A status line when the scan found more files than the list holds.

@@ -29,8 +29,8 @@ namespace {
 // The two explanation lines of the page.
 enum { IDC_EXPLANATION_1 = 1100, IDC_EXPLANATION_2 = 1101 };
 
-const UINT kHeadings[] = {681, 684, 699, 714, 912};
-enum HelperColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_TYPE, COLUMN_FIRST_SEEN };
+const UINT kHeadings[] = {681, 684, 699, 714, 912, 3760};
+enum HelperColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_TYPE, COLUMN_FIRST_SEEN, COLUMN_PUBLISHER };
 
 // The type column shows the kind; it sorts by the type number.
 int HelperSortKey(const ListPage *, const PageRow *row, int column, char *out, int size)
@@ -40,7 +40,7 @@ int HelperSortKey(const ListPage *, const PageRow *row, int column, char *out, i
     return 0;
 }
 
-ListPage helpersPage = {CMD_PAGE_IE_HELPERS, 5, kHeadings, "SortIEHelper", HelperSortKey,
+ListPage helpersPage = {CMD_PAGE_IE_HELPERS, 6, kHeadings, "SortIEHelper", HelperSortKey,
                         nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 const char *KindLabel(int type)
@@ -85,6 +85,7 @@ void FillCells(PageRow *row)
         GetFirstSeen(record.path, record.type, date);
     }
     CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
 PageRow *SelectedHelper(void)

@@ -25,11 +25,11 @@ namespace {
 
 enum TaskControl { IDC_TASK_EXPLANATION = 1095, IDC_TASK_EXPLANATION2 = 1096 };
 
-const UINT kHeadings[] = {681, 684, 699, 683, 682};
-enum TaskColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_NEXT_RUN, COLUMN_LAST_RUN };
+const UINT kHeadings[] = {681, 684, 699, 683, 682, 3760};
+enum TaskColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_NEXT_RUN, COLUMN_LAST_RUN, COLUMN_PUBLISHER };
 
 // Every column sorts by its text, run times too (month first).
-ListPage tasksPage = {CMD_PAGE_SCHEDULE, 5, kHeadings, "SortScheduledTask", nullptr,
+ListPage tasksPage = {CMD_PAGE_SCHEDULE, 6, kHeadings, "SortScheduledTask", nullptr,
                       nullptr, nullptr, {}, nullptr, 0, nullptr};
 
 void FillCells(PageRow *row)
@@ -41,6 +41,7 @@ void FillCells(PageRow *row)
     ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyTextCut(row->cells[COLUMN_NEXT_RUN], CELL_SIZE, record.detail);
     CopyTextCut(row->cells[COLUMN_LAST_RUN], CELL_SIZE, record.info);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
 // Fills the page from the scheduler. After an action the selection stays

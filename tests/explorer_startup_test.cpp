@@ -17,6 +17,7 @@
 #include "items.h"
 #include "startup_changes.h"
 #include "startup_list.h"
+#include "signed_samples.h"
 #include "test_support.h"
 
 namespace {
@@ -27,7 +28,7 @@ const char kStore[] = "Software\\Orvendale\\Sentrel";
 const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
 const char kSheetCaption[] = "Sentrel Zenta";
-enum { kTitle, kCommand, kCompany, kType, kFirstSeen };
+enum { kTitle, kCommand, kCompany, kType, kFirstSeen, kPublisher };
 
 std::string StartupFolder()
 {
@@ -64,9 +65,11 @@ public:
     std::vector<std::vector<std::string>> Rows()
     {
         std::vector<std::vector<std::string>> rows;
+        HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
+        int columns = (int)SendMessageA(header, HDM_GETITEMCOUNT, 0, 0);
         for (int row = 0, n = Count(); row < n; row++) {
             std::vector<std::string> cells;
-            for (int column = 0; column < 5; column++) cells.push_back(Text(row, column));
+            for (int column = 0; column < columns; column++) cells.push_back(Text(row, column));
             rows.push_back(cells);
         }
         return rows;
@@ -285,6 +288,10 @@ protected:
 TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
 {
     PlantEveryKind();
+    // Signed by an authority this machine does not trust, and a file that
+    // is not there: neither names a publisher.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Signed Epsilon", test::SignedSample("signed.exe")));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Missing Zeta", programs + "\\zeta.exe"));
     StartExplorer();
     auto rows = remote->Rows();
 
@@ -309,7 +316,12 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
         EXPECT_EQ(e.type, (*row)[kType]) << e.title;
         EXPECT_EQ("Orvendale", (*row)[kCompany]) << e.title;
         EXPECT_FALSE((*row)[kFirstSeen].empty()) << e.title;
+        EXPECT_EQ("Not verified", (*row)[kPublisher]) << "its company is only what the file says";
     }
+    ASSERT_NE(nullptr, RowOf(rows, "Signed Epsilon")) << shown;
+    EXPECT_EQ("Not verified: untrusted signature", (*RowOf(rows, "Signed Epsilon"))[kPublisher]);
+    ASSERT_NE(nullptr, RowOf(rows, "Missing Zeta")) << shown;
+    EXPECT_EQ("Not verified: no file", (*RowOf(rows, "Missing Zeta"))[kPublisher]);
     // The shortcut and the win.ini entry are titled by their program's
     // product name.
     int folderRows = 0, winIniRows = 0;
