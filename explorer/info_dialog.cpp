@@ -17,6 +17,7 @@
 #include "processes.h"
 #include "program_files.h"
 #include "program_info.h"
+#include "signatures.h"
 #include "services.h"
 #include "startup_list.h"
 #include "tasks.h"
@@ -50,9 +51,11 @@ enum {
     IDC_PREVIOUS = 1083,
     IDC_START_TYPES = 1090,
     IDC_FILE_SIZE = 1181,
+    IDC_PUBLISHER = 1182,
     // Labels of this dialog only.
     IDC_VERSION_LABEL = 3180,
     IDC_COMPANY_LABEL = 3181,
+    IDC_PUBLISHER_LABEL = 3194,
     IDC_COPYRIGHT_LABEL = 3182,
     IDC_STATUS_LABEL = 3183,
     IDC_START_TYPE_LABEL = 3184,
@@ -389,6 +392,12 @@ void FillInfo(HWND dialog)
     SetText(dialog, IDC_SAVED, dates[2]);
     SetText(dialog, IDC_DETECTED, dates[3]);
     SetText(dialog, IDC_FILE_SIZE, info.fileFound ? dates[4] : "");
+    // Who signed the file, checked; the company above is only its own say.
+    Signature signature;
+    VerifyProgramFile(info.fileFound ? info.file : "", &signature);
+    char publisher[SIGNER_NAME_SIZE];
+    PublisherText(&signature, publisher, sizeof publisher);
+    SetText(dialog, IDC_PUBLISHER, publisher);
 
     // By type: the location line of IE helpers, processes and file types;
     // Winlogon and the other system entries cannot be stopped or run here.
@@ -484,7 +493,7 @@ void Initialise(HWND dialog)
         {IDC_NEXT, STR_NEXT}, {IDC_VERSION_LABEL, 644},   {IDC_COMPANY_LABEL, 643},
         {IDC_COPYRIGHT_LABEL, 645}, {IDC_STATUS_LABEL, 668}, {IDC_START_TYPE_LABEL, 667},
         {IDC_CREATED_LABEL, 915},   {IDC_SAVED_LABEL, 917},  {IDC_DETECTED_LABEL, 921},
-        {IDC_FILE_SIZE_LABEL, 920},
+        {IDC_FILE_SIZE_LABEL, 920}, {IDC_PUBLISHER_LABEL, 3765},
     };
     for (const auto &t : kTexts) SetUiText(dialog, t.control, t.string);
 

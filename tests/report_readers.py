@@ -74,9 +74,9 @@ def check_text(folder, names, failures):
         if "\n" in line or "\r" in line:
             failures.append("text line %d holds a lone line break" % number)
         fields = line.split("\t")
-        if len(fields) not in (1, 7):
+        if len(fields) not in (1, 8):
             failures.append("text line %d has %d fields: %r" % (number, len(fields), line))
-        if len(fields) == 7:
+        if len(fields) == 8:
             titles.add(fields[0][1:] if fields[0][:1] == "'" and fields[0][1:2] in FORMULA_START else fields[0])
     for name in names:
         if name not in titles:
@@ -94,7 +94,7 @@ def check_csv(folder, names, bho_names, kept, failures):
         return
     header = rows[0]
     if header != ["Type", "SubType", "Title", "Filename", "Company", "First Detected", "Path", "Description",
-                  "Version"]:
+                  "Version", "Publisher"]:
         failures.append("csv: column line %r" % header)
     with open(os.path.join(folder, "SentrelLog.csv"), encoding="utf-8-sig", newline="") as f:
         for number, record in enumerate(csv.DictReader(f), 2):
@@ -106,7 +106,7 @@ def check_csv(folder, names, bho_names, kept, failures):
                     failures.append("csv row %d: %s %r has blanks around it" % (number, key, value))
     titles = {}
     for number, row in enumerate(rows[1:], 2):
-        if len(row) != 9:
+        if len(row) != 10:
             failures.append("csv row %d has %d fields: %r" % (number, len(row), row))
             continue
         for field in row:

@@ -180,7 +180,7 @@ TEST_F(Reports, SystemReportHoldsHostileNamesAsTextAndLeavesTheItemListAsItWas)
     EXPECT_FALSE(Has(written, "<script>")) << "a planted name reached the HTML unescaped";
 
     std::string plain = Read(text);
-    EXPECT_EQ(0u, plain.find("Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\r\n"));
+    EXPECT_EQ(0u, plain.find("Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\tPublisher\r\n"));
     EXPECT_FALSE(Has(plain, "<html")) << "the text report holds HTML";
     EXPECT_TRUE(Has(plain, "Startup Programs\r\n"));
 

@@ -8,6 +8,7 @@
 #include "store.h"
 #include "text.h"
 #include "unicode_text.h"
+#include "signatures.h"
 
 int ReportOpen(ReportFile *file, const char *path)
 {
@@ -396,3 +397,13 @@ void ReadReportFacts(const char *file, VersionFacts facts)
     recentNext = (recentNext + 1) % kFactSlots;
     if (recentUsed < kFactSlots) recentUsed++;
 }
+
+int RecordPublisherText(const Item *record, char *out, int size)
+{
+    Signature signature;
+    // A hidden file and a running program are files; the others commands.
+    if (record->type == ITEM_HIDDEN || record->type == ITEM_PROCESS) VerifyProgramFile(record->path, &signature);
+    else VerifyCommandFile(record->path, &signature);
+    return PublisherText(&signature, out, size);
+}
+

@@ -76,6 +76,10 @@ void ReportWriteLineText(ReportFile *file, const char *text);
 void ReportTimeText(const SYSTEMTIME *time, char *out, int size);
 void ReportDateText(const SYSTEMTIME *time, char *out, int size);
 
+// Who signed the program of a record, as a person reads it: the verified
+// signer, or "Not verified" with the reason. Returns its length.
+int RecordPublisherText(const Item *record, char *out, int size);
+
 // The text that names the Windows version. Returns its length.
 int PlatformText(char *out, int size);
 

@@ -12,6 +12,7 @@
 #include "processes.h"
 #include "program_files.h"
 #include "report_writer.h"
+#include "signatures.h"
 #include "reports.h"
 #include "services.h"
 #include "startup_list.h"
@@ -41,7 +42,10 @@ void WriteRow(ReportFile *file, const char *type, const char *subType, const Ite
     WithoutCommas(facts[VERSION_FILE_DESCRIPTION], description, sizeof description);
     WithoutCommas(facts[VERSION_PRODUCT_VERSION], version, sizeof version);
     if (!record->path[0] || GetFirstSeen(record->path, record->type, seen) <= 0) seen[0] = 0;
-    const char *fields[] = {type, subType, record->title, fileName, company, seen, record->path, description, version};
+    char publisher[SIGNER_NAME_SIZE] = "";
+    if (record->path[0]) RecordPublisherText(record, publisher, sizeof publisher);
+    const char *fields[] = {type,         subType,     record->title, fileName, company, seen,
+                            record->path, description, version,       publisher};
     for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) {
         if (i) ReportWrite(file, ",");
         ReportWriteCsvField(file, fields[i], 1);
@@ -84,8 +88,8 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
     ForgetReportFacts();
     (void)caption;
     // The column names on the first line, as every reader of the format
-    // expects them; every row has their nine fields.
-    ReportWrite(&file, "Type,SubType,Title,Filename,Company,First Detected,Path,Description,Version\r\n");
+    // expects them; every row has their ten fields.
+    ReportWrite(&file, "Type,SubType,Title,Filename,Company,First Detected,Path,Description,Version,Publisher\r\n");
 
     BuildStartupList(0);
     for (int i = 0; i < ItemCount(); i++) {

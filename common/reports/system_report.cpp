@@ -14,6 +14,7 @@
 #include "processes.h"
 #include "program_files.h"
 #include "report_writer.h"
+#include "signatures.h"
 #include "reports.h"
 #include "services.h"
 #include "startup_list.h"
@@ -176,6 +177,9 @@ void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const Ser
     char seen[DATE_TEXT_SIZE];
     if (record->path[0] && GetFirstSeen(record->path, record->type, seen) > 0)
         Html(file, "\tFirst Detected by Sentrel: %s<br>\r\n", seen);
+    char publisher[SIGNER_NAME_SIZE];
+    if (record->path[0] && RecordPublisherText(record, publisher, sizeof publisher) > 0)
+        Html(file, "\tPublisher: %s<br>\r\n", publisher);
     if (record->info[0]) Html(file, "\t%s<br>\r\n", record->info);
     if (section == SECTION_IE_HELPERS && record->type >= ITEM_BHO && record->type <= ITEM_EXTENSION) {
         char word[64];
@@ -222,9 +226,11 @@ void WriteTextEntry(ReportFile *file, const Item *record)
     char fileName[PATH_SIZE], location[512];
     FileNamePart(record->path, fileName, sizeof fileName);
     DescribeEntryLocation(record, record->disabled, location, sizeof location);
+    char publisher[SIGNER_NAME_SIZE] = "";
+    if (record->path[0]) RecordPublisherText(record, publisher, sizeof publisher);
     const char *fields[] = {record->title, fileName, facts.version[VERSION_FILE_DESCRIPTION],
                             facts.version[VERSION_PRODUCT_VERSION], facts.version[VERSION_LEGAL_COPYRIGHT],
-                            location, record->path};
+                            location, record->path, publisher};
     for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) {
         if (i) ReportWrite(file, "\t");
         // A field that a spreadsheet would take for a formula is kept text.
@@ -313,7 +319,7 @@ int WriteSystemReportFile(const char *path, int format, const char *caption)
             Html(&file, "%s</A><br>\r\n", title);
         }
     } else {
-        ReportWrite(&file, "Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\r\n");
+        ReportWrite(&file, "Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\tPublisher\r\n");
     }
     WriteSections(&file, format);
     if (format == 0) ReportWrite(&file, "</body></html>\r\n");
