@@ -171,8 +171,19 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly
         PageRow *row = &page->rows[i];
         row->image = -1;
         fill(row, context);
-        if (row->image < 0) row->image = AddFileIcon(page, row->record.path);
+        if (row->image < 0 && !row->hidden) row->image = AddFileIcon(page, row->record.path);
     }
+    // The rows the page leaves out go before anything is shown.
+    int kept = 0;
+    for (int i = 0; i < page->rowCount; i++) {
+        if (page->rows[i].hidden) {
+            ReleaseItemCopy(&page->rows[i].record);
+            continue;
+        }
+        if (kept != i) page->rows[kept] = page->rows[i];
+        kept++;
+    }
+    page->rowCount = kept;
     ShowRows(page);
     ApplySavedSort(page);
     return page->rowCount;
@@ -186,13 +197,14 @@ void SelectAfterFill(ListPage *page, const Item *keep, int first)
         SelectRow(page->list, first);
 }
 
-void FillPublisherCell(PageRow *row, const char *command, int column, int exactFile)
+int FillPublisherCell(PageRow *row, const char *command, int column, int exactFile)
 {
     Signature signature;
     if (exactFile) VerifyProgramFile(command, &signature);
     else VerifyCommandFile(command, &signature);
     PublisherText(&signature, row->cells[column], CELL_SIZE);
     row->unverified = signature.state != SIGNATURE_VERIFIED;
+    return signature.microsoft;
 }
 
 void ShowRows(ListPage *page)
@@ -416,6 +428,8 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags,
         {IDC_HISTORY_RESTORE, 717}, {IDC_HISTORY_CLEAR, 711},   {IDOK, 304},
         // Hidden Files page.
         {IDC_DELETE_FILE, 925},     {IDC_VIEW_NOTEPAD, 913},
+        // Startup Programs page.
+        {IDC_HIDE_MICROSOFT, 3727},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;

@@ -57,6 +57,8 @@ enum PageControl {
     // Hidden Files page: delete a file into the vault, view it in Notepad (menu).
     IDC_DELETE_FILE = 1184,
     IDC_VIEW_NOTEPAD = 1180,
+    // Startup Programs page: leave out the entries signed by Microsoft (menu).
+    IDC_HIDE_MICROSOFT = 1220,
 };
 
 // Sent to a page at the end of LayoutListPage, so that a page with controls
@@ -83,6 +85,7 @@ struct PageRow {
     int image;
     int apart;
     int unverified;   // its program file is missing, unsigned or badly signed: shown marked
+    int hidden;       // set by a page's fill: the row is left out of the list
 };
 
 struct ListPage;
@@ -136,7 +139,8 @@ void SelectAfterFill(ListPage *page, const Item *keep, int first = 0);
 // The Publisher cell of a row: the verified signer of the program behind
 // command (exactFile: command is the file itself), or "Not verified" with
 // the reason; marks the row when it is not verified.
-void FillPublisherCell(PageRow *row, const char *command, int column, int exactFile = 0);
+// Returns 1 when the file is verified as Microsoft's.
+int FillPublisherCell(PageRow *row, const char *command, int column, int exactFile = 0);
 
 // --- Row pictures ---------------------------------------------------------------
 // A new image list for the page (the previous one destroyed) holding the

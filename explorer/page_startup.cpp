@@ -117,7 +117,10 @@ void FillCells(PageRow *row)
         GetFirstSeen(record.path, record.type, date);
     }
     CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
-    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
+    // Microsoft's own entries, by a signature under a Microsoft root, may be
+    // left out; a disabled one always shows, so that it can be enabled.
+    int microsoft = FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
+    row->hidden = microsoft && !row->apart && GetOption("HideMicrosoftStartup", 0) > 0;
 }
 
 void UpdateButtons(HWND page);
@@ -396,8 +399,11 @@ void ShowMenu(HWND)
         items[n++] = row->apart ? IDC_ENABLE : IDC_DISABLE;
         items[n++] = IDC_DELETE_ON_REBOOT;
     }
-    for (int id : {0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL}) items[n++] = id;
-    ShowRowMenu(&startupPage, items, n);
+    for (int id : {0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL, 0, (int)IDC_HIDE_MICROSOFT})
+        items[n++] = id;
+    UINT flags[20] = {};
+    flags[n - 1] = GetOption("HideMicrosoftStartup", 0) > 0 ? MF_CHECKED : 0;
+    ShowRowMenu(&startupPage, items, n, flags);
 }
 
 void SetMonitorFromOptions(HWND page)
@@ -444,6 +450,15 @@ void OnCommand(HWND page, int id, int)
     case IDC_ENABLE: EnableOrDisable(page, 1); break;
     case IDC_DISABLE: EnableOrDisable(page, 0); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&startupPage); break;
+    case IDC_HIDE_MICROSOFT: {
+        Item keep = {};
+        PageRow *row = PageRowAt(&startupPage, SelectedRecord(&startupPage));
+        int kept = row && CopyItemRecord(&keep, &row->record);
+        SetOption("HideMicrosoftStartup", GetOption("HideMicrosoftStartup", 0) > 0 ? 0 : 1);
+        FillList(page, kept ? &keep : nullptr);
+        if (kept) ReleaseItemCopy(&keep);
+        break;
+    }
     case IDC_OPTION_CHECK: {
         int on = IsDlgButtonChecked(page, IDC_OPTION_CHECK) == BST_CHECKED;
         SetOption("ShowAllStartup", on);

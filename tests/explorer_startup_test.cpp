@@ -340,6 +340,15 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
     EXPECT_EQ(1, winIniRows) << shown;
     // A program seen for the first time has its date recorded.
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Startup").empty());
+
+    // "Hide entries signed by Microsoft" goes by signature: nothing here is
+    // signed by Microsoft, so every row stays, whatever its company says.
+    SendMessageA(page, WM_COMMAND, 1220, 0);
+    Settle();
+    std::string option;
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "HideMicrosoftStartup", &option));
+    EXPECT_EQ("1", option);
+    EXPECT_EQ(count, remote->Count());
 }
 
 TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
