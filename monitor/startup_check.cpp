@@ -18,6 +18,7 @@
 #include "store.h"
 #include "text.h"
 #include "trace.h"
+#include "signatures.h"
 #include "ui_strings.h"
 
 #define RUN_BASELINE   STARTUP_BASELINE
@@ -47,6 +48,7 @@ struct Entry {
 void Approve(const Entry &entry)
 {
     StoreWriteDecimal(HKEY_CURRENT_USER, RUN_BASELINE, entry.baselineName, entry.record.type);
+    RememberStartupSigner(entry.baselineName, entry.record.path);
     const Item &r = entry.record;
     int type = r.view == VIEW_32 ? r.type | HISTORY_VIEW_32 : r.type;
     const char *name = (r.type < 30 || r.type == ITEM_WINLOGON_NOTIFY) && r.name && r.name[0] ? r.name : r.title;
@@ -63,6 +65,7 @@ void Reject(const Entry &entry)
     StopProgram(entry.record.path, entry.record.title, 0);
     DeleteStartupEntry(StartupRefOf(entry.record));
     StoreDeleteValue(HKEY_CURRENT_USER, RUN_BASELINE, entry.baselineName);
+    StoreDeleteValue(HKEY_CURRENT_USER, STARTUP_SIGNERS, entry.baselineName);
 }
 
 void FillAlertRecord(const Entry &entry)
@@ -78,6 +81,17 @@ void FillAlertRecord(const Entry &entry)
     if (!FillTemplate(where, sizeof where, pattern, values, 1)) CopyTextCut(where, sizeof where, place);
     LoadUiString(2120, no, sizeof no);
     FormatTextCut(AlertPlace, sizeof AlertPlace, "%s\n%s", where, no);
+    // Approved for a signer whose signature no longer holds: said as well.
+    char signer[SIGNER_NAME_SIZE];
+    if (!StartupSignatureHolds(entry.baselineName, entry.record.path, signer)) {
+        char changed[SIGNER_NAME_SIZE + 256];
+        LoadUiString(2121, pattern, sizeof pattern);
+        const char *who[] = {signer};
+        if (FillTemplate(changed, sizeof changed, pattern, who, 1)) {
+            AppendTextCut(AlertPlace, sizeof AlertPlace, "\n");
+            AppendTextCut(AlertPlace, sizeof AlertPlace, changed);
+        }
+    }
 }
 
 // Returns 0 when the rest of the list is to wait for a later pass.
@@ -158,6 +172,7 @@ int HasUnapprovedStartup(void)
         StartupBaselineNameIn(GetItemView(index), GetItemPath(index), baselineName);
         long status = StartupBaselineStatus(baselineName);
         if (status == STATUS_MISSING || status == 0 || status == DELAYED_MARK) return 1;
+        if (!StartupSignatureHolds(baselineName, GetItemPath(index), nullptr)) return 1;
     }
     return 0;
 }
@@ -176,7 +191,8 @@ void StartupCheck(void)
         long status = StartupBaselineStatus(entry.baselineName);
         if (status == DELAYED_MARK) {
             CheckDelayedEntry(entry);
-        } else if (status == STATUS_MISSING || status == 0) {
+        } else if (status == STATUS_MISSING || status == 0 ||
+                   !StartupSignatureHolds(entry.baselineName, entry.record.path, nullptr)) {
             if (!CheckNewEntry(entry)) break;
         }
     }

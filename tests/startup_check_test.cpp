@@ -14,6 +14,7 @@
 #include "checks.h"
 #include "monitor.h"
 #include "options.h"
+#include "signed_samples.h"
 #include "startup_changes.h"
 
 using namespace alerts_test;
@@ -148,6 +149,39 @@ TEST_F(StartupCheckTest, NewRunEntryShowsItsProgramAndYesApprovesIt)
     EXPECT_EQ(0, HasUnapprovedStartup());
     CheckSilently();
     EXPECT_EQ(1, CountHistory({"START_Alert"}));
+}
+
+// An approval keeps the signer it was given for: the same file signed no
+// more (or by another) is asked about again, and the alert says why.
+TEST_F(StartupCheckTest, AnApprovalKeepsItsSignerAndABrokenSignatureIsAskedAboutAgain)
+{
+    test::TrustedTestRoot root;
+    std::string program = folder + "\\signed.exe";
+    ASSERT_TRUE(CopyFileA(test::SignedSample("signed.exe").c_str(), program.c_str(), FALSE));
+    AddRun("Signed Sample", program);
+    CheckAnswering({{kNewProgram, IDYES}});
+    EXPECT_EQ("Publisher: Quillon Software Ltd", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
+    std::string signer;
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Signers", BaselineName(program),
+                                 &signer));
+    EXPECT_EQ("Quillon Software Ltd", signer);
+    CheckSilently();
+
+    // The file is replaced by one changed after signing (a later time).
+    ASSERT_TRUE(CopyFileA(test::SignedSample("tampered.exe").c_str(), program.c_str(), FALSE));
+    HANDLE file = CreateFileA(program.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetFileTime(file, nullptr, nullptr, &now);
+    CloseHandle(file);
+    EXPECT_EQ(1, HasUnapprovedStartup());
+    CheckAnswering({{kNewProgram, IDNO}});
+    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
+    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_PLACE),
+                         "Approved as signed by Quillon Software Ltd: that signature no longer holds."))
+        << Field(driver->seen(0), IDC_ALERT_PLACE);
+    EXPECT_FALSE(RunValueExists("Signed Sample"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Signers", BaselineName(program)));
 }
 
 TEST_F(StartupCheckTest, KeyboardAnswersEnterApprovesAndEscapeApprovesToo)

@@ -118,6 +118,9 @@ void WriteItemBaseline(const char *key, int naming)
             CopyTextCut(name, sizeof name, GetItemTitle(i));
         // An empty name would be the key's default value, not an entry.
         if (valueName[0]) StoreWriteDecimal(HKEY_CURRENT_USER, key, valueName, GetItemType(i));
+        // A startup approval remembers who signed the program it was given for.
+        if (valueName[0] && naming == BASELINE_BY_COMMAND && strcmp(key, STARTUP_BASELINE) == 0)
+            RememberStartupSigner(valueName, GetItemPath(i));
     }
     FreeItems();
 }

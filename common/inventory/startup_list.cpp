@@ -19,6 +19,7 @@
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
+#include "signatures.h"
 #include "startup_changes.h"
 #include "store.h"
 #include "text.h"
@@ -749,4 +750,23 @@ int IsStartupEntryApproved(int view, const char *command)
     StartupBaselineNameIn(view, command, baselineName);
     long status = StartupBaselineStatus(baselineName);
     return status != STARTUP_STATUS_MISSING && status != 0 && status != STARTUP_DELAYED_MARK;
+}
+
+void RememberStartupSigner(const char *baselineName, const char *command)
+{
+    Signature signature;
+    if (VerifyCommandFile(command, &signature) == SIGNATURE_VERIFIED && signature.signer[0])
+        StoreWriteString(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName, signature.signer);
+    else if (StoreValueExists(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName))
+        StoreDeleteValue(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName);
+}
+
+int StartupSignatureHolds(const char *baselineName, const char *command, char *signer)
+{
+    char approved[SIGNER_NAME_SIZE];
+    if (signer) signer[0] = 0;
+    if (StoreReadString(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName, approved, sizeof approved) <= 0) return 1;
+    if (signer) CopyText(signer, SIGNER_NAME_SIZE, approved);
+    Signature signature;
+    return VerifyCommandFile(command, &signature) == SIGNATURE_VERIFIED && strcmp(signature.signer, approved) == 0;
 }

@@ -41,6 +41,18 @@ long StartupBaselineStatus(const char *baselineName);
 // 1 when the startup entry of that view and command is approved.
 int IsStartupEntryApproved(int view, const char *command);
 
+// The signer an approval was given for, under the baseline name: kept when
+// the entry's program was verified at its approval, so that a file whose
+// signature no longer holds is asked about again.
+#define STARTUP_SIGNERS STORE_ROOT "\\Signers"
+// Keeps (or forgets, when the program is not verified) the signer of the
+// program command starts.
+void RememberStartupSigner(const char *baselineName, const char *command);
+// 1 unless the approval was given for a signer that the program's
+// signature no longer names; signer (SIGNER_NAME_SIZE, may be null) gets
+// the signer it was approved for.
+int StartupSignatureHolds(const char *baselineName, const char *command, char *signer);
+
 // The Run family, key number 1-7 (HKLM types 1-7, HKCU types 11-17).
 const char *RunKeyPath(int keyNumber);
 
