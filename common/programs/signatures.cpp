@@ -64,13 +64,17 @@ void CertificateName(PCCERT_CONTEXT certificate, char *out, int size)
 // Microsoft's. The chain is built here from the signer's certificate and
 // the certificates the signature carries: the checks are the system's own
 // chain policies, whatever the trust provider did or did not look at.
-void CheckChain(PCCERT_CONTEXT certificate, HCERTSTORE carried, int *trusted, int *microsoft)
+void CheckChain(PCCERT_CONTEXT certificate, HCERTSTORE carried, PCCERT_CHAIN_CONTEXT built, int *trusted,
+                int *microsoft)
 {
     *trusted = *microsoft = 0;
+    // The chain the trust provider built already, unless a test names the
+    // engine; otherwise built here.
+    PCCERT_CHAIN_CONTEXT chain = built && !testEngine ? CertDuplicateCertificateChain(built) : nullptr;
     CERT_CHAIN_PARA para = {};
     para.cbSize = sizeof para;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!CertGetCertificateChain(testEngine, certificate, nullptr, carried, &para, 0, nullptr, &chain) || !chain)
+    if (!chain &&
+        (!CertGetCertificateChain(testEngine, certificate, nullptr, carried, &para, 0, nullptr, &chain) || !chain))
         return;
     CERT_CHAIN_POLICY_PARA policy = {};
     policy.cbSize = sizeof policy;
@@ -110,10 +114,14 @@ LONG Verify(WINTRUST_DATA *data, Signature *out)
     CRYPT_PROVIDER_CERT *leaf = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
     if (leaf && leaf->pCert) {
         CertificateName(leaf->pCert, out->signer, sizeof out->signer);
-        HCERTSTORE carried = provider->hMsg ? CertOpenStore(CERT_STORE_PROV_MSG, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
-                                                            0, 0, provider->hMsg)
-                                            : nullptr;
-        CheckChain(leaf->pCert, carried, &trusted, &out->microsoft);
+        PCCERT_CHAIN_CONTEXT built = signer->pChainContext;
+        HCERTSTORE carried = !built && provider->hMsg ? CertOpenStore(CERT_STORE_PROV_MSG,
+                                                                      X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0,
+                                                                      provider->hMsg)
+                                                      : nullptr;
+        if (testEngine && !carried && provider->hMsg)
+            carried = CertOpenStore(CERT_STORE_PROV_MSG, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0, provider->hMsg);
+        CheckChain(leaf->pCert, carried, built, &trusted, &out->microsoft);
         if (carried) CertCloseStore(carried, 0);
     }
     data->dwStateAction = WTD_STATEACTION_CLOSE;
