@@ -491,6 +491,13 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     std::string log = Read(path);
     EXPECT_EQ(0u, log.find("Log created by Sentrel version ")) << log.substr(0, 200);
     EXPECT_TRUE(Has(log, "\r\n--\r\nEnd of file\r\n"));
+    // Who signed the programs, after the sections: nothing signed these.
+    std::string upper = log;
+    CharUpperA(&upper[0]);
+    std::string sampleLine = "\r\n  " + program + " - Not verified\r\n";
+    CharUpperA(&sampleLine[0]);
+    EXPECT_LT(log.find("\r\nPublishers (verified signer, or Not verified):\r\n"), log.find("End of file"));
+    EXPECT_TRUE(Has(upper, sampleLine)) << log.substr(log.find("Publishers"), 600);
     // Redirections are shown whatever their address looks like; loopback,
     // null-address and commented lines are not.
     std::vector<std::string> hosts = LogLines(log, "O1 - Hosts: ");

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "addon_locations.h"
 #include "browser_settings.h"
@@ -15,12 +17,15 @@
 #include "program_files.h"
 #include "report_writer.h"
 #include "reports.h"
+#include "signatures.h"
 #include "startup_list.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
 
 namespace {
+int BuildAllStartup(void) { return BuildStartupList(0); }
+int ListServices(void) { return EnumerateServices(0); }
 
 const char kIEMainKey[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kUrlPrefixKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
@@ -389,6 +394,28 @@ void NetworkSections(ReportFile *file)
     }
 }
 
+// Who signed each program of the startup entries, services and IE helpers,
+// after the sections: a line of its own per program file, so that the
+// section lines stay as every reader of the log knows them.
+void Publishers(ReportFile *file)
+{
+    ReportWrite(file, "Publishers (verified signer, or Not verified):\r\n");
+    std::set<std::string> seen;
+    for (int (*list)(void) : {BuildAllStartup, ListServices, EnumerateIEHelpers}) {
+        list();
+        for (int i = 0; i < ItemCount(); i++) {
+            char file_[PATH_SIZE], parameters[PATH_SIZE], publisher[SIGNER_NAME_SIZE];
+            if (SplitCommand(GetItemPath(i), file_, parameters) <= 0) continue;
+            char key[PATH_SIZE];
+            CopyTextCut(key, sizeof key, file_);
+            CharLowerA(key);
+            if (!seen.insert(key).second) continue;
+            RecordPublisherText(GetItem(i), publisher, sizeof publisher);
+            Fill(file, "  %s - %s\r\n", file_, publisher);
+        }
+    }
+}
+
 void AdditionalInfo(ReportFile *file)
 {
     ReportWrite(file, "\r\n---  Additional Sentrel Info  ---\r\n");
@@ -486,6 +513,8 @@ void AdditionalInfo(ReportFile *file)
         Fill(file, "Physical Memory Free: %s KB\r\nPaging File Free: %s KB\r\nVirtual Memory Free: %s KB\r\n", physical,
              paging, virtualFree);
     }
+    ReportWrite(file, "\r\n");
+    Publishers(file);
     ReportWrite(file, "\r\n\r\n--\r\nEnd of file\r\n");
 }
 
