@@ -15,6 +15,7 @@
 #include "options.h"
 #include "platform.h"
 #include "store.h"
+#include "signatures.h"
 #include "tasks.h"
 #include "text.h"
 #include "trace.h"
@@ -54,6 +55,7 @@ struct JobSnapshot {
 void Approve(const Item &job)
 {
     StoreWriteDecimal(HKEY_CURRENT_USER, TASK_BASELINE, job.name, job.type);
+    RememberApprovedSigner(TASK_SIGNERS, job.name, job.path);
     WriteHistory(job.name, job.path, "", ITEM_TASK, HISTORY_TASK_APPROVE);
 }
 

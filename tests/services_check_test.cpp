@@ -17,6 +17,7 @@
 #include "options.h"
 #include "service_helpers.h"
 #include "services.h"
+#include "signed_samples.h"
 #include "ui_strings.h"
 
 using namespace alerts_test;
@@ -190,6 +191,37 @@ TEST_F(ServicesCheck, ABorrowedMicrosoftNameIsAskedAboutAndNoDisablesExactlyIt)
     RemoveDirectoryA(folder.c_str());
 }
 
+// An approval keeps the signer it was given for: the same service whose
+// program is signed no more is asked about again.
+TEST_F(ServicesCheck, AServiceWhoseSignatureBreaksIsAskedAboutAgain)
+{
+    test::TrustedTestRoot root;
+    std::string folder = test::FreshFolder("Signed Service");
+    std::string program = folder + "\\signed-service.exe";
+    ASSERT_TRUE(CopyFileA(test::SignedSample("signed-service.exe").c_str(), program.c_str(), FALSE));
+    services.Add("SampleSvcSigned");
+    ASSERT_TRUE(CreateTestService("SampleSvcSigned", "Sample Signed Service", "\"" + program + "\"",
+                                  SERVICE_DEMAND_START));
+    ApproveEveryService();
+    std::string signer;
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, std::string(kServiceBaseline) + "\\Signers", "SampleSvcSigned",
+                                 &signer));
+    EXPECT_EQ("Quillon Software Ltd", signer);
+    CheckSilently();
+
+    // Another file in its place (changed after signing, a later time).
+    ASSERT_TRUE(CopyFileA(test::SignedSample("tampered.exe").c_str(), program.c_str(), FALSE));
+    HANDLE file = CreateFileA(program.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetFileTime(file, nullptr, nullptr, &now);
+    CloseHandle(file);
+    CheckAnswering({{kNewProgram, IDNO}});
+    EXPECT_EQ("Sample Signed Service (SampleSvcSigned)", Field(driver->seen(0), IDC_ALERT_NAME));
+    EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcSigned"));
+    CheckSilently();   // known again, as rejected
+}
+
 TEST_F(ServicesCheck, WithAlertsHiddenANewServiceIsRejectedWithoutAsking)
 {
     Create("SampleSvcQuiet", "Sample Quiet Service", "", SERVICE_DEMAND_START, true);
@@ -250,6 +282,15 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     ASSERT_TRUE(test::InstallMonitor(folder, false));
     std::string sample = InstallSample("Monitor Folder");
     ASSERT_FALSE(sample.empty());
+    // The service to reject runs a program in the user's roaming folder that
+    // only claims "Microsoft Corporation" as its company: the filter of
+    // Microsoft's services is on, and it is asked about all the same.
+    char roaming[MAX_PATH] = "";
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, roaming));
+    std::string borrowedFolder = std::string(roaming) + "\\Quillon Monitor";
+    CreateDirectoryA(borrowedFolder.c_str(), nullptr);
+    std::string borrowed = borrowedFolder + "\\quillonsvc.exe";
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\service_ms_sample.exe").c_str(), borrowed.c_str(), FALSE));
     const char *options = "Software\\Orvendale\\Sentrel\\Options";
     test::WriteString(HKEY_CURRENT_USER, options, "Services", "1");
     test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
@@ -268,7 +309,7 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
 
     services.Add("SampleSvcMonA");
     services.Add("SampleSvcMonB");
-    ASSERT_TRUE(CreateTestService("SampleSvcMonA", "Sample Monitor Reject", "\"" + sample + "\" -a", SERVICE_AUTO_START));
+    ASSERT_TRUE(CreateTestService("SampleSvcMonA", "Sample Monitor Reject", "\"" + borrowed + "\" -a", SERVICE_AUTO_START));
     ASSERT_TRUE(CreateTestService("SampleSvcMonB", "Sample Monitor Keep", "\"" + sample + "\" -b", SERVICE_DEMAND_START));
     ASSERT_TRUE(StartTestService("SampleSvcMonA"));
     // A real-time notice brings the next pass (group A) forward; group B follows.
@@ -283,6 +324,8 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
         std::string status = ControlText(alert, IDC_ALERT_MESSAGE2);
         if (name == "Sample Monitor Reject (SampleSvcMonA)") {
             EXPECT_TRUE(Contains(status, "Startup Status: Automatic\nActive Status: Running.")) << status;
+            EXPECT_EQ("Microsoft Corporation", ControlText(alert, IDC_ALERT_COMPANY));
+            EXPECT_EQ("Publisher: Not verified", ControlText(alert, IDC_ALERT_PUBLISHER));
             test::PressButton(alert, IDNO);
         } else {
             EXPECT_EQ("Sample Monitor Keep (SampleSvcMonB)", name);
@@ -311,5 +354,7 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     EXPECT_TRUE(test::WaitForExit(monitor, kWait));
     test::Stop(monitor);
     services.RemoveAll();
+    DeleteFileA(borrowed.c_str());
+    RemoveDirectoryA(borrowedFolder.c_str());
     test::ResetSentrelRegistry();
 }

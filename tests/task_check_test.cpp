@@ -14,6 +14,7 @@
 #include "inventory.h"
 #include "monitor.h"
 #include "options.h"
+#include "signed_samples.h"
 #include "task_jobs.h"
 #include "tasks.h"
 
@@ -124,6 +125,34 @@ TEST_F(TaskCheckTest, AJobIsShownByItsOwnNameWithItsWholeCommand)
     EXPECT_EQ(program + " /c C:\\evil\\payload.exe & del C:\\evil\\trace.txt", Field(seen, IDC_ALERT_COMMAND));
     EXPECT_EQ(1, CountHistory({"\tTASK_Approve\tTASK_SCHEDULED\tSentrelUpdate.job\t",
                                "alert_sample.exe /c C:\\evil\\payload.exe & del C:\\evil\\trace.txt\t"}));
+}
+
+// An approval keeps the signer of the job's program: the same job whose
+// program is signed no more is asked about again.
+TEST_F(TaskCheckTest, AJobWhoseProgramsSignatureBreaksIsAskedAboutAgain)
+{
+    test::TrustedTestRoot root;
+    std::string program = folder + "\\signed.exe";
+    ASSERT_TRUE(CopyFileA(test::SignedSample("signed.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_EQ(S_OK, scheduler->Create(L"Signed Job", task_test::Wide(program)));
+    CheckAnswering({{kNewProgram, IDYES}});
+    std::string signer;
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks\\Signers", "Signed Job.job",
+                                 &signer));
+    EXPECT_EQ("Quillon Software Ltd", signer);
+    CheckSilently();
+
+    ASSERT_TRUE(CopyFileA(test::SignedSample("tampered.exe").c_str(), program.c_str(), FALSE));
+    HANDLE file = CreateFileA(program.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SetFileTime(file, nullptr, nullptr, &now);
+    CloseHandle(file);
+    CheckAnswering({{kNewProgram, IDYES}});
+    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks\\Signers", "Signed Job.job"))
+        << "approved again, now for no signer";
+    CheckSilently();
 }
 
 TEST_F(TaskCheckTest, NoDeletesTheJobAndForgetsIt)

@@ -7,6 +7,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "program_files.h"
+#include "signatures.h"
 #include "startup_changes.h"
 #include "startup_list.h"
 #include "store.h"
@@ -121,6 +122,7 @@ void WriteItemBaseline(const char *key, int naming)
         // A startup approval remembers who signed the program it was given for.
         if (valueName[0] && naming == BASELINE_BY_COMMAND && strcmp(key, STARTUP_BASELINE) == 0)
             RememberStartupSigner(valueName, GetItemPath(i));
+        if (valueName[0] && strcmp(key, TASK_BASELINE) == 0) RememberApprovedSigner(TASK_SIGNERS, valueName, GetItemPath(i));
     }
     FreeItems();
 }

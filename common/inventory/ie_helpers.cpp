@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "inventory.h"
 #include "program_files.h"
+#include "signatures.h"
 #include "startup_list.h"
 #include "text.h"
 #include "unicode_text.h"
@@ -515,7 +516,8 @@ int IEHelperApproved(const Item *record)
     char identity[400], approvedAs[ITEM_TITLE_SIZE];
     if (!IEHelperIdentityName(record, identity, sizeof identity)) return 0;
     return StoreReadString(HKEY_CURRENT_USER, IE_HELPER_KNOWN, identity, approvedAs, sizeof approvedAs) > 0 &&
-           TextEqualNoCase(approvedAs, record->title);
+           TextEqualNoCase(approvedAs, record->title) &&
+           ApprovedSignerHolds(IE_HELPER_SIGNERS, identity, record->path, nullptr);
 }
 
 int ApproveIEHelper(const Item *record)
@@ -524,6 +526,8 @@ int ApproveIEHelper(const Item *record)
     if (!record || !record->title[0] || !IEHelperIdentityName(record, identity, sizeof identity)) return 0;
     int title = StoreWriteDecimal(HKEY_CURRENT_USER, IE_HELPER_BASELINE, record->title, record->type);
     int known = StoreWriteString(HKEY_CURRENT_USER, IE_HELPER_KNOWN, identity, record->title);
+    // The approval remembers who signed the helper's server.
+    if (title && known) RememberApprovedSigner(IE_HELPER_SIGNERS, identity, record->path);
     return title && known;
 }
 

@@ -19,6 +19,8 @@
 // identity, with the title it was approved under as data.
 #define IE_HELPER_BASELINE STORE_ROOT "\\IEHelpers"
 #define IE_HELPER_KNOWN    IE_HELPER_BASELINE "\\Known"
+// The verified signer each approval was given for, by identity name.
+#define IE_HELPER_SIGNERS  IE_HELPER_BASELINE "\\Signers"
 
 // EnumerateIEHelpers (inventory.h) lists them into the item list.
 

@@ -7,6 +7,7 @@
 #include "history.h"
 #include "inventory.h"
 #include "items.h"
+#include "signatures.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -137,10 +138,20 @@ int IsServiceNameKnown(const char *name)
     return ReadsAsKnown(SERVICES_BASELINE_NAMES, name);
 }
 
+int ServiceSignatureHolds(const Item &record, char *signer)
+{
+    return ApprovedSignerHolds(SERVICES_SIGNERS, record.name, record.path, signer);
+}
+
+int HasServiceSigners(void)
+{
+    return StoreForEachValue(HKEY_CURRENT_USER, 0, SERVICES_SIGNERS, [](const char *, const StoreBlob *) { return 0; }) > 0;
+}
+
 int IsServiceApproved(const Item &record)
 {
     if (!IsServiceNameKnown(record.name)) return 0;
-    if (ReadsAsKnown(SERVICES_BASELINE, TitleValueName(record))) return 1;
+    if (ReadsAsKnown(SERVICES_BASELINE, TitleValueName(record))) return ServiceSignatureHolds(record, nullptr);
     // Approved before titles kept their own names: a title holding
     // "Sentrel" was stored as "Sentrel". The key name is known, so the
     // approval moves to the title itself.
@@ -156,8 +167,11 @@ int ApproveService(const Item &record)
 {
     const char *title = TitleValueName(record);
     if (!record.name || !record.name[0] || !title[0]) return 0;
-    return StoreWriteDecimal(HKEY_CURRENT_USER, SERVICES_BASELINE, title, record.type) &&
-           StoreWriteDecimal(HKEY_CURRENT_USER, SERVICES_BASELINE_NAMES, record.name, record.type);
+    int written = StoreWriteDecimal(HKEY_CURRENT_USER, SERVICES_BASELINE, title, record.type) &&
+                  StoreWriteDecimal(HKEY_CURRENT_USER, SERVICES_BASELINE_NAMES, record.name, record.type);
+    // The approval remembers who signed the program it was given for.
+    if (written) RememberApprovedSigner(SERVICES_SIGNERS, record.name, record.path);
+    return written;
 }
 
 void WriteServiceBaseline(void)

@@ -21,6 +21,9 @@ struct Item;
 // there, so a service that shows another one's title is not.
 #define SERVICES_BASELINE       "Software\\Orvendale\\Sentrel\\Services"
 #define SERVICES_BASELINE_NAMES SERVICES_BASELINE "\\Names"
+// The signer an approval was given for, by service key name (only when the
+// service's program was verified then).
+#define SERVICES_SIGNERS SERVICES_BASELINE "\\Signers"
 
 // --- State -----------------------------------------------------------------
 // What the service control manager says of a running or stopped service.
@@ -123,8 +126,15 @@ int ServiceFailureText(UINT templateId, const char *title, const char *name, DWO
 
 // --- Baseline ---------------------------------------------------------------------
 // 1 when the record's service is approved (its title value and its key
-// name's value both read as non-zero numbers).
+// name's value both read as non-zero numbers), and its program's signature
+// still names the signer it was approved for.
 int IsServiceApproved(const Item &record);
+// 1 unless the service was approved for a signer its program's signature
+// no longer names; signer (SIGNER_NAME_SIZE, may be null) gets that signer.
+int ServiceSignatureHolds(const Item &record, char *signer);
+// 1 when some approved service was approved for a signer (the full listing
+// is then needed to see whether every such signature still holds).
+int HasServiceSigners(void);
 // 1 when the key name's value reads as a non-zero number.
 int IsServiceNameKnown(const char *name);
 // Writes both values with the record's type. 1 when both were written.

@@ -754,19 +754,10 @@ int IsStartupEntryApproved(int view, const char *command)
 
 void RememberStartupSigner(const char *baselineName, const char *command)
 {
-    Signature signature;
-    if (VerifyCommandFile(command, &signature) == SIGNATURE_VERIFIED && signature.signer[0])
-        StoreWriteString(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName, signature.signer);
-    else if (StoreValueExists(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName))
-        StoreDeleteValue(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName);
+    RememberApprovedSigner(STARTUP_SIGNERS, baselineName, command);
 }
 
 int StartupSignatureHolds(const char *baselineName, const char *command, char *signer)
 {
-    char approved[SIGNER_NAME_SIZE];
-    if (signer) signer[0] = 0;
-    if (StoreReadString(HKEY_CURRENT_USER, STARTUP_SIGNERS, baselineName, approved, sizeof approved) <= 0) return 1;
-    if (signer) CopyText(signer, SIGNER_NAME_SIZE, approved);
-    Signature signature;
-    return VerifyCommandFile(command, &signature) == SIGNATURE_VERIFIED && strcmp(signature.signer, approved) == 0;
+    return ApprovedSignerHolds(STARTUP_SIGNERS, baselineName, command, signer);
 }

@@ -12,6 +12,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "platform.h"
+#include "signatures.h"
 #include "text.h"
 #include "vault.h"
 #include "unicode_text.h"
@@ -642,5 +643,5 @@ int IsTaskApproved(const Item &job)
 {
     char data[33];
     if (!job.name || StoreReadString(HKEY_CURRENT_USER, TASK_BASELINE, job.name, data, sizeof data) <= 0) return 0;
-    return DecimalValue(data) != 0;
+    return DecimalValue(data) != 0 && ApprovedSignerHolds(TASK_SIGNERS, job.name, job.path, nullptr);
 }

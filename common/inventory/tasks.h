@@ -16,6 +16,9 @@
 // A job is approved by a non-zero number under its exact name. The title
 // is not enough: two jobs whose long names share their first 127
 // characters would share it.
+// An approval also keeps the signer of the job's program (TASK_SIGNERS): a
+// job whose program's signature no longer names it is not approved.
+#define TASK_SIGNERS TASK_BASELINE "\\Signers"
 int IsTaskApproved(const Item &job);
 
 // The extension that the scheduler's names carry and that activation and

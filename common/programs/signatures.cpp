@@ -10,7 +10,9 @@
 #include <string>
 #include <unordered_map>
 
+#include "options.h"
 #include "program_files.h"
+#include "store.h"
 #include "text.h"
 #include "ui_strings.h"
 #include "unicode_text.h"
@@ -103,10 +105,16 @@ LONG Verify(WINTRUST_DATA *data, Signature *out)
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     data->cbStruct = sizeof *data;
     data->dwUIChoice = WTD_UI_NONE;
-    data->fdwRevocationChecks = WTD_REVOKE_NONE;
     data->dwStateAction = WTD_STATEACTION_VERIFY;
-    // No network: revocation lists and missing certificates are not fetched.
-    data->dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | WTD_REVOCATION_CHECK_NONE;
+    // No network: revocation lists and missing certificates are not fetched,
+    // unless the option "CheckRevocation" asks for the whole chain's.
+    if (GetOption("CheckRevocation", 0) > 0) {
+        data->fdwRevocationChecks = WTD_REVOKE_WHOLECHAIN;
+        data->dwProvFlags = WTD_REVOCATION_CHECK_CHAIN;
+    } else {
+        data->fdwRevocationChecks = WTD_REVOKE_NONE;
+        data->dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | WTD_REVOCATION_CHECK_NONE;
+    }
     LONG verdict = WinVerifyTrust((HWND)INVALID_HANDLE_VALUE, &action, data);
     int trusted = 0;
     CRYPT_PROVIDER_DATA *provider = data->hWVTStateData ? WTHelperProvDataFromStateData(data->hWVTStateData) : nullptr;
@@ -257,6 +265,27 @@ void CountAsMicrosoftForTests(HCERTSTORE roots)
 {
     testMicrosoftRoots = roots;
     ForgetSignatures();
+}
+
+void RememberApprovedSigner(const char *key, const char *valueName, const char *command)
+{
+    if (!valueName || !valueName[0]) return;
+    Signature signature;
+    if (VerifyCommandFile(command, &signature) == SIGNATURE_VERIFIED && signature.signer[0])
+        StoreWriteString(HKEY_CURRENT_USER, key, valueName, signature.signer);
+    else if (StoreValueExists(HKEY_CURRENT_USER, key, valueName))
+        StoreDeleteValue(HKEY_CURRENT_USER, key, valueName);
+}
+
+int ApprovedSignerHolds(const char *key, const char *valueName, const char *command, char *signer)
+{
+    char approved[SIGNER_NAME_SIZE];
+    if (signer) signer[0] = 0;
+    if (!valueName || !valueName[0] || StoreReadString(HKEY_CURRENT_USER, key, valueName, approved, sizeof approved) <= 0)
+        return 1;
+    if (signer) CopyText(signer, SIGNER_NAME_SIZE, approved);
+    Signature signature;
+    return VerifyCommandFile(command, &signature) == SIGNATURE_VERIFIED && strcmp(signature.signer, approved) == 0;
 }
 
 int PublisherText(const Signature *signature, char *out, int size)

@@ -36,6 +36,15 @@ int VerifyCommandFile(const char *command, Signature *out);
 // "Not verified" with the reason. Returns its length.
 int PublisherText(const Signature *signature, char *out, int size);
 
+// Approvals that remember who signed what they were given for: under key
+// (HKCU), value valueName holds the verified signer of the program command
+// starts. Remember writes it (or removes it when the program is not
+// verified); Holds is 1 unless a signer is kept that the program's
+// signature no longer names, and gives that signer (SIGNER_NAME_SIZE, may be
+// null).
+void RememberApprovedSigner(const char *key, const char *valueName, const char *command);
+int ApprovedSignerHolds(const char *key, const char *valueName, const char *command, char *signer);
+
 // Forgets every kept answer.
 void ForgetSignatures(void);
 
