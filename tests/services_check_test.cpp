@@ -210,12 +210,7 @@ TEST_F(ServicesCheck, AServiceWhoseSignatureBreaksIsAskedAboutAgain)
     CheckSilently();
 
     // Another file in its place (changed after signing, a later time).
-    ASSERT_TRUE(CopyFileA(test::SignedSample("tampered.exe").c_str(), program.c_str(), FALSE));
-    HANDLE file = CreateFileA(program.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    SetFileTime(file, nullptr, nullptr, &now);
-    CloseHandle(file);
+    ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));
     CheckAnswering({{kNewProgram, IDNO}});
     EXPECT_EQ("Sample Signed Service (SampleSvcSigned)", Field(driver->seen(0), IDC_ALERT_NAME));
     EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcSigned"));

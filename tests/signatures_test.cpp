@@ -65,13 +65,7 @@ TEST(Signatures, AnAnswerIsKeptUntilTheFileChanges)
     EXPECT_EQ(SIGNATURE_VERIFIED, Check(copy).state);
     EXPECT_EQ(SIGNATURE_VERIFIED, Check(copy).state);
     // Replaced by the tampered file (same size, a later time): checked again.
-    Sleep(20);
-    ASSERT_TRUE(CopyFileA(Sample("tampered.exe").c_str(), copy.c_str(), FALSE));
-    HANDLE file = CreateFileA(copy.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    SetFileTime(file, nullptr, nullptr, &now);
-    CloseHandle(file);
+    ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", copy));
     EXPECT_EQ(SIGNATURE_INVALID, Check(copy).state);
     // Wine's own system files carry no signature and no catalog signs them.
     char system[MAX_PATH];

@@ -16,6 +16,20 @@ namespace test {
 
 inline std::string SignedSample(const char *name) { return BuildFolder() + "\\signed\\" + name; }
 
+// Puts the signed sample name in place of path, with a later write time:
+// another file of the same size, as a program that replaces itself leaves it.
+inline bool ReplaceWithSample(const char *name, const std::string &path)
+{
+    if (!CopyFileA(SignedSample(name).c_str(), path.c_str(), FALSE)) return false;
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    bool set = SetFileTime(file, nullptr, nullptr, &now) != FALSE;
+    CloseHandle(file);
+    return set;
+}
+
 // asMicrosoft: chains ending in the test's authority count as Microsoft's,
 // as no file of the prefix is signed by Microsoft.
 class TrustedTestRoot {

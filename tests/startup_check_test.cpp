@@ -168,12 +168,7 @@ TEST_F(StartupCheckTest, AnApprovalKeepsItsSignerAndABrokenSignatureIsAskedAbout
     CheckSilently();
 
     // The file is replaced by one changed after signing (a later time).
-    ASSERT_TRUE(CopyFileA(test::SignedSample("tampered.exe").c_str(), program.c_str(), FALSE));
-    HANDLE file = CreateFileA(program.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    SetFileTime(file, nullptr, nullptr, &now);
-    CloseHandle(file);
+    ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));
     EXPECT_EQ(1, HasUnapprovedStartup());
     CheckAnswering({{kNewProgram, IDNO}});
     EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(driver->seen(0), IDC_ALERT_PUBLISHER));

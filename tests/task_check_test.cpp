@@ -142,12 +142,7 @@ TEST_F(TaskCheckTest, AJobWhoseProgramsSignatureBreaksIsAskedAboutAgain)
     EXPECT_EQ("Quillon Software Ltd", signer);
     CheckSilently();
 
-    ASSERT_TRUE(CopyFileA(test::SignedSample("tampered.exe").c_str(), program.c_str(), FALSE));
-    HANDLE file = CreateFileA(program.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    SetFileTime(file, nullptr, nullptr, &now);
-    CloseHandle(file);
+    ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));
     CheckAnswering({{kNewProgram, IDYES}});
     EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks\\Signers", "Signed Job.job"))
