@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_plants.h"
 #include "inventory.h"
 #include "items.h"
 #include "processes.h"
@@ -21,21 +22,9 @@ const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const int kRunValues = 1000;
 const int kRounds = 7;
 
-// Programs with version facts, so the report reads real version resources.
-std::vector<std::string> Programs()
-{
-    char system[PATH_SIZE];
-    GetSystemDirectoryA(system, sizeof system);
-    std::vector<std::string> files;
-    for (const char *name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
-                             "comctl32.dll", "msvcrt.dll", "ws2_32.dll", "wininet.dll"})
-        files.push_back(std::string(system) + "\\" + name);
-    return files;
-}
-
 void Populate()
 {
-    std::vector<std::string> programs = Programs();
+    std::vector<std::string> programs = bench::SystemPrograms();
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     for (int i = 0; i < kRunValues; i++) {

@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "bench_plants.h"
 #include "inventory.h"
 #include "items.h"
 #include "tasks.h"
@@ -81,27 +82,12 @@ int BareWalk(void)
     return count;
 }
 
-int EnsureService(void)
-{
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (!manager) return 0;
-    SC_HANDLE service = OpenServiceA(manager, "Schedule", SERVICE_START | SERVICE_QUERY_STATUS);
-    if (service) StartServiceA(service, 0, nullptr);
-    SERVICE_STATUS status = {};
-    for (int i = 0; i < 500 && service; i++) {
-        if (QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING) break;
-        Sleep(10);
-    }
-    if (service) CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    return status.dwCurrentState == SERVICE_RUNNING;
-}
 }  // namespace
 
 int main()
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (!EnsureService()) {
+    if (!bench::StartScheduler()) {
         printf("the Task Scheduler service could not be started\n");
         return 1;
     }
