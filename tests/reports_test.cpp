@@ -491,6 +491,10 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     std::string log = Read(path);
     EXPECT_EQ(0u, log.find("Log created by Sentrel version ")) << log.substr(0, 200);
     EXPECT_TRUE(Has(log, "\r\n--\r\nEnd of file\r\n"));
+    // Memory figures of a 64-bit process are past 2^31 KB: never negative.
+    size_t free = log.find("Virtual Memory Free: ");
+    ASSERT_NE(std::string::npos, free);
+    EXPECT_TRUE(isdigit((unsigned char)log[free + 21])) << log.substr(free, 60);
     // Who signed the programs, after the sections: nothing signed these.
     std::string upper = log;
     CharUpperA(&upper[0]);

@@ -194,6 +194,11 @@ TEST_F(UiStrings, Thousands)
     EXPECT_STREQ("0", out);
     EXPECT_EQ(7, FormatThousands(out, sizeof out, -12345));
     EXPECT_STREQ("-12,345", out);
+    // The free virtual memory of a 64-bit process in KB is past 2^31.
+    EXPECT_EQ(15, FormatThousands(out, sizeof out, 137438953344LL));
+    EXPECT_STREQ("137,438,953,344", out);
+    EXPECT_EQ(25, FormatThousands(out, sizeof out, 9223372036854775807LL));
+    EXPECT_STREQ("9,223,372,036,854,775,807", out);
     EXPECT_EQ(9, FormatThousands(nullptr, -1, 1234567));
     char small[4] = "abc";
     EXPECT_EQ(0, FormatThousands(small, sizeof small, 1000));

@@ -104,11 +104,19 @@ int FormatNow(char *out)
     return FormatDateTime(&now, out);
 }
 
-int FormatThousands(char *out, int size, long number)
+int FormatThousands(char *out, int size, long long number)
 {
+    // The digits of the magnitude, written from the right (64-bit: a
+    // memory figure in KB of a 64-bit process passes 2^31).
+    unsigned long long magnitude = number < 0 ? 0ULL - (unsigned long long)number : (unsigned long long)number;
+    char reversed[24];
+    int n = 0;
+    do {
+        reversed[n++] = (char)('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude && n < (int)sizeof reversed);
     char digits[24];
-    int n = (int)FormatText(digits, sizeof digits, "%lu",
-                            number < 0 ? 0UL - (unsigned long)number : (unsigned long)number);
+    for (int i = 0; i < n; i++) digits[i] = reversed[n - 1 - i];
     char text[40];
     int len = 0;
     if (number < 0) text[len++] = '-';

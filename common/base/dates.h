@@ -22,4 +22,4 @@ int FormatNow(char *out /* DATE_TEXT_SIZE bytes */);
 // The number with "," between groups of three digits. With a negative size
 // nothing is copied and only the length is returned; a result that does not
 // fit gives 0 and an empty text.
-int FormatThousands(char *out, int size, long number);
+int FormatThousands(char *out, int size, long long number);

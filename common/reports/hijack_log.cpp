@@ -506,9 +506,9 @@ void AdditionalInfo(ReportFile *file)
     if (GlobalMemoryStatusEx(&memory)) {
         char load[32], physical[32], paging[32], virtualFree[32];
         FormatThousands(load, sizeof load, (long)memory.dwMemoryLoad);
-        FormatThousands(physical, sizeof physical, (long)(memory.ullAvailPhys >> 10));
-        FormatThousands(paging, sizeof paging, (long)(memory.ullAvailPageFile >> 10));
-        FormatThousands(virtualFree, sizeof virtualFree, (long)(memory.ullAvailVirtual >> 10));
+        FormatThousands(physical, sizeof physical, (long long)(memory.ullAvailPhys >> 10));
+        FormatThousands(paging, sizeof paging, (long long)(memory.ullAvailPageFile >> 10));
+        FormatThousands(virtualFree, sizeof virtualFree, (long long)(memory.ullAvailVirtual >> 10));
         Fill(file, "Memory currently in use: %s%%\r\n", load);
         Fill(file, "Physical Memory Free: %s KB\r\nPaging File Free: %s KB\r\nVirtual Memory Free: %s KB\r\n", physical,
              paging, virtualFree);
