@@ -255,6 +255,45 @@ TEST_F(Reports, ScanWritesEveryInventoryAndItsExitCodeTellsWhatWaits)
     DeleteValue(HKEY_CURRENT_USER, kRun, "Scan Signed");
 }
 
+// The platform line names each Windows by its version and build (Windows
+// 10 and 11 share 10.0), servers as servers, and the service pack once.
+TEST(ReportPlatform, EachWindowsIsNamedByItsVersionAndBuild)
+{
+    const struct {
+        DWORD major, minor, build;
+        const char *servicePack;
+        BYTE productType;
+        const char *expected;
+    } cases[] = {
+        {6, 0, 6002, "Service Pack 2", VER_NT_WORKSTATION, "Windows Vista Service Pack 2 (Build 6002)"},
+        {6, 1, 7601, "Service Pack 1", VER_NT_WORKSTATION, "Windows 7 Service Pack 1 (Build 7601)"},
+        {6, 2, 9200, "", VER_NT_WORKSTATION, "Windows 8 (Build 9200)"},
+        {6, 3, 9600, "", VER_NT_WORKSTATION, "Windows 8.1 (Build 9600)"},
+        {10, 0, 19045, "", VER_NT_WORKSTATION, "Windows 10 (Build 19045)"},
+        {10, 0, 22631, "", VER_NT_WORKSTATION, "Windows 11 (Build 22631)"},
+        {10, 0, 20348, "", VER_NT_SERVER, "Windows Server 2022 (Build 20348)"},
+        {6, 1, 7601, "Service Pack 1", VER_NT_SERVER, "Windows Server 2008 R2 Service Pack 1 (Build 7601)"},
+        {11, 0, 30000, "", VER_NT_WORKSTATION, "Windows 11.0 (Build 30000)"},
+    };
+    for (const auto &c : cases) {
+        OSVERSIONINFOEXA info = {};
+        info.dwOSVersionInfoSize = sizeof info;
+        info.dwPlatformId = VER_PLATFORM_WIN32_NT;
+        info.dwMajorVersion = c.major;
+        info.dwMinorVersion = c.minor;
+        info.dwBuildNumber = c.build;
+        lstrcpynA(info.szCSDVersion, c.servicePack, sizeof info.szCSDVersion);
+        info.wProductType = c.productType;
+        char text[512];
+        PlatformTextOf(&info, 1, 0, text, sizeof text);
+        EXPECT_STREQ(c.expected, text);
+    }
+    // This machine's own line (Wine says Windows 10 here) has no service pack twice.
+    char own[512];
+    ASSERT_GT(PlatformText(own, sizeof own), 0);
+    EXPECT_EQ(std::string::npos, std::string(own).find("SP")) << own;
+}
+
 TEST(ReportTimes, TheTwelveHourClockMarksNoonAndMidnight)
 {
     SYSTEMTIME t = {};

@@ -283,21 +283,38 @@ void UrlEncode(char *out, int size, const char *text)
     if (EscapeForUrl(out, (size_t)size, text) < 0 && size > 0) out[0] = 0;
 }
 
-int PlatformText(char *out, int size)
+namespace {
+// The name of an NT-family Windows from version 6 on, by its version, its
+// build and whether it is a server.
+const char *ModernWindowsName(DWORD major, DWORD minor, DWORD build, int server)
+{
+    if (major == 6 && minor == 0) return server ? "Windows Server 2008 " : "Windows Vista ";
+    if (major == 6 && minor == 1) return server ? "Windows Server 2008 R2 " : "Windows 7 ";
+    if (major == 6 && minor == 2) return server ? "Windows Server 2012 " : "Windows 8 ";
+    if (major == 6 && minor == 3) return server ? "Windows Server 2012 R2 " : "Windows 8.1 ";
+    if (major == 10 && minor == 0) {
+        if (!server) return build >= 22000 ? "Windows 11 " : "Windows 10 ";
+        return build >= 26100   ? "Windows Server 2025 "
+               : build >= 20348 ? "Windows Server 2022 "
+               : build >= 17763 ? "Windows Server 2019 "
+                                : "Windows Server 2016 ";
+    }
+    return nullptr;
+}
+}  // namespace
+
+int PlatformTextOf(const OSVERSIONINFOEXA *version, int extended, int tabletPc, char *out, int size)
 {
     out[0] = 0;
-    OSVERSIONINFOEXA info;
-    memset(&info, 0, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info;
-    int extended = GetVersionExA((OSVERSIONINFOA *)&info) != 0;
-    if (!extended) {
-        info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-        if (!GetVersionExA((OSVERSIONINFOA *)&info)) return 0;
-    }
-    DWORD major = info.dwMajorVersion, minor = info.dwMinorVersion;
+    const OSVERSIONINFOEXA &info = *version;
+    DWORD major = info.dwMajorVersion, minor = info.dwMinorVersion, build = info.dwBuildNumber & 0xFFFF;
+    int server = extended && info.wProductType != VER_NT_WORKSTATION;
     char text[512] = "";
     if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
-        if (major == 5 && minor == 2)
+        const char *modern = major >= 6 ? ModernWindowsName(major, minor, build, server) : nullptr;
+        if (modern)
+            AppendText(text, sizeof text, modern);
+        else if (major == 5 && minor == 2)
             AppendText(text, sizeof text, "Windows Server 2003 family, ");
         else if (major == 5 && minor == 1)
             AppendText(text, sizeof text, "Windows XP ");
@@ -306,12 +323,11 @@ int PlatformText(char *out, int size)
         else if (major < 5)
             AppendText(text, sizeof text, "Windows NT ");
         else
-            AppendText(text, sizeof text, "Windows Vista ");
+            FormatText(text, sizeof text, "Windows %lu.%lu ", major, minor);
         if (extended) {
-            if (info.wServicePackMajor >= 1 && info.wServicePackMajor <= 3)
-                FormatText(text + strlen(text), sizeof text - strlen(text), "SP%u ", info.wServicePackMajor);
-            if (GetSystemMetrics(SM_TABLETPC)) AppendText(text, sizeof text, "Tablet PC Edition ");
-            if (info.wProductType == VER_NT_WORKSTATION) {
+            // The service pack is named once, by the system's own text below.
+            if (tabletPc) AppendText(text, sizeof text, "Tablet PC Edition ");
+            if (!server) {
                 if (major == 4)
                     AppendText(text, sizeof text, "Workstation 4.0 ");
                 else if (info.wSuiteMask & VER_SUITE_PERSONAL)
@@ -345,11 +361,11 @@ int PlatformText(char *out, int size)
         char servicePack[160];
         if (major == 4 && TextEqualNoCase(info.szCSDVersion, "Service Pack 6") &&
             StoreKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009"))
-            FormatTextCut(servicePack, sizeof servicePack, "Service Pack 6a (Build %lu)",
-                          info.dwBuildNumber & 0xFFFF);
+            FormatTextCut(servicePack, sizeof servicePack, "Service Pack 6a (Build %lu)", build);
+        else if (info.szCSDVersion[0])
+            FormatTextCut(servicePack, sizeof servicePack, "%s (Build %lu)", info.szCSDVersion, build);
         else
-            FormatTextCut(servicePack, sizeof servicePack, "%s (Build %lu)", info.szCSDVersion,
-                          info.dwBuildNumber & 0xFFFF);
+            FormatTextCut(servicePack, sizeof servicePack, "(Build %lu)", build);
         AppendTextCut(text, sizeof text, servicePack);
     } else if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         char release = info.szCSDVersion[1];
@@ -363,6 +379,20 @@ int PlatformText(char *out, int size)
         CopyText(text, sizeof text, "Microsoft Win32s");
     }
     return (int)CopyTextCut(out, (size_t)size, text);
+}
+
+int PlatformText(char *out, int size)
+{
+    out[0] = 0;
+    OSVERSIONINFOEXA info;
+    memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    int extended = GetVersionExA((OSVERSIONINFOA *)&info) != 0;
+    if (!extended) {
+        info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!GetVersionExA((OSVERSIONINFOA *)&info)) return 0;
+    }
+    return PlatformTextOf(&info, extended, GetSystemMetrics(SM_TABLETPC) != 0, out, size);
 }
 
 // --- Version facts ----------------------------------------------------------------

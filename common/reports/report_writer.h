@@ -82,6 +82,9 @@ int RecordPublisherText(const Item *record, char *out, int size);
 
 // The text that names the Windows version. Returns its length.
 int PlatformText(char *out, int size);
+// The same for a version as GetVersionEx gives it (extended: the EX fields
+// are filled; tabletPc: the system says it is one).
+int PlatformTextOf(const OSVERSIONINFOEXA *version, int extended, int tabletPc, char *out, int size);
 
 // The version facts of a program file, read once per report: a report
 // lists the same few programs again and again. ForgetReportFacts starts a
