@@ -315,11 +315,30 @@ int DateSortKey(const char *date, char *out, int size)
                               parts[1], parts[3], parts[4]);
 }
 
+namespace {
+// The header shows which column the rows are sorted by, and which way.
+void ShowSortArrow(ListPage *page, int column, int descending)
+{
+    HWND header = (HWND)SendMessageA(page->list, LVM_GETHEADER, 0, 0);
+    for (int i = 0; i < page->columnCount; i++) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageA(header, HDM_GETITEMA, i, (LPARAM)&item)) continue;
+        int format = item.fmt & ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == column) format |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+        if (format == item.fmt) continue;
+        item.fmt = format;
+        SendMessageA(header, HDM_SETITEMA, i, (LPARAM)&item);
+    }
+}
+}  // namespace
+
 void SortRows(ListPage *page, int column)
 {
     if (column < 0 || column >= page->columnCount) return;
     SortContext context = {page, column, page->directions[column]};
     SendMessageA(page->list, LVM_SORTITEMS, (WPARAM)&context, (LPARAM)CompareRows);
+    ShowSortArrow(page, column, page->directions[column]);
 }
 
 void SortByHeaderClick(ListPage *page, int column)

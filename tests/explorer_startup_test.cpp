@@ -96,6 +96,17 @@ public:
             }
         return -1;
     }
+    // The sort arrow a header item shows: HDF_SORTUP, HDF_SORTDOWN or 0.
+    int SortArrow(int column)
+    {
+        HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT;
+        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        SendMessageA(header, HDM_GETITEMA, column, (LPARAM)memory_);
+        ReadProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+        return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+    }
     // The first selected row, or -1.
     int Selected() { return (int)SendMessageA(list_, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
     void SelectRows(const std::vector<int> &rows)
@@ -555,6 +566,8 @@ TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
     auto noCase = [](const std::string &a, const std::string &b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; };
     std::sort(sorted.begin(), sorted.end(), noCase);
     EXPECT_EQ(sorted, live);
+    EXPECT_EQ(HDF_SORTUP, remote->SortArrow(kTitle));
+    EXPECT_EQ(0, remote->SortArrow(kCommand));
 
     std::string first = titles.front();
     remote->ClickHeader(kTitle);
@@ -564,6 +577,7 @@ TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
     live.assign(titles.begin(), titles.end() - 1);
     std::reverse(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, live);
+    EXPECT_EQ(HDF_SORTDOWN, remote->SortArrow(kTitle));
 
     // The next start sorts ascending by the saved column.
     StopExplorer();
@@ -573,6 +587,7 @@ TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
     std::reverse(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, live);
     EXPECT_EQ("apple", titles.back());
+    EXPECT_EQ(HDF_SORTUP, remote->SortArrow(kTitle));
 }
 
 TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
