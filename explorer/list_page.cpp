@@ -738,7 +738,15 @@ LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *hea
             if ((((const NMLISTVIEW *)header)->uChanged & LVIF_STATE) && kind->selectionChanged)
                 kind->selectionChanged(window);
             break;
-        case NM_CLICK: case LVN_KEYDOWN:
+        case LVN_KEYDOWN:
+            // F5 fills the page again, as it is when the page is opened.
+            if (((const NMLVKEYDOWN *)header)->wVKey == VK_F5) {
+                kind->activate(window);
+                break;
+            }
+            if (kind->selectionChanged) kind->selectionChanged(window);
+            break;
+        case NM_CLICK:
             if (kind->selectionChanged) kind->selectionChanged(window);
             break;
         case NM_RCLICK:

@@ -352,6 +352,13 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
     // A program seen for the first time has its date recorded.
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Startup").empty());
 
+    // F5 in the list fills the page again: an entry written meanwhile shows.
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Late Eta", programs + "\\beta.exe -late"));
+    SetFocus(list);
+    PostMessageA(list, WM_KEYDOWN, VK_F5, 0);
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() == count + 1; })) << remote->Count();
+    count++;
+
     // "Hide entries signed by Microsoft" goes by signature: nothing here is
     // signed by Microsoft, so every row stays, whatever its company says.
     SendMessageA(page, WM_COMMAND, 1220, 0);
