@@ -33,14 +33,11 @@ std::unordered_map<std::string, Kept> &KeptAnswers()
 }
 CRITICAL_SECTION *KeptLock()
 {
-    static CRITICAL_SECTION lock;
-    static LONG ready = 0;
-    if (InterlockedCompareExchange(&ready, 1, 0) == 0) {
-        InitializeCriticalSection(&lock);
-        InterlockedExchange(&ready, 2);
-    }
-    while (ready != 2) Sleep(0);
-    return &lock;
+    static struct Lock {
+        CRITICAL_SECTION section;
+        Lock() { InitializeCriticalSection(&section); }
+    } lock;
+    return &lock.section;
 }
 
 // --- The signer and its chain ------------------------------------------------
@@ -122,13 +119,13 @@ LONG Verify(WINTRUST_DATA *data, Signature *out)
     CRYPT_PROVIDER_CERT *leaf = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
     if (leaf && leaf->pCert) {
         CertificateName(leaf->pCert, out->signer, sizeof out->signer);
+        // The signature's own certificates are needed only when the chain
+        // is built here.
         PCCERT_CHAIN_CONTEXT built = signer->pChainContext;
-        HCERTSTORE carried = !built && provider->hMsg ? CertOpenStore(CERT_STORE_PROV_MSG,
-                                                                      X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0,
-                                                                      provider->hMsg)
-                                                      : nullptr;
-        if (testEngine && !carried && provider->hMsg)
-            carried = CertOpenStore(CERT_STORE_PROV_MSG, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0, provider->hMsg);
+        HCERTSTORE carried = (!built || testEngine) && provider->hMsg
+                                 ? CertOpenStore(CERT_STORE_PROV_MSG, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, 0,
+                                                 provider->hMsg)
+                                 : nullptr;
         CheckChain(leaf->pCert, carried, built, &trusted, &out->microsoft);
         if (carried) CertCloseStore(carried, 0);
     }
