@@ -104,11 +104,7 @@ int CheckServices(void)
         if (!IsServiceNameKnown(GetItemName(i))) return 1;
     // Approvals given for a signer: each program's signature must still name
     // it (the answers are kept per file, so this reads little once seen).
-    if (!HasServiceSigners()) return 0;
-    EnumerateServices(0);
-    for (int i = 0; i < ItemCount(); i++)
-        if (!ServiceSignatureHolds(*GetItem(i), nullptr)) return 1;
-    return 0;
+    return HasBrokenServiceSigner();
 }
 
 void CheckServicesPass(void)

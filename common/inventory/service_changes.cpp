@@ -143,9 +143,17 @@ int ServiceSignatureHolds(const Item &record, char *signer)
     return ApprovedSignerHolds(SERVICES_SIGNERS, record.name, record.path, signer);
 }
 
-int HasServiceSigners(void)
+int HasBrokenServiceSigner(void)
 {
-    return StoreForEachValue(HKEY_CURRENT_USER, 0, SERVICES_SIGNERS, [](const char *, const StoreBlob *) { return 0; }) > 0;
+    int broken = 0;
+    StoreForEachValue(HKEY_CURRENT_USER, 0, SERVICES_SIGNERS, [&](const char *name, const StoreBlob *) {
+        char program[1024];
+        if (ServiceProgramOf(name, program, sizeof program) > 0 &&
+            !ApprovedSignerHolds(SERVICES_SIGNERS, name, program, nullptr))
+            broken = 1;
+        return !broken;
+    });
+    return broken;
 }
 
 int IsServiceApproved(const Item &record)

@@ -95,39 +95,17 @@ struct ServiceSnapshot {
 
 namespace {
 
-// --- Companies of program files, read once per listing ---------------------
-
-// Services often share a program file (svchost's DLLs apart, many services
-// of one product run the same program): whether it is Microsoft's is
-// worked out once.
-struct CompanyCache {
-    struct Entry {
-        char file[PATH_SIZE];
-        int microsoft;
-    };
-    static const int kSize = 64;
-    Entry entries[kSize];
-    int used = 0, next = 0;
-
-    int IsMicrosoft(const char *path)
-    {
-        char file[PATH_SIZE];
-        if (ResolveCommandPath(path, file) <= 0) return 0;
-        for (int i = 0; i < used; i++)
-            if (TextEqualNoCase(entries[i].file, file)) return entries[i].microsoft;
-        // Microsoft's by a signature whose chain ends in a Microsoft root:
-        // the company text of the version resource is the program's own say.
-        Signature signature;
-        VerifyProgramFile(file, &signature);
-        int microsoft = signature.microsoft;
-        Entry &entry = entries[next];
-        CopyText(entry.file, sizeof entry.file, file);
-        entry.microsoft = microsoft;
-        next = (next + 1) % kSize;
-        if (used < kSize) used++;
-        return microsoft;
-    }
-};
+// Microsoft's by a signature whose chain ends in a Microsoft root: the
+// company text of the version resource is the program's own say. (The
+// answer is kept per file, so services sharing a program check it once.)
+int IsMicrosoftProgram(const char *path)
+{
+    char file[PATH_SIZE];
+    if (ResolveCommandPath(path, file) <= 0) return 0;
+    Signature signature;
+    VerifyProgramFile(file, &signature);
+    return signature.microsoft;
+}
 
 // --- One service's key ----------------------------------------------------------
 
@@ -223,6 +201,23 @@ struct StartTexts {
     }
 };
 
+// The program a service runs: its image path, or for a service hosted by
+// svchost the DLL its Parameters name. Returns the item type it is listed as.
+int ServiceProgram(const char *servicePath, const ServiceValues &values, char *program, size_t size)
+{
+    CopyTextCut(program, size, values.imagePath);
+    if (!FindTextNoCase(values.imagePath, "svchost")) return ITEM_SERVICE_EXE;
+    char parameters[440], dll[1024];
+    if (FormatText(parameters, sizeof parameters, "%s\\Parameters", servicePath)) {
+        StoreBlob value = {};
+        if (StoreReadBlob(HKEY_LOCAL_MACHINE, 0, parameters, "ServiceDll", &value) &&
+            ValueText(&value, dll, sizeof dll, nullptr) && dll[0])
+            CopyTextCut(program, size, dll);
+        StoreFreeBlob(&value);
+    }
+    return ITEM_SERVICE_SVCHOST;
+}
+
 // The title of a listed service: the manager's display name, else the
 // key's "DisplayName". A name that is still an indirect string
 // ("@file.dll,-101") or empty gives way to the key name.
@@ -236,7 +231,7 @@ void ServiceTitle(const ServiceSnapshot &known, const char *keyName, const Servi
 }
 
 void ListService(const char *keyName, int namesOnly, const ServiceSnapshot &known,
-                 const StartTexts &starts, CompanyCache *companies, int hideMicrosoft)
+                 const StartTexts &starts, int hideMicrosoft)
 {
     char path[400];
     if (!FormatText(path, sizeof path, "%s\\%s", SERVICES_KEY, keyName)) return;
@@ -253,21 +248,9 @@ void ListService(const char *keyName, int namesOnly, const ServiceSnapshot &know
     char title[ITEM_TITLE_SIZE];
     ServiceTitle(known, keyName, values, title, sizeof title);
 
-    int type = ITEM_SERVICE_EXE;
     char program[1024];
-    CopyTextCut(program, sizeof program, values.imagePath);
-    if (FindTextNoCase(values.imagePath, "svchost")) {
-        type = ITEM_SERVICE_SVCHOST;
-        char parameters[440], dll[1024];
-        if (FormatText(parameters, sizeof parameters, "%s\\Parameters", path)) {
-            StoreBlob value = {};
-            if (StoreReadBlob(HKEY_LOCAL_MACHINE, 0, parameters, "ServiceDll", &value) &&
-                ValueText(&value, dll, sizeof dll, nullptr) && dll[0])
-                CopyText(program, sizeof program, dll);
-            StoreFreeBlob(&value);
-        }
-    }
-    if (hideMicrosoft && companies->IsMicrosoft(program)) return;
+    int type = ServiceProgram(path, values, program, sizeof program);
+    if (hideMicrosoft && IsMicrosoftProgram(program)) return;
     AddItemAs(identity, title, program, starts.Of(values.start), values.description, type, 0);
 }
 
@@ -346,8 +329,6 @@ int EnumerateServices(int namesOnly)
     ServiceSnapshot known;
     if (!namesOnly) known.Take();
     StartTexts starts;
-    static CompanyCache companies;
-    companies.used = companies.next = 0;
     int hideMicrosoft = !namesOnly && GetOption("HideMicrosoftServices", 1) >= 1;
 
     // Keys added meanwhile are found too: the index runs until the
@@ -355,10 +336,22 @@ int EnumerateServices(int namesOnly)
     // cut into another service's name.
     StoreForEachSubkey(HKEY_LOCAL_MACHINE, 0, SERVICES_KEY, [&](const char *name) {
         if (name[0] && strlen(name) < SERVICE_NAME_SIZE)
-            ListService(name, namesOnly, known, starts, &companies, hideMicrosoft);
+            ListService(name, namesOnly, known, starts, hideMicrosoft);
         return 1;
     });
     return 0;
+}
+
+int ServiceProgramOf(const char *keyName, char *out, int size)
+{
+    out[0] = 0;
+    char path[400];
+    if (!keyName || !keyName[0] || !FormatText(path, sizeof path, "%s\\%s", SERVICES_KEY, keyName)) return 0;
+    static ServiceValues values;
+    ReadServiceValues(path, &values);
+    if (!values.imagePath[0]) return 0;
+    ServiceProgram(path, values, out, (size_t)size);
+    return (int)strlen(out);
 }
 
 int QueryServiceFacts(const char *name, ServiceStatusFacts *facts)

@@ -132,9 +132,12 @@ int IsServiceApproved(const Item &record);
 // 1 unless the service was approved for a signer its program's signature
 // no longer names; signer (SIGNER_NAME_SIZE, may be null) gets that signer.
 int ServiceSignatureHolds(const Item &record, char *signer);
-// 1 when some approved service was approved for a signer (the full listing
-// is then needed to see whether every such signature still holds).
-int HasServiceSigners(void);
+// 1 when a service approved for a signer runs a program whose signature no
+// longer names it (only those services are looked at).
+int HasBrokenServiceSigner(void);
+// The program a service runs (the image path, or svchost's DLL), as the
+// listing shows it. Returns its length; 0 when the service runs nothing.
+int ServiceProgramOf(const char *keyName, char *out, int size);
 // 1 when the key name's value reads as a non-zero number.
 int IsServiceNameKnown(const char *name);
 // Writes both values with the record's type. 1 when both were written.
