@@ -121,24 +121,33 @@ struct Room {
     }
 };
 
+// Starts a blob of raw stored bytes: its type, nothing in it yet, and for
+// text the odd last byte kept aside. Returns the text's wide units.
+int StartBlob(DWORD type, const BYTE *raw, DWORD size, StoreBlob *blob)
+{
+    blob->type = type;
+    blob->size = 0;
+    blob->data = nullptr;
+    blob->oddByte = 0;
+    blob->hasOddByte = 0;
+    if (IsTextType(type) && (size & 1)) {
+        blob->hasOddByte = 1;
+        blob->oddByte = raw[size - 1];
+    }
+    return (int)(size / 2);
+}
+
 // A blob that points at raw stored bytes (which have two bytes of room
 // after them) or, for text, at their UTF-8 form in room. The blob owns
 // nothing. 1 or 0 (memory).
 int ViewOfRaw(DWORD type, BYTE *raw, DWORD size, Room *room, StoreBlob *blob)
 {
-    blob->type = type;
-    blob->oddByte = 0;
-    blob->hasOddByte = 0;
+    int units = StartBlob(type, raw, size, blob);
     if (!IsTextType(type)) {
         raw[size] = raw[size + 1] = 0;
         blob->data = raw;
         blob->size = size;
         return 1;
-    }
-    int units = (int)(size / 2);
-    if (size & 1) {
-        blob->hasOddByte = 1;
-        blob->oddByte = raw[size - 1];
     }
     // Three bytes a unit at most, and two zero bytes after.
     if (!room->Ensure((size_t)units * 3 + 2)) return 0;
@@ -154,11 +163,7 @@ int ViewOfRaw(DWORD type, BYTE *raw, DWORD size, Room *room, StoreBlob *blob)
 // Two zero bytes always follow the data. 1 or 0 (memory).
 int BlobOfRaw(DWORD type, const BYTE *raw, DWORD size, StoreBlob *blob)
 {
-    blob->type = type;
-    blob->size = 0;
-    blob->data = nullptr;
-    blob->oddByte = 0;
-    blob->hasOddByte = 0;
+    int units = StartBlob(type, raw, size, blob);
     if (!IsTextType(type)) {
         blob->data = (BYTE *)malloc((size_t)size + 2);
         if (!blob->data) return 0;
@@ -166,11 +171,6 @@ int BlobOfRaw(DWORD type, const BYTE *raw, DWORD size, StoreBlob *blob)
         blob->data[size] = blob->data[size + 1] = 0;
         blob->size = size;
         return 1;
-    }
-    int units = (int)(size / 2);
-    if (size & 1) {
-        blob->hasOddByte = 1;
-        blob->oddByte = raw[size - 1];
     }
     WCHAR *wide = (WCHAR *)malloc((size_t)units * sizeof(WCHAR) + 2);
     if (!wide) return 0;
