@@ -412,9 +412,7 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     // The approval (Yes) is written down; the put-backs are not decisions.
     EXPECT_NE(std::string::npos, history.find("\tFILETYPE_Approve\tTYPE_FILETYPE\t")) << history;
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     test::Stop(helper);
     txt.PutBack();
     test::ResetSentrelRegistry();

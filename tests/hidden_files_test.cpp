@@ -488,8 +488,6 @@ TEST(HiddenFilesMonitor, TheMonitorAsksAboutNewHiddenFilesInTheWindowsFolder)
     EXPECT_NE(std::string::npos, history.find("*HIDDEN_DeleteFile\tTYPE_HIDDEN\t")) << history;
     EXPECT_NE(std::string::npos, history.find(remove + "\tsentrel-remove.dat")) << history;
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     test::ResetSentrelRegistry();
 }

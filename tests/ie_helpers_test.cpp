@@ -402,12 +402,9 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     Planter plant;
     std::string dll = SampleCopy("Monitor");
 
-    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
-    ASSERT_NE(nullptr, monitor.process);
-    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(test::WaitUntil(
-        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    test::Program monitor;
+    HWND window = nullptr;
+    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
 
     // A real-time notice makes the check due at once when the number of
     // running programs changed since the last one.
@@ -466,9 +463,7 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     EXPECT_TRUE(test::WaitUntil([&] { return history().find("silent helper.dll") != std::string::npos; }, kWait));
     EXPECT_TRUE(BhoExists(kSampleClass)) << "the approved helper stays";
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     test::Stop(extra);
     plant.Clear();
     RunRegsvr32(dll, true);

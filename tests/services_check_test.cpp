@@ -42,6 +42,26 @@ void ApproveEveryService()
     WriteServiceBaseline();
 }
 
+// A copy of the sample that only claims "Microsoft Corporation" as its
+// company, in a folder of the user's roaming application data (where such
+// programs hide). Returns its path, "" on failure.
+std::string InstallBorrowedMicrosoftName(const std::string &folderName)
+{
+    char roaming[MAX_PATH] = "";
+    if (SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, roaming) != S_OK) return "";
+    std::string folder = std::string(roaming) + "\\" + folderName;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string program = folder + "\\quillonsvc.exe";
+    if (!CopyFileA((test::BuildFolder() + "\\service_ms_sample.exe").c_str(), program.c_str(), FALSE)) return "";
+    return program;
+}
+
+void RemoveBorrowedMicrosoftName(const std::string &program)
+{
+    DeleteFileA(program.c_str());
+    RemoveDirectoryA(program.substr(0, program.rfind('\\')).c_str());
+}
+
 bool Approved(const std::string &title, const std::string &name)
 {
     return test::ValueExists(HKEY_CURRENT_USER, kServiceBaseline, title) &&
@@ -166,12 +186,8 @@ TEST_F(ServicesCheck, NoStopsAndDisablesTheServiceAndItIsNotAskedAgain)
 // with the filter of Microsoft's services on, and No stops and disables it.
 TEST_F(ServicesCheck, ABorrowedMicrosoftNameIsAskedAboutAndNoDisablesExactlyIt)
 {
-    char roaming[MAX_PATH] = "";
-    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, roaming));
-    std::string folder = std::string(roaming) + "\\Quillon Update";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    std::string program = folder + "\\quillonsvc.exe";
-    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\service_ms_sample.exe").c_str(), program.c_str(), FALSE));
+    std::string program = InstallBorrowedMicrosoftName("Quillon Update");
+    ASSERT_FALSE(program.empty());
     ASSERT_EQ(1, GetOption("HideMicrosoftServices", 1)) << "the filter is on, as by default";
     Create("SampleSvcBystander", "Sample Bystander Service", "", SERVICE_DEMAND_START, true);
     ApproveEveryService();
@@ -187,8 +203,7 @@ TEST_F(ServicesCheck, ABorrowedMicrosoftNameIsAskedAboutAndNoDisablesExactlyIt)
     EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcBorrowed"));
     EXPECT_EQ((DWORD)SERVICE_RUNNING, ScmState("SampleSvcBystander")) << "only the alerted service";
     EXPECT_EQ(1, CountHistory({"SERVICE_Disabled", "Windows Update Helper", "SampleSvcBorrowed"}));
-    DeleteFileA(program.c_str());
-    RemoveDirectoryA(folder.c_str());
+    RemoveBorrowedMicrosoftName(program);
 }
 
 // An approval keeps the signer it was given for: the same service whose
@@ -280,24 +295,17 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     // The service to reject runs a program in the user's roaming folder that
     // only claims "Microsoft Corporation" as its company: the filter of
     // Microsoft's services is on, and it is asked about all the same.
-    char roaming[MAX_PATH] = "";
-    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, roaming));
-    std::string borrowedFolder = std::string(roaming) + "\\Quillon Monitor";
-    CreateDirectoryA(borrowedFolder.c_str(), nullptr);
-    std::string borrowed = borrowedFolder + "\\quillonsvc.exe";
-    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\service_ms_sample.exe").c_str(), borrowed.c_str(), FALSE));
+    std::string borrowed = InstallBorrowedMicrosoftName("Quillon Monitor");
+    ASSERT_FALSE(borrowed.empty());
     const char *options = "Software\\Orvendale\\Sentrel\\Options";
     test::WriteString(HKEY_CURRENT_USER, options, "Services", "1");
     test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
 
     ServiceSet services;
-    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
-    ASSERT_NE(nullptr, monitor.process);
-    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
-    ASSERT_NE(nullptr, window);
+    test::Program monitor;
+    HWND window = nullptr;
     // The services baseline of the first run is there before the new ones come.
-    ASSERT_TRUE(test::WaitUntil(
-        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
     std::string mark;
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "", &mark));
     EXPECT_EQ("P", mark);
@@ -349,7 +357,6 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     EXPECT_TRUE(test::WaitForExit(monitor, kWait));
     test::Stop(monitor);
     services.RemoveAll();
-    DeleteFileA(borrowed.c_str());
-    RemoveDirectoryA(borrowedFolder.c_str());
+    RemoveBorrowedMicrosoftName(borrowed);
     test::ResetSentrelRegistry();
 }

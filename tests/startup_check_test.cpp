@@ -512,9 +512,7 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
     EXPECT_TRUE(Contains(history, "START_Alert")) << history;
     EXPECT_TRUE(Contains(history, "START_Remove")) << history;
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Monitor Sample");
@@ -539,12 +537,9 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
 
-    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
-    ASSERT_NE(nullptr, monitor.process);
-    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(test::WaitUntil(
-        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    test::Program monitor;
+    HWND window = nullptr;
+    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
     // The monitor's own registration, approved at its first run.
     std::string own;
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kCurrentRun, "Sentrel", &own));
@@ -593,9 +588,7 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
     EXPECT_TRUE(Contains(history, "\t*START_Remove\tCURRENT_RUN\t" + ownBaseline + "\t" + impostor + "\t"))
         << history;
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "");
@@ -627,12 +620,9 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
 
-    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
-    ASSERT_NE(nullptr, monitor.process);
-    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(test::WaitUntil(
-        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    test::Program monitor;
+    HWND window = nullptr;
+    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
 
     const std::string name = u8"Обновление 更新 🙂", command = "\"" + program + "\" -q";
     const std::wstring hidden(L"\0HiddenUpd", 10);
@@ -677,9 +667,7 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     EXPECT_TRUE(Contains(history, "\t*START_Remove\tCURRENT_RUN\t\xEF\xBF\xBDHiddenUpd\t" + hiddenListed + "\t"))
         << history;
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "");
@@ -708,12 +696,9 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
 
-    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
-    ASSERT_NE(nullptr, monitor.process);
-    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(test::WaitUntil(
-        [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); }, kWait));
+    test::Program monitor;
+    HWND window = nullptr;
+    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, nullptr, 0,
                                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr));
@@ -741,9 +726,7 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
                     kWait);
     EXPECT_TRUE(Contains(history, "\t*START_Remove\tMACHINE_RUN_32\tBoth\t" + command + "\t")) << history;
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Both");
         RegCloseKey(key);

@@ -578,9 +578,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
         [&] { return test::ReadString(HKEY_CURRENT_USER, kMain, "Start Page", &page) && page == approved; }, kWait))
         << "the approved page of 2,000 characters comes back exactly";
 
-    PostMessageA(window, WM_COMMAND, 6030, 0);
-    EXPECT_TRUE(test::WaitForExit(monitor, kWait));
-    test::Stop(monitor);
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     // These answers write no history line.
     std::string history;
     test::ReadFile(folder + "\\history.txt", &history);

@@ -243,13 +243,9 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
         test::WriteString(HKEY_CURRENT_USER, options, "Tasks", "1");
         test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
 
-        test::Program monitor = test::Start(folder, "Sentrel.exe", "");
-        ASSERT_NE(nullptr, monitor.process);
-        HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
-        ASSERT_NE(nullptr, window);
-        ASSERT_TRUE(test::WaitUntil(
-            [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); },
-            kWait));
+        test::Program monitor;
+        HWND window = nullptr;
+        ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
         ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Reject", task_test::Wide(sample)));
         ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Approve", task_test::Wide(sample)));
         // A real-time notice brings the next pass (group A) forward; group B follows.

@@ -440,4 +440,20 @@ void PressButton(HWND dialog, int id)
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
 }
 
+bool StartMonitorUp(const std::string &folder, Program *monitor, HWND *window, DWORD milliseconds)
+{
+    *monitor = Start(folder, "Sentrel.exe", "");
+    *window = monitor->process ? WaitForWindow("Sentrel", nullptr, milliseconds) : nullptr;
+    return *window && WaitUntil([] { return ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); },
+                                milliseconds);
+}
+
+bool StopMonitor(Program &monitor, HWND window, DWORD milliseconds)
+{
+    PostMessageA(window, WM_COMMAND, 6030, 0);
+    bool ended = WaitForExit(monitor, milliseconds);
+    Stop(monitor);
+    return ended;
+}
+
 }  // namespace test

@@ -98,6 +98,12 @@ bool WaitUntilReady(Program &program, DWORD milliseconds = 10000);
 bool WaitForExit(Program &program, DWORD milliseconds, DWORD *exitCode = nullptr);
 // Ends the program if it still runs and closes its handle.
 void Stop(Program &program);
+// Starts folder\Sentrel.exe and waits for its window and for its store (the
+// first run's "Version"). true when both came within the time.
+bool StartMonitorUp(const std::string &folder, Program *monitor, HWND *window, DWORD milliseconds);
+// Asks the monitor of that window to exit (command 6030) and waits for its
+// process; true when it ended within the time. The handle is closed.
+bool StopMonitor(Program &monitor, HWND window, DWORD milliseconds);
 // Waits for a top-level window of the class (and title, when given).
 HWND WaitForWindow(const char *className, const char *title, DWORD milliseconds);
 // WaitForWindow with the monitor's patrol running fast (WaitWithFastPatrol).
