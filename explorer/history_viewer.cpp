@@ -46,8 +46,8 @@ struct HistoryRows {
 };
 HistoryRows shown;
 
-ListPage historyList = {6041, kColumns, kHeadings, "SortHistory", nullptr,
-                        nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage historyList = {6041, kColumns, kHeadings, "SortHistory", nullptr, -1,
+                        nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 int Collect(const HistoryEntry *entry, void *)
 {

@@ -11,6 +11,7 @@
 #include "explorer.h"
 #include "history.h"
 #include "info_dialog.h"
+#include "jump_to_entry.h"
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
@@ -18,6 +19,9 @@
 #include "signatures.h"
 #include "text.h"
 #include "ui_strings.h"
+#include "unicode_text.h"
+
+#include <cwchar>
 
 namespace {
 
@@ -78,6 +82,73 @@ HICON LabelIcon(int index)
         labelIcons[index] = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(labelIconIds[index]),
                                               IMAGE_ICON, 32, 32, 0);
     return labelIcons[index];
+}
+
+// A menu text whose access key is not taken yet in its menu: its own when
+// that is free, else the first free letter or digit of the text (none when
+// every one is taken). used collects the keys taken.
+void GiveUniqueMnemonic(const char *text, char *used, char *out, size_t size)
+{
+    auto lower = [](char key) { return key >= 'A' && key <= 'Z' ? (char)(key + 32) : key; };
+    auto taken = [&](char key) { return !key || strchr(used, lower(key)) != nullptr; };
+    auto take = [&](char key) {
+        const char one[2] = {lower(key), 0};
+        AppendTextCut(used, 128, one);
+    };
+    char plain[160];
+    size_t n = 0;
+    int own = -1;
+    for (const char *p = text; *p && n + 1 < sizeof plain; p++) {
+        if (*p == '&' && p[1] == '&') {
+            plain[n++] = '&';
+            if (n + 1 < sizeof plain) plain[n++] = '&';
+            p++;
+            continue;
+        }
+        if (*p == '&' && p[1]) {
+            own = (int)n;
+            continue;
+        }
+        plain[n++] = *p;
+    }
+    plain[n] = 0;
+    int key = -1;
+    if (own >= 0 && !taken(plain[own])) key = own;
+    for (size_t i = 0; key < 0 && plain[i] && plain[i] != '\t'; i++) {
+        unsigned char c = (unsigned char)plain[i];
+        int alphanumeric = ((c | 32) >= 'a' && (c | 32) <= 'z') || (c >= '0' && c <= '9');
+        if (alphanumeric && !taken((char)c)) key = (int)i;
+    }
+    if (key < 0) {
+        CopyTextCut(out, size, plain);
+        return;
+    }
+    take(plain[key]);
+    CopyTextN(out, size, plain, (size_t)key);
+    AppendTextCut(out, size, "&");
+    AppendTextCut(out, size, plain + key);
+}
+
+// 1 when a cell holds the filter's text, case ignored in any script.
+int CellHolds(const char *cell, const wchar_t *filter)
+{
+    static WCHAR wide[CELL_SIZE];
+    int count = TextToWide(cell, -1, wide, CELL_SIZE);
+    if (count <= 0) return 0;
+    CharLowerBuffW(wide, (DWORD)count);
+    return wcsstr(wide, filter) != nullptr;
+}
+
+// Every row is matched against the filter's text: its cells, and the
+// command it really runs (a cell may show only the file name).
+void MatchFilter(ListPage *page, PageRow *row)
+{
+    row->filteredOut = 0;
+    if (!page->filter[0]) return;
+    for (int column = 0; column < page->columnCount; column++)
+        if (CellHolds(row->cells[column], page->filter)) return;
+    if (CellHolds(row->record.path, page->filter)) return;
+    row->filteredOut = 1;
 }
 
 }  // namespace
@@ -172,6 +243,16 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly
         row->image = -1;
         fill(row, context);
         if (row->image < 0 && !row->hidden) row->image = AddFileIcon(page, row->record.path);
+        // A disabled entry and one whose file is gone say so in words as
+        // well as in their colour, for every reader.
+        if (page->markColumn >= 0 && page->markColumn < page->columnCount) {
+            char words[64];
+            if (row->record.disabled && LoadUiString(3812, words, sizeof words) > 0)
+                AppendTextCut(row->cells[page->markColumn], CELL_SIZE, words);
+            if (row->missing && LoadUiString(3813, words, sizeof words) > 0)
+                AppendTextCut(row->cells[page->markColumn], CELL_SIZE, words);
+        }
+        MatchFilter(page, row);
     }
     // The rows the page leaves out go before anything is shown.
     int kept = 0;
@@ -186,7 +267,105 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly
     page->rowCount = kept;
     ShowRows(page);
     ApplySavedSort(page);
+    FitColumns(page);
     return page->rowCount;
+}
+
+void FitColumns(ListPage *page)
+{
+    HWND list = page->list;
+    int count = page->columnCount < LIST_MAX_COLUMNS ? page->columnCount : LIST_MAX_COLUMNS;
+    if (!list || count <= 0) return;
+    RECT r;
+    GetClientRect(list, &r);
+    int width = r.right - r.left;
+    if (width <= 0) return;
+    HDC dc = GetDC(list);
+    if (!dc) return;
+    HGDIOBJ old = SelectObject(dc, (HGDIOBJ)SendMessageA(list, WM_GETFONT, 0, 0));
+    // What each column needs: its heading (with room for the sort arrow)
+    // and its longest text; the first column also holds the row's picture.
+    const int padding = 14;
+    int need[LIST_MAX_COLUMNS], share[LIST_MAX_COLUMNS];
+    static WCHAR wide[CELL_SIZE];
+    for (int column = 0; column < count; column++) {
+        char heading[128];
+        LoadUiString(page->headings[column], heading, sizeof heading);
+        SIZE extent = {0, 0};
+        int units = TextToWide(heading, -1, wide, CELL_SIZE);
+        if (units > 0) GetTextExtentPoint32W(dc, wide, units, &extent);
+        need[column] = extent.cx + padding + 16;
+        share[column] = width * ColumnWidthPermille(page->identity, column) / 1000;
+        if (share[column] <= 0) share[column] = width / count;
+    }
+    for (int i = 0; i < page->rowCount; i++) {
+        const PageRow &row = page->rows[i];
+        if (row.filteredOut) continue;
+        for (int column = 0; column < count; column++) {
+            int units = TextToWide(row.cells[column], -1, wide, CELL_SIZE);
+            if (units <= 0) continue;
+            SIZE extent = {0, 0};
+            GetTextExtentPoint32W(dc, wide, units, &extent);
+            int cell = extent.cx + padding + (column == 0 ? GetSystemMetrics(SM_CXSMICON) + 6 : 0);
+            if (cell > need[column]) need[column] = cell;
+        }
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    // No column takes more than two thirds of the list.
+    long needed = 0;
+    for (int column = 0; column < count; column++) {
+        if (need[column] > width * 2 / 3) need[column] = width * 2 / 3;
+        needed += need[column];
+    }
+    int give[LIST_MAX_COLUMNS];
+    if (needed <= width) {
+        // Every text fits: what is left is shared as the table shares it.
+        long shares = 0;
+        for (int column = 0; column < count; column++) shares += share[column];
+        for (int column = 0; column < count; column++)
+            give[column] = need[column] + (int)(shares > 0 ? (width - needed) * share[column] / shares : 0);
+    } else {
+        // Not everything fits: a column keeps at least its share (or what it
+        // needs, when that is less); the room left goes to the columns that
+        // need more, in proportion to what they lack.
+        long floors = 0, lacking = 0;
+        for (int column = 0; column < count; column++) {
+            give[column] = need[column] < share[column] ? need[column] : share[column];
+            floors += give[column];
+            lacking += need[column] - give[column];
+        }
+        long spare = width - floors;
+        for (int column = 0; column < count && spare > 0 && lacking > 0; column++)
+            give[column] += (int)(spare * (need[column] - give[column]) / lacking);
+    }
+    // The last column takes what remains.
+    int used = 0;
+    for (int column = 0; column + 1 < count; column++) used += give[column];
+    if (width - used > 20) give[count - 1] = width - used;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    for (int column = 0; column < count; column++) SendMessageA(list, LVM_SETCOLUMNWIDTH, column, give[column]);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+int ApplyFilter(ListPage *page)
+{
+    WCHAR text[128] = L"";
+    int length = GetDlgItemTextW(page->window, IDC_FILTER, text, 128);
+    if (length > 0) CharLowerBuffW(text, (DWORD)length);
+    wcsncpy(page->filter, text, 127);
+    page->filter[127] = 0;
+    // The selection stays on its entry, found again by what it is.
+    Item kept;
+    PageRow *selected = PageRowAt(page, SelectedRecord(page));
+    int keep = selected && CopyItemRecord(&kept, &selected->record);
+    for (int i = 0; i < page->rowCount; i++) MatchFilter(page, &page->rows[i]);
+    ShowRows(page);
+    ApplySavedSort(page);
+    if (!keep || SelectSameEntry(page, &kept) < 0) SelectRow(page->list, 0);
+    if (keep) ReleaseItemCopy(&kept);
+    return (int)SendMessageA(page->list, LVM_GETITEMCOUNT, 0, 0);
 }
 
 void SelectAfterFill(ListPage *page, const Item *keep, int first)
@@ -204,6 +383,10 @@ int FillPublisherCell(PageRow *row, const char *command, int column, int exactFi
     else VerifyCommandFile(command, &signature);
     PublisherText(&signature, row->cells[column], CELL_SIZE);
     row->unverified = signature.state != SIGNATURE_VERIFIED;
+    // Missing: the command names a file, and it is not there.
+    char file[PATH_SIZE];
+    row->missing = signature.state == SIGNATURE_MISSING &&
+                   (exactFile ? command[0] != 0 : ResolveCommandPath(command, file) > 0);
     return signature.microsoft;
 }
 
@@ -215,9 +398,10 @@ void ShowRows(ListPage *page)
     SendMessageA(list, LVM_SETITEMCOUNT, page->rowCount, 0);
     for (int i = 0; i < page->rowCount; i++) {
         PageRow &row = page->rows[i];
+        if (row.filteredOut) continue;
         LVITEMA item = {};
         item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
-        item.iItem = i;
+        item.iItem = 0x7fffffff;   // at the end
         item.pszText = row.cells[0];
         item.lParam = i;
         item.iImage = row.image;
@@ -333,12 +517,21 @@ void ShowSortArrow(ListPage *page, int column, int descending)
 }
 }  // namespace
 
+namespace {
+void SortRowsThisWay(ListPage *page, int column, int descending)
+{
+    SortContext context = {page, column, descending};
+    SendMessageA(page->list, LVM_SORTITEMS, (WPARAM)&context, (LPARAM)CompareRows);
+    ShowSortArrow(page, column, descending);
+    page->sortedBy = column + 1;
+    page->sortedDescending = descending;
+}
+}  // namespace
+
 void SortRows(ListPage *page, int column)
 {
     if (column < 0 || column >= page->columnCount) return;
-    SortContext context = {page, column, page->directions[column]};
-    SendMessageA(page->list, LVM_SORTITEMS, (WPARAM)&context, (LPARAM)CompareRows);
-    ShowSortArrow(page, column, page->directions[column]);
+    SortRowsThisWay(page, column, page->directions[column]);
 }
 
 void SortByHeaderClick(ListPage *page, int column)
@@ -351,6 +544,11 @@ void SortByHeaderClick(ListPage *page, int column)
 
 void ApplySavedSort(ListPage *page)
 {
+    // A refill keeps the order the user chose, direction included.
+    if (page->sortedBy > 0 && page->sortedBy <= page->columnCount) {
+        SortRowsThisWay(page, page->sortedBy - 1, page->sortedDescending);
+        return;
+    }
     if (!page->sortOption) return;
     long saved = GetOption(page->sortOption, 0);
     if (saved > 0 && saved <= page->columnCount) SortRows(page, (int)saved - 1);
@@ -449,19 +647,32 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags,
         {IDC_DELETE_FILE, 925},     {IDC_VIEW_NOTEPAD, 913},
         // Startup Programs page.
         {IDC_HIDE_MICROSOFT, 3727},
+        // Every page.
+        {IDC_JUMP_TO_ENTRY, 3852},  {IDC_REFILL, 3853},
     };
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    for (int i = 0; i < count; i++) {
-        if (items[i] == 0) {
+    char used[128] = "";
+    auto append = [&](int command, UINT flag, UINT textId) {
+        if (command == 0) {
             AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-            continue;
+            return;
         }
         char text[128] = "";
         for (const auto &t : kMenuTexts)
-            if (t.command == items[i]) LoadUiString(t.text, text, sizeof text);
-        if (texts && texts[i]) LoadUiString(texts[i], text, sizeof text);
-        AppendMenuA(menu, MF_STRING | (flags ? flags[i] : 0), (UINT_PTR)items[i], text);
+            if (t.command == command) LoadUiString(t.text, text, sizeof text);
+        if (textId) LoadUiString(textId, text, sizeof text);
+        char shown[160];
+        GiveUniqueMnemonic(text, used, shown, sizeof shown);
+        AppendMenuA(menu, MF_STRING | flag, (UINT_PTR)command, shown);
+    };
+    for (int i = 0; i < count; i++) append(items[i], flags ? flags[i] : 0, texts ? texts[i] : 0);
+    // The pages of the sheet (they have a filter box) all offer the
+    // entry's place and a refill.
+    if (GetDlgItem(page->window, IDC_FILTER)) {
+        append(0, 0, 0);
+        append(IDC_JUMP_TO_ENTRY, 0, 0);
+        append(IDC_REFILL, 0, 0);
     }
     POINT at;
     GetCursorPos(&at);
@@ -663,6 +874,17 @@ void LayoutListPage(HWND page)
     int headerBottom = top + labelSize + units.top + 6;
     MoveWindow(GetDlgItem(page, IDC_EXPLANATION), margin + 40, top, right - margin - 40,
                headerBottom - top - 2, TRUE);
+    // The filter box, on a line of its own above the list.
+    HWND filter = GetDlgItem(page, IDC_FILTER);
+    if (filter) {
+        RECT sizes = {40, 12, 170, 0};   // label width, box height, box width
+        MapDialogRect(page, &sizes);
+        int boxWidth = width - 2 * margin - sizes.left;
+        if (boxWidth > sizes.right) boxWidth = sizes.right;
+        MoveWindow(GetDlgItem(page, IDC_FILTER_LABEL), margin, headerBottom + 3, sizes.left, sizes.top - 3, TRUE);
+        MoveWindow(filter, margin + sizes.left, headerBottom, boxWidth, sizes.top, TRUE);
+        headerBottom += sizes.top + margin / 2;
+    }
 
     // The button row at the bottom, the check box above it, the list between.
     // Enable and Disable share one place: only one of them shows at a time.
@@ -719,12 +941,60 @@ LRESULT DrawRowMark(ListPage *page, NMLVCUSTOMDRAW *draw)
     if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
     const PageRow *row = PageRowAt(page, (int)draw->nmcd.lItemlParam);
     HIGHCONTRASTA contrast = {sizeof contrast, 0, nullptr};
-    if (!row || !row->unverified ||
+    if (!row || !(row->unverified || row->missing || row->record.disabled) ||
         (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
          (contrast.dwFlags & HCF_HIGHCONTRASTON)))
         return CDRF_DODEFAULT;
-    draw->clrText = RGB(176, 0, 32);
+    // Disabled: grey; a file that is gone: the warning colour, slanted.
+    draw->clrText = row->record.disabled ? GetSysColor(COLOR_GRAYTEXT) : RGB(176, 0, 32);
+    if (row->missing) {
+        static HFONT slanted;
+        if (!slanted) {
+            LOGFONTW font;
+            HGDIOBJ shown = (HGDIOBJ)SendMessageA(page->list, WM_GETFONT, 0, 0);
+            if (shown && GetObjectW(shown, sizeof font, &font)) {
+                font.lfItalic = TRUE;
+                slanted = CreateFontIndirectW(&font);
+            }
+        }
+        if (slanted) SelectObject(draw->nmcd.hdc, slanted);
+    }
     return CDRF_NEWFONT;
+}
+
+// The filter box above the list and its label, after the page's own
+// controls and before the list in the tab order.
+void CreateFilterBox(HWND window)
+{
+    HWND list = GetDlgItem(window, IDC_LIST);
+    if (!list) return;
+    char label[64], cue[256];
+    LoadUiString(3850, label, sizeof label);
+    LoadUiString(3851, cue, sizeof cue);
+    HWND caption = CreateWindowExA(0, "STATIC", label, WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 10, 10, window,
+                                   (HMENU)(INT_PTR)IDC_FILTER_LABEL, instance, nullptr);
+    HWND box = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                               0, 0, 10, 10, window, (HMENU)(INT_PTR)IDC_FILTER, instance, nullptr);
+    if (!caption || !box) return;
+    HFONT font = (HFONT)SendMessageA(window, WM_GETFONT, 0, 0);
+    SendMessageA(caption, WM_SETFONT, (WPARAM)font, FALSE);
+    SendMessageA(box, WM_SETFONT, (WPARAM)font, FALSE);
+    SendMessageA(box, EM_LIMITTEXT, 120, 0);
+    WCHAR wideCue[256];
+    if (TextToWide(cue, -1, wideCue, 256) > 0) SendMessageW(box, EM_SETCUEBANNER, TRUE, (LPARAM)wideCue);
+    HWND before = GetWindow(list, GW_HWNDPREV);
+    SetWindowPos(caption, before ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(box, caption, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void JumpToSelectedEntry(ListPage *page)
+{
+    PageRow *row = PageRowAt(page, SelectedRecord(page));
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    if (!JumpToEntry(&row->record)) PageMessage(page->window, 3854, MB_OK | MB_ICONINFORMATION);
 }
 
 LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *header)
@@ -777,6 +1047,8 @@ INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, W
     switch (message) {
     case WM_INITDIALOG:
         kind->initialise(window);
+        CreateFilterBox(window);
+        LayoutListPage(window);
         return TRUE;
     case WM_NOTIFY:
         SetWindowLongPtrA(window, DWLP_MSGRESULT, OnListPageNotify(kind, window, (const NMHDR *)lParam));
@@ -788,12 +1060,21 @@ INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, W
         case IDC_VIEW_NOTE: ViewNote(kind->page); break;
         case IDC_EXPLORE_FOLDER: ExploreFolder(kind->page); break;
         case IDC_OPEN_PROPERTIES: OpenProperties(kind->page); break;
+        case IDC_JUMP_TO_ENTRY: JumpToSelectedEntry(kind->page); break;
+        case IDC_REFILL: kind->activate(window); break;
+        case IDC_FILTER:
+            if (HIWORD(wParam) == EN_CHANGE) {
+                ApplyFilter(kind->page);
+                if (kind->selectionChanged) kind->selectionChanged(window);
+            }
+            break;
         default: kind->command(window, LOWORD(wParam), HIWORD(wParam)); break;
         }
         return TRUE;
     case WM_SIZE:
         LayoutListPage(window);
         if (kind->layout) kind->layout(window);
+        FitColumns(kind->page);
         return TRUE;
     case WM_PAGE_LAYOUT:
         if (!kind->layoutOwn) return FALSE;

@@ -59,6 +59,12 @@ enum PageControl {
     IDC_VIEW_NOTEPAD = 1180,
     // Startup Programs page: leave out the entries signed by Microsoft (menu).
     IDC_HIDE_MICROSOFT = 1220,
+    // Every page: the row's place in the Registry Editor or its folder, a
+    // refill (menu), and the filter box above the list with its label.
+    IDC_JUMP_TO_ENTRY = 1222,
+    IDC_REFILL = 1223,
+    IDC_FILTER = 1224,
+    IDC_FILTER_LABEL = 1225,
 };
 
 // Sent to a page at the end of LayoutListPage, so that a page with controls
@@ -85,7 +91,9 @@ struct PageRow {
     int image;
     int apart;
     int unverified;   // its program file is missing, unsigned or badly signed: shown marked
+    int missing;      // its command names a file that is not there
     int hidden;       // set by a page's fill: the row is left out of the list
+    int filteredOut;  // the filter box's text is in none of its cells
 };
 
 struct ListPage;
@@ -100,11 +108,15 @@ struct ListPage {
     const UINT *headings;         // string ids of the column headings
     const char *sortOption;       // "SortStartup", ...
     SortKeyRule sortKey;          // null: the column's text
+    int markColumn;               // the column whose words say "disabled" or "file missing"; -1 none
     HWND window, list;
     int directions[LIST_MAX_COLUMNS];
     PageRow *rows;
     int rowCount;
     HIMAGELIST images;
+    int sortedBy;                 // the column the rows are sorted by + 1; 0 unsorted
+    int sortedDescending;
+    wchar_t filter[128];          // the filter box's text, lower case
 };
 
 // --- Row store ---------------------------------------------------------------
@@ -132,6 +144,14 @@ void ShowRows(ListPage *page);
 // folder part. Returns the row count.
 typedef void (*RowFill)(PageRow *row, void *context);
 int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly = 0);
+// Sizes the columns to their texts where the list has room: no column
+// narrower than its share in the width table, the last one taking what
+// is left.
+void FitColumns(ListPage *page);
+// Takes the filter box's text and shows only the rows that hold it in one
+// of their cells (case ignored); the selection stays on its entry when
+// that is still shown. Returns the number of rows shown.
+int ApplyFilter(ListPage *page);
 // After a fill: selects the row of keep's entry when keep is given, else the
 // row at position first (-1: none).
 void SelectAfterFill(ListPage *page, const Item *keep, int first = 0);
@@ -156,7 +176,8 @@ int AddFileIcon(ListPage *page, const char *command);
 void SortRows(ListPage *page, int column);
 // A header click: sorts, inverts the flag and stores the page's sort option.
 void SortByHeaderClick(ListPage *page, int column);
-// After a fill: the saved sort, if any.
+// After a fill: the sort the rows had before (column and direction), else
+// the saved sort, if any.
 void ApplySavedSort(ListPage *page);
 // The comparison of two sort keys: set-apart rows at the bottom, keys cut to
 // the shorter length, case ignored, reversed for descending.

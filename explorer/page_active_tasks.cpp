@@ -38,8 +38,8 @@ int ActiveTaskSortKey(const ListPage *, const PageRow *row, int column, char *ou
     return 0;   // the column's own text
 }
 
-ListPage tasksPage = {CMD_PAGE_TASKS, 5, kHeadings, "SortActiveTask", ActiveTaskSortKey,
-                      nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage tasksPage = {CMD_PAGE_TASKS, 5, kHeadings, "SortActiveTask", ActiveTaskSortKey, -1,
+                      nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 void FillCells(PageRow *row)
 {

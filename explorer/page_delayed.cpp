@@ -65,8 +65,8 @@ int DelaySortKey(const ListPage *, const PageRow *row, int column, char *out, in
     return 0;   // the column's own text
 }
 
-ListPage delayPage = {CMD_PAGE_DELAY, 5, kHeadings, "SortPrograms", DelaySortKey,
-                      nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage delayPage = {CMD_PAGE_DELAY, 5, kHeadings, "SortPrograms", DelaySortKey, 2,
+                      nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 void FillCells(PageRow *row)
 {

@@ -42,8 +42,8 @@ enum FileTypeControl {
     IDC_ADD_EXTENSION = 1004,
 };
 
-ListPage fileTypesPage = {CMD_PAGE_FILE_TYPES, 7, kHeadings, "SortFileType", nullptr,
-                          nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage fileTypesPage = {CMD_PAGE_FILE_TYPES, 7, kHeadings, "SortFileType", nullptr, 5,
+                          nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 // Where an association is defined, by its method.
 UINT MethodLabel(int method)

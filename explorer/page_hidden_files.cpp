@@ -38,8 +38,8 @@ int HiddenSortKey(const ListPage *, const PageRow *row, int column, char *out, i
     return 0;   // the column's own text
 }
 
-ListPage hiddenPage = {CMD_PAGE_HIDDEN, 6, kHeadings, "SortHidden", HiddenSortKey,
-                       nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage hiddenPage = {CMD_PAGE_HIDDEN, 6, kHeadings, "SortHidden", HiddenSortKey, -1,
+                       nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 void FillCells(PageRow *row)
 {

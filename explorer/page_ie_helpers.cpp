@@ -40,8 +40,8 @@ int HelperSortKey(const ListPage *, const PageRow *row, int column, char *out, i
     return 0;
 }
 
-ListPage helpersPage = {CMD_PAGE_IE_HELPERS, 6, kHeadings, "SortIEHelper", HelperSortKey,
-                        nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage helpersPage = {CMD_PAGE_IE_HELPERS, 6, kHeadings, "SortIEHelper", HelperSortKey, 3,
+                        nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 const char *KindLabel(int type)
 {

@@ -29,8 +29,8 @@ const UINT kHeadings[] = {681, 684, 699, 683, 682, 3760};
 enum TaskColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_NEXT_RUN, COLUMN_LAST_RUN, COLUMN_PUBLISHER };
 
 // Every column sorts by its text, run times too (month first).
-ListPage tasksPage = {CMD_PAGE_SCHEDULE, 6, kHeadings, "SortScheduledTask", nullptr,
-                      nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage tasksPage = {CMD_PAGE_SCHEDULE, 6, kHeadings, "SortScheduledTask", nullptr, 1,
+                      nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 void FillCells(PageRow *row)
 {

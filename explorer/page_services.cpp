@@ -57,8 +57,8 @@ int ServiceSortKey(const ListPage *, const PageRow *row, int column, char *out, 
     return 0;   // the column's own text
 }
 
-ListPage servicesPage = {CMD_PAGE_SERVICES, 7, kHeadings, "SortService", ServiceSortKey,
-                         nullptr, nullptr, {}, nullptr, 0, nullptr};
+ListPage servicesPage = {CMD_PAGE_SERVICES, 7, kHeadings, "SortService", ServiceSortKey, 3,
+                         nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 // The start type shown in the list when the row was selected; -1 none.
 int shownStart = -1;

@@ -16,6 +16,7 @@
 #include "file_facts_cache.h"
 #include "info_dialog.h"
 #include "list_page.h"
+#include "location_words.h"
 #include "reports.h"
 #include "options.h"
 #include "pages.h"
@@ -40,33 +41,8 @@ int StartupSortKey(const ListPage *, const PageRow *row, int column, char *out, 
     return 0;   // the column's own text
 }
 
-ListPage startupPage = {CMD_PAGE_STARTUP, 6, kHeadings, "SortStartup", StartupSortKey,
-                        nullptr, nullptr, {}, nullptr, 0, nullptr};
-
-// Type labels of the startup locations: each range of types and its labels
-// in order.
-const char *const kRunLabels[] = {"RUN", "RUNONCE", "RUNONCEEX", "RUNSERVICES", "RUNSERVICESONCE",
-                                  "RUNONCESETUP", "POLICY"};
-const char *const kPolicyLabels[] = {"RUN_POLICY", "S_RUNONCE", "S_RUNONCEEX", "S_RUNSERVICES",
-                                     "S_RUNSERVICESONCE"};
-const char *const kOtherLabels[] = {"WIN.INI_LOAD", "WIN.INI_RUN", "STARTUP_FOLDER"};
-const char *const kWinlogonLabels[] = {"LOGON_USERINIT", "LOGON_SHELL", "DELAYLOAD", "TASKSCHEDULER",
-                                       "SHELLHOOK", "APPINIT_DLL", "NOTIFY"};
-
-// The type label of an item type; "" for a type without one.
-int TypeLabel(int type, char *out, size_t size)
-{
-    static const char *const kHives[] = {"HKLM_", "HKCU_", "HKU_"};
-    out[0] = 0;
-    if (type >= 1 && type <= 27 && type % 10 >= 1 && type % 10 <= 7)
-        return (int)FormatText(out, size, "%s%s", kHives[type / 10], kRunLabels[type % 10 - 1]);
-    if (type >= 31 && type <= 35) return (int)CopyText(out, size, kPolicyLabels[type - 31]);
-    if (type == ITEM_WIN_LOAD || type == ITEM_WIN_RUN) return (int)CopyText(out, size, kOtherLabels[type - 100]);
-    if (type == ITEM_STARTUP_FOLDER) return (int)CopyText(out, size, kOtherLabels[2]);
-    if (type >= ITEM_WINLOGON_USERINIT && type <= ITEM_WINLOGON_NOTIFY)
-        return (int)CopyText(out, size, kWinlogonLabels[type - ITEM_WINLOGON_USERINIT]);
-    return 0;
-}
+ListPage startupPage = {CMD_PAGE_STARTUP, 6, kHeadings, "SortStartup", StartupSortKey, COLUMN_TYPE,
+                        nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 int IsDisabled(const Item &record)
 {
@@ -100,16 +76,9 @@ void FillCells(PageRow *row)
 
     ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
 
+    // Where it lives, in words; a disabled entry still says where.
     row->apart = IsDisabled(record);
-    if (row->apart)
-        LoadUiString(626, row->cells[COLUMN_TYPE], CELL_SIZE);
-    else
-        TypeLabel(record.type, row->cells[COLUMN_TYPE], CELL_SIZE);
-    if (record.view == VIEW_32) {
-        char view[64];
-        LoadUiString(2115, view, sizeof view);
-        AppendTextCut(row->cells[COLUMN_TYPE], CELL_SIZE, view);
-    }
+    LocationWords(&record, row->cells[COLUMN_TYPE], CELL_SIZE);
 
     char date[DATE_TEXT_SIZE];
     if (GetFirstSeen(record.path, record.type, date) <= 0) {

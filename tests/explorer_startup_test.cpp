@@ -28,6 +28,7 @@ const char kStore[] = "Software\\Orvendale\\Sentrel";
 const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
 const char kSheetCaption[] = "Sentrel Zenta";
+const char kRegedit[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
 enum { kTitle, kCommand, kCompany, kType, kFirstSeen, kPublisher };
 
 std::string StartupFolder()
@@ -317,8 +318,8 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
     struct Expected {
         const char *title, *command, *type;
     } expected[] = {
-        {"Machine Alpha", "alpha.exe -min", "HKLM_RUN"},
-        {"User Beta", "beta.exe", "HKCU_RUN"},
+        {"Machine Alpha", "alpha.exe -min", "HKLM Run"},
+        {"User Beta", "beta.exe", "HKCU Run"},
     };
     for (const Expected &e : expected) {
         const auto *row = RowOf(rows, e.title);
@@ -333,16 +334,17 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
     EXPECT_EQ("Not verified: untrusted signature", (*RowOf(rows, "Signed Epsilon"))[kPublisher]);
     ASSERT_NE(nullptr, RowOf(rows, "Missing Zeta")) << shown;
     EXPECT_EQ("Not verified: no file", (*RowOf(rows, "Missing Zeta"))[kPublisher]);
+    EXPECT_EQ("HKCU Run (file missing)", (*RowOf(rows, "Missing Zeta"))[kType]);
     // The shortcut and the win.ini entry are titled by their program's
     // product name.
     int folderRows = 0, winIniRows = 0;
     for (const auto &row : rows) {
-        if (row[kType] == "STARTUP_FOLDER") {
+        if (row[kType] == "Startup folder (this user)") {
             folderRows++;
             EXPECT_STRCASEEQ("gamma.exe", row[kCommand].c_str());
             EXPECT_EQ("Sentrel explorer", row[kTitle]) << "the program's own description";
         }
-        if (row[kType] == "WIN.INI_RUN") {
+        if (row[kType] == "win.ini run") {
             winIniRows++;
             EXPECT_STRCASEEQ("delta.exe", row[kCommand].c_str());
         }
@@ -387,7 +389,7 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "User Beta"));
     auto rows = remote->Rows();
     ASSERT_NE(nullptr, RowOf(rows, "User Beta"));
-    EXPECT_EQ("   Disabled", (*RowOf(rows, "User Beta"))[kType]);
+    EXPECT_EQ("HKCU Run (disabled)", (*RowOf(rows, "User Beta"))[kType]) << "it still says where it lives";
 
     // Enable puts the value back as it was.
     ASSERT_GE(remote->Select("User Beta"), 0);
@@ -422,12 +424,12 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
 
     // A Startup-folder shortcut is disabled by moving the file away.
     std::string shortcut = StartupFolder() + "\\Folder Gamma.lnk";
-    ASSERT_GE(remote->Select("Sentrel explorer", "STARTUP_FOLDER"), 0);
+    ASSERT_GE(remote->Select("Sentrel explorer", "Startup folder (this user)"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !test::FileExistsAt(shortcut); }));
     Settle();
-    ASSERT_GE(remote->Select("Sentrel explorer", "   Disabled"), 0);
+    ASSERT_GE(remote->Select("Sentrel explorer", "Startup folder (disabled)"), 0);
     Settle();
     Press(10);
     ASSERT_TRUE(WaitFor([&] { return test::FileExistsAt(shortcut); }));
@@ -470,7 +472,7 @@ TEST_F(StartupPage, SameNameInBothHivesRemovesTheSelectedEntry)
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Updater", programs + "\\alpha.exe"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Updater", programs + "\\beta.exe"));
     StartExplorer();
-    ASSERT_GE(remote->Select("Updater", "HKCU_RUN"), 0);
+    ASSERT_GE(remote->Select("Updater", "HKCU Run"), 0);
     Settle();
     Press(1003);
     HWND box = WaitForMessageBox();
@@ -717,7 +719,7 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     Settle();
     ASSERT_GE(remote->Selected(), 0);
     EXPECT_EQ("beta.exe", remote->Text(remote->Selected(), kCommand)) << "the selection stays on the entry";
-    EXPECT_EQ("   Disabled", remote->Text(remote->Selected(), kType));
+    EXPECT_EQ("HKLM Run (disabled)", remote->Text(remote->Selected(), kType));
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
     Press(10);
     ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"); }));
@@ -798,9 +800,18 @@ TEST_F(StartupPage, BothRegistryViewsAreListed)
     };
 
     StartExplorer();
-    ASSERT_GE(remote->Select("Twin", "HKLM_RUN"), 0);
-    ASSERT_GE(remote->Select("Twin", "HKLM_RUN (32-bit)"), 0);
+    ASSERT_GE(remote->Select("Twin", "HKLM Run"), 0);
+    ASSERT_GE(remote->Select("Twin", "HKLM Run (32-bit)"), 0);
     EXPECT_EQ("beta.exe", remote->Text(remote->Selected(), kCommand));
+    Settle();
+    // Jump to Entry opens the Registry Editor at the key of that view.
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRegedit, "LastKey");
+    PostMessageA(page, WM_COMMAND, 1222, 0);
+    ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_CURRENT_USER, kRegedit, "LastKey"); }));
+    std::string lastKey;
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRegedit, "LastKey", &lastKey));
+    EXPECT_EQ("Computer\\HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", lastKey);
+    EXPECT_TRUE(test::EndProcessOfWindow("Registry Editor", kWait)) << "the Registry Editor did not open";
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !exists32(); }));
@@ -814,6 +825,56 @@ TEST_F(StartupPage, BothRegistryViewsAreListed)
         RegDeleteValueA(key, "Twin");
         RegCloseKey(key);
     }
+}
+
+// The filter box leaves the rows that hold its text in any cell (or in
+// the command behind a cell), case ignored in any script; the selection
+// and every command stay on the row's own entry. A refill keeps the sort
+// and its direction.
+TEST_F(StartupPage, TheFilterBoxNarrowsTheRowsAndARefillKeepsTheOrder)
+{
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Qzx Apple", programs + "\\alpha.exe -apple"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "\xD0\x91\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD qzx",
+                                  programs + "\\beta.exe"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Other", programs + "\\gamma.exe --hidden-word"));
+    StartExplorer();
+    int all = remote->Count();
+    HWND box = GetDlgItem(page, 1224);
+    ASSERT_NE(nullptr, box);
+    // Typed as keys are: posted, and done once the box holds them all.
+    auto type = [&](const std::wstring &text) {
+        SendMessageW(box, WM_SETTEXT, 0, (LPARAM)L"");
+        for (wchar_t c : text) PostMessageW(box, WM_CHAR, c, 0);
+        ASSERT_TRUE(WaitFor([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) == (LRESULT)text.size(); }));
+    };
+    type(L"\x0411\x0410\x041D");   // upper case of the title's start
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() == 1; })) << remote->Count();
+    EXPECT_EQ("\xD0\x91\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD qzx", remote->Text(0, kTitle));
+    // A word only the whole command holds.
+    type(L"HIDDEN-WORD");
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() == 1; })) << remote->Count();
+    EXPECT_EQ("Other", remote->Text(0, kTitle));
+    // Remove acts on the one row shown, selected by the filter.
+    EXPECT_EQ(0, remote->Selected());
+    type(L"QZX");
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() == 2; })) << remote->Count();
+    ASSERT_GE(remote->Select("Qzx Apple", "HKCU Run"), 0);
+    Settle();
+    // F5 refills: the filter stays, and so does the order chosen.
+    remote->ClickHeader(kTitle);
+    remote->ClickHeader(kTitle);
+    ASSERT_TRUE(WaitFor([&] { return remote->SortArrow(kTitle) == HDF_SORTDOWN; }));
+    std::vector<std::string> before = Column(kTitle);
+    SetFocus(list);
+    PostMessageA(list, WM_KEYDOWN, VK_F5, 0);
+    Settle();
+    EXPECT_EQ(before, Column(kTitle));
+    EXPECT_EQ(HDF_SORTDOWN, remote->SortArrow(kTitle));
+    type(L"");
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() == all; })) << remote->Count();
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "Qzx Apple");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "Other");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "\xD0\x91\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD qzx");
 }
 
 // Delete File on Reboot names the file in its question and writes what it
@@ -886,7 +947,7 @@ TEST_F(StartupPage, AReadOnlyProgramFolderSendsEveryWriteToTheDataFolders)
     std::string lnk, beta = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"User Beta");
     ASSERT_TRUE(test::ReadFile(shortcut, &lnk));
     StartExplorer();
-    ASSERT_GE(remote->Select("Sentrel explorer", "STARTUP_FOLDER"), 0);
+    ASSERT_GE(remote->Select("Sentrel explorer", "Startup folder (this user)"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !test::FileExistsAt(shortcut); }));

@@ -488,6 +488,10 @@ TEST(ProgramFolder, VersionTextFromTheProgramsBesideIt)
     ASSERT_TRUE(CopyFileA(Sample("version_sample.exe").c_str(), running.c_str(), FALSE));
     GetVersionTextIn(place.c_str(), running.c_str(), text);
     EXPECT_STREQ("12.5.2007.0:3.1 de", text);
+    // The same version in both programs is said once.
+    ASSERT_TRUE(CopyFileA(Sample("Sentrel.exe").c_str(), running.c_str(), FALSE));
+    GetVersionTextIn(place.c_str(), running.c_str(), text);
+    EXPECT_STREQ("12.5.2007.0", text);
 
     // The hijack-log tool reports itself as the second program.
     std::string hijack = place + "\\HijackSentrel.exe";

@@ -12,7 +12,12 @@ import os
 import sys
 
 FORMULA_START = ("=", "+", "-", "@")
-ALLOWED_TAGS = {"html", "head", "meta", "title", "body", "h2", "a", "br", "center", "b", "big", "li", "ol", "i"}
+ALLOWED_TAGS = {"html", "head", "meta", "title", "style", "body", "h2", "h3", "p", "a", "br", "b", "i", "table",
+                "tr", "th", "td"}
+# The one server the programs look programs up on (string 3201).
+LOOKUP_SERVER = "https://www.orvendale.example/sentrel/"
+SECTIONS = ["Startup Programs", "Delayed Start", "Active Tasks", "Scheduled Tasks", "IE Helpers", "File Types",
+            "Services", "Hidden Files", "Cookies"]
 
 
 class ReportParser(html.parser.HTMLParser):
@@ -21,10 +26,16 @@ class ReportParser(html.parser.HTMLParser):
         self.text = []
         self.problems = []
         self.charset = None
+        self.headings = {}
+        self.heading = None
+        self.lookups = 0
 
     def handle_starttag(self, tag, attrs):
         if tag == "meta":
             self.charset = dict(attrs).get("charset")
+        if tag == "h3":
+            self.heading = dict(attrs).get("id")
+            self.headings[self.heading] = ""
         if tag not in ALLOWED_TAGS:
             self.problems.append("element <%s> %r" % (tag, attrs))
         for name, value in attrs:
@@ -33,11 +44,19 @@ class ReportParser(html.parser.HTMLParser):
             if name == "href" and value is not None:
                 if any(c in value for c in "'\"<> "):
                     self.problems.append("href with a raw quote, bracket or blank: %r" % value)
-                if not value.startswith(("SentrelLog.html#A", "http://")):
-                    self.problems.append("href of another scheme: %r" % value)
+                if value.startswith(LOOKUP_SERVER):
+                    self.lookups += 1
+                elif not value.startswith("#A"):
+                    self.problems.append("href to another place than the lookup server: %r" % value)
+
+    def handle_endtag(self, tag):
+        if tag == "h3":
+            self.heading = None
 
     def handle_data(self, data):
         self.text.append(data)
+        if self.heading is not None:
+            self.headings[self.heading] += data
 
 
 def expected(folder):
@@ -61,6 +80,12 @@ def check_html(folder, names, failures):
     for name in names:
         if name not in text:
             failures.append("html: %r is not in the text" % name)
+    # Every section, under the anchor the index links to.
+    wanted = {"A%d" % i: title for i, title in enumerate(SECTIONS)}
+    if parser.headings != wanted:
+        failures.append("html: sections %r" % parser.headings)
+    if parser.lookups == 0:
+        failures.append("html: no lookup link")
 
 
 def check_text(folder, names, failures):
@@ -94,7 +119,7 @@ def check_csv(folder, names, bho_names, kept, failures):
         return
     header = rows[0]
     if header != ["Type", "SubType", "Title", "Filename", "Company", "First Detected", "Path", "Description",
-                  "Version", "Publisher"]:
+                  "Version", "Publisher", "Start Type"]:
         failures.append("csv: column line %r" % header)
     with open(os.path.join(folder, "SentrelLog.csv"), encoding="utf-8-sig", newline="") as f:
         for number, record in enumerate(csv.DictReader(f), 2):
@@ -104,9 +129,12 @@ def check_csv(folder, names, bho_names, kept, failures):
                     break
                 if value != value.strip(" ") and value.strip(" ") and key != "Title":
                     failures.append("csv row %d: %s %r has blanks around it" % (number, key, value))
+    if not any(row[0] == "Services" and row[10] in ("Automatic", "Manual", "Disabled", "Boot", "System")
+               for row in rows[1:] if len(row) == 11):
+        failures.append("csv: no service row with its start type")
     titles = {}
     for number, row in enumerate(rows[1:], 2):
-        if len(row) != 10:
+        if len(row) != 11:
             failures.append("csv row %d has %d fields: %r" % (number, len(row), row))
             continue
         for field in row:

@@ -294,6 +294,55 @@ TEST(ReportPlatform, EachWindowsIsNamedByItsVersionAndBuild)
     EXPECT_EQ(std::string::npos, std::string(own).find("SP")) << own;
 }
 
+// The same line in a program started while Wine acts as another Windows
+// (winecfg /v): this test program itself, asked to write its line.
+TEST(ReportPlatform, WritesItsLineWhenAsked)
+{
+    char out[MAX_PATH];
+    if (!GetEnvironmentVariableA("SENTREL_PLATFORM_OUT", out, sizeof out)) GTEST_SKIP() << "only when asked";
+    char line[512];
+    ASSERT_GT(PlatformText(line, sizeof line), 0);
+    ASSERT_TRUE(test::WriteFile(out, line));
+}
+
+TEST(ReportPlatform, TheLineNamesTheWindowsWineActsAs)
+{
+    // winecfg /v changes the version for the whole prefix: the one this
+    // program started with is put back at the end.
+    OSVERSIONINFOA own = {};
+    own.dwOSVersionInfoSize = sizeof own;
+    ASSERT_TRUE(GetVersionExA(&own));
+    const char *before = own.dwMajorVersion >= 10 ? (own.dwBuildNumber >= 22000 ? "win11" : "win10")
+                         : own.dwMinorVersion >= 3 ? "win81"
+                         : own.dwMinorVersion == 2 ? "win8"
+                                                   : "win7";
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof self), 0u);
+    std::string program = self, folder = program.substr(0, program.rfind('\\'));
+    program = program.substr(folder.size() + 1);
+    std::string out = test::FreshFolder("platform_line") + "\\line.txt";
+    auto run = [](const std::string &where, const std::string &name, const std::string &arguments) {
+        test::Program started = test::Start(where, name, arguments);
+        EXPECT_TRUE(test::WaitForExit(started, 60000)) << name << " " << arguments;
+        test::Stop(started);
+    };
+    const struct {
+        const char *version, *windows;
+    } cases[] = {{"win7", "Windows 7 "}, {"win8", "Windows 8 "}, {"win81", "Windows 8.1 "}, {"win10", "Windows 10 "}};
+    SetEnvironmentVariableA("SENTREL_PLATFORM_OUT", out.c_str());
+    for (const auto &c : cases) {
+        DeleteFileA(out.c_str());
+        run("C:\\windows\\system32", "winecfg.exe", std::string("/v ") + c.version);
+        run(folder, program, "--gtest_filter=ReportPlatform.WritesItsLineWhenAsked");
+        std::string line;
+        EXPECT_TRUE(test::ReadFile(out, &line)) << c.version;
+        EXPECT_EQ(0u, line.find(c.windows)) << c.version << ": " << line;
+        EXPECT_EQ(std::string::npos, line.find("Vista")) << line;
+    }
+    SetEnvironmentVariableA("SENTREL_PLATFORM_OUT", nullptr);
+    run("C:\\windows\\system32", "winecfg.exe", std::string("/v ") + before);
+}
+
 TEST(ReportTimes, TheTwelveHourClockMarksNoonAndMidnight)
 {
     SYSTEMTIME t = {};

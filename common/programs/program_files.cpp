@@ -635,8 +635,10 @@ int GetVersionTextIn(const char *folder, const char *runningFile, char *out)
     if (!FormatText(file, sizeof file, "%s\\%s", folder, hijackTool ? name : "SentrelEx.exe") ||
         !FileExists(file))
         return (int)TextLength(out, VERSION_TEXT_SIZE);
-    if (!(hijackTool && !out[0])) AppendText(out, VERSION_TEXT_SIZE, ":");
     ReadVersionFacts(file, facts);
+    // Two programs of the same version are one version.
+    if (out[0] && strcmp(out, facts[VERSION_PRODUCT_VERSION]) == 0) return (int)TextLength(out, VERSION_TEXT_SIZE);
+    if (!(hijackTool && !out[0])) AppendText(out, VERSION_TEXT_SIZE, ":");
     AppendTextCut(out, VERSION_TEXT_SIZE, facts[VERSION_PRODUCT_VERSION]);
     return (int)TextLength(out, VERSION_TEXT_SIZE);
 }

@@ -10,6 +10,7 @@
 #include "addon_locations.h"
 #include "browser_settings.h"
 #include "cookies.h"
+#include "location_words.h"
 #include "dates.h"
 #include "inventory.h"
 #include "items.h"
@@ -243,10 +244,12 @@ void StartupSection(ReportFile *file)
     for (int i = 0; i < ItemCount(); i++) {
         const Item *record = GetItem(i);
         if (record->disabled || record->type != ITEM_STARTUP_FOLDER) continue;
+        // The file in the folder (the shortcut itself), and whose folder
+        // it is: the user's own or the one of all users.
         char name[PATH_SIZE];
-        FileNamePart(record->detail, name, sizeof name);
-        Fill(file, record->qualifier ? "O4 - Startup: %s=%s\r\n" : "O4 - Global Startup: %s=%s\r\n", name,
-             record->path);
+        FileNamePart(record->name, name, sizeof name);
+        Fill(file, IsAllUsersStartupFile(record->name) ? "O4 - Global Startup: %s=%s\r\n" : "O4 - Startup: %s=%s\r\n",
+             name, record->path);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "first_seen.h"
 #include "inventory.h"
 #include "items.h"
+#include "location_words.h"
 #include "processes.h"
 #include "program_files.h"
 #include "report_writer.h"
@@ -28,7 +29,8 @@ void WithoutCommas(const char *text, char *out, size_t size)
     ReplaceChar(out, ',', ' ');
 }
 
-void WriteRow(ReportFile *file, const char *type, const char *subType, const Item *record)
+void WriteRow(ReportFile *file, const char *type, const char *subType, const Item *record,
+              const char *startType = "")
 {
     char program[PATH_SIZE];
     VersionFacts facts;
@@ -45,7 +47,7 @@ void WriteRow(ReportFile *file, const char *type, const char *subType, const Ite
     char publisher[SIGNER_NAME_SIZE] = "";
     if (record->path[0]) RecordPublisherText(record, publisher, sizeof publisher);
     const char *fields[] = {type,         subType,     record->title, fileName, company, seen,
-                            record->path, description, version,       publisher};
+                            record->path, description, version,       publisher, startType};
     for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) {
         if (i) ReportWrite(file, ",");
         ReportWriteCsvField(file, fields[i], 1);
@@ -88,8 +90,9 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
     ForgetReportFacts();
     (void)caption;
     // The column names on the first line, as every reader of the format
-    // expects them; every row has their ten fields.
-    ReportWrite(&file, "Type,SubType,Title,Filename,Company,First Detected,Path,Description,Version,Publisher\r\n");
+    // expects them; every row has their eleven fields.
+    ReportWrite(&file,
+                "Type,SubType,Title,Filename,Company,First Detected,Path,Description,Version,Publisher,Start Type\r\n");
 
     BuildStartupList(0);
     for (int i = 0; i < ItemCount(); i++) {
@@ -101,7 +104,8 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
     }
     for (int i = 0; i < ItemCount(); i++) {
         const Item *record = GetItem(i);
-        if (!record->disabled && record->type == ITEM_STARTUP_FOLDER) WriteRow(&file, "Startup", "Folder", record);
+        if (!record->disabled && record->type == ITEM_STARTUP_FOLDER)
+            WriteRow(&file, "Startup", IsAllUsersStartupFile(record->name) ? "All Users Folder" : "Folder", record);
     }
     WriteGroup(&file, ListDelayedPrograms, "Delayed Start", "");
     WriteGroup(&file, Processes, "Active Tasks", "");
@@ -112,7 +116,8 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
     for (int i = 0; i < ItemCount(); i++) {
         char state[256] = "";
         if (states) SnapshotStateText(states, GetItemName(i), state);
-        WriteRow(&file, "Services", state, GetItem(i));
+        // A service's start type is its record's detail ("Automatic", ...).
+        WriteRow(&file, "Services", state, GetItem(i), GetItem(i)->detail);
     }
     if (states) FreeServiceSnapshot(states);
     WriteGroup(&file, EnumerateTasks, "Scheduled Tasks", "");

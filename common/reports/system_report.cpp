@@ -12,6 +12,8 @@
 #include "inventory.h"
 #include "items.h"
 #include "processes.h"
+#include "cookies.h"
+#include "program_info.h"
 #include "program_files.h"
 #include "report_writer.h"
 #include "signatures.h"
@@ -24,15 +26,22 @@
 
 namespace {
 
-// The address of the online information about a program.
-const char kInfoAddress[] = "http://www.orvendale.com/cgi-bin/zentainfo.pl?program=";
 const char kIEMainKey[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kWinlogonKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 
 int BuildStartupSection(void) { return BuildStartupList(0); }
 int BuildServicesSection(void) { return EnumerateServices(0); }
+// The cookies of both browsers are written one after the other: this
+// lists the Internet Explorer ones, the section then adds the Mozilla ones.
+int BuildCookiesSection(void) { return ReadIECookies(0); }
 
-enum { SECTION_IE_HELPERS = 4, SECTION_SERVICES = 6, SECTION_HIDDEN = 7, SECTION_COUNT = 8 };
+enum {
+    SECTION_IE_HELPERS = 4,
+    SECTION_SERVICES = 6,
+    SECTION_HIDDEN = 7,
+    SECTION_COOKIES = 8,
+    SECTION_COUNT = 9
+};
 
 const struct Section {
     int (*build)(void);
@@ -40,8 +49,20 @@ const struct Section {
 } kSections[SECTION_COUNT] = {
     {BuildStartupSection, 606}, {ListDelayedPrograms, 609}, {CountProcesses, 607},
     {EnumerateTasks, 680},      {EnumerateIEHelpers, 694},  {ListFileTypes, 739},
-    {BuildServicesSection, 636}, {ListHiddenFiles, 973},
+    {BuildServicesSection, 636}, {ListHiddenFiles, 973},    {BuildCookiesSection, 608},
 };
+
+// A section's title without the blanks a tab caption has around it.
+void SectionTitle(int section, char *out, int size)
+{
+    char title[128];
+    LoadUiString(kSections[section].title, title, sizeof title);
+    const char *start = title;
+    while (*start == ' ') start++;
+    CopyTextCut(out, (size_t)size, start);
+    size_t length = strlen(out);
+    while (length > 0 && out[length - 1] == ' ') out[--length] = 0;
+}
 
 // What the report shows of one record's program file.
 struct FileFacts {
@@ -140,83 +161,94 @@ void WriteHeader(ReportFile *file, const char *caption)
     ReportWrite(file, "<br>\r\n<br>\r\n");
 }
 
-const char *const kHelperKeys[] = {
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
-    "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar",
-    "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions",
-};
-
-void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const ServiceSnapshot *states,
-                    const char *buildText, const char *language)
+// The columns of a section's table.
+void WriteHtmlHeadings(ReportFile *file, int section)
 {
+    static const char *const kUsual[] = {"Title", "File", "Version", "Publisher", "Location", "Command",
+                                         "First detected", "Lookup"};
+    static const char *const kServices[] = {"Title", "File", "Version", "Publisher", "Start type", "Status",
+                                            "Command", "Lookup"};
+    static const char *const kHidden[] = {"File", "Size (bytes)", "Created", "Written", "Publisher", "Lookup"};
+    static const char *const kCookies[] = {"Site", "Browser", "File or path", "Date"};
+    const char *const *names = kUsual;
+    size_t count = sizeof kUsual / sizeof kUsual[0];
+    if (section == SECTION_SERVICES) names = kServices, count = sizeof kServices / sizeof kServices[0];
+    if (section == SECTION_HIDDEN) names = kHidden, count = sizeof kHidden / sizeof kHidden[0];
+    if (section == SECTION_COOKIES) names = kCookies, count = sizeof kCookies / sizeof kCookies[0];
+    ReportWrite(file, "<table>\r\n<tr>");
+    for (size_t i = 0; i < count; i++) Html(file, "<th>%s</th>", names[i]);
+    ReportWrite(file, "</tr>\r\n");
+}
+
+void Cell(ReportFile *file, const char *text)
+{
+    Html(file, "<td>%s</td>", text);
+}
+
+// The lookup of a program on the maker's server: the same address the
+// pages open.
+void LookupCell(ReportFile *file, const Item *record)
+{
+    static char address[INFO_ADDRESS_SIZE];
+    if (!BuildInfoAddress(record->type + 1000, record->path, record->title, 0, address, sizeof address)) {
+        ReportWrite(file, "<td></td>");
+        return;
+    }
+    Html(file, "<td><a href=\"%s\">Look up</a></td>", address);
+}
+
+void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const ServiceSnapshot *states)
+{
+    ReportWrite(file, "<tr>");
+    if (section == SECTION_COOKIES) {
+        Cell(file, record->title);
+        Cell(file, record->type == ITEM_COOKIE ? "Internet Explorer" : "Mozilla");
+        Cell(file, record->path);   // never the cookie's value
+        Cell(file, record->info);
+        ReportWrite(file, "</tr>\r\n");
+        return;
+    }
     FileFacts facts;
     ReadFacts(record, &facts);
     char fileName[PATH_SIZE];
-    FileNamePart(record->path, fileName, sizeof fileName);
+    FileNamePart(facts.file[0] ? facts.file : record->path, fileName, sizeof fileName);
     if (!fileName[0]) CopyTextCut(fileName, sizeof fileName, record->path);
-    const char *description = facts.version[VERSION_FILE_DESCRIPTION];
-    const char *productVersion = facts.version[VERSION_PRODUCT_VERSION];
-    const char *copyright = facts.version[VERSION_LEGAL_COPYRIGHT];
-    static const char kGap[] = "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
-                               "&nbsp;&nbsp;&nbsp;&nbsp;\r\n";
-    if (section == SECTION_HIDDEN) {
-        Html(file, "<li><b>%s</b>\r\n\t<ol>\r\n", fileName);
-    } else {
-        Html(file, "<li><b>%s</b>\r\n\t<ol>%s", record->title[0] ? record->title : "No Description available",
-             fileName);
-        ReportWrite(file, kGap);
-    }
-    if (description[0]) Html(file, "\t%s<br>", description);
-    if (productVersion[0]) Html(file, "\tVersion: %s&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;\r\n", productVersion);
-    if (copyright[0]) Html(file, "\t%s<br>\r\n", copyright);
-    if (!description[0] && !copyright[0]) ReportWrite(file, "<br>");
-    char location[512];
-    if (DescribeEntryLocation(record, record->disabled, location, sizeof location) > 0)
-        Html(file, "\tLocation: %s<br>\r\n", location);
-    if (record->path[0]) Html(file, "\tPath:     %s<br>\r\n", record->path);
-    char seen[DATE_TEXT_SIZE];
-    if (record->path[0] && GetFirstSeen(record->path, record->type, seen) > 0)
-        Html(file, "\tFirst Detected by Sentrel: %s<br>\r\n", seen);
-    char publisher[SIGNER_NAME_SIZE];
-    if (record->path[0] && RecordPublisherText(record, publisher, sizeof publisher) > 0)
-        Html(file, "\tPublisher: %s<br>\r\n", publisher);
-    if (record->info[0]) Html(file, "\t%s<br>\r\n", record->info);
-    if (section == SECTION_IE_HELPERS && record->type >= ITEM_BHO && record->type <= ITEM_EXTENSION) {
-        char word[64];
-        LoadUiString(716, word, sizeof word);
-        Html(file, "%s: \"HKLM\\%s\"<br>\r\n", word, kHelperKeys[record->type - ITEM_BHO]);
-    }
-    if (section == SECTION_SERVICES) {
-        Html(file, "\tStartup Type: %s<br>\r\n", record->detail);
-        char state[256];
-        if (states) {
-            SnapshotStateText(states, record->name, state);
-            if (state[0]) Html(file, "\tService Status: %s<br>\r\n", state);
-        }
-    }
+    char publisher[SIGNER_NAME_SIZE] = "";
+    if (record->path[0]) RecordPublisherText(record, publisher, sizeof publisher);
     if (section == SECTION_HIDDEN) {
         char dates[5][FILE_FACT_SIZE];
         GetFileDates(record->path, record->type, dates);
-        Html(file, "\tCreated: %s<br>\r\n\tAccessed: %s<br>\r\n\tWritten: %s<br>\r\n\tFile Size: %s Bytes<br>\r\n",
-             dates[0], dates[1], dates[2], dates[4]);
+        Cell(file, record->path);
+        Cell(file, dates[4]);
+        Cell(file, dates[0]);
+        Cell(file, dates[2]);
+        Cell(file, publisher);
+        LookupCell(file, record);
+        ReportWrite(file, "</tr>\r\n");
+        return;
     }
-    // The online information: every part of the address encoded for the
-    // query, and the whole address escaped for the attribute.
-    char program[PATH_SIZE * 3], vendor[VERSION_SLOT_SIZE], versionPart[VERSION_SLOT_SIZE],
-        build[VERSION_TEXT_SIZE];
-    char fileOnly[PATH_SIZE];
-    FileNamePart(facts.file, fileOnly, sizeof fileOnly);
-    UrlEncode(program, sizeof program, fileOnly[0] ? fileOnly : record->title);
-    UrlEncode(vendor, sizeof vendor, facts.version[VERSION_COMPANY_NAME]);
-    UrlEncode(versionPart, sizeof versionPart, productVersion);
-    UrlEncode(build, sizeof build, buildText);
-    char type[16];
-    FormatText(type, sizeof type, "%d", record->type);
-    ReportWrite(file, "\t<A href='");
-    ReportWrite(file, kInfoAddress);
-    Html(file, "%s&vendor=%s&version=%s&build=%s&Type=%s&Loc=%s", program, vendor, versionPart, build, type,
-         language);
-    ReportWrite(file, "'>Click for Zenta Info</A></ol>\r\n\r\n\t</ol><br>\r\n\r\n");
+    Cell(file, record->title[0] ? record->title : facts.version[VERSION_FILE_DESCRIPTION]);
+    Cell(file, fileName);
+    Cell(file, facts.version[VERSION_PRODUCT_VERSION]);
+    Cell(file, publisher);
+    if (section == SECTION_SERVICES) {
+        char state[256] = "";
+        if (states) SnapshotStateText(states, record->name, state);
+        Cell(file, record->detail);
+        Cell(file, state);
+    } else {
+        char location[512];
+        DescribeEntryLocation(record, record->disabled, location, sizeof location);
+        Cell(file, location);
+    }
+    Cell(file, record->path);
+    if (section != SECTION_SERVICES) {
+        char seen[DATE_TEXT_SIZE] = "";
+        if (!record->path[0] || GetFirstSeen(record->path, record->type, seen) <= 0) seen[0] = 0;
+        Cell(file, seen);
+    }
+    LookupCell(file, record);
+    ReportWrite(file, "</tr>\r\n");
 }
 
 void WriteTextEntry(ReportFile *file, const Item *record)
@@ -240,31 +272,39 @@ void WriteTextEntry(ReportFile *file, const Item *record)
     ReportWrite(file, "\r\n");
 }
 
+void WriteSectionRows(ReportFile *file, int section, int format, const ServiceSnapshot *states)
+{
+    for (int i = 0; i < ItemCount(); i++) {
+        const Item *record = GetItem(i);
+        if (!record->title[0] && !record->path[0]) continue;
+        if (format == 0)
+            WriteHtmlEntry(file, section, record, states);
+        else
+            WriteTextEntry(file, record);
+    }
+}
+
 int WriteSections(ReportFile *file, int format)
 {
-    char buildText[VERSION_TEXT_SIZE], language[16];
-    GetVersionText(buildText);
-    if (LoadUiString(634, language, sizeof language) <= 0) CopyText(language, sizeof language, "en");
     for (int section = 0; section < SECTION_COUNT; section++) {
         char title[128];
-        LoadUiString(kSections[section].title, title, sizeof title);
+        SectionTitle(section, title, sizeof title);
         kSections[section].build();
         ServiceSnapshot *states = section == SECTION_SERVICES ? TakeServiceSnapshot() : nullptr;
         if (format == 0) {
-            ReportFormat(file, "<A NAME=\"A%d\">\r\n", section);
-            Html(file, "<center><b><BIG><BIG> \x95 %s \x95 </BIG></BIG></b></center>\r\n", title);
+            ReportFormat(file, "<h3 id=\"A%d\">", section);
+            Html(file, "%s</h3>\r\n", title);
+            WriteHtmlHeadings(file, section);
         } else {
             ReportWriteTabField(file, title);
             ReportWrite(file, "\r\n");
         }
-        for (int i = 0; i < ItemCount(); i++) {
-            const Item *record = GetItem(i);
-            if (!record->title[0] && !record->path[0]) continue;
-            if (format == 0)
-                WriteHtmlEntry(file, section, record, states, buildText, language);
-            else
-                WriteTextEntry(file, record);
+        WriteSectionRows(file, section, format, states);
+        if (section == SECTION_COOKIES) {
+            ReadMozillaCookies(0);
+            WriteSectionRows(file, section, format, nullptr);
         }
+        if (format == 0) ReportWrite(file, "</table>\r\n");
         if (states) FreeServiceSnapshot(states);
     }
     FreeItems();
@@ -306,18 +346,24 @@ int WriteSystemReportFile(const char *path, int format, const char *caption)
     ForgetReportFacts();
     if (format == 0) {
         static const char kTitle[] = "Sentrel Report Log";
+        // A compact page that reads well pasted into a forum post too.
         ReportFormat(&file,
-                     "<html><head><meta charset=\"utf-8\"><title>\r\n%s</title></head>\r\n"
-                     "<body bgcolor=FloralWhite>\r\n",
+                     "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>%s</title>\r\n"
+                     "<style>body{font-family:sans-serif;font-size:10pt}"
+                     "table{border-collapse:collapse;margin-bottom:1em}"
+                     "th,td{border:1px solid #bbb;padding:1px 4px;text-align:left;vertical-align:top}"
+                     "th{background:#eee}</style></head>\r\n<body>\r\n",
                      kTitle);
-        ReportFormat(&file, "<H2 align='center'> %s </H2>\r\n", kTitle);
+        ReportFormat(&file, "<h2>%s</h2>\r\n", kTitle);
         WriteHeader(&file, caption);
-        for (int section = 0; section < SECTION_HIDDEN; section++) {
+        ReportWrite(&file, "<p>");
+        for (int section = 0; section < SECTION_COUNT; section++) {
             char title[128];
-            LoadUiString(kSections[section].title, title, sizeof title);
-            ReportFormat(&file, "<A href='" SYSTEM_REPORT_HTML "#A%d'>", section);
-            Html(&file, "%s</A><br>\r\n", title);
+            SectionTitle(section, title, sizeof title);
+            ReportFormat(&file, "%s<a href=\"#A%d\">", section ? " | " : "", section);
+            Html(&file, "%s</a>", title);
         }
+        ReportWrite(&file, "</p>\r\n");
     } else {
         ReportWrite(&file, "Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\tPublisher\r\n");
     }

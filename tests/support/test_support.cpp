@@ -456,4 +456,17 @@ bool StopMonitor(Program &monitor, HWND window, DWORD milliseconds)
     return ended;
 }
 
+bool EndProcessOfWindow(const char *caption, DWORD milliseconds)
+{
+    HWND window = WaitForWindow(nullptr, caption, milliseconds);
+    if (!window) return false;
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = id ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr;
+    if (!process) return false;
+    bool ended = TerminateProcess(process, 0) && WaitForSingleObject(process, milliseconds) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
 }  // namespace test

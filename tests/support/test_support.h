@@ -123,5 +123,9 @@ bool WaitForTrayIcons(int count, DWORD milliseconds);
 std::string DialogText(HWND dialog);
 // Presses a dialog button by its id (IDOK, IDYES, IDNO, ...).
 void PressButton(HWND dialog, int id);
+// Waits for a window with this caption and ends the process that shows it
+// (a program the test had started through the program under test, such as
+// the Registry Editor). true when one was found and ended.
+bool EndProcessOfWindow(const char *caption, DWORD milliseconds);
 
 }  // namespace test
