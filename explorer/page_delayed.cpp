@@ -65,7 +65,7 @@ int DelaySortKey(const ListPage *, const PageRow *row, int column, char *out, in
     return 0;   // the column's own text
 }
 
-ListPage delayPage = {CMD_PAGE_DELAY, 5, kHeadings, "SortPrograms", DelaySortKey, 2,
+ListPage delayPage = {CMD_PAGE_DELAY, 5, kHeadings, "SortPrograms", DelaySortKey, -1,
                       nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 void FillCells(PageRow *row)

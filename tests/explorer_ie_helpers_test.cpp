@@ -184,12 +184,12 @@ TEST_F(IEHelpersPage, ShowsEachHelperAndRemovesOnlyTheSelectedOne)
     EXPECT_EQ(2, CountNamed("twin.dll"));
     row = RowNamed("bar.dll");
     ASSERT_GE(row, 0);
-    EXPECT_EQ("TOOLBAR", remote->Text(row, kType));
+    EXPECT_EQ("TOOLBAR (file missing)", remote->Text(row, kType)) << "its file is not there, and it says so";
     EXPECT_EQ("", remote->Text(row, kCompany)) << "a missing file has no company";
     EXPECT_EQ(1, remote->Image(row)) << "a missing file: the generic picture";
     int button = RowNamed("Page Button");
     ASSERT_GE(button, 0);
-    EXPECT_EQ("EXTENSION", remote->Text(button, kType));
+    EXPECT_EQ("EXTENSION (file missing)", remote->Text(button, kType));
     EXPECT_EQ("button.exe", remote->Text(button, kProgram));
     EXPECT_GE(remote->Image(button), 2) << "the icon file the button names";
 

@@ -15,6 +15,7 @@
 #include "folder_entries.h"
 #include "inventory.h"
 #include "items.h"
+#include "location_words.h"
 #include "locations.h"
 #include "options.h"
 #include "platform.h"
@@ -626,7 +627,11 @@ int DescribeEntryPlace(const Item *record, char *out, int size)
     out[0] = 0;
     if (!record) return 0;
     char where[512], name[ITEM_TITLE_SIZE], pattern[128];
-    DescribeEntryLocation(record, 0, where, sizeof where);
+    // A Startup folder is named as the user's own or the one of all users.
+    if (record->type == ITEM_STARTUP_FOLDER)
+        LocationWords(record, where, sizeof where);
+    else
+        DescribeEntryLocation(record, 0, where, sizeof where);
     int registry = (record->type >= 1 && record->type < 30) || record->type == ITEM_DELAYLOAD ||
                    record->type == ITEM_TASK_SCHEDULER || record->type == ITEM_SHELL_EXECUTE_HOOK ||
                    record->type == ITEM_WINLOGON_NOTIFY;
