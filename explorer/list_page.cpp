@@ -327,17 +327,34 @@ void FitColumns(ListPage *page)
             give[column] = need[column] + (int)(shares > 0 ? (width - needed) * share[column] / shares : 0);
     } else {
         // Not everything fits: a column keeps at least its share (or what it
-        // needs, when that is less); the room left goes to the columns that
-        // need more, in proportion to what they lack.
-        long floors = 0, lacking = 0;
+        // needs, when that is less); the room left first makes whole the
+        // columns that lack little, and what remains is shared evenly by
+        // the ones that lack more.
+        long floors = 0;
         for (int column = 0; column < count; column++) {
             give[column] = need[column] < share[column] ? need[column] : share[column];
             floors += give[column];
-            lacking += need[column] - give[column];
         }
         long spare = width - floors;
-        for (int column = 0; column < count && spare > 0 && lacking > 0; column++)
-            give[column] += (int)(spare * (need[column] - give[column]) / lacking);
+        int open[LIST_MAX_COLUMNS];
+        for (int column = 0; column < count; column++) open[column] = need[column] > give[column];
+        for (int changed = 1; changed && spare > 0;) {
+            changed = 0;
+            int waiting = 0;
+            for (int column = 0; column < count; column++) waiting += open[column];
+            if (!waiting) break;
+            long fair = spare / waiting;
+            for (int column = 0; column < count; column++) {
+                if (!open[column] || need[column] - give[column] > fair) continue;
+                spare -= need[column] - give[column];
+                give[column] = need[column];
+                open[column] = 0;
+                changed = 1;
+            }
+            if (!changed)
+                for (int column = 0; column < count; column++)
+                    if (open[column]) give[column] += (int)fair;
+        }
     }
     // The last column takes what remains.
     int used = 0;
@@ -467,10 +484,12 @@ int AddFileIcon(ListPage *page, const char *command)
 
 int CompareSortKeys(const char *key1, int apart1, const char *key2, int apart2, int descending)
 {
+    // Set-apart rows stay below the others in either direction, whatever
+    // script their keys are in.
+    if (!apart1 != !apart2) return apart1 ? 1 : -1;
     char a[CELL_SIZE + 4], b[CELL_SIZE + 4];
-    const char *prefix = descending ? "aaa" : "zzz";
-    FormatTextCut(a, sizeof a, "%s%s", apart1 ? prefix : "", key1);
-    FormatTextCut(b, sizeof b, "%s%s", apart2 ? prefix : "", key2);
+    CopyTextCut(a, sizeof a, key1);
+    CopyTextCut(b, sizeof b, key2);
     size_t shorter = strlen(a) < strlen(b) ? strlen(a) : strlen(b);
     a[shorter] = 0;
     b[shorter] = 0;
@@ -941,12 +960,12 @@ LRESULT DrawRowMark(ListPage *page, NMLVCUSTOMDRAW *draw)
     if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
     const PageRow *row = PageRowAt(page, (int)draw->nmcd.lItemlParam);
     HIGHCONTRASTA contrast = {sizeof contrast, 0, nullptr};
-    if (!row || !(row->unverified || row->missing || row->record.disabled) ||
+    if (!row || !(row->unverified || row->missing || row->record.disabled || row->dimmed) ||
         (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
          (contrast.dwFlags & HCF_HIGHCONTRASTON)))
         return CDRF_DODEFAULT;
     // Disabled: grey; a file that is gone: the warning colour, slanted.
-    draw->clrText = row->record.disabled ? GetSysColor(COLOR_GRAYTEXT) : RGB(176, 0, 32);
+    draw->clrText = row->record.disabled || row->dimmed ? GetSysColor(COLOR_GRAYTEXT) : RGB(176, 0, 32);
     if (row->missing) {
         static HFONT slanted;
         if (!slanted) {

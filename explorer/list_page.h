@@ -92,6 +92,7 @@ struct PageRow {
     int apart;
     int unverified;   // its program file is missing, unsigned or badly signed: shown marked
     int missing;      // its command names a file that is not there
+    int dimmed;       // set by a page's fill: drawn grey as a disabled entry is (a disabled service)
     int hidden;       // set by a page's fill: the row is left out of the list
     int filteredOut;  // the filter box's text is in none of its cells
 };

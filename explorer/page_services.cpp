@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
+
+#include <cstring>
 #include <initializer_list>
 
 #include "dates.h"
@@ -93,6 +95,9 @@ void FillCells(PageRow *row, const ServiceSnapshot *states)
     char state[256];
     if (SnapshotStateText(states, record.name, state)) CopyTextCut(row->cells[COLUMN_STATUS], CELL_SIZE, state);
     CopyTextCut(row->cells[COLUMN_STARTUP], CELL_SIZE, record.detail);
+    // A service Windows never starts is drawn as a disabled entry is.
+    char disabled[64];
+    row->dimmed = LoadUiString(666, disabled, sizeof disabled) > 0 && strcmp(record.detail, disabled) == 0;
 
     char date[DATE_TEXT_SIZE];
     if (GetFirstSeen(record.path, record.type, date) <= 0) {

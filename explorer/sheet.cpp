@@ -120,6 +120,33 @@ int CALLBACK SheetCallback(HWND, UINT message, LPARAM lParam)
     return 0;
 }
 
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+Page Down and Ctrl+Page Up move between
+// the pages as in every property sheet: the keys are handed to the sheet's
+// own handling before a page or its list sees them, whichever message loop
+// runs the sheet.
+HHOOK pageKeysHook;
+
+LRESULT CALLBACK PageKeys(int code, WPARAM wParam, LPARAM lParam)
+{
+    MSG *message = (MSG *)lParam;
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_KEYDOWN && sheetWindow &&
+        (message->wParam == VK_TAB || message->wParam == VK_NEXT || message->wParam == VK_PRIOR) &&
+        (GetKeyState(VK_CONTROL) & 0x8000) &&
+        (message->hwnd == sheetWindow || IsChild(sheetWindow, message->hwnd))) {
+        int step = message->wParam == VK_PRIOR || (message->wParam == VK_TAB && (GetKeyState(VK_SHIFT) & 0x8000))
+                       ? -1
+                       : 1;
+        HWND tabs = (HWND)SendMessageA(sheetWindow, PSM_GETTABCONTROL, 0, 0);
+        int count = tabs ? (int)SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0) : 0;
+        if (count > 0) {
+            int current = (int)SendMessageA(tabs, TCM_GETCURSEL, 0, 0);
+            SendMessageA(sheetWindow, PSM_SETCURSEL, (WPARAM)((current + step + count) % count), 0);
+            message->message = WM_NULL;   // handled: nobody else moves again
+        }
+    }
+    return CallNextHookEx(pageKeysHook, code, wParam, lParam);
+}
+
 void PlayOpenSound(void)
 {
     if (GetOption("Sound", 1) <= 0) return;
@@ -217,7 +244,10 @@ void OpenSheet(HWND owner, int command)
     DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
     if (length > 0 && length < sizeof self && FindTextNoCase(self + FileNameIndex(self), "hijack"))
         WriteHijackLog(owner);
+    pageKeysHook = SetWindowsHookExA(WH_GETMESSAGE, PageKeys, nullptr, GetCurrentThreadId());
     INT_PTR result = PropertySheetA(&header);
+    if (pageKeysHook) UnhookWindowsHookEx(pageKeysHook);
+    pageKeysHook = nullptr;
     // The page the sheet was on when it closed is the next start's page.
     if (result >= 0 && currentPage > 1 && GetOption("StartTab", 0) != currentPage) SetOption("StartTab", currentPage);
     sheetWindow = nullptr;

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -831,7 +832,7 @@ TEST_F(StartupPage, BothRegistryViewsAreListed)
 // the command behind a cell), case ignored in any script; the selection
 // and every command stay on the row's own entry. A refill keeps the sort
 // and its direction.
-TEST_F(StartupPage, TheFilterBoxNarrowsTheRowsAndARefillKeepsTheOrder)
+TEST_F(StartupPage, TheFilterNarrowsTheRowsARefillKeepsTheOrderAndCtrlTabTurnsThePage)
 {
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Qzx Apple", programs + "\\alpha.exe -apple"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "\xD0\x91\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD qzx",
@@ -872,6 +873,34 @@ TEST_F(StartupPage, TheFilterBoxNarrowsTheRowsAndARefillKeepsTheOrder)
     EXPECT_EQ(HDF_SORTDOWN, remote->SortArrow(kTitle));
     type(L"");
     ASSERT_TRUE(WaitFor([&] { return remote->Count() == all; })) << remote->Count();
+
+    // Ctrl+Page Down and Ctrl+Tab go to the next page, as keys typed on the
+    // keyboard, Ctrl+Shift+Tab back.
+    HWND tabs = (HWND)SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
+    int first = (int)SendMessageA(tabs, TCM_GETCURSEL, 0, 0);
+    SetForegroundWindow(sheet);
+    SetFocus(list);
+    auto keys = [](std::initializer_list<WORD> held, WORD key) {
+        std::vector<INPUT> inputs;
+        auto add = [&](WORD vk, DWORD flags) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = vk;
+            input.ki.dwFlags = flags;
+            inputs.push_back(input);
+        };
+        for (WORD vk : held) add(vk, 0);
+        add(key, 0);
+        add(key, KEYEVENTF_KEYUP);
+        for (WORD vk : held) add(vk, KEYEVENTF_KEYUP);
+        SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+    };
+    keys({VK_CONTROL}, VK_NEXT);
+    EXPECT_TRUE(WaitFor([&] { return (int)SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == first + 1; }));
+    keys({VK_CONTROL}, VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return (int)SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == first + 2; }));
+    keys({VK_CONTROL, VK_SHIFT}, VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return (int)SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == first + 1; }));
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "Qzx Apple");
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "Other");
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "\xD0\x91\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD qzx");
