@@ -6,6 +6,7 @@
 // the export is imported back with Wine's regedit here.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 #include <commctrl.h>
 #include <objbase.h>
 #include <prsht.h>
@@ -564,10 +565,21 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     ASSERT_TRUE(test::WriteFile(cookies + "\\user@two.example[2].txt", "two"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "IECookieFolder", cookies));
 
+    // A file in the user's Startup folder and one in the all users' one.
+    char userStartup[MAX_PATH] = "", commonStartup[MAX_PATH] = "";
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, userStartup));
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_COMMON_STARTUP, nullptr, 0, commonStartup));
+    std::string userFile = std::string(userStartup) + "\\Mine Only.exe";
+    std::string commonFile = std::string(commonStartup) + "\\Every User.exe";
+    ASSERT_TRUE(CopyFileA(program.c_str(), userFile.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(program.c_str(), commonFile.c_str(), FALSE));
+
     FillCallerList();
     std::vector<const Item *> before = {GetItem(0), GetItem(1)};
     std::string path = std::string(kFiles) + "\\" + HIJACK_LOG_FILE;
     int written = WriteHijackLogFile(path.c_str(), "Sentrel");
+    DeleteFileA(userFile.c_str());
+    DeleteFileA(commonFile.c_str());
     test::DeleteTree(HKEY_CURRENT_USER, components);
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\MenuExt");
     test::DeleteTree(HKEY_CURRENT_USER, zone);
@@ -610,6 +622,8 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKCU\\..\\Run: [Tab\there]") + program + "\r\n"));
     EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKLM\\..\\Run: [") + kMachineName + "]" + program + " -m\r\n"));
     EXPECT_TRUE(Has(log, "\r\nF3 - HKCU Load=" + longLoad + "\r\n"));
+    EXPECT_TRUE(Has(log, "\r\nO4 - Startup: Mine Only.exe=" + userFile + "\r\n")) << LogLines(log, "O4 - ").size();
+    EXPECT_TRUE(Has(log, "\r\nO4 - Global Startup: Every User.exe=" + commonFile + "\r\n"));
     EXPECT_EQ((std::vector<std::string>{"O24 -  Desktop Component 0: " + longName + " - " + longSource,
                                         "O24 -  Desktop Component 2: Two - http://two.example/"}),
               LogLines(log, "O24 - "));
