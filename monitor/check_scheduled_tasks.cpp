@@ -1,6 +1,8 @@
 // Sentrel.exe: the scheduled tasks check. Every job of the Task Scheduler
 // that the baseline (HKCU Software\Orvendale\Sentrel\Tasks) does not
-// approve raises the task alert; Yes approves the job, No deletes it.
+// approve, and every Task Scheduler 2.0 task that its own baseline (Tasks2,
+// by task path) does not approve, raises the task alert; Yes approves the
+// task, No deletes exactly that task.
 #include <windows.h>
 
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include "monitor.h"
 #include "options.h"
 #include "platform.h"
+#include "registered_tasks.h"
 #include "store.h"
 #include "signatures.h"
 #include "tasks.h"
@@ -52,15 +55,26 @@ struct JobSnapshot {
     JobSnapshot &operator=(const JobSnapshot &) = delete;
 };
 
+int IsVersion2(const Item &job)
+{
+    return job.type == ITEM_TASK2;
+}
+
 void Approve(const Item &job)
 {
-    StoreWriteDecimal(HKEY_CURRENT_USER, TASK_BASELINE, job.name, job.type);
-    RememberApprovedSigner(TASK_SIGNERS, job.name, job.path);
-    WriteHistory(job.name, job.path, "", ITEM_TASK, HISTORY_TASK_APPROVE);
+    const char *baseline = IsVersion2(job) ? TASK2_BASELINE : TASK_BASELINE;
+    StoreWriteDecimal(HKEY_CURRENT_USER, baseline, job.name, job.type);
+    RememberApprovedSigner(IsVersion2(job) ? TASK2_SIGNERS : TASK_SIGNERS, job.name, job.path);
+    WriteHistory(job.name, job.path, "", job.type, HISTORY_TASK_APPROVE);
 }
 
 void Reject(const Item &job)
 {
+    if (IsVersion2(job)) {
+        DeleteRegisteredTaskAs(job.name, 4);
+        StoreDeleteValue(HKEY_CURRENT_USER, TASK2_BASELINE, job.name);
+        return;
+    }
     DeleteScheduledTaskAs(job.name, 4);
     StoreDeleteValue(HKEY_CURRENT_USER, TASK_BASELINE, job.name);
 }
@@ -70,6 +84,10 @@ void AskAbout(const Item &job)
     CopyTextCut(AlertTitle, sizeof AlertTitle, job.title);
     AlertType = 0;
     CopyTextCut(AlertCommand, sizeof AlertCommand, job.path);
+    // A task of several actions shows every one of them.
+    RegisteredTaskFacts facts;
+    if (IsVersion2(job) && RegisteredTaskFactsOf(job.name, &facts) && facts.file.actionCount > 1)
+        CopyTextCut(AlertCommand, sizeof AlertCommand, facts.file.actions);
     if (settings.hideAlerts > 1) {
         Reject(job);
         return;
@@ -96,7 +114,8 @@ void CheckScheduledTasks(void)
         JobSnapshot snapshot;
         for (int i = 0; i < snapshot.count; i++) {
             const Item &job = snapshot.jobs[i];
-            if (IsTaskApproved(job) || FindTextNoCase(job.name, kExceptionText)) continue;
+            int approved = IsVersion2(job) ? IsRegisteredTaskApproved(job) : IsTaskApproved(job);
+            if (approved || FindTextNoCase(job.name, kExceptionText)) continue;
             AskAbout(job);
         }
     }

@@ -32,6 +32,7 @@ enum ItemType {
     ITEM_SERVICE_EXE = 700,
     ITEM_SERVICE_SVCHOST = 701,
     ITEM_TASK = 800,
+    ITEM_TASK2 = 801,            // a Task Scheduler 2.0 task
     ITEM_BHO = 900,
     ITEM_TOOLBAR = 901,
     ITEM_EXTENSION = 902,

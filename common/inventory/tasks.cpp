@@ -11,6 +11,7 @@
 #include "history.h"
 #include "inventory.h"
 #include "items.h"
+#include "registered_tasks.h"
 #include "platform.h"
 #include "signatures.h"
 #include "text.h"
@@ -466,9 +467,10 @@ int TaskShownName(const char *name, char *out, int size)
 
 // --- Operations ----------------------------------------------------------------
 
-int EnumerateTasks(void)
+namespace {
+// The 1.0 jobs into the item list. Returns their count, or the failure.
+int ListJobs(void)
 {
-    FreeItems();
     Session session;
     HRESULT result = OpenSession(&session);
     if (!session.reached) {
@@ -508,6 +510,18 @@ int EnumerateTasks(void)
     });
     CloseSession(&session);
     return count;
+}
+}  // namespace
+
+int EnumerateTasks(void)
+{
+    FreeItems();
+    int jobs = ListJobs();
+    // The tasks of Task Scheduler 2.0 are listed whether or not the 1.0
+    // interface answered.
+    int tasks = ListRegisteredTasks();
+    if (jobs < 0 && tasks == 0) return jobs;
+    return (jobs > 0 ? jobs : 0) + tasks;
 }
 
 namespace {
@@ -637,6 +651,12 @@ void ForEachTaskPlace(WatchPlaceVisitor visit, void *context)
     if (!JobFolder(folder)) return;
     WatchPlace place = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 0, folder};
     visit(&place, context);
+    // The task store of Task Scheduler 2.0, its folders included.
+    char store[PATH_SIZE];
+    if (TaskStoreFolder(store)) {
+        WatchPlace tasks = {WATCH_FOLDER, nullptr, VIEW_NATIVE, 1, store};
+        visit(&tasks, context);
+    }
 }
 
 int IsTaskApproved(const Item &job)

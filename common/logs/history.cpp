@@ -42,7 +42,8 @@ const CodeName kTypes[] = {
     {501, "INFO_NETCOOKIE"},       {502, "INFO_SAVECOOKIE"},
     {503, "INFO_NUTS"},            {600, "INFO_TASK"},
     {700, "SERVICE_EXE"},          {701, "SERVICE_SVCHOST"},
-    {800, "TASK_SCHEDULED"},       {900, "TYPE_BHO"},
+    {800, "TASK_SCHEDULED"},       {801, "TASK_SCHEDULED2"},
+    {900, "TYPE_BHO"},
     {901, "TYPE_TOOLBAR"},         {902, "TYPE_EXTENSION"},
     {3000, "TYPE_UNKNOWN"},
 };
@@ -93,6 +94,8 @@ const CodeName kActions[] = {
     // No to a file type change (the approved association written back) and
     // to a new choice of the user's own (taken away).
     {49, "FILETYPE_Restore"},       {50, "FILETYPE_Remove"},
+    // A Task Scheduler 2.0 task switched off and on.
+    {51, "TASK_Disable"},           {52, "TASK_Enable"},
 };
 
 const size_t kNameSize = 48;   // names are at most 47 characters

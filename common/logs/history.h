@@ -29,6 +29,8 @@ enum HistoryDecision {
     HISTORY_HIDDEN_RESTORE = 48,
     HISTORY_FILETYPE_RESTORE = 49,
     HISTORY_FILETYPE_REMOVE = 50,
+    HISTORY_TASK_DISABLE = 51,
+    HISTORY_TASK_ENABLE = 52,
 };
 
 // "12/07/2026  2:05 PM": month/day/year, two blanks, the 12-hour clock; a
