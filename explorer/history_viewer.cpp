@@ -15,10 +15,11 @@
 #include "items.h"
 #include "list_page.h"
 #include "options.h"
-#include "program_info.h"
 #include "platform.h"
-#include "reports.h"
 #include "program_files.h"
+#include "program_info.h"
+#include "registered_tasks.h"
+#include "reports.h"
 #include "startup_changes.h"
 #include "startup_list.h"
 #include "sysfiles.h"
@@ -327,6 +328,7 @@ int RestoreHistoryEvent(const HistoryEntry *entry)
         WriteHistory(entry->title, entry->command, entry->detail, entry->type, ACTION_IEHELPER_RESTORE);
         return 1;
     case ACTION_TASK_REJECT: case ACTION_TASK_REMOVE:
+        if (type == ITEM_TASK2) return RestoreRegisteredTask(entry->title, entry->detail);
         return RestoreScheduledTask(entry->title, entry->detail);
     default:
         return 0;

@@ -32,7 +32,7 @@ const struct {
 } kColumnWidths[] = {
     {6026, {240, 130, 150, 140, 150, 190, 0}}, {6028, {600, 390, 0, 0, 0, 0, 0}},
     {6029, {220, 300, 170, 150, 160, 0, 0}},   {6038, {220, 140, 150, 80, 90, 140, 180}},
-    {6039, {250, 170, 160, 150, 130, 140, 0}}, {6040, {250, 170, 160, 90, 160, 170, 0}},
+    {6039, {170, 170, 110, 120, 110, 110, 80, 130}}, {6040, {250, 170, 160, 90, 160, 170, 0}},
     {6041, {350, 220, 220, 380, 0, 0, 0}},     {6042, {240, 150, 160, 110, 70, 90, 180}},
     {6044, {400, 200, 100, 200, 90, 0, 0}},    {6052, {200, 260, 160, 160, 100, 120, 0}},
     {6055, {300, 260, 130, 150, 160, 0, 0}},
@@ -269,6 +269,16 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly
     ApplySavedSort(page);
     FitColumns(page);
     return page->rowCount;
+}
+
+int ExplanationBottom(HWND page)
+{
+    HWND below = GetDlgItem(page, IDC_FILTER);
+    if (!below) below = GetDlgItem(page, IDC_LIST);
+    RECT r;
+    if (!below || !GetWindowRect(below, &r)) return 0;
+    MapWindowPoints(nullptr, page, (POINT *)&r, 2);
+    return r.top - 2;
 }
 
 void FitColumns(ListPage *page)

@@ -8,7 +8,7 @@
 
 #include "items.h"
 
-#define LIST_MAX_COLUMNS 7
+#define LIST_MAX_COLUMNS 8
 #define CELL_SIZE 784   // a path of any script (UTF-8)
 
 // Common control and menu numbers: the same number means the same function
@@ -145,6 +145,9 @@ void ShowRows(ListPage *page);
 // folder part. Returns the row count.
 typedef void (*RowFill)(PageRow *row, void *context);
 int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly = 0);
+// The bottom of the room above the list and its filter box, where a page
+// places explanations of its own (page coordinates).
+int ExplanationBottom(HWND page);
 // Sizes the columns to their texts where the list has room: no column
 // narrower than its share in the width table, the last one taking what
 // is left.

@@ -202,13 +202,7 @@ void LayoutExplanations(HWND page)
         MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
         if (helpRect.left < monitorRect.left) monitorRect.left = helpRect.left;
     }
-    // Above the list, and above the filter box over it.
-    RECT filterRect;
-    if (GetWindowRect(GetDlgItem(page, IDC_FILTER), &filterRect)) {
-        MapWindowPoints(nullptr, page, (POINT *)&filterRect, 2);
-        listRect.top = filterRect.top;
-    }
-    int left = iconRect.left + 40, right = monitorRect.left - 8, top = iconRect.top, bottom = listRect.top - 2;
+    int left = iconRect.left + 40, right = monitorRect.left - 8, top = iconRect.top, bottom = ExplanationBottom(page);
     if (right - left < 20 || bottom - top < 8) return;
     // The long warning takes all but one line.
     RECT line = {0, 0, 0, 10};

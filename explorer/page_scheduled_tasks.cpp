@@ -1,6 +1,7 @@
-// SentrelEx.exe: the Scheduled Tasks page (tab 4): the jobs of the Windows
-// Task Scheduler with their program, company and run times; a job can be
-// removed, its program deleted at the next restart.
+// SentrelEx.exe: the Scheduled Tasks page (tab 4): the jobs of Task
+// Scheduler 1.0 and the tasks of Task Scheduler 2.0 together, with their
+// command, company, triggers, run times and kind; a task can be removed,
+// a 2.0 task disabled and enabled, its program deleted at the next restart.
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -16,6 +17,7 @@
 #include "pages.h"
 #include "patrol_time.h"
 #include "program_files.h"
+#include "registered_tasks.h"
 #include "store.h"
 #include "tasks.h"
 #include "text.h"
@@ -25,11 +27,20 @@ namespace {
 
 enum TaskControl { IDC_TASK_EXPLANATION = 1095, IDC_TASK_EXPLANATION2 = 1096 };
 
-const UINT kHeadings[] = {681, 684, 699, 683, 682, 3760};
-enum TaskColumn { COLUMN_NAME, COLUMN_PROGRAM, COLUMN_COMPANY, COLUMN_NEXT_RUN, COLUMN_LAST_RUN, COLUMN_PUBLISHER };
+const UINT kHeadings[] = {681, 684, 699, 3888, 683, 682, 3889, 3760};
+enum TaskColumn {
+    COLUMN_NAME,
+    COLUMN_PROGRAM,
+    COLUMN_COMPANY,
+    COLUMN_TRIGGERS,
+    COLUMN_NEXT_RUN,
+    COLUMN_LAST_RUN,
+    COLUMN_KIND,
+    COLUMN_PUBLISHER
+};
 
 // Every column sorts by its text, run times too (month first).
-ListPage tasksPage = {CMD_PAGE_SCHEDULE, 6, kHeadings, "SortScheduledTask", nullptr, 1,
+ListPage tasksPage = {CMD_PAGE_SCHEDULE, 8, kHeadings, "SortScheduledTask", nullptr, COLUMN_KIND,
                       nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
 
 void FillCells(PageRow *row)
@@ -41,6 +52,12 @@ void FillCells(PageRow *row)
     ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyTextCut(row->cells[COLUMN_NEXT_RUN], CELL_SIZE, record.detail);
     CopyTextCut(row->cells[COLUMN_LAST_RUN], CELL_SIZE, record.info);
+    // Which scheduler runs it, and when a 2.0 task starts.
+    RegisteredTaskFacts facts;
+    int version2 = record.type == ITEM_TASK2;
+    if (version2 && RegisteredTaskFactsOf(record.name, &facts))
+        CopyTextCut(row->cells[COLUMN_TRIGGERS], CELL_SIZE, facts.file.triggers);
+    LoadUiString(!version2 ? 3885 : record.qualifier ? 3887 : 3886, row->cells[COLUMN_KIND], CELL_SIZE);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
@@ -52,6 +69,34 @@ void FillList(const Item *keep = nullptr)
     EnumerateTasks();
     FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr);
     SelectAfterFill(p, keep);
+}
+
+void UpdateButtons(HWND page)
+{
+    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
+    // Only a 2.0 task has an enabled flag of its own.
+    int version2 = row && row->record.type == ITEM_TASK2;
+    int disabled = version2 && row->record.disabled;
+    ShowWindow(GetDlgItem(page, IDC_ENABLE), version2 && disabled ? SW_SHOW : SW_HIDE);
+    ShowWindow(GetDlgItem(page, IDC_DISABLE), !(version2 && disabled) ? SW_SHOW : SW_HIDE);
+    EnableWindow(GetDlgItem(page, IDC_DISABLE), version2);
+}
+
+// Disable or Enable on the selected 2.0 task: its own enabled flag.
+void SetSelectedEnabled(HWND page, int enabled)
+{
+    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
+    if (!row) {
+        ShowStringMessage(57);
+        return;
+    }
+    if (row->record.type != ITEM_TASK2) return;
+    Item task = {};
+    if (!CopyItemRecord(&task, &row->record)) return;
+    if (FAILED(SetRegisteredTaskEnabled(task.name, enabled))) PageMessage(page, 3890, MB_OK | MB_ICONSTOP);
+    FillList(&task);
+    UpdateButtons(page);
+    ReleaseItemCopy(&task);
 }
 
 void RemoveSelected(HWND page)
@@ -70,20 +115,27 @@ void RemoveSelected(HWND page)
     // The row's own record: the job it shows, whatever the list holds now.
     Item job = {};
     if (!CopyItemRecord(&job, &row->record)) return;
-    DeleteScheduledTask(job.name);
-    // Forgotten by the monitor too: a job of this name added later is new.
-    StoreDeleteValue(HKEY_CURRENT_USER, TASK_BASELINE, job.name);
+    // Forgotten by the monitor too: a task of this name added later is new.
+    if (job.type == ITEM_TASK2) {
+        if (FAILED(DeleteRegisteredTaskAs(job.name, 15))) PageMessage(page, 3891, MB_OK | MB_ICONSTOP);
+        StoreDeleteValue(HKEY_CURRENT_USER, TASK2_BASELINE, job.name);
+    } else {
+        DeleteScheduledTask(job.name);
+        StoreDeleteValue(HKEY_CURRENT_USER, TASK_BASELINE, job.name);
+    }
     FillList(&job);
     ReleaseItemCopy(&job);
 }
 
 void ShowMenu(HWND)
 {
-    int items[12], n = 0;
+    int items[14], n = 0;
     for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (RowHasNote(PageRowAt(&tasksPage, SelectedRecord(&tasksPage)))) items[n++] = IDC_VIEW_NOTE;
-    for (int id : {(int)IDC_REMOVE, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO,
-                   (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
+    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
+    if (RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
+    items[n++] = IDC_REMOVE;
+    if (row && row->record.type == ITEM_TASK2) items[n++] = row->record.disabled ? IDC_ENABLE : IDC_DISABLE;
+    for (int id : {(int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
         items[n++] = id;
     ShowRowMenu(&tasksPage, items, n);
 }
@@ -99,7 +151,7 @@ void LayoutExplanations(HWND page)
     MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
     MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
     MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
-    int left = iconRect.left + 40, right = helpRect.left, top = iconRect.top, bottom = listRect.top - 2;
+    int left = iconRect.left + 40, right = helpRect.left, top = iconRect.top, bottom = ExplanationBottom(page);
     if (right - left < 20 || bottom - top < 8) return;
     int half = (bottom - top) / 2;
     MoveWindow(GetDlgItem(page, IDC_TASK_EXPLANATION), left, top, right - left, half, TRUE);
@@ -110,6 +162,7 @@ void Activate(HWND page)
 {
     HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     FillList();
+    UpdateButtons(page);
     ActivatePage(page, CMD_PAGE_SCHEDULE);
     SetMonitorLabel(page, GetOption("Tasks", 11) > 0 ? 1 : 0);
     SetCursor(old);
@@ -121,6 +174,8 @@ void Initialise(HWND page)
     SetDlgItemUiString(page, 679, IDC_TASK_EXPLANATION2);
     SetDlgItemUiString(page, 301, IDC_INFO);
     SetDlgItemUiString(page, 302, IDC_REMOVE);
+    SetDlgItemUiString(page, 632, IDC_ENABLE);
+    SetDlgItemUiString(page, 633, IDC_DISABLE);
     SetDlgItemUiString(page, 304, IDC_CLOSE);
     InitListPage(&tasksPage, page);
     currentPage = CMD_PAGE_SCHEDULE;
@@ -131,7 +186,9 @@ void OnCommand(HWND page, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&tasksPage); break;
-    case IDC_REMOVE: RemoveSelected(page); break;
+    case IDC_REMOVE: RemoveSelected(page); UpdateButtons(page); break;
+    case IDC_DISABLE: SetSelectedEnabled(page, 0); break;
+    case IDC_ENABLE: SetSelectedEnabled(page, 1); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); break;
     case IDC_MONITOR_LABEL: {
         int state = ChangePatrolTime(page, 786);
@@ -146,7 +203,8 @@ void OnCommand(HWND page, int id, int)
     }
 }
 
-const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanations, nullptr};
+const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, LayoutExplanations,
+                            nullptr};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <mstask.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "inventory.h"
 #include "monitor.h"
 #include "options.h"
+#include "registered_tasks.h"
 #include "signed_samples.h"
 #include "task_jobs.h"
 #include "tasks.h"
@@ -197,6 +199,47 @@ TEST_F(TaskCheckTest, SilentRejectsExceptionsAndJobsSharingATitle)
     EXPECT_EQ(0, CountHistory({"TASK_Alert"}));
 }
 
+// Task Scheduler 2.0 tasks planted as Windows stores them: each is asked
+// about by its own path with its whole command, hidden ones and ones named
+// in any script too; No deletes exactly that task, Yes approves it under
+// its path beside the jobs' approvals.
+TEST_F(TaskCheckTest, NewTasksOfTheTaskStoreAreAskedAboutByTheirPath)
+{
+    const std::string orbit = "\\Orbit\\Updater", ghost = "\\Hidden Folder\\Ghost",
+                      cyrillic = "\\\xD0\x9E\xD1\x80\xD0\xB1\xD0\xB8\xD1\x82\\\xD0\x97\xD0\xB0\xD0\xB4\xD0\xB0\xD1\x87\xD0\xB0";
+    std::map<std::string, std::string> files = {
+        {orbit, test::PlantTask(orbit, test::TaskXml(Sample(), "-q"))},
+        {ghost, test::PlantTask(ghost, test::TaskXml(Sample(), "-ghost", "", true, true))},
+        {cyrillic, test::PlantTask(cyrillic, test::TaskXml(Sample(), "-z"), false)}};
+    for (const auto &planted : files) ASSERT_FALSE(planted.second.empty()) << planted.first;
+    CheckAnswering({{kNewProgram, IDNO}, {kNewProgram, IDNO}, {kNewProgram, IDYES}});
+    std::map<std::string, int> answered;
+    for (int i = 0; i < 3; i++) {
+        const Seen &seen = driver->seen(i);
+        std::string name = Field(seen, IDC_ALERT_NAME);
+        ASSERT_EQ(1u, files.count(name)) << name;
+        std::string argument = name == orbit ? "-q" : name == ghost ? "-ghost" : "-z";
+        EXPECT_EQ(Sample() + " " + argument, Field(seen, IDC_ALERT_COMMAND)) << name;
+        answered[name] = i < 2 ? IDNO : IDYES;
+    }
+    for (const auto &planted : files) {
+        std::string baseline;
+        bool approved = test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks2", planted.first, &baseline);
+        if (answered[planted.first] == IDNO) {
+            EXPECT_FALSE(test::FileExistsAt(planted.second)) << planted.first << " was rejected and stays";
+            EXPECT_FALSE(approved);
+            EXPECT_EQ(1, CountHistory({"\tTASK_Remove\tTASK_SCHEDULED2\t" + planted.first + "\t"})) << planted.first;
+        } else {
+            EXPECT_TRUE(test::FileExistsAt(planted.second)) << planted.first;
+            EXPECT_EQ("801", baseline);
+            EXPECT_EQ(1, CountHistory({"\tTASK_Approve\tTASK_SCHEDULED2\t" + planted.first + "\t"})) << planted.first;
+        }
+    }
+    EXPECT_EQ("<missing>", TaskBaseline(orbit)) << "not among the jobs' approvals";
+    CheckSilently();
+    for (const auto &planted : files) test::RemovePlantedTask(planted.first);
+}
+
 // The alert runs a message loop: whatever empties or refills the shared
 // item list meanwhile must not change what the check asks or acts on.
 namespace {
@@ -248,21 +291,29 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
         ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
         ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Reject", task_test::Wide(sample)));
         ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Approve", task_test::Wide(sample)));
+        // Two Task Scheduler 2.0 tasks, one in a hidden folder, as Windows stores them.
+        std::string orbit = test::PlantTask("\\Orbit\\Updater", test::TaskXml(sample, "-q"));
+        std::string ghost = test::PlantTask("\\Hidden Folder\\Ghost", test::TaskXml(sample, "-g", "", true, true));
+        ASSERT_FALSE(orbit.empty());
+        ASSERT_FALSE(ghost.empty());
         // A real-time notice brings the next pass (group A) forward; group B follows.
         PostMessageA(window, WM_TASK_CHANGE, 0, 0);
 
-        std::string shown[2];
-        for (int i = 0; i < 2; i++) {
+        std::string shown[4];
+        for (int i = 0; i < 4; i++) {
             HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 90000);
             ASSERT_NE(nullptr, alert) << "no task alert from the monitor's patrol";
             SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
             shown[i] = ControlText(alert, IDC_ALERT_NAME);
-            EXPECT_EQ(sample, ControlText(alert, IDC_ALERT_COMMAND));
+            std::string arguments = shown[i] == "\\Orbit\\Updater" ? " -q" : shown[i] == "\\Hidden Folder\\Ghost" ? " -g" : "";
+            EXPECT_EQ(sample + arguments, ControlText(alert, IDC_ALERT_COMMAND)) << shown[i];
             EXPECT_EQ("Orvendale Samples", ControlText(alert, IDC_ALERT_COMPANY));
-            test::PressButton(alert, shown[i] == "Monitor Reject" ? IDNO : IDYES);
+            test::PressButton(alert, shown[i] == "Monitor Approve" ? IDYES : IDNO);
             EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
         }
         EXPECT_NE(shown[0], shown[1]);
+        EXPECT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(orbit) && !test::FileExistsAt(ghost); }, kWait))
+            << "the rejected 2.0 tasks were not deleted";
         EXPECT_TRUE(test::WaitUntil([] { return !Scheduler::Exists(L"Monitor Reject"); }, kWait))
             << "the rejected job was not deleted";
         EXPECT_TRUE(test::WaitUntil([] { return TaskBaseline("Monitor Approve.job") == "800"; }, kWait));
@@ -273,6 +324,10 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
         EXPECT_NE(std::string::npos, history.find("TASK_Alert\tTASK_SCHEDULED\tAlert Sample")) << history;
         EXPECT_NE(std::string::npos, history.find("\tTASK_Remove\tTASK_SCHEDULED\tMonitor Reject.job\t" + sample))
             << history;
+        EXPECT_NE(std::string::npos, history.find("\tTASK_Remove\tTASK_SCHEDULED2\t\\Orbit\\Updater\t" + sample + " -q\t"))
+            << history;
+        test::RemovePlantedTask("\\Orbit\\Updater");
+        test::RemovePlantedTask("\\Hidden Folder\\Ghost");
 
         PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);
         EXPECT_TRUE(test::WaitForExit(monitor, kWait));

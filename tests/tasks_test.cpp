@@ -8,6 +8,7 @@
 #include <mstask.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "platform.h"
+#include "registered_tasks.h"
 #include "task_jobs.h"
 #include "tasks.h"
 #include "test_support.h"
@@ -518,4 +520,163 @@ TEST_F(TasksTest, OnWindows9xWithoutTheAgentNothingIsListed)
     }
     SetEnvironmentVariableA("PATH", saved.c_str());
     EXPECT_FALSE(agentOnSystem) << "this system has an agent of its own: " << found;
+}
+
+// --- Task Scheduler 2.0 ---------------------------------------------------------------
+
+namespace {
+std::string Utf16(const std::string &text)
+{
+    std::wstring wide = test::Wide(text);
+    return "\xFF\xFE" + std::string((const char *)wide.data(), wide.size() * 2);
+}
+TaskFile Parsed(const std::string &bytes, int *isTask = nullptr)
+{
+    TaskFile task;
+    int result = ParseTaskFile(bytes.data(), bytes.size(), &task);
+    if (isTask) *isTask = result;
+    return task;
+}
+}  // namespace
+
+// A task file as Windows writes it (UTF-16) or as UTF-8: its actions in
+// order, its triggers in words, its flags; entities decoded. What is no
+// task file gives nothing and harms nothing.
+TEST(TaskFiles, ATaskFileIsReadInEitherEncodingAndBadBytesGiveNothing)
+{
+    int isTask = 0;
+    TaskFile task = Parsed(Utf16(test::TaskXml("C:\\orbit\\upd.exe", "-q")), &isTask);
+    EXPECT_EQ(1, isTask);
+    EXPECT_STREQ("C:\\orbit\\upd.exe", task.command);
+    EXPECT_STREQ("-q", task.arguments);
+    EXPECT_STREQ("C:\\orbit\\upd.exe -q", task.actions);
+    EXPECT_STREQ("At logon", task.triggers);
+    EXPECT_STREQ("Orbit Software", task.author);
+    EXPECT_EQ(1, task.enabled);
+    EXPECT_EQ(0, task.hidden);
+
+    std::string triggers =
+        "<BootTrigger/><CalendarTrigger><StartBoundary>2024-01-01T03:00:00</StartBoundary>"
+        "<ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay></CalendarTrigger><IdleTrigger></IdleTrigger>";
+    std::string xml = test::TaskXml("C:\\Program Files\\Orbit\\a.exe", "/x &quot;a &amp; b&quot; &#x416;", triggers,
+                                    false, true);
+    xml.replace(xml.find("</Actions>"), 0, "<ComHandler><ClassId>{0F87369F-A4E5-4CFC-BD3E-73E6154572DD}</ClassId></ComHandler>");
+    task = Parsed("\xEF\xBB\xBF" + xml);
+    EXPECT_STREQ("/x \"a & b\" \xD0\x96", task.arguments);
+    EXPECT_STREQ("\"C:\\Program Files\\Orbit\\a.exe\" /x \"a & b\" \xD0\x96; COM handler {0F87369F-A4E5-4CFC-BD3E-73E6154572DD}",
+                 task.actions);
+    EXPECT_EQ(2, task.actionCount);
+    EXPECT_STREQ("At startup, Daily at 03:00, On idle", task.triggers);
+    EXPECT_EQ(0, task.enabled);
+    EXPECT_EQ(1, task.hidden);
+
+    // Cut short, no task at all, nested past any sense, a text longer than
+    // a field: nothing read past the end, nothing past a field.
+    std::string whole = Utf16(test::TaskXml("C:\\a.exe", ""));
+    for (size_t cut : {(size_t)0, (size_t)1, (size_t)3, whole.size() / 2, whole.size() - 1}) Parsed(whole.substr(0, cut));
+    Parsed("<html><body>no task</body></html>", &isTask);
+    EXPECT_EQ(0, isTask);
+    std::string deep;
+    for (int i = 0; i < 200; i++) deep += "<a>";
+    Parsed(deep + "<Command>x</Command>");
+    task = Parsed(test::TaskXml("C:\\" + std::string(5000, 'L') + ".exe", std::string(3000, 'A')));
+    EXPECT_LT(strlen(task.command), sizeof task.command);
+    EXPECT_LT(strlen(task.actions), sizeof task.actions);
+}
+
+// Disable writes the flag into the file in its own encoding; a file without
+// one gets it. Task paths that would lead out of the store lead nowhere.
+TEST(TaskFiles, TheEnabledFlagIsWrittenInTheFilesOwnEncodingAndPathsStayInTheStore)
+{
+    std::string bytes = Utf16(test::TaskXml("C:\\a.exe", "-x"));
+    size_t length = 0;
+    char *changed = TaskFileWithEnabled(bytes.data(), bytes.size(), 0, &length);
+    ASSERT_NE(nullptr, changed);
+    std::string written(changed, length);
+    free(changed);
+    EXPECT_EQ(0u, written.find("\xFF\xFE"));
+    EXPECT_EQ(0, Parsed(written).enabled);
+    EXPECT_STREQ("C:\\a.exe", Parsed(written).command);
+
+    std::string plain = test::TaskXml("C:\\a.exe", "");
+    plain.erase(plain.find("<Enabled>true</Enabled>\r\n    <Hidden>"), 23);
+    changed = TaskFileWithEnabled(plain.data(), plain.size(), 0, &length);
+    ASSERT_NE(nullptr, changed);
+    EXPECT_EQ(0, Parsed(std::string(changed, length)).enabled);
+    free(changed);
+    EXPECT_EQ(nullptr, TaskFileWithEnabled("<x/>", 4, 0, &length));
+
+    char file[PATH_SIZE];
+    EXPECT_GT(TaskFileOf("\\Orbit\\Updater", file), 0);
+    EXPECT_NE(nullptr, strstr(file, "\\Tasks\\Orbit\\Updater"));
+    for (const char *bad : {"", "Orbit", "\\..\\win.ini", "\\a\\..\\..\\b", "\\a\\\\b", "\\C:\\x", "\\a/b", "\\a\\"})
+        EXPECT_EQ(0, TaskFileOf(bad, file)) << bad;
+}
+
+// Tasks planted as Windows stores them are listed by their exact paths,
+// hidden ones and ones named in any script too; removal, disabling and the
+// way back each reach exactly the task they name and leave a history line.
+TEST_F(TasksTest, TasksOfTheTaskStoreAreListedAndActedOnByTheirPath)
+{
+    const std::string orbit = "\\Orbit\\Updater", ghost = "\\Hidden Folder\\Ghost",
+                      cyrillic = "\\\xD0\x9E\xD0\xB1\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5\\"
+                                 "\xD0\x97\xD0\xB0\xD0\xB4\xD0\xB0\xD1\x87\xD0\xB0";
+    std::string orbitFile = test::PlantTask(orbit, test::TaskXml("C:\\orbit\\upd.exe", "-q"));
+    ASSERT_FALSE(orbitFile.empty());
+    ASSERT_FALSE(test::PlantTask(ghost, test::TaskXml("C:\\ghost\\g.exe", "", "", true, true)).empty());
+    ASSERT_FALSE(test::PlantTask(cyrillic, test::TaskXml("C:\\\xD0\xB7\\z.exe", "--run"), false).empty());
+    Create(L"Old Job");
+
+    EnumerateTasks();
+    auto rows = ListedRows();
+    ASSERT_NE(nullptr, Find(rows, "Old Job.job")) << NamesOf(rows);
+    const Row *row = Find(rows, orbit);
+    ASSERT_NE(nullptr, row) << NamesOf(rows);
+    EXPECT_EQ(ITEM_TASK2, row->type);
+    EXPECT_EQ("C:\\orbit\\upd.exe -q", row->path);
+    ASSERT_NE(nullptr, Find(rows, ghost));
+    EXPECT_EQ(1, Find(rows, ghost)->qualifier) << "hidden";
+    ASSERT_NE(nullptr, Find(rows, cyrillic));
+    EXPECT_EQ("C:\\\xD0\xB7\\z.exe --run", Find(rows, cyrillic)->path);
+    RegisteredTaskFacts facts;
+    ASSERT_EQ(1, RegisteredTaskFactsOf(orbit.c_str(), &facts));
+    EXPECT_STREQ("At logon", facts.file.triggers);
+
+    // Disabled: the flag, in the file's own encoding; listed as disabled.
+    EXPECT_EQ(S_OK, SetRegisteredTaskEnabled(cyrillic.c_str(), 0));
+    EnumerateTasks();
+    for (int i = 0; i < ItemCount(); i++) {
+        if (GetItemName(i) == cyrillic) {
+            EXPECT_EQ(1, GetItem(i)->disabled);
+        }
+    }
+    EXPECT_NE(std::string::npos, History().find("\tTASK_Disable\tTASK_SCHEDULED2\t" + cyrillic + "\tC:\\\xD0\xB7\\z.exe --run\t"))
+        << History();
+
+    // Removed: its file kept in the vault first, the others untouched.
+    std::string before;
+    ASSERT_TRUE(test::ReadFile(orbitFile, &before));
+    EXPECT_EQ(S_OK, DeleteRegisteredTaskAs(orbit.c_str(), 15));
+    EXPECT_FALSE(test::FileExistsAt(orbitFile));
+    std::string history = History();
+    size_t line = history.find("\tScheduledTask_Remove\tTASK_SCHEDULED2\t" + orbit + "\tC:\\orbit\\upd.exe -q\t");
+    ASSERT_NE(std::string::npos, line) << history;
+    std::string vaultName = history.substr(history.rfind('\t', history.find("\r\n", line)) + 1);
+    vaultName = vaultName.substr(0, vaultName.find("\r\n"));
+    EXPECT_EQ(S_FALSE, DeleteRegisteredTaskAs(orbit.c_str(), 15)) << "no such task any more";
+    EXPECT_EQ(E_INVALIDARG, DeleteRegisteredTaskAs("\\..\\..\\win.ini", 15));
+    EnumerateTasks();
+    rows = ListedRows();
+    EXPECT_EQ(nullptr, Find(rows, orbit));
+    EXPECT_NE(nullptr, Find(rows, ghost));
+    EXPECT_NE(nullptr, Find(rows, cyrillic));
+
+    // And back from the very copy its line names, never over a task.
+    EXPECT_EQ(1, RestoreRegisteredTask(orbit.c_str(), vaultName.c_str()));
+    EXPECT_TRUE(test::FileExistsAt(orbitFile));
+    EXPECT_EQ(0, RestoreRegisteredTask(orbit.c_str(), vaultName.c_str())) << "a task is in the way";
+    EXPECT_EQ(0, RestoreRegisteredTask(orbit.c_str(), "..\\win.ini"));
+    EXPECT_NE(std::string::npos, History().find("\tTASK_Restore\tTASK_SCHEDULED2\t" + orbit + "\t"));
+
+    for (const std::string &path : {orbit, ghost, cyrillic}) test::RemovePlantedTask(path);
 }

@@ -487,11 +487,13 @@ HRESULT SetRegisteredTaskEnabled(const char *taskPath, int enabled)
         SysFreeString(name);
         if (folder) folder->Release();
     }
-    // A scheduler that cannot change it: the flag in the task's file.
-    if (FAILED(result)) {
-        WideText wide(file);
-        if (GetFileAttributesW(wide.get()) != INVALID_FILE_ATTRIBUTES) result = SetFileEnabled(file, enabled);
-    }
+    // A scheduler that cannot change it (or says it did, and its file
+    // says otherwise): the flag in the task's file.
+    WideText wide(file);
+    TaskFile now;
+    if (GetFileAttributesW(wide.get()) != INVALID_FILE_ATTRIBUTES &&
+        (FAILED(result) || (ReadTaskFile(file, &now) && now.enabled != (enabled != 0))))
+        result = SetFileEnabled(file, enabled);
     if (SUCCEEDED(result)) {
         TaskFile facts;
         ReadTaskFile(file, &facts);

@@ -660,7 +660,11 @@ int DescribeLocationOfType(int type, int disabled, char *out, int size)
     if (!out || size <= 0) return 0;
     out[0] = 0;
     if (type >= 257) {
-        int stringId = type == ITEM_TASK ? 726 : type == ITEM_BHO ? 725 : type == ITEM_TOOLBAR ? 724 : 0;
+        int stringId = type == ITEM_TASK    ? 726
+                       : type == ITEM_TASK2 ? 3886
+                       : type == ITEM_BHO   ? 725
+                       : type == ITEM_TOOLBAR ? 724
+                                              : 0;
         return stringId ? LoadUiString(stringId, out, size) : 0;
     }
     if (disabled) {

@@ -19,6 +19,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "processes.h"
+#include "registered_tasks.h"
 #include "program_files.h"
 #include "services.h"
 #include "signatures.h"
@@ -285,7 +286,15 @@ int WriteScanReport(ReportFile *file, int json)
     char jobs[MAX_PATH] = "";
     GetWindowsDirectoryA(jobs, sizeof jobs);
     AppendTextCut(jobs, sizeof jobs, "\\Tasks");
-    WriteList(writer, "task", [&jobs](const Item &item, ScanRow &row) {
+    char store[PATH_SIZE] = "";
+    TaskStoreFolder(store);
+    WriteList(writer, "task", [&jobs, &store](const Item &item, ScanRow &row) {
+        // A 2.0 task lives in the task store under its path.
+        if (item.type == ITEM_TASK2) {
+            FormatTextCut(row.location, sizeof row.location, "%s%s", store, item.name ? item.name : "");
+            row.approved = IsRegisteredTaskApproved(item) ? APPROVAL_YES : APPROVAL_NO;
+            return;
+        }
         CopyText(row.location, sizeof row.location, jobs);
         row.approved = IsTaskApproved(item) ? APPROVAL_YES : APPROVAL_NO;
     });

@@ -11,6 +11,7 @@
 #include "items.h"
 #include "location_words.h"
 #include "processes.h"
+#include "registered_tasks.h"
 #include "program_files.h"
 #include "report_writer.h"
 #include "signatures.h"
@@ -120,7 +121,14 @@ int WriteSpreadsheetFile(const char *path, const char *caption)
         WriteRow(&file, "Services", state, GetItem(i), GetItem(i)->detail);
     }
     if (states) FreeServiceSnapshot(states);
-    WriteGroup(&file, EnumerateTasks, "Scheduled Tasks", "");
+    // A 2.0 task's triggers in the SubType column.
+    EnumerateTasks();
+    for (int i = 0; i < ItemCount(); i++) {
+        RegisteredTaskFacts facts;
+        const Item *task = GetItem(i);
+        int version2 = task->type == ITEM_TASK2 && RegisteredTaskFactsOf(task->name, &facts);
+        WriteRow(&file, "Scheduled Tasks", version2 ? facts.file.triggers : "", task);
+    }
     FreeItems();
     RestoreItemList(&held);
     return ReportClose(&file);

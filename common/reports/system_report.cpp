@@ -12,6 +12,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "processes.h"
+#include "registered_tasks.h"
 #include "cookies.h"
 #include "program_info.h"
 #include "program_files.h"
@@ -239,6 +240,12 @@ void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const Ser
     } else {
         char location[512];
         DescribeEntryLocation(record, record->disabled, location, sizeof location);
+        // A 2.0 task: when it starts.
+        RegisteredTaskFacts facts;
+        if (record->type == ITEM_TASK2 && RegisteredTaskFactsOf(record->name, &facts) && facts.file.triggers[0]) {
+            AppendTextCut(location, sizeof location, ": ");
+            AppendTextCut(location, sizeof location, facts.file.triggers);
+        }
         Cell(file, location);
     }
     Cell(file, record->path);

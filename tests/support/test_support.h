@@ -123,6 +123,19 @@ bool WaitForTrayIcons(int count, DWORD milliseconds);
 std::string DialogText(HWND dialog);
 // Presses a dialog button by its id (IDOK, IDYES, IDNO, ...).
 void PressButton(HWND dialog, int id);
+// A Task Scheduler 2.0 task as Windows stores it: the XML of a task with
+// one Exec action (command, arguments), the triggers given as XML (a logon
+// trigger when empty), enabled or not, hidden or not.
+std::string TaskXml(const std::string &command, const std::string &arguments, const std::string &triggers = "",
+                    bool enabled = true, bool hidden = false);
+// Writes a task file into the task store (System32\Tasks) under its task
+// path ("\Folder\Name"), folders made as needed: UTF-16 with its
+// byte-order mark as Windows writes it, or UTF-8. Returns the file's path,
+// empty on failure.
+std::string PlantTask(const std::string &taskPath, const std::string &xml, bool utf16 = true);
+// Removes a planted task's file and its folders up to the store, when empty.
+void RemovePlantedTask(const std::string &taskPath);
+
 // Waits for a window with this caption and ends the process that shows it
 // (a program the test had started through the program under test, such as
 // the Registry Editor). true when one was found and ended.
