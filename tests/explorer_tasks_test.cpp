@@ -1,5 +1,7 @@
 // The real SentrelEx.exe on its Scheduled Tasks page: the rows it shows for
-// real jobs of Wine's Task Scheduler, and Remove on the selected job.
+// real jobs of Wine's Task Scheduler and for Task Scheduler 2.0 tasks
+// planted as Windows stores them, and Remove, Disable and Enable on the
+// selected one.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "registered_tasks.h"
 #include "remote_list.h"
 #include "task_jobs.h"
 #include "test_support.h"
@@ -21,7 +24,7 @@ const DWORD kWait = 15000;
 const char kSheetCaption[] = "Sentrel Zenta";
 const char kTasksBaseline[] = "Software\\Orvendale\\Sentrel\\Tasks";
 const std::string kPrograms = "C:\\task-programs";
-enum { kName, kProgram, kCompany, kNextRun, kLastRun };
+enum { kName, kProgram, kCompany, kTriggers, kNextRun, kLastRun, kKind, kPublisher };
 
 struct Search {
     DWORD process;
@@ -128,7 +131,7 @@ TEST_F(ScheduledTasksPage, EachJobIsARowWithItsProgramCompanyAndRunTimes)
     Create(L"Beta Job", "beta.exe");
     StartExplorer();
 
-    auto rows = remote->Rows(5);
+    auto rows = remote->Rows(8);
     ASSERT_EQ(2u, rows.size());
     const auto *alpha = RowOf(rows, "Alpha Job");
     ASSERT_NE(nullptr, alpha) << "listed without the job extension";
@@ -150,7 +153,7 @@ TEST_F(ScheduledTasksPage, EachJobIsARowWithItsProgramCompanyAndRunTimes)
     EXPECT_EQ("Never", remote->Text(0, kNextRun));
     std::string sorted;
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "SortScheduledTask", &sorted));
-    EXPECT_EQ("4", sorted);
+    EXPECT_EQ("5", sorted);
 }
 
 TEST_F(ScheduledTasksPage, RemoveDeletesTheSelectedJobOnlyAndForgetsItsApproval)
@@ -198,11 +201,79 @@ TEST_F(ScheduledTasksPage, RemoveDeletesTheSelectedJobOnlyAndForgetsItsApproval)
     EXPECT_TRUE(Scheduler::Exists(L"Gamma Job"));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kTasksBaseline, "Beta Job.job"));
     EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kTasksBaseline, "Gamma Job.job"));
-    auto rows = remote->Rows(5);
+    auto rows = remote->Rows(8);
     EXPECT_EQ(2u, rows.size());
     EXPECT_EQ(nullptr, RowOf(rows, "Beta Job"));
     EXPECT_EQ(-1, remote->Selected()) << "the removed job's row is gone, and nothing else is selected";
     std::string history;
     test::ReadFile(folder + "\\history.txt", &history);
     EXPECT_NE(std::string::npos, history.find("ScheduledTask_Remove\tTASK_SCHEDULED\tBeta Job.job\t")) << history;
+}
+
+// Jobs of 1.0 and tasks of 2.0 side by side, each with what it runs, when
+// and which kind it is; Disable, Enable and Remove reach exactly the
+// selected task, its neighbour in the same folder untouched.
+TEST_F(ScheduledTasksPage, JobsAndTasksAreRowsAndEachCommandReachesTheSelectedTask)
+{
+    Create(L"Alpha Job", "alpha.exe");
+    const std::string updater = "\\Orbit\\Updater", second = "\\Orbit\\Second";
+    std::string updaterFile = test::PlantTask(updater, test::TaskXml(kPrograms + "\\alpha.exe", "-q"));
+    std::string secondFile = test::PlantTask(
+        second, test::TaskXml(kPrograms + "\\beta.exe", "-r",
+                              "<CalendarTrigger><StartBoundary>2025-02-03T03:00:00</StartBoundary>"
+                              "<ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay></CalendarTrigger>"));
+    ASSERT_FALSE(updaterFile.empty());
+    ASSERT_FALSE(secondFile.empty());
+    StartExplorer();
+    auto rows = remote->Rows(8);
+    ASSERT_EQ(3u, rows.size());
+    const auto *job = RowOf(rows, "Alpha Job");
+    ASSERT_NE(nullptr, job);
+    EXPECT_EQ("Task Scheduler 1.0 job", (*job)[kKind]);
+    const auto *task = RowOf(rows, updater);
+    ASSERT_NE(nullptr, task);
+    EXPECT_EQ("alpha.exe -q", (*task)[kProgram]);
+    EXPECT_EQ("Orvendale", (*task)[kCompany]);
+    EXPECT_EQ("At logon", (*task)[kTriggers]);
+    EXPECT_EQ("Task Scheduler 2.0 task", (*task)[kKind]);
+    ASSERT_NE(nullptr, RowOf(rows, second));
+    EXPECT_EQ("Daily at 03:00", (*RowOf(rows, second))[kTriggers]);
+
+    // Disable: the selected task's own flag; Enable takes its place.
+    std::string updaterBytes;
+    ASSERT_TRUE(test::ReadFile(updaterFile, &updaterBytes));
+    ASSERT_GE(remote->Select(kName, second), 0);
+    Settle();
+    Press(11);
+    ASSERT_TRUE(test::WaitUntil([&] { TaskFile read; return ReadTaskFile(secondFile.c_str(), &read) && !read.enabled; },
+                                kWait));
+    Settle();
+    EXPECT_EQ("Task Scheduler 2.0 task (disabled)", remote->Text(remote->Selected(), kKind));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, 10)));
+    std::string now;
+    ASSERT_TRUE(test::ReadFile(updaterFile, &now));
+    EXPECT_EQ(updaterBytes, now) << "the other task of the folder is as it was";
+    Press(10);
+    ASSERT_TRUE(test::WaitUntil([&] { TaskFile read; return ReadTaskFile(secondFile.c_str(), &read) && read.enabled; },
+                                kWait));
+    Settle();
+
+    // Remove: exactly the selected task.
+    ASSERT_GE(remote->Select(kName, updater), 0);
+    Settle();
+    Press(1003);
+    HWND box = WaitForBox(kSheetCaption);
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(updaterFile); }, kWait));
+    Settle();
+    EXPECT_TRUE(test::FileExistsAt(secondFile));
+    EXPECT_TRUE(Scheduler::Exists(L"Alpha Job"));
+    EXPECT_EQ(2, remote->Count());
+    std::string history;
+    test::ReadFile(folder + "\\history.txt", &history);
+    EXPECT_NE(std::string::npos, history.find("\tTASK_Disable\tTASK_SCHEDULED2\t" + second + "\t")) << history;
+    EXPECT_NE(std::string::npos, history.find("\tTASK_Enable\tTASK_SCHEDULED2\t" + second + "\t")) << history;
+    EXPECT_NE(std::string::npos, history.find("\tScheduledTask_Remove\tTASK_SCHEDULED2\t" + updater + "\t")) << history;
+    test::RemovePlantedTask(second);
 }
