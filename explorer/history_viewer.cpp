@@ -21,6 +21,7 @@
 #include "registered_tasks.h"
 #include "reports.h"
 #include "startup_changes.h"
+#include "startup_hooks.h"
 #include "startup_list.h"
 #include "sysfiles.h"
 #include "tasks.h"
@@ -313,7 +314,8 @@ int RestoreHistoryEvent(const HistoryEntry *entry)
     case ACTION_START_REMOVE:
         // Written only where nothing is now, and approved by nobody: the
         // monitor asks about it like anything new.
-        if (!IsRunType(type) && type != ITEM_WIN_LOAD && type != ITEM_WIN_RUN && type != ITEM_STARTUP_FOLDER)
+        if (!IsRunType(type) && type != ITEM_WIN_LOAD && type != ITEM_WIN_RUN && type != ITEM_STARTUP_FOLDER &&
+            !IsStartupHookType(type))
             return 0;
         if (!PutBackStartupEntry(view, entry->title, entry->command, entry->detail, type)) return 0;
         WriteHistory(entry->title, entry->command, entry->detail, entry->type, HISTORY_START_RESTORE);

@@ -14,6 +14,7 @@
 #include "options.h"
 #include "processes.h"
 #include "startup_changes.h"
+#include "startup_hooks.h"
 #include "startup_list.h"
 #include "store.h"
 #include "text.h"
@@ -51,7 +52,9 @@ void Approve(const Entry &entry)
     RememberStartupSigner(entry.baselineName, entry.record.path);
     const Item &r = entry.record;
     int type = r.view == VIEW_32 ? r.type | HISTORY_VIEW_32 : r.type;
-    const char *name = (r.type < 30 || r.type == ITEM_WINLOGON_NOTIFY) && r.name && r.name[0] ? r.name : r.title;
+    const char *name =
+        (r.type < 30 || r.type == ITEM_WINLOGON_NOTIFY || IsStartupHookType(r.type)) && r.name && r.name[0] ? r.name
+                                                                                                          : r.title;
     WriteHistory(name, r.path, r.detail, type, HISTORY_START_APPROVE);
 }
 

@@ -733,3 +733,77 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     }
     test::ResetSentrelRegistry();
 }
+
+// The real monitor: a debugger set for sethc.exe (written in both registry
+// views) and an Active Setup command are alerted with their commands and
+// where they live; No deletes exactly those values and leaves the keys'
+// other values.
+TEST(StartupCheckMonitor, ADebuggerForAnImageAndAnActiveSetupCommandAreAlertedAndRemovedExactly)
+{
+    const char ifeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\sethc.exe";
+    const char setup[] = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{7A1B2C3D-0000-4000-8000-00000000AB02}";
+    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    test::ResetSentrelRegistry();
+    std::string folder = test::FreshFolder("StartupHooks");
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    ApproveEverything();
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
+    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    test::Program monitor;
+    HWND window = nullptr;
+    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
+
+    ASSERT_TRUE(test::WriteDword(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag", 0x200));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", "C:\\evil\\dbg.exe"));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, ifeo, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                                             nullptr, &key, nullptr));
+    const char debugger[] = "C:\\evil\\dbg.exe";
+    RegSetValueExA(key, "Debugger", 0, REG_SZ, (const BYTE *)debugger, sizeof debugger);
+    RegCloseKey(key);
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, setup, "", "Orbit Setup"));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, setup, "StubPath", "C:\\evil\\stub.exe /s"));
+    PostMessageA(window, 9024, 0, 0);
+
+    // One alert per place and view Windows keeps apart; No to each.
+    int debuggers = 0, stubs = 0;
+    for (int shown = 0; shown < 4; shown++) {
+        HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, shown < 2 ? 75000 : 8000);
+        if (!alert) break;
+        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+        std::string command = ControlText(alert, IDC_ALERT_COMMAND), place = ControlText(alert, IDC_ALERT_PLACE);
+        if (command == debugger) {
+            debuggers++;
+            EXPECT_TRUE(Contains(place, "Image File Execution Options\\sethc.exe")) << place;
+            EXPECT_TRUE(Contains(place, "value \"Debugger\"")) << place;
+        } else {
+            EXPECT_EQ("C:\\evil\\stub.exe /s", command);
+            EXPECT_TRUE(Contains(place, "Installed Components\\{7A1B2C3D-0000-4000-8000-00000000AB02}")) << place;
+            stubs++;
+        }
+        test::PressButton(alert, IDNO);
+        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+        if (!test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "Debugger") &&
+            !test::ValueExists(HKEY_LOCAL_MACHINE, setup, "StubPath"))
+            break;
+    }
+    EXPECT_GE(debuggers, 1);
+    EXPECT_EQ(1, stubs);
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "Debugger"); }, kWait));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, setup, "StubPath"));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag")) << "the image's other values stay";
+    std::string name;
+    EXPECT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, setup, "", &name));
+    std::string history;
+    test::WaitUntil([&] { return test::ReadFile(folder + "\\history.txt", &history) && Contains(history, "REG_ActiveSetup"); },
+                    kWait);
+    EXPECT_TRUE(Contains(history, "\t*START_Remove\tREG_IFEO_Debugger\tsethc.exe\tC:\\evil\\dbg.exe\t")) << history;
+    EXPECT_TRUE(Contains(history, "\t*START_Remove\tREG_ActiveSetup\t{7A1B2C3D-0000-4000-8000-00000000AB02}\t"))
+        << history;
+
+    EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
+    test::DeleteTree(HKEY_LOCAL_MACHINE, ifeo);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, ifeo, KEY_WOW64_32KEY, 0);
+    test::DeleteTree(HKEY_LOCAL_MACHINE, setup);
+    test::ResetSentrelRegistry();
+}

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "always_run.h"
 #include "history.h"
 #include "items.h"
 #include "options.h"
@@ -241,4 +242,133 @@ TEST_F(StartupViews, OneViewSystemsListAsBefore)
     PretendPlatform(0, 0);
     BuildStartupList(0);
     EXPECT_GE(Find(1, VIEW_32, "Only32"), 0);
+}
+
+// The places few people look at: an image's debugger (both views), its
+// silent-exit monitor, Active Setup's StubPath, BootExecute beyond the disk
+// check and Winlogon's other values are listed by their own names; a
+// removal takes exactly that value or piece, and the history's way back
+// writes it where it was.
+TEST_F(StartupViews, StartupHooksAreListedAndRemovedExactly)
+{
+    const char ifeoKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+    const char ifeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\sethc.exe";
+    const char silent[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit\\notepad.exe";
+    const char setupKey[] = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
+    const char setup[] = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{7A1B2C3D-0000-4000-8000-00000000AB01}";
+    const char guid[] = "{7A1B2C3D-0000-4000-8000-00000000AB01}";
+    const char session[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+    const char winlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", "C:\\evil\\dbg.exe"));
+    ASSERT_TRUE(test::WriteDword(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag", 0x200));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, silent, "MonitorProcess", "C:\\evil\\watch.exe -w"));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, setup, "", "Orbit Component"));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, setup, "StubPath", "C:\\evil\\stub.exe /s"));
+    // A key Windows keeps apart in the 32-bit view is read there too.
+    bool twoViews = HasRegistryViews() && !StoreKeyIsShared(HKEY_LOCAL_MACHINE, setupKey);
+    if (twoViews) {
+        ASSERT_TRUE(Write32(setup, "StubPath", REG_SZ, std::string("C:\\evil\\stub32.exe") + '\0'));
+    }
+    // The prefix's own BootExecute is put back at the end.
+    StoreBlob oldBoot = {};
+    int hadBoot = StoreReadBlob(HKEY_LOCAL_MACHINE, 0, session, "BootExecute", &oldBoot);
+    const std::string pieces = std::string("autocheck autochk *") + '\0' + "evilboot -x" + '\0' + "second" + '\0' + '\0';
+    ASSERT_TRUE(test::WriteValue(HKEY_LOCAL_MACHINE, session, "BootExecute", REG_MULTI_SZ, pieces.data(), (DWORD)pieces.size()));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, winlogon, "Taskman", "C:\\evil\\tm.exe"));
+
+    BuildStartupList(0);
+    int debugger = Find(ITEM_IFEO_DEBUGGER, VIEW_NATIVE, "sethc.exe");
+    ASSERT_GE(debugger, 0);
+    EXPECT_STREQ("C:\\evil\\dbg.exe", GetItemPath(debugger));
+    ASSERT_GE(Find(ITEM_SILENT_EXIT_MONITOR, VIEW_NATIVE, "notepad.exe"), 0);
+    int component = Find(ITEM_ACTIVE_SETUP, VIEW_NATIVE, guid);
+    ASSERT_GE(component, 0);
+    EXPECT_STREQ("Orbit Component", GetItemTitle(component));
+    if (twoViews) {
+        ASSERT_GE(Find(ITEM_ACTIVE_SETUP, VIEW_32, guid), 0);
+        EXPECT_STREQ("C:\\evil\\stub32.exe", GetItemPath(Find(ITEM_ACTIVE_SETUP, VIEW_32, guid)));
+    }
+    EXPECT_EQ(-1, Find(ITEM_BOOT_EXECUTE, VIEW_NATIVE, "autocheck autochk *")) << "the disk check is Windows' own";
+    ASSERT_GE(Find(ITEM_BOOT_EXECUTE, VIEW_NATIVE, "evilboot -x"), 0);
+    ASSERT_GE(Find(ITEM_WINLOGON_VALUE, VIEW_NATIVE, "Taskman"), 0);
+    char place[512];
+    DescribeEntryPlace(GetItem(debugger), place, sizeof place);
+    EXPECT_STREQ("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\sethc.exe, "
+                 "value \"Debugger\"",
+                 place);
+    (void)ifeoKey;
+
+    // Each removal takes exactly its own value or piece.
+    int setupView = twoViews ? VIEW_32 : VIEW_NATIVE;
+    for (int type : {ITEM_IFEO_DEBUGGER, ITEM_ACTIVE_SETUP, ITEM_BOOT_EXECUTE}) {
+        BuildStartupList(0);
+        int index = type == ITEM_IFEO_DEBUGGER ? Find(type, VIEW_NATIVE, "sethc.exe")
+                    : type == ITEM_ACTIVE_SETUP ? Find(type, setupView, guid)
+                                                : Find(type, VIEW_NATIVE, "evilboot -x");
+        ASSERT_GE(index, 0) << type;
+        EXPECT_EQ(1, Delete(index)) << type;
+    }
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "Debugger"));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag")) << "the key's other values stay";
+    if (twoViews) {
+        EXPECT_EQ("<missing>", Read32(setup, "StubPath"));
+        EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, setup, "StubPath")) << "the other view's command stays";
+    } else {
+        EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, setup, "StubPath"));
+    }
+    std::string text;
+    EXPECT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, setup, "", &text));
+    StoreBlob boot;
+    ASSERT_TRUE(StoreReadBlob(HKEY_LOCAL_MACHINE, 0, session, "BootExecute", &boot));
+    EXPECT_EQ(std::string("autocheck autochk *") + '\0' + "second" + '\0' + '\0',
+              std::string((const char *)boot.data, boot.size));
+    StoreFreeBlob(&boot);
+    std::string history;
+    test::ReadFile(test::BuildFolder() + "\\history.txt", &history);
+    EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tREG_IFEO_Debugger\tsethc.exe\tC:\\evil\\dbg.exe\t"))
+        << history;
+    EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tREG_BootExecute\tevilboot -x\tevilboot -x\t")) << history;
+
+    // The way back writes the value where it was, never over one.
+    EXPECT_EQ(1, PutBackStartupEntry(VIEW_NATIVE, "sethc.exe", "C:\\evil\\dbg.exe", "", ITEM_IFEO_DEBUGGER));
+    EXPECT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", &text));
+    EXPECT_EQ("C:\\evil\\dbg.exe", text);
+    EXPECT_EQ(0, PutBackStartupEntry(VIEW_NATIVE, "sethc.exe", "C:\\other.exe", "", ITEM_IFEO_DEBUGGER));
+    EXPECT_EQ(0, PutBackStartupEntry(VIEW_NATIVE, "..\\x", "C:\\other.exe", "", ITEM_IFEO_DEBUGGER));
+
+    test::DeleteTree(HKEY_LOCAL_MACHINE, ifeo);
+    test::DeleteTree(HKEY_LOCAL_MACHINE, silent);
+    test::DeleteTree(HKEY_LOCAL_MACHINE, setup);
+    if (twoViews) Delete32Tree(setup);
+    if (hadBoot) {
+        StoreWriteBlob(HKEY_LOCAL_MACHINE, 0, session, "BootExecute", &oldBoot);
+        StoreFreeBlob(&oldBoot);
+    } else {
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, session, "BootExecute");
+    }
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, winlogon, "Taskman");
+}
+
+// An update that reads new places takes what is there as approved, once;
+// what comes after is new.
+TEST_F(StartupViews, NewPlacesAreBaselinedOnceForAnUpdate)
+{
+    const char ifeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\calc.exe";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", "C:\\old\\dbg.exe"));
+    ASSERT_FALSE(test::PlantTask("\\Old Task", test::TaskXml("C:\\old\\task.exe", "")).empty());
+    BaselineNewPlaces();
+    char name[PATH_SIZE];
+    StartupBaselineNameIn(VIEW_NATIVE, "C:\\old\\dbg.exe", name);
+    EXPECT_EQ(ITEM_IFEO_DEBUGGER, StartupBaselineStatus(name));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks2", "\\Old Task"));
+
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", "C:\\new\\dbg.exe"));
+    ASSERT_FALSE(test::PlantTask("\\New Task", test::TaskXml("C:\\new\\task.exe", "")).empty());
+    BaselineNewPlaces();
+    StartupBaselineNameIn(VIEW_NATIVE, "C:\\new\\dbg.exe", name);
+    EXPECT_EQ(STARTUP_STATUS_MISSING, StartupBaselineStatus(name)) << "asked about, not approved";
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks2", "\\New Task"));
+    test::DeleteTree(HKEY_LOCAL_MACHINE, ifeo);
+    test::RemovePlantedTask("\\Old Task");
+    test::RemovePlantedTask("\\New Task");
 }

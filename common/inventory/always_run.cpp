@@ -7,8 +7,10 @@
 #include "inventory.h"
 #include "items.h"
 #include "program_files.h"
+#include "registered_tasks.h"
 #include "signatures.h"
 #include "startup_changes.h"
+#include "startup_hooks.h"
 #include "startup_list.h"
 #include "store.h"
 #include "tasks.h"
@@ -117,6 +119,12 @@ void WriteItemBaseline(const char *key, int naming)
             valueName = GetItemName(i);   // of any length: a cut name could approve another entry
         else
             CopyTextCut(name, sizeof name, GetItemTitle(i));
+        // A Task Scheduler 2.0 task has approvals of its own, by its path.
+        if (strcmp(key, TASK_BASELINE) == 0 && GetItemType(i) == ITEM_TASK2) {
+            StoreWriteDecimal(HKEY_CURRENT_USER, TASK2_BASELINE, valueName, ITEM_TASK2);
+            RememberApprovedSigner(TASK2_SIGNERS, valueName, GetItemPath(i));
+            continue;
+        }
         // An empty name would be the key's default value, not an entry.
         if (valueName[0]) StoreWriteDecimal(HKEY_CURRENT_USER, key, valueName, GetItemType(i));
         // A startup approval remembers who signed the program it was given for.
@@ -135,6 +143,35 @@ void InitRegStartups(void)
     WriteIEHelperBaseline();
     EnumerateTasks();
     WriteItemBaseline(TASK_BASELINE, BASELINE_BY_NAME);
+}
+
+void BaselineNewPlaces(void)
+{
+    const char kMarks[] = STORE_ROOT "\\Baselined";
+    if (!StoreValueExists(HKEY_CURRENT_USER, kMarks, "StartupHooks")) {
+        BuildStartupList(0);
+        for (int i = 0; i < ItemCount(); i++) {
+            if (!IsStartupHookType(GetItemType(i))) continue;
+            char name[PATH_SIZE];
+            StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
+            if (StoreValueExists(HKEY_CURRENT_USER, STARTUP_BASELINE, name)) continue;
+            StoreWriteDecimal(HKEY_CURRENT_USER, STARTUP_BASELINE, name, GetItemType(i));
+            RememberStartupSigner(name, GetItemPath(i));
+        }
+        FreeItems();
+        StoreWriteDecimal(HKEY_CURRENT_USER, kMarks, "StartupHooks", 1);
+    }
+    if (!StoreValueExists(HKEY_CURRENT_USER, kMarks, "Tasks2")) {
+        EnumerateTasks();
+        for (int i = 0; i < ItemCount(); i++) {
+            const Item *task = GetItem(i);
+            if (task->type != ITEM_TASK2 || StoreValueExists(HKEY_CURRENT_USER, TASK2_BASELINE, task->name)) continue;
+            StoreWriteDecimal(HKEY_CURRENT_USER, TASK2_BASELINE, task->name, ITEM_TASK2);
+            RememberApprovedSigner(TASK2_SIGNERS, task->name, task->path);
+        }
+        FreeItems();
+        StoreWriteDecimal(HKEY_CURRENT_USER, kMarks, "Tasks2", 1);
+    }
 }
 
 int CreateInitialValues(void)

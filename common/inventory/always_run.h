@@ -32,6 +32,12 @@ int CreateInitialValues(void);
 // Fills the Run, IEHelpers and Tasks baselines from the current lists.
 void InitRegStartups(void);
 
+// Once per user: the places read since this store was made (Task
+// Scheduler 2.0 tasks, the startup hooks) take what is there now as
+// approved, as a first run does for every place, so that an update asks
+// only about what comes later.
+void BaselineNewPlaces(void);
+
 // What names a baseline value of WriteItemBaseline.
 enum BaselineNaming {
     BASELINE_BY_TITLE = 0,     // the item's title

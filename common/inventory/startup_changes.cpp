@@ -15,6 +15,7 @@
 #include "locations.h"
 #include "platform.h"
 #include "program_files.h"
+#include "startup_hooks.h"
 #include "startup_list.h"
 #include "store.h"
 #include "text.h"
@@ -300,7 +301,8 @@ int DeleteFolderEntry(const StartupRef &entry)
 // entry, so that it says which value changed; else the title shown.
 const char *HistoryName(const StartupRef &entry)
 {
-    if ((IsRunType(entry.type) || entry.type == ITEM_WINLOGON_NOTIFY) && entry.name && entry.name[0])
+    if ((IsRunType(entry.type) || entry.type == ITEM_WINLOGON_NOTIFY || IsStartupHookType(entry.type)) && entry.name &&
+        entry.name[0])
         return entry.name;
     return entry.title ? entry.title : "";
 }
@@ -396,6 +398,8 @@ int DeleteStartupEntry(const StartupRef &entry)
         result = DeleteFolderEntry(entry);
     } else if (type >= ITEM_WINLOGON_USERINIT && type <= ITEM_APPINIT_DLLS) {
         return RemoveKeyLocationEntry(startupOwner, entry);
+    } else if (IsStartupHookType(type)) {
+        result = DeleteStartupHook(entry);
     } else if (type == ITEM_WINLOGON_NOTIFY) {
         // The entry's own subkey of Winlogon\Notify (a disabled one: its mark
         // and saved copy too).
@@ -711,6 +715,7 @@ int RestoreStartupEntryIn(int view, const char *name, const char *command, const
 int PutBackStartupEntry(int view, const char *name, const char *command, const char *detail, int type)
 {
     if (!name || !command || !command[0]) return 0;
+    if (IsStartupHookType(type)) return PutBackStartupHook(view, name, command, type);
     if (IsRunType(type)) {
         HKEY root;
         const char *live;

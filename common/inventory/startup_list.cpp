@@ -22,6 +22,7 @@
 #include "program_files.h"
 #include "signatures.h"
 #include "startup_changes.h"
+#include "startup_hooks.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -363,6 +364,7 @@ void ListExtendedStartup(void)
         for (int i = 0, n = ViewsOf(place.path, views); i < n; i++) ListClassValues(place.path, place.type, views[i]);
     for (int i = 0, n = ViewsOf(WINDOWS_NT_KEY, views); i < n; i++) ListAppInitDlls(views[i]);
     for (int i = 0, n = ViewsOf(WINLOGON_NOTIFY_KEY, views); i < n; i++) ListWinlogonNotify(views[i]);
+    ListStartupHooks();
 }
 
 const char *FileNameOf(const char *path)
@@ -627,6 +629,7 @@ int DescribeEntryPlace(const Item *record, char *out, int size)
     out[0] = 0;
     if (!record) return 0;
     char where[512], name[ITEM_TITLE_SIZE], pattern[128];
+    if (IsStartupHookType(record->type)) return DescribeStartupHookPlace(record, out, size);
     // A Startup folder is named as the user's own or the one of all users.
     if (record->type == ITEM_STARTUP_FOLDER)
         LocationWords(record, where, sizeof where);
@@ -659,7 +662,7 @@ int DescribeLocationOfType(int type, int disabled, char *out, int size)
 {
     if (!out || size <= 0) return 0;
     out[0] = 0;
-    if (type >= 257) {
+    if (type > ITEM_WINLOGON_VALUE) {
         int stringId = type == ITEM_TASK    ? 726
                        : type == ITEM_TASK2 ? 3886
                        : type == ITEM_BHO   ? 725
@@ -682,6 +685,9 @@ int DescribeLocationOfType(int type, int disabled, char *out, int size)
         {ITEM_WINLOGON_USERINIT, 2104}, {ITEM_WINLOGON_SHELL, 2105}, {ITEM_DELAYLOAD, 2106},
         {ITEM_TASK_SCHEDULER, 2107},    {ITEM_SHELL_EXECUTE_HOOK, 2108},
         {ITEM_APPINIT_DLLS, 2109},      {ITEM_WINLOGON_NOTIFY, 2110},
+        {ITEM_IFEO_DEBUGGER, 2122},     {ITEM_SILENT_EXIT_MONITOR, 2123},
+        {ITEM_ACTIVE_SETUP, 2124},      {ITEM_BOOT_EXECUTE, 2125},
+        {ITEM_WINLOGON_VALUE, 2126},
     };
     char text[256] = "";
     int family = type / 10, keyNumber = type % 10;
@@ -742,6 +748,7 @@ void ForEachStartupPlace(WatchPlaceVisitor visit, void *context)
     VisitMachineKey(visit, context, 1, WINLOGON_NOTIFY_KEY);
     for (const auto &place : kClassPlaces) VisitMachineKey(visit, context, 0, place.path);
     VisitMachineKey(visit, context, 0, WINDOWS_NT_KEY);
+    ForEachStartupHookPlace(visit, context);
 }
 
 long StartupBaselineStatus(const char *baselineName)

@@ -35,6 +35,9 @@ const CodeName kTypes[] = {
     {251, "WINLOGON_Shell"},       {252, "REG_Delayload"},
     {253, "REG_TaskScheduler"},    {254, "REG_ShellExecuteHook"},
     {255, "REG_AppInitDLLs"},      {256, "RUN_WINLOGONNOTIFY"},
+    {257, "REG_IFEO_Debugger"},    {258, "REG_SilentExitMonitor"},
+    {259, "REG_ActiveSetup"},      {260, "REG_BootExecute"},
+    {261, "REG_WinlogonValue"},
     {300, "RESTART_DELETE"},       {301, "RESTART_RENAME"},
     {350, "TYPE_MONITOR"},         {360, "TYPE_BLACKLIST"},
     {370, "TYPE_HIDDEN"},          {400, "TYPE_FILETYPE"},
@@ -57,6 +60,8 @@ const CodeName kTypes32[] = {
     {7, "MACHINE_RUNPOLICY_32"},      {252, "REG_Delayload_32"},
     {253, "REG_TaskScheduler_32"},    {254, "REG_ShellExecuteHook_32"},
     {255, "REG_AppInitDLLs_32"},      {256, "RUN_WINLOGONNOTIFY_32"},
+    {257, "REG_IFEO_Debugger_32"},    {258, "REG_SilentExitMonitor_32"},
+    {259, "REG_ActiveSetup_32"},      {261, "REG_WinlogonValue_32"},
     {400, "TYPE_FILETYPE_32"},        {900, "TYPE_BHO_32"},
     {901, "TYPE_TOOLBAR_32"},         {902, "TYPE_EXTENSION_32"},
 };

@@ -11,6 +11,7 @@
 #include "browser_settings.h"
 #include "cookies.h"
 #include "location_words.h"
+#include "startup_hooks.h"
 #include "dates.h"
 #include "inventory.h"
 #include "items.h"
@@ -250,6 +251,14 @@ void StartupSection(ReportFile *file)
         FileNamePart(record->name, name, sizeof name);
         Fill(file, IsAllUsersStartupFile(record->name) ? "O4 - Global Startup: %s=%s\r\n" : "O4 - Startup: %s=%s\r\n",
              name, record->path);
+    }
+    // Places the log has no code of its own for, named in plain words.
+    for (int i = 0; i < ItemCount(); i++) {
+        const Item *record = GetItem(i);
+        if (record->disabled || !IsStartupHookType(record->type)) continue;
+        char place[256];
+        LocationWords(record, place, sizeof place);
+        Fill(file, "%s: [%s] %s\r\n", place, record->name, record->path);
     }
 }
 

@@ -115,7 +115,7 @@ void CheckVersion(void)
 void RebuildBaselines(void)
 {
     static const char *const kBaselines[] = {STORE_ROOT "\\Run", STORE_ROOT "\\IEHelpers",
-                                             STORE_ROOT "\\Tasks"};
+                                             STORE_ROOT "\\Tasks", STORE_ROOT "\\Tasks2"};
     for (const char *key : kBaselines) {
         StoreDeleteKey(HKEY_CURRENT_USER, key);
         StoreCreateKey(HKEY_CURRENT_USER, key);
@@ -141,6 +141,7 @@ void InitStore(void)
     TakeAutoUpdateBaseline();
     RegisterMonitoredFiles();
     CheckVersion();
+    BaselineNewPlaces();
     InitFileTypes();
     LoadOptions();
 }
