@@ -10,8 +10,10 @@
 #include "locations.h"
 #include "program_files.h"
 #include "services.h"
+#include "startup_hooks.h"
 #include "startup_list.h"
 #include "store.h"
+#include "task_files.h"
 #include "text.h"
 
 namespace {
@@ -85,6 +87,20 @@ int EntryPlace(const Item *record, char *out, int size)
         return KeyPlace(HKEY_LOCAL_MACHINE, record->view, IEHelperKey(type), "", out, size);
     case ITEM_FILETYPE:
         return KeyPlace(HKEY_CLASSES_ROOT, VIEW_NATIVE, name, "", out, size);
+    case ITEM_IFEO_DEBUGGER:
+        return KeyPlace(HKEY_LOCAL_MACHINE, record->view, IFEO_KEY, name, out, size);
+    case ITEM_SILENT_EXIT_MONITOR:
+        return KeyPlace(HKEY_LOCAL_MACHINE, record->view, SILENT_EXIT_KEY, name, out, size);
+    case ITEM_ACTIVE_SETUP:
+        return KeyPlace(HKEY_LOCAL_MACHINE, record->view, ACTIVE_SETUP_KEY, name, out, size);
+    case ITEM_BOOT_EXECUTE:
+        return KeyPlace(HKEY_LOCAL_MACHINE, VIEW_NATIVE, SESSION_MANAGER_KEY, "", out, size);
+    case ITEM_WINLOGON_VALUE:
+        return KeyPlace(HKEY_LOCAL_MACHINE, record->view, WINLOGON_KEY, "", out, size);
+    case ITEM_TASK2: {
+        char file[PATH_SIZE];
+        return TaskFileOf(name, file) ? FilePlace(file, out, size) : ENTRY_PLACE_NONE;
+    }
     case ITEM_WIN_LOAD:
     case ITEM_WIN_RUN: {
         char file[PATH_SIZE];

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,7 @@ protected:
         test::Stop(program);
         scheduler->DeleteCreated();
         scheduler.reset();
+        for (const char *task : {"\\Orbit\\Updater", "\\Orbit\\Second"}) test::RemovePlantedTask(task);
         test::ResetSentrelRegistry();
         CoUninitialize();
     }
@@ -275,5 +277,4 @@ TEST_F(ScheduledTasksPage, JobsAndTasksAreRowsAndEachCommandReachesTheSelectedTa
     EXPECT_NE(std::string::npos, history.find("\tTASK_Disable\tTASK_SCHEDULED2\t" + second + "\t")) << history;
     EXPECT_NE(std::string::npos, history.find("\tTASK_Enable\tTASK_SCHEDULED2\t" + second + "\t")) << history;
     EXPECT_NE(std::string::npos, history.find("\tScheduledTask_Remove\tTASK_SCHEDULED2\t" + updater + "\t")) << history;
-    test::RemovePlantedTask(second);
 }

@@ -65,6 +65,7 @@ protected:
         FreeItems();
         scheduler->DeleteCreated();
         scheduler.reset();
+        for (const char *task : {"\\Orbit\\Updater", "\\Hidden Folder\\Ghost"}) test::RemovePlantedTask(task);
         test::ResetSentrelRegistry();
         CoUninitialize();
     }
@@ -288,6 +289,16 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
 
         test::Program monitor;
         HWND window = nullptr;
+        // Whatever fails, the monitor ends and the planted tasks go.
+        struct Leftovers {
+            test::Program &monitor;
+            ~Leftovers()
+            {
+                test::Stop(monitor);
+                test::RemovePlantedTask("\\Orbit\\Updater");
+                test::RemovePlantedTask("\\Hidden Folder\\Ghost");
+            }
+        } leftovers{monitor};
         ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
         ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Reject", task_test::Wide(sample)));
         ASSERT_EQ(S_OK, scheduler.Create(L"Monitor Approve", task_test::Wide(sample)));
@@ -326,8 +337,6 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
             << history;
         EXPECT_NE(std::string::npos, history.find("\tTASK_Remove\tTASK_SCHEDULED2\t\\Orbit\\Updater\t" + sample + " -q\t"))
             << history;
-        test::RemovePlantedTask("\\Orbit\\Updater");
-        test::RemovePlantedTask("\\Hidden Folder\\Ghost");
 
         PostMessageA(window, WM_COMMAND, CMD_EXIT, 0);
         EXPECT_TRUE(test::WaitForExit(monitor, kWait));

@@ -33,26 +33,65 @@ const IID kComHandlerAction = {0x6d2fd252, 0x75c5, 0x4f66, {0x90, 0xba, 0x2a, 0x
 
 struct ListedTask {
     char *path;
+    char *key;   // the path in upper case: tasks are found by it, case ignored
     char next[64], last[64];
     RegisteredTaskFacts facts;
 };
 
 ListedTask *listed;
 int listedCount, listedRoom;
+int sortedCount;   // the first entries, sorted by key
 
 void ForgetListing(void)
 {
-    for (int i = 0; i < listedCount; i++) free(listed[i].path);
+    for (int i = 0; i < listedCount; i++) {
+        free(listed[i].path);
+        free(listed[i].key);
+    }
     free(listed);
     listed = nullptr;
-    listedCount = listedRoom = 0;
+    listedCount = listedRoom = sortedCount = 0;
+}
+
+// A task path in upper case (in any script), as a key. Null when memory is short.
+char *KeyOf(const char *path)
+{
+    WideText wide(path);
+    int units = wide.units();
+    WCHAR *upper = (WCHAR *)malloc(((size_t)units + 1) * sizeof(WCHAR));
+    if (!upper || !wide.get()) {
+        free(upper);
+        return nullptr;
+    }
+    memcpy(upper, wide.get(), (size_t)units * sizeof(WCHAR));
+    upper[units] = 0;
+    if (units) CharUpperBuffW(upper, (DWORD)units);
+    char *key = WideToTextCopy(upper, units, 1, nullptr);
+    free(upper);
+    return key;
+}
+
+int CompareKeys(const void *a, const void *b)
+{
+    return strcmp(((const ListedTask *)a)->key, ((const ListedTask *)b)->key);
+}
+
+void SortListing(void)
+{
+    qsort(listed, (size_t)listedCount, sizeof(ListedTask), CompareKeys);
+    sortedCount = listedCount;
 }
 
 ListedTask *FindListed(const char *path)
 {
-    for (int i = 0; i < listedCount; i++)
-        if (UnicodeEqualNoCase(listed[i].path, path)) return &listed[i];
-    return nullptr;
+    if (sortedCount == 0) return nullptr;
+    char *key = KeyOf(path);
+    if (!key) return nullptr;
+    ListedTask wanted = {};
+    wanted.key = key;
+    ListedTask *found = (ListedTask *)bsearch(&wanted, listed, (size_t)sortedCount, sizeof(ListedTask), CompareKeys);
+    free(key);
+    return found;
 }
 
 ListedTask *AddListed(const char *path)
@@ -67,7 +106,12 @@ ListedTask *AddListed(const char *path)
     ListedTask *task = &listed[listedCount];
     memset(task, 0, sizeof *task);
     task->path = DuplicateText(path);
-    if (!task->path) return nullptr;
+    task->key = KeyOf(path);
+    if (!task->path || !task->key) {
+        free(task->path);
+        free(task->key);
+        return nullptr;
+    }
     task->facts.file.enabled = 1;
     listedCount++;
     return task;
@@ -363,7 +407,11 @@ int ListRegisteredTasks(void)
             SysFreeString(root);
         }
     }
+    // The scheduler's tasks are found by path while the store is merged in;
+    // then every task is in path order.
+    SortListing();
     ForEachTaskFile(MergeFile, nullptr);
+    SortListing();
     int added = 0;
     for (int i = 0; i < listedCount; i++) {
         const ListedTask &task = listed[i];

@@ -385,9 +385,12 @@ int ReadTaskFile(const char *path, TaskFile *task)
     HANDLE file = CreateFileW(wide.get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    char *bytes = (char *)malloc(TASK_FILE_MAX);
+    // As much as the file holds, up to the most a task file can be.
+    LARGE_INTEGER size;
+    DWORD wanted = GetFileSizeEx(file, &size) && size.QuadPart < TASK_FILE_MAX ? (DWORD)size.QuadPart : TASK_FILE_MAX;
+    char *bytes = (char *)malloc((size_t)wanted + 2);
     DWORD read = 0;
-    int ok = bytes && ReadFile(file, bytes, TASK_FILE_MAX, &read, nullptr);
+    int ok = bytes && ReadFile(file, bytes, wanted, &read, nullptr);
     CloseHandle(file);
     if (ok) ParseTaskFile(bytes, read, task);
     free(bytes);

@@ -140,8 +140,10 @@ void InitStore(void)
     BuildHiddenBaseline();
     TakeAutoUpdateBaseline();
     RegisterMonitoredFiles();
-    CheckVersion();
+    // Before the version is written: a program that waits for the store
+    // to be ready finds these approvals made.
     BaselineNewPlaces();
+    CheckVersion();
     InitFileTypes();
     LoadOptions();
 }
