@@ -39,6 +39,11 @@ TEST(Signatures, EachFileGetsItsStateAndTheSignersName)
     EXPECT_EQ(0, tampered.microsoft);
     EXPECT_EQ(SIGNATURE_MISSING, Check(Sample("no-such-file.exe")).state);
     EXPECT_EQ(SIGNATURE_MISSING, Check(test::BuildFolder()).state) << "a folder is no program file";
+    // A bare name is the program Windows finds (Winlogon's "explorer.exe").
+    Signature shell;
+    EXPECT_NE(SIGNATURE_MISSING, VerifyCommandFile("explorer.exe", &shell));
+    EXPECT_NE(SIGNATURE_MISSING, VerifyCommandFile("notepad.exe /p x.txt", &shell));
+    EXPECT_EQ(SIGNATURE_MISSING, VerifyCommandFile("no-such-program-here.exe", &shell));
 
     // Names are only names: a certificate that says "Microsoft Corporation"
     // but ends in another root is a verified signer, and not Microsoft.

@@ -243,6 +243,21 @@ int VerifyCommandFile(const char *command, Signature *out)
         memset(out, 0, sizeof *out);
         return out->state = SIGNATURE_MISSING;
     }
+    // A bare program name ("explorer.exe" of Winlogon Shell) is the one
+    // Windows finds in its system folder or its own folder.
+    if (!strchr(file, '\\')) {
+        for (int system = 1; system >= 0; system--) {
+            char folder[PATH_SIZE], candidate[PATH_SIZE];
+            UINT n = system ? GetSystemDirectoryA(folder, sizeof folder) : GetWindowsDirectoryA(folder, sizeof folder);
+            if (n == 0 || n >= sizeof folder || !FormatText(candidate, sizeof candidate, "%s\\%s", folder, file)) continue;
+            WideText wide(candidate);
+            DWORD attributes = wide.get() ? GetFileAttributesW(wide.get()) : INVALID_FILE_ATTRIBUTES;
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                CopyText(file, sizeof file, candidate);
+                break;
+            }
+        }
+    }
     return VerifyProgramFile(file, out);
 }
 
