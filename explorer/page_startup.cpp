@@ -25,6 +25,7 @@
 #include "processes.h"
 #include "program_files.h"
 #include "startup_changes.h"
+#include "startup_hooks.h"
 #include "startup_list.h"
 #include "store.h"
 #include "text.h"
@@ -139,7 +140,8 @@ void UpdateButtons(HWND page)
         SetDlgItemUiString(page, 677, IDC_REMOVE);
         EnableWindow(GetDlgItem(page, IDC_ENABLE), FALSE);
         EnableWindow(GetDlgItem(page, IDC_DISABLE), FALSE);
-    } else if (type >= ITEM_DELAYLOAD && type <= ITEM_APPINIT_DLLS) {
+    } else if ((type >= ITEM_DELAYLOAD && type <= ITEM_APPINIT_DLLS) || IsStartupHookType(type)) {
+        // These places have no disabled form of their own: Remove only.
         EnableWindow(GetDlgItem(page, IDC_ENABLE), FALSE);
         EnableWindow(GetDlgItem(page, IDC_DISABLE), FALSE);
     } else if (type == ITEM_WINLOGON_NOTIFY) {
@@ -212,7 +214,7 @@ void RemoveSelected(HWND page)
     int count = SelectedRows(rows, ITEM_MAX);
     for (int i = 0; i < count; i++) {
         const Item &r = startupPage.rows[rows[i]].record;
-        if (r.type >= ITEM_WINLOGON_USERINIT) {
+        if (r.type >= ITEM_WINLOGON_USERINIT && !IsStartupHookType(r.type)) {
             RemoveKeyLocationEntry(page, StartupRefOf(r));
         } else if (count == 1) {
             StopProgram(r.path, r.title, 1);

@@ -906,6 +906,31 @@ TEST_F(StartupPage, TheFilterNarrowsTheRowsARefillKeepsTheOrderAndCtrlTabTurnsTh
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, "\xD0\x91\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD qzx");
 }
 
+// With the secret locations shown, a debugger set for an image is a row
+// that says where it lives; Disable is not offered (it has no disabled
+// form), and Remove (after its question) deletes exactly that value.
+TEST_F(StartupPage, ADebuggerForAnImageIsShownAndRemovedFromThePage)
+{
+    const char ifeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\sethc.exe";
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", programs + "\\alpha.exe -dbg"));
+    ASSERT_TRUE(test::WriteDword(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag", 0x200));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "ShowAllStartup", "1"));
+    StartExplorer();
+    ASSERT_GE(remote->Select("sethc.exe", "IFEO debugger"), 0);
+    Settle();
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, 11))) << "no Disable for a debugger";
+    Press(1003);
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(WaitFor([&] { return !test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "Debugger"); }));
+    Settle();
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag"));
+    EXPECT_LT(remote->Select("sethc.exe", "IFEO debugger"), 0);
+    EXPECT_NE(std::string::npos, History().find("\t*START_Remove\tREG_IFEO_Debugger\tsethc.exe\t")) << History();
+    test::DeleteTree(HKEY_LOCAL_MACHINE, ifeo);
+}
+
 // Delete File on Reboot names the file in its question and writes what it
 // scheduled to the history; Add offers its two filters as two choices.
 TEST_F(StartupPage, DeleteOnRebootNamesTheFileAndAddOffersTwoFilters)
