@@ -311,6 +311,16 @@ void ReadRegistered(IRegisteredTask *task)
     definition->Release();
 }
 
+// The 1-based position a scheduler collection takes.
+VARIANT Position(LONG i)
+{
+    VARIANT index;
+    VariantInit(&index);
+    index.vt = VT_I4;
+    index.lVal = i;
+    return index;
+}
+
 void WalkFolder(ITaskFolder *folder, int depth)
 {
     if (depth > 32) return;
@@ -319,12 +329,8 @@ void WalkFolder(ITaskFolder *folder, int depth)
         LONG count = 0;
         tasks->get_Count(&count);
         for (LONG i = 1; i <= count; i++) {
-            VARIANT index;
-            VariantInit(&index);
-            index.vt = VT_I4;
-            index.lVal = i;
             IRegisteredTask *task = nullptr;
-            if (SUCCEEDED(tasks->get_Item(index, &task)) && task) {
+            if (SUCCEEDED(tasks->get_Item(Position(i), &task)) && task) {
                 ReadRegistered(task);
                 task->Release();
             }
@@ -336,12 +342,8 @@ void WalkFolder(ITaskFolder *folder, int depth)
         LONG count = 0;
         folders->get_Count(&count);
         for (LONG i = 1; i <= count; i++) {
-            VARIANT index;
-            VariantInit(&index);
-            index.vt = VT_I4;
-            index.lVal = i;
             ITaskFolder *child = nullptr;
-            if (SUCCEEDED(folders->get_Item(index, &child)) && child) {
+            if (SUCCEEDED(folders->get_Item(Position(i), &child)) && child) {
                 WalkFolder(child, depth + 1);
                 child->Release();
             }
