@@ -34,15 +34,6 @@ template <typename Visit> void ForEachSubkey(HKEY root, int view, const char *pa
     free(names);
 }
 
-// The views an HKLM place is read in.
-int ViewsOf(const char *path, int views[2])
-{
-    int count = 0;
-    views[count++] = VIEW_NATIVE;
-    if (HasRegistryViews() && !StoreKeyIsShared(HKEY_LOCAL_MACHINE, path)) views[count++] = VIEW_32;
-    return count;
-}
-
 template <typename Visit> void ForEachView(const char *path, Visit visit)
 {
     int views[2];

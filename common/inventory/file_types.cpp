@@ -62,11 +62,6 @@ REGSAM ViewOf(HKEY root)
     return root == HKEY_LOCAL_MACHINE ? RegistryViewFlag(VIEW_NATIVE) : 0;
 }
 
-int IsText(const StoreBlob &blob)
-{
-    return blob.type == REG_SZ || blob.type == REG_EXPAND_SZ;
-}
-
 const char *TextOf(const StoreBlob &blob)
 {
     return blob.data ? (const char *)blob.data : "";
@@ -84,7 +79,7 @@ int Dotted(const char *extension, char *out, size_t size)
 int ReadText(HKEY root, const char *path, const char *name, StoreBlob *blob)
 {
     if (!StoreReadBlob(root, ViewOf(root), path, name, blob)) return 0;
-    if (IsText(*blob)) return 1;
+    if (StoreBlobIsString(blob)) return 1;
     StoreFreeBlob(blob);
     return 0;
 }
@@ -302,7 +297,7 @@ int SaveAssociationAs(const char *extension, int method, const Association *show
     const MethodPlace *place = PlaceOf(method);
     char dotted[ASSOCIATION_CLASS_SIZE];
     // An empty class would name the default value of Class, the watched list.
-    if (!place || !shown || !shown->cls[0] || !IsText(shown->command) ||
+    if (!place || !shown || !shown->cls[0] || !StoreBlobIsString(&shown->command) ||
         !Dotted(extension, dotted, sizeof dotted))
         return 0;
     return StoreWriteString(HKEY_CURRENT_USER, place->savedClassKey, dotted, shown->cls) &&

@@ -21,19 +21,6 @@ const char kDiskCheck[] = "autocheck autochk *";
 // Winlogon values Windows runs, beyond Userinit and Shell (read apart).
 const char *const kWinlogonValues[] = {"AppSetup", "Taskman", "GinaDLL", "VmApplet"};
 
-int Views(const char *path, int views[2])
-{
-    int count = 0;
-    views[count++] = VIEW_NATIVE;
-    if (HasRegistryViews() && !StoreKeyIsShared(HKEY_LOCAL_MACHINE, path)) views[count++] = VIEW_32;
-    return count;
-}
-
-int IsText(const StoreBlob *value)
-{
-    return value->type == REG_SZ || value->type == REG_EXPAND_SZ;
-}
-
 // The value a subkey entry keeps its command in.
 const char *ValueOf(int type)
 {
@@ -62,7 +49,7 @@ void ListSubkeyValues(int type, int view)
         char *command = nullptr;
         StoreBlob value;
         if (StoreReadBlob(HKEY_LOCAL_MACHINE, flag, key, ValueOf(type), &value)) {
-            if (IsText(&value)) command = DuplicateText((const char *)value.data);
+            if (StoreBlobIsString(&value)) command = DuplicateText((const char *)value.data);
             StoreFreeBlob(&value);
         }
         if (!command || !command[0]) {
@@ -90,7 +77,7 @@ void ListBootExecute(void)
 {
     StoreBlob value;
     if (!StoreReadBlob(HKEY_LOCAL_MACHINE, 0, SESSION_MANAGER_KEY, "BootExecute", &value)) return;
-    if (value.type == REG_MULTI_SZ || IsText(&value)) {
+    if (value.type == REG_MULTI_SZ || StoreBlobIsString(&value)) {
         const char *text = (const char *)value.data;
         size_t length = value.size;
         for (size_t at = 0; at < length && text[at];) {
@@ -150,9 +137,9 @@ void ListStartupHooks(void)
 {
     int views[2];
     for (int type : {ITEM_IFEO_DEBUGGER, ITEM_SILENT_EXIT_MONITOR, ITEM_ACTIVE_SETUP})
-        for (int i = 0, n = Views(KeyOf(type), views); i < n; i++) ListSubkeyValues(type, views[i]);
+        for (int i = 0, n = ViewsOf(KeyOf(type), views); i < n; i++) ListSubkeyValues(type, views[i]);
     ListBootExecute();
-    for (int i = 0, n = Views(WINLOGON_KEY, views); i < n; i++) ListWinlogonValues(views[i]);
+    for (int i = 0, n = ViewsOf(WINLOGON_KEY, views); i < n; i++) ListWinlogonValues(views[i]);
 }
 
 int DeleteStartupHook(const StartupRef &entry)
@@ -246,7 +233,7 @@ void ForEachStartupHookPlace(WatchPlaceVisitor visit, void *context)
 {
     int views[2];
     for (const char *key : {IFEO_KEY, SILENT_EXIT_KEY, ACTIVE_SETUP_KEY, WINLOGON_KEY})
-        for (int i = 0, n = Views(key, views); i < n; i++) {
+        for (int i = 0, n = ViewsOf(key, views); i < n; i++) {
             WatchPlace place = {WATCH_KEY, HKEY_LOCAL_MACHINE, views[i], 1, key};
             visit(&place, context);
         }

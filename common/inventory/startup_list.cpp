@@ -60,12 +60,6 @@ const struct {
 const char kWinNotifySubkey[] = DISABLED_KEY "\\WinNotify";
 
 
-// 1 for a string value, the only kind Windows starts a program from.
-int IsText(const StoreBlob *value)
-{
-    return value->type == REG_SZ || value->type == REG_EXPAND_SZ;
-}
-
 // 1 when a command holds anything but blanks: an empty value starts nothing.
 int StartsSomething(const char *command)
 {
@@ -122,7 +116,7 @@ void ListRunKey(const MarkIndex &marks, HKEY root, int keyNumber, int view)
 
     StoreForEachValue(root, RegistryViewFlag(view), kRunKeys[keyNumber - 1],
                       [&](const char *name, const StoreBlob *value) {
-        if (!IsText(value)) return 1;
+        if (!StoreBlobIsString(value)) return 1;
         const char *command = (const char *)value->data;
         // Only a mark of this very entry means "written back": an entry of
         // the same name elsewhere is another program.
@@ -224,7 +218,7 @@ void ListDisabledEntries(const MarkIndex &marks)
         StoreForEachValue(HKEY_LOCAL_MACHINE, 0, d.subkey, [&](const char *stored, const StoreBlob *value) {
             const MarkIndex::Mark *mark = marks.Stored(stored);
             // A saved copy counts only with a mark of a type kept in this subkey.
-            if (!mark || !IsText(value) || DisabledSubkey(mark->type) != d.subkey) return 1;
+            if (!mark || !StoreBlobIsString(value) || DisabledSubkey(mark->type) != d.subkey) return 1;
             const char *command = (const char *)value->data;
             if (mark->type == ITEM_WIN_LOAD || mark->type == ITEM_WIN_RUN) {
                 // A win.ini entry is its piece, which the saved copy holds.
@@ -280,7 +274,7 @@ void ReadWinlogonShell(void)
 void ListClassValues(const char *path, int type, int view)
 {
     StoreForEachValue(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), path, [&](const char *name, const StoreBlob *value) {
-        if (!IsText(value)) return 1;
+        if (!StoreBlobIsString(value)) return 1;
         const char *data = (const char *)value->data;
         char className[CLASS_NAME_SIZE], server[PATH_SIZE];
         VersionNames names;
@@ -308,7 +302,7 @@ void ListAppInitDlls(int view)
 {
     StoreBlob value;
     if (!StoreReadBlob(HKEY_LOCAL_MACHINE, RegistryViewFlag(view), WINDOWS_NT_KEY, "AppInit_Dlls", &value)) return;
-    if (IsText(&value)) {
+    if (StoreBlobIsString(&value)) {
         char *context = nullptr;
         for (char *piece = strtok_r((char *)value.data, ", ", &context); piece;
              piece = strtok_r(nullptr, ", ", &context)) {
@@ -339,16 +333,6 @@ void ListWinlogonNotify(int view)
     });
 }
 
-// The registry views an HKLM location is read in: the program's own and, on
-// 64-bit Windows, the 32-bit one, unless Windows shares the key between
-// them. Returns the count.
-int ViewsOf(const char *path, int views[2])
-{
-    int count = 0;
-    views[count++] = VIEW_NATIVE;
-    if (HasRegistryViews() && !StoreKeyIsShared(HKEY_LOCAL_MACHINE, path)) views[count++] = VIEW_32;
-    return count;
-}
 
 const struct {
     const char *path;
@@ -475,6 +459,14 @@ int GetDisabledFolder(char *out)
     return (int)FormatText(out, PATH_SIZE, "%s\\Disabled", folder);
 }
 
+int ViewsOf(const char *path, int views[2])
+{
+    int count = 0;
+    views[count++] = VIEW_NATIVE;
+    if (HasRegistryViews() && !StoreKeyIsShared(HKEY_LOCAL_MACHINE, path)) views[count++] = VIEW_32;
+    return count;
+}
+
 REGSAM RegistryViewFlag(int view)
 {
     return view == VIEW_32 ? KEY_WOW64_32KEY : 0;
@@ -580,7 +572,7 @@ int ListDelayedPrograms(void)
     for (int rootIndex = 0; rootIndex < 2; rootIndex++) {
         HKEY root = roots[rootIndex];
         StoreForEachValue(root, 0, STORE_ROOT "\\Delay", [&](const char *command, const StoreBlob *value) {
-            if (!command[0] || !IsText(value)) return 1;
+            if (!command[0] || !StoreBlobIsString(value)) return 1;
             int former = (int)DecimalValue((const char *)value->data);
             VersionNames names;
             ReadVersionNames(command, &names);

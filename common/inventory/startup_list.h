@@ -69,6 +69,11 @@ int GetDisabledFolder(char *out /* 260 */);
 // The access flag that opens a key in a registry view (VIEW_NATIVE: none).
 REGSAM RegistryViewFlag(int view);
 
+// The registry views an HKLM key is read in: the program's own and, on
+// 64-bit Windows, the 32-bit one, unless Windows shares the key between
+// them. Returns the count.
+int ViewsOf(const char *path, int views[2]);
+
 // Room for a win.ini run=/load= list; a longer list may have been cut and
 // is never rewritten.
 #define WIN_INI_LIST_MAX 4096

@@ -836,3 +836,8 @@ int StoreKeyIsShared(HKEY root, const char *path)
     }
     return shared;
 }
+
+int StoreBlobIsString(const StoreBlob *blob)
+{
+    return blob && (blob->type == REG_SZ || blob->type == REG_EXPAND_SZ);
+}

@@ -93,6 +93,9 @@ char *StoreReadTextCopy(HKEY root, const char *path, const char *name);
 // Writes a value exactly as the blob holds it, creating the key. 1 or 0.
 int StoreWriteBlob(HKEY root, REGSAM view, const char *path, const char *name, const StoreBlob *blob);
 void StoreFreeBlob(StoreBlob *blob);
+// 1 for a string value (REG_SZ or REG_EXPAND_SZ), the kind Windows starts a
+// program from.
+int StoreBlobIsString(const StoreBlob *blob);
 // 1 when both have the same type and the same bytes.
 int StoreSameBlob(const StoreBlob *a, const StoreBlob *b);
 int StoreDeleteValueIn(HKEY root, REGSAM view, const char *path, const char *name);
