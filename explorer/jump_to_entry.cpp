@@ -14,6 +14,7 @@
 #include "startup_list.h"
 #include "store.h"
 #include "task_files.h"
+#include "tasks.h"
 #include "text.h"
 
 namespace {
@@ -113,10 +114,9 @@ int EntryPlace(const Item *record, char *out, int size)
     case ITEM_HIDDEN:
         return FilePlace(name[0] ? name : record->path, out, size);
     case ITEM_TASK: {
-        char file[PATH_SIZE];
-        UINT length = GetWindowsDirectoryA(file, sizeof file);
-        if (length == 0 || length >= sizeof file) return ENTRY_PLACE_NONE;
-        FormatTextCut(out, (size_t)size, "%s\\Tasks\\%s", file, name);
+        char folder[PATH_SIZE];
+        if (!JobFolder(folder)) return ENTRY_PLACE_NONE;
+        FormatTextCut(out, (size_t)size, "%s\\%s", folder, name);
         size_t used = strlen(out);
         if (used < 4 || lstrcmpiA(out + used - 4, ".job") != 0) AppendTextCut(out, (size_t)size, ".job");
         return ENTRY_PLACE_FILE;

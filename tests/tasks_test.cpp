@@ -676,6 +676,11 @@ TEST_F(TasksTest, TasksOfTheTaskStoreAreListedAndActedOnByTheirPath)
     EXPECT_TRUE(test::FileExistsAt(orbitFile));
     EXPECT_EQ(0, RestoreRegisteredTask(orbit.c_str(), vaultName.c_str())) << "a task is in the way";
     EXPECT_EQ(0, RestoreRegisteredTask(orbit.c_str(), "..\\win.ini"));
+    // Only a file of the vault itself, however the untrusted line names it.
+    test::RemovePlantedTask(orbit);
+    for (const char *outside : {"../vault-escape.xml", "C:vault-escape.xml", ".."})
+        EXPECT_EQ(0, RestoreRegisteredTask(orbit.c_str(), outside)) << outside;
+    EXPECT_FALSE(test::FileExistsAt(orbitFile));
     EXPECT_NE(std::string::npos, History().find("\tTASK_Restore\tTASK_SCHEDULED2\t" + orbit + "\t"));
 
     for (const std::string &path : {orbit, ghost, cyrillic}) test::RemovePlantedTask(path);

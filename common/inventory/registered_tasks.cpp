@@ -244,9 +244,7 @@ void ActionWords(IActionCollection *actions, TaskFile *file)
                 CopyTextCut(file->command, TASK_TEXT_SIZE, command);
                 CopyTextCut(file->arguments, TASK_TEXT_SIZE, rest);
             }
-            int quote = strchr(command, ' ') && command[0] != '"';
-            FormatTextCut(words, sizeof words, "%s%s%s%s%s", quote ? "\"" : "", command, quote ? "\"" : "",
-                          rest[0] ? " " : "", rest);
+            TaskCommandLine(command, rest, words, sizeof words);
         } else if (SUCCEEDED(action->QueryInterface(kComHandlerAction, (void **)&handler)) && handler) {
             BSTR id = nullptr;
             handler->get_ClassId(&id);
@@ -384,9 +382,7 @@ int MergeFile(const char *taskPath, const char *file, void *)
 void CommandLineOf(const TaskFile &file, char *out, size_t size)
 {
     if (file.command[0]) {
-        int quote = strchr(file.command, ' ') && file.command[0] != '"';
-        FormatTextCut(out, size, "%s%s%s%s%s", quote ? "\"" : "", file.command, quote ? "\"" : "",
-                      file.arguments[0] ? " " : "", file.arguments);
+        TaskCommandLine(file.command, file.arguments, out, size);
         return;
     }
     CopyTextCut(out, size, file.actions);
@@ -475,11 +471,7 @@ HRESULT DeleteRegisteredTaskAs(const char *taskPath, int action)
     }
     if (kept[0]) {
         // Not deleted after all: the copy is not needed.
-        char vault[PATH_SIZE], copy[PATH_SIZE];
-        if (GetVault(vault) && FormatText(copy, sizeof copy, "%s\\%s", vault, kept)) {
-            SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(copy);
-        }
+        DropVaultCopy(kept);
     }
     return result;
 }
@@ -488,22 +480,18 @@ namespace {
 // The task's file with its enabled flag set, written in its place.
 HRESULT SetFileEnabled(const char *file, int enabled)
 {
-    WideText wide(file);
-    HANDLE handle = CreateFileW(wide.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
-    char *bytes = (char *)malloc(TASK_FILE_MAX);
     DWORD read = 0;
-    BOOL ok = bytes && ReadFile(handle, bytes, TASK_FILE_MAX, &read, nullptr);
-    CloseHandle(handle);
+    char *bytes = ReadTaskBytes(file, &read);
+    if (!bytes) return HRESULT_FROM_WIN32(GetLastError());
     size_t length = 0;
-    char *changed = ok ? TaskFileWithEnabled(bytes, read, enabled, &length) : nullptr;
+    char *changed = TaskFileWithEnabled(bytes, read, enabled, &length);
     free(bytes);
     if (!changed) return E_FAIL;
     // Written beside it, then put in its place in one step.
     char temporary[PATH_SIZE];
     HRESULT result = E_FAIL;
     if (FormatText(temporary, sizeof temporary, "%s.sentrel-new", file)) {
-        WideText wideTemporary(temporary);
+        WideText wideTemporary(temporary), wide(file);
         HANDLE out = CreateFileW(wideTemporary.get(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (out != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
@@ -556,9 +544,9 @@ HRESULT SetRegisteredTaskEnabled(const char *taskPath, int enabled)
 
 int RestoreRegisteredTask(const char *taskPath, const char *vaultName)
 {
-    char file[PATH_SIZE], vault[PATH_SIZE], copy[PATH_SIZE];
-    if (!TaskFileOf(taskPath, file) || !vaultName || !vaultName[0] || strchr(vaultName, '\\') ||
-        !GetVault(vault) || !FormatText(copy, sizeof copy, "%s\\%s", vault, vaultName)) {
+    // Only a copy of the vault's own: a history line is untrusted.
+    char file[PATH_SIZE], copy[PATH_SIZE];
+    if (!TaskFileOf(taskPath, file) || !VaultCopyPath(vaultName, copy)) {
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
@@ -571,11 +559,9 @@ int RestoreRegisteredTask(const char *taskPath, const char *vaultName)
     int done = 0;
     {
         Scheduler scheduler;
-        WideText wideCopy(copy);
-        HANDLE handle = CreateFileW(wideCopy.get(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        char *bytes = handle != INVALID_HANDLE_VALUE ? (char *)malloc(TASK_FILE_MAX + 2) : nullptr;
         DWORD read = 0;
-        if (bytes && ReadFile(handle, bytes, TASK_FILE_MAX, &read, nullptr) && scheduler.service) {
+        char *bytes = ReadTaskBytes(copy, &read);
+        if (bytes && scheduler.service) {
             // The XML as the scheduler takes it: wide text.
             const unsigned char *b = (const unsigned char *)bytes;
             BSTR xml = nullptr;
@@ -601,7 +587,6 @@ int RestoreRegisteredTask(const char *taskPath, const char *vaultName)
             if (folder) folder->Release();
         }
         free(bytes);
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     }
     // No scheduler to register it with: its file back where it was.
     if (!done) {

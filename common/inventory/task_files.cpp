@@ -308,14 +308,7 @@ struct TaskReader : XmlEvents {
     {
         char words[TASK_TEXT_SIZE] = "";
         if (strcmp(kind, "Exec") == 0) {
-            // A command with a blank in it is quoted, so that the program
-            // and its arguments stay apart.
-            char program[TASK_TEXT_SIZE];
-            if (strchr(command, ' ') && command[0] != '"')
-                FormatTextCut(program, sizeof program, "\"%s\"", command);
-            else
-                CopyTextCut(program, sizeof program, command);
-            FormatTextCut(words, sizeof words, "%s%s%s", program, arguments[0] ? " " : "", arguments);
+            TaskCommandLine(command, arguments, words, sizeof words);
             if (task->actionCount == 0) {
                 CopyTextCut(task->command, TASK_TEXT_SIZE, command);
                 CopyTextCut(task->arguments, TASK_TEXT_SIZE, arguments);
@@ -377,24 +370,47 @@ int ParseTaskFile(const char *bytes, size_t length, TaskFile *task)
     return reader.isTask;
 }
 
-int ReadTaskFile(const char *path, TaskFile *task)
+char *ReadTaskBytes(const char *path, DWORD *length)
 {
-    memset(task, 0, sizeof *task);
-    task->enabled = 1;
+    *length = 0;
     WideText wide(path);
     HANDLE file = CreateFileW(wide.get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
     // As much as the file holds, up to the most a task file can be.
     LARGE_INTEGER size;
     DWORD wanted = GetFileSizeEx(file, &size) && size.QuadPart < TASK_FILE_MAX ? (DWORD)size.QuadPart : TASK_FILE_MAX;
     char *bytes = (char *)malloc((size_t)wanted + 2);
     DWORD read = 0;
-    int ok = bytes && ReadFile(file, bytes, wanted, &read, nullptr);
+    if (bytes && !ReadFile(file, bytes, wanted, &read, nullptr)) {
+        free(bytes);
+        bytes = nullptr;
+    }
     CloseHandle(file);
-    if (ok) ParseTaskFile(bytes, read, task);
+    if (bytes) {
+        bytes[read] = bytes[read + 1] = 0;
+        *length = read;
+    }
+    return bytes;
+}
+
+int ReadTaskFile(const char *path, TaskFile *task)
+{
+    memset(task, 0, sizeof *task);
+    task->enabled = 1;
+    DWORD length;
+    char *bytes = ReadTaskBytes(path, &length);
+    if (!bytes) return 0;
+    ParseTaskFile(bytes, length, task);
     free(bytes);
-    return ok;
+    return 1;
+}
+
+void TaskCommandLine(const char *command, const char *arguments, char *out, size_t size)
+{
+    int quote = strchr(command, ' ') && command[0] != '"';
+    FormatTextCut(out, size, "%s%s%s%s%s", quote ? "\"" : "", command, quote ? "\"" : "", arguments[0] ? " " : "",
+                  arguments);
 }
 
 int TaskStoreFolder(char *out)

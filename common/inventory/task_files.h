@@ -27,6 +27,15 @@ int ParseTaskFile(const char *bytes, size_t length, TaskFile *task);
 // Reads a task file. 1 when read, 0 when it cannot be opened.
 int ReadTaskFile(const char *path, TaskFile *task);
 
+// The bytes of a task file (up to TASK_FILE_MAX), on the heap (free()),
+// followed by two zero bytes; length receives their count. Null when the
+// file cannot be read.
+char *ReadTaskBytes(const char *path, DWORD *length);
+
+// An Exec action as a command line: the program, quoted when it holds a
+// blank, then its arguments.
+void TaskCommandLine(const char *command, const char *arguments, char *out, size_t size);
+
 // The folder of the task store ("...\System32\Tasks"). Returns its length.
 int TaskStoreFolder(char *out /* PATH_SIZE */);
 

@@ -524,9 +524,6 @@ int EnumerateTasks(void)
     return (jobs > 0 ? jobs : 0) + tasks;
 }
 
-namespace {
-// The folder the scheduler keeps its jobs in: the one its settings name, by
-// default "Tasks" in the Windows folder. 1 or 0.
 int JobFolder(char *folder /* PATH_SIZE */)
 {
     char configured[PATH_SIZE];
@@ -544,6 +541,7 @@ int JobFolder(char *folder /* PATH_SIZE */)
     return 1;
 }
 
+namespace {
 // 1 for a job file name that names no other place.
 int PlainJobName(const char *name)
 {
@@ -612,11 +610,7 @@ HRESULT DeleteScheduledTaskAs(const char *name, int action)
         WriteHistory(name, application, kept, ITEM_TASK, action);
     } else if (kept[0]) {
         // Not deleted after all: the copy is not needed.
-        char vault[PATH_SIZE], copy[PATH_SIZE];
-        if (GetVault(vault) && FormatText(copy, sizeof copy, "%s\\%s", vault, kept)) {
-            SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(copy);
-        }
+        DropVaultCopy(kept);
     }
     CloseSession(&session);
     return result;

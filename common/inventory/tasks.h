@@ -21,6 +21,10 @@
 #define TASK_SIGNERS TASK_BASELINE "\\Signers"
 int IsTaskApproved(const Item &job);
 
+// The folder the scheduler keeps its jobs in: the one its settings name, by
+// default "Tasks" in the Windows folder. 1 or 0.
+int JobFolder(char *folder /* PATH_SIZE */);
+
 // The extension that the scheduler's names carry and that activation and
 // deletion do without.
 #define TASK_JOB_EXTENSION ".job"

@@ -25,9 +25,11 @@ int VaultCandidate(const char *name, int n, char *out)
     return (int)FormatText(out, PATH_SIZE, "%s (%d)%s", base, n, name + stem);
 }
 
+}  // namespace
+
 // The full path of a copy; 0 for a name that is not plainly a file of the
 // vault itself (a history line is untrusted).
-int CopyPath(const char *vaultName, char *out)
+int VaultCopyPath(const char *vaultName, char *out)
 {
     out[0] = 0;
     if (!vaultName || !vaultName[0] || strchr(vaultName, '\\') || strchr(vaultName, '/') ||
@@ -42,7 +44,14 @@ int CopyPath(const char *vaultName, char *out)
     }
     return 1;
 }
-}  // namespace
+
+int DropVaultCopy(const char *vaultName)
+{
+    char copy[PATH_SIZE];
+    if (!VaultCopyPath(vaultName, copy)) return 0;
+    SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(copy) ? 1 : 0;
+}
 
 int GetVaultFolder(char *out)
 {
@@ -165,11 +174,7 @@ int MoveIntoVault(const char *path, char *vaultName)
         DWORD error = GetLastError();
         // Left as it was; the unused copy goes.
         SetFileAttributesA(path, attributes);
-        char copy[PATH_SIZE];
-        if (CopyPath(name, copy)) {
-            SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(copy);
-        }
+        DropVaultCopy(name);
         SetLastError(error);
         return 0;
     }
@@ -184,7 +189,7 @@ int CopyOutOfVault(const char *vaultName, const char *path, DWORD attributes)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (!CopyPath(vaultName, copy)) return 0;
+    if (!VaultCopyPath(vaultName, copy)) return 0;
     if (!CopyFileA(copy, path, TRUE)) return 0;
     if (attributes) SetFileAttributesA(path, attributes);
     return 1;

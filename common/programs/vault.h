@@ -28,5 +28,13 @@ int MoveIntoVault(const char *path, char *vaultName);
 // one of the vault's own).
 int CopyOutOfVault(const char *vaultName, const char *path, DWORD attributes);
 
+// The full path of a copy in the vault; 0 (ERROR_INVALID_NAME) for a name
+// that is not plainly a file of the vault itself: a history line is
+// untrusted.
+int VaultCopyPath(const char *vaultName, char *out /* PATH_SIZE */);
+
+// Deletes a copy that is not needed after all. 1 or 0.
+int DropVaultCopy(const char *vaultName);
+
 // 1 when both files hold the same bytes.
 int SameFileContent(const char *a, const char *b);

@@ -283,9 +283,8 @@ int WriteScanReport(ReportFile *file, int json)
     });
 
     EnumerateTasks();
-    char jobs[MAX_PATH] = "";
-    GetWindowsDirectoryA(jobs, sizeof jobs);
-    AppendTextCut(jobs, sizeof jobs, "\\Tasks");
+    char jobs[PATH_SIZE] = "";
+    JobFolder(jobs);
     char store[PATH_SIZE] = "";
     TaskStoreFolder(store);
     WriteList(writer, "task", [&jobs, &store](const Item &item, ScanRow &row) {
