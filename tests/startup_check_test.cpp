@@ -468,18 +468,34 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
         << "the delayed start stays";
 }
 
-// The real monitor: its patrol runs the check, the alert is answered here.
-TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
+namespace {
+// A fresh folder with the monitor in it, no monitor running and nothing of
+// an earlier test's store; empty on failure.
+std::string MonitorFolder(const char *name)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+    if (!test::WaitForNoMonitor(kWait)) return "";
     test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("StartupCheckMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
-    std::string sample = SampleFolder("StartupCheckMonitor") + "\\" + kSample;
-    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
+    std::string folder = test::FreshFolder(name);
+    return test::InstallMonitor(folder, false) ? folder : "";
+}
+
+// Everything there now approved; the startup check on, the mascot hidden.
+void ApproveAndWatchStartup()
+{
     ApproveEverything();
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
     test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+}
+}  // namespace
+
+// The real monitor: its patrol runs the check, the alert is answered here.
+TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
+{
+    std::string folder = MonitorFolder("StartupCheckMonitor");
+    ASSERT_FALSE(folder.empty());
+    std::string sample = SampleFolder("StartupCheckMonitor") + "\\" + kSample;
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
+    ApproveAndWatchStartup();
 
     test::Program monitor = test::Start(folder, "Sentrel.exe", "");
     ASSERT_NE(nullptr, monitor.process);
@@ -527,15 +543,11 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
 // registration stays byte for byte as it was.
 TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("HostileNames");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string folder = MonitorFolder("HostileNames");
+    ASSERT_FALSE(folder.empty());
     std::string sample = SampleFolder("HostileNames") + "\\" + kSample;
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
-    ApproveEverything();
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    ApproveAndWatchStartup();
 
     test::Program monitor;
     HWND window = nullptr;
@@ -605,20 +617,16 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 // history.txt holds the names in UTF-8.
 TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExactly)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("AnyScript");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string folder = MonitorFolder("AnyScript");
+    ASSERT_FALSE(folder.empty());
     // Outside the tests' own folder: a command naming Sentrel is not logged.
     const std::string programs = u8"C:\\Программы Ω";
     CreateDirectoryA(programs.c_str(), nullptr);
     const std::string program = programs + u8"\\злой 更新.exe";
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), program.c_str(), FALSE));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "", "\"" + program + "\" -default"));
-    ApproveEverything();
+    ApproveAndWatchStartup();
     const std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kCurrentRun, L"");
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
 
     test::Program monitor;
     HWND window = nullptr;
@@ -684,17 +692,13 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
 // removes it from its view only.
 TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("View32");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string folder = MonitorFolder("View32");
+    ASSERT_FALSE(folder.empty());
     std::string sample = SampleFolder("View32") + "\\" + kSample;
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     const std::string command = sample + " -both";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kCurrentRun, "Both", command));
-    ApproveEverything();
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    ApproveAndWatchStartup();
 
     test::Program monitor;
     HWND window = nullptr;
@@ -742,13 +746,9 @@ TEST(StartupCheckMonitor, ADebuggerForAnImageAndAnActiveSetupCommandAreAlertedAn
 {
     const char ifeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\sethc.exe";
     const char setup[] = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{7A1B2C3D-0000-4000-8000-00000000AB02}";
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("StartupHooks");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
-    ApproveEverything();
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    std::string folder = MonitorFolder("StartupHooks");
+    ASSERT_FALSE(folder.empty());
+    ApproveAndWatchStartup();
     test::Program monitor;
     HWND window = nullptr;
     ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
