@@ -14,6 +14,7 @@
 #include "history.h"
 #include "items.h"
 #include "list_page.h"
+#include "location_words.h"
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"

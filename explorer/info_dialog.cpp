@@ -13,6 +13,7 @@
 #include "dates.h"
 #include "explorer.h"
 #include "first_seen.h"
+#include "location_words.h"
 #include "options.h"
 #include "processes.h"
 #include "program_files.h"

@@ -1,6 +1,7 @@
 // The list page framework: see list_page.h.
 #include "list_page.h"
 
+#include "delete_on_reboot.h"
 #include "file_facts_cache.h"
 
 #include <shellapi.h>

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "always_run.h"
+#include "data_folders.h"
 #include "explorer.h"
 #include "first_seen.h"
 #include "items.h"

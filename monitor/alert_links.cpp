@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include "alerts.h"
+#include "data_folders.h"
 #include "program_files.h"
 #include "program_info.h"
 #include "text.h"

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "alerts.h"
+#include "browsers.h"
 #include "checks.h"
 #include "cookies.h"
 #include "items.h"

@@ -13,6 +13,7 @@
 #include "options.h"
 #include "patrol.h"
 #include "platform.h"
+#include "registry_views.h"
 #include "startup_list.h"
 #include "store.h"
 #include "text.h"

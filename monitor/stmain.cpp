@@ -5,6 +5,7 @@
 
 #include "always_run.h"
 #include "checks.h"
+#include "data_folders.h"
 #include "instant_watch.h"
 #include "inventory.h"
 #include "startup_list.h"

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "browsers.h"
+#include "data_folders.h"
 #include "dates.h"
+#include "delete_on_reboot.h"
 #include "first_seen.h"
 #include "platform.h"
 #include "program_files.h"

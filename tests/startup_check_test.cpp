@@ -16,6 +16,7 @@
 #include "options.h"
 #include "signed_samples.h"
 #include "startup_changes.h"
+#include "ui_strings.h"
 
 using namespace alerts_test;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "items.h"
+#include "location_words.h"
 #include "options.h"
 #include "startup_changes.h"
 #include "startup_list.h"

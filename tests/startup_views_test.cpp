@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "always_run.h"
+#include "baselines.h"
 #include "history.h"
 #include "items.h"
+#include "location_words.h"
 #include "options.h"
 #include "platform.h"
 #include "startup_changes.h"

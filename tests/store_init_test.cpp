@@ -4,6 +4,7 @@
 #include <string>
 
 #include "always_run.h"
+#include "data_folders.h"
 #include "options.h"
 #include "program_files.h"
 #include "store.h"

@@ -13,6 +13,7 @@
 
 #include "alert_driver.h"
 #include "checks.h"
+#include "data_folders.h"
 #include "monitor.h"
 #include "options.h"
 #include "platform.h"

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "baselines.h"
+#include "data_folders.h"
 #include "options.h"
 #include "program_files.h"
 #include "store.h"

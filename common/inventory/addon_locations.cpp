@@ -3,10 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "class_servers.h"
 #include "items.h"
 #include "platform.h"
 #include "program_files.h"
-#include "startup_list.h"
+#include "registry_views.h"
 #include "store.h"
 #include "text.h"
 

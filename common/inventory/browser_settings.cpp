@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "locations.h"
-#include "startup_list.h"
+#include "registry_views.h"
 #include "text.h"
 #include "ui_strings.h"
 #include "watch_places.h"

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "browsers.h"
 #include "dates.h"
 #include "inventory.h"
 #include "folder_entries.h"

@@ -14,6 +14,7 @@
 #include "items.h"
 #include "platform.h"
 #include "program_files.h"
+#include "registry_views.h"
 #include "startup_changes.h"
 #include "startup_list.h"
 #include "store.h"

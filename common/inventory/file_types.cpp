@@ -16,7 +16,7 @@
 #include "inventory.h"
 #include "items.h"
 #include "program_files.h"
-#include "startup_list.h"
+#include "registry_views.h"
 #include "text.h"
 #include "unicode_text.h"
 #include "trace.h"

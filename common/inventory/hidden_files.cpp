@@ -5,13 +5,14 @@
 #include <cstring>
 
 #include "dates.h"
+#include "folder_walk.h"
 #include "history.h"
 #include "items.h"
 #include "platform.h"
 #include "processes.h"
 #include "program_files.h"
-#include "startup_list.h"
-#include "sysfiles.h"
+#include "registry_views.h"
+#include "vault.h"
 #include "text.h"
 #include "ui_strings.h"
 #include "vault.h"

@@ -2,6 +2,7 @@
 // enumerated. Each enumeration empties it first, so one inventory is held
 // at a time.
 #pragma once
+#include "registry_views.h"   // the view a record was read from
 
 #define ITEM_MAX         4096
 // Texts are UTF-8: a title holds 127 characters of any script, a path or
@@ -44,9 +45,6 @@ enum ItemType {
     ITEM_UNKNOWN = 3000,
 };
 
-// Registry views of HKLM Software on 64-bit Windows: the program's own and
-// the one 32-bit programs write to (Software\Wow6432Node).
-enum ItemView { VIEW_NATIVE = 0, VIEW_32 = 1 };
 
 struct Item {
     char title[ITEM_TITLE_SIZE];   // shown only: it may be cut or rewritten

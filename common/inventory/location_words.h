@@ -14,3 +14,12 @@ int LocationWords(const Item *record, char *out, int size);
 // 1 when a file lies in the all-users Startup folder, 0 when it does not
 // (the user's own Startup folder, or anywhere else).
 int IsAllUsersStartupFile(const char *path);
+
+// The explorer's location text of a record (disabled: the entry is disabled).
+int DescribeLocation(int index, int disabled, char *out, int size);
+
+// The same for an item type, for pages that keep rows of their own.
+int DescribeLocationOfType(int type, int disabled, char *out, int size);
+
+// The location text of a record, its registry view included.
+int DescribeEntryLocation(const Item *record, int disabled, char *out, int size);

@@ -10,7 +10,6 @@
 #include "items.h"
 #include "platform.h"
 #include "program_files.h"
-#include "startup_changes.h"
 #include "text.h"
 #include "ui_strings.h"
 #include "version_names.h"

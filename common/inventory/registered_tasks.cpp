@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "folder_walk.h"
 #include "history.h"
 #include "program_files.h"
 #include "signatures.h"

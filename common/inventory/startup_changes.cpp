@@ -15,13 +15,13 @@
 #include "locations.h"
 #include "platform.h"
 #include "program_files.h"
+#include "registry_views.h"
 #include "startup_hooks.h"
 #include "startup_list.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"
 
-HWND startupOwner;
 
 namespace {
 const char kRunBaseline[] = STORE_ROOT "\\Run";

@@ -44,7 +44,7 @@ int RemoveKeyLocationEntry(HWND owner, const StartupRef &entry);
 // disabled when it has a mark.
 
 // The window that owns the confirmations of these operations.
-extern HWND startupOwner;
+
 
 // Disables the entry when it has no disabled mark, enables it when it has
 // one. Disabling keeps what is needed to put the entry back (the saved

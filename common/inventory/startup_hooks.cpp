@@ -8,6 +8,7 @@
 #include "locations.h"
 #include "platform.h"
 #include "program_files.h"
+#include "registry_views.h"
 #include "startup_list.h"
 #include "store.h"
 #include "text.h"

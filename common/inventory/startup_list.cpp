@@ -10,9 +10,11 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "class_servers.h"
 #include "data_folders.h"
 #include "disabled_marks.h"
 #include "folder_entries.h"
+#include "folder_walk.h"
 #include "inventory.h"
 #include "items.h"
 #include "location_words.h"
@@ -20,6 +22,7 @@
 #include "options.h"
 #include "platform.h"
 #include "program_files.h"
+#include "registry_views.h"
 #include "signatures.h"
 #include "startup_changes.h"
 #include "startup_hooks.h"
@@ -459,40 +462,6 @@ int GetDisabledFolder(char *out)
     return (int)FormatText(out, PATH_SIZE, "%s\\Disabled", folder);
 }
 
-int ViewsOf(const char *path, int views[2])
-{
-    int count = 0;
-    views[count++] = VIEW_NATIVE;
-    if (HasRegistryViews() && !StoreKeyIsShared(HKEY_LOCAL_MACHINE, path)) views[count++] = VIEW_32;
-    return count;
-}
-
-REGSAM RegistryViewFlag(int view)
-{
-    return view == VIEW_32 ? KEY_WOW64_32KEY : 0;
-}
-
-int ClassServerPath(const char *clsid, char *name, char *server)
-{
-    return ClassServerPathIn(VIEW_NATIVE, clsid, name, server);
-}
-
-int ClassServerPathIn(int view, const char *clsid, char *name, char *server)
-{
-    name[0] = 0;
-    server[0] = 0;
-    if (!clsid || !clsid[0]) return 1;
-    char key[320];
-    if (!FormatText(key, sizeof key, clsid[0] == '{' ? "CLSID\\%s" : "CLSID\\{%s}", clsid)) return 1;
-    // A class a 32-bit program registered lives in the 32-bit view.
-    REGSAM flag = RegistryViewFlag(view);
-    StoreReadStringIn(HKEY_CLASSES_ROOT, flag, key, "", name, CLASS_NAME_SIZE);
-    char serverKey[340];
-    if (FormatText(serverKey, sizeof serverKey, "%s\\InprocServer32", key))
-        StoreReadStringIn(HKEY_CLASSES_ROOT, flag, serverKey, "", server, PATH_SIZE);
-    return 1;
-}
-
 int SplitRundll(const char *command, char *out)
 {
     out[0] = 0;
@@ -511,32 +480,6 @@ int SplitRundll(const char *command, char *out)
     }
     CopyTextCut(out, PATH_SIZE, command);
     return 0;
-}
-
-void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM param)
-{
-    char base[PATH_SIZE];
-    if (!CopyText(base, sizeof base, folder) || !base[0]) return;
-    size_t len = strlen(base);
-    if (base[len - 1] != '\\' && !AppendText(base, sizeof base, "\\")) return;
-    char pattern[PATH_SIZE];
-    if (!FormatText(pattern, sizeof pattern, "%s*.*", base)) return;
-
-    size_t baseLength = strlen(base);
-    ForEachEntryOf(pattern, [&](const FolderEntry *found) {
-        char path[PATH_SIZE];
-        // An entry whose full path would not fit is skipped, never cut.
-        size_t nameLength = strlen(found->name);
-        if (baseLength + nameLength >= sizeof path) return 1;
-        memcpy(path, base, baseLength);
-        memcpy(path + baseLength, found->name, nameLength + 1);
-        // Junctions are not followed: they can loop back. (".name" folders
-        // are folders like any other.)
-        if ((found->attributes & FILE_ATTRIBUTE_DIRECTORY) && depth > 0 &&
-            !(found->attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            WalkFolder(path, visit, depth - 1, param);
-        return visit(path, found->attributes, param) ? 0 : 1;
-    });
 }
 
 int AddFoundFile(const char *path, DWORD attributes, LPARAM param)
@@ -601,20 +544,6 @@ int ListDelayedPrograms(void)
     return ItemCount();
 }
 
-int DescribeEntryLocation(const Item *record, int disabled, char *out, int size)
-{
-    if (!out || size <= 0) return 0;
-    out[0] = 0;
-    if (!record) return 0;
-    int length = DescribeLocationOfType(record->type, disabled, out, size);
-    if (record->view == VIEW_32) {
-        char view[64];
-        LoadUiString(2115, view, sizeof view);
-        length = (int)AppendTextCut(out, size, view);
-    }
-    return length;
-}
-
 int DescribeEntryPlace(const Item *record, char *out, int size)
 {
     if (!out || size <= 0) return 0;
@@ -640,56 +569,6 @@ int DescribeEntryPlace(const Item *record, char *out, int size)
     const char *values[] = {where, name};
     if (!FillTemplate(out, size, pattern, values, 2)) CopyTextCut(out, (size_t)size, where);
     return (int)strlen(out);
-}
-
-int DescribeLocation(int index, int disabled, char *out, int size)
-{
-    if (!out || size <= 0) return 0;
-    out[0] = 0;
-    if (index < 0 || index >= ItemCount()) return 0;
-    return DescribeEntryLocation(GetItem(index), disabled, out, size);
-}
-
-int DescribeLocationOfType(int type, int disabled, char *out, int size)
-{
-    if (!out || size <= 0) return 0;
-    out[0] = 0;
-    if (type > ITEM_WINLOGON_VALUE) {
-        int stringId = type == ITEM_TASK    ? 726
-                       : type == ITEM_TASK2 ? 3886
-                       : type == ITEM_BHO   ? 725
-                       : type == ITEM_TOOLBAR ? 724
-                                              : 0;
-        return stringId ? LoadUiString(stringId, out, size) : 0;
-    }
-    if (disabled) {
-        char word[64];
-        LoadUiString(626, word, sizeof word);
-        FormatTextCut(out, size, " * %s * ", word);
-    }
-    static const char *const kRunNames[] = {"Run", "RunOnce", "RunOnceEx", "RunServices",
-                                            "RunServicesOnce"};
-    static const struct {
-        int type;
-        UINT text;
-    } kPlaces[] = {
-        {ITEM_WIN_LOAD, 2101},          {ITEM_WIN_RUN, 2102},       {ITEM_STARTUP_FOLDER, 2103},
-        {ITEM_WINLOGON_USERINIT, 2104}, {ITEM_WINLOGON_SHELL, 2105}, {ITEM_DELAYLOAD, 2106},
-        {ITEM_TASK_SCHEDULER, 2107},    {ITEM_SHELL_EXECUTE_HOOK, 2108},
-        {ITEM_APPINIT_DLLS, 2109},      {ITEM_WINLOGON_NOTIFY, 2110},
-        {ITEM_IFEO_DEBUGGER, 2122},     {ITEM_SILENT_EXIT_MONITOR, 2123},
-        {ITEM_ACTIVE_SETUP, 2124},      {ITEM_BOOT_EXECUTE, 2125},
-        {ITEM_WINLOGON_VALUE, 2126},
-    };
-    char text[256] = "";
-    int family = type / 10, keyNumber = type % 10;
-    if (type < 30 && keyNumber >= 1 && keyNumber <= 5) {
-        LoadUiString(2111 + family, text, sizeof text);   // HKLM, HKCU or HKEY_USER
-        AppendTextCut(text, sizeof text, kRunNames[keyNumber - 1]);
-    }
-    for (const auto &place : kPlaces)
-        if (place.type == type) LoadUiString(place.text, text, sizeof text);
-    return (int)AppendTextCut(out, size, text);
 }
 
 namespace {

@@ -3,12 +3,10 @@
 #pragma once
 #include <windows.h>
 
+#include "disabled_marks.h"
 #include "items.h"
 #include "shortcuts.h"
 #include "store.h"
-
-#define DISABLED_KEY STORE_ROOT "\\Disabled"
-#define CLASS_NAME_SIZE 768   // a class's name, 255 characters of any script
 
 // Empties the item list and fills it with every startup entry: the Run
 // family, the Startup folders, win.ini, the disabled entries and, unless
@@ -66,47 +64,20 @@ const char *DisabledSubkey(int type);
 // The folder "Disabled" in the program's folder. Returns its length.
 int GetDisabledFolder(char *out /* 260 */);
 
-// The access flag that opens a key in a registry view (VIEW_NATIVE: none).
-REGSAM RegistryViewFlag(int view);
-
-// The registry views an HKLM key is read in: the program's own and, on
-// 64-bit Windows, the 32-bit one, unless Windows shares the key between
-// them. Returns the count.
-int ViewsOf(const char *path, int views[2]);
-
 // Room for a win.ini run=/load= list; a longer list may have been cut and
 // is never rewritten.
 #define WIN_INI_LIST_MAX 4096
 
-
-// The name and server file of a COM class. Always 1.
-int ClassServerPath(const char *clsid, char *name /* CLASS_NAME_SIZE */, char *server /* PATH_SIZE */);
-// The same for a class registered in a registry view (VIEW_32: by a 32-bit program).
-int ClassServerPathIn(int view, const char *clsid, char *name /* CLASS_NAME_SIZE */,
-                      char *server /* PATH_SIZE */);
-
 // For a RUNDLL32 command, what follows the program name; 1 when recognised,
 // else out is the whole command and the result 0.
 int SplitRundll(const char *command, char *out /* 260 */);
-
-// Walks a folder: files and subfolders are passed to visit (subfolders
-// after their contents when depth > 0). Stops when visit returns non-zero.
-typedef int (*FoundFileVisitor)(const char *path, DWORD attributes, LPARAM param);
-void WalkFolder(const char *folder, FoundFileVisitor visit, int depth, LPARAM param);
 
 // What AddFoundFile does with a file: 1 startup folder, 2 cookie folder,
 // 7 hidden-file scan.
 extern int walkMode;
 int AddFoundFile(const char *path, DWORD attributes, LPARAM param);
 
-// The explorer's location text of a record (disabled: the entry is disabled).
-int DescribeLocation(int index, int disabled, char *out, int size);
-
-// The same for an item type, for pages that keep rows of their own.
-int DescribeLocationOfType(int type, int disabled, char *out, int size);
-// The location text of a record, its registry view included.
 // The place of an entry with its own name: the location, then the value's
 // name (a registry entry) or the file or win.ini piece. Returns the length.
 int DescribeEntryPlace(const Item *record, char *out, int size);
 
-int DescribeEntryLocation(const Item *record, int disabled, char *out, int size);

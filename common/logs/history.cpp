@@ -5,7 +5,6 @@
 
 #include "data_folders.h"
 #include "options.h"
-#include "program_files.h"
 #include "text.h"
 #include "trace.h"
 #include "ui_strings.h"

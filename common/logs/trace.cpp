@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "data_folders.h"
-#include "program_files.h"
 #include "text.h"
 
 namespace {
@@ -16,11 +15,6 @@ DWORD lastStepTick;
 char lastStepText[256];
 int waitedForUser;
 }  // namespace
-
-int TraceNote(const char *, const char *)
-{
-    return 1;
-}
 
 void SetTraceFile(const char *path)
 {

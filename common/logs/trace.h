@@ -1,11 +1,9 @@
 // The trace log: a developer's record of the patrol, written only when the
-// option "Debug" is set, and the note hook for failure texts.
+// option "Debug" is set.
 #pragma once
 
+#include "failure_notes.h"
 #include "options.h"
-
-// Accepts a context and a text and discards them. Always 1.
-int TraceNote(const char *context, const char *text);
 
 // Sets the trace file; an empty path turns writing off.
 void SetTraceFile(const char *path);

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "data_folders.h"
 #include "dates.h"
 #include "first_seen.h"
 #include "platform.h"
@@ -13,16 +14,7 @@
 #include "ui_strings.h"
 
 namespace {
-// The keys come from the string table (strings 12 and 5); these are the
-// same texts for a table that lacks them.
-const char kAppPathsIE[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
-const char kHttpCommand[] = "SOFTWARE\\Classes\\HTTP\\shell\\open\\command";
 
-// A key named by the string table, or its fallback.
-const char *KeyName(UINT id, const char *fallback, char *out, int size)
-{
-    return LoadUiString(id, out, size) > 0 ? out : fallback;
-}
 const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // Commands are resolved in a working buffer larger than a path, so that a
@@ -290,18 +282,6 @@ int CopyVersionText(const BYTE *block, size_t blockSize, const char *text, char 
 }
 }  // namespace
 
-int GetProgramFolder(char *out)
-{
-    out[0] = 0;
-    char path[PATH_SIZE];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path - 1) return 0;
-    char *slash = strrchr(path, '\\');
-    if (!slash) return 0;
-    *slash = 0;
-    return (int)CopyText(out, PATH_SIZE, path);
-}
-
 int ResolveCommandPath(const char *command, char *out)
 {
     out[0] = 0;
@@ -545,81 +525,6 @@ int ViewTextFile(const char *file)
     return 0;
 }
 
-int GetDefaultBrowser(char *out)
-{
-    out[0] = 0;
-    char command[513];
-    char key[256];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(5, kHttpCommand, key, sizeof key), "", command, sizeof command) <= 0)
-        return 0;
-
-    // The program part of the command: the quoted text, or everything up to
-    // the first option (a "-" behind a blank; a "-" inside a folder name
-    // stays).
-    char program[sizeof command];
-    size_t n = 0;
-    const char *c = command;
-    while (*c == ' ') c++;
-    if (*c == '"') {
-        for (c++; *c && *c != '"'; c++) program[n++] = *c;
-    } else {
-        for (; *c; c++) {
-            if (*c == '-' && (c == command || c[-1] == ' ')) break;
-            if (*c != '"') program[n++] = *c;
-        }
-    }
-    while (n > 0 && program[n - 1] == ' ') n--;
-    program[n] = 0;
-    if (program[0]) return (int)CopyText(out, PATH_SIZE, program);
-
-    char folder[PATH_SIZE];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(12, kAppPathsIE, key, sizeof key), "Path", folder, sizeof folder) <= 0)
-        return 0;
-    ReplaceChar(folder, ';', 0);
-    RemoveBackslash(folder, 0);
-    return (int)FormatText(out, PATH_SIZE, "%s\\IExplore.exe", folder);
-}
-
-int DefaultBrowserKind(void)
-{
-    static const struct {
-        const char *name;
-        int kind;
-    } kKinds[] = {{"iexplore", 1}, {"netscp", 2}, {"maxthon", 4},
-                  {"avant", 5},    {"mozilla", 6}, {"firefox", 3}};
-    char browser[PATH_SIZE];
-    if (!GetDefaultBrowser(browser)) return 1;
-    for (const auto &entry : kKinds)
-        if (FindTextNoCase(browser, entry.name)) return entry.kind;
-    return 1;
-}
-
-int GetIEPath(char *out)
-{
-    out[0] = 0;
-    char folder[PATH_SIZE];
-    char key[256];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(12, kAppPathsIE, key, sizeof key), "Path", folder, sizeof folder) <= 0)
-        return 0;
-    ReplaceChar(folder, ';', 0);
-    RemoveBackslash(folder, 0);
-    return (int)FormatText(out, PATH_SIZE, "%s\\iexplore.exe", folder);
-}
-
-HWND FindAolWindow(void)
-{
-    static const struct {
-        const char *className, *title;
-    } kWindows[] = {{"AOL Frame25", "America  Online"}, {"AOL Frame25", "America Online"},
-                    {"AOL Frame25", "AOL"},             {"AOL Frame25", "AOL Canada"},
-                    {"AOL Frame", "America  Online"}};
-    for (const auto &window : kWindows) {
-        HWND found = FindWindowA(window.className, window.title);
-        if (found) return found;
-    }
-    return nullptr;
-}
-
 int GetVersionTextIn(const char *folder, const char *runningFile, char *out)
 {
     out[0] = 0;
@@ -658,42 +563,4 @@ int GetFileDescription(const char *file, char *out)
     VersionFacts facts;
     ReadVersionFacts(file, facts);
     return (int)CopyText(out, VERSION_SLOT_SIZE, facts[VERSION_FILE_DESCRIPTION]);
-}
-
-int DeleteOnReboot(const char *file)
-{
-    if (!file || !file[0]) return 0;
-    SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
-    if (IsNtFamily()) return MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
-
-    // wininit.ini runs only the lines of its [rename] section.
-    char shortPath[PATH_SIZE], windows[PATH_SIZE], ini[PATH_SIZE];
-    DWORD length = GetShortPathNameA(file, shortPath, sizeof shortPath);
-    if (length == 0 || length >= sizeof shortPath) CopyText(shortPath, sizeof shortPath, file);
-    UINT folder = GetWindowsDirectoryA(windows, sizeof windows);
-    if (folder == 0 || folder >= sizeof windows) return 0;
-    if (!FormatText(ini, sizeof ini, "%s\\wininit.ini", windows)) return 0;
-    HANDLE handle = CreateFileA(ini, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return 0;
-    // Looks for the section header in what the file holds (it is small).
-    char text[16384];
-    DWORD read = 0;
-    int inSection = 0, endsLine = 1;   // inSection: the last section is [rename]
-    if (ReadFile(handle, text, sizeof text - 1, &read, nullptr) && read > 0) {
-        text[read] = 0;
-        for (const char *c = text; *c; c++)
-            if ((c == text || c[-1] == '\n') && *c == '[') inSection = _strnicmp(c, "[rename]", 8) == 0;
-        endsLine = text[read - 1] == '\n';
-    }
-    int hasSection = inSection;
-    char line[PATH_SIZE + 32];
-    size_t used = FormatText(line, sizeof line, "%s%s%sNUL=%s\r\n", endsLine ? "" : "\r\n",
-                             hasSection ? "" : "[rename]", hasSection ? "" : "\r\n", shortPath);
-    LARGE_INTEGER zero = {};
-    DWORD written = 0;
-    int ok = used > 0 && SetFilePointerEx(handle, zero, nullptr, FILE_END) &&
-             WriteFile(handle, line, (DWORD)used, &written, nullptr) && written == used;
-    CloseHandle(handle);
-    return ok;
 }

@@ -1,5 +1,5 @@
 // Program files: the file behind a command, whether it exists, its version
-// information and dates, the program's own folder and the web browser.
+// information and dates.
 #pragma once
 #include <windows.h>
 
@@ -20,10 +20,6 @@ typedef char VersionFacts[VERSION_SLOTS][VERSION_SLOT_SIZE];
 #define FILE_DATE_SIZE   256   // FormatFileCreationTime, GetFileDateSize
 #define FILE_FACT_SIZE   24    // each text of GetFileDates
 #define VERSION_TEXT_SIZE 1024
-
-// The folder of the running program file, without a trailing backslash.
-// Returns its length, 0 (and an empty text) on failure.
-int GetProgramFolder(char *out /* PATH_SIZE */);
 
 // The program file named by a command as it stands in a Run value, a
 // service's image path or a shortcut target, in capitals: "\SystemRoot\..."
@@ -78,20 +74,6 @@ int GetFileDates(const char *file, int type, char dates[5][FILE_FACT_SIZE]);
 // message box with the platform's error text. 1 when Notepad was started.
 int ViewTextFile(const char *file);
 
-// The program file of the default web browser. Returns its length, 0 when
-// none is registered.
-int GetDefaultBrowser(char *out /* PATH_SIZE */);
-
-// The default browser's kind: 1 Internet Explorer (and anything unknown),
-// 2 Netscape, 3 Firefox, 4 Maxthon, 5 Avant, 6 Mozilla.
-int DefaultBrowserKind(void);
-
-// The Internet Explorer program file. Returns its length, 0 when unknown.
-int GetIEPath(char *out /* PATH_SIZE */);
-
-// The main window of a running AOL client, or null.
-HWND FindAolWindow(void);
-
 // "monitor version:explorer version" from the programs beside the running
 // one. Returns the length.
 int GetVersionText(char *out /* VERSION_TEXT_SIZE */);
@@ -104,9 +86,3 @@ int GetVersionTextIn(const char *folder, const char *runningFile,
 // The FileDescription of the file's version facts. Returns its length, 0
 // (and an empty text) when there is none.
 int GetFileDescription(const char *file, char *out /* VERSION_SLOT_SIZE */);
-
-// Has the file deleted at the next restart, before Windows is fully loaded:
-// its attributes are cleared, then NT-family systems are asked to delete it
-// at the restart; older systems get the line "NUL=<short path>" in the
-// [rename] section of wininit.ini in the Windows folder. 1 when scheduled.
-int DeleteOnReboot(const char *file);

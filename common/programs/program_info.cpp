@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "browsers.h"
 #include "data_folders.h"
 #include "dates.h"
 #include "first_seen.h"
 #include "options.h"
-#include "sysfiles.h"
+#include "vault.h"
 #include "text.h"
 #include "ui_strings.h"
 #include "unicode_text.h"

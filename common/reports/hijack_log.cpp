@@ -9,6 +9,7 @@
 
 #include "addon_locations.h"
 #include "browser_settings.h"
+#include "browsers.h"
 #include "cookies.h"
 #include "location_words.h"
 #include "startup_hooks.h"

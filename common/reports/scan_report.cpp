@@ -18,6 +18,7 @@
 #include "ie_helpers.h"
 #include "inventory.h"
 #include "items.h"
+#include "location_words.h"
 #include "processes.h"
 #include "registered_tasks.h"
 #include "program_files.h"

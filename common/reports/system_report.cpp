@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "browsers.h"
 #include "data_folders.h"
 #include "dates.h"
 #include "first_seen.h"
 #include "inventory.h"
 #include "items.h"
+#include "location_words.h"
 #include "processes.h"
 #include "registered_tasks.h"
 #include "cookies.h"

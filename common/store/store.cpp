@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "failure_notes.h"
 #include "text.h"
-#include "trace.h"
 #include "unicode_text.h"
 
 // Every name and text goes to the registry as wide units through the

@@ -3,7 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "program_files.h"
+#include <cstring>
+
 #include "text.h"
 
 namespace {
@@ -74,4 +75,16 @@ void ForgetDataFolders(void)
 {
     machineFolder[0] = 0;
     userFolder[0] = 0;
+}
+
+int GetProgramFolder(char *out)
+{
+    out[0] = 0;
+    char path[PATH_SIZE];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (n == 0 || n >= sizeof path - 1) return 0;
+    char *slash = strrchr(path, '\\');
+    if (!slash) return 0;
+    *slash = 0;
+    return (int)CopyText(out, PATH_SIZE, path);
 }

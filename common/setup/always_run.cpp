@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "data_folders.h"
 #include "history.h"
 #include "ie_helpers.h"
 #include "inventory.h"
@@ -106,79 +107,4 @@ int RemoveOwnStartupEntries(int remove)
         if ((monitor || explorer) && remove == 1) DeleteStartupEntry(StartupRefOf(*item));
     }
     return found > 0;
-}
-
-void WriteItemBaseline(const char *key, int naming)
-{
-    for (int i = 0; i < ItemCount(); i++) {
-        char name[PATH_SIZE];
-        const char *valueName = name;
-        if (naming == BASELINE_BY_COMMAND)
-            StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
-        else if (naming == BASELINE_BY_NAME)
-            valueName = GetItemName(i);   // of any length: a cut name could approve another entry
-        else
-            CopyTextCut(name, sizeof name, GetItemTitle(i));
-        // A Task Scheduler 2.0 task has approvals of its own, by its path.
-        if (strcmp(key, TASK_BASELINE) == 0 && GetItemType(i) == ITEM_TASK2) {
-            StoreWriteDecimal(HKEY_CURRENT_USER, TASK2_BASELINE, valueName, ITEM_TASK2);
-            RememberApprovedSigner(TASK2_SIGNERS, valueName, GetItemPath(i));
-            continue;
-        }
-        // An empty name would be the key's default value, not an entry.
-        if (valueName[0]) StoreWriteDecimal(HKEY_CURRENT_USER, key, valueName, GetItemType(i));
-        // A startup approval remembers who signed the program it was given for.
-        if (valueName[0] && naming == BASELINE_BY_COMMAND && strcmp(key, STARTUP_BASELINE) == 0)
-            RememberStartupSigner(valueName, GetItemPath(i));
-        if (valueName[0] && strcmp(key, TASK_BASELINE) == 0) RememberApprovedSigner(TASK_SIGNERS, valueName, GetItemPath(i));
-    }
-    FreeItems();
-}
-
-void InitRegStartups(void)
-{
-    TraceNote("InitRegStartups", "");
-    BuildStartupList(0);
-    WriteItemBaseline(STORE_ROOT "\\Run", 1);
-    WriteIEHelperBaseline();
-    EnumerateTasks();
-    WriteItemBaseline(TASK_BASELINE, BASELINE_BY_NAME);
-}
-
-void BaselineNewPlaces(void)
-{
-    const char kMarks[] = STORE_ROOT "\\Baselined";
-    if (!StoreValueExists(HKEY_CURRENT_USER, kMarks, "StartupHooks")) {
-        BuildStartupList(0);
-        for (int i = 0; i < ItemCount(); i++) {
-            if (!IsStartupHookType(GetItemType(i))) continue;
-            char name[PATH_SIZE];
-            StartupBaselineNameIn(GetItemView(i), GetItemPath(i), name);
-            if (StoreValueExists(HKEY_CURRENT_USER, STARTUP_BASELINE, name)) continue;
-            StoreWriteDecimal(HKEY_CURRENT_USER, STARTUP_BASELINE, name, GetItemType(i));
-            RememberStartupSigner(name, GetItemPath(i));
-        }
-        FreeItems();
-        StoreWriteDecimal(HKEY_CURRENT_USER, kMarks, "StartupHooks", 1);
-    }
-    if (!StoreValueExists(HKEY_CURRENT_USER, kMarks, "Tasks2")) {
-        EnumerateTasks();
-        for (int i = 0; i < ItemCount(); i++) {
-            const Item *task = GetItem(i);
-            if (task->type != ITEM_TASK2 || StoreValueExists(HKEY_CURRENT_USER, TASK2_BASELINE, task->name)) continue;
-            StoreWriteDecimal(HKEY_CURRENT_USER, TASK2_BASELINE, task->name, ITEM_TASK2);
-            RememberApprovedSigner(TASK2_SIGNERS, task->name, task->path);
-        }
-        FreeItems();
-        StoreWriteDecimal(HKEY_CURRENT_USER, kMarks, "Tasks2", 1);
-    }
-}
-
-int CreateInitialValues(void)
-{
-    TraceNote("Create Initial Values", "");
-    InitRegStartups();
-    char zenta[64];
-    if (LoadUiString(622, zenta, sizeof zenta) > 0) DeleteStartupEntry(zenta, "sentrel.exe", "", 1);
-    return SetAlwaysRun(1);
 }

@@ -21,6 +21,3 @@ int RecordFirstSeen(const char *path, const char *categoryKey);
 // The stored first-seen date of the program behind path. Returns its
 // length, 0 when none.
 int GetFirstSeen(const char *path, int type, char *out /* DATE_TEXT_SIZE */);
-
-// Creates the first-seen sets and records every program of every inventory.
-void BuildFirstSeenSets(void);

@@ -1,6 +1,7 @@
 #include "store_init.h"
 
 #include "always_run.h"
+#include "baselines.h"
 #include "dates.h"
 #include "first_seen.h"
 #include "hidden_files.h"

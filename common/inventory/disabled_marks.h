@@ -11,6 +11,9 @@
 #pragma once
 #include <windows.h>
 
+#include "store.h"
+
+#define DISABLED_KEY STORE_ROOT "\\Disabled"
 #define DISABLED_NAMES_KEY "Software\\Orvendale\\Sentrel\\Disabled\\Names"
 // The Startup folder a disabled Startup-folder file came from, by its mark.
 #define DISABLED_FOLDERS_KEY "Software\\Orvendale\\Sentrel\\Disabled\\Folders"

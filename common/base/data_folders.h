@@ -1,8 +1,12 @@
-// Where Sentrel keeps the files it writes. Beside its programs while that
+// The program's own folder, and where Sentrel keeps the files it writes. Beside its programs while that
 // folder is writable (a portable copy, and an older copy whose history and
 // Disabled folder are there); otherwise in a folder of its own under the
 // machine's or the user's application data.
 #pragma once
+
+// The folder of the running program file, without a trailing backslash.
+// Returns its length, 0 (and an empty text) on failure.
+int GetProgramFolder(char *out /* PATH_SIZE */);
 
 // The folder for what belongs to the machine: history.txt and the lines
 // waiting for it, the Disabled folder, the trace files. The program folder

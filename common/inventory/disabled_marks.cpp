@@ -6,7 +6,6 @@
 #include <initializer_list>
 
 #include "items.h"
-#include "startup_list.h"
 #include "store.h"
 #include "text.h"
 

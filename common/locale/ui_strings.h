@@ -27,3 +27,6 @@ int UiMessageBox(HWND owner, UINT number, const char *caption, UINT flags);
 
 // Message box with a given text, in the user-interface language.
 int UiMessageBoxText(HWND owner, const char *text, const char *caption, UINT flags);
+
+// The window the questions of inventory changes are owned by (null: none).
+extern HWND startupOwner;

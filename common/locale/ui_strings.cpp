@@ -113,3 +113,5 @@ int UiMessageBox(HWND owner, UINT number, const char *caption, UINT flags)
     LoadUiString(number, text, sizeof text);
     return UiMessageBoxText(owner, text, caption, flags);
 }
+
+HWND startupOwner;
