@@ -5,6 +5,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SENTREL_BUILD:-$root/build}
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
+"$root/tools/build.sh" benchmarks
 prefix="$build/benchprefix"
 "$root/tools/test-prefix" setup "$prefix" "$build/bin/desktop_keeper.exe" >/dev/null
 trap '"$root/tools/test-prefix" cleanup "$prefix" >/dev/null' EXIT
