@@ -7,4 +7,4 @@ build=${SENTREL_BUILD:-$root/build}
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
 cd "$build"
-ctest --output-on-failure --timeout 600
+ctest --output-on-failure --timeout 600 -j2

@@ -243,7 +243,7 @@ int RestoreHiddenFile(const char *path, const char *vaultName)
         FileNamePart(path, name, sizeof name);
     // Back as a hidden file, with the read-only and system marks it had.
     char vault[PATH_SIZE], copy[PATH_SIZE];
-    DWORD kept = GetVault(vault) && FormatText(copy, sizeof copy, "%s\\%s", vault, name) ? GetFileAttributesA(copy)
+    DWORD kept = GetVault(vault) && JoinPath(copy, sizeof copy, vault, name) ? GetFileAttributesA(copy)
                                                                                          : INVALID_FILE_ATTRIBUTES;
     DWORD attributes = FILE_ATTRIBUTE_HIDDEN;
     if (kept != INVALID_FILE_ATTRIBUTES)

@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "disabled_marks.h"
+#include "folder_walk.h"
 #include "history.h"
 #include "inventory.h"
 #include "items.h"
@@ -205,14 +206,14 @@ int ToggleFolderEntry(const StartupRef &entry)
                     StoreReadString(HKEY_LOCAL_MACHINE, DISABLED_FOLDERS_KEY, entry.mark, folder, sizeof folder) > 0 &&
                     FormatText(origin, sizeof origin, "%s\\x", folder) && IsStartupFile(origin);
         if (!known && !FindStartupFolder(folder)) return 1;
-        if (!FormatText(target, sizeof target, "%s\\%s", folder, fileName)) return 0;
+        if (!JoinPath(target, sizeof target, folder, fileName)) return 0;
         if (!MoveFileExA(file, target, MOVEFILE_COPY_ALLOWED)) return 0;
         if (entry.mark && entry.mark[0]) DeleteDisabledMark(entry.mark, nullptr);
         return 1;
     }
     char disabledFolder[PATH_SIZE], stored[PATH_SIZE];
     if (!GetDisabledFolder(disabledFolder)) return 0;
-    if (!FormatText(stored, sizeof stored, "%s\\%s", disabledFolder, fileName)) return 0;
+    if (!JoinPath(stored, sizeof stored, disabledFolder, fileName)) return 0;
     char *markName = ChooseMarkName(ITEM_STARTUP_FOLDER, VIEW_NATIVE, fileName);
     if (!markName) return 0;
     CreateDirectoryA(disabledFolder, nullptr);
@@ -405,7 +406,7 @@ int DeleteStartupEntry(const StartupRef &entry)
         // and saved copy too).
         char key[1024];
         if (!entry.name[0] || strchr(entry.name, '\\') ||
-            !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, entry.name))
+            !JoinPath(key, sizeof key, WINLOGON_NOTIFY_KEY, entry.name))
             return 0;
         result = StoreDeleteKeyIn(HKEY_LOCAL_MACHINE, RegistryViewFlag(entry.view), key);
         if (entry.disabled && entry.mark) DeleteDisabledMark(entry.mark, DisabledSubkey(type));
@@ -440,7 +441,7 @@ static StartupRef LookUpEntry(const char *name, const char *command, const char 
         CopyTextCut(file, PATH_SIZE, given);
         *mark = FindDisabledMark(type, VIEW_NATIVE, FileNameOf(given));
         disabled = *mark && GetDisabledFolder(folder) &&
-                   FormatText(file, PATH_SIZE, "%s\\%s", folder, FileNameOf(given)) > 0;
+                   JoinPath(file, PATH_SIZE, folder, FileNameOf(given)) > 0;
         if (!disabled) CopyTextCut(file, PATH_SIZE, given);
         StartupRef entry = {type, VIEW_NATIVE, disabled, file, *mark, command, detail, name};
         return entry;
@@ -560,7 +561,7 @@ static int MoveNotifyDll(int view, const char *name, const char *from, const cha
 {
     char key[1024], dll[PATH_SIZE];
     REGSAM flag = RegistryViewFlag(view);
-    if (!name || !name[0] || !FormatText(key, sizeof key, "%s\\%s", WINLOGON_NOTIFY_KEY, name)) return 0;
+    if (!name || !name[0] || !JoinPath(key, sizeof key, WINLOGON_NOTIFY_KEY, name)) return 0;
     if (StoreReadStringIn(HKEY_LOCAL_MACHINE, flag, key, from, dll, sizeof dll) <= 0) return 0;
     if (!StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, key, to, dll)) return 0;
     return StoreWriteStringIn(HKEY_LOCAL_MACHINE, flag, key, from, "");

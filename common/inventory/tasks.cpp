@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "folder_walk.h"
 #include "history.h"
 #include "inventory.h"
 #include "items.h"
@@ -558,7 +559,7 @@ HRESULT DeleteScheduledTask(const char *name)
 int RestoreScheduledTask(const char *name, const char *vaultName)
 {
     char folder[PATH_SIZE], file[PATH_SIZE], text[ITEM_PATH_SIZE];
-    if (!PlainJobName(name) || !JobFolder(folder) || !FormatText(file, sizeof file, "%s\\%s", folder, name)) {
+    if (!PlainJobName(name) || !JobFolder(folder) || !JoinPath(file, sizeof file, folder, name)) {
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
@@ -592,7 +593,7 @@ HRESULT DeleteScheduledTaskAs(const char *name, int action)
     char folder[PATH_SIZE], file[PATH_SIZE], kept[PATH_SIZE] = "";
     char *jobName = WideToTextCopy(job, -1, 0, nullptr);
     int keptCopy = jobName && PlainJobName(jobName) && JobFolder(folder) &&
-                   FormatText(file, sizeof file, "%s\\%s", folder, jobName) && CopyIntoVault(file, kept);
+                   JoinPath(file, sizeof file, folder, jobName) && CopyIntoVault(file, kept);
     free(jobName);
     wchar_t *short_name = keptCopy ? ActivationName(job) : nullptr;
     result = keptCopy ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);

@@ -8,6 +8,7 @@
 #include "data_folders.h"
 #include "dates.h"
 #include "first_seen.h"
+#include "folder_walk.h"
 #include "platform.h"
 #include "store.h"
 #include "text.h"
@@ -329,10 +330,10 @@ int FileExists(char *path)
 
     char folder[PATH_SIZE], candidate[PATH_SIZE];
     if (WindowsFolder(folder) &&
-        FormatText(candidate, sizeof candidate, "%s\\%s", folder, path) && IsPlainFile(candidate))
+        JoinPath(candidate, sizeof candidate, folder, path) && IsPlainFile(candidate))
         return 1;
     if (SystemFolder(folder) &&
-        FormatText(candidate, sizeof candidate, "%s\\%s", folder, path) && IsPlainFile(candidate)) {
+        JoinPath(candidate, sizeof candidate, folder, path) && IsPlainFile(candidate)) {
         char found[PATH_SIZE];
         ShortForm(candidate, found);
         CopyText(path, PATH_SIZE, found);
@@ -537,7 +538,7 @@ int GetVersionTextIn(const char *folder, const char *runningFile, char *out)
 
     const char *name = runningFile + FileNameIndex(runningFile);
     int hijackTool = FindTextNoCase(name, "hijack") != nullptr;
-    if (!FormatText(file, sizeof file, "%s\\%s", folder, hijackTool ? name : "SentrelEx.exe") ||
+    if (!JoinPath(file, sizeof file, folder, hijackTool ? name : "SentrelEx.exe") ||
         !FileExists(file))
         return (int)TextLength(out, VERSION_TEXT_SIZE);
     ReadVersionFacts(file, facts);

@@ -12,6 +12,7 @@
 #include "data_folders.h"
 #include "dates.h"
 #include "first_seen.h"
+#include "folder_walk.h"
 #include "options.h"
 #include "vault.h"
 #include "text.h"
@@ -347,7 +348,7 @@ int ShowHelpPage(HWND owner, int command)
 {
     char name[64], folder[PATH_SIZE], local[PATH_SIZE];
     if (!HelpPageName(command, name, sizeof name)) return 0;
-    if (GetProgramFolder(folder) && FormatText(local, sizeof local, "%s\\%s", folder, name) &&
+    if (GetProgramFolder(folder) && JoinPath(local, sizeof local, folder, name) &&
         IsPlainFileAt(local))
         return ShellOpen(owner, local);
     char server[PATH_SIZE], address[PATH_SIZE];

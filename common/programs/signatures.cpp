@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "folder_walk.h"
 #include "options.h"
 #include "program_files.h"
 #include "store.h"
@@ -249,7 +250,7 @@ int VerifyCommandFile(const char *command, Signature *out)
         for (int system = 1; system >= 0; system--) {
             char folder[PATH_SIZE], candidate[PATH_SIZE];
             UINT n = system ? GetSystemDirectoryA(folder, sizeof folder) : GetWindowsDirectoryA(folder, sizeof folder);
-            if (n == 0 || n >= sizeof folder || !FormatText(candidate, sizeof candidate, "%s\\%s", folder, file)) continue;
+            if (n == 0 || n >= sizeof folder || !JoinPath(candidate, sizeof candidate, folder, file)) continue;
             WideText wide(candidate);
             DWORD attributes = wide.get() ? GetFileAttributesW(wide.get()) : INVALID_FILE_ATTRIBUTES;
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {

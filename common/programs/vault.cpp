@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "data_folders.h"
+#include "folder_walk.h"
 #include "program_files.h"
 #include "store.h"
 #include "text.h"
@@ -38,7 +39,7 @@ int VaultCopyPath(const char *vaultName, char *out)
         return 0;
     }
     char vault[PATH_SIZE];
-    if (!GetVault(vault) || !FormatText(out, PATH_SIZE, "%s\\%s", vault, vaultName)) {
+    if (!GetVault(vault) || !JoinPath(out, PATH_SIZE, vault, vaultName)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return 0;
     }
@@ -133,7 +134,7 @@ int CopyIntoVault(const char *path, char *vaultName)
     char candidate[PATH_SIZE], copy[PATH_SIZE];
     int copied = 0;
     for (int n = 1; n <= kMostVaultCopies && !copied; n++) {
-        if (!VaultCandidate(name, n, candidate) || !FormatText(copy, sizeof copy, "%s\\%s", vault, candidate)) {
+        if (!VaultCandidate(name, n, candidate) || !JoinPath(copy, sizeof copy, vault, candidate)) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             return 0;
         }

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "data_folders.h"
+#include "folder_walk.h"
 #include "history.h"
 #include "ie_helpers.h"
 #include "inventory.h"
@@ -28,7 +29,7 @@ int StartsOwnProgram(const char *command, const char *fileName, char *parameters
 {
     char folder[PATH_SIZE], own[PATH_SIZE], file[PATH_SIZE], longFile[PATH_SIZE];
     parameters[0] = 0;
-    if (!command || !GetProgramFolder(folder) || !FormatText(own, sizeof own, "%s\\%s", folder, fileName)) return 0;
+    if (!command || !GetProgramFolder(folder) || !JoinPath(own, sizeof own, folder, fileName)) return 0;
     if (SplitCommand(command, file, parameters) <= 0) return 0;
     GetLongPath(longFile, file);
     return TextEqualNoCase(longFile[0] ? longFile : file, own);
