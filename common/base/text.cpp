@@ -167,38 +167,40 @@ int FileNameIndex(const char *path)
     return slash ? (int)(slash + 1 - path) : 0;
 }
 
+// Moves the text from (which may lie inside out itself) into out: its
+// length, or -1 (and an empty out) when there is none or it does not fit.
+static int MoveTextInto(const char *from, char *out, size_t size)
+{
+    size_t len = from ? strlen(from) : 0;
+    if (!from || len >= size) {
+        out[0] = 0;
+        return -1;
+    }
+    memmove(out, from, len + 1);
+    return (int)len;
+}
+
 int FileNamePart(const char *path, char *out, size_t size)
 {
     if (!out || size == 0) return 0;
     const char *slash = path ? strrchr(path, '\\') : nullptr;
-    if (!slash) { out[0] = 0; return 0; }
-    // The name may lie inside out itself, so it is moved, not copied.
-    size_t len = strlen(slash + 1);
-    if (len >= size) { out[0] = 0; return 0; }
-    memmove(out, slash + 1, len + 1);
-    return (int)len;
+    int len = MoveTextInto(slash ? slash + 1 : nullptr, out, size);
+    return len < 0 ? 0 : len;
 }
 
 int SkipBlanks(const char *text, char *out, size_t size)
 {
     if (!out || size == 0) return 0;
-    if (!text) { out[0] = 0; return 0; }
-    while (*text == ' ' || *text == '\t') text++;
-    size_t len = strlen(text);
-    if (len >= size) { out[0] = 0; return 0; }
-    memmove(out, text, len + 1);
-    return (int)len;
+    while (text && (*text == ' ' || *text == '\t')) text++;
+    int len = MoveTextInto(text, out, size);
+    return len < 0 ? 0 : len;
 }
 
 int ExtensionAfterFirstDot(const char *name, char *out, size_t size)
 {
     if (!out || size == 0) return 0;
     const char *dot = name ? strchr(name, '.') : nullptr;
-    if (!dot) { out[0] = 0; return 0; }
-    size_t len = strlen(dot + 1);
-    if (len >= size) { out[0] = 0; return 0; }
-    memmove(out, dot + 1, len + 1);
-    return 1;
+    return MoveTextInto(dot ? dot + 1 : nullptr, out, size) < 0 ? 0 : 1;
 }
 
 // Copies text into out with every from replaced by to (to = 0 drops it).

@@ -176,6 +176,22 @@ void Unquoted(const char *path, char *out, size_t size)
     if (!RemoveQuotes(path, out, size)) out[0] = 0;
 }
 
+// Visits a class helper of that type and its server (heap, freed here; null:
+// none). 0 when the walk stops.
+int VisitServer(Walk *walk, NamesCache *cache, int type, const char *classId, char *server)
+{
+    char file[PATH_SIZE];
+    Unquoted(server ? server : "", file, sizeof file);
+    Found found = {type, walk->view, classId, file, "", ""};
+    VersionNames none = {};
+    const VersionNames &names = walk->withTitles && file[0] ? cache->Of(file) : none;
+    found.info = names.productVersion;
+    if (walk->withTitles) ServerTitle(&found, names);
+    VisitFound(walk, &found);
+    free(server);
+    return walk->stopped ? 0 : 1;
+}
+
 void ListClassHelpers(Walk *walk, NamesCache *cache)
 {
     REGSAM flag = RegistryViewFlag(walk->view);
@@ -184,16 +200,7 @@ void ListClassHelpers(Walk *walk, NamesCache *cache)
     if (ReadsView(walk->view, BHO_KEY)) StoreForEachSubkey(HKEY_LOCAL_MACHINE, flag, BHO_KEY, [&](const char *classId) {
         char *server = ClassServer(classId, walk->view);
         if (!server) return 1;
-        char file[PATH_SIZE];
-        Unquoted(server, file, sizeof file);
-        Found found = {ITEM_BHO, walk->view, classId, file, "", ""};
-        VersionNames none = {};
-        const VersionNames &names = walk->withTitles && file[0] ? cache->Of(file) : none;
-        found.info = names.productVersion;
-        if (walk->withTitles) ServerTitle(&found, names);
-        VisitFound(walk, &found);
-        free(server);
-        return walk->stopped ? 0 : 1;
+        return VisitServer(walk, cache, ITEM_BHO, classId, server);
     });
     if (walk->stopped) return;
     // Toolbars: one value each, named by the class id (the key's default
@@ -201,17 +208,7 @@ void ListClassHelpers(Walk *walk, NamesCache *cache)
     if (!ReadsView(walk->view, IE_TOOLBAR_KEY)) return;
     StoreForEachValue(HKEY_LOCAL_MACHINE, flag, IE_TOOLBAR_KEY, [&](const char *classId, const StoreBlob *) {
         if (!classId[0]) return 1;
-        char *server = ClassServer(classId, walk->view);
-        char file[PATH_SIZE];
-        Unquoted(server ? server : "", file, sizeof file);
-        Found found = {ITEM_TOOLBAR, walk->view, classId, file, "", ""};
-        VersionNames none = {};
-        const VersionNames &names = walk->withTitles && file[0] ? cache->Of(file) : none;
-        found.info = names.productVersion;
-        if (walk->withTitles) ServerTitle(&found, names);
-        VisitFound(walk, &found);
-        free(server);
-        return walk->stopped ? 0 : 1;
+        return VisitServer(walk, cache, ITEM_TOOLBAR, classId, ClassServer(classId, walk->view));
     });
 }
 

@@ -15,6 +15,18 @@ const char *KeyName(UINT id, const char *fallback, char *out, int size)
 {
     return LoadUiString(id, out, size) > 0 ? out : fallback;
 }
+
+// The file of that name in Internet Explorer's folder (its App Paths
+// "Path", first folder). Returns its length, 0 when the folder is unknown.
+int IEFolderFile(const char *name, char *out)
+{
+    char folder[PATH_SIZE], key[256];
+    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(12, kAppPathsIE, key, sizeof key), "Path", folder, sizeof folder) <= 0)
+        return 0;
+    ReplaceChar(folder, ';', 0);
+    RemoveBackslash(folder, 0);
+    return (int)FormatText(out, PATH_SIZE, "%s\\%s", folder, name);
+}
 }  // namespace
 
 int GetDefaultBrowser(char *out)
@@ -44,12 +56,7 @@ int GetDefaultBrowser(char *out)
     program[n] = 0;
     if (program[0]) return (int)CopyText(out, PATH_SIZE, program);
 
-    char folder[PATH_SIZE];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(12, kAppPathsIE, key, sizeof key), "Path", folder, sizeof folder) <= 0)
-        return 0;
-    ReplaceChar(folder, ';', 0);
-    RemoveBackslash(folder, 0);
-    return (int)FormatText(out, PATH_SIZE, "%s\\IExplore.exe", folder);
+    return IEFolderFile("IExplore.exe", out);
 }
 
 int DefaultBrowserKind(void)
@@ -69,13 +76,7 @@ int DefaultBrowserKind(void)
 int GetIEPath(char *out)
 {
     out[0] = 0;
-    char folder[PATH_SIZE];
-    char key[256];
-    if (StoreReadString(HKEY_LOCAL_MACHINE, KeyName(12, kAppPathsIE, key, sizeof key), "Path", folder, sizeof folder) <= 0)
-        return 0;
-    ReplaceChar(folder, ';', 0);
-    RemoveBackslash(folder, 0);
-    return (int)FormatText(out, PATH_SIZE, "%s\\iexplore.exe", folder);
+    return IEFolderFile("iexplore.exe", out);
 }
 
 HWND FindAolWindow(void)
