@@ -14,6 +14,7 @@
 
 #include "browsers.h"
 #include "dates.h"
+#include "growing_array.h"
 #include "inventory.h"
 #include "folder_entries.h"
 #include "items.h"
@@ -416,13 +417,7 @@ int LoadCookieFilter(void)
     StoreForEachValue(HKEY_CURRENT_USER, 0, STORE_NUTS, [&](const char *name, const StoreBlob *value) {
         // An empty name would match every cookie: it is no filter text.
         if (!name[0]) return 1;
-        if (filterCount == capacity) {
-            int grown = capacity ? capacity * 2 : 64;
-            FilterEntry *more = (FilterEntry *)realloc(filters, (size_t)grown * sizeof *filters);
-            if (!more) return 0;
-            filters = more;
-            capacity = grown;
-        }
+        if (!MakeRoomForOne(filters, filterCount, capacity, 64)) return 0;
         FilterEntry entry;
         entry.text = DuplicateText(name);
         entry.lower = LowerCopy(name);
@@ -503,13 +498,7 @@ void PruneCookieFilter(void)
     int count = 0, capacity = 0;
     StoreForEachValue(HKEY_CURRENT_USER, 0, STORE_NUTS, [&](const char *name, const StoreBlob *value) {
         if (value->type != REG_SZ || DecimalValue((const char *)value->data) != 2) return 1;
-        if (count == capacity) {
-            int grown = capacity ? capacity * 2 : 32;
-            char **more = (char **)realloc(marked, (size_t)grown * sizeof *marked);
-            if (!more) return 0;
-            marked = more;
-            capacity = grown;
-        }
+        if (!MakeRoomForOne(marked, count, capacity, 32)) return 0;
         if ((marked[count] = DuplicateText(name)) != nullptr) count++;
         return 1;
     });

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "growing_array.h"
 #include "items.h"
 #include "store.h"
 #include "text.h"
@@ -68,13 +69,7 @@ void MarkIndex::Load(void)
     StoreForEachValue(HKEY_LOCAL_MACHINE, 0, DISABLED_KEY, [&](const char *stored, const StoreBlob *value) {
         int type = ReadMarkType(value);
         if (!type) return 1;
-        if (count == room) {
-            int grow = room ? room * 2 : 16;
-            Mark *bigger = (Mark *)realloc(marks, (size_t)grow * sizeof(Mark));
-            if (!bigger) return 0;
-            marks = bigger;
-            room = grow;
-        }
+        if (!MakeRoomForOne(marks, count, room, 16)) return 0;
         Mark &m = marks[count];
         m.stored = DuplicateText(stored);
         m.name = nullptr;

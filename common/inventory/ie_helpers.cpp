@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "growing_array.h"
 #include "history.h"
 #include "platform.h"
 #include "inventory.h"
@@ -333,13 +334,7 @@ struct Targets {
     }
     int Add(int type, int view, const char *name, const char *file, int first)
     {
-        if (count == room) {
-            int grow = room ? room * 2 : 8;
-            Target *bigger = (Target *)realloc(items, (size_t)grow * sizeof(Target));
-            if (!bigger) return 0;
-            items = bigger;
-            room = grow;
-        }
+        if (!MakeRoomForOne(items, count, room, 8)) return 0;
         Target t = {type, view, DuplicateText(name), DuplicateText(file)};
         if (!t.name || !t.path) {
             free(t.name);

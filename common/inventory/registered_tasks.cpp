@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "folder_walk.h"
+#include "growing_array.h"
 #include "history.h"
 #include "program_files.h"
 #include "signatures.h"
@@ -97,13 +98,7 @@ ListedTask *FindListed(const char *path)
 
 ListedTask *AddListed(const char *path)
 {
-    if (listedCount == listedRoom) {
-        int room = listedRoom ? listedRoom * 2 : 64;
-        ListedTask *bigger = (ListedTask *)realloc(listed, (size_t)room * sizeof(ListedTask));
-        if (!bigger) return nullptr;
-        listed = bigger;
-        listedRoom = room;
-    }
+    if (!MakeRoomForOne(listed, listedCount, listedRoom, 64)) return nullptr;
     ListedTask *task = &listed[listedCount];
     memset(task, 0, sizeof *task);
     task->path = DuplicateText(path);

@@ -451,22 +451,25 @@ static StartupRef LookUpEntry(const char *name, const char *command, const char 
     return entry;
 }
 
-int ToggleStartupEntry(const char *name, const char *command, const char *detail, int type)
+// Acts on the entry looked up by its name and command.
+static int ActOnLookedUp(int (*act)(const StartupRef &), const char *name, const char *command,
+                         const char *detail, int type)
 {
     if (!name || !command) return 0;
     char *mark = nullptr, file[PATH_SIZE];
-    int result = ToggleStartupEntry(LookUpEntry(name, command, detail, type, &mark, file));
+    int result = act(LookUpEntry(name, command, detail, type, &mark, file));
     free(mark);
     return result;
 }
 
+int ToggleStartupEntry(const char *name, const char *command, const char *detail, int type)
+{
+    return ActOnLookedUp(ToggleStartupEntry, name, command, detail, type);
+}
+
 int DeleteStartupEntry(const char *name, const char *command, const char *detail, int type)
 {
-    if (!name || !command) return 0;
-    char *mark = nullptr, file[PATH_SIZE];
-    int result = DeleteStartupEntry(LookUpEntry(name, command, detail, type, &mark, file));
-    free(mark);
-    return result;
+    return ActOnLookedUp(DeleteStartupEntry, name, command, detail, type);
 }
 
 int RemoveKeyLocationEntry(HWND owner, const StartupRef &entry)

@@ -15,6 +15,7 @@
 #include "disabled_marks.h"
 #include "folder_entries.h"
 #include "folder_walk.h"
+#include "growing_array.h"
 #include "inventory.h"
 #include "items.h"
 #include "location_words.h"
@@ -125,13 +126,7 @@ void ListRunKey(const MarkIndex &marks, HKEY root, int keyNumber, int view)
         // the same name elsewhere is another program.
         const char *stored = marks.Find(type, view, name);
         if (stored) {
-            if (againCount == againMax) {
-                int grow = againMax ? againMax * 2 : 8;
-                WrittenBack *bigger = (WrittenBack *)realloc(again, (size_t)grow * sizeof(WrittenBack));
-                if (!bigger) return 1;
-                again = bigger;
-                againMax = grow;
-            }
+            if (!MakeRoomForOne(again, againCount, againMax, 8)) return 1;
             again[againCount].name = DuplicateText(name);
             again[againCount].stored = DuplicateText(stored);
             if (again[againCount].name && again[againCount].stored) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dates.h"
+#include "growing_array.h"
 #include "inventory.h"
 #include "locations.h"
 #include "platform.h"
@@ -286,13 +287,7 @@ int CollectName(const char *name, void *context)
 {
     NameList *list = (NameList *)context;
     if (!name[0]) return 1;
-    if (list->count == list->room) {
-        int room = list->room ? list->room * 2 : 16;
-        void *bigger = realloc(list->names, (size_t)room * SYSFILE_NAME_SIZE);
-        if (!bigger) return 0;
-        list->names = (char (*)[SYSFILE_NAME_SIZE])bigger;
-        list->room = room;
-    }
+    if (!MakeRoomForOne(list->names, list->count, list->room, 16)) return 0;
     CopyTextCut(list->names[list->count++], SYSFILE_NAME_SIZE, name);
     return 1;
 }

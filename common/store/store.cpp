@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "failure_notes.h"
+#include "growing_array.h"
 #include "text.h"
 #include "unicode_text.h"
 
@@ -606,13 +607,7 @@ int StoreListSubkeys(HKEY root, REGSAM view, const char *path, StoreKeyName **na
     } list = {nullptr, 0, 0};
     StoreEnumSubkeysIn(root, view, path, [](const char *name, void *context) -> int {
         Growing *list = (Growing *)context;
-        if (list->count == list->room) {
-            int room = list->room ? list->room * 2 : 16;
-            void *bigger = realloc(list->names, sizeof(StoreKeyName) * (size_t)room);
-            if (!bigger) return 0;
-            list->names = (StoreKeyName *)bigger;
-            list->room = room;
-        }
+        if (!MakeRoomForOne(list->names, list->count, list->room, 16)) return 0;
         // A name that does not fit whole is not taken: a cut name names
         // another key.
         if (CopyText(list->names[list->count], sizeof(StoreKeyName), name)) list->count++;
