@@ -58,32 +58,13 @@ UINT MethodLabel(int method)
     }
 }
 
-void ReadCompany(const char *command, char *out, int size)
-{
-    out[0] = 0;
-    char file[PATH_SIZE];
-    if (ResolveCommandPath(command, file) <= 0) return;
-    FileFacts *known = FindFileFacts(file);
-    if (known && known->companyRead) {
-        CopyTextCut(out, (size_t)size, known->company);
-        return;
-    }
-    static VersionFacts facts;
-    ReadVersionFacts(file, facts);
-    CopyTextCut(out, (size_t)size, facts[VERSION_COMPANY_NAME]);
-    if (known) {
-        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
-        known->companyRead = 1;
-    }
-}
-
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, record.title);
     if (OpenCommandProgramName(record.path, row->cells[COLUMN_COMMAND], CELL_SIZE) <= 0)
         CopyTextCut(row->cells[COLUMN_COMMAND], CELL_SIZE, record.path);
-    ReadCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyTextCut(row->cells[COLUMN_CLASS], CELL_SIZE, record.detail);
     CopyTextCut(row->cells[COLUMN_EXTENSION], CELL_SIZE, record.info);
     row->cells[COLUMN_TYPE][0] = 0;

@@ -53,31 +53,13 @@ const char *KindLabel(int type)
     }
 }
 
-void CompanyOf(const char *path, char *out)
-{
-    char file[PATH_SIZE];
-    if (ResolveCommandPath(path, file) <= 0) return;
-    FileFacts *known = FindFileFacts(file);
-    if (known && known->companyRead) {
-        CopyTextCut(out, CELL_SIZE, known->company);
-        return;
-    }
-    static VersionFacts facts;
-    ReadVersionFacts(file, facts);
-    CopyTextCut(out, CELL_SIZE, facts[VERSION_COMPANY_NAME]);
-    if (known) {
-        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
-        known->companyRead = 1;
-    }
-}
-
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     CopyTextCut(row->cells[COLUMN_NAME], CELL_SIZE, record.title);
     if (FileNamePart(record.path, row->cells[COLUMN_PROGRAM], CELL_SIZE) <= 0)
         CopyTextCut(row->cells[COLUMN_PROGRAM], CELL_SIZE, record.path);
-    CompanyOf(record.path, row->cells[COLUMN_COMPANY]);
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyText(row->cells[COLUMN_TYPE], CELL_SIZE, KindLabel(record.type));
     char date[DATE_TEXT_SIZE];
     if (GetFirstSeen(record.path, record.type, date) <= 0) {
