@@ -52,14 +52,7 @@ void Reject(const Item &helper)
 
 void Ask(const Item &helper)
 {
-    PlayAlertSound(4);
-    RecordFirstSeen(helper.path, DETECTED_IEHELPER);
-    SetPatrolStatus(158, 822);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_IE_HELPER);
-    inDialog = 0;
-    TraceWaitedForUser();
+    INT_PTR result = AskWithAlert(DLG_ALERT_IE_HELPER, 4, helper.path, DETECTED_IEHELPER, 158, 822);
     if (result == ALERT_REJECT)
         Reject(helper);
     else if (result == ALERT_APPROVE) {

@@ -92,14 +92,7 @@ void AskAbout(const Item &job)
         Reject(job);
         return;
     }
-    PlayAlertSound(3);
-    RecordFirstSeen(job.path, DETECTED_TASKS);
-    SetPatrolStatus(161, 823);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_TASK);
-    inDialog = 0;
-    TraceWaitedForUser();
+    INT_PTR result = AskWithAlert(DLG_ALERT_TASK, 3, job.path, DETECTED_TASKS, 161, 823);
     if (result == ALERT_APPROVE)
         Approve(job);
     else if (result == ALERT_REJECT)

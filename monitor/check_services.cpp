@@ -73,15 +73,7 @@ void CheckNewService(const Item &record)
         ClearAlertRecord();
         return;
     }
-    PlayAlertSound(1);
-    RecordFirstSeen(record.path, DETECTED_SERVICES);
-    SetPatrolStatus(161, 821);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_SERVICE);
-    inDialog = 0;
-    TraceWaitedForUser();
-    switch (result) {
+    switch (AskWithAlert(DLG_ALERT_SERVICE, 1, record.path, DETECTED_SERVICES, 161, 821)) {
     case ALERT_APPROVE:
         ApproveService(record);
         WriteHistory(record.title, record.path, record.name, record.type, HISTORY_SERVICE_APPROVE);
