@@ -161,7 +161,4 @@ void RefreshActiveTasks(void)
     if (tasksPage.list) Refill();
 }
 
-INT_PTR CALLBACK ActiveTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC ActiveTasksPageProc = ListPageProc<kKind>;

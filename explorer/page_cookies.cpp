@@ -347,7 +347,4 @@ const PlainPageKind kKind = {Initialise, Activate, [](HWND) { FreeRowTexts(); },
 
 }  // namespace
 
-INT_PTR CALLBACK CookiesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return PlainPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC CookiesPageProc = PlainPageProc<kKind>;

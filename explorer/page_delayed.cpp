@@ -338,7 +338,4 @@ const ListPageKind kKind = {&delayPage, Initialise, Activate, OnCommand, ShowMen
 
 }  // namespace
 
-INT_PTR CALLBACK DelayedStartPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC DelayedStartPageProc = ListPageProc<kKind>;

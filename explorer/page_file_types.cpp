@@ -239,7 +239,4 @@ const ListPageKind kKind = {&fileTypesPage, Initialise, Activate, OnCommand, Sho
 
 }  // namespace
 
-INT_PTR CALLBACK FileTypesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC FileTypesPageProc = ListPageProc<kKind>;

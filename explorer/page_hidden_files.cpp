@@ -212,7 +212,4 @@ const ListPageKind kKind = {&hiddenPage, Initialise, Activate, OnCommand, ShowMe
 
 }  // namespace
 
-INT_PTR CALLBACK HiddenFilesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC HiddenFilesPageProc = ListPageProc<kKind>;

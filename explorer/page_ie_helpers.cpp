@@ -165,7 +165,4 @@ const ListPageKind kKind = {&helpersPage, Initialise, Activate, OnCommand, ShowM
 
 }  // namespace
 
-INT_PTR CALLBACK IEHelpersPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC IEHelpersPageProc = ListPageProc<kKind>;

@@ -246,7 +246,4 @@ const PlainPageKind kKind = {Initialise, Activate, nullptr, OnCommand, nullptr};
 
 }  // namespace
 
-INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return PlainPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC OptionsPageProc = PlainPageProc<kKind>;

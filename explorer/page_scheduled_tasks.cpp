@@ -167,7 +167,4 @@ const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMen
 
 }  // namespace
 
-INT_PTR CALLBACK ScheduledTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC ScheduledTasksPageProc = ListPageProc<kKind>;

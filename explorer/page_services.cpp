@@ -323,7 +323,4 @@ const ListPageKind kKind = {&servicesPage, Initialise, Activate, OnCommand, Show
 
 }  // namespace
 
-INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC ServicesPageProc = ListPageProc<kKind>;

@@ -417,7 +417,4 @@ const ListPageKind kKind = {&startupPage, Initialise, Activate, OnCommand, ShowM
 
 }  // namespace
 
-INT_PTR CALLBACK StartupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC StartupPageProc = ListPageProc<kKind>;
