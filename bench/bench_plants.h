@@ -1,31 +1,17 @@
-// What the benchmarks plant in their prefix and how they time it: Run
-// values, services and scheduled jobs by the hundred, a wall clock and the
-// median of rounds.
+// What the benchmarks plant in their prefix: Run values, services and
+// scheduled jobs by the hundred (their clock and medians: bench_support.h).
 #pragma once
 #include <windows.h>
 #include <mstask.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
+
 namespace bench {
-
-inline double WallMs(void)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return now.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-inline double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 

@@ -4,12 +4,11 @@
 // moment its list holds every entry; it adds the process start, the sheet,
 // the version facts, icons and first-seen dates of each row.
 #include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
 
 #include <cstdio>
 #include <string>
 
+#include "bench_support.h"
 #include "items.h"
 #include "startup_list.h"
 
@@ -18,20 +17,12 @@ const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const int kRunValues = 1000;
 const int kRounds = 3;
 
-std::string Folder()
-{
-    char path[PATH_SIZE];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path, n);
-    return folder.substr(0, folder.find_last_of('\\'));
-}
-
 void SetRunValues(bool present)
 {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
         return;
-    std::string target = Folder() + "\\SentrelEx.exe";
+    std::string target = bench::ProgramFolder() + "\\SentrelEx.exe";
     for (int i = 0; i < kRunValues; i++) {
         char name[32];
         snprintf(name, sizeof name, "Bench Entry %04d", i);
@@ -44,44 +35,6 @@ void SetRunValues(bool present)
     RegCloseKey(key);
 }
 
-double Now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return (double)count.QuadPart * 1000.0 / (double)frequency.QuadPart;
-}
-
-// Starts the explorer and waits until its list shows at least rows rows.
-// Returns the milliseconds taken, or -1.
-double OpenExplorer(int rows)
-{
-    std::string folder = Folder(), program = folder + "\\SentrelEx.exe";
-    std::string line = "\"" + program + "\" -START";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    double start = Now();
-    if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info))
-        return -1;
-    double result = -1;
-    for (int tries = 0; tries < 6000; tries++) {
-        HWND sheet = FindWindowA("#32770", "Sentrel Zenta");
-        HWND page = sheet ? (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) : nullptr;
-        HWND list = page ? GetDlgItem(page, 1000) : nullptr;
-        if (list && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) >= rows) {
-            result = Now() - start;
-            break;
-        }
-        Sleep(5);
-    }
-    if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-    if (WaitForSingleObject(info.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-    return result;
-}
 }  // namespace
 
 int main()
@@ -90,17 +43,17 @@ int main()
     int count = 0;
     double floor = 1e30, explorer = 1e30;
     for (int round = 0; round < kRounds; round++) {
-        double start = Now();
+        double start = bench::WallMs();
         count = BuildStartupList(1);
-        double took = Now() - start;
+        double took = bench::WallMs() - start;
         if (took < floor) floor = took;
     }
     FreeItems();
     // The first start records every first-seen date; the rounds after it
     // are the usual case.
-    OpenExplorer(count);
+    bench::OpenExplorerPage("-START", count);
     for (int round = 0; round < kRounds; round++) {
-        double took = OpenExplorer(count);
+        double took = bench::OpenExplorerPage("-START", count);
         if (took >= 0 && took < explorer) explorer = took;
     }
     SetRunValues(false);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_support.h"
 #include "checks.h"
 #include "file_types.h"
 #include "monitor.h"
@@ -26,14 +27,6 @@ std::string Extension(int i)
     return name;
 }
 
-void SetString(HKEY root, const std::string &path, const char *name, const std::string &text)
-{
-    HKEY key;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) return;
-    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text.c_str(), (DWORD)text.size() + 1);
-    RegCloseKey(key);
-}
-
 // Every extension has a class; every fourth also a program the user chose
 // and a ProgID.
 void Plant(void)
@@ -41,18 +34,18 @@ void Plant(void)
     std::string list;
     for (int i = 0; i < kTypes; i++) {
         std::string extension = Extension(i), cls = extension.substr(1) + ".file";
-        SetString(HKEY_LOCAL_MACHINE, kClasses + extension, "", cls);
-        SetString(HKEY_LOCAL_MACHINE, kClasses + cls + "\\shell\\open\\command", "",
+        bench::SetRegString(HKEY_LOCAL_MACHINE, kClasses + extension, "", cls);
+        bench::SetRegString(HKEY_LOCAL_MACHINE, kClasses + cls + "\\shell\\open\\command", "",
                   "\"C:\\Program Files\\Bench\\app" + std::to_string(i) + ".exe\" \"%1\"");
         if (i % 4 == 0) {
-            SetString(HKEY_CURRENT_USER, kFileExts + extension, "Application", "benchview.exe");
-            SetString(HKEY_CURRENT_USER, kFileExts + extension, "ProgID", cls);
+            bench::SetRegString(HKEY_CURRENT_USER, kFileExts + extension, "Application", "benchview.exe");
+            bench::SetRegString(HKEY_CURRENT_USER, kFileExts + extension, "ProgID", cls);
         }
         list += extension.substr(1) + ";";
     }
-    SetString(HKEY_CLASSES_ROOT, "Applications\\benchview.exe\\shell\\open\\command", "",
+    bench::SetRegString(HKEY_CLASSES_ROOT, "Applications\\benchview.exe\\shell\\open\\command", "",
               "C:\\Bench\\benchview.exe \"%1\"");
-    SetString(HKEY_CURRENT_USER, FILE_TYPE_CLASS_KEY, "", list);
+    bench::SetRegString(HKEY_CURRENT_USER, FILE_TYPE_CLASS_KEY, "", list);
     for (int i = 0; i < kTypes; i++)
         for (int m = 0, method; (method = ListedMethod(m)) != 0; m++)
             SaveAssociation(Extension(i).c_str(), method);
@@ -117,13 +110,6 @@ int BareReads(void)
     return found;
 }
 
-double Now(void)
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return (double)count.QuadPart * 1000.0 / (double)frequency.QuadPart;
-}
 }  // namespace
 
 int main()
@@ -135,24 +121,12 @@ int main()
     settings.hideWuffin = 1;
 
     // Warm both up once, then alternate so that neither has the cache to itself.
-    int associations = BareReads();
-    CheckFileTypes();
-    double bare = 0, check = 0;
-    for (int round = 0; round < kRounds; round++) {
-        double start = Now();
-        BareReads();
-        bare += Now() - start;
-        start = Now();
-        CheckFileTypes();
-        check += Now() - start;
-    }
-    bare /= kRounds;
-    check /= kRounds;
-    double ratio = check / bare;
+    int associations = 0;
+    bench::MeanTimes t = bench::AlternateMeans(kRounds, [&] { associations = BareReads(); }, CheckFileTypes);
     printf("file types check over %d watched types (%d associations): %.2f ms per pass\n", kTypes, associations,
-           check);
-    printf("bare registry reads of the same:                           %.2f ms\n", bare);
-    printf("ratio %.2f (goal at most 1.30): %s\n", ratio, ratio <= 1.3 ? "met" : "NOT MET");
+           t.measuredMs);
+    printf("bare registry reads of the same:                           %.2f ms\n", t.floorMs);
+    bench::PrintGoal(t.measuredMs / t.floorMs, 1.3);
     Unplant();
     DestroyWindow(mainWindow);
     return 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_support.h"
 #include "hidden_files.h"
 #include "items.h"
 #include "text.h"
@@ -18,14 +19,6 @@ const int kFolders = 20;
 const int kFilesPerFolder = 1000;
 const int kHiddenEvery = 100;
 const int kRounds = 7;
-
-double WallMs(void)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return now.QuadPart * 1000.0 / frequency.QuadPart;
-}
 
 int BareWalk(const char *folder, int depth)
 {
@@ -60,12 +53,6 @@ int BareScan(void)
         if (GetHiddenFilePlace(i, folder, &depth)) hidden += BareWalk(folder, depth);
     }
     return hidden;
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 void Tree(int make)
@@ -104,19 +91,11 @@ int main()
         BareScan();
         ListHiddenFiles();
     }
-    std::vector<double> bare, ours;
     int listed = 0;
-    for (int round = 0; round < kRounds; round++) {
-        double start = WallMs();
-        BareScan();
-        bare.push_back(WallMs() - start);
-        start = WallMs();
-        listed = ListHiddenFiles();
-        ours.push_back(WallMs() - start);
-    }
+    bench::RoundTimes times = bench::TimeRounds(kRounds, BareScan, [&] { listed = ListHiddenFiles(); });
     FreeItems();
     Tree(0);
-    double floor = Median(bare), scan = Median(ours);
+    double floor = bench::Median(times.floor), scan = bench::Median(times.measured);
     printf("bare FindFirstFile walk (%d files, %d hidden)  %8.3f ms wall (median of %d)\n",
            kFolders * kFilesPerFolder, expected, floor, kRounds);
     printf("ListHiddenFiles (%d listed)                    %8.3f ms wall  ratio %5.2f (goal at most 1.30)\n", listed,

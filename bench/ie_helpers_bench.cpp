@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "ie_helpers.h"
 #include "inventory.h"
 #include "items.h"
@@ -44,30 +45,21 @@ std::vector<std::string> ProgramFiles(size_t count)
     return files;
 }
 
-void SetText(HKEY root, const std::string &path, const char *name, const std::string &text)
-{
-    HKEY key;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text.c_str(), (DWORD)text.size() + 1);
-    RegCloseKey(key);
-}
-
 void Populate(const std::vector<std::string> &files)
 {
     for (int i = 0; i < kObjects + kToolbars; i++) {
         std::string id = ClassId(i);
-        SetText(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "", files[i]);
+        bench::SetRegString(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "", files[i]);
         if (i < kObjects)
-            SetText(HKEY_LOCAL_MACHINE, std::string(BHO_KEY) + "\\" + id, "NoExplorer", "1");
+            bench::SetRegString(HKEY_LOCAL_MACHINE, std::string(BHO_KEY) + "\\" + id, "NoExplorer", "1");
         else
-            SetText(HKEY_LOCAL_MACHINE, IE_TOOLBAR_KEY, id.c_str(), "");
+            bench::SetRegString(HKEY_LOCAL_MACHINE, IE_TOOLBAR_KEY, id.c_str(), "");
     }
     for (int i = 0; i < kButtons; i++) {
         std::string key = std::string(IE_EXTENSIONS_KEY) + "\\" + ClassId(1000 + i);
-        SetText(HKEY_LOCAL_MACHINE, key, "ButtonText", "Bench button " + std::to_string(i));
-        SetText(HKEY_LOCAL_MACHINE, key, "Exec", files[kObjects + kToolbars + i]);
-        SetText(HKEY_LOCAL_MACHINE, key, "HotIcon", files[kObjects + kToolbars + i] + ",1");
+        bench::SetRegString(HKEY_LOCAL_MACHINE, key, "ButtonText", "Bench button " + std::to_string(i));
+        bench::SetRegString(HKEY_LOCAL_MACHINE, key, "Exec", files[kObjects + kToolbars + i]);
+        bench::SetRegString(HKEY_LOCAL_MACHINE, key, "HotIcon", files[kObjects + kToolbars + i] + ",1");
     }
 }
 
@@ -172,13 +164,6 @@ int StoreWalk(void)
     return seen;
 }
 
-double Milliseconds(LARGE_INTEGER start, LARGE_INTEGER end)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
-}
-
 struct Timing {
     double floorMs = 1e30, versionMs = 1e30, listMs = 1e30, storeMs = 1e30;
     int floorCount = 0, listCount = 0;
@@ -187,12 +172,6 @@ struct Timing {
     // them alike. The median of these is the figure to judge by.
     std::vector<double> ratios;
     std::string rounds;   // floor/version reads/listing of each round, in ms
-    double MedianRatio() const
-    {
-        std::vector<double> sorted = ratios;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted.empty() ? 0 : sorted[sorted.size() / 2];
-    }
 };
 
 Timing Measure(const std::vector<std::string> &files)
@@ -200,40 +179,17 @@ Timing Measure(const std::vector<std::string> &files)
     Clean();
     Populate(files);
     Timing t;
-    auto bareReads = [&] {
-        LARGE_INTEGER a, b;
-        QueryPerformanceCounter(&a);
-        t.floorCount = Floor();
-        QueryPerformanceCounter(&b);
-        if (Milliseconds(a, b) < t.floorMs) t.floorMs = Milliseconds(a, b);
-        return Milliseconds(a, b);
-    };
+    auto bareReads = [&] { return bench::TimeBest(&t.floorMs, [&] { t.floorCount = Floor(); }); };
     auto versions = [&] {
-        LARGE_INTEGER a, b;
-        QueryPerformanceCounter(&a);
-        for (const std::string &file : files) {
-            VersionNames names;
-            ReadVersionNames(file.c_str(), &names);
-        }
-        QueryPerformanceCounter(&b);
-        if (Milliseconds(a, b) < t.versionMs) t.versionMs = Milliseconds(a, b);
-        return Milliseconds(a, b);
+        return bench::TimeBest(&t.versionMs, [&] {
+            for (const std::string &file : files) {
+                VersionNames names;
+                ReadVersionNames(file.c_str(), &names);
+            }
+        });
     };
-    auto storeWalk = [&] {
-        LARGE_INTEGER a, b;
-        QueryPerformanceCounter(&a);
-        StoreWalk();
-        QueryPerformanceCounter(&b);
-        if (Milliseconds(a, b) < t.storeMs) t.storeMs = Milliseconds(a, b);
-    };
-    auto listing = [&] {
-        LARGE_INTEGER a, b;
-        QueryPerformanceCounter(&a);
-        t.listCount = EnumerateIEHelpers();
-        QueryPerformanceCounter(&b);
-        if (Milliseconds(a, b) < t.listMs) t.listMs = Milliseconds(a, b);
-        return Milliseconds(a, b);
-    };
+    auto storeWalk = [&] { bench::TimeBest(&t.storeMs, StoreWalk); };
+    auto listing = [&] { return bench::TimeBest(&t.listMs, [&] { t.listCount = EnumerateIEHelpers(); }); };
     // The order changes from round to round, so that no part always finds
     // what the one before it left in the caches.
     for (int round = 0; round < kRounds; round++) {
@@ -265,7 +221,7 @@ void Report(const char *what, const Timing &t)
     printf("%-26s rounds (floor/version reads/listing):%s\n", "", t.rounds.c_str());
     printf("%-26s the same reads through the store functions %6.1f ms\n", "", t.storeMs);
     printf("%-26s (listing - version reads) / floor: best times %5.2f, median of the rounds %5.2f\n", "",
-           (t.listMs - t.versionMs) / t.floorMs, t.MedianRatio());
+           (t.listMs - t.versionMs) / t.floorMs, bench::Median(t.ratios));
 }
 }  // namespace
 

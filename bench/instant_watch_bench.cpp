@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "instant_watch.h"
 #include "items.h"
 #include "monitor.h"
@@ -98,18 +99,10 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-std::string Folder(void)
-{
-    char path[PATH_SIZE];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\'));
-}
-
 // The real monitor: 20 Run values, each timed from its write to its alert.
 void MeasureLatency(void)
 {
-    std::string build = Folder();
+    std::string build = bench::ProgramFolder();
     std::string folder = "C:\\instant-bench";
     CreateDirectoryA(folder.c_str(), nullptr);
     for (const char *file : {"Sentrel.exe", "sentrelaux.dll"})
@@ -203,7 +196,7 @@ int main()
     patrolClock = FakeClock;
     lastVerifyTick = fakeNow;
 
-    HMODULE library = LoadLibraryA((Folder() + "\\sentrelaux.dll").c_str());
+    HMODULE library = LoadLibraryA((bench::ProgramFolder() + "\\sentrelaux.dll").c_str());
     typedef int(WINAPI * Attach)(HWND);
     typedef int(WINAPI * Detach)(void);
     Attach attach = library ? (Attach)(void *)GetProcAddress(library, MAKEINTRESOURCEA(2)) : nullptr;

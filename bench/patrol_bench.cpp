@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "bench_support.h"
 #include "items.h"
 #include "monitor.h"
 #include "options.h"
@@ -26,14 +27,6 @@ double CpuMs(void)
     ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
     ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
     return (double)(k.QuadPart + u.QuadPart) / 10000.0;
-}
-
-double WallMs(void)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return now.QuadPart * 1000.0 / frequency.QuadPart;
 }
 
 SIZE_T WorkingSet(SIZE_T *peak)
@@ -62,11 +55,11 @@ int main()
     lastVerifyTick = fakeNow;
 
     double baselineCpu = CpuMs();
-    double baselineWall = WallMs();
+    double baselineWall = bench::WallMs();
     for (int i = 0; i < 10; i++) BuildStartupList(0);
     FreeItems();
     baselineCpu = (CpuMs() - baselineCpu) / 10;
-    baselineWall = (WallMs() - baselineWall) / 10;
+    baselineWall = (bench::WallMs() - baselineWall) / 10;
 
     double idleCpu = 0, passCpu[2] = {0, 0}, passWall[2] = {0, 0};
     int idleTicks = 0, passes[2] = {0, 0};
@@ -75,10 +68,10 @@ int main()
         fakeNow += 2000;
         int due = tickCounter > 15;
         int group = groupToggle;
-        double cpu = CpuMs(), wall = WallMs();
+        double cpu = CpuMs(), wall = bench::WallMs();
         OnPatrolTick();
         cpu = CpuMs() - cpu;
-        wall = WallMs() - wall;
+        wall = bench::WallMs() - wall;
         if (!due) {
             idleCpu += cpu;
             idleTicks++;

@@ -137,17 +137,10 @@ int main()
     Floor();
     FreeItems();
     ListRegisteredTasks();
-    std::vector<double> floor, listing;
     int read = 0, listed = 0;
-    for (int round = 0; round < kRounds; round++) {
-        double start = bench::WallMs();
-        read = Floor();
-        floor.push_back(bench::WallMs() - start);
-        FreeItems();
-        start = bench::WallMs();
-        listed = ListRegisteredTasks();
-        listing.push_back(bench::WallMs() - start);
-    }
+    bench::RoundTimes times = bench::TimeRounds(
+        kRounds, [&] { read = Floor(); }, [&] { listed = ListRegisteredTasks(); }, FreeItems);
+    const std::vector<double> &floor = times.floor, &listing = times.measured;
     FreeItems();
     Plant(0);
     double bare = bench::Median(floor), mine = bench::Median(listing);

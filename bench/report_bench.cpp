@@ -59,12 +59,6 @@ int BuildEveryInventory()
     return count;
 }
 
-double Milliseconds(LARGE_INTEGER start, LARGE_INTEGER end)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
-}
 }  // namespace
 
 int main()
@@ -75,23 +69,13 @@ int main()
     GetTempPathA(sizeof path, path);
     std::string report = std::string(path) + "report_bench.html";
     std::vector<double> ratios;
-    double floorBest = 1e30, reportBest = 1e30;
-    int records = 0;
     BuildEveryInventory();   // warm the scheduler and the caches alike for both
-    for (int round = 0; round < kRounds; round++) {
-        LARGE_INTEGER a, b, c;
-        QueryPerformanceCounter(&a);
-        records = BuildEveryInventory();
-        QueryPerformanceCounter(&b);
+    bench::BestTimes t = bench::BestOfRounds(kRounds, BuildEveryInventory, [&] {
         WriteSystemReportFile(report.c_str(), 0, "Sentrel");
-        QueryPerformanceCounter(&c);
-        floorBest = std::min(floorBest, Milliseconds(a, b));
-        reportBest = std::min(reportBest, Milliseconds(b, c));
-        ratios.push_back(Milliseconds(b, c) / Milliseconds(a, b));
-    }
-    std::sort(ratios.begin(), ratios.end());
+        return 0;
+    }, &ratios);
     printf("system report, %d records: inventories %7.1f ms  report %7.1f ms  median ratio %5.2f (goal <= 1.30)\n",
-           records, floorBest, reportBest, ratios[ratios.size() / 2]);
+           t.floorCount, t.floorMs, t.listMs, bench::Median(ratios));
     DeleteFileA(report.c_str());
     Clean();
     CoUninitialize();

@@ -5,13 +5,12 @@
 // Services page over the same services (from its start until its list holds
 // every row, with the states, companies, icons and first-seen dates).
 #include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "bench_support.h"
 #include "inventory.h"
 #include "items.h"
 #include "store.h"
@@ -87,83 +86,20 @@ int Floor()
     return seen;
 }
 
-double Milliseconds(LARGE_INTEGER start, LARGE_INTEGER end)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
-}
-
-struct Timing {
-    double floorMs = 1e30, listMs = 1e30;
-    int floorCount = 0, listCount = 0;
-};
-
-Timing Measure(const char *hideMicrosoft)
+bench::BestTimes Measure(const char *hideMicrosoft)
 {
     StoreWriteString(HKEY_CURRENT_USER, STORE_OPTIONS, "HideMicrosoftServices", hideMicrosoft);
-    Timing t;
-    for (int round = 0; round < kRounds; round++) {
-        LARGE_INTEGER a, b, c;
-        QueryPerformanceCounter(&a);
-        t.floorCount = Floor();
-        QueryPerformanceCounter(&b);
+    bench::BestTimes t = bench::BestOfRounds(kRounds, Floor, [] {
         EnumerateServices(0);
-        t.listCount = ItemCount();
-        QueryPerformanceCounter(&c);
-        if (Milliseconds(a, b) < t.floorMs) t.floorMs = Milliseconds(a, b);
-        if (Milliseconds(b, c) < t.listMs) t.listMs = Milliseconds(b, c);
-    }
+        return ItemCount();
+    });
     FreeItems();
     return t;
 }
 
-double Now()
+void Report(const char *what, const bench::BestTimes &t)
 {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return (double)count.QuadPart * 1000.0 / (double)frequency.QuadPart;
-}
-
-// Starts the explorer on its Services page and waits until its list shows
-// at least rows rows. Returns the milliseconds taken, or -1.
-double OpenServicesPage(int rows)
-{
-    char path[PATH_SIZE];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string folder(path, n);
-    folder = folder.substr(0, folder.find_last_of('\\'));
-    std::string program = folder + "\\SentrelEx.exe", line = "\"" + program + "\" -SERVICE";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    double start = Now();
-    if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &info))
-        return -1;
-    double result = -1;
-    for (int tries = 0; tries < 6000; tries++) {
-        HWND sheet = FindWindowA("#32770", "Sentrel Zenta");
-        HWND page = sheet ? (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) : nullptr;
-        HWND list = page ? GetDlgItem(page, 1000) : nullptr;
-        if (list && GetDlgItem(page, 1210) && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) >= rows) {
-            result = Now() - start;
-            break;
-        }
-        Sleep(5);
-    }
-    if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-    if (WaitForSingleObject(info.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-    return result;
-}
-
-void Report(const char *what, const Timing &t)
-{
-    printf("%-36s floor %7.1f ms (%4d)  EnumerateServices %7.1f ms (%4d)  ratio %5.2f\n", what, t.floorMs,
-           t.floorCount, t.listMs, t.listCount, t.listMs / t.floorMs);
+    bench::PrintBestTimes(what, 36, "EnumerateServices", t);
 }
 }  // namespace
 
@@ -172,16 +108,16 @@ int main()
     char program[PATH_SIZE];
     GetModuleFileNameA(nullptr, program, sizeof program);
     Clean();
-    Timing prefix = Measure("0");
+    bench::BestTimes prefix = Measure("0");
     Populate(program);
-    Timing all = Measure("0");
-    Timing filtered = Measure("1");
+    bench::BestTimes all = Measure("0");
+    bench::BestTimes filtered = Measure("1");
     // The first start records every first-seen date; the rounds after it
     // are the usual case.
-    OpenServicesPage(filtered.listCount);
+    bench::OpenExplorerPage("-SERVICE", filtered.listCount, 1210);
     double page = 1e30;
     for (int round = 0; round < 3; round++) {
-        double took = OpenServicesPage(filtered.listCount);
+        double took = bench::OpenExplorerPage("-SERVICE", filtered.listCount, 1210);
         if (took >= 0 && took < page) page = took;
     }
     Clean();

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_support.h"
 #include "items.h"
 #include "startup_changes.h"
 #include "startup_list.h"
@@ -114,40 +115,23 @@ int Floor(const std::string &folder)
     return seen;
 }
 
-double Milliseconds(LARGE_INTEGER start, LARGE_INTEGER end)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
-}
 }  // namespace
 
-struct Timing {
-    double floorMs = 1e30, listMs = 1e30;
-    int floorCount = 0, listCount = 0;
-};
-
-Timing Measure(const std::string &folder)
+int ListAll(void)
 {
-    Timing t;
-    for (int round = 0; round < kRounds; round++) {
-        LARGE_INTEGER a, b, c;
-        QueryPerformanceCounter(&a);
-        t.floorCount = Floor(folder);
-        QueryPerformanceCounter(&b);
-        t.listCount = BuildStartupList(0);
-        QueryPerformanceCounter(&c);
-        if (Milliseconds(a, b) < t.floorMs) t.floorMs = Milliseconds(a, b);
-        if (Milliseconds(b, c) < t.listMs) t.listMs = Milliseconds(b, c);
-    }
+    return BuildStartupList(0);
+}
+
+bench::BestTimes Measure(const std::string &folder)
+{
+    bench::BestTimes t = bench::BestOfRounds(kRounds, [&] { return Floor(folder); }, ListAll);
     FreeItems();
     return t;
 }
 
-void Report(const char *what, const Timing &t)
+void Report(const char *what, const bench::BestTimes &t)
 {
-    printf("%-28s floor %7.1f ms (%4d)  BuildStartupList %7.1f ms (%4d)  ratio %5.2f\n", what,
-           t.floorMs, t.floorCount, t.listMs, t.listCount, t.listMs / t.floorMs);
+    bench::PrintBestTimes(what, 28, "BuildStartupList", t);
 }
 
 // --- Both registry views: 500 HKLM Run values in each -----------------------
@@ -196,24 +180,11 @@ int ViewsFloor()
 // Wine's registry calls vary a lot with what else runs, so each round
 // times the floor and the list back to back and the ratio reported is the
 // median of the rounds' ratios.
-Timing MeasureViews(double *medianRatio)
+bench::BestTimes MeasureViews(double *medianRatio)
 {
-    Timing t;
-    const int kViewRounds = 31;
-    double ratios[kViewRounds];
-    for (int round = 0; round < kViewRounds; round++) {
-        LARGE_INTEGER a, b, c;
-        QueryPerformanceCounter(&a);
-        t.floorCount = ViewsFloor();
-        QueryPerformanceCounter(&b);
-        t.listCount = BuildStartupList(0);
-        QueryPerformanceCounter(&c);
-        ratios[round] = Milliseconds(b, c) / Milliseconds(a, b);
-        if (Milliseconds(a, b) < t.floorMs) t.floorMs = Milliseconds(a, b);
-        if (Milliseconds(b, c) < t.listMs) t.listMs = Milliseconds(b, c);
-    }
-    std::sort(ratios, ratios + kViewRounds);
-    *medianRatio = ratios[kViewRounds / 2];
+    std::vector<double> ratios;
+    bench::BestTimes t = bench::BestOfRounds(31, ViewsFloor, ListAll, &ratios);
+    *medianRatio = bench::Median(ratios);
     FreeItems();
     return t;
 }
@@ -224,13 +195,13 @@ int main()
     std::string folder = StartupFolder();
     Clean(folder);
     PopulateRun();
-    Timing run = Measure(folder);
+    bench::BestTimes run = Measure(folder);
     PopulateShortcuts(folder);
-    Timing all = Measure(folder);
+    bench::BestTimes all = Measure(folder);
     Clean(folder);
     PopulateViews();
     double viewsRatio = 0;
-    Timing views = MeasureViews(&viewsRatio);
+    bench::BestTimes views = MeasureViews(&viewsRatio);
     CleanViews();
     CoUninitialize();
 

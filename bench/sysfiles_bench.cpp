@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_support.h"
 #include "browser_settings.h"
 #include "checks.h"
 #include "locations.h"
@@ -24,14 +25,6 @@ const int kFiles = 50;
 const int kRounds = 100;
 const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
-
-double WallMs(void)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return now.QuadPart * 1000.0 / frequency.QuadPart;
-}
 
 void ReadOne(HKEY root, const char *path, const char *name)
 {
@@ -86,11 +79,6 @@ void SentrelPass(void)
     CheckBrowserPages();
 }
 
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 }  // namespace
 
 int main()
@@ -121,16 +109,8 @@ int main()
         SentrelPass();
     }
 
-    std::vector<double> bare, ours;
-    for (int round = 0; round < kRounds; round++) {
-        double start = WallMs();
-        BarePass();
-        bare.push_back(WallMs() - start);
-        start = WallMs();
-        SentrelPass();
-        ours.push_back(WallMs() - start);
-    }
-    double floor = Median(bare), pass = Median(ours);
+    bench::RoundTimes times = bench::TimeRounds(kRounds, BarePass, SentrelPass);
+    double floor = bench::Median(times.floor), pass = bench::Median(times.measured);
     printf("bare reads (%d files, 3 pages, 2 settings)  %8.3f ms wall (median of %d)\n", kFiles, floor, kRounds);
     printf("system files + browser settings             %8.3f ms wall  ratio %5.2f (goal at most 1.30, under 250 ms)\n",
            pass, pass / floor);

@@ -20,20 +20,6 @@ namespace {
 const int kJobs = 100;
 const int kRounds = 9;
 
-double WallMs(void)
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return now.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void JobName(int i, wchar_t *out)
 {
     swprintf(out, 64, L"Bench Job %03d", i);
@@ -114,16 +100,9 @@ int main()
     BareWalk();
     EnumerateTasks();
 
-    std::vector<double> bare, listing;
     int bareCount = 0, listed = 0;
-    for (int round = 0; round < kRounds; round++) {
-        double start = WallMs();
-        bareCount = BareWalk();
-        bare.push_back(WallMs() - start);
-        start = WallMs();
-        listed = EnumerateTasks();
-        listing.push_back(WallMs() - start);
-    }
+    bench::RoundTimes walks =
+        bench::TimeRounds(kRounds, [&] { bareCount = BareWalk(); }, [&] { listed = EnumerateTasks(); });
     FreeItems();
 
     std::vector<double> lookups, deletions;
@@ -131,23 +110,23 @@ int main()
     for (int i = 0; i < kRounds; i++) {
         char name[64];
         snprintf(name, sizeof name, "Bench Job %03d.job", 10 + i * 11);
-        double start = WallMs();
+        double start = bench::WallMs();
         NextRunTimeOf(name, text, sizeof text);
-        lookups.push_back(WallMs() - start);
-        start = WallMs();
+        lookups.push_back(bench::WallMs() - start);
+        start = bench::WallMs();
         HRESULT deleted = DeleteScheduledTask(name);
-        deletions.push_back(WallMs() - start);
+        deletions.push_back(bench::WallMs() - start);
         if (deleted != S_OK) printf("deleting %s failed: %08lx\n", name, (unsigned long)deleted);
     }
 
-    double floor = Median(bare), ours = Median(listing);
+    double floor = bench::Median(walks.floor), ours = bench::Median(walks.measured);
     printf("bare COM walk of %d jobs         %8.2f ms (median of %d)\n", bareCount, floor, kRounds);
     printf("EnumerateTasks, %d jobs          %8.2f ms  ratio %.2f (goal at most 1.30)\n", listed, ours,
            ours / floor);
     printf("NextRunTimeOf, scheduler running %8.2f ms median, %.2f ms worst (goal under 100 ms)\n",
-           Median(lookups), *std::max_element(lookups.begin(), lookups.end()));
+           bench::Median(lookups), *std::max_element(lookups.begin(), lookups.end()));
     printf("DeleteScheduledTask, running     %8.2f ms median, %.2f ms worst (goal under 100 ms)\n",
-           Median(deletions), *std::max_element(deletions.begin(), deletions.end()));
+           bench::Median(deletions), *std::max_element(deletions.begin(), deletions.end()));
 
     for (int i = 0; i < kJobs; i++) {
         wchar_t name[64];

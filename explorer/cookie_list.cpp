@@ -219,32 +219,19 @@ void ViewCookie(HWND dialog)
 void SetCookiePatrolTime(HWND dialog)
 {
     PageMessage(dialog, 965, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
-    int state = ChangePatrolTime(dialog, 787);
-    if (state >= 0) SetMonitorLabel(dialog, state);
+    ChangePatrolTimeOfPage(dialog, 787);
 }
 
 // --- The dialog -------------------------------------------------------------------
 
 void LayoutCookieList(HWND dialog)
 {
-    RECT client;
-    GetClientRect(dialog, &client);
-    int width = client.right, height = client.bottom;
-    RECT units = {4, 8, 64, 14};
-    MapDialogRect(dialog, &units);
-    int margin = units.left, line = units.top, buttonWidth = units.right, buttonHeight = units.bottom;
-    int labelSize = line * 3, labelWidth = labelSize + margin;
-    int right = width - margin;
+    PageMetrics m = MeasurePage(dialog, 64);
+    int width = m.width, height = m.height, margin = m.margin, line = m.line, buttonWidth = m.buttonWidth,
+        buttonHeight = m.buttonHeight;
     // As on the pages: Monitor at the right, Help left of it.
-    const int labels[2][2] = {{IDC_MONITOR_LABEL, IDC_MONITOR_WORD}, {IDC_HELP_LABEL, IDC_HELP_WORD}};
-    for (const auto &label : labels) {
-        int x = right - labelWidth;
-        MoveWindow(GetDlgItem(dialog, label[0]), x + margin / 2, margin, labelSize, labelSize, TRUE);
-        MoveWindow(GetDlgItem(dialog, label[1]), x - margin, margin + labelSize, labelWidth + 2 * margin, line + 4,
-                   TRUE);
-        right = x - margin;
-    }
-    int headerBottom = margin + labelSize + line + 6;
+    int right = PlaceHeaderLabels(dialog, m);
+    int headerBottom = margin + line * 4 + 6;
     int half = (headerBottom - margin) / 2;
     MoveWindow(GetDlgItem(dialog, IDC_LIST_TEXT_FIRST), margin, margin, right - 2 * margin, half, TRUE);
     MoveWindow(GetDlgItem(dialog, IDC_LIST_TEXT_SECOND), margin, margin + half, right - 2 * margin, half, TRUE);
@@ -266,14 +253,9 @@ void InitCookieList(HWND dialog, int mode)
     p->identity = IsMozilla() ? kMozillaList : (int)CMD_PAGE_COOKIES;
     p->headings = IsMozilla() ? kMozillaHeadings : kIEHeadings;
     p->columnCount = IsMozilla() ? 5 : 2;
-    char caption[128];
-    if (LoadUiString(608, caption, sizeof caption) > 0) SetWindowTextA(dialog, caption);
-    SetDlgItemUiString(dialog, 231, IDC_LIST_TEXT_FIRST);
-    SetDlgItemUiString(dialog, 232, IDC_LIST_TEXT_SECOND);
-    SetDlgItemUiString(dialog, 659, IDC_INFO);
-    SetDlgItemUiString(dialog, 303, IDC_REMOVE_UNCHECKED);
-    SetDlgItemUiString(dialog, 708, IDC_REMOVE_CHECKED);
-    SetDlgItemUiString(dialog, 304, IDCANCEL);
+    const DialogText texts[] = {{231, IDC_LIST_TEXT_FIRST}, {232, IDC_LIST_TEXT_SECOND}, {659, IDC_INFO},
+                                {303, IDC_REMOVE_UNCHECKED}, {708, IDC_REMOVE_CHECKED}, {304, IDCANCEL}};
+    SetDialogTexts(dialog, 608, texts);
     RECT r;
     GetWindowRect(dialog, &r);
     minimumSize.x = (r.right - r.left) * 2 / 3;

@@ -203,13 +203,9 @@ INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 {
     switch (message) {
     case WM_INITDIALOG: {
-        char caption[128];
-        LoadUiString(712, caption, sizeof caption);
-        SetWindowTextA(dialog, caption);
-        SetDlgItemUiString(dialog, 710, IDC_HISTORY_TEXT);
-        SetDlgItemUiString(dialog, 717, IDC_HISTORY_RESTORE);
-        SetDlgItemUiString(dialog, 711, IDC_HISTORY_CLEAR);
-        SetDlgItemUiString(dialog, 304, IDOK);
+        const DialogText texts[] = {{710, IDC_HISTORY_TEXT}, {717, IDC_HISTORY_RESTORE}, {711, IDC_HISTORY_CLEAR},
+                                    {304, IDOK}};
+        SetDialogTexts(dialog, 712, texts);
         historyList.window = dialog;
         historyList.list = GetDlgItem(dialog, IDC_LIST);
         for (int &direction : historyList.directions) direction = 0;

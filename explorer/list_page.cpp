@@ -4,19 +4,24 @@
 #include "delete_on_reboot.h"
 #include "file_facts_cache.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
+#include "dates.h"
 #include "explorer.h"
+#include "first_seen.h"
 #include "history.h"
 #include "info_dialog.h"
 #include "jump_to_entry.h"
 #include "options.h"
+#include "patrol_time.h"
 #include "platform.h"
 #include "program_files.h"
 #include "program_info.h"
+#include "reports.h"
 #include "signatures.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -404,6 +409,37 @@ void SelectAfterFill(ListPage *page, const Item *keep, int first)
         SelectRow(page->list, first);
 }
 
+void RefillKeeping(const PageRow *row, KeepingFill fill, void *context)
+{
+    Item keep = {};
+    if (!row || !CopyItemRecord(&keep, &row->record)) {
+        fill(nullptr, context);
+        return;
+    }
+    fill(&keep, context);
+    ReleaseItemCopy(&keep);
+}
+
+void RefillKeepingSelection(ListPage *page, KeepingFill fill, void *context)
+{
+    RefillKeeping(PageRowAt(page, SelectedRecord(page)), fill, context);
+}
+
+void FillFileNameCell(PageRow *row, int column, const char *path)
+{
+    if (FileNamePart(path, row->cells[column], CELL_SIZE) <= 0) CopyTextCut(row->cells[column], CELL_SIZE, path);
+}
+
+void FillFirstSeenCell(PageRow *row, int column, const char *path, int type, const char *detected)
+{
+    char date[DATE_TEXT_SIZE];
+    if (GetFirstSeen(path, type, date) <= 0) {
+        RecordFirstSeen(path, detected);
+        GetFirstSeen(path, type, date);
+    }
+    CopyTextCut(row->cells[column], CELL_SIZE, date);
+}
+
 int FillPublisherCell(PageRow *row, const char *command, int column, int exactFile)
 {
     Signature signature;
@@ -629,6 +665,24 @@ int SelectSameEntry(ListPage *page, const Item *record)
     return foundIndex;
 }
 
+PageRow *SelectedRowOrSay(ListPage *page)
+{
+    PageRow *row = PageRowAt(page, SelectedRecord(page));
+    if (!row) ShowStringMessage(57);
+    return row;
+}
+
+int SelectedRowIndexes(ListPage *page, int *out, int capacity)
+{
+    int count = 0;
+    for (int position = NextSelectedRow(page->list, -1); position >= 0 && count < capacity;
+         position = NextSelectedRow(page->list, position)) {
+        int index = RowIndexAt(page, position);
+        if (index >= 0) out[count++] = index;
+    }
+    return count;
+}
+
 int SelectedRecord(ListPage *page)
 {
     return RowIndexAt(page, SelectedRow(page->list));
@@ -712,6 +766,24 @@ void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags,
     if (chosen > 0) PostMessageA(page->window, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
 }
 
+int RowMenuStart(ListPage *page, int *items, int withFile)
+{
+    int n = 0;
+    items[n++] = IDC_INFO;
+    if (withFile) {
+        items[n++] = IDC_EXPLORE_FOLDER;
+        items[n++] = IDC_OPEN_PROPERTIES;
+    }
+    if (RowHasNote(PageRowAt(page, SelectedRecord(page)))) items[n++] = IDC_VIEW_NOTE;
+    return n;
+}
+
+int RowMenuEnd(int *items, int n)
+{
+    for (int id : {0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL}) items[n++] = id;
+    return n;
+}
+
 int ShowStringMessage(UINT id)
 {
     char caption[64];
@@ -738,13 +810,34 @@ void OpenHelpPage(int command)
     ShowHelpPage(mainWindow, command);
 }
 
+int AskAbout(HWND owner, UINT pattern, const char *title)
+{
+    char text[1024], question[1400];
+    LoadUiString(pattern, text, sizeof text);
+    if (!FillTemplate(question, sizeof question, text, &title, 1)) CopyTextCut(question, sizeof question, text);
+    return PageMessageText(owner, question, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST) == IDYES;
+}
+
+int ChooseProgramFile(HWND owner, const char *filter, const char *folder, char *file, int size)
+{
+    char title[256] = "";
+    LoadUiString(902, title, sizeof title);
+    OPENFILENAMEA open = {};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = owner;
+    open.lpstrFilter = filter;
+    open.lpstrFile = file;
+    open.nMaxFile = (DWORD)size;
+    open.lpstrTitle = title;
+    open.lpstrInitialDir = folder;
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    return GetOpenFileNameA(&open) ? 1 : 0;
+}
+
 void ExploreFolder(ListPage *page)
 {
-    PageRow *row = PageRowAt(page, SelectedRecord(page));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
+    PageRow *row = SelectedRowOrSay(page);
+    if (!row) return;
     char file[PATH_SIZE];
     if (ResolveCommandPath(row->record.path, file) <= 0) return;
     int cut = FileNameIndex(file);
@@ -755,11 +848,8 @@ void ExploreFolder(ListPage *page)
 
 void OpenProperties(ListPage *page)
 {
-    PageRow *row = PageRowAt(page, SelectedRecord(page));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
+    PageRow *row = SelectedRowOrSay(page);
+    if (!row) return;
     char file[PATH_SIZE];
     if (ResolveCommandPath(row->record.path, file) <= 0 || !FileExists(file)) return;
     SHELLEXECUTEINFOA info = {};
@@ -774,11 +864,8 @@ void OpenProperties(ListPage *page)
 
 void DeleteFileOnReboot(ListPage *page)
 {
-    PageRow *row = PageRowAt(page, SelectedRecord(page));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
+    PageRow *row = SelectedRowOrSay(page);
+    if (!row) return;
     char file[PATH_SIZE];
     if (ResolveCommandPath(row->record.path, file) <= 0) return;
     DeleteExactFileOnReboot(page, &row->record, file);
@@ -800,6 +887,82 @@ void DeleteExactFileOnReboot(ListPage *page, const Item *record, const char *fil
     WriteHistory(record->title, file, record->name ? record->name : "", type, HISTORY_DELETE_ON_REBOOT);
 }
 
+// --- Dialog texts -----------------------------------------------------------------
+
+void SetDialogTexts(HWND dialog, UINT caption, const DialogText *texts, int count)
+{
+    if (caption) {
+        char text[256];
+        if (LoadUiString(caption, text, sizeof text) > 0) SetWindowTextA(dialog, text);
+    }
+    for (int i = 0; i < count; i++) SetDlgItemUiString(dialog, texts[i].text, texts[i].control);
+}
+
+// --- Header layout ------------------------------------------------------------------
+
+namespace {
+int ControlRect(HWND page, int id, RECT *r)
+{
+    HWND control = GetDlgItem(page, id);
+    if (!control || !GetWindowRect(control, r)) return 0;
+    MapWindowPoints(nullptr, page, (POINT *)r, 2);
+    return 1;
+}
+}  // namespace
+
+PageMetrics MeasurePage(HWND page, int buttonWidth)
+{
+    RECT client;
+    GetClientRect(page, &client);
+    RECT units = {4, 8, buttonWidth, 14};
+    MapDialogRect(page, &units);
+    return {client.right, client.bottom, units.left, units.top, units.right, units.bottom};
+}
+
+int PlaceHeaderLabels(HWND page, const PageMetrics &m)
+{
+    int labelSize = m.line * 3, labelWidth = labelSize + m.margin;
+    int right = m.width - m.margin;
+    const int labels[2][2] = {{IDC_MONITOR_LABEL, IDC_MONITOR_WORD}, {IDC_HELP_LABEL, IDC_HELP_WORD}};
+    for (const auto &label : labels) {
+        int x = right - labelWidth;
+        MoveWindow(GetDlgItem(page, label[0]), x + m.margin / 2, m.margin, labelSize, labelSize, TRUE);
+        MoveWindow(GetDlgItem(page, label[1]), x - m.margin, m.margin + labelSize, labelWidth + 2 * m.margin,
+                   m.line + 4, TRUE);
+        right = x - m.margin;
+    }
+    return right;
+}
+
+int HeaderTextRoom(HWND page, const int *leftOf, int count, int gap, int bottom, RECT *room)
+{
+    RECT icon, label;
+    if (count <= 0 || !ControlRect(page, IDC_HEADER_ICON, &icon) || !ControlRect(page, leftOf[0], &label)) return 0;
+    int right = label.left;
+    for (int i = 1; i < count; i++)
+        if (ControlRect(page, leftOf[i], &label) && label.left < right) right = label.left;
+    room->left = icon.left + 40;
+    room->right = right - gap;
+    room->top = icon.top;
+    room->bottom = bottom;
+    return room->right - room->left >= 20 && room->bottom - room->top >= 8;
+}
+
+void PlaceTwoLines(HWND page, int first, int second, const RECT &room, int firstHeight)
+{
+    int height = room.bottom - room.top, width = room.right - room.left;
+    int upper = firstHeight >= 0 ? firstHeight : height / 2;
+    MoveWindow(GetDlgItem(page, first), room.left, room.top, width, upper, TRUE);
+    MoveWindow(GetDlgItem(page, second), room.left, room.top + upper, width, height - upper, TRUE);
+}
+
+void PlaceTwoLinesAtExplanation(HWND page, int first, int second, int firstPermille)
+{
+    RECT r;
+    if (ControlRect(page, IDC_EXPLANATION, &r))
+        PlaceTwoLines(page, first, second, r, (r.bottom - r.top) * firstPermille / 1000);
+}
+
 // --- Picture labels and buttons -------------------------------------------------
 
 void SetMonitorLabel(HWND page, int state)
@@ -813,6 +976,20 @@ void SetLabelState(HWND page, int id, int state)
     HWND label = GetDlgItem(page, id);
     SetWindowLongPtrA(label, GWLP_USERDATA, state);
     InvalidateRect(label, nullptr, TRUE);
+}
+
+int StoreOptionCheck(HWND page, const char *option, int *setting)
+{
+    int on = IsDlgButtonChecked(page, IDC_OPTION_CHECK) == BST_CHECKED;
+    SetOption(option, on);
+    *setting = on;
+    return on;
+}
+
+void ChangePatrolTimeOfPage(HWND page, UINT title)
+{
+    int state = ChangePatrolTime(page, title);
+    if (state >= 0) SetMonitorLabel(page, state);
 }
 
 int DrawPageControl(HWND page, const DRAWITEMSTRUCT *draw)
@@ -879,29 +1056,23 @@ void InitListPage(ListPage *page, HWND window)
                         0);
 }
 
+void OpenListPage(ListPage *page, HWND window, const DialogText *texts, int count)
+{
+    SetDialogTexts(window, 0, texts, count);
+    InitListPage(page, window);
+    currentPage = page->identity;
+    RestorePlacement(window);
+}
+
 void LayoutListPage(HWND page)
 {
-    RECT client;
-    GetClientRect(page, &client);
-    int width = client.right, height = client.bottom;
-    RECT units = {4, 8, 56, 14};   // margin, line, button width, button height
-    MapDialogRect(page, &units);
-    int margin = units.left, buttonHeight = units.bottom, labelSize = units.top * 3;
+    PageMetrics m = MeasurePage(page);
+    int width = m.width, height = m.height, margin = m.margin, buttonHeight = m.buttonHeight;
     int top = margin;
     HWND icon = GetDlgItem(page, IDC_HEADER_ICON);
     MoveWindow(icon, margin, top, 32, 32, TRUE);
-    // The labels at the top right, their words under them.
-    int labelWidth = labelSize + margin;
-    int right = width - margin;
-    const int labels[2][2] = {{IDC_MONITOR_LABEL, IDC_MONITOR_WORD}, {IDC_HELP_LABEL, IDC_HELP_WORD}};
-    for (const auto &label : labels) {
-        int x = right - labelWidth;
-        MoveWindow(GetDlgItem(page, label[0]), x + margin / 2, top, labelSize, labelSize, TRUE);
-        MoveWindow(GetDlgItem(page, label[1]), x - margin, top + labelSize, labelWidth + 2 * margin,
-                   units.top + 4, TRUE);
-        right = x - margin;
-    }
-    int headerBottom = top + labelSize + units.top + 6;
+    int right = PlaceHeaderLabels(page, m);
+    int headerBottom = top + m.line * 4 + 6;
     MoveWindow(GetDlgItem(page, IDC_EXPLANATION), margin + 40, top, right - margin - 40,
                headerBottom - top - 2, TRUE);
     // The filter box, on a line of its own above the list.
@@ -934,14 +1105,14 @@ void LayoutListPage(HWND page)
     HWND check = GetDlgItem(page, IDC_OPTION_CHECK);
     int listBottom = buttonTop - margin;
     if (check) {
-        listBottom -= units.top + 4;
-        MoveWindow(check, margin, listBottom + 2, width - 2 * margin, units.top + 2, TRUE);
+        listBottom -= m.line + 4;
+        MoveWindow(check, margin, listBottom + 2, width - 2 * margin, m.line + 2, TRUE);
     }
     MoveWindow(GetDlgItem(page, IDC_LIST), margin, headerBottom, width - 2 * margin,
                listBottom - headerBottom, TRUE);
     if (count > 0) {
         int slot = (width - margin) / count;
-        int buttonWidth = slot - margin < units.right ? slot - margin : units.right;
+        int buttonWidth = slot - margin < m.buttonWidth ? slot - margin : m.buttonWidth;
         for (int i = 0; i < count; i++)
             for (int id : *slots[i])
                 if (id)
@@ -1019,12 +1190,34 @@ void CreateFilterBox(HWND window)
 
 void JumpToSelectedEntry(ListPage *page)
 {
-    PageRow *row = PageRowAt(page, SelectedRecord(page));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
+    PageRow *row = SelectedRowOrSay(page);
+    if (!row) return;
     if (!JumpToEntry(&row->record)) PageMessage(page->window, 3854, MB_OK | MB_ICONINFORMATION);
+}
+
+// What every page's procedure does alike: the page's own controls laid out
+// after the common ones, the owner-drawn controls drawn. FALSE for other
+// messages.
+INT_PTR PageFrameMessage(HWND window, UINT message, LPARAM lParam, void (*layoutOwn)(HWND window))
+{
+    switch (message) {
+    case WM_PAGE_LAYOUT:
+        if (!layoutOwn) return FALSE;
+        layoutOwn(window);
+        return TRUE;
+    case WM_DRAWITEM:
+        return DrawPageControl(window, (const DRAWITEMSTRUCT *)lParam);
+    default:
+        return FALSE;
+    }
+}
+
+// The page is filled under the wait cursor.
+void ActivateKind(const ListPageKind *kind, HWND window)
+{
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    kind->activate(window);
+    SetCursor(old);
 }
 
 LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *header)
@@ -1041,7 +1234,7 @@ LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *hea
         case LVN_KEYDOWN:
             // F5 fills the page again, as it is when the page is opened.
             if (((const NMLVKEYDOWN *)header)->wVKey == VK_F5) {
-                kind->activate(window);
+                ActivateKind(kind, window);
                 break;
             }
             if (kind->selectionChanged) kind->selectionChanged(window);
@@ -1063,7 +1256,7 @@ LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *hea
         return 0;
     }
     switch (header->code) {
-    case PSN_SETACTIVE: kind->activate(window); break;
+    case PSN_SETACTIVE: ActivateKind(kind, window); break;
     case PSN_KILLACTIVE: LeavePage(window); break;
     case PSN_RESET: ResetPage(window); CloseListPage(kind->page); break;
     default: break;
@@ -1091,7 +1284,16 @@ INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, W
         case IDC_EXPLORE_FOLDER: ExploreFolder(kind->page); break;
         case IDC_OPEN_PROPERTIES: OpenProperties(kind->page); break;
         case IDC_JUMP_TO_ENTRY: JumpToSelectedEntry(kind->page); break;
-        case IDC_REFILL: kind->activate(window); break;
+        case IDC_REFILL: ActivateKind(kind, window); break;
+        case IDC_SYSTEM_REPORT: WriteSystemReport(window); break;
+        case IDC_HELP_LABEL: OpenHelpPage(kind->page->identity); break;
+        case IDC_CLOSE: CloseSheet(window); break;
+        case IDC_MONITOR_LABEL:
+            if (kind->patrolTitle)
+                ChangePatrolTimeOfPage(window, kind->patrolTitle);
+            else
+                kind->command(window, IDC_MONITOR_LABEL, HIWORD(wParam));
+            break;
         case IDC_FILTER:
             if (HIWORD(wParam) == EN_CHANGE) {
                 ApplyFilter(kind->page);
@@ -1106,13 +1308,44 @@ INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, W
         if (kind->layout) kind->layout(window);
         FitColumns(kind->page);
         return TRUE;
-    case WM_PAGE_LAYOUT:
-        if (!kind->layoutOwn) return FALSE;
-        kind->layoutOwn(window);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(window, (const DRAWITEMSTRUCT *)lParam);
     default:
-        return FALSE;
+        return PageFrameMessage(window, message, lParam, kind->layoutOwn);
+    }
+}
+
+namespace {
+void OnPlainPageNotify(const PlainPageKind *kind, HWND window, const NMHDR *header)
+{
+    if (header->idFrom == IDC_LIST) return;
+    switch (header->code) {
+    case PSN_SETACTIVE: kind->activate(window); break;
+    case PSN_KILLACTIVE: LeavePage(window); break;
+    case PSN_RESET:
+        ResetPage(window);
+        if (kind->reset) kind->reset(window);
+        break;
+    default: break;
+    }
+}
+}  // namespace
+
+INT_PTR PlainPageProcedure(const PlainPageKind *kind, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        kind->initialise(window);
+        return TRUE;
+    case WM_NOTIFY:
+        OnPlainPageNotify(kind, window, (const NMHDR *)lParam);
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+        return TRUE;
+    case WM_COMMAND:
+        kind->command(window, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_SIZE:
+        LayoutListPage(window);
+        return TRUE;
+    default:
+        return PageFrameMessage(window, message, lParam, kind->layoutOwn);
     }
 }

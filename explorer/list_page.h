@@ -159,6 +159,19 @@ int ApplyFilter(ListPage *page);
 // After a fill: selects the row of keep's entry when keep is given, else the
 // row at position first (-1: none).
 void SelectAfterFill(ListPage *page, const Item *keep, int first = 0);
+// Fills a page again with the selection kept on the entry of row: fill is
+// given a copy of row's record (released afterwards), or null when there is
+// no row or no memory for the copy.
+typedef void (*KeepingFill)(const Item *keep, void *context);
+void RefillKeeping(const PageRow *row, KeepingFill fill, void *context = nullptr);
+// The same for the selected row.
+void RefillKeepingSelection(ListPage *page, KeepingFill fill, void *context = nullptr);
+
+// A cell of a program's file name (the whole path when it has no name part).
+void FillFileNameCell(PageRow *row, int column, const char *path);
+// A cell of the date the program at path was first seen as an item of type;
+// one not seen before is recorded now, under the category detected.
+void FillFirstSeenCell(PageRow *row, int column, const char *path, int type, const char *detected);
 
 // The Publisher cell of a row: the verified signer of the program behind
 // command (exactFile: command is the file itself), or "Not verified" with
@@ -198,11 +211,17 @@ void SelectRow(HWND list, int position);
 // Next selected position after position (-1 for the first), or -1.
 int NextSelectedRow(HWND list, int position);
 int SelectedRowCount(HWND list);
+// The selected row; null, with the message that no row is selected (57),
+// when there is none.
+PageRow *SelectedRowOrSay(ListPage *page);
 // The row store index behind a list position; -1 when none.
 int RowIndexAt(ListPage *page, int position);
 // Selects the row of the same entry as record (in the same disabled state
 // when there are two), or no row at all. Returns the row index or -1.
 int SelectSameEntry(ListPage *page, const Item *record);
+// The rows selected now, as row-store indexes in list order (at most
+// capacity). Returns their count.
+int SelectedRowIndexes(ListPage *page, int *out, int capacity);
 
 // --- Menus, messages and help ---------------------------------------------------
 // The right-click menu of the list; its choice is sent to the page as a
@@ -211,12 +230,26 @@ int SelectSameEntry(ListPage *page, const Item *record);
 // another text on this list (0: the usual one).
 void ShowRowMenu(ListPage *page, const int *items, int count, const UINT *flags = nullptr,
                  const UINT *texts = nullptr);
+// The beginning of a row menu in items: Info, then Explore and Properties
+// (withFile), then View Note when the selected row has a note. Returns the
+// item count.
+int RowMenuStart(ListPage *page, int *items, int withFile = 1);
+// Appends the end every row menu has after n items: a separator, Online
+// Info, System Report and Help. Returns the item count.
+int RowMenuEnd(int *items, int n);
 // Message box of a string, owned by the main window, caption "Sentrel Help".
 int ShowStringMessage(UINT id);
 // Message box of the explorer with a string (the caption is the sheet's).
 int PageMessage(HWND owner, UINT id, UINT flags);
 int PageMessageText(HWND owner, const char *text, UINT flags);
 void OpenHelpPage(int command);
+// Asks the question of string pattern with title filled in (Yes and No).
+// 1 when the answer is Yes.
+int AskAbout(HWND owner, UINT pattern, const char *title);
+// The Open dialog for a program file, titled by string 902, with filter (its
+// parts apart, two zeros at the end), starting in folder (null: the
+// dialog's choice). 1 when a file was chosen into file (size bytes).
+int ChooseProgramFile(HWND owner, const char *filter, const char *folder, char *file, int size);
 // Program-file actions on the selected row.
 void ExploreFolder(ListPage *page);
 void OpenProperties(ListPage *page);
@@ -226,11 +259,53 @@ void DeleteFileOnReboot(ListPage *page);
 // The same for a file known exactly (a hidden file is its own record).
 void DeleteExactFileOnReboot(ListPage *page, const Item *record, const char *file);
 
+// --- Dialog texts -----------------------------------------------------------------
+// One control's text: its string id and the control.
+struct DialogText {
+    UINT text;
+    int control;
+};
+// Sets the texts of a dialog's controls, and its caption from string caption
+// unless that is 0.
+void SetDialogTexts(HWND dialog, UINT caption, const DialogText *texts, int count);
+template <int N> void SetDialogTexts(HWND dialog, UINT caption, const DialogText (&texts)[N])
+{
+    SetDialogTexts(dialog, caption, texts, N);
+}
+
+// --- Header layout ------------------------------------------------------------------
+// A page's client size and its spacing in pixels: the margin (4 dialog
+// units), a text line (8), a button (buttonWidth by 14).
+struct PageMetrics {
+    int width, height;
+    int margin, line, buttonWidth, buttonHeight;
+};
+PageMetrics MeasurePage(HWND page, int buttonWidth = 56);
+// The Monitor label at the top right, Help left of it, their words under
+// them. Returns the left edge of the labels less a margin.
+int PlaceHeaderLabels(HWND page, const PageMetrics &m);
+// The room of the header's text: from 40 right of the header icon to gap
+// left of the leftmost of the controls named (the first one must be there),
+// from the icon's top down to bottom. 1 when it is at least 20 wide and 8
+// high.
+int HeaderTextRoom(HWND page, const int *leftOf, int count, int gap, int bottom, RECT *room);
+// Two text controls one above the other in room: the first firstHeight
+// high (-1: half the room), the second the rest.
+void PlaceTwoLines(HWND page, int first, int second, const RECT &room, int firstHeight = -1);
+// The same where the frame puts its explanation (IDC_EXPLANATION).
+void PlaceTwoLinesAtExplanation(HWND page, int first, int second, int firstPermille = 500);
+
 // --- Picture labels and buttons -------------------------------------------------
 // Monitor label state: 0 off, 1 on, 2 real time.
 void SetMonitorLabel(HWND page, int state);
 // The same for another picture label of the page (the Options page's).
 void SetLabelState(HWND page, int id, int state);
+// The option check box clicked: stores its state as option and in
+// *setting. Returns the state (1 checked).
+int StoreOptionCheck(HWND page, const char *option, int *setting);
+// The Monitor label clicked: asks for the patrol time of the category whose
+// dialog title is the string title and shows the label's new state.
+void ChangePatrolTimeOfPage(HWND page, UINT title);
 // Draws an owner-drawn control of a page (labels and push buttons). 1 when drawn.
 int DrawPageControl(HWND page, const DRAWITEMSTRUCT *draw);
 
@@ -238,6 +313,13 @@ int DrawPageControl(HWND page, const DRAWITEMSTRUCT *draw);
 // Sets the common texts (Help/Monitor words), the list's styles and columns,
 // zeroes the direction flags.
 void InitListPage(ListPage *page, HWND window);
+// A page's initialisation: its own texts, InitListPage, the page made the
+// current one and its saved placement.
+void OpenListPage(ListPage *page, HWND window, const DialogText *texts, int count);
+template <int N> void OpenListPage(ListPage *page, HWND window, const DialogText (&texts)[N])
+{
+    OpenListPage(page, window, texts, N);
+}
 // Spreads the page's controls over its size.
 void LayoutListPage(HWND page);
 // The page is closed for good (the explorer ends).
@@ -247,9 +329,11 @@ void CloseListPage(ListPage *page);
 // What a list page does itself. The rest of its dialog procedure is the same
 // for every list page: ListPageProcedure sorts on a header click, opens the
 // menu on a right click, looks the program up online on a double click,
-// activates, leaves and closes the page with the sheet, lays it out and
-// draws its owner-drawn controls. Zenta Info, View Note, Explore and
-// Properties act on the selected row's program on every page alike.
+// activates (under the wait cursor), leaves and closes the page with the
+// sheet, lays it out and draws its owner-drawn controls. Zenta Info, View
+// Note, Explore and Properties act on the selected row's program on every
+// page alike, and so do System Report, Help (the page's own help), Close and
+// the Monitor label of a page with a patrol category.
 struct ListPageKind {
     ListPage *page;
     void (*initialise)(HWND window);                  // WM_INITDIALOG
@@ -259,5 +343,29 @@ struct ListPageKind {
     void (*selectionChanged)(HWND window);            // optional: selection, click or key
     void (*layout)(HWND window);                      // optional: after LayoutListPage
     void (*layoutOwn)(HWND window);                   // optional: WM_PAGE_LAYOUT
+    UINT patrolTitle = 0;   // the Monitor label's patrol category (its dialog title); 0: the page's command
 };
 INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The dialog procedure of the list page kind.
+template <const ListPageKind &kind>
+INT_PTR CALLBACK ListPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return ListPageProcedure(&kind, window, message, wParam, lParam);
+}
+
+// The dialog procedure of a page without the list framework (Cookies,
+// Options): its own set-up, activation and commands; it leaves and closes
+// with the sheet, and is laid out and drawn as every page is.
+struct PlainPageKind {
+    void (*initialise)(HWND window);                  // WM_INITDIALOG
+    void (*activate)(HWND window);                    // the page comes to the front
+    void (*reset)(HWND window);                       // optional: the sheet closes
+    void (*command)(HWND window, int id, int code);   // WM_COMMAND
+    void (*layoutOwn)(HWND window);                   // optional: WM_PAGE_LAYOUT
+};
+INT_PTR PlainPageProcedure(const PlainPageKind *kind, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+template <const PlainPageKind &kind>
+INT_PTR CALLBACK PlainPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return PlainPageProcedure(&kind, window, message, wParam, lParam);
+}

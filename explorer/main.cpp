@@ -6,6 +6,7 @@
 #include "history.h"
 #include "explorer.h"
 #include "options.h"
+#include "../monitor/program_window.h"
 #include "store_init.h"
 #include "text.h"
 #include "trace.h"
@@ -55,11 +56,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR arguments, int)
     PruneFirstSeen(AdvanceStartCounter());
 
     PostMessageA(mainWindow, WM_COMMAND, (WPARAM)startPage, 0);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    FlushHistory();
-    return (int)message.wParam;
+    return RunProgramMessageLoop();
 }

@@ -11,6 +11,7 @@
 #include "first_seen.h"
 #include "items.h"
 #include "options.h"
+#include "../monitor/program_window.h"
 #include "program_files.h"
 #include "startup_changes.h"
 #include "store.h"
@@ -112,14 +113,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 int CreateMainWindow(void)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(101));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);
-    windowClass.lpszClassName = className;
-    if (!RegisterClassA(&windowClass)) return 0;
+    if (!RegisterProgramWindowClass(instance, className, MainWindowProc, 0)) return 0;
     // Only the task-bar button of this window is ever seen.
     mainWindow = CreateWindowExA(WS_EX_APPWINDOW, className, sheetCaption,
                                  WS_VISIBLE | WS_CAPTION | WS_SYSMENU, 0, -200, 0, 0, nullptr, nullptr,

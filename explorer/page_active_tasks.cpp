@@ -44,17 +44,11 @@ ListPage tasksPage = {CMD_PAGE_TASKS, 5, kHeadings, "SortActiveTask", ActiveTask
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
-    if (FileNamePart(record.path, row->cells[COLUMN_MODULE], CELL_SIZE) <= 0)
-        CopyTextCut(row->cells[COLUMN_MODULE], CELL_SIZE, record.path);
+    FillFileNameCell(row, COLUMN_MODULE, record.path);
     CopyTextCut(row->cells[COLUMN_DESCRIPTION], CELL_SIZE, record.title);
     ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
-    char date[DATE_TEXT_SIZE];
     // A program seen here first is recorded now.
-    if (GetFirstSeen(record.path, ITEM_PROCESS, date) <= 0) {
-        RecordFirstSeen(record.path, DETECTED_ACTIVETASKS);
-        GetFirstSeen(record.path, ITEM_PROCESS, date);
-    }
-    CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, ITEM_PROCESS, DETECTED_ACTIVETASKS);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER, 1);
 }
 
@@ -71,14 +65,7 @@ void FillList(int afterAction = 0, const Item *keep = nullptr)
 
 void Refill(void)
 {
-    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
-    Item keep = {};
-    if (!row || !CopyItemRecord(&keep, &row->record)) {
-        FillList(1);
-        return;
-    }
-    FillList(1, &keep);
-    ReleaseItemCopy(&keep);
+    RefillKeepingSelection(&tasksPage, [](const Item *keep, void *) { FillList(1, keep); });
 }
 
 // Stops the program of each selected row: the row's own process, never one
@@ -115,71 +102,45 @@ void KillSelected(void)
 
 void ShowMenu(HWND)
 {
-    int items[16], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (RowHasNote(PageRowAt(&tasksPage, SelectedRecord(&tasksPage)))) items[n++] = IDC_VIEW_NOTE;
-    for (int id : {(int)IDC_REFRESH, (int)IDC_KILL_TASK, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO,
-                   (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
-        items[n++] = id;
-    ShowRowMenu(&tasksPage, items, n);
+    int items[16];
+    int n = RowMenuStart(&tasksPage, items);
+    for (int id : {(int)IDC_REFRESH, (int)IDC_KILL_TASK, (int)IDC_DELETE_ON_REBOOT}) items[n++] = id;
+    ShowRowMenu(&tasksPage, items, RowMenuEnd(items, n));
 }
 
 // The two explanation lines share the room left of the labels.
 void LayoutExplanations(HWND page)
 {
-    HWND icon = GetDlgItem(page, IDC_HEADER_ICON), help = GetDlgItem(page, IDC_MONITOR_LABEL),
-         list = GetDlgItem(page, IDC_LIST);
-    RECT iconRect, helpRect, listRect;
-    if (!GetWindowRect(icon, &iconRect) || !GetWindowRect(help, &helpRect) || !GetWindowRect(list, &listRect))
-        return;
-    MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
-    MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
-    MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
-    RECT otherRect;
-    if (GetWindowRect(GetDlgItem(page, IDC_HELP_LABEL), &otherRect)) {
-        MapWindowPoints(nullptr, page, (POINT *)&otherRect, 2);
-        if (otherRect.left < helpRect.left) helpRect.left = otherRect.left;
-    }
-    int left = iconRect.left + 40, right = helpRect.left - 8, top = iconRect.top, bottom = listRect.top - 2;
-    if (right - left < 20 || bottom - top < 8) return;
-    int half = (bottom - top) / 2;
-    MoveWindow(GetDlgItem(page, IDC_TASKS_EXPLANATION), left, top, right - left, half, TRUE);
-    MoveWindow(GetDlgItem(page, IDC_TASKS_EXPLANATION2), left, top + half, right - left, bottom - top - half,
-               TRUE);
+    RECT list, room;
+    if (!GetWindowRect(GetDlgItem(page, IDC_LIST), &list)) return;
+    MapWindowPoints(nullptr, page, (POINT *)&list, 2);
+    const int labels[] = {IDC_MONITOR_LABEL, IDC_HELP_LABEL};
+    if (HeaderTextRoom(page, labels, 2, 8, list.top - 2, &room))
+        PlaceTwoLines(page, IDC_TASKS_EXPLANATION, IDC_TASKS_EXPLANATION2, room);
 }
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     FillList();
     ActivatePage(page, CMD_PAGE_TASKS);
     SetMonitorLabel(page, 0);
-    SetCursor(old);
 }
+
+const DialogText kTexts[] = {{221, IDC_TASKS_EXPLANATION}, {222, IDC_TASKS_EXPLANATION2}, {301, IDC_INFO},
+                             {305, IDC_REFRESH}, {306, IDC_KILL_TASK}, {304, IDC_CLOSE}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 221, IDC_TASKS_EXPLANATION);
-    SetDlgItemUiString(page, 222, IDC_TASKS_EXPLANATION2);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 305, IDC_REFRESH);
-    SetDlgItemUiString(page, 306, IDC_KILL_TASK);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
-    InitListPage(&tasksPage, page);
-    currentPage = CMD_PAGE_TASKS;
-    RestorePlacement(page);
+    OpenListPage(&tasksPage, page, kTexts);
 }
 
-void OnCommand(HWND page, int id, int)
+void OnCommand(HWND, int id, int)
 {
     switch (id) {
     case IDC_INFO: case IDOK: ShowInfo(&tasksPage); break;
     case IDC_REFRESH: Refill(); break;
     case IDC_KILL_TASK: KillSelected(); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); Refill(); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_TASKS); break;
-    case IDC_CLOSE: CloseSheet(page); break;
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     default: break;
     }
 }
@@ -190,8 +151,8 @@ void SelectionChanged(HWND page)
     MarkInfoButton(page, PageRowAt(&tasksPage, SelectedRecord(&tasksPage)));
 }
 
-const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, SelectionChanged,
-                            LayoutExplanations, nullptr};
+const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, SelectionChanged, LayoutExplanations,
+                            nullptr, 0};
 
 }  // namespace
 
@@ -200,7 +161,4 @@ void RefreshActiveTasks(void)
     if (tasksPage.list) Refill();
 }
 
-INT_PTR CALLBACK ActiveTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC ActiveTasksPageProc = ListPageProc<kKind>;

@@ -205,12 +205,6 @@ void ChooseFolder(HWND page)
     ShowFolder(page);
 }
 
-void SetFilterPatrolTime(HWND page)
-{
-    int state = ChangePatrolTime(page, 789);
-    if (state >= 0) SetMonitorLabel(page, state);
-}
-
 void ViewCookies(HWND page)
 {
     int mode = IsDlgButtonChecked(page, IDC_BROWSER_MOZILLA) == BST_CHECKED ? COOKIE_SOURCE_MOZILLA : COOKIE_SOURCE_IE;
@@ -230,13 +224,8 @@ void OnCommand(HWND page, int id, int code)
         if (code == BN_CLICKED && IsDlgButtonChecked(page, id) == BST_CHECKED)
             ChooseBrowser(page, id == IDC_BROWSER_MOZILLA);
         break;
-    case IDC_OPTION_CHECK: {
-        int on = IsDlgButtonChecked(page, IDC_OPTION_CHECK) == BST_CHECKED;
-        SetOption("ViewCookies", on);
-        settings.viewCookies = on;
-        break;
-    }
-    case IDC_MONITOR_LABEL: SetFilterPatrolTime(page); break;
+    case IDC_OPTION_CHECK: StoreOptionCheck(page, "ViewCookies", &settings.viewCookies); break;
+    case IDC_MONITOR_LABEL: ChangePatrolTimeOfPage(page, 789); break;
     case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_COOKIES); break;
     default: break;
     }
@@ -249,12 +238,9 @@ void OnCommand(HWND page, int id, int code)
 // the right.
 void LayoutCookiesPage(HWND page)
 {
-    RECT client;
-    GetClientRect(page, &client);
-    int width = client.right, height = client.bottom;
-    RECT units = {4, 8, 56, 14};
-    MapDialogRect(page, &units);
-    int margin = units.left, line = units.top, buttonWidth = units.right, buttonHeight = units.bottom;
+    PageMetrics m = MeasurePage(page);
+    int width = m.width, height = m.height, margin = m.margin, line = m.line, buttonWidth = m.buttonWidth,
+        buttonHeight = m.buttonHeight;
     int headerBottom = margin + line * 4 + 6;
     HWND explanation = GetDlgItem(page, IDC_EXPLANATION_TOP);
     RECT label;
@@ -300,20 +286,15 @@ void LayoutCookiesPage(HWND page)
     InvalidateRect(page, nullptr, TRUE);
 }
 
+const DialogText kTexts[] = {
+    {771, IDC_EXPLANATION_TOP}, {772, IDC_EXPLANATION_BROWSER}, {773, IDC_EXPLANATION_VIEW},
+    {967, IDC_FILTER_HEADING},  {311, IDC_ADD},                 {302, IDC_REMOVE},
+    {774, IDC_VIEW_COOKIES},    {798, IDC_BROWSER_IE},          {797, IDC_BROWSER_MOZILLA},
+    {796, IDC_OPTION_CHECK},    {793, IDC_HELP_WORD},           {794, IDC_MONITOR_WORD}};
+
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 771, IDC_EXPLANATION_TOP);
-    SetDlgItemUiString(page, 772, IDC_EXPLANATION_BROWSER);
-    SetDlgItemUiString(page, 773, IDC_EXPLANATION_VIEW);
-    SetDlgItemUiString(page, 967, IDC_FILTER_HEADING);
-    SetDlgItemUiString(page, 311, IDC_ADD);
-    SetDlgItemUiString(page, 302, IDC_REMOVE);
-    SetDlgItemUiString(page, 774, IDC_VIEW_COOKIES);
-    SetDlgItemUiString(page, 798, IDC_BROWSER_IE);
-    SetDlgItemUiString(page, 797, IDC_BROWSER_MOZILLA);
-    SetDlgItemUiString(page, 796, IDC_OPTION_CHECK);
-    SetDlgItemUiString(page, 793, IDC_HELP_WORD);
-    SetDlgItemUiString(page, 794, IDC_MONITOR_WORD);
+    SetDialogTexts(page, 0, kTexts);
     SendDlgItemMessageA(page, IDC_FILTER_TEXT, EM_LIMITTEXT, 127, 0);
     fieldProcedure = (WNDPROC)SetWindowLongPtrA(GetDlgItem(page, IDC_FILTER_TEXT), GWLP_WNDPROC,
                                                 (LONG_PTR)FilterFieldProc);
@@ -361,44 +342,9 @@ void Activate(HWND page)
     if (settings.viewCookies > 0) PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_VIEW_COOKIES, BN_CLICKED), 0);
 }
 
-int OnNotify(HWND page, const NMHDR *header)
-{
-    if (header->idFrom == IDC_LIST) return 0;
-    switch (header->code) {
-    case PSN_SETACTIVE: Activate(page); break;
-    case PSN_KILLACTIVE: LeavePage(page); break;
-    case PSN_RESET:
-        ResetPage(page);
-        FreeRowTexts();
-        break;
-    default: break;
-    }
-    return 0;
-}
+
+const PlainPageKind kKind = {Initialise, Activate, [](HWND) { FreeRowTexts(); }, OnCommand, LayoutCookiesPage};
 
 }  // namespace
 
-INT_PTR CALLBACK CookiesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY:
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, OnNotify(page, (const NMHDR *)lParam));
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        return TRUE;
-    case WM_PAGE_LAYOUT:
-        LayoutCookiesPage(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
-}
+const DLGPROC CookiesPageProc = PlainPageProc<kKind>;

@@ -105,26 +105,23 @@ void FillList(const Item *keep = nullptr)
 // (found again by its hive and command, never by its title).
 void Refill(int rowIndex)
 {
-    PageRow *row = PageRowAt(&delayPage, rowIndex);
-    Item keep = {};
-    if (!row || !CopyItemRecord(&keep, &row->record)) {
-        FillList();
-        return;
-    }
-    FillList(&keep);
-    ReleaseItemCopy(&keep);
+    RefillKeeping(PageRowAt(&delayPage, rowIndex), [](const Item *keep, void *) { FillList(keep); });
 }
 
-// The rows selected now, as row-store indexes in list order.
-int SelectedRows(int *out, int capacity)
+// Acts on the record of each selected row, in list order, until act
+// returns 0. Returns the row-store index of the first of them; -1, with
+// the message that none is selected, when there is none.
+int ForSelectedRows(HWND page, int (*act)(HWND page, const Item &record))
 {
-    int count = 0;
-    for (int position = NextSelectedRow(delayPage.list, -1); position >= 0 && count < capacity;
-         position = NextSelectedRow(delayPage.list, position)) {
-        int index = RowIndexAt(&delayPage, position);
-        if (index >= 0) out[count++] = index;
+    static int rows[ITEM_MAX];
+    int count = SelectedRowIndexes(&delayPage, rows, ITEM_MAX);
+    if (count <= 0) {
+        ShowStringMessage(57);
+        return -1;
     }
-    return count;
+    for (int i = 0; i < count; i++)
+        if (!act(page, delayPage.rows[rows[i]].record)) break;
+    return rows[0];
 }
 
 // --- Add ---------------------------------------------------------------------------
@@ -133,13 +130,9 @@ INT_PTR CALLBACK ProgramTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 {
     switch (message) {
     case WM_INITDIALOG: {
-        char caption[128];
-        LoadUiString(1129, caption, sizeof caption);
-        SetWindowTextA(dialog, caption);
-        SetDlgItemUiString(dialog, 1126, IDC_TYPE_QUESTION);
-        SetDlgItemUiString(dialog, 1127, IDC_ALL_USERS);
-        SetDlgItemUiString(dialog, 1128, IDC_CURRENT_USER);
-        SetDlgItemUiString(dialog, 304, IDCANCEL);
+        const DialogText texts[] = {{1126, IDC_TYPE_QUESTION}, {1127, IDC_ALL_USERS}, {1128, IDC_CURRENT_USER},
+                                    {304, IDCANCEL}};
+        SetDialogTexts(dialog, 1129, texts);
         CheckRadioButton(dialog, IDC_ALL_USERS, IDC_CURRENT_USER, IDC_CURRENT_USER);
         return TRUE;
     }
@@ -156,20 +149,11 @@ INT_PTR CALLBACK ProgramTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 void AddProgram(HWND page)
 {
-    char title[256] = "", filter[256] = "", file[PATH_SIZE] = "";
-    LoadUiString(902, title, sizeof title);
+    char filter[256] = "", file[PATH_SIZE] = "";
     // "%" separates the parts of the filter; the list ends with two zeros.
     LoadUiString(903, filter, sizeof filter - 2);
     ReplaceChar(filter, '%', 0);
-    OPENFILENAMEA open = {};
-    open.lStructSize = sizeof open;
-    open.hwndOwner = page;
-    open.lpstrFilter = filter;
-    open.lpstrFile = file;
-    open.nMaxFile = sizeof file;
-    open.lpstrTitle = title;
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&open)) return;
+    if (!ChooseProgramFile(page, filter, nullptr, file, sizeof file)) return;
     INT_PTR choice = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRAM_TYPE), page, ProgramTypeProc, 0);
     if (choice == 1 || choice == 2) AddDelayedProgram(file, choice == 1);
     FillList();
@@ -184,17 +168,12 @@ INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG: {
         record = (const Item *)lParam;
         SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)record);
+        const DialogText texts[] = {{1111, IDC_OPTIONS_TEXT},  {662, IDOK},
+                                    {304, IDCANCEL},          {1113, IDC_MINUTES_LABEL},
+                                    {1114, IDC_SECONDS_LABEL}, {1141, IDC_OPEN_AS_LABEL},
+                                    {3742, IDC_PARAMETERS_LABEL}, {1131, IDC_TITLE_LABEL}};
+        SetDialogTexts(dialog, 1112, texts);
         char text[DELAY_TEXT_SIZE];
-        LoadUiString(1112, text, sizeof text);
-        SetWindowTextA(dialog, text);
-        SetDlgItemUiString(dialog, 1111, IDC_OPTIONS_TEXT);
-        SetDlgItemUiString(dialog, 662, IDOK);
-        SetDlgItemUiString(dialog, 304, IDCANCEL);
-        SetDlgItemUiString(dialog, 1113, IDC_MINUTES_LABEL);
-        SetDlgItemUiString(dialog, 1114, IDC_SECONDS_LABEL);
-        SetDlgItemUiString(dialog, 1141, IDC_OPEN_AS_LABEL);
-        SetDlgItemUiString(dialog, 3742, IDC_PARAMETERS_LABEL);
-        SetDlgItemUiString(dialog, 1131, IDC_TITLE_LABEL);
         SendDlgItemMessageA(dialog, IDC_PARAMETERS, EM_LIMITTEXT, 256, 0);
         SendDlgItemMessageA(dialog, IDC_TITLE, EM_LIMITTEXT, 256, 0);
         for (int minute = 0; minute <= 60; minute++) {
@@ -257,117 +236,88 @@ INT_PTR CALLBACK DelayOptionsProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 void ShowDelayOptions(HWND page)
 {
     int index = SelectedRecord(&delayPage);
-    PageRow *row = PageRowAt(&delayPage, index);
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
+    PageRow *row = SelectedRowOrSay(&delayPage);
+    if (!row) return;
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_DELAY_OPTIONS), page, DelayOptionsProc, (LPARAM)&row->record);
     Refill(index);
 }
 
 // --- Launch, restore, remove ---------------------------------------------------------
 
+// The parameters come from the hive the entry is kept in.
+int LaunchOne(HWND page, const Item &r)
+{
+    LaunchDelayedProgram(page, DelayHive(r), r.name);
+    return 1;
+}
+
+int RestoreOne(HWND page, const Item &r)
+{
+    if (!RestoreDelayedProgram(r)) PageMessage(page, 3743, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+    return 1;
+}
+
+// Cancel leaves the rest as they are.
+int RemoveOne(HWND page, const Item &r)
+{
+    int answer = PageMessage(page, 1134, MB_YESNOCANCEL | MB_ICONQUESTION | MB_TOPMOST);
+    if (answer == IDCANCEL) return 0;
+    if (answer == IDYES) {
+        // Back into Windows' startup first; the delay goes with it.
+        if (!RestoreDelayedProgram(r)) PageMessage(page, 3743, MB_OK | MB_ICONSTOP | MB_TOPMOST);
+    } else if (answer == IDNO) {
+        RemoveDelayEntry(DelayHive(r), r.name);
+    }
+    return 1;
+}
+
 void LaunchSelected(HWND page)
 {
-    static int rows[ITEM_MAX];
-    int count = SelectedRows(rows, ITEM_MAX);
-    if (count <= 0) {
-        ShowStringMessage(57);
-        return;
-    }
-    for (int i = 0; i < count; i++) {
-        const Item &r = delayPage.rows[rows[i]].record;
-        // The parameters come from the hive the entry is kept in.
-        LaunchDelayedProgram(page, DelayHive(r), r.name);
-    }
-    Refill(rows[0]);
+    int first = ForSelectedRows(page, LaunchOne);
+    if (first >= 0) Refill(first);
 }
 
 void RestoreSelected(HWND page)
 {
-    static int rows[ITEM_MAX];
-    int count = SelectedRows(rows, ITEM_MAX);
-    if (count <= 0) {
-        ShowStringMessage(57);
-        return;
-    }
-    for (int i = 0; i < count; i++)
-        if (!RestoreDelayedProgram(delayPage.rows[rows[i]].record))
-            PageMessage(page, 3743, MB_OK | MB_ICONSTOP | MB_TOPMOST);
-    FillList();
+    if (ForSelectedRows(page, RestoreOne) >= 0) FillList();
 }
 
 void RemoveSelected(HWND page)
 {
-    static int rows[ITEM_MAX];
-    int count = SelectedRows(rows, ITEM_MAX);
-    if (count <= 0) {
-        ShowStringMessage(57);
-        return;
-    }
-    for (int i = 0; i < count; i++) {
-        const Item &r = delayPage.rows[rows[i]].record;
-        int answer = PageMessage(page, 1134, MB_YESNOCANCEL | MB_ICONQUESTION | MB_TOPMOST);
-        if (answer == IDCANCEL) break;
-        if (answer == IDYES) {
-            // Back into Windows' startup first; the delay goes with it.
-            if (!RestoreDelayedProgram(r)) PageMessage(page, 3743, MB_OK | MB_ICONSTOP | MB_TOPMOST);
-        } else if (answer == IDNO) {
-            RemoveDelayEntry(DelayHive(r), r.name);
-        }
-    }
-    FillList();
+    if (ForSelectedRows(page, RemoveOne) >= 0) FillList();
 }
 
 void ShowMenu(HWND)
 {
-    int items[16], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (RowHasNote(PageRowAt(&delayPage, SelectedRecord(&delayPage)))) items[n++] = IDC_VIEW_NOTE;
-    for (int id : {(int)IDC_ADD, (int)IDC_LAUNCH, (int)IDC_DELAY_OPTIONS, 0, (int)IDC_REMOVE,
-                   (int)IDC_RESTORE_DELAYED, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
+    int items[16];
+    int n = RowMenuStart(&delayPage, items);
+    for (int id : {(int)IDC_ADD, (int)IDC_LAUNCH, (int)IDC_DELAY_OPTIONS, 0, (int)IDC_REMOVE, (int)IDC_RESTORE_DELAYED})
         items[n++] = id;
-    ShowRowMenu(&delayPage, items, n);
+    ShowRowMenu(&delayPage, items, RowMenuEnd(items, n));
 }
 
 // The explanation and the hint stand where the frame puts its explanation.
 void LayoutExplanation(HWND page)
 {
-    HWND frame = GetDlgItem(page, IDC_EXPLANATION);
-    RECT r;
-    if (!frame || !GetWindowRect(frame, &r)) return;
-    MapWindowPoints(nullptr, page, (POINT *)&r, 2);
-    int half = (r.bottom - r.top) * 3 / 5;
-    MoveWindow(GetDlgItem(page, IDC_DELAY_EXPLANATION), r.left, r.top, r.right - r.left, half, TRUE);
-    MoveWindow(GetDlgItem(page, IDC_DELAY_HINT), r.left, r.top + half, r.right - r.left, r.bottom - r.top - half,
-               TRUE);
+    PlaceTwoLinesAtExplanation(page, IDC_DELAY_EXPLANATION, IDC_DELAY_HINT, 600);
 }
+
+const DialogText kTexts[] = {{1100, IDC_DELAY_EXPLANATION}, {1133, IDC_DELAY_HINT}, {301, IDC_INFO}, {311, IDC_ADD},
+                             {1132, IDC_DELAY_OPTIONS}, {302, IDC_REMOVE}, {304, IDC_CLOSE}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 1100, IDC_DELAY_EXPLANATION);
-    SetDlgItemUiString(page, 1133, IDC_DELAY_HINT);
     ShowWindow(GetDlgItem(page, IDC_EXPLANATION), SW_HIDE);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 311, IDC_ADD);
-    SetDlgItemUiString(page, 1132, IDC_DELAY_OPTIONS);
-    SetDlgItemUiString(page, 302, IDC_REMOVE);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
     if (!IsNtFamily()) ShowWindow(GetDlgItem(page, IDC_CLOSE), SW_HIDE);
-    InitListPage(&delayPage, page);
-    currentPage = CMD_PAGE_DELAY;
-    RestorePlacement(page);
+    OpenListPage(&delayPage, page, kTexts);
 }
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     FillList();
     ActivatePage(page, CMD_PAGE_DELAY);
     SetMonitorLabel(page, 0);
     EnableWindow(GetDlgItem(page, IDC_MONITOR_LABEL), FALSE);
-    SetCursor(old);
 }
 
 void OnCommand(HWND page, int id, int)
@@ -379,18 +329,13 @@ void OnCommand(HWND page, int id, int)
     case IDC_DELAY_OPTIONS: ShowDelayOptions(page); break;
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_RESTORE_DELAYED: RestoreSelected(page); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_DELAY); break;
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
-    case IDC_CLOSE: CloseSheet(page); break;
     default: break;
     }
 }
 
-const ListPageKind kKind = {&delayPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, nullptr, LayoutExplanation};
+const ListPageKind kKind = {&delayPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, nullptr, LayoutExplanation,
+                            0};
 
 }  // namespace
 
-INT_PTR CALLBACK DelayedStartPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC DelayedStartPageProc = ListPageProc<kKind>;

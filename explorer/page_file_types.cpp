@@ -58,32 +58,13 @@ UINT MethodLabel(int method)
     }
 }
 
-void ReadCompany(const char *command, char *out, int size)
-{
-    out[0] = 0;
-    char file[PATH_SIZE];
-    if (ResolveCommandPath(command, file) <= 0) return;
-    FileFacts *known = FindFileFacts(file);
-    if (known && known->companyRead) {
-        CopyTextCut(out, (size_t)size, known->company);
-        return;
-    }
-    static VersionFacts facts;
-    ReadVersionFacts(file, facts);
-    CopyTextCut(out, (size_t)size, facts[VERSION_COMPANY_NAME]);
-    if (known) {
-        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
-        known->companyRead = 1;
-    }
-}
-
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, record.title);
     if (OpenCommandProgramName(record.path, row->cells[COLUMN_COMMAND], CELL_SIZE) <= 0)
         CopyTextCut(row->cells[COLUMN_COMMAND], CELL_SIZE, record.path);
-    ReadCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyTextCut(row->cells[COLUMN_CLASS], CELL_SIZE, record.detail);
     CopyTextCut(row->cells[COLUMN_EXTENSION], CELL_SIZE, record.info);
     row->cells[COLUMN_TYPE][0] = 0;
@@ -146,14 +127,7 @@ void FillList(int afterAction = 0, const Item *keep = nullptr)
 // was selected (or on none).
 void Refill(void)
 {
-    PageRow *row = PageRowAt(&fileTypesPage, SelectedRecord(&fileTypesPage));
-    Item keep = {};
-    if (!row || !CopyItemRecord(&keep, &row->record)) {
-        FillList(1);
-        return;
-    }
-    FillList(1, &keep);
-    ReleaseItemCopy(&keep);
+    RefillKeepingSelection(&fileTypesPage, [](const Item *keep, void *) { FillList(1, keep); });
 }
 
 void SetMonitorFromOptions(HWND page)
@@ -167,11 +141,8 @@ INT_PTR CALLBACK AddFileTypeProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 {
     switch (message) {
     case WM_INITDIALOG: {
-        char caption[256];
-        if (LoadUiString(752, caption, sizeof caption) > 0) SetWindowTextA(dialog, caption);
-        SetDlgItemUiString(dialog, 751, IDC_ADD_TEXT);
-        SetDlgItemUiString(dialog, 753, IDOK);
-        SetDlgItemUiString(dialog, 304, IDCANCEL);
+        const DialogText texts[] = {{751, IDC_ADD_TEXT}, {753, IDOK}, {304, IDCANCEL}};
+        SetDialogTexts(dialog, 752, texts);
         SendDlgItemMessageA(dialog, IDC_ADD_EXTENSION, EM_LIMITTEXT, 1023, 0);
         RestoreWindowPos(dialog, &POS_ADD_FILE_TYPE, currentPage);
         SetFocus(GetDlgItem(dialog, IDC_ADD_EXTENSION));
@@ -222,21 +193,13 @@ void RemoveFileType(void)
     Refill();
 }
 
-void SetPatrolTimeOfFileTypes(HWND page)
-{
-    int state = ChangePatrolTime(page, 788);
-    if (state >= 0) SetMonitorLabel(page, state);
-}
-
 void ShowMenu(HWND)
 {
-    int items[10], n = 0;
-    items[n++] = IDC_INFO;
-    if (RowHasNote(PageRowAt(&fileTypesPage, SelectedRecord(&fileTypesPage)))) items[n++] = IDC_VIEW_NOTE;
-    for (int id : {(int)IDC_ADD, (int)IDC_REMOVE, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT,
-                   (int)IDC_HELP_LABEL})
-        items[n++] = id;
-    ShowRowMenu(&fileTypesPage, items, n);
+    int items[10];
+    int n = RowMenuStart(&fileTypesPage, items, 0);
+    items[n++] = IDC_ADD;
+    items[n++] = IDC_REMOVE;
+    ShowRowMenu(&fileTypesPage, items, RowMenuEnd(items, n));
 }
 
 void OnCommand(HWND page, int id, int)
@@ -245,56 +208,35 @@ void OnCommand(HWND page, int id, int)
     case IDC_INFO: case IDOK: ShowInfo(&fileTypesPage); break;
     case IDC_ADD: AddFileType(page); break;
     case IDC_REMOVE: RemoveFileType(); break;
-    case IDC_MONITOR_LABEL: SetPatrolTimeOfFileTypes(page); break;
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_FILE_TYPES); break;
-    case IDC_CLOSE: CloseSheet(page); break;
-    default:
-        break;
+    default: break;
     }
 }
 
 // The two explanation lines stand where the frame puts its explanation.
 void LayoutExplanation(HWND page)
 {
-    HWND frame = GetDlgItem(page, IDC_EXPLANATION);
-    RECT r;
-    if (!frame || !GetWindowRect(frame, &r)) return;
-    MapWindowPoints(nullptr, page, (POINT *)&r, 2);
-    int half = (r.bottom - r.top) / 2;
-    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_FIRST), r.left, r.top, r.right - r.left, half, TRUE);
-    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_SECOND), r.left, r.top + half, r.right - r.left,
-               r.bottom - r.top - half, TRUE);
+    PlaceTwoLinesAtExplanation(page, IDC_EXPLANATION_FIRST, IDC_EXPLANATION_SECOND);
 }
+
+const DialogText kTexts[] = {{740, IDC_EXPLANATION_FIRST}, {741, IDC_EXPLANATION_SECOND}, {301, IDC_INFO},
+                             {311, IDC_ADD}, {302, IDC_REMOVE}, {304, IDC_CLOSE}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 740, IDC_EXPLANATION_FIRST);
-    SetDlgItemUiString(page, 741, IDC_EXPLANATION_SECOND);
     ShowWindow(GetDlgItem(page, IDC_EXPLANATION), SW_HIDE);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 311, IDC_ADD);
-    SetDlgItemUiString(page, 302, IDC_REMOVE);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
-    InitListPage(&fileTypesPage, page);
-    currentPage = CMD_PAGE_FILE_TYPES;
-    RestorePlacement(page);
+    OpenListPage(&fileTypesPage, page, kTexts);
 }
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     FillList();
     ActivatePage(page, CMD_PAGE_FILE_TYPES);
     SetMonitorFromOptions(page);
-    SetCursor(old);
 }
 
-const ListPageKind kKind = {&fileTypesPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanation, nullptr};
+const ListPageKind kKind = {&fileTypesPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanation,
+                            nullptr, 788};
 
 }  // namespace
 
-INT_PTR CALLBACK FileTypesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC FileTypesPageProc = ListPageProc<kKind>;

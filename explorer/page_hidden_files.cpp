@@ -49,12 +49,7 @@ void FillCells(PageRow *row)
     // The folder without its last backslash ("C:" for the root's files).
     CopyTextN(row->cells[COLUMN_FOLDER], CELL_SIZE, record.path, cut > 0 ? (size_t)(cut - 1) : 0);
 
-    char date[DATE_TEXT_SIZE];
-    if (GetFirstSeen(record.path, ITEM_HIDDEN, date) <= 0) {
-        RecordFirstSeen(record.path, DETECTED_HIDDEN);
-        GetFirstSeen(record.path, ITEM_HIDDEN, date);
-    }
-    CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, ITEM_HIDDEN, DETECTED_HIDDEN);
 
     char written[FILE_DATE_SIZE], size[FILE_DATE_SIZE];
     if (GetFileDateSize(record.path, written, size) > 0)
@@ -97,26 +92,15 @@ void FillList(int afterAction = 0, const Item *keep = nullptr)
 
 void Refill(void)
 {
-    PageRow *row = PageRowAt(&hiddenPage, SelectedRecord(&hiddenPage));
-    Item keep = {};
-    if (!row || !CopyItemRecord(&keep, &row->record)) {
-        FillList(1);
-        return;
-    }
-    FillList(1, &keep);
-    ReleaseItemCopy(&keep);
+    RefillKeepingSelection(&hiddenPage, [](const Item *keep, void *) { FillList(1, keep); });
 }
 
 // The selected row's own record, copied (a refill cannot change it); 0
 // with message 57 when no row is selected.
 int TakeSelected(Item *record)
 {
-    PageRow *row = PageRowAt(&hiddenPage, SelectedRecord(&hiddenPage));
-    if (!row) {
-        ShowStringMessage(57);
-        return 0;
-    }
-    return CopyItemRecord(record, &row->record);
+    PageRow *row = SelectedRowOrSay(&hiddenPage);
+    return row && CopyItemRecord(record, &row->record);
 }
 
 void Unhide(void)
@@ -169,74 +153,45 @@ void SetMonitorFromOptions(HWND page)
     SetMonitorLabel(page, settings.realtimeHidden ? 2 : settings.hidden > 0 ? 1 : 0);
 }
 
-void SetPatrolTimeOfHiddenFiles(HWND page)
-{
-    if (ChangePatrolTime(page, 924) >= 0) SetMonitorFromOptions(page);
-}
-
 void ShowMenu(HWND)
 {
-    int items[16], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (RowHasNote(PageRowAt(&hiddenPage, SelectedRecord(&hiddenPage)))) items[n++] = IDC_VIEW_NOTE;
-    for (int id : {(int)IDC_REFRESH, (int)IDC_DELETE_FILE, (int)IDC_DELETE_ON_REBOOT, (int)IDC_VIEW_NOTEPAD, 0,
-                   (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
+    int items[16];
+    int n = RowMenuStart(&hiddenPage, items);
+    for (int id : {(int)IDC_REFRESH, (int)IDC_DELETE_FILE, (int)IDC_DELETE_ON_REBOOT, (int)IDC_VIEW_NOTEPAD})
         items[n++] = id;
-    ShowRowMenu(&hiddenPage, items, n);
+    ShowRowMenu(&hiddenPage, items, RowMenuEnd(items, n));
 }
 
 // The two explanation lines share the room left of the labels.
 void LayoutExplanations(HWND page)
 {
-    HWND icon = GetDlgItem(page, IDC_HEADER_ICON), monitor = GetDlgItem(page, IDC_MONITOR_LABEL),
-         list = GetDlgItem(page, IDC_LIST);
-    RECT iconRect, monitorRect, listRect;
-    if (!GetWindowRect(icon, &iconRect) || !GetWindowRect(monitor, &monitorRect) ||
-        !GetWindowRect(list, &listRect))
-        return;
-    MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
-    MapWindowPoints(nullptr, page, (POINT *)&monitorRect, 2);
-    MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
-    RECT helpRect;
-    if (GetWindowRect(GetDlgItem(page, IDC_HELP_LABEL), &helpRect)) {
-        MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
-        if (helpRect.left < monitorRect.left) monitorRect.left = helpRect.left;
-    }
-    int left = iconRect.left + 40, right = monitorRect.left - 8, top = iconRect.top, bottom = ExplanationBottom(page);
-    if (right - left < 20 || bottom - top < 8) return;
+    RECT room;
+    const int labels[] = {IDC_MONITOR_LABEL, IDC_HELP_LABEL};
+    if (!HeaderTextRoom(page, labels, 2, 8, ExplanationBottom(page), &room)) return;
     // The long warning takes all but one line.
     RECT line = {0, 0, 0, 10};
     MapDialogRect(page, &line);
-    int first = bottom - top - line.bottom;
-    if (first < (bottom - top) / 2) first = (bottom - top) / 2;
-    MoveWindow(GetDlgItem(page, IDC_HIDDEN_EXPLANATION), left, top, right - left, first, TRUE);
-    MoveWindow(GetDlgItem(page, IDC_HIDDEN_EXPLANATION2), left, top + first, right - left, bottom - top - first,
-               TRUE);
+    int height = room.bottom - room.top, first = height - line.bottom;
+    if (first < height / 2) first = height / 2;
+    PlaceTwoLines(page, IDC_HIDDEN_EXPLANATION, IDC_HIDDEN_EXPLANATION2, room, first);
 }
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     FillList();
     ActivatePage(page, CMD_PAGE_HIDDEN);
     EnableWindow(GetDlgItem(page, IDC_MONITOR_LABEL), TRUE);
     SetMonitorFromOptions(page);
     ShowLeftOut();
-    SetCursor(old);
 }
+
+const DialogText kTexts[] = {{910, IDC_HIDDEN_EXPLANATION}, {911, IDC_HIDDEN_EXPLANATION2}, {301, IDC_INFO},
+                             {305, IDC_REFRESH}, {931, IDC_UNHIDE}, {304, IDC_CLOSE}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 910, IDC_HIDDEN_EXPLANATION);
-    SetDlgItemUiString(page, 911, IDC_HIDDEN_EXPLANATION2);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 305, IDC_REFRESH);
-    SetDlgItemUiString(page, 931, IDC_UNHIDE);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
-    InitListPage(&hiddenPage, page);
     if (!IsNtFamily()) ShowWindow(GetDlgItem(page, IDC_CLOSE), SW_HIDE);
-    currentPage = CMD_PAGE_HIDDEN;
-    RestorePlacement(page);
+    OpenListPage(&hiddenPage, page, kTexts);
 }
 
 void OnCommand(HWND page, int id, int)
@@ -248,19 +203,13 @@ void OnCommand(HWND page, int id, int)
     case IDC_DELETE_FILE: DeleteSelected(page); break;
     case IDC_DELETE_ON_REBOOT: DeleteOnRebootSelected(page); break;
     case IDC_VIEW_NOTEPAD: ViewInNotepad(); break;
-    case IDC_MONITOR_LABEL: SetPatrolTimeOfHiddenFiles(page); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_HIDDEN); break;
-    case IDC_CLOSE: CloseSheet(page); break;
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
     default: break;
     }
 }
 
-const ListPageKind kKind = {&hiddenPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanations, nullptr};
+const ListPageKind kKind = {&hiddenPage, Initialise, Activate, OnCommand, ShowMenu, nullptr, LayoutExplanations,
+                            nullptr, 924};
 
 }  // namespace
 
-INT_PTR CALLBACK HiddenFilesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC HiddenFilesPageProc = ListPageProc<kKind>;

@@ -53,38 +53,14 @@ const char *KindLabel(int type)
     }
 }
 
-void CompanyOf(const char *path, char *out)
-{
-    char file[PATH_SIZE];
-    if (ResolveCommandPath(path, file) <= 0) return;
-    FileFacts *known = FindFileFacts(file);
-    if (known && known->companyRead) {
-        CopyTextCut(out, CELL_SIZE, known->company);
-        return;
-    }
-    static VersionFacts facts;
-    ReadVersionFacts(file, facts);
-    CopyTextCut(out, CELL_SIZE, facts[VERSION_COMPANY_NAME]);
-    if (known) {
-        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
-        known->companyRead = 1;
-    }
-}
-
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     CopyTextCut(row->cells[COLUMN_NAME], CELL_SIZE, record.title);
-    if (FileNamePart(record.path, row->cells[COLUMN_PROGRAM], CELL_SIZE) <= 0)
-        CopyTextCut(row->cells[COLUMN_PROGRAM], CELL_SIZE, record.path);
-    CompanyOf(record.path, row->cells[COLUMN_COMPANY]);
+    FillFileNameCell(row, COLUMN_PROGRAM, record.path);
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyText(row->cells[COLUMN_TYPE], CELL_SIZE, KindLabel(record.type));
-    char date[DATE_TEXT_SIZE];
-    if (GetFirstSeen(record.path, record.type, date) <= 0) {
-        RecordFirstSeen(record.path, DETECTED_IEHELPER);
-        GetFirstSeen(record.path, record.type, date);
-    }
-    CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, record.type, DETECTED_IEHELPER);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
@@ -126,16 +102,8 @@ void FillList(const Item *keep = nullptr)
 
 void RemoveSelected(HWND page)
 {
-    PageRow *row = SelectedHelper();
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
-    char pattern[1024], question[1400];
-    LoadUiString(698, pattern, sizeof pattern);
-    const char *title = row->record.title;
-    if (!FillTemplate(question, sizeof question, pattern, &title, 1)) CopyTextCut(question, sizeof question, pattern);
-    if (PageMessageText(page, question, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST) != IDYES) return;
+    PageRow *row = SelectedRowOrSay(&helpersPage);
+    if (!row || !AskAbout(page, 698, row->record.title)) return;
     Item removed = {};
     if (!CopyItemRecord(&removed, &row->record)) return;
     RemoveIEHelperEntry(&removed);
@@ -143,27 +111,17 @@ void RemoveSelected(HWND page)
     ReleaseItemCopy(&removed);
 }
 
-void SetPatrolTimeOfHelpers(HWND page)
-{
-    int state = ChangePatrolTime(page, 785);
-    if (state >= 0) SetMonitorLabel(page, state);
-}
-
 void ShowMenu(HWND)
 {
-    PageRow *row = SelectedHelper();
-    int items[16], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (row && RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
-    for (int id : {(int)IDC_REMOVE, (int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT,
-                   (int)IDC_HELP_LABEL})
-        items[n++] = id;
-    ShowRowMenu(&helpersPage, items, n);
+    int items[16];
+    int n = RowMenuStart(&helpersPage, items);
+    items[n++] = IDC_REMOVE;
+    items[n++] = IDC_DELETE_ON_REBOOT;
+    ShowRowMenu(&helpersPage, items, RowMenuEnd(items, n));
 }
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     // The rows keep their own records, so a fresh fill costs nothing in
     // correctness and shows what is registered now.
     FillList();
@@ -171,32 +129,20 @@ void Activate(HWND page)
     ShowLocation();   // the activation cleared the status bar
     SetMonitorLabel(page, settings.realtimeIEHelper ? 2 : settings.ieHelpers > 0 ? 1 : 0);
     currentPage = CMD_PAGE_IE_HELPERS;
-    SetCursor(old);
 }
+
+const DialogText kTexts[] = {{695, IDC_EXPLANATION_1}, {696, IDC_EXPLANATION_2}, {301, IDC_INFO},
+                             {302, IDC_REMOVE}, {304, IDC_CLOSE}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 695, IDC_EXPLANATION_1);
-    SetDlgItemUiString(page, 696, IDC_EXPLANATION_2);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 302, IDC_REMOVE);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
-    InitListPage(&helpersPage, page);
-    currentPage = CMD_PAGE_IE_HELPERS;
-    RestorePlacement(page);
+    OpenListPage(&helpersPage, page, kTexts);
 }
 
 // The frame's explanation place holds the page's two lines, one above the other.
 void Layout(HWND page)
 {
-    HWND frame = GetDlgItem(page, IDC_EXPLANATION);
-    RECT r;
-    if (!frame || !GetWindowRect(frame, &r)) return;
-    MapWindowPoints(nullptr, page, (POINT *)&r, 2);
-    int half = (r.bottom - r.top) / 2;
-    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_1), r.left, r.top, r.right - r.left, half, TRUE);
-    MoveWindow(GetDlgItem(page, IDC_EXPLANATION_2), r.left, r.top + half, r.right - r.left, r.bottom - r.top - half,
-               TRUE);
+    PlaceTwoLinesAtExplanation(page, IDC_EXPLANATION_1, IDC_EXPLANATION_2);
 }
 
 void OnCommand(HWND page, int id, int)
@@ -205,10 +151,6 @@ void OnCommand(HWND page, int id, int)
     case IDC_INFO: case IDOK: ShowInfo(&helpersPage); break;
     case IDC_REMOVE: RemoveSelected(page); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&helpersPage); break;
-    case IDC_MONITOR_LABEL: SetPatrolTimeOfHelpers(page); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_IE_HELPERS); break;
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
-    case IDC_CLOSE: CloseSheet(page); break;
     default: break;
     }
 }
@@ -218,11 +160,9 @@ void ShowLocationOf(HWND)
     ShowLocation();
 }
 
-const ListPageKind kKind = {&helpersPage, Initialise, Activate, OnCommand, ShowMenu, ShowLocationOf, Layout, nullptr};
+const ListPageKind kKind = {&helpersPage, Initialise, Activate, OnCommand, ShowMenu, ShowLocationOf, Layout, nullptr,
+                            785};
 
 }  // namespace
 
-INT_PTR CALLBACK IEHelpersPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC IEHelpersPageProc = ListPageProc<kKind>;

@@ -236,36 +236,14 @@ void Initialise(HWND page)
     RestorePlacement(page);
 }
 
+void Activate(HWND page)
+{
+    ActivatePage(page, CMD_PAGE_OPTIONS);
+    ShowState(page);
+}
+
+const PlainPageKind kKind = {Initialise, Activate, nullptr, OnCommand, nullptr};
+
 }  // namespace
 
-INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        Initialise(page);
-        return TRUE;
-    case WM_NOTIFY: {
-        const NMHDR *header = (const NMHDR *)lParam;
-        if (header->code == PSN_SETACTIVE) {
-            ActivatePage(page, CMD_PAGE_OPTIONS);
-            ShowState(page);
-        } else if (header->code == PSN_KILLACTIVE) {
-            LeavePage(page);
-        } else if (header->code == PSN_RESET) {
-            ResetPage(page);
-        }
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
-        return TRUE;
-    }
-    case WM_COMMAND:
-        OnCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_SIZE:
-        LayoutListPage(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        return DrawPageControl(page, (const DRAWITEMSTRUCT *)lParam);
-    default:
-        return FALSE;
-    }
-}
+const DLGPROC OptionsPageProc = PlainPageProc<kKind>;

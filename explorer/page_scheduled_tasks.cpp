@@ -47,8 +47,7 @@ void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     TaskShownName(record.name, row->cells[COLUMN_NAME], CELL_SIZE);
-    if (FileNamePart(record.path, row->cells[COLUMN_PROGRAM], CELL_SIZE) <= 0)
-        CopyTextCut(row->cells[COLUMN_PROGRAM], CELL_SIZE, record.path);
+    FillFileNameCell(row, COLUMN_PROGRAM, record.path);
     ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyTextCut(row->cells[COLUMN_NEXT_RUN], CELL_SIZE, record.detail);
     CopyTextCut(row->cells[COLUMN_LAST_RUN], CELL_SIZE, record.info);
@@ -85,12 +84,8 @@ void UpdateButtons(HWND page)
 // Disable or Enable on the selected 2.0 task: its own enabled flag.
 void SetSelectedEnabled(HWND page, int enabled)
 {
-    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
-    if (row->record.type != ITEM_TASK2) return;
+    PageRow *row = SelectedRowOrSay(&tasksPage);
+    if (!row || row->record.type != ITEM_TASK2) return;
     Item task = {};
     if (!CopyItemRecord(&task, &row->record)) return;
     if (FAILED(SetRegisteredTaskEnabled(task.name, enabled))) PageMessage(page, 3890, MB_OK | MB_ICONSTOP);
@@ -101,16 +96,8 @@ void SetSelectedEnabled(HWND page, int enabled)
 
 void RemoveSelected(HWND page)
 {
-    PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
-    char pattern[1024], question[1024];
-    LoadUiString(687, pattern, sizeof pattern);
-    const char *title = row->record.title;
-    if (!FillTemplate(question, sizeof question, pattern, &title, 1)) CopyTextCut(question, sizeof question, pattern);
-    if (PageMessageText(page, question, MB_YESNO | MB_ICONEXCLAMATION | MB_TOPMOST) != IDYES) return;
+    PageRow *row = SelectedRowOrSay(&tasksPage);
+    if (!row || !AskAbout(page, 687, row->record.title)) return;
 
     // The row's own record: the job it shows, whatever the list holds now.
     Item job = {};
@@ -129,57 +116,38 @@ void RemoveSelected(HWND page)
 
 void ShowMenu(HWND)
 {
-    int items[14], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
+    int items[14];
+    int n = RowMenuStart(&tasksPage, items);
     PageRow *row = PageRowAt(&tasksPage, SelectedRecord(&tasksPage));
-    if (RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
     items[n++] = IDC_REMOVE;
     if (row && row->record.type == ITEM_TASK2) items[n++] = row->record.disabled ? IDC_ENABLE : IDC_DISABLE;
-    for (int id : {(int)IDC_DELETE_ON_REBOOT, 0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL})
-        items[n++] = id;
-    ShowRowMenu(&tasksPage, items, n);
+    items[n++] = IDC_DELETE_ON_REBOOT;
+    ShowRowMenu(&tasksPage, items, RowMenuEnd(items, n));
 }
 
 // The two explanation lines share the room left of the labels.
 void LayoutExplanations(HWND page)
 {
-    HWND icon = GetDlgItem(page, IDC_HEADER_ICON), help = GetDlgItem(page, IDC_HELP_WORD),
-         list = GetDlgItem(page, IDC_LIST);
-    RECT iconRect, helpRect, listRect;
-    if (!GetWindowRect(icon, &iconRect) || !GetWindowRect(help, &helpRect) || !GetWindowRect(list, &listRect))
-        return;
-    MapWindowPoints(nullptr, page, (POINT *)&iconRect, 2);
-    MapWindowPoints(nullptr, page, (POINT *)&helpRect, 2);
-    MapWindowPoints(nullptr, page, (POINT *)&listRect, 2);
-    int left = iconRect.left + 40, right = helpRect.left, top = iconRect.top, bottom = ExplanationBottom(page);
-    if (right - left < 20 || bottom - top < 8) return;
-    int half = (bottom - top) / 2;
-    MoveWindow(GetDlgItem(page, IDC_TASK_EXPLANATION), left, top, right - left, half, TRUE);
-    MoveWindow(GetDlgItem(page, IDC_TASK_EXPLANATION2), left, top + half, right - left, bottom - top - half, TRUE);
+    RECT room;
+    const int labels[] = {IDC_HELP_WORD};
+    if (HeaderTextRoom(page, labels, 1, 0, ExplanationBottom(page), &room))
+        PlaceTwoLines(page, IDC_TASK_EXPLANATION, IDC_TASK_EXPLANATION2, room);
 }
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     FillList();
     UpdateButtons(page);
     ActivatePage(page, CMD_PAGE_SCHEDULE);
     SetMonitorLabel(page, GetOption("Tasks", 11) > 0 ? 1 : 0);
-    SetCursor(old);
 }
+
+const DialogText kTexts[] = {{678, IDC_TASK_EXPLANATION}, {679, IDC_TASK_EXPLANATION2}, {301, IDC_INFO},
+                             {302, IDC_REMOVE}, {632, IDC_ENABLE}, {633, IDC_DISABLE}, {304, IDC_CLOSE}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 678, IDC_TASK_EXPLANATION);
-    SetDlgItemUiString(page, 679, IDC_TASK_EXPLANATION2);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 302, IDC_REMOVE);
-    SetDlgItemUiString(page, 632, IDC_ENABLE);
-    SetDlgItemUiString(page, 633, IDC_DISABLE);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
-    InitListPage(&tasksPage, page);
-    currentPage = CMD_PAGE_SCHEDULE;
-    RestorePlacement(page);
+    OpenListPage(&tasksPage, page, kTexts);
 }
 
 void OnCommand(HWND page, int id, int)
@@ -190,25 +158,13 @@ void OnCommand(HWND page, int id, int)
     case IDC_DISABLE: SetSelectedEnabled(page, 0); break;
     case IDC_ENABLE: SetSelectedEnabled(page, 1); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&tasksPage); break;
-    case IDC_MONITOR_LABEL: {
-        int state = ChangePatrolTime(page, 786);
-        if (state >= 0) SetMonitorLabel(page, state);
-        break;
-    }
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SCHEDULE); break;
-    case IDC_CLOSE: CloseSheet(page); break;
-    default:
-        break;
+    default: break;
     }
 }
 
 const ListPageKind kKind = {&tasksPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, LayoutExplanations,
-                            nullptr};
+                            nullptr, 786};
 
 }  // namespace
 
-INT_PTR CALLBACK ScheduledTasksPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC ScheduledTasksPageProc = ListPageProc<kKind>;

@@ -99,12 +99,7 @@ void FillCells(PageRow *row, const ServiceSnapshot *states)
     char disabled[64];
     row->dimmed = LoadUiString(666, disabled, sizeof disabled) > 0 && strcmp(record.detail, disabled) == 0;
 
-    char date[DATE_TEXT_SIZE];
-    if (GetFirstSeen(record.path, record.type, date) <= 0) {
-        RecordFirstSeen(record.path, DETECTED_SERVICES);
-        GetFirstSeen(record.path, record.type, date);
-    }
-    CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, record.type, DETECTED_SERVICES);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
@@ -163,13 +158,7 @@ void UpdateButtons(HWND page)
 // Refills the page after a change of the service in row, keeping it selected.
 void Refill(HWND page, const PageRow *row)
 {
-    Item keep = {};
-    if (!row || !CopyItemRecord(&keep, &row->record)) {
-        FillList(page);
-        return;
-    }
-    FillList(page, &keep);
-    ReleaseItemCopy(&keep);
+    RefillKeeping(row, [](const Item *keep, void *window) { FillList((HWND)window, keep); }, page);
 }
 
 void ReportFailure(HWND page, UINT text, const Item &record, DWORD error)
@@ -184,11 +173,8 @@ enum ServiceChange { CHANGE_START, CHANGE_STOP, CHANGE_START_TYPE };
 
 void ChangeSelected(HWND page, ServiceChange change, int start = 0)
 {
-    PageRow *row = SelectedService();
-    if (!row) {
-        ShowStringMessage(57);
-        return;
-    }
+    PageRow *row = SelectedRowOrSay(&servicesPage);
+    if (!row) return;
     HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     ServiceRef service = ServiceRefOf(row->record);
     DWORD error = 0;
@@ -224,9 +210,7 @@ void ShowMenu(HWND page)
     PageRow *row = SelectedService();
     int items[20];
     UINT flags[20] = {};
-    int n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
+    int n = RowMenuStart(&servicesPage, items);
     items[n++] = 0;
     // The service's own changes, offered as the buttons offer them.
     items[n] = IDC_SERVICE_START;
@@ -239,42 +223,32 @@ void ShowMenu(HWND page)
         int current = row && shownStart == SERVICE_AUTO_START + i;
         flags[n++] = current ? MF_CHECKED | MF_GRAYED : 0;
     }
-    for (int id : {0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL}) items[n++] = id;
-    ShowRowMenu(&servicesPage, items, n, flags);
+    ShowRowMenu(&servicesPage, items, RowMenuEnd(items, n), flags);
 }
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     FillList(page);
     ActivatePage(page, CMD_PAGE_SERVICES);
     UpdateButtons(page);   // the status bar was cleared by the activation
     SetMonitorLabel(page, settings.services > 0 ? 1 : 0);
     CheckDlgButton(page, IDC_OPTION_CHECK,
                    GetOption("HideMicrosoftServices", 1) > 0 ? BST_CHECKED : BST_UNCHECKED);
-    SetCursor(old);
 }
+
+const DialogText kTexts[] = {{638, IDC_EXPLANATION},       {639, IDC_EXPLANATION2},  {301, IDC_INFO},
+                             {3610, IDC_SERVICE_START},    {650, IDC_SERVICE_STOP},  {667, IDC_START_TYPE_LABEL},
+                             {662, IDC_APPLY_START_TYPE},  {304, IDC_CLOSE},         {721, IDC_OPTION_CHECK}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 638, IDC_EXPLANATION);
-    SetDlgItemUiString(page, 639, IDC_EXPLANATION2);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 3610, IDC_SERVICE_START);
-    SetDlgItemUiString(page, 650, IDC_SERVICE_STOP);
-    SetDlgItemUiString(page, 667, IDC_START_TYPE_LABEL);
-    SetDlgItemUiString(page, 662, IDC_APPLY_START_TYPE);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
-    SetDlgItemUiString(page, 721, IDC_OPTION_CHECK);
     HWND types = GetDlgItem(page, IDC_START_TYPE);
     for (UINT id : {664u, 665u, 666u}) {
         char text[64];
         LoadUiString(id, text, sizeof text);
         SendMessageA(types, CB_ADDSTRING, 0, (LPARAM)text);
     }
-    InitListPage(&servicesPage, page);
-    currentPage = CMD_PAGE_SERVICES;
-    RestorePlacement(page);
+    OpenListPage(&servicesPage, page, kTexts);
 }
 
 // The page's own row between the list and the check box: the start type
@@ -286,13 +260,7 @@ void LayoutOwnControls(HWND page)
     int labelWidth = units.left, rowHeight = units.top, listWidth = units.right, margin = units.bottom;
 
     // The two explanation lines share the header's text area.
-    HWND first = GetDlgItem(page, IDC_EXPLANATION), second = GetDlgItem(page, IDC_EXPLANATION2);
-    RECT text;
-    GetWindowRect(first, &text);
-    MapWindowPoints(nullptr, page, (POINT *)&text, 2);
-    int half = (text.bottom - text.top) / 2;
-    MoveWindow(first, text.left, text.top, text.right - text.left, half, TRUE);
-    MoveWindow(second, text.left, text.top + half, text.right - text.left, text.bottom - text.top - half, TRUE);
+    PlaceTwoLinesAtExplanation(page, IDC_EXPLANATION, IDC_EXPLANATION2);
 
     HWND list = GetDlgItem(page, IDC_LIST);
     RECT r;
@@ -311,6 +279,13 @@ void LayoutOwnControls(HWND page)
     MoveWindow(GetDlgItem(page, IDC_START_TYPE), x, y, listWidth, rowHeight * 6, TRUE);
     x += listWidth + margin;
     MoveWindow(GetDlgItem(page, IDC_APPLY_START_TYPE), x, y, buttonWidth, rowHeight, TRUE);
+}
+
+// The check box: the services signed by Microsoft left out, or shown again.
+void ShowMicrosoftServicesOrNot(HWND page)
+{
+    StoreOptionCheck(page, "HideMicrosoftServices", &settings.hideMicrosoftServices);
+    FillList(page);
 }
 
 void OnCommand(HWND page, int id, int code)
@@ -338,31 +313,14 @@ void OnCommand(HWND page, int id, int code)
                          chosen >= 0 && SERVICE_AUTO_START + chosen != shownStart && SelectedService());
         }
         break;
-    case IDC_OPTION_CHECK: {
-        int on = IsDlgButtonChecked(page, IDC_OPTION_CHECK) == BST_CHECKED;
-        SetOption("HideMicrosoftServices", on);
-        settings.hideMicrosoftServices = on;
-        FillList(page);
-        break;
-    }
-    case IDC_MONITOR_LABEL: {
-        int state = ChangePatrolTime(page, 957);
-        if (state >= 0) SetMonitorLabel(page, state);
-        break;
-    }
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_SERVICES); break;
-    case IDC_CLOSE: CloseSheet(page); break;
-    default:
-        break;
+    case IDC_OPTION_CHECK: ShowMicrosoftServicesOrNot(page); break;
+    default: break;
     }
 }
 
-const ListPageKind kKind = {&servicesPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, nullptr, LayoutOwnControls};
+const ListPageKind kKind = {&servicesPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, nullptr,
+                            LayoutOwnControls, 957};
 
 }  // namespace
 
-INT_PTR CALLBACK ServicesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC ServicesPageProc = ListPageProc<kKind>;

@@ -81,12 +81,7 @@ void FillCells(PageRow *row)
     row->apart = IsDisabled(record);
     LocationWords(&record, row->cells[COLUMN_TYPE], CELL_SIZE);
 
-    char date[DATE_TEXT_SIZE];
-    if (GetFirstSeen(record.path, record.type, date) <= 0) {
-        RecordFirstSeen(record.path, DETECTED_STARTUP);
-        GetFirstSeen(record.path, record.type, date);
-    }
-    CopyTextCut(row->cells[COLUMN_FIRST_SEEN], CELL_SIZE, date);
+    FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, record.type, DETECTED_STARTUP);
     // Microsoft's own entries, by a signature under a Microsoft root, may be
     // left out; a disabled one always shows, so that it can be enabled.
     int microsoft = FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
@@ -104,6 +99,11 @@ void FillList(HWND page, const Item *keep = nullptr)
     FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr);
     SelectAfterFill(p, keep);
     UpdateButtons(page);
+}
+
+void FillKeeping(const Item *keep, void *page)
+{
+    FillList((HWND)page, keep);
 }
 
 void ShowButton(HWND page, int id, int shown, int enabled)
@@ -153,13 +153,7 @@ void UpdateButtons(HWND page)
 // works on the row's own record, never on a record found again by name.
 int SelectedRows(int *out, int capacity)
 {
-    int count = 0;
-    for (int position = NextSelectedRow(startupPage.list, -1); position >= 0 && count < capacity;
-         position = NextSelectedRow(startupPage.list, position)) {
-        int index = RowIndexAt(&startupPage, position);
-        if (index >= 0) out[count++] = index;
-    }
-    return count;
+    return SelectedRowIndexes(&startupPage, out, capacity);
 }
 
 // Refills the page after an action on the selected rows, keeping the
@@ -170,13 +164,7 @@ void Refill(HWND page, const int *rows, int selected)
         ShowStringMessage(57);
         return;
     }
-    Item keep = {};
-    if (!CopyItemRecord(&keep, &startupPage.rows[rows[0]].record)) {
-        FillList(page);
-        return;
-    }
-    FillList(page, &keep);
-    ReleaseItemCopy(&keep);
+    RefillKeeping(&startupPage.rows[rows[0]], FillKeeping, page);
 }
 
 // A Startup-folder file that could not be moved (a folder that cannot be
@@ -306,26 +294,17 @@ void MoveToDelayedStart(HWND page)
 
 void AddProgram(HWND page)
 {
-    char title[256] = "", filter[256] = "", file[PATH_SIZE] = "";
-    LoadUiString(902, title, sizeof title);
+    char filter[256] = "", file[PATH_SIZE] = "";
     // "%" separates the parts of the filter; the list ends with two zeros.
     LoadUiString(903, filter, sizeof filter - 2);
     size_t length = strlen(filter);
     for (size_t i = 0; i < length; i++)
         if (filter[i] == '%') filter[i] = 0;
     filter[length + 1] = 0;
-    OPENFILENAMEA open = {};
-    open.lStructSize = sizeof open;
-    open.hwndOwner = page;
-    open.lpstrFilter = filter;
-    open.lpstrFile = file;
-    open.nMaxFile = sizeof file;
-    open.lpstrTitle = title;
     // Programs are usually installed in the Program Files folder.
     char programs[PATH_SIZE] = "";
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programs))) open.lpstrInitialDir = programs;
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&open)) return;
+    int found = SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programs));
+    if (!ChooseProgramFile(page, filter, found ? programs : nullptr, file, sizeof file)) return;
 
     static VersionFacts facts;
     ReadVersionFacts(file, facts);
@@ -359,9 +338,8 @@ void AddProgram(HWND page)
 void ShowMenu(HWND)
 {
     PageRow *row = PageRowAt(&startupPage, SelectedRecord(&startupPage));
-    int items[20], n = 0;
-    for (int id : {(int)IDC_INFO, (int)IDC_EXPLORE_FOLDER, (int)IDC_OPEN_PROPERTIES}) items[n++] = id;
-    if (RowHasNote(row)) items[n++] = IDC_VIEW_NOTE;
+    int items[20];
+    int n = RowMenuStart(&startupPage, items);
     items[n++] = IDC_ADD;
     if (row && row->record.type < ITEM_WINLOGON_USERINIT) {
         items[n++] = IDC_MOVE_TO_DELAYED;
@@ -370,8 +348,9 @@ void ShowMenu(HWND)
         items[n++] = row->apart ? IDC_ENABLE : IDC_DISABLE;
         items[n++] = IDC_DELETE_ON_REBOOT;
     }
-    for (int id : {0, (int)IDC_ONLINE_INFO, (int)IDC_SYSTEM_REPORT, (int)IDC_HELP_LABEL, 0, (int)IDC_HIDE_MICROSOFT})
-        items[n++] = id;
+    n = RowMenuEnd(items, n);
+    items[n++] = 0;
+    items[n++] = IDC_HIDE_MICROSOFT;
     UINT flags[20] = {};
     flags[n - 1] = GetOption("HideMicrosoftStartup", 0) > 0 ? MF_CHECKED : 0;
     ShowRowMenu(&startupPage, items, n, flags);
@@ -384,31 +363,37 @@ void SetMonitorFromOptions(HWND page)
 
 void Activate(HWND page)
 {
-    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     EnableWindow(GetDlgItem(page, IDC_OPTION_CHECK), TRUE);
     FillList(page);
     ActivatePage(page, CMD_PAGE_STARTUP);
     UpdateButtons(page);   // the status bar was cleared by the activation
     SetMonitorFromOptions(page);
     CheckDlgButton(page, IDC_OPTION_CHECK, GetOption("ShowAllStartup", 0) > 0 ? BST_CHECKED : BST_UNCHECKED);
-    SetCursor(old);
 }
+
+const DialogText kTexts[] = {{211, IDC_EXPLANATION}, {301, IDC_INFO},    {311, IDC_ADD},   {302, IDC_REMOVE},
+                             {632, IDC_ENABLE},      {633, IDC_DISABLE}, {304, IDC_CLOSE}, {929, IDC_OPTION_CHECK}};
 
 void Initialise(HWND page)
 {
-    SetDlgItemUiString(page, 211, IDC_EXPLANATION);
-    SetDlgItemUiString(page, 301, IDC_INFO);
-    SetDlgItemUiString(page, 311, IDC_ADD);
-    SetDlgItemUiString(page, 302, IDC_REMOVE);
-    SetDlgItemUiString(page, 632, IDC_ENABLE);
-    SetDlgItemUiString(page, 633, IDC_DISABLE);
-    SetDlgItemUiString(page, 304, IDC_CLOSE);
-    SetDlgItemUiString(page, 929, IDC_OPTION_CHECK);
     ShowWindow(GetDlgItem(page, IDC_DISABLE), SW_HIDE);
     if (!IsNtFamily()) ShowWindow(GetDlgItem(page, IDC_CLOSE), SW_HIDE);
-    InitListPage(&startupPage, page);
-    currentPage = CMD_PAGE_STARTUP;
-    RestorePlacement(page);
+    OpenListPage(&startupPage, page, kTexts);
+}
+
+// The menu's switch: the entries signed by Microsoft left out, or shown
+// again; the selection stays on its entry.
+void ToggleHideMicrosoft(HWND page)
+{
+    SetOption("HideMicrosoftStartup", GetOption("HideMicrosoftStartup", 0) > 0 ? 0 : 1);
+    RefillKeepingSelection(&startupPage, FillKeeping, page);
+}
+
+// The check box: the entries of the further startup places listed too, or not.
+void ShowAllOrNot(HWND page)
+{
+    StoreOptionCheck(page, "ShowAllStartup", &settings.showAllStartup);
+    FillList(page);
 }
 
 void OnCommand(HWND page, int id, int)
@@ -421,40 +406,15 @@ void OnCommand(HWND page, int id, int)
     case IDC_ENABLE: EnableOrDisable(page, 1); break;
     case IDC_DISABLE: EnableOrDisable(page, 0); break;
     case IDC_DELETE_ON_REBOOT: DeleteFileOnReboot(&startupPage); break;
-    case IDC_HIDE_MICROSOFT: {
-        Item keep = {};
-        PageRow *row = PageRowAt(&startupPage, SelectedRecord(&startupPage));
-        int kept = row && CopyItemRecord(&keep, &row->record);
-        SetOption("HideMicrosoftStartup", GetOption("HideMicrosoftStartup", 0) > 0 ? 0 : 1);
-        FillList(page, kept ? &keep : nullptr);
-        if (kept) ReleaseItemCopy(&keep);
-        break;
-    }
-    case IDC_OPTION_CHECK: {
-        int on = IsDlgButtonChecked(page, IDC_OPTION_CHECK) == BST_CHECKED;
-        SetOption("ShowAllStartup", on);
-        settings.showAllStartup = on;
-        FillList(page);
-        break;
-    }
-    case IDC_MONITOR_LABEL: {
-        int state = ChangePatrolTime(page, 784);
-        if (state >= 0) SetMonitorLabel(page, state);
-        break;
-    }
-    case IDC_SYSTEM_REPORT: WriteSystemReport(page); break;
-    case IDC_HELP_LABEL: OpenHelpPage(CMD_PAGE_STARTUP); break;
-    case IDC_CLOSE: CloseSheet(page); break;
-    default:
-        break;
+    case IDC_HIDE_MICROSOFT: ToggleHideMicrosoft(page); break;
+    case IDC_OPTION_CHECK: ShowAllOrNot(page); break;
+    default: break;
     }
 }
 
-const ListPageKind kKind = {&startupPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, nullptr, nullptr};
+const ListPageKind kKind = {&startupPage, Initialise, Activate, OnCommand, ShowMenu, UpdateButtons, nullptr, nullptr,
+                            784};
 
 }  // namespace
 
-INT_PTR CALLBACK StartupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return ListPageProcedure(&kKind, page, message, wParam, lParam);
-}
+const DLGPROC StartupPageProc = ListPageProc<kKind>;

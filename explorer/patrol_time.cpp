@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "explorer.h"
+#include "list_page.h"
 #include "options.h"
 #include "text.h"
 #include "ui_strings.h"
@@ -113,14 +114,9 @@ INT_PTR CALLBACK SetPatrolTimeProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: {
         state = (PatrolDialog *)lParam;
         SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)state);
-        char caption[256];
-        LoadUiString(state->title, caption, sizeof caption);
-        SetWindowTextA(dialog, caption);
-        SetDlgItemUiString(dialog, 782, IDC_PATROL_TEXT);
-        SetDlgItemUiString(dialog, 783, IDC_MINUTES_WORD);
-        SetDlgItemUiString(dialog, 802, IDC_DISABLE_HINT);
-        SetDlgItemUiString(dialog, 304, IDCANCEL);
-        SetDlgItemUiString(dialog, 905, IDC_REALTIME);
+        const DialogText texts[] = {{782, IDC_PATROL_TEXT}, {783, IDC_MINUTES_WORD}, {802, IDC_DISABLE_HINT},
+                                    {304, IDCANCEL}, {905, IDC_REALTIME}};
+        SetDialogTexts(dialog, state->title, texts);
         SendDlgItemMessageA(dialog, IDC_MINUTES_FIELD, EM_LIMITTEXT, 2, 0);
         HWND slider = GetDlgItem(dialog, IDC_SLIDER);
         SendMessageA(slider, TBM_SETRANGE, TRUE, MAKELPARAM(0, kSliderMax));

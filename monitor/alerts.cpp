@@ -7,10 +7,12 @@
 #include <cstring>
 
 #include "alert_dialog.h"
+#include "first_seen.h"
 #include "monitor.h"
 #include "options.h"
 #include "store.h"
 #include "text.h"
+#include "trace.h"
 #include "ui_strings.h"
 
 char AlertTitle[ALERT_TEXT_SIZE];
@@ -34,6 +36,19 @@ void ClearAlertRecord(void)
     AlertType = 0;
     AlertName[0] = 0;
     AlertPlace[0] = 0;
+}
+
+INT_PTR AskWithAlert(int dialog, int event, const char *path, const char *detected, int icon, UINT tip)
+{
+    PlayAlertSound(event);
+    RecordFirstSeen(path, detected);
+    SetPatrolStatus(icon, tip);
+    inDialog = 1;
+    alertShown = 1;
+    INT_PTR result = ShowAlert(dialog);
+    inDialog = 0;
+    TraceWaitedForUser();
+    return result;
 }
 
 INT_PTR ShowAlert(int dialog)

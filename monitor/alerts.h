@@ -115,6 +115,12 @@ enum {
 // be created.
 INT_PTR ShowAlert(int dialog);
 
+// A check's question about a new program: the alert sound of event, the
+// program at path seen for the first time (category detected), the patrol
+// status of icon and tip, then the alert dialog, with inDialog set while it
+// is open. Returns ShowAlert's result.
+INT_PTR AskWithAlert(int dialog, int event, const char *path, const char *detected, int icon, UINT tip);
+
 // Plays the sound of an alert event (0 "Open", 1 "Startup Alert", 2 "Cookie
 // Alert", 3 "Task Alert", 4 "IE Helper", 5 "FileType Alert"; other indexes
 // play "Open"): the user's sound file of the event, else the built-in

@@ -68,15 +68,7 @@ void AskAbout(const char *path)
     CopyTextCut(AlertCommand, sizeof AlertCommand, path);
     // While alerts are hidden the file stays unknown: nothing is written.
     if (settings.hideAlerts > 1) return;
-    PlayAlertSound(4);
-    RecordFirstSeen(path, DETECTED_HIDDEN);
-    SetPatrolStatus(158, 822);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_HIDDEN);
-    inDialog = 0;
-    TraceWaitedForUser();
-    switch (result) {
+    switch (AskWithAlert(DLG_ALERT_HIDDEN, 4, path, DETECTED_HIDDEN, 158, 822)) {
     case ALERT_REJECT:
         if (!RemoveHiddenFile(title, path)) TellRemovalFailed(path, GetLastError());
         break;

@@ -4,14 +4,13 @@
 // alerts are being handled without asking.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "alerts.h"
 #include "checks.h"
 #include "history.h"
 #include "first_seen.h"
 #include "ie_helpers.h"
 #include "inventory.h"
+#include "item_snapshot.h"
 #include "items.h"
 #include "monitor.h"
 #include "options.h"
@@ -20,28 +19,6 @@
 #include "trace.h"
 
 namespace {
-// The helpers listed for this check, copied out of the item list: the
-// alerts run nested message loops in which other work may refill the list,
-// and a removal must not depend on it either.
-struct Helpers {
-    Item *records = nullptr;
-    int count = 0;
-
-    explicit Helpers(int listed)
-    {
-        records = (Item *)calloc(listed > 0 ? (size_t)listed : 1, sizeof(Item));
-        if (!records) return;
-        for (int i = 0; i < listed; i++)
-            if (GetItem(i) && CopyItemRecord(&records[count], GetItem(i))) count++;
-    }
-    ~Helpers()
-    {
-        for (int i = 0; i < count; i++) ReleaseItemCopy(&records[i]);
-        free(records);
-    }
-    Helpers(const Helpers &) = delete;
-    Helpers &operator=(const Helpers &) = delete;
-};
 
 void Reject(const Item &helper)
 {
@@ -52,14 +29,7 @@ void Reject(const Item &helper)
 
 void Ask(const Item &helper)
 {
-    PlayAlertSound(4);
-    RecordFirstSeen(helper.path, DETECTED_IEHELPER);
-    SetPatrolStatus(158, 822);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_IE_HELPER);
-    inDialog = 0;
-    TraceWaitedForUser();
+    INT_PTR result = AskWithAlert(DLG_ALERT_IE_HELPER, 4, helper.path, DETECTED_IEHELPER, 158, 822);
     if (result == ALERT_REJECT)
         Reject(helper);
     else if (result == ALERT_APPROVE) {
@@ -76,7 +46,10 @@ int CheckIEHelpers(void)
     if (settings.ieHelpers <= 0) return 0;
     int listed = EnumerateIEHelpers();
     if (listed <= 0) return 0;
-    Helpers helpers(listed);
+    // Copied out of the item list: the alerts run nested message loops in
+    // which other work may refill the list, and a removal must not depend
+    // on it either.
+    ItemSnapshot helpers;
     for (int i = 0; i < helpers.count; i++) {
         const Item &helper = helpers.records[i];
         if (IEHelperApproved(&helper)) continue;

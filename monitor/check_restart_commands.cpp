@@ -19,6 +19,20 @@
 #define STR_RESTART_CUT        2702
 
 namespace {
+// Delete empties the file the viewer shows (its own, kept at its opening);
+// Close leaves it as it is.
+INT_PTR OnViewerCommand(HWND dialog, int id)
+{
+    if (id == IDC_RESTART_DELETE) {
+        const char *path = (const char *)GetWindowLongPtrA(dialog, DWLP_USER);
+        if (!DeleteRestartCommands(path)) ShowSystemError();
+    } else if (id != IDCANCEL) {
+        return FALSE;
+    }
+    EndDialog(dialog, id);
+    return TRUE;
+}
+
 INT_PTR CALLBACK RestartViewerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -55,18 +69,7 @@ INT_PTR CALLBACK RestartViewerProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return FALSE;
     }
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_RESTART_DELETE: {
-            const char *path = (const char *)GetWindowLongPtrA(dialog, DWLP_USER);
-            if (!DeleteRestartCommands(path)) ShowSystemError();
-            EndDialog(dialog, IDC_RESTART_DELETE);
-            return TRUE;
-        }
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
+        return OnViewerCommand(dialog, LOWORD(wParam));
     default:
         return FALSE;
     }

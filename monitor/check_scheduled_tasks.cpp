@@ -5,13 +5,12 @@
 // task, No deletes exactly that task.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "alerts.h"
 #include "checks.h"
 #include "history.h"
 #include "first_seen.h"
 #include "inventory.h"
+#include "item_snapshot.h"
 #include "items.h"
 #include "monitor.h"
 #include "options.h"
@@ -27,33 +26,6 @@ namespace {
 // Jobs of one antivirus vendor's online scan come and go with each scan
 // and are never asked about.
 const char kExceptionText[] = "avcheck-online.net";
-
-// The jobs as they were when the check began, each record with its own
-// copy of its identity: the alerts run message loops, and nothing that
-// happens meanwhile to the shared item list changes what the check asks
-// about or what Yes and No act on.
-struct JobSnapshot {
-    Item *jobs = nullptr;
-    int count = 0;
-
-    JobSnapshot()
-    {
-        int listed = ItemCount();
-        if (listed <= 0) return;
-        jobs = (Item *)calloc((size_t)listed, sizeof(Item));
-        if (!jobs) return;
-        for (int i = 0; i < listed; i++)
-            if (const Item *item = GetItem(i))
-                if (CopyItemRecord(&jobs[count], item)) count++;
-    }
-    ~JobSnapshot()
-    {
-        for (int i = 0; i < count; i++) ReleaseItemCopy(&jobs[i]);
-        free(jobs);
-    }
-    JobSnapshot(const JobSnapshot &) = delete;
-    JobSnapshot &operator=(const JobSnapshot &) = delete;
-};
 
 int IsVersion2(const Item &job)
 {
@@ -92,14 +64,7 @@ void AskAbout(const Item &job)
         Reject(job);
         return;
     }
-    PlayAlertSound(3);
-    RecordFirstSeen(job.path, DETECTED_TASKS);
-    SetPatrolStatus(161, 823);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_TASK);
-    inDialog = 0;
-    TraceWaitedForUser();
+    INT_PTR result = AskWithAlert(DLG_ALERT_TASK, 3, job.path, DETECTED_TASKS, 161, 823);
     if (result == ALERT_APPROVE)
         Approve(job);
     else if (result == ALERT_REJECT)
@@ -111,9 +76,9 @@ void AskAbout(const Item &job)
 void CheckScheduledTasks(void)
 {
     if (EnumerateTasks() > 0) {
-        JobSnapshot snapshot;
+        ItemSnapshot snapshot;   // the jobs as they were when the check began
         for (int i = 0; i < snapshot.count; i++) {
-            const Item &job = snapshot.jobs[i];
+            const Item &job = snapshot.records[i];
             int approved = IsVersion2(job) ? IsRegisteredTaskApproved(job) : IsTaskApproved(job);
             if (approved || FindTextNoCase(job.name, kExceptionText)) continue;
             AskAbout(job);

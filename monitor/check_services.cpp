@@ -3,14 +3,13 @@
 // service is stopped and disabled, and is then known as rejected.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "alerts.h"
 #include "checks.h"
 #include "history.h"
 #include "store.h"
 #include "first_seen.h"
 #include "inventory.h"
+#include "item_snapshot.h"
 #include "items.h"
 #include "monitor.h"
 #include "options.h"
@@ -20,32 +19,11 @@
 
 namespace {
 
-// The new services of the listing, copied out of the item list: the alert's
-// nested message loop lets other work (the delayed start launcher) refill
-// the list while the user thinks.
-struct NewServices {
-    Item *records = nullptr;
-    int count = 0;
-
-    NewServices()
-    {
-        int listed = ItemCount();
-        if (listed <= 0) return;
-        records = (Item *)calloc((size_t)listed, sizeof(Item));
-        if (!records) return;
-        for (int i = 0; i < listed; i++) {
-            const Item *item = GetItem(i);
-            if (item && !IsServiceApproved(*item) && CopyItemRecord(&records[count], item)) count++;
-        }
-    }
-    ~NewServices()
-    {
-        for (int i = 0; i < count; i++) ReleaseItemCopy(&records[i]);
-        free(records);
-    }
-    NewServices(const NewServices &) = delete;
-    NewServices &operator=(const NewServices &) = delete;
-};
+// A new service is one the baseline does not approve.
+int IsNewService(const Item &record)
+{
+    return !IsServiceApproved(record);
+}
 
 void FillAlertRecord(const Item &record)
 {
@@ -73,15 +51,7 @@ void CheckNewService(const Item &record)
         ClearAlertRecord();
         return;
     }
-    PlayAlertSound(1);
-    RecordFirstSeen(record.path, DETECTED_SERVICES);
-    SetPatrolStatus(161, 821);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_SERVICE);
-    inDialog = 0;
-    TraceWaitedForUser();
-    switch (result) {
+    switch (AskWithAlert(DLG_ALERT_SERVICE, 1, record.path, DETECTED_SERVICES, 161, 821)) {
     case ALERT_APPROVE:
         ApproveService(record);
         WriteHistory(record.title, record.path, record.name, record.type, HISTORY_SERVICE_APPROVE);
@@ -112,7 +82,9 @@ void CheckServicesPass(void)
     if (!CheckServices()) return;
     EnumerateServices(0);
     if (ItemCount() <= 0) return;
-    NewServices found;
+    // Copied out of the item list: the alert's nested message loop lets
+    // other work refill the list while the user thinks.
+    ItemSnapshot found(IsNewService);
     FreeItems();
     for (int i = 0; i < found.count; i++) CheckNewService(found.records[i]);
 }

@@ -4,6 +4,7 @@
 
 #include "history.h"
 #include "monitor.h"
+#include "program_window.h"
 #include "text.h"
 #include "trace.h"
 #include "ui_strings.h"
@@ -47,11 +48,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR arguments, int)
     AuxAttach(mainWindow);
     PostMessageA(mainWindow, WM_COMMAND, CMD_PROGRAM_INIT, 0);
 
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    FlushHistory();
-    return (int)message.wParam;
+    return RunProgramMessageLoop();
 }

@@ -108,16 +108,7 @@ int CheckNewEntry(const Entry &entry)
         Reject(entry);
         return 1;
     }
-    PlayAlertSound(1);
-    RecordFirstSeen(entry.record.path, DETECTED_STARTUP);
-    SetPatrolStatus(161, 821);
-    inDialog = 1;
-    alertShown = 1;
-    INT_PTR result = ShowAlert(DLG_ALERT_NEW_PROGRAM);
-    inDialog = 0;
-    TraceWaitedForUser();
-
-    switch (result) {
+    switch (AskWithAlert(DLG_ALERT_NEW_PROGRAM, 1, entry.record.path, DETECTED_STARTUP, 161, 821)) {
     case ALERT_APPROVE:
         Approve(entry);
         break;

@@ -12,6 +12,7 @@
 #include "items.h"
 #include "monitor.h"
 #include "options.h"
+#include "program_window.h"
 #include "program_files.h"
 #include "startup_changes.h"
 #include "store.h"
@@ -165,15 +166,7 @@ int OnExitRequest(HWND window)
 
 int CreateMainWindow(void)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(101));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = (HBRUSH)GetStockObject(LTGRAY_BRUSH);
-    windowClass.lpszClassName = className;
-    if (!RegisterClassA(&windowClass)) return 0;
+    if (!RegisterProgramWindowClass(instance, className, MainWindowProc, CS_DBLCLKS)) return 0;
 
     mainWindow = CreateWindowA(className, windowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
                                nullptr, instance, nullptr);

@@ -122,14 +122,20 @@ int CutLastPart(char *path, int folder)
     return 1;
 }
 
+// The start of arming a watch: the place's own path, nothing armed yet.
+void BeginArming(PlaceWatch *w, char (&path)[AUX_PLACE_PATH_SIZE])
+{
+    lstrcpynA(path, w->place.path, sizeof path);
+    w->atParent = 0;
+    w->armed = 0;
+}
+
 // Opens the place's key or, while it is missing, its nearest existing
 // parent, and asks to be told of a change (of the parent: of its subkeys).
 void ArmKey(PlaceWatch *w)
 {
     char path[AUX_PLACE_PATH_SIZE];
-    lstrcpynA(path, w->place.path, sizeof path);
-    w->atParent = 0;
-    w->armed = 0;
+    BeginArming(w, path);
     for (;;) {
         HKEY key;
         LONG rc = RegOpenKeyExA(w->place.root, path, 0, KEY_NOTIFY | KEY_QUERY_VALUE | w->place.view, &key);
@@ -166,9 +172,7 @@ void ArmKey(PlaceWatch *w)
 void ArmFolder(PlaceWatch *w)
 {
     char path[AUX_PLACE_PATH_SIZE];
-    lstrcpynA(path, w->place.path, sizeof path);
-    w->atParent = 0;
-    w->armed = 0;
+    BeginArming(w, path);
     for (;;) {
         DWORD attributes = GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
