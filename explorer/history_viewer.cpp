@@ -20,7 +20,7 @@
 #include "program_files.h"
 #include "program_info.h"
 #include "registered_tasks.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "startup_changes.h"
 #include "startup_hooks.h"
 #include "startup_list.h"

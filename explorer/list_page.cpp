@@ -21,7 +21,7 @@
 #include "platform.h"
 #include "program_files.h"
 #include "program_info.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "signatures.h"
 #include "text.h"
 #include "ui_strings.h"

@@ -17,7 +17,7 @@
 #include "items.h"
 #include "info_dialog.h"
 #include "list_page.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "options.h"
 #include "pages.h"
 #include "processes.h"

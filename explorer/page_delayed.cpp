@@ -14,7 +14,7 @@
 #include "info_dialog.h"
 #include "list_page.h"
 #include "pages.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "platform.h"
 #include "processes.h"
 #include "program_files.h"

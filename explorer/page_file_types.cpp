@@ -13,7 +13,7 @@
 #include "info_dialog.h"
 #include "inventory.h"
 #include "list_page.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "options.h"
 #include "pages.h"
 #include "patrol_time.h"

@@ -16,7 +16,7 @@
 #include "items.h"
 #include "info_dialog.h"
 #include "list_page.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "options.h"
 #include "pages.h"
 #include "patrol_time.h"

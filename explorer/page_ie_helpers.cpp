@@ -18,7 +18,7 @@
 #include "pages.h"
 #include "patrol_time.h"
 #include "info_dialog.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "platform.h"
 #include "program_files.h"
 #include "text.h"

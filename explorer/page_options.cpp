@@ -19,7 +19,7 @@
 #include "patrol_time.h"
 #include "platform.h"
 #include "program_files.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "text.h"
 #include "ui_strings.h"
 

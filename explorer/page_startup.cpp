@@ -17,7 +17,7 @@
 #include "info_dialog.h"
 #include "list_page.h"
 #include "location_words.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "options.h"
 #include "pages.h"
 #include "patrol_time.h"

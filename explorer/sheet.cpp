@@ -11,7 +11,7 @@
 #include "options.h"
 #include "pages.h"
 #include "platform.h"
-#include "reports.h"
+#include "report_commands.h"
 #include "store.h"
 #include "text.h"
 #include "ui_strings.h"

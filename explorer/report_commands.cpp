@@ -1,11 +1,11 @@
 // SentrelEx.exe: the windowed side of the reports: file names, the
 // hourglass, the messages and opening the written file.
-#include "reports.h"
+#include "report_commands.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include "../common/reports/reports.h"
+#include "reports.h"
 #include "explorer.h"
 #include "list_page.h"
 #include "options.h"
