@@ -6,7 +6,7 @@
 #include "history.h"
 #include "explorer.h"
 #include "options.h"
-#include "../monitor/program_window.h"
+#include "program_window.h"
 #include "store_init.h"
 #include "text.h"
 #include "trace.h"

@@ -11,7 +11,7 @@
 #include "first_seen.h"
 #include "items.h"
 #include "options.h"
-#include "../monitor/program_window.h"
+#include "program_window.h"
 #include "program_files.h"
 #include "startup_changes.h"
 #include "store.h"

@@ -1,6 +1,7 @@
 // What Sentrel.exe and SentrelEx.exe do alike with their main window: the
 // window class and the main thread's message loop. Header-only, so that
-// both programs build it from their own sources.
+// both programs build it from their own sources (a program's start, as the
+// rest of this folder).
 #pragma once
 #include <windows.h>
 
