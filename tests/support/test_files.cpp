@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "test_windows.h"
+
 namespace test {
 
 std::string BuildFolder()
@@ -71,6 +73,25 @@ bool FileExistsAt(const std::string &path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> RecordedLines(const std::string &folder, size_t count, DWORD milliseconds)
+{
+    std::vector<std::string> lines;
+    WaitUntil(
+        [&] {
+            std::string text;
+            lines.clear();
+            if (!ReadFile(folder + "\\recorded.txt", &text)) return false;
+            size_t start = 0, end;
+            while ((end = text.find('\n', start)) != std::string::npos) {
+                lines.push_back(text.substr(start, end - start));
+                start = end + 1;
+            }
+            return lines.size() >= count;
+        },
+        milliseconds);
+    return lines;
 }
 
 }  // namespace test

@@ -134,6 +134,12 @@ bool ReadString(HKEY root, const std::string &path, const std::string &name, std
     return true;
 }
 
+std::string Value(HKEY root, const std::string &path, const std::string &name)
+{
+    std::string text;
+    return ReadString(root, path, name, &text) ? text : "<missing>";
+}
+
 bool ValueExists(HKEY root, const std::string &path, const std::string &name)
 {
     HKEY key;
@@ -165,6 +171,14 @@ void DeleteTree(HKEY root, const std::string &path)
     }
     RegCloseKey(key);
     RegDeleteKeyW(root, Wide(path).c_str());
+}
+
+void DeleteValue(HKEY root, const std::string &path, const std::string &name)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, Wide(path).c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegDeleteValueW(key, Wide(name).c_str());
+    RegCloseKey(key);
 }
 
 std::vector<std::wstring> WideValueNames(HKEY root, const std::string &path)
@@ -237,6 +251,13 @@ void ResetSentrelRegistry()
         RegDeleteValueA(key, "Sentrel Zenta");
         RegCloseKey(key);
     }
+}
+
+void ClearRunKeys()
+{
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        for (const std::string &name : ValueNames(root, kRunKey))
+            if (name != "winemenubuilder") DeleteValue(root, kRunKey, name);
 }
 
 }  // namespace test

@@ -12,6 +12,18 @@ namespace test {
 // UTF-8 (the programs' text) and the platform's wide text.
 std::wstring Wide(const std::string &text);
 std::string Utf8(const std::wstring &wide);
+// Whether text holds part.
+inline bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+// Whether texts hold text as one of them.
+inline bool Contains(const std::vector<std::string> &texts, const std::string &text)
+{
+    for (const std::string &t : texts)
+        if (t == text) return true;
+    return false;
+}
 
 // --- Registry of the prefix -------------------------------------------
 // Every name and text is UTF-8 and reaches the registry exactly.
@@ -31,10 +43,14 @@ bool NativeValueExists(HKEY root, const std::string &path, const std::wstring &n
 std::string ReadRawValue(HKEY root, const std::string &path, const std::wstring &name, DWORD *type = nullptr);
 // Reads a REG_SZ value; false when missing.
 bool ReadString(HKEY root, const std::string &path, const std::string &name, std::string *text);
+// A REG_SZ value's text, or "<missing>".
+std::string Value(HKEY root, const std::string &path, const std::string &name);
 bool ValueExists(HKEY root, const std::string &path, const std::string &name);
 bool KeyExists(HKEY root, const std::string &path);
 // Deletes a key and everything below it (no error when missing).
 void DeleteTree(HKEY root, const std::string &path);
+// Deletes one value (no error when missing).
+void DeleteValue(HKEY root, const std::string &path, const std::string &name);
 // Names of a key's values, in enumeration order.
 std::vector<std::string> ValueNames(HKEY root, const std::string &path);
 std::vector<std::wstring> WideValueNames(HKEY root, const std::string &path);
@@ -44,5 +60,10 @@ std::string DumpTree(HKEY root, const std::string &path);
 // Removes everything Sentrel keeps in the registry (HKCU and HKLM stores,
 // the Run-key registration) so that a test starts from a first run.
 void ResetSentrelRegistry();
+
+// The Run key, in HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER alike.
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Deletes every value of both Run keys but Wine's own winemenubuilder.
+void ClearRunKeys();
 
 }  // namespace test
