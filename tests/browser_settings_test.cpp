@@ -72,14 +72,11 @@ std::string LongPage(size_t n, char last)
     return page + last;
 }
 
-class BrowserSettings : public ::testing::Test {
+class BrowserSettings : public AlertTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        settings = Settings();
-        LoadOptions();
-        mainWindow = MakeMainWindow();
+        AlertTest::SetUp();
         CopyText(windowTitle, sizeof windowTitle, "Sentrel");
         PretendPlatform(2, 5);
         for (auto &place : kPlaces) saved.push_back(ReadStored(place.root, place.path, place.name));
@@ -88,57 +85,15 @@ protected:
     {
         for (size_t i = 0; i < saved.size(); i++) WriteStored(kPlaces[i].root, kPlaces[i].path, kPlaces[i].name, saved[i]);
         PretendPlatform(0, 0);
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
-    }
-    // Runs a check while the driver answers.
-    // A window the driver has answered (it may still be closing).
-    bool Answered(HWND window, size_t count)
-    {
-        for (size_t i = 0; i < count; i++)
-            if (driver->seen(i).window == window) return true;
-        return false;
+        AlertTest::TearDown();
     }
     // Runs a check while the driver answers; a question beyond those
     // expected is closed and fails the test.
     template <typename Check> void Run(Check check, std::vector<Answer> answers)
     {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        std::atomic<bool> done{false};
-        std::atomic<int> extra{0};
-        std::string extraText;
-        std::thread quiet([&] {
-            while (!done) {
-                if ((size_t)driver->answered() == count) {
-                    for (const char *caption : {kPagesCaption, kUpdateCaption, kPrefixCaption}) {
-                        HWND box = FindWindowA("#32770", caption);
-                        if (box && !Answered(box, count)) {
-                            extra++;
-                            char text[4096] = "";
-                            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-                            extraText += std::string(caption) + ": " + text + "\n";
-                            PostMessageA(box, WM_COMMAND, IDNO, 0);
-                        }
-                    }
-                }
-                Sleep(50);
-            }
-        });
-        check();
-        done = true;
-        quiet.join();
-        driver->Finish();
-        EXPECT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, extra.load()) << "a question that should not have been asked: " << extraText;
+        Answering(std::move(answers), check, {kPagesCaption, kUpdateCaption, kPrefixCaption});
     }
-    std::string Message(size_t answer)
-    {
-        auto &fields = driver->seen(answer).fields;
-        auto it = fields.find(0xFFFF);
-        return it == fields.end() ? "<none>" : it->second;
-    }
+    std::string Message(size_t answer) { return Field(0xFFFF, answer); }
     void SetPage(const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", text); }
     void SetBaseline(const char *name, const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kRoot, name, text); }
 
@@ -153,7 +108,6 @@ protected:
                               {HKEY_LOCAL_MACHINE, kPrefixes, "www"},
                               {HKEY_LOCAL_MACHINE, kDefaultPrefix, ""}};
     std::vector<Stored> saved;
-    std::unique_ptr<Driver> driver;
 };
 }  // namespace
 

@@ -18,26 +18,19 @@
 #include "startup_changes.h"
 
 using namespace alerts_test;
+using test::Contains;
 
 namespace {
 const char kSample[] = "alert_sample.exe";
 
-class StartupCheckTest : public ::testing::Test {
+class StartupCheckTest : public CheckTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
+        CheckTest::SetUp();
         folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), Sample().c_str(), FALSE));
         ApproveEverything();
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        settings.hideWuffin = 1;   // no tray icon from the test
-        settings.hideAlerts = 0;
-        AlertRepeatCount = 0;
-        AlertLastCommand[0] = 0;
-        mainWindow = MakeMainWindow();
         startupOwner = mainWindow;
     }
     void TearDown() override
@@ -50,11 +43,9 @@ protected:
         WriteProfileStringA("windows", "run", "");
         if (!shortcut.empty()) DeleteFileA(shortcut.c_str());
         if (sample.process) test::Stop(sample);
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        FreeItems();
-        test::ResetSentrelRegistry();
+        CheckTest::TearDown();
     }
+    void RunCheck() override { StartupCheck(); }
     std::string Sample() const { return folder + "\\" + kSample; }
     void AddRun(const std::string &name, const std::string &command)
     {
@@ -67,43 +58,14 @@ protected:
         StartupBaselineName(command.c_str(), name);
         return name;
     }
-    // Runs the check while the driver answers; every answer must be used.
-    void CheckAnswering(std::vector<Answer> answers)
-    {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        StartupCheck();
-        driver->Finish();
-        ASSERT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, inDialog);
-    }
-    // Runs the check and fails when it asks anything.
-    void CheckSilently()
-    {
-        Silence silence;
-        StartupCheck();
-        EXPECT_EQ(0, silence.Stop()) << "the check asked although nothing was new";
-    }
     bool RunValueExists(const std::string &name)
     {
         return test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, name);
     }
     std::string folder, shortcut;
     std::vector<std::string> added;
-    std::unique_ptr<Driver> driver;
     test::Program sample;
 };
-
-std::string Field(const Seen &seen, int id)
-{
-    auto it = seen.fields.find(id);
-    return it == seen.fields.end() ? "<none>" : it->second;
-}
-
-bool Contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 // The startup baseline's name of a command as the startup list shows it.
 std::string BaselineNameOf(const std::string &command)
@@ -123,17 +85,17 @@ TEST_F(StartupCheckTest, NewRunEntryShowsItsProgramAndYesApprovesIt)
     CheckAnswering({{kNewProgram, IDYES}});
     const Seen &seen = driver->seen(0);
     EXPECT_TRUE(seen.topmost);
-    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
-    EXPECT_EQ("Version", Field(seen, IDC_ALERT_VERSION_LABEL));
-    EXPECT_EQ("2.4.1", Field(seen, IDC_ALERT_VERSION));
-    EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
-    EXPECT_EQ("Alert sample program", Field(seen, IDC_ALERT_DESCRIPTION));
-    EXPECT_EQ(command, Field(seen, IDC_ALERT_COMMAND)) << "the command is shown as stored";
-    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE),
+    EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
+    EXPECT_EQ("Version", seen.Field(IDC_ALERT_VERSION_LABEL));
+    EXPECT_EQ("2.4.1", seen.Field(IDC_ALERT_VERSION));
+    EXPECT_EQ("Orvendale Samples", seen.Field(IDC_ALERT_COMPANY));
+    EXPECT_EQ("Alert sample program", seen.Field(IDC_ALERT_DESCRIPTION));
+    EXPECT_EQ(command, seen.Field(IDC_ALERT_COMMAND)) << "the command is shown as stored";
+    EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE),
                          "A new auto Startup Program has been detected.\nThis program will run each "
                          "time you login or restart your machine.\n\nDo you approve"));
-    EXPECT_EQ("&Yes", Field(seen, IDYES));
-    EXPECT_EQ("Zenta &Info...", Field(seen, IDC_ALERT_INFO));
+    EXPECT_EQ("&Yes", seen.Field(IDYES));
+    EXPECT_EQ("Zenta &Info...", seen.Field(IDC_ALERT_INFO));
 
     EXPECT_EQ(1, CountHistory({"START_Alert", "CURRENT_RUN", "Alert Sample", "Alert sample program"}));
     // Approved under the command with "=" made ":", with the item type.
@@ -160,7 +122,7 @@ TEST_F(StartupCheckTest, AnApprovalKeepsItsSignerAndABrokenSignatureIsAskedAbout
     ASSERT_TRUE(CopyFileA(test::SignedSample("signed.exe").c_str(), program.c_str(), FALSE));
     AddRun("Signed Sample", program);
     CheckAnswering({{kNewProgram, IDYES}});
-    EXPECT_EQ("Publisher: Quillon Software Ltd", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
+    EXPECT_EQ("Publisher: Quillon Software Ltd", Field(IDC_ALERT_PUBLISHER));
     std::string signer;
     EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Signers", BaselineName(program),
                                  &signer));
@@ -171,10 +133,10 @@ TEST_F(StartupCheckTest, AnApprovalKeepsItsSignerAndABrokenSignatureIsAskedAbout
     ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));
     EXPECT_EQ(1, HasUnapprovedStartup());
     CheckAnswering({{kNewProgram, IDNO}});
-    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
-    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_PLACE),
+    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(IDC_ALERT_PUBLISHER));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_PLACE),
                          "Approved as signed by Quillon Software Ltd: that signature no longer holds."))
-        << Field(driver->seen(0), IDC_ALERT_PLACE);
+        << Field(IDC_ALERT_PLACE);
     EXPECT_FALSE(RunValueExists("Signed Sample"));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Signers", BaselineName(program)));
 }
@@ -267,8 +229,8 @@ TEST_F(StartupCheckTest, StartupFolderShortcutIsAskedAboutAndRemoved)
 
     CheckAnswering({{kNewProgram, IDNO}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
-    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE), "A Shortcut to this program has been added to "
+    EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
+    EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE), "A Shortcut to this program has been added to "
                                                          "your Startup folder."));
     EXPECT_FALSE(test::FileExistsAt(shortcut)) << "the shortcut must go";
     EXPECT_TRUE(test::FileExistsAt(Sample())) << "never the program it points to";
@@ -338,7 +300,7 @@ TEST_F(StartupCheckTest, WinIniRunEntryIsAskedAboutAndRemoved)
 {
     ASSERT_TRUE(WriteProfileStringA("windows", "run", Sample().c_str()));
     CheckAnswering({{kNewProgram, IDNO}});
-    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_MESSAGE),
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE),
                          "This program is listed in your WIN.INI file"));
     char run[512];
     GetProfileStringA("windows", "run", "", run, sizeof run);
@@ -404,25 +366,25 @@ TEST_F(StartupCheckTest, BadProgramFactsAreShownSafelyAndTheAlertStillAnswers)
 
     CheckAnswering({{kNewProgram, IDYES}, {kNewProgram, IDYES}});
     // The list is in the registry's order: find each alert by its command.
-    size_t hugeIndex = Field(driver->seen(0), IDC_ALERT_COMMAND) == longCommand ? 0 : 1;
+    size_t hugeIndex = Field(IDC_ALERT_COMMAND) == longCommand ? 0 : 1;
     const Seen &huge_seen = driver->seen(hugeIndex);
-    std::string name = Field(huge_seen, IDC_ALERT_NAME);
+    std::string name = huge_seen.Field(IDC_ALERT_NAME);
     EXPECT_EQ(127u, name.size());
     EXPECT_EQ(0u, name.find("N%s%n& xn")) << name;   // the TAB shown as a blank
-    EXPECT_EQ(longCommand, Field(huge_seen, IDC_ALERT_COMMAND));
-    EXPECT_EQ(std::string(127, 'C'), Field(huge_seen, IDC_ALERT_COMPANY));
+    EXPECT_EQ(longCommand, huge_seen.Field(IDC_ALERT_COMMAND));
+    EXPECT_EQ(std::string(127, 'C'), huge_seen.Field(IDC_ALERT_COMPANY));
     EXPECT_EQ("11", Baseline(longCommand));
 
     const Seen &ghost = driver->seen(1 - hugeIndex);
     // Named by the entry itself when its program says nothing, and where it
     // lives is said.
-    EXPECT_EQ("Ghost", Field(ghost, IDC_ALERT_NAME));
+    EXPECT_EQ("Ghost", ghost.Field(IDC_ALERT_NAME));
     EXPECT_EQ("Where: HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run, value \"Ghost\"\n"
               "No removes this entry from there; the program's own file stays.",
-              Field(ghost, IDC_ALERT_PLACE));
-    EXPECT_EQ("Company name not included in this program.", Field(ghost, IDC_ALERT_COMPANY));
-    EXPECT_EQ("Local File not found.", Field(ghost, IDC_ALERT_DESCRIPTION));
-    EXPECT_EQ("C:\\nowhere\\ghost.exe -x", Field(ghost, IDC_ALERT_COMMAND));
+              ghost.Field(IDC_ALERT_PLACE));
+    EXPECT_EQ("Company name not included in this program.", ghost.Field(IDC_ALERT_COMPANY));
+    EXPECT_EQ("Local File not found.", ghost.Field(IDC_ALERT_DESCRIPTION));
+    EXPECT_EQ("C:\\nowhere\\ghost.exe -x", ghost.Field(IDC_ALERT_COMMAND));
     EXPECT_EQ("11", Baseline("C:\\nowhere\\ghost.exe -x"));
     // Its history line still says what it was about.
     EXPECT_EQ(1, CountHistory({"START_Alert\tCURRENT_RUN\tGhost\tC:\\NOWHERE\\GHOST.EXE\tLocal File not found."}));
@@ -441,9 +403,9 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
 
     CheckAnswering({{kDelayed, IDYES}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("Disable", Field(seen, IDNO));
-    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE), "put itself back into the regular Windows"));
-    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
+    EXPECT_EQ("Disable", seen.Field(IDNO));
+    EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE), "put itself back into the regular Windows"));
+    EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
     EXPECT_EQ("11", Baseline(command));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, delay, command));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command));

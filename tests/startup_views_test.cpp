@@ -98,7 +98,7 @@ protected:
                         KEY_WOW64_32KEY, 0);
         RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClass).c_str(), KEY_WOW64_32KEY, 0);
         test::ResetSentrelRegistry();
-        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        test::ClearHistory();
     }
     // Copies the record at index, toggles or deletes it, releases the copy.
     static int Toggle(int index)
@@ -187,8 +187,7 @@ TEST_F(StartupViews, TheSameNameInBothViewsIsTwoEntries)
     EXPECT_EQ("C:\\x64\\twin.exe", text);
 
     // The history says which view changed, and reads back with it.
-    std::string history;
-    test::ReadFile(test::BuildFolder() + "\\history.txt", &history);
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tMACHINE_RUN_32\tTwin\tC:\\x86\\twin.exe\t")) << history;
     EXPECT_EQ(1 | HISTORY_VIEW_32, HistoryTypeCode("MACHINE_RUN_32"));
     EXPECT_STREQ("MACHINE_RUN_32", HistoryTypeName(1 | HISTORY_VIEW_32));
@@ -323,8 +322,7 @@ TEST_F(StartupViews, StartupHooksAreListedAndRemovedExactly)
     EXPECT_EQ(std::string("autocheck autochk *") + '\0' + "second" + '\0' + '\0',
               std::string((const char *)boot.data, boot.size));
     StoreFreeBlob(&boot);
-    std::string history;
-    test::ReadFile(test::BuildFolder() + "\\history.txt", &history);
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tREG_IFEO_Debugger\tsethc.exe\tC:\\evil\\dbg.exe\t"))
         << history;
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tREG_BootExecute\tevilboot -x\tevilboot -x\t")) << history;

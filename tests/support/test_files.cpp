@@ -69,6 +69,12 @@ bool ReadFile(const std::string &path, std::string *content)
     return true;
 }
 
+std::string FileText(const std::string &path, const std::string &missing)
+{
+    std::string text;
+    return ReadFile(path, &text) ? text : missing;
+}
+
 bool FileExistsAt(const std::string &path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -92,6 +98,56 @@ std::vector<std::string> RecordedLines(const std::string &folder, size_t count, 
         },
         milliseconds);
     return lines;
+}
+
+std::string HistoryText()
+{
+    return FileText(BuildFolder() + "\\history.txt", "");
+}
+
+std::vector<std::string> HistoryLines()
+{
+    std::string text = HistoryText();
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+int CountHistory(std::initializer_list<std::string> texts)
+{
+    int n = 0;
+    for (const std::string &line : HistoryLines()) {
+        bool all = true;
+        for (const std::string &t : texts) all = all && line.find(t) != std::string::npos;
+        n += all;
+    }
+    return n;
+}
+
+void ClearHistory()
+{
+    DeleteFileA((BuildFolder() + "\\history.txt").c_str());
+}
+
+std::vector<std::string> TabFields(const std::string &line)
+{
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) break;
+        start = tab + 1;
+    }
+    return fields;
 }
 
 }  // namespace test
