@@ -17,13 +17,12 @@
 #include "store.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 
 namespace {
-const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
-const char kRoot[] = "Software\\Orvendale\\Sentrel";
-const char kAutoUpdate[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
 const char kPrefixes[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
 const char kDefaultPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
 const char kPagesCaption[] = "Sentrel";
@@ -95,7 +94,7 @@ protected:
     }
     std::string Message(size_t answer) { return Field(0xFFFF, answer); }
     void SetPage(const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", text); }
-    void SetBaseline(const char *name, const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kRoot, name, text); }
+    void SetBaseline(const char *name, const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kStore, name, text); }
 
     struct Place {
         HKEY root;
@@ -118,9 +117,9 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
     test::WriteString(HKEY_CURRENT_USER, kMain, "Search Page", "http://search.example/");
     StoreDeleteValue(HKEY_CURRENT_USER, kDesktop, "Source");
     Run(CheckBrowserPages, {});
-    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
-    EXPECT_EQ("http://search.example/", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "SearchPage")));
-    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "SourcePage"))) << "a missing page is an empty one";
+    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
+    EXPECT_EQ("http://search.example/", Text(ReadStored(HKEY_CURRENT_USER, kStore, "SearchPage")));
+    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kStore, "SourcePage"))) << "a missing page is an empty one";
 
     // Over 511 characters the baseline is still there: a new page is asked
     // about, and No puts the 2,000 characters back exactly.
@@ -136,12 +135,12 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
     Stored live = ReadStored(HKEY_CURRENT_USER, kMain, "Start Page");
     EXPECT_EQ((DWORD)REG_SZ, live.type);
     EXPECT_EQ(approved + '\0', live.data);
-    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
+    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 
     // A long page that differs only in its last character is another page.
     SetPage(LongPage(2000, 'y'));
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    EXPECT_EQ(LongPage(2000, 'y'), Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
+    EXPECT_EQ(LongPage(2000, 'y'), Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 }
 
 TEST_F(BrowserSettings, OneTrailingSlashAndLetterCaseAreTheSamePage)
@@ -157,7 +156,7 @@ TEST_F(BrowserSettings, OneTrailingSlashAndLetterCaseAreTheSamePage)
     // Two slashes are not one: Yes stores the page without one of them.
     SetPage("http://example.com//");
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    EXPECT_EQ("http://example.com/", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
+    EXPECT_EQ("http://example.com/", Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 }
 
 TEST_F(BrowserSettings, TheDesktopPageIsRestoredIntoSource)
@@ -193,14 +192,14 @@ TEST_F(BrowserSettings, APageOfAnotherTypeIsShownAndKeptExactly)
     const char binary[] = {'h', 't', 0, 1, 2};
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_BINARY, binary, sizeof binary);
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    Stored baseline = ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage");
+    Stored baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_BINARY, baseline.type);
     EXPECT_EQ(std::string(binary, sizeof binary), baseline.data);
     Run(CheckBrowserPages, {});
     // A page kept unexpanded stays so.
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_EXPAND_SZ, "%HOMEPAGE%/", 12);
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    baseline = ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage");
+    baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_EXPAND_SZ, baseline.type);
     EXPECT_EQ("%HOMEPAGE%", Text(baseline));
 }
@@ -208,7 +207,7 @@ TEST_F(BrowserSettings, APageOfAnotherTypeIsShownAndKeptExactly)
 TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
 {
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 4);
-    test::WriteDword(HKEY_CURRENT_USER, kRoot, "AUOptions", 2);
+    test::WriteDword(HKEY_CURRENT_USER, kStore, "AUOptions", 2);
     StoreDeleteValue(HKEY_LOCAL_MACHINE, kPrefixes, "www");
     int result = -1;
     Run([&] { result = CheckUpdateSettings(); }, {{kUpdateCaption, IDNO}, {kPrefixCaption, IDNO}});
@@ -219,9 +218,9 @@ TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
                            "Has been changed to:\nAutomatically download recommended updates for my computer "
                            "and install them.\n")) << message;
     EXPECT_EQ(4, StoreReadSmallNumber(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions"));
-    EXPECT_EQ(4, StoreReadSmallNumber(HKEY_CURRENT_USER, kRoot, "AUOptions"));
+    EXPECT_EQ(4, StoreReadSmallNumber(HKEY_CURRENT_USER, kStore, "AUOptions"));
     // The missing prefix was approved as an empty one: no question from now on.
-    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "wwwPrefix")));
+    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix")));
     Run([&] { CheckUpdateSettings(); }, {});
 
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 1);
@@ -236,17 +235,17 @@ TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
     EXPECT_NE(std::string::npos, Message(0).find("Has been changed to:\n9\n")) << Message(0);
     // A baseline out of range is taken from the machine at every pass.
     EXPECT_EQ(1, CheckUpdateSettings());
-    EXPECT_EQ(9, StoreReadSmallNumber(HKEY_CURRENT_USER, kRoot, "AUOptions"));
+    EXPECT_EQ(9, StoreReadSmallNumber(HKEY_CURRENT_USER, kStore, "AUOptions"));
     StoreDeleteValue(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions");
-    StoreDeleteValue(HKEY_CURRENT_USER, kRoot, "AUOptions");
+    StoreDeleteValue(HKEY_CURRENT_USER, kStore, "AUOptions");
     EXPECT_EQ(1, CheckUpdateSettings());
-    EXPECT_EQ(0, StoreReadSmallNumber(HKEY_CURRENT_USER, kRoot, "AUOptions"));
+    EXPECT_EQ(0, StoreReadSmallNumber(HKEY_CURRENT_USER, kStore, "AUOptions"));
 }
 
 TEST_F(BrowserSettings, ThePrefixIsCheckedAgainstHttpUntilApprovedOtherwise)
 {
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 3);
-    test::WriteDword(HKEY_CURRENT_USER, kRoot, "AUOptions", 3);
+    test::WriteDword(HKEY_CURRENT_USER, kStore, "AUOptions", 3);
     test::WriteString(HKEY_LOCAL_MACHINE, kPrefixes, "www", "HTTP://");
     Run([&] { CheckUpdateSettings(); }, {});
 
@@ -260,14 +259,14 @@ TEST_F(BrowserSettings, ThePrefixIsCheckedAgainstHttpUntilApprovedOtherwise)
 
     test::WriteString(HKEY_LOCAL_MACHINE, kPrefixes, "www", "ftp://");
     Run([&] { CheckUpdateSettings(); }, {{kPrefixCaption, IDNO}});
-    EXPECT_EQ("ftp://", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "wwwPrefix")));
+    EXPECT_EQ("ftp://", Text(ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix")));
     Run([&] { CheckUpdateSettings(); }, {});
 }
 
 TEST_F(BrowserSettings, OnVistaTheExplorerRestoresTheMachineSettings)
 {
     PretendPlatform(2, 6);
-    test::WriteDword(HKEY_CURRENT_USER, kRoot, "AUOptions", 3);
+    test::WriteDword(HKEY_CURRENT_USER, kStore, "AUOptions", 3);
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 1);
     test::WriteString(HKEY_LOCAL_MACHINE, kPrefixes, "www", "http://evil.example/");
     Run([&] { CheckUpdateSettings(); }, {{kUpdateCaption, IDYES}, {kPrefixCaption, IDYES}});

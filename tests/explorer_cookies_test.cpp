@@ -4,14 +4,12 @@
 #include "explorer_pages.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using test::Value;
 
 namespace {
 
-const char kStore[] = "Software\\Orvendale\\Sentrel";
-const char kNuts[] = "Software\\Orvendale\\Sentrel\\Nuts";
-const char kKept[] = "Software\\Orvendale\\Sentrel\\Cookies";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 const char kListCaption[] = "Cookies";
 
 std::string FileText(const std::string &path)

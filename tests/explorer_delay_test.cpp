@@ -7,12 +7,12 @@
 #include "items.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using test::Value;
 
 namespace {
 
-const char kDelay[] = "Software\\Orvendale\\Sentrel\\Delay";
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 enum { kTitle, kCommand, kStatus, kDelayTime };
 
 std::string Sub(const char *which)

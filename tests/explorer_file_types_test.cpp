@@ -3,14 +3,12 @@
 // (and its refusals), removing the selected one.
 #include "explorer_pages.h"
 
+using namespace test::keys;
+
 using test::Value;
 
 namespace {
 
-const char kClasses[] = "Software\\Classes\\";
-const char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
-const char kClass[] = "Software\\Orvendale\\Sentrel\\Class";
-const char kExt[] = "Software\\Orvendale\\Sentrel\\Ext";
 const char kAddCaption[] = "Add File Type Extension";
 const char kPrograms[] = "C:\\ft-programs";
 enum { kTitle, kCommand, kCompany, kClassColumn, kExtension, kType, kColumns };

@@ -8,9 +8,10 @@
 
 #include "program_info.h"
 
+using namespace test::keys;
+
 namespace {
 
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 enum { IDC_INFO = 1008, IDC_ONLINE_INFO = 1067, IDC_NOTE_BUTTON = 1069, IDC_NEXT = 1082, IDC_PREVIOUS = 1083,
        IDC_NOTE = 1033, IDC_STATUS = 1010 };
 

@@ -11,12 +11,12 @@
 #include "history.h"
 #include "startup_changes.h"
 
+using namespace test::keys;
+
 using test::Value;
 
 namespace {
 
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class OptionsPage : public test::ExplorerPage {
 protected:

@@ -5,12 +5,13 @@
 #include "explorer_pages.h"
 #include "service_helpers.h"
 
+using namespace test::keys;
+
 using namespace services_test;
 using test::Contains;
 
 namespace {
 
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 enum { kTitle, kCommand, kCompany, kStatus, kStartup, kFirstSeen, kColumns };
 enum { kInfo = 1008, kStart = 1210, kStop = 1211, kStartType = 1090, kApply = 1213, kFilter = 1014 };
 

@@ -15,11 +15,10 @@
 #include "startup_list.h"
 #include "signed_samples.h"
 
+using namespace test::keys;
+
 namespace {
 
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
 const char kRegedit[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
 enum { kTitle, kCommand, kCompany, kType, kFirstSeen, kPublisher };
 

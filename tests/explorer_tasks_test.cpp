@@ -9,11 +9,12 @@
 #include "registered_tasks.h"
 #include "task_jobs.h"
 
+using namespace test::keys;
+
 using task_test::Scheduler;
 
 namespace {
 
-const char kTasksBaseline[] = "Software\\Orvendale\\Sentrel\\Tasks";
 const std::string kPrograms = "C:\\task-programs";
 enum { kName, kProgram, kCompany, kTriggers, kNextRun, kLastRun, kKind, kPublisher };
 

@@ -13,15 +13,14 @@
 #include "monitor.h"
 #include "options.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 using test::Value;
 
 namespace {
 const char kTxtCommand[] = "Software\\Classes\\txtfile\\shell\\open\\command";
 const char kTxt[] = "Software\\Classes\\.txt";
-const char kClass[] = "Software\\Orvendale\\Sentrel\\Class";
-const char kExt[] = "Software\\Orvendale\\Sentrel\\Ext";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 // The user's own classes and choices.
 const char kUserTxtfile[] = "Software\\Classes\\txtfile";
 const char kUserTxt[] = "Software\\Classes\\.txt";

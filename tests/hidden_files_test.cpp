@@ -18,11 +18,12 @@
 #include "options.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 
 namespace {
 const char kHidden[] = "Software\\Orvendale\\Sentrel\\Hidden";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 
 std::string WindowsFolder()
 {

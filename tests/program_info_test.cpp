@@ -19,10 +19,11 @@
 #include "test_support.h"
 #include "text.h"
 
+using namespace test::keys;
+
 namespace {
 
 const DWORD kWait = 15000;
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 const char kServer[] = "https://www.orvendale.example/sentrel";
 const char kIePaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 

@@ -28,12 +28,12 @@
 #include "task_jobs.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
 
 const DWORD kWait = 20000;
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kFiles[] = "C:\\sentrel-tests\\ReportFiles";
-const char kBho[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 const char kBhoClass[] = "{5E4D3C2B-1A09-4F8E-9D7C-6B5A49382716}";
 const char kService[] = "SentrelReportSvc";
 const wchar_t kTask[] = L"Report & 'odd' job";

@@ -14,14 +14,10 @@
 #include "test_support.h"
 #include "text.h"
 
+using namespace test::keys;
+
 namespace {
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kRunBaseline[] = "Software\\Orvendale\\Sentrel\\Run";
-const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
 
 std::string WinIni(const char *key)
 {

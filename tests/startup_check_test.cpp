@@ -36,7 +36,7 @@ protected:
     void TearDown() override
     {
         HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             for (const std::string &name : added) RegDeleteValueA(key, name.c_str());
             RegCloseKey(key);
         }
@@ -49,7 +49,7 @@ protected:
     std::string Sample() const { return folder + "\\" + kSample; }
     void AddRun(const std::string &name, const std::string &command)
     {
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, name, command));
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, command));
         added.push_back(name);
     }
     std::string BaselineName(const std::string &command) const
@@ -60,7 +60,7 @@ protected:
     }
     bool RunValueExists(const std::string &name)
     {
-        return test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, name);
+        return test::ValueExists(HKEY_CURRENT_USER, kRun, name);
     }
     std::string folder, shortcut;
     std::vector<std::string> added;
@@ -317,16 +317,16 @@ TEST_F(StartupCheckTest, BaselineStatusRules)
 {
     std::string command = Sample() + " -status";
     AddRun("Status", command);
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "11");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "11");
     EXPECT_EQ(0, HasUnapprovedStartup());
     // "0", text and data too long to be a number are not approvals.
     for (const char *data : {"0", "abc", "11111111111111111111111111111111"}) {
-        test::WriteString(HKEY_CURRENT_USER, kBaseline, command, data);
+        test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, data);
         EXPECT_EQ(1, HasUnapprovedStartup()) << data;
     }
     // A value named by the title approves nothing: the title is the
     // program's own choice.
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, "Status", "11");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, "Status", "11");
     EXPECT_EQ(1, HasUnapprovedStartup());
 }
 
@@ -395,7 +395,7 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
     std::string command = Sample() + " -delayed";
     AddRun("Delayed", command);
     const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "1103");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
     test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
     test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
     test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Title", command, "Delayed");
@@ -418,7 +418,7 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
     std::string command = Sample() + " -delayed";
     AddRun("Delayed", command);
     const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "1103");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
     test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
     test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
 
@@ -469,7 +469,7 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
            GetTickCount() - start < kWait)
         Sleep(50);
     std::string command = sample + " -monitor";
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample", command));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Monitor Sample", command));
     // A real-time notice makes the startup check due at once.
     PostMessageA(window, 9024, 0, 0);
 
@@ -482,9 +482,9 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
     EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
 
     start = GetTickCount();
-    while (test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample") && GetTickCount() - start < kWait)
+    while (test::ValueExists(HKEY_CURRENT_USER, kRun, "Monitor Sample") && GetTickCount() - start < kWait)
         Sleep(50);
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Monitor Sample"));
     std::string history;
     ASSERT_TRUE(test::ReadFile(folder + "\\history.txt", &history));
     EXPECT_TRUE(Contains(history, "START_Alert")) << history;
@@ -492,7 +492,7 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Monitor Sample");
         RegCloseKey(key);
     }
@@ -516,16 +516,16 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
     ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
     // The monitor's own registration, approved at its first run.
     std::string own;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kCurrentRun, "Sentrel", &own));
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", &own));
     std::string ownBaseline = BaselineNameOf(own);
     ASSERT_EQ("1", Baseline(ownBaseline));
-    std::string ownBefore = test::DumpTree(HKEY_LOCAL_MACHINE, kCurrentRun);
+    std::string ownBefore = test::DumpTree(HKEY_LOCAL_MACHINE, kRun);
 
     const std::string updater = sample + " -updater", impostor = sample + " -impostor",
                       unnamed = sample + " -default";
-    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kCurrentRun, "SentrelUpdater", updater));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, ownBaseline, impostor));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "", unnamed));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater", updater));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, ownBaseline, impostor));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "", unnamed));
     PostMessageA(window, 9024, 0, 0);
 
     // Three alerts, each about its own command: No, No, Yes.
@@ -546,13 +546,13 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 
     ASSERT_TRUE(test::WaitUntil([&] { return Baseline(unnamed) == "11"; }, kWait));
     std::string value;
-    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kCurrentRun, "", &value)) << "Yes keeps the default value";
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, "", &value)) << "Yes keeps the default value";
     EXPECT_EQ(unnamed, value);
-    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kCurrentRun, "SentrelUpdater"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"));
     // The last answer is carried out after its alert has closed.
     EXPECT_TRUE(test::WaitUntil(
-        [&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, ownBaseline); }, kWait));
-    EXPECT_EQ(ownBefore, test::DumpTree(HKEY_LOCAL_MACHINE, kCurrentRun)) << "the monitor's own entry is untouched";
+        [&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, ownBaseline); }, kWait));
+    EXPECT_EQ(ownBefore, test::DumpTree(HKEY_LOCAL_MACHINE, kRun)) << "the monitor's own entry is untouched";
     EXPECT_EQ("1", Baseline(ownBaseline)) << "removing the impostor keeps the approval it copied";
 
     std::string history;
@@ -564,7 +564,7 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "");
         RegDeleteValueA(key, ownBaseline.c_str());
         RegCloseKey(key);
@@ -586,9 +586,9 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     CreateDirectoryA(programs.c_str(), nullptr);
     const std::string program = programs + u8"\\злой 更新.exe";
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), program.c_str(), FALSE));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "", "\"" + program + "\" -default"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "", "\"" + program + "\" -default"));
     ApproveAndWatchStartup();
-    const std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kCurrentRun, L"");
+    const std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"");
 
     test::Program monitor;
     HWND window = nullptr;
@@ -597,9 +597,9 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     const std::string name = u8"Обновление 更新 🙂", command = "\"" + program + "\" -q";
     const std::wstring hidden(L"\0HiddenUpd", 10);
     const std::string hiddenCommand = "\"" + program + "\" -hidden";
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, name, command));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, command));
     std::wstring wideHidden = test::Wide(hiddenCommand);
-    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kCurrentRun, hidden, REG_SZ, wideHidden.c_str(),
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kRun, hidden, REG_SZ, wideHidden.c_str(),
                                   (DWORD)(wideHidden.size() + 1) * 2));
     PostMessageA(window, 9024, 0, 0);
 
@@ -622,10 +622,10 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, asked) << "each path exactly";
 
-    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, name); }, kWait));
-    EXPECT_TRUE(test::WaitUntil([&] { return !test::NativeValueExists(HKEY_CURRENT_USER, kCurrentRun, hidden); },
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, name); }, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::NativeValueExists(HKEY_CURRENT_USER, kRun, hidden); },
                                 kWait));
-    EXPECT_EQ(defaultBefore, test::ReadRawValue(HKEY_CURRENT_USER, kCurrentRun, L"")) << "the default value stays";
+    EXPECT_EQ(defaultBefore, test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"")) << "the default value stays";
     EXPECT_TRUE(test::FileExistsAt(program)) << "No removes the entry, never its program";
 
     std::string history;
@@ -639,7 +639,7 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "");
         RegDeleteValueA(key, name.c_str());
         RegCloseKey(key);
@@ -659,14 +659,14 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     std::string sample = SampleFolder("View32") + "\\" + kSample;
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     const std::string command = sample + " -both";
-    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kCurrentRun, "Both", command));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Both", command));
     ApproveAndWatchStartup();
 
     test::Program monitor;
     HWND window = nullptr;
     ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, nullptr, 0,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, nullptr, 0,
                                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr));
     RegSetValueExA(key, "Both", 0, REG_SZ, (const BYTE *)command.c_str(), (DWORD)command.size() + 1);
     RegCloseKey(key);
@@ -680,20 +680,20 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
     auto exists32 = [] {
         HKEY k;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k)) return false;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k)) return false;
         bool there = RegQueryValueExA(k, "Both", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
         RegCloseKey(k);
         return there;
     };
     EXPECT_TRUE(test::WaitUntil([&] { return !exists32(); }, kWait));
-    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kCurrentRun, "Both")) << "the entry of the other view stays";
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Both")) << "the entry of the other view stays";
     std::string history;
     test::WaitUntil([&] { return test::ReadFile(folder + "\\history.txt", &history) && Contains(history, "MACHINE_RUN_32"); },
                     kWait);
     EXPECT_TRUE(Contains(history, "\t*START_Remove\tMACHINE_RUN_32\tBoth\t" + command + "\t")) << history;
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Both");
         RegCloseKey(key);
     }

@@ -18,9 +18,9 @@
 #include "store.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
 
 // A value's type and bytes, for byte-for-byte comparisons.
 struct Raw {

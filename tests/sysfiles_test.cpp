@@ -21,13 +21,14 @@
 #include "sysfiles.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 
 namespace {
 const char kRecords[] = "Software\\Orvendale\\Sentrel\\Sysfiles";
 const char kViewer[] = "Sentrel - Windows Restart Commands";
 const char kInternational[] = "Control Panel\\International";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string Read(const std::string &path)
 {

@@ -20,12 +20,13 @@
 #include "task_jobs.h"
 #include "tasks.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 using task_test::Scheduler;
 
 namespace {
 const char kSample[] = "alert_sample.exe";
-const char kTasksBaseline[] = "Software\\Orvendale\\Sentrel\\Tasks";
 
 std::string TaskBaseline(const std::string &name)
 {

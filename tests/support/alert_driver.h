@@ -22,14 +22,14 @@
 
 namespace alerts_test {
 
+using namespace test::keys;
+
 const char kNewProgram[] = "Sentrel New Program Alert";
 const char kDelayed[] = "This Program doesn't want to be Delayed";
 const char kFileChange[] = "Sentrel: File Change Alert";
 const char kFileType[] = "Sentrel File Type Change Alert";
 const char kSystemError[] = "System Error";
 const char kMonitorBox[] = "Sentrel";   // the monitor's own message boxes
-const char kCurrentRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kBaseline[] = "Software\\Orvendale\\Sentrel\\Run";
 const DWORD kWait = 20000;
 
 // What the user saw in one alert.
@@ -183,7 +183,7 @@ using test::HistoryLines;
 inline std::string Baseline(const std::string &name)
 {
     std::string value;
-    if (!test::ReadString(HKEY_CURRENT_USER, kBaseline, name, &value)) return "<missing>";
+    if (!test::ReadString(HKEY_CURRENT_USER, kRunBaseline, name, &value)) return "<missing>";
     return value;
 }
 

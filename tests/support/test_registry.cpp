@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "test_keys.h"
+
 namespace test {
 
 std::wstring Wide(const std::string &text)
@@ -256,8 +258,8 @@ void ResetSentrelRegistry()
 void ClearRunKeys()
 {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        for (const std::string &name : ValueNames(root, kRunKey))
-            if (name != "winemenubuilder") DeleteValue(root, kRunKey, name);
+        for (const std::string &name : ValueNames(root, keys::kRun))
+            if (name != "winemenubuilder") DeleteValue(root, keys::kRun, name);
 }
 
 }  // namespace test

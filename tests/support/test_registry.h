@@ -61,8 +61,6 @@ std::string DumpTree(HKEY root, const std::string &path);
 // the Run-key registration) so that a test starts from a first run.
 void ResetSentrelRegistry();
 
-// The Run key, in HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER alike.
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // Deletes every value of both Run keys but Wine's own winemenubuilder.
 void ClearRunKeys();
 

@@ -3,5 +3,6 @@
 #pragma once
 #include "planted_tasks.h"
 #include "test_files.h"
+#include "test_keys.h"
 #include "test_registry.h"
 #include "test_windows.h"
