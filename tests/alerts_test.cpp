@@ -15,44 +15,26 @@
 #include "ui_strings.h"
 
 using namespace alerts_test;
+using test::Contains;
 
 namespace {
-class Alerts : public ::testing::Test {
+class Alerts : public AlertTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
+        AlertTest::SetUp();
         folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         sample = folder + "\\alert_sample.exe";
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        mainWindow = MakeMainWindow();
-    }
-    void TearDown() override
-    {
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
     }
     // Opens an alert on this thread while the driver answers it.
     INT_PTR Show(int dialog, std::vector<Answer> answers)
     {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        INT_PTR result = ShowAlert(dialog);
-        driver->Finish();
-        EXPECT_EQ((int)count, driver->answered());
+        INT_PTR result = 0;
+        Answering(std::move(answers), [&] { result = ShowAlert(dialog); });
         EXPECT_EQ(0, AlertTitle[0]) << "the alert record is cleared";
         EXPECT_EQ(0, AlertCommand[0]);
         return result;
-    }
-    std::string Field(size_t answer, int id)
-    {
-        auto &fields = driver->seen(answer).fields;
-        auto it = fields.find(id);
-        return it == fields.end() ? "<none>" : it->second;
     }
     void Fill(const char *title, const std::string &command, int type)
     {
@@ -61,13 +43,7 @@ protected:
         AlertType = type;
     }
     std::string folder, sample;
-    std::unique_ptr<Driver> driver;
 };
-
-bool Contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
 }  // namespace
 
 TEST_F(Alerts, EachAlertAnswersAsItsButtonsAndKeysSay)
@@ -99,37 +75,37 @@ TEST_F(Alerts, ProgramAlertsShowTheirNamesAndWriteTheirHistoryLines)
 {
     Fill("abc.job", sample, 800);
     Show(DLG_ALERT_TASK, {{kNewProgram, IDYES}});
-    EXPECT_EQ("abc", Field(0, IDC_ALERT_NAME));
-    EXPECT_EQ("Version:", Field(0, IDC_ALERT_VERSION_LABEL));
-    EXPECT_EQ("Copyright (C) Orvendale", Field(0, IDC_ALERT_COPYRIGHT));
-    EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE), "new task has been added"));
+    EXPECT_EQ("abc", Field(IDC_ALERT_NAME));
+    EXPECT_EQ("Version:", Field(IDC_ALERT_VERSION_LABEL));
+    EXPECT_EQ("Copyright (C) Orvendale", Field(IDC_ALERT_COPYRIGHT));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE), "new task has been added"));
     EXPECT_EQ(1, CountHistory({"TASK_Alert", "TASK_SCHEDULED", "Alert Sample"}));
 
     Fill("ab", sample, 800);
     Show(DLG_ALERT_TASK, {{kNewProgram, IDYES}});
-    EXPECT_EQ("ab", Field(0, IDC_ALERT_NAME)) << "a task is shown by its own name, however short";
+    EXPECT_EQ("ab", Field(IDC_ALERT_NAME)) << "a task is shown by its own name, however short";
 
     Fill("My Helper", sample, 900);
     Show(DLG_ALERT_IE_HELPER, {{kNewProgram, IDYES}});
-    EXPECT_EQ("My Helper", Field(0, IDC_ALERT_NAME));
+    EXPECT_EQ("My Helper", Field(IDC_ALERT_NAME));
     EXPECT_EQ(1, CountHistory({"IEHELPER_Alert", "TYPE_BHO", "Alert Sample"}));
 
     Fill("secret.dat", sample, 370);
     Show(DLG_ALERT_HIDDEN, {{kNewProgram, IDOK}});
-    EXPECT_EQ("&Delete", Field(0, IDCANCEL));
+    EXPECT_EQ("&Delete", Field(IDCANCEL));
     EXPECT_EQ(1, CountHistory({"HIDDEN_Alert", "TYPE_HIDDEN", "secret.dat"}));
 
     // The Winlogon entries of the new-program alert carry fixed names.
     Fill("Userinit", sample, 250);
     Show(DLG_ALERT_NEW_PROGRAM, {{kNewProgram, IDYES}});
-    EXPECT_EQ("WinLogon:UserInit", Field(0, IDC_ALERT_NAME));
+    EXPECT_EQ("WinLogon:UserInit", Field(IDC_ALERT_NAME));
     Fill("Hook", sample, 254);
     Show(DLG_ALERT_NEW_PROGRAM, {{kNewProgram, IDYES}});
-    EXPECT_EQ("Alert Sample", Field(0, IDC_ALERT_NAME));
-    EXPECT_FALSE(Contains(Field(0, IDC_ALERT_MESSAGE), "Type: RunOnce"));
+    EXPECT_EQ("Alert Sample", Field(IDC_ALERT_NAME));
+    EXPECT_FALSE(Contains(Field(IDC_ALERT_MESSAGE), "Type: RunOnce"));
     Fill("Once", sample, 12);
     Show(DLG_ALERT_NEW_PROGRAM, {{kNewProgram, IDYES}});
-    EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE), "Type: RunOnce\nOften required"));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE), "Type: RunOnce\nOften required"));
 }
 
 TEST_F(Alerts, WinlogonNotifyRejectedStopsAndDisables)
@@ -150,7 +126,7 @@ TEST_F(Alerts, ATranslationWithoutAPlaceIsShownAsItIs)
     Fill("x", sample, 11);
     Show(DLG_ALERT_NEW_PROGRAM, {{kNewProgram, IDYES}});
     UiLanguage = language;
-    EXPECT_EQ("Neues Programm 100% %d gefunden.", Field(0, IDC_ALERT_MESSAGE));
+    EXPECT_EQ("Neues Programm 100% %d gefunden.", Field(IDC_ALERT_MESSAGE));
 }
 
 namespace {
@@ -190,10 +166,10 @@ TEST_F(Alerts, ServiceAlertShowsTheStartTypeAndNoLogsWhatItWas)
     Fill("Sentrel Sample Service", sample, 700);
     CopyText(AlertName, sizeof AlertName, "SentrelSampleSvc");
     EXPECT_EQ(6, Show(DLG_ALERT_SERVICE, {{kNewProgram, IDYES}}));
-    EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: "))
-        << Field(0, IDC_ALERT_MESSAGE2);
-    EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE), "new Window Services has been installed"));
-    EXPECT_EQ("Sentrel Sample Service (SentrelSampleSvc)", Field(0, IDC_ALERT_NAME));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: "))
+        << Field(IDC_ALERT_MESSAGE2);
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE), "new Window Services has been installed"));
+    EXPECT_EQ("Sentrel Sample Service (SentrelSampleSvc)", Field(IDC_ALERT_NAME));
     EXPECT_TRUE(HistoryLines().empty()) << "Yes writes nothing";
 
     Fill("Sentrel Sample Service", sample, 700);
@@ -211,13 +187,13 @@ TEST_F(Alerts, ServiceAlertOfAnAutomaticServiceByKeyName)
     ASSERT_TRUE(service.ok());
     Fill("SentrelSampleSvc", sample, 700);
     EXPECT_EQ(7, Show(DLG_ALERT_SERVICE, {{kNewProgram, IDNO}}));
-    EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE2), "Startup Status: Automatic"));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE2), "Startup Status: Automatic"));
     EXPECT_EQ(1, CountHistory({"SERVICE_from_Automatic"}));
     EXPECT_EQ(0, CountHistory({"SERVICE_from_Manual"}));
 
     Fill("No Such Service", sample, 700);
     Show(DLG_ALERT_SERVICE, {{kNewProgram, IDYES}});
-    EXPECT_TRUE(Contains(Field(0, IDC_ALERT_MESSAGE2), "Startup Status: Unknown"));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE2), "Startup Status: Unknown"));
 }
 
 TEST_F(Alerts, FileTypeAlertShowsBothPrograms)
@@ -225,13 +201,13 @@ TEST_F(Alerts, FileTypeAlertShowsBothPrograms)
     Fill(".txt", sample, 400);
     CopyText(AlertNewCommand, sizeof AlertNewCommand, "C:\\nowhere\\viewer.exe %1");
     EXPECT_EQ(6, Show(DLG_ALERT_FILE_TYPE, {{kFileType, IDYES}}));
-    EXPECT_EQ(".txt", Field(0, IDC_TYPE_EXTENSION));
-    EXPECT_EQ("Alert Sample", Field(0, IDC_TYPE_OLD_NAME));
-    EXPECT_EQ("Orvendale Samples", Field(0, IDC_TYPE_OLD_COMPANY));
-    EXPECT_EQ(sample, Field(0, IDC_TYPE_OLD_COMMAND));
-    EXPECT_EQ("Local File not found.", Field(0, IDC_TYPE_NEW_NAME)) << "the new program's file is missing";
-    EXPECT_EQ("C:\\nowhere\\viewer.exe %1", Field(0, IDC_TYPE_NEW_COMMAND));
-    EXPECT_EQ("Info...", Field(0, IDC_TYPE_NEW_INFO));
+    EXPECT_EQ(".txt", Field(IDC_TYPE_EXTENSION));
+    EXPECT_EQ("Alert Sample", Field(IDC_TYPE_OLD_NAME));
+    EXPECT_EQ("Orvendale Samples", Field(IDC_TYPE_OLD_COMPANY));
+    EXPECT_EQ(sample, Field(IDC_TYPE_OLD_COMMAND));
+    EXPECT_EQ("Local File not found.", Field(IDC_TYPE_NEW_NAME)) << "the new program's file is missing";
+    EXPECT_EQ("C:\\nowhere\\viewer.exe %1", Field(IDC_TYPE_NEW_COMMAND));
+    EXPECT_EQ("Info...", Field(IDC_TYPE_NEW_INFO));
     EXPECT_EQ(0, AlertNewCommand[0]);
 }
 
@@ -284,10 +260,10 @@ TEST_F(FileChange, AcceptKeepsTheNewFileAsTheCopy)
     SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_READONLY);
     Open();
     EXPECT_EQ(1, Show(DLG_ALERT_FILE_CHANGE, {{kFileChange, IDC_FILE_ACCEPT}}));
-    EXPECT_EQ("SampleHosts", Field(0, IDC_FILE_NAME));
-    EXPECT_EQ(file, Field(0, IDC_FILE_LOCATION));
-    EXPECT_EQ("The sample hosts & more", Field(0, IDC_FILE_COMMENT));
-    EXPECT_EQ(" Disable Future Monitoring of this file.", Field(0, IDC_FILE_STOP_WATCHING));
+    EXPECT_EQ("SampleHosts", Field(IDC_FILE_NAME));
+    EXPECT_EQ(file, Field(IDC_FILE_LOCATION));
+    EXPECT_EQ("The sample hosts & more", Field(IDC_FILE_COMMENT));
+    EXPECT_EQ(" Disable Future Monitoring of this file.", Field(IDC_FILE_STOP_WATCHING));
     EXPECT_EQ("new content\r\n", Read(copy));
     EXPECT_NE(0u, GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY) << "attributes kept";
     std::string date;
@@ -331,7 +307,7 @@ TEST_F(FileChange, AFailedCopyIsReportedAndAcceptsNothing)
     Open();
     EXPECT_EQ(0, Show(DLG_ALERT_FILE_CHANGE, {{kFileChange, IDC_FILE_ACCEPT}, {kSystemError, IDOK}}));
     // "<code>  <the platform's text>"
-    std::string error = Field(1, 0xFFFF);
+    std::string error = Field(0xFFFF, 1);
     EXPECT_TRUE(error.size() > 3 && isdigit((unsigned char)error[0]) && Contains(error, "  ")) << error;
     std::string date;
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kSysfiles, "Date", &date));

@@ -17,13 +17,12 @@
 #include "store.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 
 namespace {
-const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
-const char kRoot[] = "Software\\Orvendale\\Sentrel";
-const char kAutoUpdate[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
 const char kPrefixes[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
 const char kDefaultPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
 const char kPagesCaption[] = "Sentrel";
@@ -72,14 +71,11 @@ std::string LongPage(size_t n, char last)
     return page + last;
 }
 
-class BrowserSettings : public ::testing::Test {
+class BrowserSettings : public AlertTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        settings = Settings();
-        LoadOptions();
-        mainWindow = MakeMainWindow();
+        AlertTest::SetUp();
         CopyText(windowTitle, sizeof windowTitle, "Sentrel");
         PretendPlatform(2, 5);
         for (auto &place : kPlaces) saved.push_back(ReadStored(place.root, place.path, place.name));
@@ -88,59 +84,17 @@ protected:
     {
         for (size_t i = 0; i < saved.size(); i++) WriteStored(kPlaces[i].root, kPlaces[i].path, kPlaces[i].name, saved[i]);
         PretendPlatform(0, 0);
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
-    }
-    // Runs a check while the driver answers.
-    // A window the driver has answered (it may still be closing).
-    bool Answered(HWND window, size_t count)
-    {
-        for (size_t i = 0; i < count; i++)
-            if (driver->seen(i).window == window) return true;
-        return false;
+        AlertTest::TearDown();
     }
     // Runs a check while the driver answers; a question beyond those
     // expected is closed and fails the test.
     template <typename Check> void Run(Check check, std::vector<Answer> answers)
     {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        std::atomic<bool> done{false};
-        std::atomic<int> extra{0};
-        std::string extraText;
-        std::thread quiet([&] {
-            while (!done) {
-                if ((size_t)driver->answered() == count) {
-                    for (const char *caption : {kPagesCaption, kUpdateCaption, kPrefixCaption}) {
-                        HWND box = FindWindowA("#32770", caption);
-                        if (box && !Answered(box, count)) {
-                            extra++;
-                            char text[4096] = "";
-                            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-                            extraText += std::string(caption) + ": " + text + "\n";
-                            PostMessageA(box, WM_COMMAND, IDNO, 0);
-                        }
-                    }
-                }
-                Sleep(50);
-            }
-        });
-        check();
-        done = true;
-        quiet.join();
-        driver->Finish();
-        EXPECT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, extra.load()) << "a question that should not have been asked: " << extraText;
+        Answering(std::move(answers), check, {kPagesCaption, kUpdateCaption, kPrefixCaption});
     }
-    std::string Message(size_t answer)
-    {
-        auto &fields = driver->seen(answer).fields;
-        auto it = fields.find(0xFFFF);
-        return it == fields.end() ? "<none>" : it->second;
-    }
+    std::string Message(size_t answer) { return Field(0xFFFF, answer); }
     void SetPage(const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", text); }
-    void SetBaseline(const char *name, const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kRoot, name, text); }
+    void SetBaseline(const char *name, const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kStore, name, text); }
 
     struct Place {
         HKEY root;
@@ -153,7 +107,6 @@ protected:
                               {HKEY_LOCAL_MACHINE, kPrefixes, "www"},
                               {HKEY_LOCAL_MACHINE, kDefaultPrefix, ""}};
     std::vector<Stored> saved;
-    std::unique_ptr<Driver> driver;
 };
 }  // namespace
 
@@ -164,9 +117,9 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
     test::WriteString(HKEY_CURRENT_USER, kMain, "Search Page", "http://search.example/");
     StoreDeleteValue(HKEY_CURRENT_USER, kDesktop, "Source");
     Run(CheckBrowserPages, {});
-    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
-    EXPECT_EQ("http://search.example/", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "SearchPage")));
-    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "SourcePage"))) << "a missing page is an empty one";
+    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
+    EXPECT_EQ("http://search.example/", Text(ReadStored(HKEY_CURRENT_USER, kStore, "SearchPage")));
+    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kStore, "SourcePage"))) << "a missing page is an empty one";
 
     // Over 511 characters the baseline is still there: a new page is asked
     // about, and No puts the 2,000 characters back exactly.
@@ -182,12 +135,12 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
     Stored live = ReadStored(HKEY_CURRENT_USER, kMain, "Start Page");
     EXPECT_EQ((DWORD)REG_SZ, live.type);
     EXPECT_EQ(approved + '\0', live.data);
-    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
+    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 
     // A long page that differs only in its last character is another page.
     SetPage(LongPage(2000, 'y'));
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    EXPECT_EQ(LongPage(2000, 'y'), Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
+    EXPECT_EQ(LongPage(2000, 'y'), Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 }
 
 TEST_F(BrowserSettings, OneTrailingSlashAndLetterCaseAreTheSamePage)
@@ -203,7 +156,7 @@ TEST_F(BrowserSettings, OneTrailingSlashAndLetterCaseAreTheSamePage)
     // Two slashes are not one: Yes stores the page without one of them.
     SetPage("http://example.com//");
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    EXPECT_EQ("http://example.com/", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage")));
+    EXPECT_EQ("http://example.com/", Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 }
 
 TEST_F(BrowserSettings, TheDesktopPageIsRestoredIntoSource)
@@ -239,14 +192,14 @@ TEST_F(BrowserSettings, APageOfAnotherTypeIsShownAndKeptExactly)
     const char binary[] = {'h', 't', 0, 1, 2};
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_BINARY, binary, sizeof binary);
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    Stored baseline = ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage");
+    Stored baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_BINARY, baseline.type);
     EXPECT_EQ(std::string(binary, sizeof binary), baseline.data);
     Run(CheckBrowserPages, {});
     // A page kept unexpanded stays so.
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_EXPAND_SZ, "%HOMEPAGE%/", 12);
     Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
-    baseline = ReadStored(HKEY_CURRENT_USER, kRoot, "StartPage");
+    baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_EXPAND_SZ, baseline.type);
     EXPECT_EQ("%HOMEPAGE%", Text(baseline));
 }
@@ -254,7 +207,7 @@ TEST_F(BrowserSettings, APageOfAnotherTypeIsShownAndKeptExactly)
 TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
 {
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 4);
-    test::WriteDword(HKEY_CURRENT_USER, kRoot, "AUOptions", 2);
+    test::WriteDword(HKEY_CURRENT_USER, kStore, "AUOptions", 2);
     StoreDeleteValue(HKEY_LOCAL_MACHINE, kPrefixes, "www");
     int result = -1;
     Run([&] { result = CheckUpdateSettings(); }, {{kUpdateCaption, IDNO}, {kPrefixCaption, IDNO}});
@@ -265,9 +218,9 @@ TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
                            "Has been changed to:\nAutomatically download recommended updates for my computer "
                            "and install them.\n")) << message;
     EXPECT_EQ(4, StoreReadSmallNumber(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions"));
-    EXPECT_EQ(4, StoreReadSmallNumber(HKEY_CURRENT_USER, kRoot, "AUOptions"));
+    EXPECT_EQ(4, StoreReadSmallNumber(HKEY_CURRENT_USER, kStore, "AUOptions"));
     // The missing prefix was approved as an empty one: no question from now on.
-    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "wwwPrefix")));
+    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix")));
     Run([&] { CheckUpdateSettings(); }, {});
 
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 1);
@@ -282,17 +235,17 @@ TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
     EXPECT_NE(std::string::npos, Message(0).find("Has been changed to:\n9\n")) << Message(0);
     // A baseline out of range is taken from the machine at every pass.
     EXPECT_EQ(1, CheckUpdateSettings());
-    EXPECT_EQ(9, StoreReadSmallNumber(HKEY_CURRENT_USER, kRoot, "AUOptions"));
+    EXPECT_EQ(9, StoreReadSmallNumber(HKEY_CURRENT_USER, kStore, "AUOptions"));
     StoreDeleteValue(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions");
-    StoreDeleteValue(HKEY_CURRENT_USER, kRoot, "AUOptions");
+    StoreDeleteValue(HKEY_CURRENT_USER, kStore, "AUOptions");
     EXPECT_EQ(1, CheckUpdateSettings());
-    EXPECT_EQ(0, StoreReadSmallNumber(HKEY_CURRENT_USER, kRoot, "AUOptions"));
+    EXPECT_EQ(0, StoreReadSmallNumber(HKEY_CURRENT_USER, kStore, "AUOptions"));
 }
 
 TEST_F(BrowserSettings, ThePrefixIsCheckedAgainstHttpUntilApprovedOtherwise)
 {
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 3);
-    test::WriteDword(HKEY_CURRENT_USER, kRoot, "AUOptions", 3);
+    test::WriteDword(HKEY_CURRENT_USER, kStore, "AUOptions", 3);
     test::WriteString(HKEY_LOCAL_MACHINE, kPrefixes, "www", "HTTP://");
     Run([&] { CheckUpdateSettings(); }, {});
 
@@ -306,14 +259,14 @@ TEST_F(BrowserSettings, ThePrefixIsCheckedAgainstHttpUntilApprovedOtherwise)
 
     test::WriteString(HKEY_LOCAL_MACHINE, kPrefixes, "www", "ftp://");
     Run([&] { CheckUpdateSettings(); }, {{kPrefixCaption, IDNO}});
-    EXPECT_EQ("ftp://", Text(ReadStored(HKEY_CURRENT_USER, kRoot, "wwwPrefix")));
+    EXPECT_EQ("ftp://", Text(ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix")));
     Run([&] { CheckUpdateSettings(); }, {});
 }
 
 TEST_F(BrowserSettings, OnVistaTheExplorerRestoresTheMachineSettings)
 {
     PretendPlatform(2, 6);
-    test::WriteDword(HKEY_CURRENT_USER, kRoot, "AUOptions", 3);
+    test::WriteDword(HKEY_CURRENT_USER, kStore, "AUOptions", 3);
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 1);
     test::WriteString(HKEY_LOCAL_MACHINE, kPrefixes, "www", "http://evil.example/");
     Run([&] { CheckUpdateSettings(); }, {{kUpdateCaption, IDYES}, {kPrefixCaption, IDYES}});

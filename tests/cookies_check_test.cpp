@@ -13,12 +13,10 @@
 #include "remote_list.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
 const DWORD kWait = 15000;
-const char kStore[] = "Software\\Orvendale\\Sentrel";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-const char kNuts[] = "Software\\Orvendale\\Sentrel\\Nuts";
-const char kKept[] = "Software\\Orvendale\\Sentrel\\Cookies";
 
 // The monitor's question: a message box captioned with the program's title.
 // The patrol runs fast until it is there.

@@ -17,10 +17,9 @@
 #include "test_support.h"
 #include "text.h"
 
+using namespace test::keys;
+
 namespace {
-const char kStore[] = "Software\\Orvendale\\Sentrel";
-const char kNuts[] = "Software\\Orvendale\\Sentrel\\Nuts";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 
 std::vector<std::string> Titles()
 {

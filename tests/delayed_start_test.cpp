@@ -14,8 +14,9 @@
 #include "store.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
-const char kDelay[] = "Software\\Orvendale\\Sentrel\\Delay";
 const DWORD kWait = 20000;
 
 class DelayedStart : public ::testing::Test {

@@ -7,10 +7,12 @@
 #include "items.h"
 #include "text.h"
 
+using namespace test::keys;
+
+using test::Value;
+
 namespace {
 
-const char kDelay[] = "Software\\Orvendale\\Sentrel\\Delay";
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 enum { kTitle, kCommand, kStatus, kDelayTime };
 
 std::string Sub(const char *which)
@@ -22,36 +24,19 @@ class DelayPage : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
-        test::ResetSentrelRegistry();
-        CleanRun();
-        where = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ExplorerPage::SetUp();
+        test::ClearRunKeys();
         // A blank in the folder (restored commands quote it) and letters no
         // ANSI code page holds (every path is kept exactly).
-        programs = where + u8"\\dl программы 更新";
+        programs = folder + u8"\\dl программы 更新";
         CreateDirectoryA(programs.c_str(), nullptr);
         tool = programs + "\\tool.exe";
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), tool.c_str(), FALSE));
     }
     void TearDown() override
     {
-        StopExplorer();
-        if (HWND monitor = test::MonitorWindow()) PostMessageA(monitor, WM_COMMAND, 6030, 0);
-        test::WaitForNoMonitor(test::kPageWait);
-        CleanRun();
-        test::ResetSentrelRegistry();
-    }
-    static void CleanRun()
-    {
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-            for (const std::string &name : test::ValueNames(root, kRun))
-                if (name != "winemenubuilder") {
-                    HKEY key;
-                    if (RegOpenKeyExA(root, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                        RegDeleteValueA(key, name.c_str());
-                        RegCloseKey(key);
-                    }
-                }
+        ExplorerPage::TearDown();
+        test::ClearRunKeys();
     }
     void Delay(HKEY root, const std::string &command, const std::string &type, const std::string &title,
                const std::string &seconds, const std::string &parameters = "")
@@ -65,13 +50,13 @@ protected:
             ASSERT_TRUE(test::WriteString(root, Sub("Parameters"), command, parameters));
         }
     }
-    void Open() { StartExplorerIn(where, "-DELAY"); }
+    void Open() { StartExplorer("-DELAY"); }
     std::string Ran()
     {
         std::string text;
         return test::ReadFile(programs + "\\ran.txt", &text) ? text : "";
     }
-    std::string where, programs, tool;
+    std::string programs, tool;
 };
 
 }  // namespace
@@ -104,7 +89,7 @@ TEST_F(DelayPage, RowsShowTheDelaysAndTheOptionsDialogStoresWhatItShows)
     SetDlgItemTextA(dialog, 1142, ",Start now");
     SendDlgItemMessageA(dialog, 1141, CB_SETCURSEL, 2, 0);
     Click(dialog, IDOK);
-    ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
     Settle();
     EXPECT_EQ("90", Value(HKEY_CURRENT_USER, Sub("Time"), tool));
     EXPECT_EQ(",Start now", Value(HKEY_CURRENT_USER, Sub("Parameters"), tool));
@@ -126,7 +111,7 @@ TEST_F(DelayPage, RowsShowTheDelaysAndTheOptionsDialogStoresWhatItShows)
     GetDlgItemTextA(dialog, 1026, path, sizeof path);
     EXPECT_EQ(0, lstrcmpiA(tool.c_str(), path)) << path;
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    EXPECT_TRUE(test::WaitForWindowGone(dialog, wait));
 }
 
 TEST_F(DelayPage, RestorePutsTheExactEntryBackBeforeTheDelayGoes)
@@ -186,7 +171,7 @@ TEST_F(DelayPage, RestoreAllKeepsTheEntriesThatCannotGoBack)
     test::Program restore = test::Start(test::BuildFolder(), "SentrelEx.exe", "-Restore");
     ASSERT_NE(nullptr, restore.process);
     DWORD exitCode = 0;
-    ASSERT_TRUE(test::WaitForExit(restore, test::kPageWait, &exitCode));
+    ASSERT_TRUE(test::WaitForExit(restore, wait, &exitCode));
     test::Stop(restore);
     EXPECT_EQ(1u, exitCode) << "entries stay delayed: the switch did not do all its work";
     EXPECT_EQ("C:\\someone\\else.exe", Value(HKEY_CURRENT_USER, kRun, "Taken"));
@@ -226,13 +211,13 @@ TEST_F(DelayPage, TheMonitorStartsTheProgramAtTheDelaySetInTheDialog)
     SendDlgItemMessageA(dialog, 1113, CB_SETCURSEL, 0, 0);
     SendDlgItemMessageA(dialog, 1114, CB_SETCURSEL, 1, 0);   // 10 seconds
     Click(dialog, IDOK);
-    ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
     ASSERT_EQ("10", Value(HKEY_CURRENT_USER, Sub("Time"), tool));
     StopExplorer();
 
-    ASSERT_TRUE(test::InstallMonitor(where, true));
+    ASSERT_TRUE(test::InstallMonitor(folder, true));
     DWORD started = GetTickCount();
-    test::Program monitor = test::Start(where, "Sentrel.exe", "-NoOpen");
+    test::Program monitor = test::Start(folder, "Sentrel.exe", "-NoOpen");
     ASSERT_NE(nullptr, monitor.process);
     ASSERT_TRUE(test::WaitUntil([&] { return Ran().find('\n') != std::string::npos; }, 60000)) << Ran();
     DWORD elapsed = GetTickCount() - started;
@@ -240,6 +225,6 @@ TEST_F(DelayPage, TheMonitorStartsTheProgramAtTheDelaySetInTheDialog)
     // The first call of the launcher (10 seconds) comes at the sixth tick.
     EXPECT_GE(elapsed, 8000u);
     if (HWND window = test::MonitorWindow()) PostMessageA(window, WM_COMMAND, 6030, 0);
-    test::WaitForExit(monitor, test::kPageWait);
+    test::WaitForExit(monitor, wait);
     test::Stop(monitor);
 }

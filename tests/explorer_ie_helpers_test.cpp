@@ -1,25 +1,13 @@
 // The real SentrelEx.exe on its IE Helpers page: the rows it shows for
 // planted helpers of each kind, the location in the status bar, and Remove
 // on the selected row, which removes that helper and no other.
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
+#include "explorer_pages.h"
 #include "ie_helper_plant.h"
-#include "remote_list.h"
-#include "test_support.h"
 
 using namespace ie_test;
 
 namespace {
 
-const DWORD kWait = 15000;
-const char kSheetCaption[] = "Sentrel Zenta";
 const char kFolder[] = "C:\\ie helper tests\\Page";
 enum { kName, kProgram, kCompany, kType, kFirstSeen };
 
@@ -40,35 +28,11 @@ bool WriteIconFile(const std::string &path)
     return test::WriteFile(path, data);
 }
 
-struct TopLevelSearch {
-    DWORD process;
-    HWND exclude;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
-{
-    TopLevelSearch *search = (TopLevelSearch *)param;
-    char cls[64] = "", caption[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, caption, sizeof caption);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
-        std::string(cls) == "#32770" && std::string(caption) == kSheetCaption)
-        search->found.push_back(window);
-    return TRUE;
-}
-
-class IEHelpersPage : public ::testing::Test {
+class IEHelpersPage : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
-        test::ResetSentrelRegistry();
-        folder = test::FreshFolder("IEHelpersPage");
-        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(),
-                              FALSE));
+        SetUpIn("IEHelpersPage");
         CreateDirectoryA("C:\\ie helper tests", nullptr);
         CreateDirectoryA(kFolder, nullptr);
         sample = std::string(kFolder) + "\\sample helper.dll";
@@ -89,54 +53,8 @@ protected:
     }
     void TearDown() override
     {
-        remote.reset();
-        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-        if (program.process && !test::WaitForExit(program, kWait)) ADD_FAILURE() << "the explorer did not end";
-        test::Stop(program);
+        ExplorerPage::TearDown();
         plant.Clear();
-        test::ResetSentrelRegistry();
-    }
-    void StartExplorer()
-    {
-        program = test::Start(folder, "SentrelEx.exe", "-BHO");
-        ASSERT_NE(nullptr, program.process);
-        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
-        ASSERT_NE(nullptr, sheet) << "the property sheet did not open";
-        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
-        ASSERT_NE(nullptr, page);
-        Settle();
-        remote.reset(new test::RemoteList(program.process, GetDlgItem(page, 1000)));
-    }
-    void Settle()
-    {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
-    }
-    void Press(int id) { PostMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0); }
-    HWND WaitForMessageBox()
-    {
-        HWND box = nullptr;
-        test::WaitUntil(
-            [&] {
-                TopLevelSearch search = {program.id, sheet, {}};
-                EnumWindows(CollectDialog, (LPARAM)&search);
-                if (!search.found.empty()) box = search.found[0];
-                return box != nullptr;
-            },
-            kWait);
-        return box;
-    }
-    int RowNamed(const std::string &name, int skip = 0)
-    {
-        for (int row = 0, n = remote->Count(); row < n; row++)
-            if (remote->Text(row, kName) == name && skip-- == 0) return row;
-        return -1;
-    }
-    int CountNamed(const std::string &name)
-    {
-        int count = 0;
-        for (int row = 0, n = remote->Count(); row < n; row++) count += remote->Text(row, kName) == name;
-        return count;
     }
     std::string StatusText()
     {
@@ -151,43 +69,36 @@ protected:
         remote->SelectOnly(row);
         Settle();
         Press(1003);
-        HWND box = WaitForMessageBox();
-        if (!box) return "<no question>";
-        std::string text = test::DialogText(box);
-        test::PressButton(box, answer);
-        test::WaitForWindowGone(box, kWait);
+        std::string text = Answer(answer);
         Settle();
         return text;
     }
 
     Planter plant;
-    std::string folder, sample, icon;
-    test::Program program;
-    HWND sheet = nullptr, page = nullptr;
-    std::unique_ptr<test::RemoteList> remote;
+    std::string sample, icon;
 };
 
 }  // namespace
 
 TEST_F(IEHelpersPage, ShowsEachHelperAndRemovesOnlyTheSelectedOne)
 {
-    StartExplorer();
+    StartExplorer("-BHO");
     HWND tab = (HWND)SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
     EXPECT_EQ(2, (int)SendMessageA(tab, TCM_GETCURSEL, 0, 0));
 
-    int row = RowNamed("Sample Browser Helper");
+    int row = remote->Find(kName, "Sample Browser Helper");
     ASSERT_GE(row, 0);
     EXPECT_EQ("sample helper.dll", remote->Text(row, kProgram));
     EXPECT_EQ("Orvendale Samples", remote->Text(row, kCompany));
     EXPECT_EQ("BHO", remote->Text(row, kType));
     EXPECT_FALSE(remote->Text(row, kFirstSeen).empty()) << "recorded as today";
-    EXPECT_EQ(2, CountNamed("twin.dll"));
-    row = RowNamed("bar.dll");
+    EXPECT_EQ(2, remote->CountOf(kName, "twin.dll"));
+    row = remote->Find(kName, "bar.dll");
     ASSERT_GE(row, 0);
     EXPECT_EQ("TOOLBAR (file missing)", remote->Text(row, kType)) << "its file is not there, and it says so";
     EXPECT_EQ("", remote->Text(row, kCompany)) << "a missing file has no company";
     EXPECT_EQ(1, remote->Image(row)) << "a missing file: the generic picture";
-    int button = RowNamed("Page Button");
+    int button = remote->Find(kName, "Page Button");
     ASSERT_GE(button, 0);
     EXPECT_EQ("EXTENSION (file missing)", remote->Text(button, kType));
     EXPECT_EQ("button.exe", remote->Text(button, kProgram));
@@ -200,7 +111,7 @@ TEST_F(IEHelpersPage, ShowsEachHelperAndRemovesOnlyTheSelectedOne)
 
     // Remove asks by the title; No keeps the helper.
     int before = remote->Count();
-    std::string question = RemoveRow(RowNamed("twin.dll"), IDNO);
+    std::string question = RemoveRow(remote->Find(kName, "twin.dll"), IDNO);
     EXPECT_NE(std::string::npos, question.find("You have chosen to remove twin.dll from the Windows registry"))
         << question;
     EXPECT_TRUE(BhoExists(TestClass(72)) && BhoExists(TestClass(73)));
@@ -208,17 +119,17 @@ TEST_F(IEHelpersPage, ShowsEachHelperAndRemovesOnlyTheSelectedOne)
 
     // Yes removes the helper of the selected row; its twin of the same
     // title stays.
-    RemoveRow(RowNamed("twin.dll"), IDYES);
-    ASSERT_TRUE(test::WaitUntil([&] { return remote->Count() == before - 1; }, kWait));
+    RemoveRow(remote->Find(kName, "twin.dll"), IDYES);
+    ASSERT_TRUE(test::WaitUntil([&] { return remote->Count() == before - 1; }, wait));
     EXPECT_NE(BhoExists(TestClass(72)), BhoExists(TestClass(73))) << "exactly one of the two goes";
-    EXPECT_EQ(1, CountNamed("twin.dll"));
+    EXPECT_EQ(1, remote->CountOf(kName, "twin.dll"));
     EXPECT_EQ(-1, (int)SendMessageA(GetDlgItem(page, 1000), LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED))
         << "nothing stays selected when the entry is gone";
 
-    RemoveRow(RowNamed("Sample Browser Helper"), IDYES);
-    ASSERT_TRUE(test::WaitUntil([] { return !BhoExists(TestClass(71)); }, kWait));
+    RemoveRow(remote->Find(kName, "Sample Browser Helper"), IDYES);
+    ASSERT_TRUE(test::WaitUntil([] { return !BhoExists(TestClass(71)); }, wait));
     Settle();
-    EXPECT_EQ(-1, RowNamed("Sample Browser Helper"));
+    EXPECT_EQ(-1, remote->Find(kName, "Sample Browser Helper"));
     EXPECT_TRUE(test::FileExistsAt(sample)) << "the file stays on disk";
     std::string history;
     ASSERT_TRUE(test::ReadFile(folder + "\\history.txt", &history));
@@ -230,22 +141,22 @@ TEST_F(IEHelpersPage, ShowsEachHelperAndRemovesOnlyTheSelectedOne)
     remote->SelectOnly(-1);
     Settle();
     Press(1003);
-    HWND box = test::WaitForWindow("#32770", "Sentrel Help", kWait);
+    HWND box = test::WaitForWindow("#32770", "Sentrel Help", wait);
     ASSERT_NE(nullptr, box);
     EXPECT_NE(std::string::npos, test::DialogText(box).find("No selection has been made"));
     test::PressButton(box, IDOK);
-    test::WaitForWindowGone(box, kWait);
+    test::WaitForWindowGone(box, wait);
 
     // The Monitor label asks the patrol time of the IE helpers.
     Press(1112);
-    box = test::WaitForWindow("#32770", "Patrol Time for IE Helpers", kWait);
+    box = test::WaitForWindow("#32770", "Patrol Time for IE Helpers", wait);
     ASSERT_NE(nullptr, box);
     SetDlgItemTextA(box, 1004, "12");
     test::PressButton(box, IDOK);
-    test::WaitForWindowGone(box, kWait);
+    test::WaitForWindowGone(box, wait);
     std::string minutes;
     EXPECT_TRUE(test::WaitUntil([&] {
         return test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "IEHelpers", &minutes) &&
                minutes == "12";
-    }, kWait)) << minutes;
+    }, wait)) << minutes;
 }

@@ -2,25 +2,16 @@
 // the Startup Programs page: the facts of the selected row, Next and
 // Previous through the rows in the page's order, the note, and the online
 // lookup (a recorder program is the prefix's https handler).
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
+#include "explorer_pages.h"
 
 #include <algorithm>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "program_info.h"
-#include "remote_list.h"
-#include "test_support.h"
+
+using namespace test::keys;
 
 namespace {
 
-const DWORD kWait = 15000;
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kSheetCaption[] = "Sentrel Zenta";
 enum { IDC_INFO = 1008, IDC_ONLINE_INFO = 1067, IDC_NOTE_BUTTON = 1069, IDC_NEXT = 1082, IDC_PREVIOUS = 1083,
        IDC_NOTE = 1033, IDC_STATUS = 1010 };
 
@@ -43,18 +34,15 @@ bool EndsWithNoCase(const std::string &text, const std::string &end)
     return text.size() >= end.size() && _stricmp(text.c_str() + text.size() - end.size(), end.c_str()) == 0;
 }
 
-class InfoDialog : public ::testing::Test {
+class InfoDialog : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
-        test::ResetSentrelRegistry();
-        CleanRun();
-        folder = test::FreshFolder("info explorer");
+        SetUpIn("info explorer");
+        test::ClearRunKeys();
         programs = test::FreshFolder("info programs");
         recorder = test::FreshFolder("info page browser");
         std::string build = test::BuildFolder();
-        ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(), FALSE));
         ASSERT_TRUE(CopyFileA((build + "\\url_recorder.exe").c_str(), (recorder + "\\url_recorder.exe").c_str(), FALSE));
         for (const char *name : {"alpha.exe", "beta.exe"})
             ASSERT_TRUE(CopyFileA((build + "\\info_sample.exe").c_str(), (programs + "\\" + name).c_str(), FALSE));
@@ -69,73 +57,24 @@ protected:
     }
     void TearDown() override
     {
-        remote.reset();
-        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-        if (program.process && !test::WaitForExit(program, kWait)) ADD_FAILURE() << "the explorer did not end";
-        test::Stop(program);
+        ExplorerPage::TearDown();
         test::WriteString(HKEY_CLASSES_ROOT, "https\\shell\\open\\command", "", httpsCommand);
-        CleanRun();
-        test::ResetSentrelRegistry();
-    }
-    static void CleanRun()
-    {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        for (const std::string &name : test::ValueNames(HKEY_CURRENT_USER, kRun)) RegDeleteValueA(key, name.c_str());
-        RegCloseKey(key);
-    }
-    void StartExplorer()
-    {
-        program = test::Start(folder, "SentrelEx.exe", "-START");
-        ASSERT_NE(nullptr, program.process);
-        HWND sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
-        ASSERT_NE(nullptr, sheet) << "the property sheet did not open";
-        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
-        ASSERT_NE(nullptr, page);
-        Settle(page);
-        remote.reset(new test::RemoteList(program.process, GetDlgItem(page, 1000)));
-    }
-    static void Settle(HWND window)
-    {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
+        test::ClearRunKeys();
     }
     // Sends a dialog command and waits until the dialog shows the title.
     bool Command(HWND dialog, int id, const std::string &title)
     {
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
-        return test::WaitUntil([&] { return Caption(dialog) == title; }, kWait);
+        return test::WaitUntil([&] { return Caption(dialog) == title; }, wait);
     }
-    std::vector<std::string> Recorded(size_t count)
-    {
-        std::vector<std::string> lines;
-        test::WaitUntil(
-            [&] {
-                std::string text;
-                lines.clear();
-                if (!test::ReadFile(recorder + "\\recorded.txt", &text)) return false;
-                size_t start = 0, end;
-                while ((end = text.find('\n', start)) != std::string::npos) {
-                    lines.push_back(text.substr(start, end - start));
-                    start = end + 1;
-                }
-                return lines.size() >= count;
-            },
-            kWait);
-        return lines;
-    }
-
-    std::string folder, programs, recorder, httpsCommand;
-    test::Program program;
-    HWND page = nullptr;
-    std::unique_ptr<test::RemoteList> remote;
+    std::string programs, recorder, httpsCommand;
 };
 
 }  // namespace
 
 TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
 {
-    StartExplorer();
+    StartExplorer("-START");
     std::vector<std::string> titles;
     for (const auto &row : remote->Rows(1)) titles.push_back(row[0]);
     int count = (int)titles.size();
@@ -143,7 +82,7 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
     ASSERT_GE(alpha, 0);
 
     PostMessageA(page, WM_COMMAND, IDC_INFO, 0);
-    HWND dialog = test::WaitForWindow("#32770", "Info Alpha", kWait);
+    HWND dialog = test::WaitForWindow("#32770", "Info Alpha", wait);
     ASSERT_NE(nullptr, dialog) << "the information dialog did not open";
     Settle(dialog);
     EXPECT_EQ("Info <Sample>", Text(dialog, 100));
@@ -176,23 +115,23 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
     ASSERT_GT(UserNoteFilePath(("\"" + programs + "\\beta.exe\" -x").c_str(), other), 0);
     PostMessageA(dialog, WM_COMMAND, IDC_NOTE_BUTTON, 0);
     std::string text;
-    ASSERT_TRUE(test::WaitUntil([&] { return test::ReadFile(note, &text); }, kWait));
+    ASSERT_TRUE(test::WaitUntil([&] { return test::ReadFile(note, &text); }, wait));
     EXPECT_EQ(0u, text.find("Info Alpha\r\n")) << text;
     EXPECT_NE(std::string::npos, text.find("alpha.exe\r\n")) << text;
     // Typed over the whole text, as the user types.
     HWND field = GetDlgItem(dialog, IDC_NOTE);
     SendMessageA(field, EM_SETSEL, 0, -1);
     for (char c : std::string("Known updater & friend")) PostMessageA(field, WM_CHAR, (WPARAM)(unsigned char)c, 1);
-    EXPECT_TRUE(test::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_NOTE_BUTTON)) != 0; }, kWait))
+    EXPECT_TRUE(test::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_NOTE_BUTTON)) != 0; }, wait))
         << "Save Note follows the edit";
     PostMessageA(dialog, WM_COMMAND, IDC_NOTE_BUTTON, 0);
-    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFile(note, &text) && text == "Known updater & friend"; }, kWait))
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFile(note, &text) && text == "Known updater & friend"; }, wait))
         << text;
     EXPECT_FALSE(test::FileExistsAt(other));
 
     // The online lookup of the record shown.
     PostMessageA(dialog, WM_COMMAND, IDC_ONLINE_INFO, 0);
-    std::vector<std::string> lines = Recorded(1);
+    std::vector<std::string> lines = test::RecordedLines(recorder, 1, wait);
     ASSERT_EQ(1u, lines.size());
     EXPECT_NE(std::string::npos,
               lines[0].find("/cgi-bin/zentainfo.pl?program=ALPHA.EXE&vendor=Smith%20+%20%22Sons%22%20%231%20100%25%20%3Cscript%3E"))
@@ -201,8 +140,8 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
 
     // Closed: the page's row is selected again and the place is kept.
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(test::WaitForWindowGone(dialog, kWait));
-    Settle(page);
+    ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
+    Settle();
     EXPECT_EQ(alpha, remote->Selected());
     EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "xInfo"));
     // The row menu's "View Note..." finds the note of this row only.
@@ -212,7 +151,7 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
     // Zenta Info on the page: the selected row's lookup.
     ASSERT_GE(remote->Select(0, "Info Beta"), 0);
     PostMessageA(page, WM_COMMAND, IDC_ONLINE_INFO, 0);
-    lines = Recorded(2);
+    lines = test::RecordedLines(recorder, 2, wait);
     ASSERT_EQ(2u, lines.size());
     EXPECT_NE(std::string::npos, lines[1].find("?program=BETA.EXE&vendor=")) << lines[1];
     DeleteFileA(note);

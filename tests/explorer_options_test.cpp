@@ -11,53 +11,34 @@
 #include "history.h"
 #include "startup_changes.h"
 
+using namespace test::keys;
+
+using test::Value;
+
 namespace {
 
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class OptionsPage : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
-        test::ResetSentrelRegistry();
-        CleanRun();
-        where = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ExplorerPage::SetUp();
+        test::ClearRunKeys();
     }
     void TearDown() override
     {
-        StopExplorer();
-        if (HWND monitor = test::MonitorWindow()) PostMessageA(monitor, WM_COMMAND, 6030, 0);
-        test::WaitForNoMonitor(test::kPageWait);
+        ExplorerPage::TearDown();
         test::Stop(monitor);
-        CleanRun();
-        test::ResetSentrelRegistry();
-    }
-    static void CleanRun()
-    {
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-            for (const std::string &name : test::ValueNames(root, kRun))
-                if (name != "winemenubuilder") {
-                    HKEY key;
-                    if (RegOpenKeyExA(root, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                        RegDeleteValueA(key, name.c_str());
-                        RegCloseKey(key);
-                    }
-                }
+        test::ClearRunKeys();
     }
     std::string Option(const char *name) { return Value(HKEY_CURRENT_USER, kOptions, name); }
     void ClickBox(int id) { ClickAndWait(page, id); }
     // Answers the message box the page shows after some boxes.
     void Acknowledge()
     {
-        HWND box = WaitForDialog("Sentrel Zenta");
-        ASSERT_NE(nullptr, box);
-        test::PressButton(box, IDOK);
-        test::WaitForWindowGone(box, test::kPageWait);
+        ASSERT_NE("<no message>", Answer(IDOK));
         Settle();
     }
-    std::string where;
     test::Program monitor;
 };
 
@@ -73,11 +54,11 @@ void WriteBytes(const std::string &path, const std::string &bytes)
 
 TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
 {
-    ASSERT_TRUE(test::InstallMonitor(where, true));
-    monitor = test::Start(where, "Sentrel.exe", "-NoOpen");
+    ASSERT_TRUE(test::InstallMonitor(folder, true));
+    monitor = test::Start(folder, "Sentrel.exe", "-NoOpen");
     ASSERT_NE(nullptr, monitor.process);
-    ASSERT_TRUE(test::WaitForTrayIcons(1, test::kPageWait));
-    StartExplorerIn(where, "-OPTIONS");
+    ASSERT_TRUE(test::WaitForTrayIcons(1, wait));
+    StartExplorer("-OPTIONS");
 
     const struct {
         int box;
@@ -121,10 +102,10 @@ TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
     ClickBox(1025);
     Acknowledge();
     EXPECT_EQ("1", Option("HideWuffin"));
-    EXPECT_TRUE(test::WaitForTrayIcons(0, test::kPageWait));
+    EXPECT_TRUE(test::WaitForTrayIcons(0, wait));
     ClickBox(1025);
     EXPECT_EQ("0", Option("HideWuffin"));
-    EXPECT_TRUE(test::WaitForTrayIcons(1, test::kPageWait));
+    EXPECT_TRUE(test::WaitForTrayIcons(1, wait));
 }
 
 // The Autostart box shows the monitor's own registration as it really is,
@@ -133,16 +114,16 @@ TEST_F(OptionsPage, EveryCheckBoxChangesItsOptionAndARunningMonitorFollows)
 // program file.
 TEST_F(OptionsPage, AutostartIsTheMonitorsOwnRegistrationOnly)
 {
-    ASSERT_TRUE(test::InstallMonitor(where, false));
-    std::string program = where + "\\Sentrel.exe";
+    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string program = folder + "\\Sentrel.exe";
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Look-alike", "C:\\evil\\NotSentrel.exe"));
     // The first start registers the monitor; with that value gone, the
     // look-alike does not count as it.
-    StartExplorerIn(where, "-OPTIONS");
+    StartExplorer("-OPTIONS");
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
     StopExplorer();
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
-    StartExplorerIn(where, "-OPTIONS");
+    StartExplorer("-OPTIONS");
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(page, 1017)) << "a look-alike is not the monitor's registration";
     StopExplorer();
 
@@ -152,9 +133,9 @@ TEST_F(OptionsPage, AutostartIsTheMonitorsOwnRegistrationOnly)
     char startup[PATH_SIZE] = "";
     SHGetFolderPathA(nullptr, CSIDL_STARTUP, nullptr, 0, startup);
     std::string link = std::string(startup) + "\\Sentrel Monitor.lnk";
-    ASSERT_TRUE(CreateShortcut(link.c_str(), program.c_str(), "", where.c_str(), "", "", 0));
+    ASSERT_TRUE(CreateShortcut(link.c_str(), program.c_str(), "", folder.c_str(), "", "", 0));
     std::string before = test::DumpTree(HKEY_CURRENT_USER, kRun);
-    StartExplorerIn(where, "-OPTIONS");
+    StartExplorer("-OPTIONS");
     ASSERT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
 
     ClickBox(1017);
@@ -164,19 +145,19 @@ TEST_F(OptionsPage, AutostartIsTheMonitorsOwnRegistrationOnly)
     EXPECT_TRUE(test::FileExistsAt(link));
     EXPECT_TRUE(test::FileExistsAt(program));
     std::string history;
-    test::ReadFile(where + "\\history.txt", &history);
+    test::ReadFile(folder + "\\history.txt", &history);
     EXPECT_NE(std::string::npos, history.find("\tMACHINE_RUN\tSentrel\t")) << history;
 
     ClickBox(1017);
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, 1017));
-    EXPECT_EQ(where + "\\sentrel.exe -expressboot", Value(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_EQ(folder + "\\sentrel.exe -expressboot", Value(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
     DeleteFileA(link.c_str());
 }
 
 TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
 {
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "RealtimeStartPage", "0"));
-    StartExplorerIn(where, "-OPTIONS");
+    StartExplorer("-OPTIONS");
     // Typing 45 gives 45 minutes although the slider stops at 30.
     PostMessageA(page, WM_COMMAND, MAKEWPARAM(1136, BN_CLICKED), (LPARAM)GetDlgItem(page, 1136));
     HWND dialog = WaitForDialog("Patrol Time for Default Internet Pages");
@@ -185,7 +166,7 @@ TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
     Settle(dialog);
     EXPECT_EQ(30, SendDlgItemMessageA(dialog, 1142, TBM_GETPOS, 0, 0));
     Click(dialog, IDOK);
-    ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
     Settle();
     EXPECT_EQ("45", Option("StartPage"));
     EXPECT_EQ("0", Option("RealtimeStartPage"));
@@ -201,7 +182,7 @@ TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
     SetDlgItemTextA(dialog, 1004, "x");
     Click(dialog, IDOK);
-    ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
     Settle();
     EXPECT_EQ("0", Option("HostFile"));
     EXPECT_EQ("0", Option("RealtimeSysFiles"));
@@ -210,7 +191,7 @@ TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
     // From the Startup page's Monitor label: real time checked, then Close
     // keeps the former state; OK stores it.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "RealtimeStartup", "0"));
-    StartExplorerIn(where, "-START");
+    StartExplorer("-START");
     for (int id : {IDCANCEL, IDOK}) {
         PostMessageA(page, WM_COMMAND, MAKEWPARAM(1112, BN_CLICKED), (LPARAM)GetDlgItem(page, 1112));
         dialog = WaitForDialog("Patrol Time for Startup Programs");
@@ -218,7 +199,7 @@ TEST_F(OptionsPage, SetPatrolTimeStoresMinutesAndTheRealTimeSwitch)
         ClickAndWait(dialog, 1014);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1004)));
         Click(dialog, id);
-        ASSERT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+        ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
         Settle();
         EXPECT_EQ(id == IDOK ? "1" : "0", Option("RealtimeStartup"));
     }
@@ -244,9 +225,9 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     const char nul[] = "12/07/2026  2:09 PM\t*START_Remove\tCURRENT_RUN\tNul\0led\tC:\\nul.exe\t\tx\ty\r\n";
     text += std::string(nul, sizeof nul - 1);
     text += "12/07/2026  2:10 PM\tSTART_Alert\tCURRENT_RUN\tLast Line\tC:\\last.exe";
-    WriteBytes(where + "\\history.txt", text);
+    WriteBytes(folder + "\\history.txt", text);
 
-    StartExplorerIn(where, "-OPTIONS");
+    StartExplorer("-OPTIONS");
     PostMessageA(page, WM_COMMAND, MAKEWPARAM(1104, BN_CLICKED), (LPARAM)GetDlgItem(page, 1104));
     HWND dialog = WaitForDialog("Sentrel History");
     ASSERT_NE(nullptr, dialog);
@@ -267,7 +248,7 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     const int disable = 4090, undo = 4091, forged = 4092, longRow = 4093;
     EXPECT_EQ("Forged", rows.Text(forged, 0));
     EXPECT_EQ("Nul led", rows.Text(4094, 0));
-    rows.SelectAt(forged);
+    rows.SelectOnly(forged);
     EXPECT_EQ("LOG_UNKNOWN", rows.Text(forged, 1));
     Settle(dialog);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
@@ -279,7 +260,7 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     // A line of another kind (a Disable) is never acted on, not even by a
     // double click.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Keep Me", "C:\\keep.exe"));
-    rows.SelectAt(disable);
+    rows.SelectOnly(disable);
     Settle(dialog);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
     SendMessageTimeoutA(dialog, WM_COMMAND, 1104, 0, SMTO_NORMAL, 3000, &ignored);
@@ -288,25 +269,25 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
 
     // The name too long for its field reads back empty: nothing to undo.
     EXPECT_EQ("", rows.Text(longRow, 0));
-    rows.SelectAt(longRow);
+    rows.SelectOnly(longRow);
     Settle(dialog);
     SendMessageTimeoutA(dialog, WM_COMMAND, 1104, 0, SMTO_NORMAL, 1000, &ignored);
-    HWND refused = WaitForDialog("Sentrel Zenta");
+    HWND refused = WaitForMessageBox();
     ASSERT_NE(nullptr, refused);
     test::PressButton(refused, IDOK);
-    test::WaitForWindowGone(refused, test::kPageWait);
+    test::WaitForWindowGone(refused, wait);
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, ""));
 
     // The removal comes back byte for byte under its exact name.
     EXPECT_EQ("Undo Me", rows.Text(undo, 0));
-    rows.SelectAt(undo);
+    rows.SelectOnly(undo);
     EXPECT_EQ("*START_Remove", rows.Text(undo, 1));
     EXPECT_EQ("CURRENT_RUN", rows.Text(undo, 2));
     Settle(dialog);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 1104)));
     // The undo says what it will write and asks; it approves nothing.
     Click(dialog, 1104);
-    HWND ask = WaitForDialog("Sentrel Zenta");
+    HWND ask = WaitForMessageBox();
     ASSERT_NE(nullptr, ask);
     std::string asked = test::DialogText(ask);
     EXPECT_NE(std::string::npos, asked.find("Undo Me")) << asked;
@@ -324,22 +305,22 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     EXPECT_EQ("*START_Remove", rows.Text(rows.Selected(), 1));
     Settle(dialog);
     Click(dialog, 1104);
-    ask = WaitForDialog("Sentrel Zenta");
+    ask = WaitForMessageBox();
     ASSERT_NE(nullptr, ask);
     test::PressButton(ask, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(ask, test::kPageWait));
-    HWND refusedAgain = WaitForDialog("Sentrel Zenta");
+    ASSERT_TRUE(test::WaitForWindowGone(ask, wait));
+    HWND refusedAgain = WaitForMessageBox();
     ASSERT_NE(nullptr, refusedAgain);
     EXPECT_NE(std::string::npos, test::DialogText(refusedAgain).find("Nothing was put back"))
         << test::DialogText(refusedAgain);
     test::PressButton(refusedAgain, IDOK);
-    test::WaitForWindowGone(refusedAgain, test::kPageWait);
+    test::WaitForWindowGone(refusedAgain, wait);
     EXPECT_EQ("C:\\now.exe", Value(HKEY_CURRENT_USER, kRun, "Undo Me"));
 
     // Clear File: the file goes, the list empties.
     Click(dialog, 1106);
     ASSERT_TRUE(WaitFor([&] { return rows.Count() == 0; }));
-    EXPECT_FALSE(test::FileExistsAt(where + "\\history.txt"));
+    EXPECT_FALSE(test::FileExistsAt(folder + "\\history.txt"));
     Click(dialog, IDOK);
-    EXPECT_TRUE(test::WaitForWindowGone(dialog, test::kPageWait));
+    EXPECT_TRUE(test::WaitForWindowGone(dialog, wait));
 }

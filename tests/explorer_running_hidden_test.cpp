@@ -1,102 +1,21 @@
 // The real SentrelEx.exe on its Active Tasks and Hidden Files pages: the
 // rows they show for real programs and files of the prefix, Kill Task on
 // the selected program, and Unhide and Delete on the selected file.
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "remote_list.h"
-#include "test_support.h"
+#include "explorer_pages.h"
 #include "text.h"
 
 namespace {
 
-const DWORD kWait = 15000;
-const char kSheetCaption[] = "Sentrel Zenta";
 enum { kModule, kDescription, kCompany, kFirstSeen };
 enum { kFile, kFolder, kHiddenFirstSeen, kWritten, kType };
-
-struct Search {
-    DWORD process;
-    HWND exclude;
-    const char *caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
-{
-    Search *search = (Search *)param;
-    char cls[64] = "", caption[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, caption, sizeof caption);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
-        std::string(cls) == "#32770" && std::string(caption) == search->caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 bool Running(const test::Program &program)
 {
     return program.process && WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT;
 }
 
-class ExplorerPage : public ::testing::Test {
+class ExplorerPage : public test::ExplorerPage {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
-        test::ResetSentrelRegistry();
-        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(),
-                              FALSE));
-    }
-    void TearDown() override
-    {
-        remote.reset();
-        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-        if (program.process && !test::WaitForExit(program, kWait)) ADD_FAILURE() << "the explorer did not end";
-        test::Stop(program);
-        test::ResetSentrelRegistry();
-    }
-    void StartExplorer(const char *page_switch)
-    {
-        program = test::Start(folder, "SentrelEx.exe", page_switch);
-        ASSERT_NE(nullptr, program.process);
-        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
-        ASSERT_NE(nullptr, sheet) << "the property sheet did not open";
-        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
-        ASSERT_NE(nullptr, page);
-        Settle();
-        remote.reset(new test::RemoteList(program.process, GetDlgItem(page, 1000)));
-    }
-    void Settle()
-    {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
-    }
-    void Press(int id)
-    {
-        PostMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
-    }
-    void Command(int id) { PostMessageA(page, WM_COMMAND, id, 0); }
-    HWND WaitForBox(const char *caption)
-    {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(20)) {
-            Search search = {program.id, sheet, caption, nullptr};
-            EnumWindows(FindBox, (LPARAM)&search);
-            if (search.found) return search.found;
-        }
-        return nullptr;
-    }
     // Rows whose column holds the text.
     std::vector<int> RowsWith(int columns, int column, const std::string &text)
     {
@@ -106,30 +25,6 @@ protected:
             if (_stricmp(rows[i][column].c_str(), text.c_str()) == 0) found.push_back((int)i);
         return found;
     }
-    void SelectRow(int row)
-    {
-        // Only this row: the list's state set from here, as a click would.
-        remote->SelectNone();
-        LVITEMA item = {};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        void *memory = VirtualAllocEx(program.process, nullptr, sizeof item, MEM_COMMIT, PAGE_READWRITE);
-        WriteProcessMemory(program.process, memory, &item, sizeof item, nullptr);
-        SendMessageA(GetDlgItem(page, 1000), LVM_SETITEMSTATE, row, (LPARAM)memory);
-        VirtualFreeEx(program.process, memory, 0, MEM_RELEASE);
-        Settle();
-    }
-    std::string History()
-    {
-        std::string text;
-        test::ReadFile(folder + "\\history.txt", &text);
-        return text;
-    }
-
-    std::string folder;
-    test::Program program;
-    HWND sheet = nullptr, page = nullptr;
-    std::unique_ptr<test::RemoteList> remote;
 };
 
 }  // namespace
@@ -148,7 +43,7 @@ TEST_F(ExplorerPage, KillTaskStopsTheSelectedRowsOwnProgramNotAnotherOfTheSameNa
     ASSERT_TRUE(Running(two));
 
     StartExplorer("-TASK");
-    ASSERT_TRUE(test::WaitUntil([&] { return RowsWith(4, kModule, "twin.exe").size() == 2; }, kWait));
+    ASSERT_TRUE(test::WaitUntil([&] { return RowsWith(4, kModule, "twin.exe").size() == 2; }, wait));
     auto rows = remote->Rows(4);
     int secondRow = -1;
     for (int row : RowsWith(4, kModule, "twin.exe")) {
@@ -158,12 +53,13 @@ TEST_F(ExplorerPage, KillTaskStopsTheSelectedRowsOwnProgramNotAnotherOfTheSameNa
     ASSERT_GE(secondRow, 0) << "the second program's own description";
     for (const auto &row : rows) EXPECT_FALSE(row[kModule].empty());
 
-    SelectRow(secondRow);
+    remote->SelectOnly(secondRow);
+    Settle();
     Press(1007);
-    EXPECT_TRUE(test::WaitForExit(two, kWait)) << "the selected program was stopped";
+    EXPECT_TRUE(test::WaitForExit(two, wait)) << "the selected program was stopped";
     Settle();
     EXPECT_TRUE(Running(one)) << "the other program of the same name runs on";
-    EXPECT_TRUE(test::WaitUntil([&] { return RowsWith(4, kModule, "twin.exe").size() == 1; }, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return RowsWith(4, kModule, "twin.exe").size() == 1; }, wait));
     std::string history = History();
     EXPECT_NE(std::string::npos, history.find("TASK_Kill")) << history;
     EXPECT_NE(std::string::npos, history.find("TWIN-TWO\\TWIN.EXE")) << history;
@@ -177,10 +73,10 @@ TEST_F(ExplorerPage, KillTaskStopsTheSelectedRowsOwnProgramNotAnotherOfTheSameNa
     remote->SelectNone();
     Settle();
     Press(1007);
-    HWND box = WaitForBox("Sentrel Help");
+    HWND box = WaitForDialog("Sentrel Help");
     ASSERT_NE(nullptr, box);
     test::PressButton(box, IDOK);
-    test::WaitForWindowGone(box, kWait);
+    test::WaitForWindowGone(box, wait);
     test::Stop(one);
     test::Stop(two);
 }
@@ -217,19 +113,19 @@ TEST_F(ExplorerPage, HiddenFilesAreListedAndCanBeUnhiddenOrMovedToTheVault)
     Settle();
     Press(1007);
     const DWORD marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
-    EXPECT_TRUE(test::WaitUntil([&] { return (GetFileAttributesA(shown.c_str()) & marks) == 0; }, kWait));
-    EXPECT_TRUE(test::WaitUntil([&] { return RowsWith(5, kFile, "shown.dat").empty(); }, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return (GetFileAttributesA(shown.c_str()) & marks) == 0; }, wait));
+    EXPECT_TRUE(test::WaitUntil([&] { return RowsWith(5, kFile, "shown.dat").empty(); }, wait));
 
     // Delete asks, then moves the file into the vault.
     ASSERT_GE(remote->Select(kFile, "gone.dat"), 0);
     Settle();
     Command(1184);
-    HWND box = WaitForBox(kSheetCaption);
+    HWND box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     EXPECT_NE(std::string::npos, test::DialogText(box).find("Are you sure you want this file deleted?"));
     test::PressButton(box, IDYES);
-    EXPECT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(gone); }, kWait));
-    EXPECT_TRUE(test::WaitUntil([&] { return RowsWith(5, kFile, "gone.dat").empty(); }, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(gone); }, wait));
+    EXPECT_TRUE(test::WaitUntil([&] { return RowsWith(5, kFile, "gone.dat").empty(); }, wait));
     EXPECT_NE(std::string::npos, History().find("*HIDDEN_DeleteFile\tTYPE_HIDDEN\t")) << History();
 
     // A file held open is left where it is, and the user is told.
@@ -238,15 +134,15 @@ TEST_F(ExplorerPage, HiddenFilesAreListedAndCanBeUnhiddenOrMovedToTheVault)
     ASSERT_GE(remote->Select(kFile, "held.dat"), 0);
     Settle();
     Command(1184);
-    box = WaitForBox(kSheetCaption);
+    box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     test::PressButton(box, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
-    box = WaitForBox(kSheetCaption);
+    ASSERT_TRUE(test::WaitForWindowGone(box, wait));
+    box = WaitForMessageBox();
     ASSERT_NE(nullptr, box) << "no word of the failure";
     EXPECT_NE(std::string::npos, test::DialogText(box).find("could not be removed")) << test::DialogText(box);
     test::PressButton(box, IDOK);
-    test::WaitForWindowGone(box, kWait);
+    test::WaitForWindowGone(box, wait);
     CloseHandle(handle);
     EXPECT_TRUE(test::FileExistsAt(held));
     Settle();
@@ -257,13 +153,13 @@ TEST_F(ExplorerPage, HiddenFilesAreListedAndCanBeUnhiddenOrMovedToTheVault)
     ASSERT_GE(remote->Select(kFile, "held.dat"), 0);
     Settle();
     Command(1144);
-    box = WaitForBox(kSheetCaption);
+    box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     EXPECT_NE(std::string::npos, test::DialogText(box).find(held)) << test::DialogText(box);
     test::PressButton(box, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    ASSERT_TRUE(test::WaitForWindowGone(box, wait));
     EXPECT_TRUE(test::WaitUntil([&] { return History().find("FILE_DeleteOnReboot\tTYPE_HIDDEN\t") != std::string::npos; },
-                                kWait))
+                                wait))
         << History();
     std::string pending = test::ReadRawValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
                                              L"PendingFileRenameOperations");

@@ -2,33 +2,23 @@
 // every kind of startup location, Disable / Enable / Remove / Move to
 // Delayed Start on a selected row, sorting by a column, the start switches,
 // the single instance and the first-seen pruning at start.
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
+#include "explorer_pages.h"
+
 #include <shlobj.h>
 
 #include <algorithm>
 #include <initializer_list>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "delayed_programs.h"
 #include "items.h"
 #include "startup_changes.h"
 #include "startup_list.h"
 #include "signed_samples.h"
-#include "test_support.h"
+
+using namespace test::keys;
 
 namespace {
 
-const DWORD kWait = 15000;
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kStore[] = "Software\\Orvendale\\Sentrel";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
-const char kSheetCaption[] = "Sentrel Zenta";
 const char kRegedit[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
 enum { kTitle, kCommand, kCompany, kType, kFirstSeen, kPublisher };
 
@@ -39,165 +29,28 @@ std::string StartupFolder()
     return path;
 }
 
-// Texts and states of a list view in the explorer's process: the LVITEM
-// and its text buffer live in memory allocated inside that process.
-class RemoteList {
-public:
-    RemoteList(HANDLE process, HWND list) : process_(process), list_(list)
-    {
-        memory_ = (char *)VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
-    }
-    ~RemoteList()
-    {
-        if (memory_) VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
-    }
-    int Count() { return (int)SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0); }
-    std::string Text(int row, int column)
-    {
-        LVITEMA item = {};
-        item.iSubItem = column;
-        item.pszText = memory_ + 1024;
-        item.cchTextMax = 1024;
-        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
-        SendMessageA(list_, LVM_GETITEMTEXTA, row, (LPARAM)memory_);
-        char text[1024] = "";
-        ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
-        return text;
-    }
-    std::vector<std::vector<std::string>> Rows()
-    {
-        std::vector<std::vector<std::string>> rows;
-        HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
-        int columns = (int)SendMessageA(header, HDM_GETITEMCOUNT, 0, 0);
-        for (int row = 0, n = Count(); row < n; row++) {
-            std::vector<std::string> cells;
-            for (int column = 0; column < columns; column++) cells.push_back(Text(row, column));
-            rows.push_back(cells);
-        }
-        return rows;
-    }
-    // Selects only the row whose title is title (and type, when given).
-    int Select(const std::string &title, const std::string &type = "")
-    {
-        int found = -1;
-        for (int row = 0, n = Count(); row < n && found < 0; row++)
-            if (Text(row, kTitle) == title && (type.empty() || Text(row, kType) == type)) found = row;
-        if (found < 0) return -1;
-        SetState(-1, 0);
-        SetState(found, LVIS_SELECTED | LVIS_FOCUSED);
-        return found;
-    }
-    // Selects only the first row whose cell in column is text.
-    int SelectWhere(int column, const std::string &text)
-    {
-        for (int row = 0, n = Count(); row < n; row++)
-            if (Text(row, column) == text) {
-                SetState(-1, 0);
-                SetState(row, LVIS_SELECTED | LVIS_FOCUSED);
-                return row;
-            }
-        return -1;
-    }
-    // The sort arrow a header item shows: HDF_SORTUP, HDF_SORTDOWN or 0.
-    int SortArrow(int column)
-    {
-        HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
-        HDITEMA item = {};
-        item.mask = HDI_FORMAT;
-        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
-        SendMessageA(header, HDM_GETITEMA, column, (LPARAM)memory_);
-        ReadProcessMemory(process_, memory_, &item, sizeof item, nullptr);
-        return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
-    }
-    // The first selected row, or -1.
-    int Selected() { return (int)SendMessageA(list_, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
-    void SelectRows(const std::vector<int> &rows)
-    {
-        SetState(-1, 0);
-        for (int row : rows) SetState(row, LVIS_SELECTED);
-    }
-    // Clicks a column heading as the mouse would.
-    void ClickHeader(int column)
-    {
-        HWND header = (HWND)SendMessageA(list_, LVM_GETHEADER, 0, 0);
-        int x = (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, column, 0) / 2;
-        for (int c = 0; c < column; c++) x += (int)SendMessageA(list_, LVM_GETCOLUMNWIDTH, c, 0);
-        // Sent, not posted: a later WM_NULL to settle would overtake posted clicks.
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
-        SendMessageTimeoutA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5), SMTO_NORMAL, 10000, &ignored);
-    }
-
-private:
-    void SetState(int row, UINT state)
-    {
-        LVITEMA item = {};
-        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = state;
-        WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
-        SendMessageA(list_, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)memory_);
-    }
-    HANDLE process_;
-    HWND list_;
-    char *memory_ = nullptr;
-};
-
-struct TopLevelSearch {
-    DWORD process;
-    HWND exclude;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
-{
-    TopLevelSearch *search = (TopLevelSearch *)param;
-    char cls[64] = "", caption[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, caption, sizeof caption);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
-        std::string(cls) == "#32770" && std::string(caption) == kSheetCaption)
-        search->found.push_back(window);
-    return TRUE;
-}
-
-class StartupPage : public ::testing::Test {
+class StartupPage : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
-        test::ResetSentrelRegistry();
+        ExplorerPage::SetUp();
         CleanStartupLocations();
-        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::string build = test::BuildFolder();
-        ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(), FALSE));
         // Program files for the entries: copies of a program with version facts
         // and an icon, in a folder whose name does not mention the program
         // itself (its own entries are kept out of the history).
         CreateDirectoryA(programs.c_str(), nullptr);
         for (const char *name : {"alpha.exe", "beta.exe", "gamma.exe", "delta.exe"})
-            ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (programs + "\\" + name).c_str(), FALSE));
+            ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (programs + "\\" + name).c_str(),
+                                  FALSE));
     }
     void TearDown() override
     {
-        StopExplorer();
-        if (HWND monitor = test::MonitorWindow()) PostMessageA(monitor, WM_COMMAND, 6030, 0);
-        test::WaitForNoMonitor(kWait);
+        ExplorerPage::TearDown();
         CleanStartupLocations();
-        test::ResetSentrelRegistry();
     }
     static void CleanStartupLocations()
     {
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-            for (const std::string &name : test::ValueNames(root, kRun))
-                if (name != "winemenubuilder") {
-                    HKEY key;
-                    if (RegOpenKeyExA(root, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                        RegDeleteValueA(key, name.c_str());
-                        RegCloseKey(key);
-                    }
-                }
+        test::ClearRunKeys();
         WriteProfileStringA("windows", "run", "");
         WIN32_FIND_DATAA found;
         std::string startup = StartupFolder();
@@ -216,71 +69,15 @@ protected:
                                    (programs + "\\gamma.exe").c_str(), "", programs.c_str(), "", "", 0));
         ASSERT_TRUE(WriteProfileStringA("windows", "run", (programs + "\\delta.exe").c_str()));
     }
-    // Starts the explorer and waits for its Startup page to be filled.
-    void StartExplorer(const std::string &arguments = "")
+    // Selects only the row of this title (and type, when given).
+    int Select(const std::string &title, const std::string &type = "")
     {
-        program = test::Start(folder, "SentrelEx.exe", arguments);
-        ASSERT_NE(nullptr, program.process);
-        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
-        ASSERT_NE(nullptr, sheet) << "the property sheet did not open";
-        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
-        ASSERT_NE(nullptr, page);
-        Settle();
-        list = GetDlgItem(page, 1000);
-        remote.reset(new RemoteList(program.process, list));
+        return type.empty() ? remote->Select(kTitle, title) : remote->Select(kTitle, title, kType, type);
     }
-    void StopExplorer()
+    static const std::vector<std::string> *RowOf(const std::vector<std::vector<std::string>> &rows,
+                                                 const std::string &title)
     {
-        remote.reset();
-        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-        if (program.process && !test::WaitForExit(program, kWait)) ADD_FAILURE() << "the explorer did not end";
-        test::Stop(program);
-        sheet = page = list = nullptr;
-    }
-    // Waits until the page has handled everything posted to it so far.
-    void Settle()
-    {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
-    }
-    void Press(int id)
-    {
-        PostMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
-    }
-    // The explorer's message box (not the sheet, which has the same caption).
-    HWND WaitForMessageBox()
-    {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(20)) {
-            TopLevelSearch search = {program.id, sheet, {}};
-            EnumWindows(CollectDialog, (LPARAM)&search);
-            if (!search.found.empty()) return search.found[0];
-        }
-        return nullptr;
-    }
-    template <typename Condition> bool WaitFor(Condition condition)
-    {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(20))
-            if (condition()) return true;
-        return false;
-    }
-    std::vector<std::string> Column(int column)
-    {
-        std::vector<std::string> out;
-        for (const auto &row : remote->Rows()) out.push_back(row[column]);
-        return out;
-    }
-    const std::vector<std::string> *RowOf(const std::vector<std::vector<std::string>> &rows,
-                                          const std::string &title)
-    {
-        for (const auto &row : rows)
-            if (row[kTitle] == title) return &row;
-        return nullptr;
-    }
-    std::string History()
-    {
-        std::string text;
-        test::ReadFile(folder + "\\history.txt", &text);
-        return text;
+        return test::RowWith(rows, kTitle, title);
     }
     static std::string WinIniRun()
     {
@@ -289,11 +86,7 @@ protected:
         return text;
     }
 
-    std::string folder;
     const std::string programs = "C:\\startup-programs";
-    test::Program program;
-    HWND sheet = nullptr, page = nullptr, list = nullptr;
-    std::unique_ptr<RemoteList> remote;
 };
 
 }  // namespace
@@ -380,7 +173,7 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
     StartExplorer();
 
     // Disable a Run entry: the live value goes, the mark and the copy stay.
-    ASSERT_GE(remote->Select("User Beta"), 0);
+    ASSERT_GE(Select("User Beta"), 0);
     Settle();
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, 11)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, 10)));
@@ -393,7 +186,7 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
     EXPECT_EQ("HKCU Run (disabled)", (*RowOf(rows, "User Beta"))[kType]) << "it still says where it lives";
 
     // Enable puts the value back as it was.
-    ASSERT_GE(remote->Select("User Beta"), 0);
+    ASSERT_GE(Select("User Beta"), 0);
     Settle();
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, 10)));
     Press(10);
@@ -407,7 +200,7 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
     // A name and command in scripts no ANSI code page holds are listed as
     // they are, and Disable and Enable give back the very same value.
     const std::string raw = test::ReadRawValue(HKEY_CURRENT_USER, kRun, test::Wide(name));
-    ASSERT_GE(remote->Select(name), 0);
+    ASSERT_GE(Select(name), 0);
     rows = remote->Rows();
     ASSERT_NE(nullptr, RowOf(rows, name));
     EXPECT_EQ(u8"злой.exe -q", (*RowOf(rows, name))[kCommand]) << "the file and its parameters";
@@ -415,7 +208,7 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, name); }));
     Settle();
-    ASSERT_GE(remote->Select(name), 0);
+    ASSERT_GE(Select(name), 0);
     Settle();
     Press(10);
     ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, name); }));
@@ -425,12 +218,12 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
 
     // A Startup-folder shortcut is disabled by moving the file away.
     std::string shortcut = StartupFolder() + "\\Folder Gamma.lnk";
-    ASSERT_GE(remote->Select("Sentrel explorer", "Startup folder (this user)"), 0);
+    ASSERT_GE(Select("Sentrel explorer", "Startup folder (this user)"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !test::FileExistsAt(shortcut); }));
     Settle();
-    ASSERT_GE(remote->Select("Sentrel explorer", "Startup folder (disabled)"), 0);
+    ASSERT_GE(Select("Sentrel explorer", "Startup folder (disabled)"), 0);
     Settle();
     Press(10);
     ASSERT_TRUE(WaitFor([&] { return test::FileExistsAt(shortcut); }));
@@ -438,18 +231,18 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
 
     // Remove asks first, naming the command; No keeps the entry, Yes removes it.
     int before = remote->Count();
-    ASSERT_GE(remote->Select("User Beta"), 0);
+    ASSERT_GE(Select("User Beta"), 0);
     Settle();
     Press(1003);
     HWND box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     EXPECT_NE(std::string::npos, test::DialogText(box).find(programs + "\\beta.exe"));
     test::PressButton(box, IDNO);
-    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    ASSERT_TRUE(test::WaitForWindowGone(box, wait));
     Settle();
     EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"));
 
-    ASSERT_GE(remote->Select("User Beta"), 0);
+    ASSERT_GE(Select("User Beta"), 0);
     Settle();
     Press(1003);
     box = WaitForMessageBox();
@@ -473,7 +266,7 @@ TEST_F(StartupPage, SameNameInBothHivesRemovesTheSelectedEntry)
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Updater", programs + "\\alpha.exe"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Updater", programs + "\\beta.exe"));
     StartExplorer();
-    ASSERT_GE(remote->Select("Updater", "HKCU Run"), 0);
+    ASSERT_GE(Select("Updater", "HKCU Run"), 0);
     Settle();
     Press(1003);
     HWND box = WaitForMessageBox();
@@ -487,12 +280,12 @@ TEST_F(StartupPage, SameNameInBothHivesRemovesTheSelectedEntry)
     // Several selected rows are removed without a question.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "One", programs + "\\gamma.exe"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Two", programs + "\\delta.exe"));
-    ASSERT_GE(remote->Select("Updater"), 0);
+    ASSERT_GE(Select("Updater"), 0);
     Settle();
     Press(11);   // disable and enable refill the list with the new entries
     ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Updater"); }));
     Settle();
-    int one = remote->Select("One"), two = remote->Select("Two");
+    int one = Select("One"), two = Select("Two");
     ASSERT_GE(one, 0);
     ASSERT_GE(two, 0);
     remote->SelectRows({one, two});
@@ -510,9 +303,9 @@ TEST_F(StartupPage, MoveToDelayedStartWritesTheDelayEntryAndRemovesTheStartupEnt
 {
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "User Beta", programs + "\\beta.exe /tray"));
     StartExplorer();
-    ASSERT_GE(remote->Select("User Beta"), 0);
+    ASSERT_GE(Select("User Beta"), 0);
     Settle();
-    PostMessageA(page, WM_COMMAND, 1195, 0);
+    Command(1195);
     ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
     Settle();
     std::string file = programs + "\\beta.exe", text;
@@ -536,9 +329,9 @@ TEST_F(StartupPage, ADelayedEntryComesBackByteForByte)
                                  (DWORD)command.size() + 1));
     const std::string before = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"Orbit");
     StartExplorer();
-    ASSERT_GE(remote->Select("Orbit"), 0);
+    ASSERT_GE(Select("Orbit"), 0);
     Settle();
-    PostMessageA(page, WM_COMMAND, 1195, 0);
+    Command(1195);
     ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "Orbit"); }));
     StopExplorer();
 
@@ -569,7 +362,7 @@ TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
     std::string option;
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "SortStartup", &option));
     EXPECT_EQ("1", option);
-    auto titles = Column(kTitle);
+    auto titles = remote->Column(kTitle);
     ASSERT_GE(titles.size(), 4u);
     EXPECT_EQ("apple", titles.back());
     std::vector<std::string> live(titles.begin(), titles.end() - 1), sorted = live;
@@ -582,7 +375,7 @@ TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
     std::string first = titles.front();
     remote->ClickHeader(kTitle);
     ASSERT_TRUE(WaitFor([&] { return remote->Text(0, kTitle) != first; }));
-    titles = Column(kTitle);
+    titles = remote->Column(kTitle);
     EXPECT_EQ("apple", titles.back());
     live.assign(titles.begin(), titles.end() - 1);
     std::reverse(sorted.begin(), sorted.end());
@@ -592,7 +385,7 @@ TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
     // The next start sorts ascending by the saved column.
     StopExplorer();
     StartExplorer();
-    titles = Column(kTitle);
+    titles = remote->Column(kTitle);
     live.assign(titles.begin(), titles.end() - 1);
     std::reverse(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, live);
@@ -612,26 +405,24 @@ TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
     // A second explorer forwards its page and ends; no second sheet opens.
     test::Program second = test::Start(folder, "SentrelEx.exe", "-BHO");
     DWORD code = 99;
-    ASSERT_TRUE(test::WaitForExit(second, kWait, &code));
+    ASSERT_TRUE(test::WaitForExit(second, wait, &code));
     test::Stop(second);
     EXPECT_EQ(0u, code);
     Settle();
-    TopLevelSearch search = {program.id, nullptr, {}};
-    EnumWindows(CollectDialog, (LPARAM)&search);
-    EXPECT_EQ(1u, search.found.size());
+    EXPECT_EQ(1u, test::ProcessDialogs(program.id, {test::kSheetCaption}).size());
     // ... and the open sheet turns to that page (IE Helpers), then to the
     // Services page of a third start.
     EXPECT_TRUE(WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == 2; }));
     second = test::Start(folder, "SentrelEx.exe", "-SERVICE");
-    ASSERT_TRUE(test::WaitForExit(second, kWait, &code));
+    ASSERT_TRUE(test::WaitForExit(second, wait, &code));
     test::Stop(second);
     EXPECT_TRUE(WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == 4; }));
 
     // "-Q" from a second start closes the running explorer.
     second = test::Start(folder, "SentrelEx.exe", "-q");
-    ASSERT_TRUE(test::WaitForExit(second, kWait, &code));
+    ASSERT_TRUE(test::WaitForExit(second, wait, &code));
     test::Stop(second);
-    ASSERT_TRUE(test::WaitForExit(program, kWait)) << "the first explorer kept running";
+    ASSERT_TRUE(test::WaitForExit(program, wait)) << "the first explorer kept running";
     test::Stop(program);
     std::string option;
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "StartTab", &option));
@@ -647,7 +438,7 @@ TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
     StartExplorer("-START");
     tab = (HWND)SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0);
     EXPECT_EQ(0, (int)SendMessageA(tab, TCM_GETCURSEL, 0, 0));
-    HWND monitor = test::WaitForWindow("Sentrel", nullptr, kWait);
+    HWND monitor = test::WaitForWindow("Sentrel", nullptr, wait);
     ASSERT_NE(nullptr, monitor);
     // The tray menu's Services item turns the open explorer to Services.
     PostMessageA(monitor, WM_COMMAND, 6038, 0);
@@ -683,7 +474,7 @@ TEST_F(StartupPage, OneShotSwitchesWriteTheBaselineBackAndEnd)
     test::WriteDword(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "AUOptions", 3);
     test::WriteDword(HKEY_LOCAL_MACHINE, autoUpdate, "AUOptions", 1);
     test::Program oneShot = test::Start(folder, "SentrelEx.exe", "-AUOption");
-    ASSERT_TRUE(test::WaitForExit(oneShot, kWait));
+    ASSERT_TRUE(test::WaitForExit(oneShot, wait));
     test::Stop(oneShot);
     HKEY key;
     DWORD value = 0, size = sizeof value;
@@ -713,7 +504,7 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", nullptr));
 
     // Disable, Enable and Remove on the row titled like the program.
-    ASSERT_GE(remote->SelectWhere(kCommand, "beta.exe"), 0);
+    ASSERT_GE(remote->Select(kCommand, "beta.exe"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"); }));
@@ -725,7 +516,7 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     Press(10);
     ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"); }));
     Settle();
-    ASSERT_GE(remote->SelectWhere(kCommand, "beta.exe"), 0);
+    ASSERT_GE(remote->Select(kCommand, "beta.exe"), 0);
     Settle();
     Press(1003);
     HWND box = WaitForMessageBox();
@@ -742,7 +533,7 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
         << History();
 
     // A name longer than a title: disabled and enabled under its own name.
-    ASSERT_GE(remote->SelectWhere(kCommand, "gamma.exe /long"), 0);
+    ASSERT_GE(remote->Select(kCommand, "gamma.exe /long"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, longName); }));
@@ -759,7 +550,7 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     int runRows = 0;
     for (const auto &row : remote->Rows()) runRows += row[kTitle] == "run";
     EXPECT_EQ(3, runRows);
-    ASSERT_GE(remote->SelectWhere(kCommand, "two.exe"), 0);
+    ASSERT_GE(remote->Select(kCommand, "two.exe"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("two.exe") == std::string::npos; }));
@@ -769,7 +560,7 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("two.exe") != std::string::npos; }));
     EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\two.exe;" + quoted, WinIniRun());
     Settle();
-    ASSERT_GE(remote->SelectWhere(kCommand, "app.exe /min"), 0);
+    ASSERT_GE(remote->Select(kCommand, "app.exe /min"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return WinIniRun().find("app.exe") == std::string::npos; }));
@@ -801,18 +592,18 @@ TEST_F(StartupPage, BothRegistryViewsAreListed)
     };
 
     StartExplorer();
-    ASSERT_GE(remote->Select("Twin", "HKLM Run"), 0);
-    ASSERT_GE(remote->Select("Twin", "HKLM Run (32-bit)"), 0);
+    ASSERT_GE(Select("Twin", "HKLM Run"), 0);
+    ASSERT_GE(Select("Twin", "HKLM Run (32-bit)"), 0);
     EXPECT_EQ("beta.exe", remote->Text(remote->Selected(), kCommand));
     Settle();
     // Jump to Entry opens the Registry Editor at the key of that view.
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kRegedit, "LastKey");
-    PostMessageA(page, WM_COMMAND, 1222, 0);
+    Command(1222);
     ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_CURRENT_USER, kRegedit, "LastKey"); }));
     std::string lastKey;
     EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRegedit, "LastKey", &lastKey));
     EXPECT_EQ("Computer\\HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", lastKey);
-    EXPECT_TRUE(test::EndProcessOfWindow("Registry Editor", kWait)) << "the Registry Editor did not open";
+    EXPECT_TRUE(test::EndProcessOfWindow("Registry Editor", wait)) << "the Registry Editor did not open";
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !exists32(); }));
@@ -859,17 +650,17 @@ TEST_F(StartupPage, TheFilterNarrowsTheRowsARefillKeepsTheOrderAndCtrlTabTurnsTh
     EXPECT_EQ(0, remote->Selected());
     type(L"QZX");
     ASSERT_TRUE(WaitFor([&] { return remote->Count() == 2; })) << remote->Count();
-    ASSERT_GE(remote->Select("Qzx Apple", "HKCU Run"), 0);
+    ASSERT_GE(Select("Qzx Apple", "HKCU Run"), 0);
     Settle();
     // F5 refills: the filter stays, and so does the order chosen.
     remote->ClickHeader(kTitle);
     remote->ClickHeader(kTitle);
     ASSERT_TRUE(WaitFor([&] { return remote->SortArrow(kTitle) == HDF_SORTDOWN; }));
-    std::vector<std::string> before = Column(kTitle);
+    std::vector<std::string> before = remote->Column(kTitle);
     SetFocus(list);
     PostMessageA(list, WM_KEYDOWN, VK_F5, 0);
     Settle();
-    EXPECT_EQ(before, Column(kTitle));
+    EXPECT_EQ(before, remote->Column(kTitle));
     EXPECT_EQ(HDF_SORTDOWN, remote->SortArrow(kTitle));
     type(L"");
     ASSERT_TRUE(WaitFor([&] { return remote->Count() == all; })) << remote->Count();
@@ -916,7 +707,7 @@ TEST_F(StartupPage, ADebuggerForAnImageIsShownAndRemovedFromThePage)
     ASSERT_TRUE(test::WriteDword(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag", 0x200));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "ShowAllStartup", "1"));
     StartExplorer();
-    ASSERT_GE(remote->Select("sethc.exe", "IFEO debugger"), 0);
+    ASSERT_GE(Select("sethc.exe", "IFEO debugger"), 0);
     Settle();
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, 11))) << "no Disable for a debugger";
     Press(1003);
@@ -926,7 +717,7 @@ TEST_F(StartupPage, ADebuggerForAnImageIsShownAndRemovedFromThePage)
     ASSERT_TRUE(WaitFor([&] { return !test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "Debugger"); }));
     Settle();
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag"));
-    EXPECT_LT(remote->Select("sethc.exe", "IFEO debugger"), 0);
+    EXPECT_LT(Select("sethc.exe", "IFEO debugger"), 0);
     EXPECT_NE(std::string::npos, History().find("\t*START_Remove\tREG_IFEO_Debugger\tsethc.exe\t")) << History();
     test::DeleteTree(HKEY_LOCAL_MACHINE, ifeo);
 }
@@ -938,9 +729,9 @@ TEST_F(StartupPage, DeleteOnRebootNamesTheFileAndAddOffersTwoFilters)
     const char *session = "System\\CurrentControlSet\\Control\\Session Manager";
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Doomed", programs + "\\alpha.exe -x"));
     StartExplorer();
-    ASSERT_GE(remote->SelectWhere(kCommand, "alpha.exe -x"), 0);
+    ASSERT_GE(remote->Select(kCommand, "alpha.exe -x"), 0);
     Settle();
-    PostMessageA(page, WM_COMMAND, 1144, 0);   // from the row's right-click menu
+    Command(1144);   // from the row's right-click menu
     HWND box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     std::string question = test::DialogText(box);
@@ -963,7 +754,7 @@ TEST_F(StartupPage, DeleteOnRebootNamesTheFileAndAddOffersTwoFilters)
     RegCloseKey(key);
 
     Press(1064);
-    HWND open = test::WaitForWindow("#32770", "Add AutoStart Program", kWait);
+    HWND open = test::WaitForWindow("#32770", "Add AutoStart Program", wait);
     ASSERT_NE(nullptr, open);
     HWND filters = GetDlgItem(open, 0x470);
     ASSERT_NE(nullptr, filters);
@@ -972,7 +763,7 @@ TEST_F(StartupPage, DeleteOnRebootNamesTheFileAndAddOffersTwoFilters)
     SendMessageA(filters, WM_GETTEXT, sizeof shown, (LPARAM)shown);   // the chosen entry
     EXPECT_STREQ("Programs Files (*.exe)", shown);
     PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(test::WaitForWindowGone(open, kWait));
+    EXPECT_TRUE(test::WaitForWindowGone(open, wait));
 }
 
 // A program folder nobody may write (an installed copy under Program Files
@@ -1001,7 +792,7 @@ TEST_F(StartupPage, AReadOnlyProgramFolderSendsEveryWriteToTheDataFolders)
     std::string lnk, beta = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"User Beta");
     ASSERT_TRUE(test::ReadFile(shortcut, &lnk));
     StartExplorer();
-    ASSERT_GE(remote->Select("Sentrel explorer", "Startup folder (this user)"), 0);
+    ASSERT_GE(Select("Sentrel explorer", "Startup folder (this user)"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([&] { return !test::FileExistsAt(shortcut); }));
@@ -1009,7 +800,7 @@ TEST_F(StartupPage, AReadOnlyProgramFolderSendsEveryWriteToTheDataFolders)
     EXPECT_TRUE(test::ReadFile(data + "\\Disabled\\Folder Gamma.lnk", &kept));
     EXPECT_EQ(lnk, kept);
     Settle();
-    ASSERT_GE(remote->Select("User Beta"), 0);
+    ASSERT_GE(Select("User Beta"), 0);
     Settle();
     Press(11);
     ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
@@ -1019,7 +810,7 @@ TEST_F(StartupPage, AReadOnlyProgramFolderSendsEveryWriteToTheDataFolders)
     // Everything the user disabled goes back, byte for byte, with its lines.
     test::Program enableAll = test::Start(folder, "SentrelEx.exe", "-EnableAll");
     DWORD code = 99;
-    ASSERT_TRUE(test::WaitForExit(enableAll, kWait, &code));
+    ASSERT_TRUE(test::WaitForExit(enableAll, wait, &code));
     test::Stop(enableAll);
     EXPECT_EQ(0u, code);
     std::string back;
@@ -1040,7 +831,7 @@ TEST_F(StartupPage, AReadOnlyProgramFolderSendsEveryWriteToTheDataFolders)
     const std::string exported = own + "\\" + name + "-Sentrel.reg";
     EXPECT_NE(std::string::npos, test::DialogText(box).find(exported)) << test::DialogText(box);
     test::PressButton(box, IDOK);
-    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    ASSERT_TRUE(test::WaitForWindowGone(box, wait));
     EXPECT_TRUE(test::FileExistsAt(exported));
     StopExplorer();
     test::RemoveFolder(data);

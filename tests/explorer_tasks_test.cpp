@@ -2,126 +2,56 @@
 // real jobs of Wine's Task Scheduler and for Task Scheduler 2.0 tasks
 // planted as Windows stores them, and Remove, Disable and Enable on the
 // selected one.
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
-#include <prsht.h>
+#include "explorer_pages.h"
 
 #include <initializer_list>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "registered_tasks.h"
-#include "remote_list.h"
 #include "task_jobs.h"
-#include "test_support.h"
+
+using namespace test::keys;
 
 using task_test::Scheduler;
 
 namespace {
 
-const DWORD kWait = 15000;
-const char kSheetCaption[] = "Sentrel Zenta";
-const char kTasksBaseline[] = "Software\\Orvendale\\Sentrel\\Tasks";
 const std::string kPrograms = "C:\\task-programs";
 enum { kName, kProgram, kCompany, kTriggers, kNextRun, kLastRun, kKind, kPublisher };
 
-struct Search {
-    DWORD process;
-    HWND exclude;
-    const char *caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
-{
-    Search *search = (Search *)param;
-    char cls[64] = "", caption[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, caption, sizeof caption);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
-        std::string(cls) == "#32770" && std::string(caption) == search->caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-class ScheduledTasksPage : public ::testing::Test {
+class ScheduledTasksPage : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
+        ExplorerPage::SetUp();
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        test::ResetSentrelRegistry();
         scheduler.reset(new Scheduler);
         ASSERT_NE(nullptr, scheduler->get());
         scheduler->DeleteAll();
-        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::string build = test::BuildFolder();
-        ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(), FALSE));
         // Programs with version facts (a copy of the explorer itself).
         CreateDirectoryA(kPrograms.c_str(), nullptr);
         for (const char *name : {"alpha.exe", "beta.exe"})
-            ASSERT_TRUE(CopyFileA((build + "\\SentrelEx.exe").c_str(), (kPrograms + "\\" + name).c_str(), FALSE));
+            ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (kPrograms + "\\" + name).c_str(),
+                                  FALSE));
     }
     void TearDown() override
     {
-        remote.reset();
-        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-        if (program.process && !test::WaitForExit(program, kWait)) ADD_FAILURE() << "the explorer did not end";
-        test::Stop(program);
+        ExplorerPage::TearDown();
         scheduler->DeleteCreated();
         scheduler.reset();
         for (const char *task : {"\\Orbit\\Updater", "\\Orbit\\Second"}) test::RemovePlantedTask(task);
-        test::ResetSentrelRegistry();
         CoUninitialize();
     }
     void Create(const std::wstring &name, const std::string &file, const SYSTEMTIME *once = nullptr)
     {
         ASSERT_EQ(S_OK, scheduler->Create(name, task_test::Wide(kPrograms + "\\" + file), once));
     }
-    void StartExplorer()
+    static const std::vector<std::string> *RowOf(const std::vector<std::vector<std::string>> &rows,
+                                                 const std::string &name)
     {
-        program = test::Start(folder, "SentrelEx.exe", "-SCHEDULE");
-        ASSERT_NE(nullptr, program.process);
-        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
-        ASSERT_NE(nullptr, sheet) << "the property sheet did not open";
-        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
-        ASSERT_NE(nullptr, page);
-        Settle();
-        remote.reset(new test::RemoteList(program.process, GetDlgItem(page, 1000)));
-    }
-    void Settle()
-    {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
-    }
-    void Press(int id) { PostMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0); }
-    HWND WaitForBox(const char *caption)
-    {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kWait; Sleep(20)) {
-            Search search = {program.id, sheet, caption, nullptr};
-            EnumWindows(FindBox, (LPARAM)&search);
-            if (search.found) return search.found;
-        }
-        return nullptr;
-    }
-    const std::vector<std::string> *RowOf(const std::vector<std::vector<std::string>> &rows, const std::string &name)
-    {
-        for (const auto &row : rows)
-            if (row[kName] == name) return &row;
-        return nullptr;
+        return test::RowWith(rows, kName, name);
     }
 
-    std::string folder;
     std::unique_ptr<Scheduler> scheduler;
-    test::Program program;
-    HWND sheet = nullptr, page = nullptr;
-    std::unique_ptr<test::RemoteList> remote;
 };
 
 }  // namespace
@@ -131,7 +61,7 @@ TEST_F(ScheduledTasksPage, EachJobIsARowWithItsProgramCompanyAndRunTimes)
     SYSTEMTIME once = task_test::Time(2031, 5, 6, 0, 5);
     Create(L"Alpha Job", "alpha.exe", &once);
     Create(L"Beta Job", "beta.exe");
-    StartExplorer();
+    StartExplorer("-SCHEDULE");
 
     auto rows = remote->Rows(8);
     ASSERT_EQ(2u, rows.size());
@@ -165,28 +95,28 @@ TEST_F(ScheduledTasksPage, RemoveDeletesTheSelectedJobOnlyAndForgetsItsApproval)
     Create(L"Gamma Job", "beta.exe");
     for (const char *name : {"Alpha Job.job", "Beta Job.job", "Gamma Job.job"})
         test::WriteString(HKEY_CURRENT_USER, kTasksBaseline, name, "800");
-    StartExplorer();
+    StartExplorer("-SCHEDULE");
     ASSERT_EQ(3, remote->Count());
 
     // Without a selection the page says so.
     remote->SelectNone();
     Settle();
     Press(1003);
-    HWND box = WaitForBox("Sentrel Help");
+    HWND box = WaitForDialog("Sentrel Help");
     ASSERT_NE(nullptr, box);
     test::PressButton(box, IDOK);
-    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    ASSERT_TRUE(test::WaitForWindowGone(box, wait));
 
     // No keeps the job.
     ASSERT_GE(remote->Select(kName, "Beta Job"), 0);
     Settle();
     Press(1003);
-    box = WaitForBox(kSheetCaption);
+    box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     EXPECT_NE(std::string::npos, test::DialogText(box).find("You have chosen to remove Beta Job.job"))
         << test::DialogText(box);
     test::PressButton(box, IDNO);
-    ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
+    ASSERT_TRUE(test::WaitForWindowGone(box, wait));
     Settle();
     EXPECT_TRUE(Scheduler::Exists(L"Beta Job"));
 
@@ -194,10 +124,10 @@ TEST_F(ScheduledTasksPage, RemoveDeletesTheSelectedJobOnlyAndForgetsItsApproval)
     ASSERT_GE(remote->Select(kName, "Beta Job"), 0);
     Settle();
     Press(1003);
-    box = WaitForBox(kSheetCaption);
+    box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     test::PressButton(box, IDYES);
-    ASSERT_TRUE(test::WaitUntil([] { return !Scheduler::Exists(L"Beta Job"); }, kWait));
+    ASSERT_TRUE(test::WaitUntil([] { return !Scheduler::Exists(L"Beta Job"); }, wait));
     Settle();
     EXPECT_TRUE(Scheduler::Exists(L"Alpha Job"));
     EXPECT_TRUE(Scheduler::Exists(L"Gamma Job"));
@@ -207,8 +137,7 @@ TEST_F(ScheduledTasksPage, RemoveDeletesTheSelectedJobOnlyAndForgetsItsApproval)
     EXPECT_EQ(2u, rows.size());
     EXPECT_EQ(nullptr, RowOf(rows, "Beta Job"));
     EXPECT_EQ(-1, remote->Selected()) << "the removed job's row is gone, and nothing else is selected";
-    std::string history;
-    test::ReadFile(folder + "\\history.txt", &history);
+    std::string history = History();
     EXPECT_NE(std::string::npos, history.find("ScheduledTask_Remove\tTASK_SCHEDULED\tBeta Job.job\t")) << history;
 }
 
@@ -226,7 +155,7 @@ TEST_F(ScheduledTasksPage, JobsAndTasksAreRowsAndEachCommandReachesTheSelectedTa
                               "<ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay></CalendarTrigger>"));
     ASSERT_FALSE(updaterFile.empty());
     ASSERT_FALSE(secondFile.empty());
-    StartExplorer();
+    StartExplorer("-SCHEDULE");
     auto rows = remote->Rows(8);
     ASSERT_EQ(3u, rows.size());
     const auto *job = RowOf(rows, "Alpha Job");
@@ -248,7 +177,7 @@ TEST_F(ScheduledTasksPage, JobsAndTasksAreRowsAndEachCommandReachesTheSelectedTa
     Settle();
     Press(11);
     ASSERT_TRUE(test::WaitUntil([&] { TaskFile read; return ReadTaskFile(secondFile.c_str(), &read) && !read.enabled; },
-                                kWait));
+                                wait));
     Settle();
     EXPECT_EQ("Task Scheduler 2.0 task (disabled)", remote->Text(remote->Selected(), kKind));
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, 10)));
@@ -257,23 +186,22 @@ TEST_F(ScheduledTasksPage, JobsAndTasksAreRowsAndEachCommandReachesTheSelectedTa
     EXPECT_EQ(updaterBytes, now) << "the other task of the folder is as it was";
     Press(10);
     ASSERT_TRUE(test::WaitUntil([&] { TaskFile read; return ReadTaskFile(secondFile.c_str(), &read) && read.enabled; },
-                                kWait));
+                                wait));
     Settle();
 
     // Remove: exactly the selected task.
     ASSERT_GE(remote->Select(kName, updater), 0);
     Settle();
     Press(1003);
-    HWND box = WaitForBox(kSheetCaption);
+    HWND box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     test::PressButton(box, IDYES);
-    ASSERT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(updaterFile); }, kWait));
+    ASSERT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(updaterFile); }, wait));
     Settle();
     EXPECT_TRUE(test::FileExistsAt(secondFile));
     EXPECT_TRUE(Scheduler::Exists(L"Alpha Job"));
     EXPECT_EQ(2, remote->Count());
-    std::string history;
-    test::ReadFile(folder + "\\history.txt", &history);
+    std::string history = History();
     EXPECT_NE(std::string::npos, history.find("\tTASK_Disable\tTASK_SCHEDULED2\t" + second + "\t")) << history;
     EXPECT_NE(std::string::npos, history.find("\tTASK_Enable\tTASK_SCHEDULED2\t" + second + "\t")) << history;
     EXPECT_NE(std::string::npos, history.find("\tScheduledTask_Remove\tTASK_SCHEDULED2\t" + updater + "\t")) << history;

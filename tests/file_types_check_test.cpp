@@ -13,14 +13,14 @@
 #include "monitor.h"
 #include "options.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
+using test::Value;
 
 namespace {
 const char kTxtCommand[] = "Software\\Classes\\txtfile\\shell\\open\\command";
 const char kTxt[] = "Software\\Classes\\.txt";
-const char kClass[] = "Software\\Orvendale\\Sentrel\\Class";
-const char kExt[] = "Software\\Orvendale\\Sentrel\\Ext";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 // The user's own classes and choices.
 const char kUserTxtfile[] = "Software\\Classes\\txtfile";
 const char kUserTxt[] = "Software\\Classes\\.txt";
@@ -57,12 +57,6 @@ std::string Text(const Raw &raw)
     return std::string(raw.data.c_str());
 }
 
-std::string Value(HKEY root, const std::string &path, const std::string &name)
-{
-    std::string text;
-    return test::ReadString(root, path, name, &text) ? text : "<missing>";
-}
-
 // The prefix's .txt: Wine has the txtfile class but not always the
 // extension's key; it is made when missing and removed again.
 struct TxtAssociation {
@@ -84,51 +78,17 @@ struct TxtAssociation {
     }
 };
 
-// Watches for the file type alert while a check that should ask nothing runs.
-class NoTypeAlert {
-public:
-    NoTypeAlert()
-    {
-        thread_ = std::thread([this] {
-            while (!stop_) {
-                if (HWND dialog = FindWindowA("#32770", kFileType)) {
-                    shown_++;
-                    PostMessageA(dialog, WM_COMMAND, IDYES, 0);
-                }
-                Sleep(20);
-            }
-        });
-    }
-    ~NoTypeAlert() { Stop(); }
-    int Stop()
-    {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        return shown_;
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::atomic<int> shown_{0};
-    std::thread thread_;
-};
-
-class FileTypeCheck : public ::testing::Test {
+class FileTypeCheck : public CheckTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
+        CheckTest::SetUp();
+        quiet = {kFileType};
         txt.Prepare();
         ASSERT_FALSE(txt.original.data.empty()) << "the prefix has no txtfile open command";
         folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         sample = folder + "\\alert_sample.exe";
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        settings.hideWuffin = 1;
-        settings.hideAlerts = 0;
-        mainWindow = MakeMainWindow();
         // .TXT watched and approved as the prefix has it.
         ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kClass, "", "TXT;"));
         ASSERT_EQ(1, SaveAssociation(".TXT", METHOD_CLASS));
@@ -140,38 +100,15 @@ protected:
         test::DeleteTree(HKEY_CURRENT_USER, kUserTxtfile);
         test::DeleteTree(HKEY_CURRENT_USER, kUserTxt);
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kTxtChoice, "ProgID");
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
+        CheckTest::TearDown();
     }
+    void RunCheck() override { CheckFileTypes(); }
     void Hijack(const std::string &command)
     {
         ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", command));
     }
-    void CheckAnswering(std::vector<Answer> answers)
-    {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        CheckFileTypes();
-        driver->Finish();
-        ASSERT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, inDialog);
-    }
-    void CheckSilently()
-    {
-        NoTypeAlert watch;
-        CheckFileTypes();
-        EXPECT_EQ(0, watch.Stop()) << "the check asked although nothing changed";
-    }
-    std::string Field(int id, int alert = 0)
-    {
-        auto &fields = driver->seen(alert).fields;
-        auto it = fields.find(id);
-        return it == fields.end() ? "<none>" : it->second;
-    }
     TxtAssociation txt;
     std::string folder, sample;
-    std::unique_ptr<Driver> driver;
 };
 }  // namespace
 
@@ -194,7 +131,7 @@ TEST_F(FileTypeCheck, AChangedProgramShowsBothAndNoPutsTheCommandBackByteForByte
     EXPECT_EQ(1, CountHistory({"\tFILETYPE_Restore\tTYPE_FILETYPE\t.TXT\t" + hijack + "\ttxtfile"}))
         << "No is written down with what it undid";
     EXPECT_EQ(1u, HistoryLines().size());
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
 }
 
 TEST_F(FileTypeCheck, YesKeepsTheNewProgramAndTheNextPassIsQuiet)
@@ -204,14 +141,14 @@ TEST_F(FileTypeCheck, YesKeepsTheNewProgramAndTheNextPassIsQuiet)
     CheckAnswering({{kFileType, IDYES}});
     EXPECT_EQ(hijack, Value(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
     EXPECT_EQ(hijack, Value(HKEY_CURRENT_USER, kClass, "txtfile")) << "the approved command, quotes and all";
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
 
     // Esc approves as well.
     std::string other = sample + " /again %1";
     Hijack(other);
     CheckAnswering({{kFileType, 0, VK_ESCAPE}});
     EXPECT_EQ(other, Value(HKEY_CURRENT_USER, kClass, "txtfile"));
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
 }
 
 TEST_F(FileTypeCheck, AnotherClassForTheExtensionIsPutBackWithItsCommand)
@@ -224,20 +161,20 @@ TEST_F(FileTypeCheck, AnotherClassForTheExtensionIsPutBackWithItsCommand)
     EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
     EXPECT_EQ(sample + " %1", Value(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", ""))
         << "the other class itself is left alone";
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
 }
 
 TEST_F(FileTypeCheck, LockedOrHiddenChangesArePutBackWithoutAsking)
 {
     settings.lockFileTypes = 1;
     Hijack(sample + " %1");
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
     EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
 
     settings.lockFileTypes = 0;
     settings.hideAlerts = 2;
     Hijack(sample + " %1");
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
     EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
     EXPECT_EQ(2, CountHistory({"\tFILETYPE_Restore\tTYPE_FILETYPE\t.TXT\t" + sample + " %1\t"}))
         << "what was put back without asking is written down";
@@ -251,7 +188,7 @@ TEST_F(FileTypeCheck, TheCheckTakesTheExplorersOptionsAndAZeroIntervalComparesNo
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "LockFileTypes", "1"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "Update", "1"));
     Hijack(sample + " %1");
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
     EXPECT_EQ(0, settings.fileType);
     EXPECT_EQ(1, settings.lockFileTypes);
     EXPECT_EQ("0", Value(HKEY_CURRENT_USER, kOptions, "Update"));
@@ -259,7 +196,7 @@ TEST_F(FileTypeCheck, TheCheckTakesTheExplorersOptionsAndAZeroIntervalComparesNo
 
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "FileType", "4"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "Update", "1"));
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
     EXPECT_EQ(4, settings.fileType);
     EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "locked: put back at once";
 }
@@ -268,13 +205,13 @@ TEST_F(FileTypeCheck, WhatIsTheSameProgramStaysQuietAndWhatIsNotAlerts)
 {
     // The same program in another folder, written another way.
     Hijack("C:\\elsewhere\\NOTEPAD.EXE %1");
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
     // An approved command with "=" is not taken for a change at every pass.
     std::string equals = "\"" + sample + "\" /mode=view \"%1\"";
     Hijack(equals);
     ASSERT_EQ(1, SaveAssociation(".txt", METHOD_CLASS));
-    CheckSilently();
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
+    CheckSilently("the check asked although nothing changed");
     // Another program behind the same parameters is a change.
     Hijack("C:\\evil\\evil.exe /mode=view \"%1\"");
     CheckAnswering({{kFileType, IDNO}});
@@ -286,7 +223,7 @@ TEST_F(FileTypeCheck, AnApprovedCommandLongerThanAnyBufferIsStillTheBaseline)
     std::string approved = "\"" + sample + "\" " + std::string(1500, 'a') + " \"%1\"";
     Hijack(approved);
     ASSERT_EQ(1, SaveAssociation(".TXT", METHOD_CLASS));
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
     // Changed far behind the first 259 characters.
     std::string changed = approved;
     changed[1400] = 'b';
@@ -302,7 +239,7 @@ TEST_F(FileTypeCheck, AnAssociationSeenForTheFirstTimeIsApprovedWithoutAsking)
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", "",
                                   "\"" + sample + "\" \"%1\""));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kClass, "", "TXT;ftcheck;"));
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
     EXPECT_EQ("evil.file", Value(HKEY_CURRENT_USER, kExt, ".ftcheck"));
     EXPECT_EQ("\"" + sample + "\" \"%1\"", Value(HKEY_CURRENT_USER, kClass, "evil.file"));
     test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\.ftcheck");
@@ -442,7 +379,7 @@ TEST_F(FileTypeCheck, ANewChoiceOfTheUsersOwnIsAskedAboutAndNoTakesItAway)
     EXPECT_EQ(own, Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\ClassUser", "txtfile"));
     EXPECT_EQ(1, CountHistory({"\tFILETYPE_Remove\tTYPE_FILETYPE\t.TXT\t" + chosen + "\tevil.file"}));
     EXPECT_EQ(1, CountHistory({"\tFILETYPE_Approve\tTYPE_FILETYPE\t.TXT\t" + own + "\ttxtfile"}));
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
 
     // Once approved, a change of the user's command is put back on No.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", "",
@@ -457,5 +394,5 @@ TEST_F(FileTypeCheck, ANewChoiceOfTheUsersOwnIsAskedAboutAndNoTakesItAway)
     CheckAnswering({{kFileType, IDNO}});
     EXPECT_EQ("txtfile", Value(HKEY_CURRENT_USER, kUserTxt, "")) << "the approved class is put back";
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\evil.file");
-    CheckSilently();
+    CheckSilently("the check asked although nothing changed");
 }

@@ -16,12 +16,9 @@
 #include "store.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
-const char kClasses[] = "Software\\Classes\\";
-const char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
-const char kStore[] = "Software\\Orvendale\\Sentrel";
-const char kClass[] = "Software\\Orvendale\\Sentrel\\Class";
-const char kExt[] = "Software\\Orvendale\\Sentrel\\Ext";
 const char kExtApp[] = "Software\\Orvendale\\Sentrel\\ExtApp";
 const char kExtProgID[] = "Software\\Orvendale\\Sentrel\\ExtProgID";
 

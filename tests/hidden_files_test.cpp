@@ -18,11 +18,12 @@
 #include "options.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 
 namespace {
 const char kHidden[] = "Software\\Orvendale\\Sentrel\\Hidden";
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 
 std::string WindowsFolder()
 {
@@ -133,52 +134,23 @@ std::string VaultNameOf(const std::string &path)
     return name;
 }
 
-class HiddenFiles : public ::testing::Test {
+class HiddenFiles : public CheckTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        settings.hideWuffin = 1;
-        settings.hideAlerts = 0;
-        mainWindow = MakeMainWindow();
+        CheckTest::SetUp();
         temp = made.Folder(TempFolder() + "\\sentrel-hidden");
     }
     void TearDown() override
     {
         made.Clear();
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
+        CheckTest::TearDown();
     }
+    void RunCheck() override { CheckHiddenFiles(); }
     // Every hidden file there is now counts as known.
     void AcceptAll() { ForEachHiddenFile(AcceptOne, nullptr); }
-    void CheckAnswering(std::vector<Answer> answers)
-    {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        CheckHiddenFiles();
-        driver->Finish();
-        ASSERT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, inDialog);
-    }
-    void CheckSilently()
-    {
-        Silence watch;
-        CheckHiddenFiles();
-        EXPECT_EQ(0, watch.Stop()) << "the check asked about a known file";
-    }
-    std::string Field(int id)
-    {
-        auto &fields = driver->seen(0).fields;
-        auto it = fields.find(id);
-        return it == fields.end() ? "<none>" : it->second;
-    }
     Made made;
     std::string temp;
-    std::unique_ptr<Driver> driver;
 };
 }  // namespace
 
@@ -376,7 +348,7 @@ TEST_F(HiddenFiles, ALockedFileIsNotDeletedAndNoCopyIsLeft)
 TEST_F(HiddenFiles, TheCheckAsksOnceKeepsOnOkAndMovesToTheVaultOnDeleteOrEsc)
 {
     AcceptAll();
-    CheckSilently();
+    CheckSilently("the check asked about a known file");
     std::string kept = made.File(temp + "\\kept.dat", "kept", kHiddenOnly);
     std::string deleted = made.File(temp + "\\deleted.dat", "deleted", kHiddenOnly);
     std::string vault = VaultFolder();
@@ -385,7 +357,7 @@ TEST_F(HiddenFiles, TheCheckAsksOnceKeepsOnOkAndMovesToTheVaultOnDeleteOrEsc)
 
     // Unknown files wait while alerts are hidden: nothing is written.
     settings.hideAlerts = 2;
-    CheckSilently();
+    CheckSilently("the check asked about a known file");
     EXPECT_FALSE(IsHiddenFileKnown(kept.c_str()));
     EXPECT_TRUE(test::FileExistsAt(deleted));
     settings.hideAlerts = 0;
@@ -412,7 +384,7 @@ TEST_F(HiddenFiles, TheCheckAsksOnceKeepsOnOkAndMovesToTheVaultOnDeleteOrEsc)
     EXPECT_TRUE(test::FileExistsAt(vault + "\\deleted.dat"));
     EXPECT_EQ(1, CountHistory({"HIDDEN_DeleteFile", deleted}));
     EXPECT_EQ(2, CountHistory({"HIDDEN_Alert", "TYPE_HIDDEN"})) << "the alert's own lines";
-    CheckSilently();
+    CheckSilently("the check asked about a known file");
 }
 
 TEST_F(HiddenFiles, ALockedFileThatCannotBeDeletedIsToldAndAskedAgain)

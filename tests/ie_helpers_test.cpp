@@ -58,33 +58,16 @@ std::vector<std::vector<std::string>> HistoryFields(std::initializer_list<std::s
     for (const std::string &line : HistoryLines()) {
         bool all = true;
         for (const std::string &t : texts) all = all && line.find(t) != std::string::npos;
-        if (!all) continue;
-        std::vector<std::string> fields;
-        size_t start = 0;
-        for (;;) {
-            size_t tab = line.find('\t', start);
-            fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
-        found.push_back(fields);
+        if (all) found.push_back(test::TabFields(line));
     }
     return found;
 }
 
-class IEHelpersTest : public ::testing::Test {
+class IEHelpersTest : public CheckTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        settings.hideWuffin = 1;
-        settings.hideAlerts = 0;
-        AlertRepeatCount = 0;
-        AlertLastCommand[0] = 0;
-        mainWindow = MakeMainWindow();
+        CheckTest::SetUp();
         // What the prefix holds before the test is approved.
         WriteIEHelperBaseline();
     }
@@ -92,26 +75,9 @@ protected:
     {
         plant.Clear();
         if (SampleRegistered()) test::DeleteTree(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kSampleClass);
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        FreeItems();
-        test::ResetSentrelRegistry();
+        CheckTest::TearDown();
     }
-    void CheckAnswering(std::vector<Answer> answers)
-    {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        CheckIEHelpers();
-        driver->Finish();
-        ASSERT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, inDialog);
-    }
-    void CheckSilently()
-    {
-        Silence silence;
-        CheckIEHelpers();
-        EXPECT_EQ(0, silence.Stop()) << "the check asked although nothing was new";
-    }
+    void RunCheck() override { CheckIEHelpers(); }
     // Registers the sample DLL with regsvr32 and plants it as a helper.
     std::string RegisteredSample(const std::string &folderName)
     {
@@ -124,7 +90,6 @@ protected:
         return file;
     }
     Planter plant;
-    std::unique_ptr<Driver> driver;
 };
 
 }  // namespace

@@ -23,16 +23,15 @@
 #include "store_init.h"
 #include "trace.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 
 namespace {
 // How long an alert may take after a change: far below the regular patrol
 // interval, with room for a loaded machine.
 const DWORD kPrompt = 20000;
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kTestKey[] = "Software\\Orvendale\\InstantTest";
-const char kExtensions[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
 const UINT kChanged = 9025;
 
 int CountThreads()
@@ -428,7 +427,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
             DeleteFileA(shortcut.c_str());
             test::DeleteTree(HKEY_LOCAL_MACHINE, std::string(kExtensions) + "\\{6D1C3E52-0F4B-4B8E-9C1A-5E7F00C0FFEE}");
             HKEY key;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
                 for (const std::string &name : names) RegDeleteValueA(key, name.c_str());
                 RegCloseKey(key);
             }
@@ -442,7 +441,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     int checksBefore = CountText(run.Trace(), "VERIFY: Startup Programs");
     int tasksBefore = CountText(run.Trace(), "NEW TASK DETECTED");
     HKEY run32;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kRun, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                                              &run32, nullptr));
     for (int i = 0; i < 50; i++) {
         names.push_back("Burst " + std::to_string(i));
@@ -476,23 +475,23 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     names.push_back("Instant Sample");
     const std::string command = run.sample + " -instant";
     start = GetTickCount();
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, names.back(), command));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, names.back(), command));
     HWND alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no alert promptly after the Run value";
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
     test::PressButton(alert, IDNO);
     ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
-    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, names.back()); },
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, names.back()); },
                                 kWait));
 
     // A Run value written while another one's alert is open is asked about
     // as soon as that alert closes, not at the next patrol.
     names.push_back("Open Alert");
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, names.back(), run.sample + " -first"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, names.back(), run.sample + " -first"));
     alert = AlertAfter(kNewProgram, GetTickCount(), kPrompt, &took);
     ASSERT_NE(nullptr, alert);
     names.push_back("Meanwhile");
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, names.back(), run.sample + " -meanwhile"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, names.back(), run.sample + " -meanwhile"));
     Sleep(2500);
     test::PressButton(alert, IDYES);
     ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
@@ -559,7 +558,7 @@ TEST(InstantMonitor, ARealTimeOptionOffLeavesTheChangeToThePatrol)
             if (::testing::Test::HasFailure()) printf("monitor trace:\n%s\n", run.Trace().c_str());
             run.Stop();
             HKEY key;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
                 RegDeleteValueA(key, "Patrolled");
                 RegCloseKey(key);
             }
@@ -569,7 +568,7 @@ TEST(InstantMonitor, ARealTimeOptionOffLeavesTheChangeToThePatrol)
     ASSERT_NO_FATAL_FAILURE(run.Run());
 
     DWORD start = GetTickCount(), took = 0;
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "Patrolled", command));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Patrolled", command));
     EXPECT_EQ(nullptr, test::WaitForWindow("#32770", kNewProgram, 8000)) << "made due by the change";
     // The patrol finds it (its clock run fast).
     HWND alert = test::WaitForWindowFastPatrol(run.window, "#32770", kNewProgram, 75000);

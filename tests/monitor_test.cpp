@@ -6,8 +6,9 @@
 
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
-const char kMachineRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const DWORD kWait = 15000;
 
 class Monitor : public ::testing::Test {
@@ -54,7 +55,7 @@ TEST_F(Monitor, QuitWithNoMonitorRunningLeavesNoTrace)
     EXPECT_EQ(nullptr, test::MonitorWindow());
     EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, "Software\\Orvendale"));
     EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Orvendale"));
-    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
     EXPECT_FALSE(test::FileExistsAt(folder + "\\history.txt"));
     EXPECT_FALSE(test::FileExistsAt(folder + "\\send2ov.txt"));
 }
@@ -96,7 +97,7 @@ TEST_F(Monitor, RegistersItselfAsAnApprovedStartupEntry)
 {
     StartFirst("-expressboot");
     std::string command, approved;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel", &command));
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", &command));
     EXPECT_EQ(folder + "\\sentrel.exe -expressboot", command);
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", command,
                                  &approved));

@@ -21,19 +21,13 @@ protected:
         folder = test::FreshFolder(u8"процессы Ω");
         program = folder + "\\" + kSleeper;
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\desktop_keeper.exe").c_str(), program.c_str(), FALSE));
-        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        test::ClearHistory();
     }
     void TearDown() override
     {
         for (test::Program *p : {&first, &second}) test::Stop(*p);
         PretendPlatform(0, 0);
         FreeItems();
-    }
-    std::string History()
-    {
-        std::string text;
-        test::ReadFile(test::BuildFolder() + "\\history.txt", &text);
-        return text;
     }
     std::string folder, program;
     test::Program first, second;
@@ -82,8 +76,8 @@ TEST_F(Processes, StopEndsTheProcessAndLogsIt)
     DWORD code = 0;
     ASSERT_TRUE(test::WaitForExit(first, 5000, &code));
     EXPECT_NE(259u, code) << "a stopped program must not look still active";
-    EXPECT_NE(std::string::npos, History().find("\tTASK_Kill\tINFO_TASK\tSleeper\t" + program + "\t\r\n"))
-        << History();
+    EXPECT_NE(std::string::npos, test::HistoryText().find("\tTASK_Kill\tINFO_TASK\tSleeper\t" + program + "\t\r\n"))
+        << test::HistoryText();
     EXPECT_EQ(0u, StopProgram(program.c_str(), "Sleeper", 0));
 
     // A bare file name finds the program in any folder.
@@ -108,5 +102,5 @@ TEST_F(Processes, NoAtTheQuestionLeavesItRunning)
     presser.join();
     EXPECT_NE(std::string::npos, text.find("Sleeper %s is currently an actively running program.")) << text;
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.process, 200));
-    EXPECT_EQ("", History());
+    EXPECT_EQ("", test::HistoryText());
 }

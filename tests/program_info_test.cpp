@@ -19,10 +19,11 @@
 #include "test_support.h"
 #include "text.h"
 
+using namespace test::keys;
+
 namespace {
 
 const DWORD kWait = 15000;
-const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 const char kServer[] = "https://www.orvendale.example/sentrel";
 const char kIePaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
 
@@ -167,21 +168,7 @@ protected:
     // The lines a recorder wrote, once there are count of them.
     static std::vector<std::string> Recorded(const std::string &folder, size_t count = 1)
     {
-        std::vector<std::string> lines;
-        test::WaitUntil(
-            [&] {
-                std::string text;
-                lines.clear();
-                if (!test::ReadFile(folder + "\\recorded.txt", &text)) return false;
-                size_t start = 0, end;
-                while ((end = text.find('\n', start)) != std::string::npos) {
-                    lines.push_back(text.substr(start, end - start));
-                    start = end + 1;
-                }
-                return lines.size() >= count;
-            },
-            kWait);
-        return lines;
+        return test::RecordedLines(folder, count, kWait);
     }
     static std::string Kbase() { return test::BuildFolder() + "\\kbase"; }
     static void RemoveKbase()

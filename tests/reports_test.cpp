@@ -9,7 +9,6 @@
 #include <shlobj.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <prsht.h>
 
 #include <map>
 #include <memory>
@@ -18,7 +17,7 @@
 
 #include "inventory.h"
 #include "items.h"
-#include "remote_list.h"
+#include "explorer_pages.h"
 #include "report_writer.h"
 #include "reports.h"
 #include "service_helpers.h"
@@ -29,12 +28,12 @@
 #include "task_jobs.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
 
 const DWORD kWait = 20000;
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kFiles[] = "C:\\sentrel-tests\\ReportFiles";
-const char kBho[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 const char kBhoClass[] = "{5E4D3C2B-1A09-4F8E-9D7C-6B5A49382716}";
 const char kService[] = "SentrelReportSvc";
 const wchar_t kTask[] = L"Report & 'odd' job";
@@ -68,14 +67,6 @@ std::string Hex(const std::string &text)
     return out;
 }
 
-void DeleteValue(HKEY root, const char *path, const std::string &name)
-{
-    HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueA(key, name.c_str());
-    RegCloseKey(key);
-}
-
 std::string Read(const std::string &path)
 {
     std::string text;
@@ -107,8 +98,8 @@ protected:
     }
     void TearDown() override
     {
-        for (const char *name : kHostileRunNames) DeleteValue(HKEY_CURRENT_USER, kRun, name);
-        DeleteValue(HKEY_LOCAL_MACHINE, kRun, kMachineName);
+        for (const char *name : kHostileRunNames) test::DeleteValue(HKEY_CURRENT_USER, kRun, name);
+        test::DeleteValue(HKEY_LOCAL_MACHINE, kRun, kMachineName);
         test::DeleteTree(HKEY_LOCAL_MACHINE, std::string(kBho) + "\\" + kBhoClass);
         test::DeleteTree(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\CLSID\\") + kBhoClass);
         test::ResetSentrelRegistry();
@@ -205,7 +196,7 @@ TEST_F(Reports, SpreadsheetKeepsEveryRowInItsColumnsAndNoFormulaRuns)
     Expect("csvbho", kBhoName);
     Expect("csv", "Broken Line");
     Expect("csvkeeps", "\r\n=HYPERLINK(");
-    DeleteValue(HKEY_CURRENT_USER, kRun, "Broken Line");
+    test::DeleteValue(HKEY_CURRENT_USER, kRun, "Broken Line");
 }
 
 // The scan for scripts, through the real SentrelEx.exe: every planted entry
@@ -252,8 +243,8 @@ TEST_F(Reports, ScanWritesEveryInventoryAndItsExitCodeTellsWhatWaits)
     EXPECT_EQ(0u, scan("-scan -json \"" + approved + "\""));
     StoreDeleteValue(HKEY_CURRENT_USER, kRun, "\xC0\x80HiddenUpd");   // the name holds a NUL
     EXPECT_FALSE(test::NativeValueExists(HKEY_CURRENT_USER, kRun, hidden));
-    DeleteValue(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
-    DeleteValue(HKEY_CURRENT_USER, kRun, "Scan Signed");
+    test::DeleteValue(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
+    test::DeleteValue(HKEY_CURRENT_USER, kRun, "Scan Signed");
 }
 
 // The platform line names each Windows by its version and build (Windows
@@ -583,7 +574,7 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     test::DeleteTree(HKEY_CURRENT_USER, components);
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\MenuExt");
     test::DeleteTree(HKEY_CURRENT_USER, zone);
-    DeleteValue(HKEY_CURRENT_USER, windowsKey.c_str(), "Load");
+    test::DeleteValue(HKEY_CURRENT_USER, windowsKey.c_str(), "Load");
     ASSERT_EQ(1, written);
     ExpectCallerList(before);
     FreeItems();
@@ -635,95 +626,35 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
 
 namespace {
 
-const char kSheetCaption[] = "Sentrel Zenta";
 const char kViewerClass[] = "SentrelReportViewerTest";
-
-struct BoxSearch {
-    DWORD process;
-    HWND exclude;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
-{
-    BoxSearch *search = (BoxSearch *)param;
-    char cls[64] = "", caption[128] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, caption, sizeof caption);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (window != search->exclude && owner == search->process && IsWindowVisible(window) &&
-        std::string(cls) == "#32770" && std::string(caption) == kSheetCaption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // The real explorer on its Startup page, with the shell opening HTML files
 // in the stand-in viewer.
-class ExplorerReports : public ::testing::Test {
+class ExplorerReports : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr)) << "an explorer of another test still runs";
-        test::ResetSentrelRegistry();
+        SetUpIn("ExplorerReports");
         test::ReadString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.html", "", &htmlClass);
         ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.html", "", kViewerClass));
         ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + kViewerClass +
                                                               "\\shell\\open\\command",
                                       "", "\"" + test::BuildFolder() + "\\report_viewer.exe\" \"%1\""));
         DeleteFileA(kOpened);
-        folder = test::FreshFolder("ExplorerReports");
-        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(),
-                              FALSE));
-        program = services_test::InstallSample("Report Samples");
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Report Alpha", program + " -alpha"));
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Report Beta", program + " -beta"));
+        sample = services_test::InstallSample("Report Samples");
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Report Alpha", sample + " -alpha"));
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Report Beta", sample + " -beta"));
     }
     void TearDown() override
     {
-        remote.reset();
-        if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
-        if (explorer.process && !test::WaitForExit(explorer, kWait)) ADD_FAILURE() << "the explorer did not end";
-        test::Stop(explorer);
-        DeleteValue(HKEY_CURRENT_USER, kRun, "Report Alpha");
-        DeleteValue(HKEY_CURRENT_USER, kRun, "Report Beta");
+        ExplorerPage::TearDown();
+        test::DeleteValue(HKEY_CURRENT_USER, kRun, "Report Alpha");
+        test::DeleteValue(HKEY_CURRENT_USER, kRun, "Report Beta");
         test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.html", "", htmlClass);
         test::DeleteTree(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + kViewerClass);
-        test::ResetSentrelRegistry();
     }
-    void StartExplorer()
-    {
-        explorer = test::Start(folder, "SentrelEx.exe", "");
-        ASSERT_NE(nullptr, explorer.process);
-        sheet = test::WaitForWindow("#32770", kSheetCaption, kWait);
-        ASSERT_NE(nullptr, sheet);
-        page = (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0);
-        ASSERT_NE(nullptr, page);
-        Settle();
-        remote.reset(new test::RemoteList(explorer.process, GetDlgItem(page, 1000)));
-    }
-    void Settle()
-    {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &ignored);
-    }
-    HWND WaitForBox()
-    {
-        BoxSearch search = {explorer.id, sheet, nullptr};
-        test::WaitUntil([&] {
-            EnumWindows(FindBox, (LPARAM)&search);
-            return search.found != nullptr;
-        }, kWait);
-        return search.found;
-    }
-    int SelectTitle(const std::string &title) { return remote->Select(0, title); }
     static constexpr const char *kOpened = "C:\\sentrel-tests\\opened.txt";
-    std::string htmlClass, folder, program;
-    test::Program explorer;
-    HWND sheet = nullptr, page = nullptr;
-    std::unique_ptr<test::RemoteList> remote;
+    std::string htmlClass, sample;
 };
 
 }  // namespace
@@ -731,16 +662,16 @@ protected:
 TEST_F(ExplorerReports, ALogFromThePageMenuIsOpenedAndRemoveStillActsOnTheSelectedRow)
 {
     StartExplorer();
-    ASSERT_GE(SelectTitle("Report Beta"), 0);
+    ASSERT_GE(remote->Select(0, "Report Beta"), 0);
     Settle();
-    PostMessageA(page, WM_COMMAND, 9, 0);
+    Command(9);
     std::string report = folder + "\\SentrelLog.html";
     ASSERT_TRUE(test::WaitUntil([&] { return Has(Read(kOpened), "SentrelLog.html"); }, kWait)) << Read(kOpened);
     EXPECT_TRUE(Has(Read(report), "Report Beta"));
 
     // The page still acts on the row the user selected.
-    PostMessageA(GetDlgItem(page, 1003), BM_CLICK, 0, 0);
-    HWND box = WaitForBox();
+    Press(1003);
+    HWND box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(Has(test::DialogText(box), "-beta")) << test::DialogText(box);
     test::PressButton(box, IDYES);
@@ -752,8 +683,8 @@ TEST_F(ExplorerReports, ALogFromThePageMenuIsOpenedAndRemoveStillActsOnTheSelect
     ASSERT_TRUE(DeleteFileA(report.c_str()));
     ASSERT_TRUE(CreateDirectoryA(report.c_str(), nullptr));
     Settle();
-    PostMessageA(page, WM_COMMAND, 9, 0);
-    box = WaitForBox();
+    Command(9);
+    box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
     EXPECT_TRUE(Has(test::DialogText(box), "could not be written")) << test::DialogText(box);
     EXPECT_TRUE(Has(test::DialogText(box), report)) << test::DialogText(box);

@@ -21,20 +21,10 @@
 #include "ui_strings.h"
 
 using namespace alerts_test;
+using test::Contains;
 using namespace services_test;
 
 namespace {
-
-bool Contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-std::string Field(const Seen &seen, int id)
-{
-    auto it = seen.fields.find(id);
-    return it == seen.fields.end() ? "<none>" : it->second;
-}
 
 // Approves every service listed now, so that only what a test adds is new.
 void ApproveEveryService()
@@ -68,31 +58,24 @@ bool Approved(const std::string &title, const std::string &name)
            test::ValueExists(HKEY_CURRENT_USER, kServiceBaselineNames, name);
 }
 
-class ServicesCheck : public ::testing::Test {
+class ServicesCheck : public CheckTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(WaitForServiceManager()); }
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
+        CheckTest::SetUp();
+        quiet = {kNewProgram};
         sample = InstallSample("Check Folder");
         ASSERT_FALSE(sample.empty());
         ApproveEveryService();
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        settings.hideWuffin = 1;
-        settings.hideAlerts = 0;
         LoadUiString(2, windowTitle, sizeof windowTitle);
-        mainWindow = MakeMainWindow();
     }
     void TearDown() override
     {
         services.RemoveAll();
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        FreeItems();
-        test::ResetSentrelRegistry();
+        CheckTest::TearDown();
     }
+    void RunCheck() override { CheckServicesPass(); }
     void Create(const std::string &name, const std::string &display, const std::string &arguments, DWORD start,
                 bool run)
     {
@@ -102,37 +85,8 @@ protected:
             ASSERT_TRUE(StartTestService(name));
         }
     }
-    void CheckAnswering(std::vector<Answer> answers)
-    {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        CheckServicesPass();
-        driver->Finish();
-        ASSERT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, inDialog);
-    }
-    // Runs the check and fails when it asks anything.
-    void CheckSilently()
-    {
-        std::atomic<bool> stop{false};
-        std::atomic<int> shown{0};
-        std::thread watcher([&] {
-            while (!stop) {
-                if (HWND alert = FindWindowA("#32770", kNewProgram)) {
-                    shown++;
-                    PostMessageA(alert, WM_COMMAND, IDYES, 0);
-                }
-                Sleep(20);
-            }
-        });
-        CheckServicesPass();
-        stop = true;
-        watcher.join();
-        EXPECT_EQ(0, shown) << "the check asked although nothing was new";
-    }
     std::string sample;
     ServiceSet services;
-    std::unique_ptr<Driver> driver;
 };
 
 }  // namespace
@@ -144,13 +98,13 @@ TEST_F(ServicesCheck, ANewServiceIsAskedAboutOnceAndYesApprovesIt)
 
     CheckAnswering({{kNewProgram, IDYES}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("Sentrel Approved Service (SampleSvcYes)", Field(seen, IDC_ALERT_NAME))
+    EXPECT_EQ("Sentrel Approved Service (SampleSvcYes)", seen.Field(IDC_ALERT_NAME))
         << "its own display name and key, whatever name it borrows";
-    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: Running."))
-        << Field(seen, IDC_ALERT_MESSAGE2);
-    EXPECT_STRCASEEQ((sample + " -yes").c_str(), Field(seen, IDC_ALERT_COMMAND).c_str());
-    EXPECT_EQ("1.2", Field(seen, IDC_ALERT_VERSION));
-    EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
+    EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE2), "Startup Status: Manual\nActive Status: Running."))
+        << seen.Field(IDC_ALERT_MESSAGE2);
+    EXPECT_STRCASEEQ((sample + " -yes").c_str(), seen.Field(IDC_ALERT_COMMAND).c_str());
+    EXPECT_EQ("1.2", seen.Field(IDC_ALERT_VERSION));
+    EXPECT_EQ("Orvendale Samples", seen.Field(IDC_ALERT_COMPANY));
     EXPECT_TRUE(Approved("Sentrel Approved Service", "SampleSvcYes"));
     EXPECT_EQ("700", [] {
         std::string v;
@@ -170,7 +124,7 @@ TEST_F(ServicesCheck, NoStopsAndDisablesTheServiceAndItIsNotAskedAgain)
 {
     Create("SampleSvcNo", "Sample Rejected Service", "", SERVICE_AUTO_START, true);
     CheckAnswering({{kNewProgram, IDNO}});
-    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_MESSAGE2), "Startup Status: Automatic"));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE2), "Startup Status: Automatic"));
     EXPECT_EQ((DWORD)SERVICE_STOPPED, ScmState("SampleSvcNo"));
     EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcNo"));
     EXPECT_EQ(1, CountHistory({"SERVICE_Stop\t", "Sample Rejected Service", "SampleSvcNo"}));
@@ -197,8 +151,8 @@ TEST_F(ServicesCheck, ABorrowedMicrosoftNameIsAskedAboutAndNoDisablesExactlyIt)
     ASSERT_TRUE(StartTestService("SampleSvcBorrowed"));
 
     CheckAnswering({{kNewProgram, IDNO}});
-    EXPECT_EQ("Windows Update Helper (SampleSvcBorrowed)", Field(driver->seen(0), IDC_ALERT_NAME));
-    EXPECT_EQ("Microsoft Corporation", Field(driver->seen(0), IDC_ALERT_COMPANY));
+    EXPECT_EQ("Windows Update Helper (SampleSvcBorrowed)", Field(IDC_ALERT_NAME));
+    EXPECT_EQ("Microsoft Corporation", Field(IDC_ALERT_COMPANY));
     EXPECT_EQ((DWORD)SERVICE_STOPPED, ScmState("SampleSvcBorrowed"));
     EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcBorrowed"));
     EXPECT_EQ((DWORD)SERVICE_RUNNING, ScmState("SampleSvcBystander")) << "only the alerted service";
@@ -227,7 +181,7 @@ TEST_F(ServicesCheck, AServiceWhoseSignatureBreaksIsAskedAboutAgain)
     // Another file in its place (changed after signing, a later time).
     ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));
     CheckAnswering({{kNewProgram, IDNO}});
-    EXPECT_EQ("Sample Signed Service (SampleSvcSigned)", Field(driver->seen(0), IDC_ALERT_NAME));
+    EXPECT_EQ("Sample Signed Service (SampleSvcSigned)", Field(IDC_ALERT_NAME));
     EXPECT_EQ(SERVICE_DISABLED, ScmStartType("SampleSvcSigned"));
     CheckSilently();   // known again, as rejected
 }
@@ -249,7 +203,7 @@ TEST_F(ServicesCheck, AStopThatTimesOutIsShownAndWrittenAsSuch)
 {
     Create("SampleSvcSlow", "Sample Slow Service", " -slowstop", SERVICE_DEMAND_START, true);
     CheckAnswering({{kNewProgram, IDNO}, {kMonitorBox, IDOK}});
-    std::string box = Field(driver->seen(1), 0xFFFF);
+    std::string box = Field(0xFFFF, 1);
     EXPECT_TRUE(Contains(box, "The service Sample Slow Service (SampleSvcSlow) could not be stopped.")) << box;
     EXPECT_TRUE(Contains(box, "1053")) << box;
     EXPECT_EQ(1, CountHistory({"SERVICE_Stop_Failed", "SampleSvcSlow: 1053"}));
@@ -267,8 +221,8 @@ TEST_F(ServicesCheck, AServiceThatCannotBeDisabledIsAskedAboutAgain)
     ASSERT_NE(nullptr, held);
     ASSERT_TRUE(DeleteService(held));   // marked for deletion while it runs
     CheckAnswering({{kNewProgram, IDNO}, {kMonitorBox, IDOK}, {kMonitorBox, IDOK}});
-    EXPECT_TRUE(Contains(Field(driver->seen(1), 0xFFFF), "could not be stopped"));
-    std::string second = Field(driver->seen(2), 0xFFFF);
+    EXPECT_TRUE(Contains(Field(0xFFFF, 1), "could not be stopped"));
+    std::string second = Field(0xFFFF, 2);
     EXPECT_TRUE(Contains(second, "The startup type of the service Sample Held Service (SampleSvcHeld) could not be changed.")) << second;
     EXPECT_TRUE(Contains(second, "1072")) << second;
     EXPECT_EQ(0, CountHistory({"SERVICE_Disabled"}));

@@ -49,24 +49,7 @@ std::map<std::string, Listed> List(int namesOnly = 0)
 std::vector<std::vector<std::string>> History()
 {
     std::vector<std::vector<std::string>> lines;
-    std::string text;
-    if (!test::ReadFile(test::BuildFolder() + "\\history.txt", &text)) return lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        std::vector<std::string> fields;
-        size_t from = 0;
-        for (;;) {
-            size_t tab = line.find('\t', from);
-            fields.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
-            if (tab == std::string::npos) break;
-            from = tab + 1;
-        }
-        if (!line.empty()) lines.push_back(fields);
-        start = end + 2;
-    }
+    for (const std::string &line : test::HistoryLines()) lines.push_back(test::TabFields(line));
     return lines;
 }
 
@@ -96,7 +79,7 @@ protected:
     void SetUp() override
     {
         test::ResetSentrelRegistry();
-        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        test::ClearHistory();
         sample = InstallSample("Sample Folder");
         ASSERT_FALSE(sample.empty());
         quoted = "\"" + sample + "\"";

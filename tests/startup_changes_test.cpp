@@ -14,21 +14,10 @@
 #include "test_support.h"
 #include "text.h"
 
-namespace {
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kRunBaseline[] = "Software\\Orvendale\\Sentrel\\Run";
-const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
+using namespace test::keys;
 
-std::string History()
-{
-    std::string text;
-    test::ReadFile(test::BuildFolder() + "\\history.txt", &text);
-    return text;
-}
+namespace {
+const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 
 std::string WinIni(const char *key)
 {
@@ -112,7 +101,7 @@ protected:
         WriteProfileStringA("windows", "run", nullptr);
         WriteProfileStringA("windows", "load", nullptr);
         test::ResetSentrelRegistry();
-        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        test::ClearHistory();
         std::string disabled = test::BuildFolder() + "\\Disabled";
         for (const char *name : {"Tool.lnk", "gone.lnk"}) {
             DeleteFileA((disabled + "\\" + name).c_str());
@@ -165,7 +154,7 @@ TEST_F(StartupChanges, RunEntryRoundTripKeepsTheValueExactly)
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "App"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\Run", "App"));
     // Each change is written down, and none as a removal.
-    std::string history = History();
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\tSTART_Disable\tCURRENT_RUN\tApp\t" + appPath + "\t")) << history;
     EXPECT_NE(std::string::npos, history.find("\tSTART_Disable\tMACHINE_RUN\tHelper\t")) << history;
     EXPECT_NE(std::string::npos, history.find("\tSTART_Enable\tCURRENT_RUN\tApp\t" + appPath + "\t")) << history;
@@ -275,7 +264,7 @@ TEST_F(StartupChanges, DeleteRemovesEntryApprovalsAndLogsIt)
     EXPECT_EQ(1, DeleteStartupEntry("Pest", "C:\\pest\\pest.exe -a=1", "", 11));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Pest"));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRunBaseline, "C:\\pest\\pest.exe -a:1"));
-    std::string history = History();
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos,
               history.find("\t*START_Remove\tCURRENT_RUN\tPest\tC:\\pest\\pest.exe -a=1\t\r\n"))
         << history;
@@ -285,11 +274,11 @@ TEST_F(StartupChanges, DeleteRemovesEntryApprovalsAndLogsIt)
     test::WriteString(HKEY_CURRENT_USER, kRunBaseline, "C:\\S\\Sentrel.exe -expressboot", "1");
     EXPECT_EQ(1, DeleteStartupEntry("Sentrel", "C:\\S\\Sentrel.exe -expressboot", "", 1));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRunBaseline, "C:\\S\\Sentrel.exe -expressboot"));
-    EXPECT_EQ(history, History());
+    EXPECT_EQ(history, test::HistoryText());
 
     // Nothing deleted, nothing logged.
     EXPECT_EQ(0, DeleteStartupEntry("Absent", "C:\\absent.exe", "", 11));
-    EXPECT_EQ(history, History());
+    EXPECT_EQ(history, test::HistoryText());
 }
 
 TEST_F(StartupChanges, DeletingADisabledWinIniEntryRemovesMarkAndCopy)
@@ -331,13 +320,13 @@ TEST_F(StartupChanges, KeyLocationsAskBeforeRemoval)
         EXPECT_NE(std::string::npos, no.Text().find("key location for your operating system"));
     }
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kDelayLoad, "Loader"));
-    EXPECT_EQ("", History());
+    EXPECT_EQ("", test::HistoryText());
     {
         BoxPresser yes(IDYES);
         DeleteStartupEntry("Loader", "C:\\ext\\loader.dll", "{00000000-1111-2222-3333-444444444444}", 252);
     }
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDelayLoad, "Loader"));
-    EXPECT_NE(std::string::npos, History().find("\tREMOVE_DELAYLOAD\tREG_Delayload\tLoader\t"));
+    EXPECT_NE(std::string::npos, test::HistoryText().find("\tREMOVE_DELAYLOAD\tREG_Delayload\tLoader\t"));
 }
 
 TEST_F(StartupChanges, WinlogonResets)
@@ -355,7 +344,7 @@ TEST_F(StartupChanges, WinlogonResets)
     GetSystemDirectoryA(system, sizeof system);
     test::ReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit", &value);
     EXPECT_EQ(std::string(system) + "\\Userinit.exe,", value);
-    std::string history = History();
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\tRESET_SHELL\t"));
     EXPECT_NE(std::string::npos, history.find("\tRESET_USERINIT\t"));
 }
@@ -426,8 +415,8 @@ TEST_F(StartupChanges, RemovingTheMonitorsOwnEntries)
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
     for (const char *kept : {"Look-alike", "Backup", "Elsewhere", "Sentrel Explorer"})
         EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, kept)) << kept;
-    EXPECT_NE(std::string::npos, History().find("\t*START_Remove\tMACHINE_RUN\tSentrel\t" + own + " -expressboot\t"))
-        << History();
+    EXPECT_NE(std::string::npos, test::HistoryText().find("\t*START_Remove\tMACHINE_RUN\tSentrel\t" + own + " -expressboot\t"))
+        << test::HistoryText();
     // A value "Sentrel" that starts another program is not the monitor's.
     test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", "C:\\evil\\Sentrel.exe");
     EXPECT_EQ(0, IsAlwaysRun());

@@ -19,47 +19,38 @@
 #include "ui_strings.h"
 
 using namespace alerts_test;
+using test::Contains;
 
 namespace {
 const char kSample[] = "alert_sample.exe";
 
-class StartupCheckTest : public ::testing::Test {
+class StartupCheckTest : public CheckTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
+        CheckTest::SetUp();
         folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), Sample().c_str(), FALSE));
         ApproveEverything();
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        settings.hideWuffin = 1;   // no tray icon from the test
-        settings.hideAlerts = 0;
-        AlertRepeatCount = 0;
-        AlertLastCommand[0] = 0;
-        mainWindow = MakeMainWindow();
         startupOwner = mainWindow;
     }
     void TearDown() override
     {
         HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             for (const std::string &name : added) RegDeleteValueA(key, name.c_str());
             RegCloseKey(key);
         }
         WriteProfileStringA("windows", "run", "");
         if (!shortcut.empty()) DeleteFileA(shortcut.c_str());
         if (sample.process) test::Stop(sample);
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        FreeItems();
-        test::ResetSentrelRegistry();
+        CheckTest::TearDown();
     }
+    void RunCheck() override { StartupCheck(); }
     std::string Sample() const { return folder + "\\" + kSample; }
     void AddRun(const std::string &name, const std::string &command)
     {
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, name, command));
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, command));
         added.push_back(name);
     }
     std::string BaselineName(const std::string &command) const
@@ -68,43 +59,14 @@ protected:
         StartupBaselineName(command.c_str(), name);
         return name;
     }
-    // Runs the check while the driver answers; every answer must be used.
-    void CheckAnswering(std::vector<Answer> answers)
-    {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        StartupCheck();
-        driver->Finish();
-        ASSERT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, inDialog);
-    }
-    // Runs the check and fails when it asks anything.
-    void CheckSilently()
-    {
-        Silence silence;
-        StartupCheck();
-        EXPECT_EQ(0, silence.Stop()) << "the check asked although nothing was new";
-    }
     bool RunValueExists(const std::string &name)
     {
-        return test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, name);
+        return test::ValueExists(HKEY_CURRENT_USER, kRun, name);
     }
     std::string folder, shortcut;
     std::vector<std::string> added;
-    std::unique_ptr<Driver> driver;
     test::Program sample;
 };
-
-std::string Field(const Seen &seen, int id)
-{
-    auto it = seen.fields.find(id);
-    return it == seen.fields.end() ? "<none>" : it->second;
-}
-
-bool Contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 // The startup baseline's name of a command as the startup list shows it.
 std::string BaselineNameOf(const std::string &command)
@@ -124,17 +86,17 @@ TEST_F(StartupCheckTest, NewRunEntryShowsItsProgramAndYesApprovesIt)
     CheckAnswering({{kNewProgram, IDYES}});
     const Seen &seen = driver->seen(0);
     EXPECT_TRUE(seen.topmost);
-    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
-    EXPECT_EQ("Version", Field(seen, IDC_ALERT_VERSION_LABEL));
-    EXPECT_EQ("2.4.1", Field(seen, IDC_ALERT_VERSION));
-    EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
-    EXPECT_EQ("Alert sample program", Field(seen, IDC_ALERT_DESCRIPTION));
-    EXPECT_EQ(command, Field(seen, IDC_ALERT_COMMAND)) << "the command is shown as stored";
-    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE),
+    EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
+    EXPECT_EQ("Version", seen.Field(IDC_ALERT_VERSION_LABEL));
+    EXPECT_EQ("2.4.1", seen.Field(IDC_ALERT_VERSION));
+    EXPECT_EQ("Orvendale Samples", seen.Field(IDC_ALERT_COMPANY));
+    EXPECT_EQ("Alert sample program", seen.Field(IDC_ALERT_DESCRIPTION));
+    EXPECT_EQ(command, seen.Field(IDC_ALERT_COMMAND)) << "the command is shown as stored";
+    EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE),
                          "A new auto Startup Program has been detected.\nThis program will run each "
                          "time you login or restart your machine.\n\nDo you approve"));
-    EXPECT_EQ("&Yes", Field(seen, IDYES));
-    EXPECT_EQ("Zenta &Info...", Field(seen, IDC_ALERT_INFO));
+    EXPECT_EQ("&Yes", seen.Field(IDYES));
+    EXPECT_EQ("Zenta &Info...", seen.Field(IDC_ALERT_INFO));
 
     EXPECT_EQ(1, CountHistory({"START_Alert", "CURRENT_RUN", "Alert Sample", "Alert sample program"}));
     // Approved under the command with "=" made ":", with the item type.
@@ -161,7 +123,7 @@ TEST_F(StartupCheckTest, AnApprovalKeepsItsSignerAndABrokenSignatureIsAskedAbout
     ASSERT_TRUE(CopyFileA(test::SignedSample("signed.exe").c_str(), program.c_str(), FALSE));
     AddRun("Signed Sample", program);
     CheckAnswering({{kNewProgram, IDYES}});
-    EXPECT_EQ("Publisher: Quillon Software Ltd", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
+    EXPECT_EQ("Publisher: Quillon Software Ltd", Field(IDC_ALERT_PUBLISHER));
     std::string signer;
     EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Signers", BaselineName(program),
                                  &signer));
@@ -172,10 +134,10 @@ TEST_F(StartupCheckTest, AnApprovalKeepsItsSignerAndABrokenSignatureIsAskedAbout
     ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));
     EXPECT_EQ(1, HasUnapprovedStartup());
     CheckAnswering({{kNewProgram, IDNO}});
-    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
-    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_PLACE),
+    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(IDC_ALERT_PUBLISHER));
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_PLACE),
                          "Approved as signed by Quillon Software Ltd: that signature no longer holds."))
-        << Field(driver->seen(0), IDC_ALERT_PLACE);
+        << Field(IDC_ALERT_PLACE);
     EXPECT_FALSE(RunValueExists("Signed Sample"));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Signers", BaselineName(program)));
 }
@@ -268,8 +230,8 @@ TEST_F(StartupCheckTest, StartupFolderShortcutIsAskedAboutAndRemoved)
 
     CheckAnswering({{kNewProgram, IDNO}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
-    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE), "A Shortcut to this program has been added to "
+    EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
+    EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE), "A Shortcut to this program has been added to "
                                                          "your Startup folder."));
     EXPECT_FALSE(test::FileExistsAt(shortcut)) << "the shortcut must go";
     EXPECT_TRUE(test::FileExistsAt(Sample())) << "never the program it points to";
@@ -339,7 +301,7 @@ TEST_F(StartupCheckTest, WinIniRunEntryIsAskedAboutAndRemoved)
 {
     ASSERT_TRUE(WriteProfileStringA("windows", "run", Sample().c_str()));
     CheckAnswering({{kNewProgram, IDNO}});
-    EXPECT_TRUE(Contains(Field(driver->seen(0), IDC_ALERT_MESSAGE),
+    EXPECT_TRUE(Contains(Field(IDC_ALERT_MESSAGE),
                          "This program is listed in your WIN.INI file"));
     char run[512];
     GetProfileStringA("windows", "run", "", run, sizeof run);
@@ -356,16 +318,16 @@ TEST_F(StartupCheckTest, BaselineStatusRules)
 {
     std::string command = Sample() + " -status";
     AddRun("Status", command);
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "11");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "11");
     EXPECT_EQ(0, HasUnapprovedStartup());
     // "0", text and data too long to be a number are not approvals.
     for (const char *data : {"0", "abc", "11111111111111111111111111111111"}) {
-        test::WriteString(HKEY_CURRENT_USER, kBaseline, command, data);
+        test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, data);
         EXPECT_EQ(1, HasUnapprovedStartup()) << data;
     }
     // A value named by the title approves nothing: the title is the
     // program's own choice.
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, "Status", "11");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, "Status", "11");
     EXPECT_EQ(1, HasUnapprovedStartup());
 }
 
@@ -405,25 +367,25 @@ TEST_F(StartupCheckTest, BadProgramFactsAreShownSafelyAndTheAlertStillAnswers)
 
     CheckAnswering({{kNewProgram, IDYES}, {kNewProgram, IDYES}});
     // The list is in the registry's order: find each alert by its command.
-    size_t hugeIndex = Field(driver->seen(0), IDC_ALERT_COMMAND) == longCommand ? 0 : 1;
+    size_t hugeIndex = Field(IDC_ALERT_COMMAND) == longCommand ? 0 : 1;
     const Seen &huge_seen = driver->seen(hugeIndex);
-    std::string name = Field(huge_seen, IDC_ALERT_NAME);
+    std::string name = huge_seen.Field(IDC_ALERT_NAME);
     EXPECT_EQ(127u, name.size());
     EXPECT_EQ(0u, name.find("N%s%n& xn")) << name;   // the TAB shown as a blank
-    EXPECT_EQ(longCommand, Field(huge_seen, IDC_ALERT_COMMAND));
-    EXPECT_EQ(std::string(127, 'C'), Field(huge_seen, IDC_ALERT_COMPANY));
+    EXPECT_EQ(longCommand, huge_seen.Field(IDC_ALERT_COMMAND));
+    EXPECT_EQ(std::string(127, 'C'), huge_seen.Field(IDC_ALERT_COMPANY));
     EXPECT_EQ("11", Baseline(longCommand));
 
     const Seen &ghost = driver->seen(1 - hugeIndex);
     // Named by the entry itself when its program says nothing, and where it
     // lives is said.
-    EXPECT_EQ("Ghost", Field(ghost, IDC_ALERT_NAME));
+    EXPECT_EQ("Ghost", ghost.Field(IDC_ALERT_NAME));
     EXPECT_EQ("Where: HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run, value \"Ghost\"\n"
               "No removes this entry from there; the program's own file stays.",
-              Field(ghost, IDC_ALERT_PLACE));
-    EXPECT_EQ("Company name not included in this program.", Field(ghost, IDC_ALERT_COMPANY));
-    EXPECT_EQ("Local File not found.", Field(ghost, IDC_ALERT_DESCRIPTION));
-    EXPECT_EQ("C:\\nowhere\\ghost.exe -x", Field(ghost, IDC_ALERT_COMMAND));
+              ghost.Field(IDC_ALERT_PLACE));
+    EXPECT_EQ("Company name not included in this program.", ghost.Field(IDC_ALERT_COMPANY));
+    EXPECT_EQ("Local File not found.", ghost.Field(IDC_ALERT_DESCRIPTION));
+    EXPECT_EQ("C:\\nowhere\\ghost.exe -x", ghost.Field(IDC_ALERT_COMMAND));
     EXPECT_EQ("11", Baseline("C:\\nowhere\\ghost.exe -x"));
     // Its history line still says what it was about.
     EXPECT_EQ(1, CountHistory({"START_Alert\tCURRENT_RUN\tGhost\tC:\\NOWHERE\\GHOST.EXE\tLocal File not found."}));
@@ -434,7 +396,7 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
     std::string command = Sample() + " -delayed";
     AddRun("Delayed", command);
     const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "1103");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
     test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
     test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
     test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Title", command, "Delayed");
@@ -442,9 +404,9 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
 
     CheckAnswering({{kDelayed, IDYES}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("Disable", Field(seen, IDNO));
-    EXPECT_TRUE(Contains(Field(seen, IDC_ALERT_MESSAGE), "put itself back into the regular Windows"));
-    EXPECT_EQ("Alert Sample", Field(seen, IDC_ALERT_NAME));
+    EXPECT_EQ("Disable", seen.Field(IDNO));
+    EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE), "put itself back into the regular Windows"));
+    EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
     EXPECT_EQ("11", Baseline(command));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, delay, command));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command));
@@ -457,7 +419,7 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
     std::string command = Sample() + " -delayed";
     AddRun("Delayed", command);
     const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kBaseline, command, "1103");
+    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
     test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
     test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
 
@@ -508,7 +470,7 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
            GetTickCount() - start < kWait)
         Sleep(50);
     std::string command = sample + " -monitor";
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample", command));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Monitor Sample", command));
     // A real-time notice makes the startup check due at once.
     PostMessageA(window, 9024, 0, 0);
 
@@ -521,9 +483,9 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
     EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
 
     start = GetTickCount();
-    while (test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample") && GetTickCount() - start < kWait)
+    while (test::ValueExists(HKEY_CURRENT_USER, kRun, "Monitor Sample") && GetTickCount() - start < kWait)
         Sleep(50);
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, "Monitor Sample"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Monitor Sample"));
     std::string history;
     ASSERT_TRUE(test::ReadFile(folder + "\\history.txt", &history));
     EXPECT_TRUE(Contains(history, "START_Alert")) << history;
@@ -531,7 +493,7 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Monitor Sample");
         RegCloseKey(key);
     }
@@ -555,16 +517,16 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
     ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
     // The monitor's own registration, approved at its first run.
     std::string own;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kCurrentRun, "Sentrel", &own));
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", &own));
     std::string ownBaseline = BaselineNameOf(own);
     ASSERT_EQ("1", Baseline(ownBaseline));
-    std::string ownBefore = test::DumpTree(HKEY_LOCAL_MACHINE, kCurrentRun);
+    std::string ownBefore = test::DumpTree(HKEY_LOCAL_MACHINE, kRun);
 
     const std::string updater = sample + " -updater", impostor = sample + " -impostor",
                       unnamed = sample + " -default";
-    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kCurrentRun, "SentrelUpdater", updater));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, ownBaseline, impostor));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "", unnamed));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater", updater));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, ownBaseline, impostor));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "", unnamed));
     PostMessageA(window, 9024, 0, 0);
 
     // Three alerts, each about its own command: No, No, Yes.
@@ -585,13 +547,13 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 
     ASSERT_TRUE(test::WaitUntil([&] { return Baseline(unnamed) == "11"; }, kWait));
     std::string value;
-    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kCurrentRun, "", &value)) << "Yes keeps the default value";
+    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, "", &value)) << "Yes keeps the default value";
     EXPECT_EQ(unnamed, value);
-    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kCurrentRun, "SentrelUpdater"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"));
     // The last answer is carried out after its alert has closed.
     EXPECT_TRUE(test::WaitUntil(
-        [&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, ownBaseline); }, kWait));
-    EXPECT_EQ(ownBefore, test::DumpTree(HKEY_LOCAL_MACHINE, kCurrentRun)) << "the monitor's own entry is untouched";
+        [&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, ownBaseline); }, kWait));
+    EXPECT_EQ(ownBefore, test::DumpTree(HKEY_LOCAL_MACHINE, kRun)) << "the monitor's own entry is untouched";
     EXPECT_EQ("1", Baseline(ownBaseline)) << "removing the impostor keeps the approval it copied";
 
     std::string history;
@@ -603,7 +565,7 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "");
         RegDeleteValueA(key, ownBaseline.c_str());
         RegCloseKey(key);
@@ -625,9 +587,9 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     CreateDirectoryA(programs.c_str(), nullptr);
     const std::string program = programs + u8"\\злой 更新.exe";
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), program.c_str(), FALSE));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, "", "\"" + program + "\" -default"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "", "\"" + program + "\" -default"));
     ApproveAndWatchStartup();
-    const std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kCurrentRun, L"");
+    const std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"");
 
     test::Program monitor;
     HWND window = nullptr;
@@ -636,9 +598,9 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     const std::string name = u8"Обновление 更新 🙂", command = "\"" + program + "\" -q";
     const std::wstring hidden(L"\0HiddenUpd", 10);
     const std::string hiddenCommand = "\"" + program + "\" -hidden";
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kCurrentRun, name, command));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, command));
     std::wstring wideHidden = test::Wide(hiddenCommand);
-    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kCurrentRun, hidden, REG_SZ, wideHidden.c_str(),
+    ASSERT_TRUE(test::WriteNative(HKEY_CURRENT_USER, kRun, hidden, REG_SZ, wideHidden.c_str(),
                                   (DWORD)(wideHidden.size() + 1) * 2));
     PostMessageA(window, 9024, 0, 0);
 
@@ -661,10 +623,10 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, asked) << "each path exactly";
 
-    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kCurrentRun, name); }, kWait));
-    EXPECT_TRUE(test::WaitUntil([&] { return !test::NativeValueExists(HKEY_CURRENT_USER, kCurrentRun, hidden); },
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, name); }, kWait));
+    EXPECT_TRUE(test::WaitUntil([&] { return !test::NativeValueExists(HKEY_CURRENT_USER, kRun, hidden); },
                                 kWait));
-    EXPECT_EQ(defaultBefore, test::ReadRawValue(HKEY_CURRENT_USER, kCurrentRun, L"")) << "the default value stays";
+    EXPECT_EQ(defaultBefore, test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"")) << "the default value stays";
     EXPECT_TRUE(test::FileExistsAt(program)) << "No removes the entry, never its program";
 
     std::string history;
@@ -678,7 +640,7 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "");
         RegDeleteValueA(key, name.c_str());
         RegCloseKey(key);
@@ -698,14 +660,14 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     std::string sample = SampleFolder("View32") + "\\" + kSample;
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     const std::string command = sample + " -both";
-    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kCurrentRun, "Both", command));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Both", command));
     ApproveAndWatchStartup();
 
     test::Program monitor;
     HWND window = nullptr;
     ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, nullptr, 0,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, nullptr, 0,
                                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr));
     RegSetValueExA(key, "Both", 0, REG_SZ, (const BYTE *)command.c_str(), (DWORD)command.size() + 1);
     RegCloseKey(key);
@@ -719,20 +681,20 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
     auto exists32 = [] {
         HKEY k;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k)) return false;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k)) return false;
         bool there = RegQueryValueExA(k, "Both", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
         RegCloseKey(k);
         return there;
     };
     EXPECT_TRUE(test::WaitUntil([&] { return !exists32(); }, kWait));
-    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kCurrentRun, "Both")) << "the entry of the other view stays";
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Both")) << "the entry of the other view stays";
     std::string history;
     test::WaitUntil([&] { return test::ReadFile(folder + "\\history.txt", &history) && Contains(history, "MACHINE_RUN_32"); },
                     kWait);
     EXPECT_TRUE(Contains(history, "\t*START_Remove\tMACHINE_RUN_32\tBoth\t" + command + "\t")) << history;
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Both");
         RegCloseKey(key);
     }

@@ -18,9 +18,9 @@
 #include "store.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
 
 // A value's type and bytes, for byte-for-byte comparisons.
 struct Raw {
@@ -58,13 +58,6 @@ std::string WinIni(const char *key)
     static char list[16384];
     GetProfileStringA("windows", key, "", list, sizeof list);
     return list;
-}
-
-std::string History()
-{
-    std::string text;
-    test::ReadFile(test::BuildFolder() + "\\history.txt", &text);
-    return text;
 }
 
 // The record of an entry, copied out of a fresh startup list.
@@ -120,7 +113,7 @@ protected:
         WriteProfileStringA("windows", "run", nullptr);
         WriteProfileStringA("windows", "load", nullptr);
         test::ResetSentrelRegistry();
-        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        test::ClearHistory();
     }
     // Disables the live record of the entry and enables it again, checking
     // the live value is gone in between and comes back byte for byte.
@@ -191,7 +184,7 @@ TEST_F(StartupIdentity, AnEntryTitledLikeTheProgramIsChangedAsItself)
     ASSERT_EQ(1, DeleteStartupEntry(StartupRefOf(hostile.item)));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"));
     EXPECT_EQ(monitorBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
-    std::string history = History();
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tMACHINE_RUN\tSentrelUpdater\tC:\\evil\\upd.exe\t"))
         << history;
 }
@@ -219,7 +212,7 @@ TEST_F(StartupIdentity, EveryValueWindowsRunsCanBeDisabledAndRemoved)
     EXPECT_TRUE(test::ValueNames(HKEY_CURRENT_USER, kRun).empty());
     // The history line stays one line with its six fields.
     for (const std::string &line : {std::string("Tab Name\ta.ex")})
-        EXPECT_NE(std::string::npos, History().find(line)) << History();
+        EXPECT_NE(std::string::npos, test::HistoryText().find(line)) << test::HistoryText();
 }
 
 // Pieces of win.ini's run= list share the title "run": each is its own

@@ -13,13 +13,11 @@
 #include "store.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
-const char kHklmRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kHkcuRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kHklmRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char kPolicyRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\policies\\Explorer\\Run";
-const char kWinlogon[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 struct Found {
     std::string title, path, detail;
@@ -74,7 +72,7 @@ void ClearFolder(const std::string &folder)
 // Empties every startup location the tests touch.
 void CleanLocations()
 {
-    for (const char *key : {kHklmRun, kHklmRunOnce, kPolicyRun}) {
+    for (const char *key : {kRun, kHklmRunOnce, kPolicyRun}) {
         test::DeleteTree(HKEY_LOCAL_MACHINE, key);
         test::DeleteTree(HKEY_CURRENT_USER, key);
     }
@@ -120,18 +118,18 @@ TEST_F(StartupList, RunFamilyListsEveryStringValueAndSkipsTheRest)
 {
     // Windows starts each of these, so each is listed: one-letter names,
     // short data, names of bytes over 0x7F and the key's default value.
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "A", "C:\\tools\\one.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Tiny", "a.ex");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "\xC3\xA9tude", "C:\\etude.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "", "C:\\default.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Quoted", "\"C:\\Program Files\\Good\\good.exe\" -min");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "A", "C:\\tools\\one.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Tiny", "a.ex");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "\xC3\xA9tude", "C:\\etude.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "", "C:\\default.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Quoted", "\"C:\\Program Files\\Good\\good.exe\" -min");
     // These start nothing.
-    test::WriteDword(HKEY_CURRENT_USER, kHkcuRun, "Number", 12345);
+    test::WriteDword(HKEY_CURRENT_USER, kRun, "Number", 12345);
     const BYTE binary[] = "C:\\binary.exe";
-    test::WriteValue(HKEY_CURRENT_USER, kHkcuRun, "Binary", REG_BINARY, binary, sizeof binary);
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Blank", "  ");
+    test::WriteValue(HKEY_CURRENT_USER, kRun, "Binary", REG_BINARY, binary, sizeof binary);
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Blank", "  ");
     test::WriteString(HKEY_LOCAL_MACHINE, kHklmRunOnce, "Once", "C:\\once.exe /x");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Applet",
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Applet",
                       "rundll32.exe shell32.dll,Control_RunDLL desk.cpl");
 
     BuildStartupList(0);
@@ -168,12 +166,12 @@ TEST_F(StartupList, OversizedNamesAndDataAreListedCutNeverSpilled)
     std::string pathOver = "C:\\" + std::string(path - 2, 'p');
     std::string cyrillic;
     for (size_t i = 0; i < title; i++) cyrillic += u8"Ж";   // two bytes a character
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, nameOver, "C:\\n128.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, nameFar, "C:\\n300.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, cyrillic, "C:\\cyrillic.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "LongData", data5000);
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Exact260", pathOver);
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Neighbour", "C:\\neighbour.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, nameOver, "C:\\n128.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, nameFar, "C:\\n300.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, cyrillic, "C:\\cyrillic.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "LongData", data5000);
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Exact260", pathOver);
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Neighbour", "C:\\neighbour.exe");
 
     BuildStartupList(0);
     std::vector<Found> items = Items();
@@ -197,23 +195,23 @@ TEST_F(StartupList, TheSameCommandInTwoLocationsIsListedTwice)
 {
     // Two entries that Windows starts each: neither may hide behind the other.
     test::WriteString(HKEY_LOCAL_MACHINE, kPolicyRun, "Twice", "C:\\twice.exe");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "twice", "c:\\TWICE.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "twice", "c:\\TWICE.exe");
     BuildStartupList(0);
     EXPECT_EQ(2, CountPath(Items(), "C:\\twice.exe"));
 }
 
 TEST_F(StartupList, WrittenBackEntriesAreDisabledAgain)
 {
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Writer", "C:\\writer.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Writer", "C:\\writer.exe");
     ASSERT_EQ(1, ToggleStartupEntry("Writer", "C:\\writer.exe", "", 11));
     // The program writes itself back, with a new command, ahead of another entry.
-    test::DeleteTree(HKEY_CURRENT_USER, kHkcuRun);
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Writer", "C:\\writer2.exe -again");
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Follower", "C:\\follower.exe");
+    test::DeleteTree(HKEY_CURRENT_USER, kRun);
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Writer", "C:\\writer2.exe -again");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Follower", "C:\\follower.exe");
 
     BuildStartupList(0);
     std::vector<Found> items = Items();
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kHkcuRun, "Writer"));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Writer"));
     std::string saved;
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Writer", &saved));
     EXPECT_EQ("C:\\writer2.exe -again", saved);
@@ -226,12 +224,12 @@ TEST_F(StartupList, WrittenBackEntriesAreDisabledAgain)
 
 TEST_F(StartupList, AMarkOfAnotherLocationDoesNotCaptureAnEntry)
 {
-    test::WriteString(HKEY_CURRENT_USER, kHkcuRun, "Updater", "C:\\user\\updater.exe");
+    test::WriteString(HKEY_CURRENT_USER, kRun, "Updater", "C:\\user\\updater.exe");
     ASSERT_EQ(1, ToggleStartupEntry("Updater", "C:\\user\\updater.exe", "", 11));
-    test::WriteString(HKEY_LOCAL_MACHINE, kHklmRun, "Updater", "C:\\machine\\updater.exe");
+    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Updater", "C:\\machine\\updater.exe");
 
     BuildStartupList(0);
-    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kHklmRun, "Updater"));
+    EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Updater"));
     EXPECT_EQ(1, CountPath(Items(), "C:\\machine\\updater.exe"));
     std::string saved;
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater", &saved));
@@ -239,7 +237,7 @@ TEST_F(StartupList, AMarkOfAnotherLocationDoesNotCaptureAnEntry)
 
     // The machine entry takes a stored name of its own: both come back.
     EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\machine\\updater.exe", "", 1));
-    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kHklmRun, "Updater"));
+    EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Updater"));
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater", &saved));
     EXPECT_EQ("C:\\user\\updater.exe", saved) << "the other entry's copy is untouched";
     BuildStartupList(0);
@@ -247,9 +245,9 @@ TEST_F(StartupList, AMarkOfAnotherLocationDoesNotCaptureAnEntry)
     EXPECT_EQ(1, CountPath(Items(), "C:\\user\\updater.exe"));
     EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\machine\\updater.exe", "", 1));
     EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\user\\updater.exe", "", 11));
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kHklmRun, "Updater", &saved));
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Updater", &saved));
     EXPECT_EQ("C:\\machine\\updater.exe", saved);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kHkcuRun, "Updater", &saved));
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, "Updater", &saved));
     EXPECT_EQ("C:\\user\\updater.exe", saved);
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled").empty());
 }

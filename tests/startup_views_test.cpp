@@ -22,12 +22,10 @@
 #include "test_support.h"
 #include "ui_strings.h"
 
+using namespace test::keys;
+
 namespace {
-const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kDelayLoad[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
-const char kBaseline[] = "Software\\Orvendale\\Sentrel\\Run";
-const char kDisabled[] = "Software\\Orvendale\\Sentrel\\Disabled";
-const char kClass[] = "{5E2B1C3A-7D4F-4E11-9A0B-3C2D1E0F9A32}";
+const char kServerClass[] = "{5E2B1C3A-7D4F-4E11-9A0B-3C2D1E0F9A32}";
 
 bool Write32(const char *path, const std::string &name, DWORD type, const std::string &data)
 {
@@ -96,11 +94,11 @@ protected:
         Delete32Tree(kDelayLoad);
         test::DeleteTree(HKEY_LOCAL_MACHINE, kRun);
         test::DeleteTree(HKEY_LOCAL_MACHINE, kDelayLoad);
-        RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClass + "\\InprocServer32").c_str(),
+        RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kServerClass + "\\InprocServer32").c_str(),
                         KEY_WOW64_32KEY, 0);
-        RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClass).c_str(), KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kServerClass).c_str(), KEY_WOW64_32KEY, 0);
         test::ResetSentrelRegistry();
-        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        test::ClearHistory();
     }
     // Copies the record at index, toggles or deletes it, releases the copy.
     static int Toggle(int index)
@@ -189,8 +187,7 @@ TEST_F(StartupViews, TheSameNameInBothViewsIsTwoEntries)
     EXPECT_EQ("C:\\x64\\twin.exe", text);
 
     // The history says which view changed, and reads back with it.
-    std::string history;
-    test::ReadFile(test::BuildFolder() + "\\history.txt", &history);
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tMACHINE_RUN_32\tTwin\tC:\\x86\\twin.exe\t")) << history;
     EXPECT_EQ(1 | HISTORY_VIEW_32, HistoryTypeCode("MACHINE_RUN_32"));
     EXPECT_STREQ("MACHINE_RUN_32", HistoryTypeName(1 | HISTORY_VIEW_32));
@@ -200,14 +197,14 @@ TEST_F(StartupViews, TheSameNameInBothViewsIsTwoEntries)
 // A class registered by a 32-bit program is looked up in the 32-bit view.
 TEST_F(StartupViews, ExtensionPointsAreReadInBothViews)
 {
-    std::string key = std::string("CLSID\\") + kClass;
+    std::string key = std::string("CLSID\\") + kServerClass;
     HKEY handle;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, (key + "\\InprocServer32").c_str(), 0, nullptr, 0,
                                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &handle, nullptr));
     const char server[] = "C:\\x86\\hook32.dll";
     RegSetValueExA(handle, "", 0, REG_SZ, (const BYTE *)server, sizeof server);
     RegCloseKey(handle);
-    ASSERT_TRUE(Write32(kDelayLoad, "Hook32", REG_SZ, std::string(kClass) + '\0'));
+    ASSERT_TRUE(Write32(kDelayLoad, "Hook32", REG_SZ, std::string(kServerClass) + '\0'));
 
     BuildStartupList(0);
     int index = Find(ITEM_DELAYLOAD, VIEW_32, "Hook32");
@@ -215,7 +212,7 @@ TEST_F(StartupViews, ExtensionPointsAreReadInBothViews)
     EXPECT_STRCASEEQ(server, GetItemPath(index));
 
     // Removal (after its question) reaches the 32-bit value only.
-    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kDelayLoad, "Hook32", kClass));
+    ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kDelayLoad, "Hook32", kServerClass));
     std::thread presser([] {
         HWND box = test::WaitForWindow("#32770", "Sentrel", 10000);
         if (box) test::PressButton(box, IDYES);
@@ -325,8 +322,7 @@ TEST_F(StartupViews, StartupHooksAreListedAndRemovedExactly)
     EXPECT_EQ(std::string("autocheck autochk *") + '\0' + "second" + '\0' + '\0',
               std::string((const char *)boot.data, boot.size));
     StoreFreeBlob(&boot);
-    std::string history;
-    test::ReadFile(test::BuildFolder() + "\\history.txt", &history);
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tREG_IFEO_Debugger\tsethc.exe\tC:\\evil\\dbg.exe\t"))
         << history;
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tREG_BootExecute\tevilboot -x\tevilboot -x\t")) << history;

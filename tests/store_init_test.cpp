@@ -11,9 +11,9 @@
 #include "store_init.h"
 #include "test_support.h"
 
+using namespace test::keys;
+
 namespace {
-const char kRunBaseline[] = STORE_ROOT "\\Run";
-const char kMachineRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class StoreInit : public ::testing::Test {
 protected:
@@ -30,7 +30,7 @@ protected:
     {
         return test::DumpTree(HKEY_CURRENT_USER, "Software\\Orvendale") +
                test::DumpTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale") +
-               test::DumpTree(HKEY_LOCAL_MACHINE, kMachineRun);
+               test::DumpTree(HKEY_LOCAL_MACHINE, kRun);
     }
 };
 }  // namespace
@@ -60,7 +60,7 @@ TEST_F(StoreInit, FirstRunCreatesEveryKeyAndMark)
     EXPECT_EQ("12.5.2007.0", text);
 
     // The monitor registers itself and approves its own entry.
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel", &text));
+    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", &text));
     EXPECT_EQ(OwnCommand(), text);
     ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRunBaseline, OwnCommand(), &text));
     EXPECT_EQ("1", text);
@@ -143,15 +143,15 @@ TEST_F(StoreInit, ARemovedRunValueStaysRemoved)
 {
     InitStore();
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMachineRun, 0, KEY_ALL_ACCESS, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_ALL_ACCESS, &key));
     RegDeleteValueA(key, "Sentrel");
     RegCloseKey(key);
     InitStore();
     EXPECT_EQ(0, IsAlwaysRun());
     // "Sentrel Zenta" of older versions counts as a registration too, when
     // it starts this monitor.
-    test::WriteString(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel Zenta", "C:\\x\\sentrel.exe");
+    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel Zenta", "C:\\x\\sentrel.exe");
     EXPECT_EQ(0, IsAlwaysRun());
-    test::WriteString(HKEY_LOCAL_MACHINE, kMachineRun, "Sentrel Zenta", test::BuildFolder() + "\\sentrel.exe");
+    test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel Zenta", test::BuildFolder() + "\\sentrel.exe");
     EXPECT_EQ(1, IsAlwaysRun());
 }

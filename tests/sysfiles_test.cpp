@@ -22,13 +22,14 @@
 #include "sysfiles.h"
 #include "text.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 
 namespace {
 const char kRecords[] = "Software\\Orvendale\\Sentrel\\Sysfiles";
 const char kViewer[] = "Sentrel - Windows Restart Commands";
 const char kInternational[] = "Control Panel\\International";
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string Read(const std::string &path)
 {
@@ -85,14 +86,11 @@ std::string CopyOf(const char *name)
     return GetMonitoredCopyPath(name, copy) ? copy : "";
 }
 
-class SystemFiles : public ::testing::Test {
+class SystemFiles : public AlertTest {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        settings = Settings();
-        LoadOptions();
-        mainWindow = MakeMainWindow();
+        AlertTest::SetUp();
         CopyText(windowTitle, sizeof windowTitle, "Sentrel");
         folder = test::FreshFolder("sysfiles");
     }
@@ -103,9 +101,7 @@ protected:
             SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(copy.c_str());
         }
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
+        AlertTest::TearDown();
     }
     // A file of the test, registered as monitored with an old time.
     std::string Register(const char *name, const std::string &content, int type)
@@ -117,46 +113,13 @@ protected:
         EXPECT_EQ(1, AddMonitoredFile(name, path.c_str(), "A file of the test", type));
         return path;
     }
-    // Runs the check while the driver answers.
-    // A window the driver has answered (it may still be closing).
-    bool Answered(HWND window, size_t count)
-    {
-        for (size_t i = 0; i < count; i++)
-            if (driver->seen(i).window == window) return true;
-        return false;
-    }
-    // An alert beyond those expected is closed and fails the test.
+    // Runs the check while the driver answers; an alert beyond those
+    // expected is accepted and fails the test.
     void Check(std::vector<Answer> answers)
     {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        std::atomic<bool> done{false};
-        std::atomic<int> extra{0};
-        std::thread quiet([&] {
-            while (!done) {
-                HWND alert = FindWindowA("#32770", kFileChange);
-                if (alert && (size_t)driver->answered() == count && !Answered(alert, count)) {
-                    extra++;
-                    PostMessageA(alert, WM_COMMAND, IDC_FILE_ACCEPT, 0);
-                }
-                Sleep(50);
-            }
-        });
-        CheckSystemFiles();
-        done = true;
-        quiet.join();
-        driver->Finish();
-        EXPECT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, extra.load()) << "an alert that should not have been shown";
-    }
-    std::string Field(size_t answer, int id)
-    {
-        auto &fields = driver->seen(answer).fields;
-        auto it = fields.find(id);
-        return it == fields.end() ? "<none>" : it->second;
+        Answering(std::move(answers), CheckSystemFiles, {kFileChange}, IDC_FILE_ACCEPT);
     }
     std::string folder;
-    std::unique_ptr<Driver> driver;
 };
 
 // The prefix's own HOSTS file, put back as it was whatever the test does.
@@ -202,8 +165,8 @@ TEST_F(HostsFile, AChangeAlertsRejectRestoresAcceptRenewsAndMonitoringCanStop)
     ASSERT_TRUE(Append(hosts, "127.0.0.1\tsentrel-test.example\r\n"));
     EXPECT_EQ(1, Changed("HOSTS"));
     Check({{kFileChange, IDC_FILE_REJECT}});
-    EXPECT_EQ("HOSTS", Field(0, IDC_FILE_NAME));
-    EXPECT_EQ(hosts, Field(0, IDC_FILE_LOCATION));
+    EXPECT_EQ("HOSTS", Field(IDC_FILE_NAME));
+    EXPECT_EQ(hosts, Field(IDC_FILE_LOCATION));
     EXPECT_EQ(original, Read(hosts)) << "Reject writes the copy back byte for byte";
     EXPECT_EQ(0, Changed("HOSTS")) << "the restored file does not alert again";
 
@@ -465,7 +428,7 @@ TEST_F(RestartCommands, NothingWithoutWininitExeAndANoteWhenTheFileIsEmpty)
     driver.reset(new Driver({{"Sentrel", IDOK}}));
     EXPECT_EQ(0, CheckRestartCommands(0));
     driver->Finish();
-    EXPECT_EQ("No commands have been found in the WinInit.ini file.", Field(0, 0xFFFF));
+    EXPECT_EQ("No commands have been found in the WinInit.ini file.", Field(0xFFFF));
 }
 
 TEST_F(RestartCommands, ThePatrolAsksOnceAndTheViewerShowsAndDeletesTheFile)

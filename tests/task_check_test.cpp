@@ -20,12 +20,13 @@
 #include "task_jobs.h"
 #include "tasks.h"
 
+using namespace test::keys;
+
 using namespace alerts_test;
 using task_test::Scheduler;
 
 namespace {
 const char kSample[] = "alert_sample.exe";
-const char kTasksBaseline[] = "Software\\Orvendale\\Sentrel\\Tasks";
 
 std::string TaskBaseline(const std::string &name)
 {
@@ -34,64 +35,34 @@ std::string TaskBaseline(const std::string &name)
     return value;
 }
 
-std::string Field(const Seen &seen, int id)
-{
-    auto it = seen.fields.find(id);
-    return it == seen.fields.end() ? "<none>" : it->second;
-}
-
-class TaskCheckTest : public ::testing::Test {
+class TaskCheckTest : public CheckTest {
 protected:
     void SetUp() override
     {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        test::ResetSentrelRegistry();
+        CheckTest::SetUp();
         scheduler.reset(new Scheduler);
         ASSERT_NE(nullptr, scheduler->get());
         scheduler->DeleteAll();
         folder = SampleFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), Sample().c_str(), FALSE));
-        ClearHistory();
-        settings = Settings();
-        LoadOptions();
-        settings.hideWuffin = 1;
-        settings.hideAlerts = 0;
-        mainWindow = MakeMainWindow();
     }
     void TearDown() override
     {
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        FreeItems();
         scheduler->DeleteCreated();
         scheduler.reset();
         for (const char *task : {"\\Orbit\\Updater", "\\Hidden Folder\\Ghost"}) test::RemovePlantedTask(task);
-        test::ResetSentrelRegistry();
+        CheckTest::TearDown();
         CoUninitialize();
     }
+    void RunCheck() override { CheckScheduledTasks(); }
     std::string Sample() const { return folder + "\\" + kSample; }
     void Create(const std::wstring &name)
     {
         ASSERT_EQ(S_OK, scheduler->Create(name, task_test::Wide(Sample())));
     }
-    void CheckAnswering(std::vector<Answer> answers)
-    {
-        size_t count = answers.size();
-        driver.reset(new Driver(std::move(answers)));
-        CheckScheduledTasks();
-        driver->Finish();
-        ASSERT_EQ((int)count, driver->answered());
-        EXPECT_EQ(0, inDialog);
-    }
-    void CheckSilently()
-    {
-        Silence silence;
-        CheckScheduledTasks();
-        EXPECT_EQ(0, silence.Stop()) << "the check asked although nothing was new";
-    }
     std::string folder;
     std::unique_ptr<Scheduler> scheduler;
-    std::unique_ptr<Driver> driver;
 };
 }  // namespace
 
@@ -100,11 +71,11 @@ TEST_F(TaskCheckTest, ANewJobIsShownAndYesApprovesIt)
     Create(L"Nightly Sample");
     CheckAnswering({{kNewProgram, IDYES}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("Nightly Sample", Field(seen, IDC_ALERT_NAME)) << "shown without its job extension";
-    EXPECT_EQ(Sample(), Field(seen, IDC_ALERT_COMMAND));
-    EXPECT_EQ("Orvendale Samples", Field(seen, IDC_ALERT_COMPANY));
-    EXPECT_EQ("Version:", Field(seen, IDC_ALERT_VERSION_LABEL));
-    EXPECT_NE(std::string::npos, Field(seen, IDC_ALERT_MESSAGE).find("new task has been added to the Windows Task Scheduler"));
+    EXPECT_EQ("Nightly Sample", seen.Field(IDC_ALERT_NAME)) << "shown without its job extension";
+    EXPECT_EQ(Sample(), seen.Field(IDC_ALERT_COMMAND));
+    EXPECT_EQ("Orvendale Samples", seen.Field(IDC_ALERT_COMPANY));
+    EXPECT_EQ("Version:", seen.Field(IDC_ALERT_VERSION_LABEL));
+    EXPECT_NE(std::string::npos, seen.Field(IDC_ALERT_MESSAGE).find("new task has been added to the Windows Task Scheduler"));
     EXPECT_EQ("800", TaskBaseline("Nightly Sample.job"));
     EXPECT_EQ(1, CountHistory({"TASK_Alert", "TASK_SCHEDULED", "Alert sample program"}));
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Tasks").empty())
@@ -123,9 +94,9 @@ TEST_F(TaskCheckTest, AJobIsShownByItsOwnNameWithItsWholeCommand)
                                       L"/c C:\\evil\\payload.exe & del C:\\evil\\trace.txt"));
     CheckAnswering({{kNewProgram, IDYES}});
     const Seen &seen = driver->seen(0);
-    EXPECT_EQ("SentrelUpdate", Field(seen, IDC_ALERT_NAME));
+    EXPECT_EQ("SentrelUpdate", seen.Field(IDC_ALERT_NAME));
     std::string program = Sample().find(' ') == std::string::npos ? Sample() : "\"" + Sample() + "\"";
-    EXPECT_EQ(program + " /c C:\\evil\\payload.exe & del C:\\evil\\trace.txt", Field(seen, IDC_ALERT_COMMAND));
+    EXPECT_EQ(program + " /c C:\\evil\\payload.exe & del C:\\evil\\trace.txt", seen.Field(IDC_ALERT_COMMAND));
     EXPECT_EQ(1, CountHistory({"\tTASK_Approve\tTASK_SCHEDULED\tSentrelUpdate.job\t",
                                "alert_sample.exe /c C:\\evil\\payload.exe & del C:\\evil\\trace.txt\t"}));
 }
@@ -147,7 +118,7 @@ TEST_F(TaskCheckTest, AJobWhoseProgramsSignatureBreaksIsAskedAboutAgain)
 
     ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));
     CheckAnswering({{kNewProgram, IDYES}});
-    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(driver->seen(0), IDC_ALERT_PUBLISHER));
+    EXPECT_EQ("Publisher: Not verified: untrusted signature", Field(IDC_ALERT_PUBLISHER));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks\\Signers", "Signed Job.job"))
         << "approved again, now for no signer";
     CheckSilently();
@@ -161,7 +132,7 @@ TEST_F(TaskCheckTest, NoDeletesTheJobAndForgetsIt)
     CheckAnswering({{kNewProgram, IDNO}, {kNewProgram, 0, VK_ESCAPE}});
     // The scheduler's order decides which came first: No went to that one,
     // Esc (which approves) to the other.
-    bool unwantedFirst = Field(driver->seen(0), IDC_ALERT_NAME) == "Unwanted";
+    bool unwantedFirst = Field(IDC_ALERT_NAME) == "Unwanted";
     std::string rejected = unwantedFirst ? "Unwanted" : "Wanted";
     std::string approved = unwantedFirst ? "Wanted" : "Unwanted";
     EXPECT_FALSE(Scheduler::Exists(task_test::Wide(rejected))) << "the rejected job is gone";
@@ -217,10 +188,10 @@ TEST_F(TaskCheckTest, NewTasksOfTheTaskStoreAreAskedAboutByTheirPath)
     std::map<std::string, int> answered;
     for (int i = 0; i < 3; i++) {
         const Seen &seen = driver->seen(i);
-        std::string name = Field(seen, IDC_ALERT_NAME);
+        std::string name = seen.Field(IDC_ALERT_NAME);
         ASSERT_EQ(1u, files.count(name)) << name;
         std::string argument = name == orbit ? "-q" : name == ghost ? "-ghost" : "-z";
-        EXPECT_EQ(Sample() + " " + argument, Field(seen, IDC_ALERT_COMMAND)) << name;
+        EXPECT_EQ(Sample() + " " + argument, seen.Field(IDC_ALERT_COMMAND)) << name;
         answered[name] = i < 2 ? IDNO : IDYES;
     }
     for (const auto &planted : files) {
@@ -258,8 +229,8 @@ TEST_F(TaskCheckTest, AnswersReachTheirJobWhenTheItemListChangesDuringTheAlert)
     UINT_PTR timer = SetTimer(nullptr, 0, 50, RefillTheList);
     CheckAnswering({{kNewProgram, IDNO}, {kNewProgram, IDYES}});
     KillTimer(nullptr, timer);
-    std::string firstShown = Field(driver->seen(0), IDC_ALERT_NAME);
-    std::string secondShown = Field(driver->seen(1), IDC_ALERT_NAME);
+    std::string firstShown = Field(IDC_ALERT_NAME);
+    std::string secondShown = Field(IDC_ALERT_NAME, 1);
     ASSERT_NE(firstShown, secondShown);
     EXPECT_FALSE(Scheduler::Exists(task_test::Wide(firstShown)));
     EXPECT_TRUE(Scheduler::Exists(task_test::Wide(secondShown)));

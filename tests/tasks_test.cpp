@@ -70,13 +70,6 @@ std::string NextRun(const std::string &name)
     return text;
 }
 
-std::string History()
-{
-    std::string text;
-    test::ReadFile(test::BuildFolder() + "\\history.txt", &text);
-    return text;
-}
-
 class TasksTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -86,7 +79,7 @@ protected:
         ASSERT_NE(nullptr, scheduler->get()) << "service state " << task_test::ServiceState() << ", error "
                                              << task_test::LastServiceError() << ", creation " << std::hex << scheduler->status();
         scheduler->DeleteAll();
-        DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
+        test::ClearHistory();
     }
     void TearDown() override
     {
@@ -157,7 +150,7 @@ TEST_F(TasksTest, DeletingRemovesExactlyTheNamedJobAndLeavesTheItemListAlone)
     ASSERT_EQ(before.size(), after.size());
     for (size_t i = 0; i < before.size(); i++) EXPECT_EQ(before[i].name, after[i].name);
 
-    std::string history = History();
+    std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("ScheduledTask_Remove\tTASK_SCHEDULED\tRemove Me.job\t"))
         << history;
     // A name no job has: nothing changes, and it is not reported as deleted.
@@ -650,15 +643,15 @@ TEST_F(TasksTest, TasksOfTheTaskStoreAreListedAndActedOnByTheirPath)
             EXPECT_EQ(1, GetItem(i)->disabled);
         }
     }
-    EXPECT_NE(std::string::npos, History().find("\tTASK_Disable\tTASK_SCHEDULED2\t" + cyrillic + "\tC:\\\xD0\xB7\\z.exe --run\t"))
-        << History();
+    EXPECT_NE(std::string::npos, test::HistoryText().find("\tTASK_Disable\tTASK_SCHEDULED2\t" + cyrillic + "\tC:\\\xD0\xB7\\z.exe --run\t"))
+        << test::HistoryText();
 
     // Removed: its file kept in the vault first, the others untouched.
     std::string before;
     ASSERT_TRUE(test::ReadFile(orbitFile, &before));
     EXPECT_EQ(S_OK, DeleteRegisteredTaskAs(orbit.c_str(), 15));
     EXPECT_FALSE(test::FileExistsAt(orbitFile));
-    std::string history = History();
+    std::string history = test::HistoryText();
     size_t line = history.find("\tScheduledTask_Remove\tTASK_SCHEDULED2\t" + orbit + "\tC:\\orbit\\upd.exe -q\t");
     ASSERT_NE(std::string::npos, line) << history;
     std::string vaultName = history.substr(history.rfind('\t', history.find("\r\n", line)) + 1);
@@ -681,7 +674,7 @@ TEST_F(TasksTest, TasksOfTheTaskStoreAreListedAndActedOnByTheirPath)
     for (const char *outside : {"../vault-escape.xml", "C:vault-escape.xml", ".."})
         EXPECT_EQ(0, RestoreRegisteredTask(orbit.c_str(), outside)) << outside;
     EXPECT_FALSE(test::FileExistsAt(orbitFile));
-    EXPECT_NE(std::string::npos, History().find("\tTASK_Restore\tTASK_SCHEDULED2\t" + orbit + "\t"));
+    EXPECT_NE(std::string::npos, test::HistoryText().find("\tTASK_Restore\tTASK_SCHEDULED2\t" + orbit + "\t"));
 
     for (const std::string &path : {orbit, ghost, cyrillic}) test::RemovePlantedTask(path);
 }

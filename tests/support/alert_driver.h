@@ -2,21 +2,27 @@
 // thread sits in the check (or ShowAlert) that opened them, as the user
 // would: find the alert by its caption, read its fields, press a button.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "alerts.h"
 #include "items.h"
+#include "monitor.h"
+#include "options.h"
 #include "startup_list.h"
 #include "store.h"
 #include "test_support.h"
 
 namespace alerts_test {
+
+using namespace test::keys;
 
 const char kNewProgram[] = "Sentrel New Program Alert";
 const char kDelayed[] = "This Program doesn't want to be Delayed";
@@ -24,8 +30,6 @@ const char kFileChange[] = "Sentrel: File Change Alert";
 const char kFileType[] = "Sentrel File Type Change Alert";
 const char kSystemError[] = "System Error";
 const char kMonitorBox[] = "Sentrel";   // the monitor's own message boxes
-const char kCurrentRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kBaseline[] = "Software\\Orvendale\\Sentrel\\Run";
 const DWORD kWait = 20000;
 
 // What the user saw in one alert.
@@ -33,6 +37,12 @@ struct Seen {
     HWND window = nullptr;
     std::map<int, std::string> fields;   // control id -> text
     bool topmost = false;
+    // The text of a control; "<none>" when the alert had no such control.
+    std::string Field(int id) const
+    {
+        auto it = fields.find(id);
+        return it == fields.end() ? "<none>" : it->second;
+    }
 };
 
 inline std::string ControlText(HWND dialog, int id)
@@ -75,6 +85,13 @@ public:
     }
     int answered() const { return answered_; }
     const Seen &seen(size_t i) const { return seen_[i]; }
+    // Whether the window is one of the alerts answered so far.
+    bool Answered(HWND window) const
+    {
+        for (int i = 0; i < answered_; i++)
+            if (seen_[i].window == window) return true;
+        return false;
+    }
 
 private:
     void Run()
@@ -113,16 +130,16 @@ private:
     std::thread thread_;
 };
 
-// Watches for any alert while a call that should ask nothing runs; an
-// alert that shows is closed and counted.
+// Watches for alerts (by their captions) while a call that should ask
+// nothing runs; an alert that shows is closed and counted.
 class Silence {
 public:
-    Silence()
+    explicit Silence(std::vector<std::string> captions = {kNewProgram, kDelayed}) : captions_(std::move(captions))
     {
         thread_ = std::thread([this] {
             while (!stop_) {
-                for (const char *caption : {kNewProgram, kDelayed}) {
-                    if (HWND dialog = FindWindowA("#32770", caption)) {
+                for (const std::string &caption : captions_) {
+                    if (HWND dialog = FindWindowA("#32770", caption.c_str())) {
                         shown_++;
                         PostMessageA(dialog, WM_COMMAND, IDYES, 0);
                     }
@@ -140,6 +157,7 @@ public:
     }
 
 private:
+    std::vector<std::string> captions_;
     std::atomic<bool> stop_{false};
     std::atomic<int> shown_{0};
     std::thread thread_;
@@ -158,45 +176,14 @@ inline void ApproveEverything()
     FreeItems();
 }
 
-// The lines of the program folder's history.txt.
-inline std::vector<std::string> HistoryLines()
-{
-    std::string text;
-    std::vector<std::string> lines;
-    if (!test::ReadFile(test::BuildFolder() + "\\history.txt", &text)) return lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The history lines that contain every one of the texts.
-inline int CountHistory(std::initializer_list<std::string> texts)
-{
-    int n = 0;
-    for (const std::string &line : HistoryLines()) {
-        bool all = true;
-        for (const std::string &t : texts) all = all && line.find(t) != std::string::npos;
-        n += all;
-    }
-    return n;
-}
-
-inline void ClearHistory()
-{
-    DeleteFileA((test::BuildFolder() + "\\history.txt").c_str());
-}
+using test::ClearHistory;
+using test::CountHistory;
+using test::HistoryLines;
 
 inline std::string Baseline(const std::string &name)
 {
     std::string value;
-    if (!test::ReadString(HKEY_CURRENT_USER, kBaseline, name, &value)) return "<missing>";
+    if (!test::ReadString(HKEY_CURRENT_USER, kRunBaseline, name, &value)) return "<missing>";
     return value;
 }
 
@@ -221,5 +208,94 @@ inline HWND MakeMainWindow()
 {
     return CreateWindowA("STATIC", "alerts", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
 }
+
+// A test of the monitor's alerts in-process: Sentrel's store and the
+// history start empty, the options are what the monitor loads from them,
+// and a hidden window stands for the monitor's main window.
+class AlertTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ResetSentrelRegistry();
+        ClearHistory();
+        settings = Settings();
+        LoadOptions();
+        mainWindow = MakeMainWindow();
+    }
+    void TearDown() override
+    {
+        DestroyWindow(mainWindow);
+        mainWindow = nullptr;
+        FreeItems();
+        test::ResetSentrelRegistry();
+    }
+    // Runs call while a driver gives the answers, each of which must be
+    // used. Once they all are, an alert captioned one of unexpected is
+    // closed with the command closeWith and fails the test.
+    template <typename Call>
+    void Answering(std::vector<Answer> answers, Call call, const std::vector<std::string> &unexpected = {},
+                   WPARAM closeWith = IDNO)
+    {
+        size_t count = answers.size();
+        driver.reset(new Driver(std::move(answers)));
+        std::atomic<bool> done{false};
+        std::atomic<int> extra{0};
+        std::string extraText;
+        std::thread quiet([&] {
+            while (!done && !unexpected.empty()) {
+                if ((size_t)driver->answered() == count) {
+                    for (const std::string &caption : unexpected) {
+                        HWND alert = FindWindowA("#32770", caption.c_str());
+                        if (alert && !driver->Answered(alert)) {
+                            extra++;
+                            extraText += caption + ": " + ControlText(alert, 0xFFFF) + "\n";
+                            PostMessageA(alert, WM_COMMAND, closeWith, 0);
+                        }
+                    }
+                }
+                Sleep(50);
+            }
+        });
+        call();
+        done = true;
+        quiet.join();
+        driver->Finish();
+        EXPECT_EQ((int)count, driver->answered());
+        EXPECT_EQ(0, extra.load()) << "an alert that should not have been shown: " << extraText;
+    }
+    // A control's text in one of the alerts answered ("<none>" when it had none).
+    std::string Field(int id, size_t alert = 0) { return driver->seen(alert).Field(id); }
+
+    std::unique_ptr<Driver> driver;
+};
+
+// A check of the monitor run in-process (RunCheck) with its alerts shown,
+// no tray icon, and no alert repeated before.
+class CheckTest : public AlertTest {
+protected:
+    void SetUp() override
+    {
+        AlertTest::SetUp();
+        settings.hideWuffin = 1;   // no tray icon from the test
+        settings.hideAlerts = 0;
+        AlertRepeatCount = 0;
+        AlertLastCommand[0] = 0;
+    }
+    virtual void RunCheck() = 0;
+    // Runs the check while the driver answers; every answer must be used.
+    void CheckAnswering(std::vector<Answer> answers)
+    {
+        Answering(std::move(answers), [this] { RunCheck(); });
+        EXPECT_EQ(0, inDialog);
+    }
+    // Runs the check and fails when it shows one of the alerts quiet names.
+    void CheckSilently(const char *why = "the check asked although nothing was new")
+    {
+        Silence watch(quiet);
+        RunCheck();
+        EXPECT_EQ(0, watch.Stop()) << why;
+    }
+    std::vector<std::string> quiet = {kNewProgram, kDelayed};
+};
 
 }  // namespace alerts_test

@@ -13,10 +13,8 @@
 
 namespace ie_test {
 
-const char kBho[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
-const char kToolbar[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
-const char kExtensions[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
-const char kHelperBaseline[] = "Software\\Orvendale\\Sentrel\\IEHelpers";
+using namespace test::keys;
+
 const char kKnown[] = "Software\\Orvendale\\Sentrel\\IEHelpers\\Known";
 // The class that the sample DLL registers for itself.
 const char kSampleClass[] = "{5E0C7A31-9B42-4D6E-8F13-2A7C64D0B9E5}";
