@@ -18,6 +18,7 @@
 #include "inventory.h"
 #include "monitor.h"
 #include "options.h"
+#include "patrol_passes.h"
 #include "patrol.h"
 #include "platform.h"
 #include "store_init.h"
@@ -188,80 +189,42 @@ TEST_F(InstantLibrary, ABurstIsOneNoticeAndOrdinalThreeStopsEverything)
 // --- The monitor's side, through the real tick handler ------------------------------
 
 namespace {
-DWORD fakeNow = 100000;
-DWORD FakeClock(void) { return fakeNow; }
-
 // Passes run in-process; their trace lines tell which categories ran.
-class PlaceChanges : public ::testing::Test {
+class PlaceChanges : public test::PatrolPasses {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        InitStore();   // everything there is now is approved
-        traceFile = test::FreshFolder("PlaceChanges") + "\\trace.txt";
-        mainWindow = CreateWindowA("STATIC", "places", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        countdowns = Countdowns();
-        LoadOptions();
-        settings.hideWuffin = 1;
+        PatrolPasses::SetUp();
         // The system files are checked only when a change makes them due.
         settings.hostFile = countdowns.hostFile = 100;
-        patrolClock = FakeClock;
-        tickCounter = expressBootCountdown = taskChangeFlag = conflictCount = 0;
-        inDialog = verifyBusy = 0;
-        delayTotal = delayHandled = 0;
-        lastVerifyTick = fakeNow;
-        PretendPlatform(2, 5);
         StopInstantWatch();
-        SetTraceFile(traceFile.c_str());
-        EnableTrace(1);
         // The first regular pass is far away.
         Ticks(17);
     }
     void TearDown() override
     {
-        EnableTrace(0);
         StopInstantWatch();
-        PretendPlatform(0, 0);
-        patrolClock = GetTickCount;
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
-    }
-    void Ticks(int n)
-    {
-        for (int i = 0; i < n; i++) {
-            fakeNow += 2000;
-            OnPatrolTick();
-        }
+        PatrolPasses::TearDown();
     }
     // The passes since the last call, each by the categories it ran ("S"
     // startup, "F" system files, "V" services; "-" none of them).
     std::string PassesSince()
     {
-        static char section[1 << 20];
-        DWORD n = GetPrivateProfileSectionA("Trace", section, sizeof section, traceFile.c_str());
+        std::vector<std::string> lines = Trace();
         std::vector<std::string> passes;
-        int line = 0;
-        for (const char *p = section; p < section + n && *p; p += strlen(p) + 1, line++) {
-            if (line < seen) continue;
-            std::string text = p;
-            auto ends = [&](const char *what) {
-                size_t w = strlen(what);
-                return text.size() >= w && text.compare(text.size() - w, w, what) == 0;
-            };
-            if (ends("VERIFY: Enter Verify function")) passes.emplace_back();
+        for (size_t i = seen; i < lines.size(); i++) {
+            if (EndsWith(lines[i], "VERIFY: Enter Verify function")) passes.emplace_back();
             if (passes.empty()) continue;
-            if (ends("VERIFY: Startup Programs")) passes.back() += "S";
-            if (ends("VERIFY: Verify System Files")) passes.back() += "F";
-            if (ends("VERIFY: Check for change to Services")) passes.back() += "V";
+            if (EndsWith(lines[i], "VERIFY: Startup Programs")) passes.back() += "S";
+            if (EndsWith(lines[i], "VERIFY: Verify System Files")) passes.back() += "F";
+            if (EndsWith(lines[i], "VERIFY: Check for change to Services")) passes.back() += "V";
         }
-        seen = line;
+        seen = lines.size();
         std::string joined;
         for (const std::string &pass : passes) joined += (joined.empty() ? "" : " ") + (pass.empty() ? "-" : pass);
         return joined;
     }
-    std::string traceFile;
-    int seen = 0;
+    size_t seen = 0;
 };
 }  // namespace
 
