@@ -389,11 +389,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
             test::WriteFile(hosts, original);
             DeleteFileA(shortcut.c_str());
             test::DeleteTree(HKEY_LOCAL_MACHINE, std::string(kExtensions) + "\\{6D1C3E52-0F4B-4B8E-9C1A-5E7F00C0FFEE}");
-            HKEY key;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                for (const std::string &name : names) RegDeleteValueA(key, name.c_str());
-                RegCloseKey(key);
-            }
+            for (const std::string &name : names) test::DeleteValue(HKEY_CURRENT_USER, kRun, name);
             test::ResetSentrelRegistry();
         }
     } cleanup{run, hosts, original, shortcut, names};
@@ -421,8 +417,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
             EXPECT_LE(took, kPrompt);
         }
         EXPECT_NE(std::string::npos, ControlText(alert, IDC_ALERT_COMMAND).find(" -burst"));
-        test::PressButton(alert, IDYES);
-        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+        ASSERT_TRUE(AnswerAlert(alert, IDYES));
     }
     ASSERT_TRUE(test::WaitUntil([&] { return CountText(run.Trace(), "Exit Normal Verify") >= 1; }, kWait));
     // Nothing more comes of the burst: no second pass for the same changes.
@@ -442,8 +437,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     HWND alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no alert promptly after the Run value";
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDNO);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDNO));
     EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, names.back()); },
                                 kWait));
 
@@ -456,14 +450,12 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     names.push_back("Meanwhile");
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, names.back(), run.sample + " -meanwhile"));
     Sleep(2500);
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
     start = GetTickCount();
     alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "the value written during the alert waited for the patrol";
     EXPECT_EQ(run.sample + " -meanwhile", ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
 
     // A program put into the Startup folder.
     start = GetTickCount();
@@ -471,8 +463,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no alert promptly after the Startup folder file";
     EXPECT_EQ(shortcut, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
 
     // A toolbar button registered with Internet Explorer.
     start = GetTickCount();
@@ -482,8 +473,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no alert promptly after the toolbar button";
     EXPECT_STRCASEEQ(run.sample.c_str(), ControlText(alert, IDC_ALERT_COMMAND).c_str());
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
 
     // HOSTS changed.
     start = GetTickCount();
@@ -491,8 +481,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     alert = AlertAfter(kFileChange, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no file change alert promptly after the HOSTS change";
     EXPECT_EQ("HOSTS", ControlText(alert, IDC_FILE_NAME));
-    test::PressButton(alert, IDC_FILE_REJECT);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDC_FILE_REJECT));
     std::string now;
     EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFile(hosts, &now) && now == original; }, kWait));
 
@@ -520,11 +509,7 @@ TEST(InstantMonitor, ARealTimeOptionOffLeavesTheChangeToThePatrol)
         {
             if (::testing::Test::HasFailure()) printf("monitor trace:\n%s\n", run.Trace().c_str());
             run.Stop();
-            HKEY key;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                RegDeleteValueA(key, "Patrolled");
-                RegCloseKey(key);
-            }
+            test::DeleteValue(HKEY_CURRENT_USER, kRun, "Patrolled");
             test::ResetSentrelRegistry();
         }
     } cleanup{run};
@@ -538,7 +523,6 @@ TEST(InstantMonitor, ARealTimeOptionOffLeavesTheChangeToThePatrol)
     took = GetTickCount() - start;
     ASSERT_NE(nullptr, alert) << "the patrol did not find the entry after " << took << " ms";
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
     EXPECT_EQ(0, CountText(run.Trace(), "VERIFY PLACES"));
 }
