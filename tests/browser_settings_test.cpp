@@ -25,9 +25,6 @@ namespace {
 const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
 const char kPrefixes[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
 const char kDefaultPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
-const char kPagesCaption[] = "Sentrel";
-const char kUpdateCaption[] = "Sentrel - Windows Auto Update Settings";
-const char kPrefixCaption[] = "Sentrel - Internet Browser Default Prefix";
 
 // A value as stored: type and bytes, or "missing".
 struct Stored {
@@ -90,7 +87,7 @@ protected:
     // expected is closed and fails the test.
     template <typename Check> void Run(Check check, std::vector<Answer> answers)
     {
-        Answering(std::move(answers), check, {kPagesCaption, kUpdateCaption, kPrefixCaption});
+        Answering(std::move(answers), check, {kMonitorBox, kUpdateCaption, kPrefixCaption});
     }
     std::string Message(size_t answer) { return Field(0xFFFF, answer); }
     void SetPage(const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", text); }
@@ -125,7 +122,7 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
     // about, and No puts the 2,000 characters back exactly.
     std::string hijack = "http://hijack.example/?q=%s%d%n";
     SetPage(hijack);
-    Run(CheckBrowserPages, {{kPagesCaption, IDNO}});
+    Run(CheckBrowserPages, {{kMonitorBox, IDNO}});
     EXPECT_NE(std::string::npos, Message(0).find("Your new page is " + hijack + "\n")) << Message(0);
     // Shown by its ends, in lines that fit the screen.
     EXPECT_NE(std::string::npos, Message(0).find(approved.substr(0, 64) + "\n" + approved.substr(64, 64) + "\n"));
@@ -139,7 +136,7 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
 
     // A long page that differs only in its last character is another page.
     SetPage(LongPage(2000, 'y'));
-    Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
+    Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
     EXPECT_EQ(LongPage(2000, 'y'), Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 }
 
@@ -155,7 +152,7 @@ TEST_F(BrowserSettings, OneTrailingSlashAndLetterCaseAreTheSamePage)
 
     // Two slashes are not one: Yes stores the page without one of them.
     SetPage("http://example.com//");
-    Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
+    Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
     EXPECT_EQ("http://example.com/", Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
 }
 
@@ -167,7 +164,7 @@ TEST_F(BrowserSettings, TheDesktopPageIsRestoredIntoSource)
     SetBaseline("SearchPage", "http://search.example/");
     SetBaseline("SourcePage", "about:home/");
     test::WriteString(HKEY_CURRENT_USER, kDesktop, "Source", "http://ads.example/");
-    Run(CheckBrowserPages, {{kPagesCaption, IDNO}});
+    Run(CheckBrowserPages, {{kMonitorBox, IDNO}});
     EXPECT_NE(std::string::npos, Message(0).find("background page displayed on your Desktop"));
     EXPECT_EQ("about:home", Text(ReadStored(HKEY_CURRENT_USER, kDesktop, "Source")))
         << "restored without its trailing slash";
@@ -182,7 +179,7 @@ TEST_F(BrowserSettings, APageOfAnotherTypeIsShownAndKeptExactly)
     StoreDeleteValue(HKEY_CURRENT_USER, kDesktop, "Source");
 
     test::WriteDword(HKEY_CURRENT_USER, kMain, "Start Page", 5);
-    Run(CheckBrowserPages, {{kPagesCaption, IDNO}});
+    Run(CheckBrowserPages, {{kMonitorBox, IDNO}});
     EXPECT_NE(std::string::npos, Message(0).find("Your new page is dword:00000005")) << Message(0);
     Stored live = ReadStored(HKEY_CURRENT_USER, kMain, "Start Page");
     EXPECT_EQ((DWORD)REG_SZ, live.type);
@@ -191,14 +188,14 @@ TEST_F(BrowserSettings, APageOfAnotherTypeIsShownAndKeptExactly)
     // Approved as it is, it is the baseline byte for byte and asks no more.
     const char binary[] = {'h', 't', 0, 1, 2};
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_BINARY, binary, sizeof binary);
-    Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
+    Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
     Stored baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_BINARY, baseline.type);
     EXPECT_EQ(std::string(binary, sizeof binary), baseline.data);
     Run(CheckBrowserPages, {});
     // A page kept unexpanded stays so.
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_EXPAND_SZ, "%HOMEPAGE%/", 12);
-    Run(CheckBrowserPages, {{kPagesCaption, IDYES}});
+    Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
     baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_EXPAND_SZ, baseline.type);
     EXPECT_EQ("%HOMEPAGE%", Text(baseline));

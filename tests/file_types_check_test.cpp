@@ -295,14 +295,12 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     std::string hijack = "\"" + sample + "\" \"%1\"";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", hijack));
     notice();
-    HWND alert = test::WaitForWindow("#32770", kFileType, 60000);
+    HWND alert = WaitForAlert(kFileType, 60000);
     ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
-    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ(Text(txt.original), ControlText(alert, IDC_TYPE_OLD_COMMAND));
     EXPECT_EQ(hijack, ControlText(alert, IDC_TYPE_NEW_COMMAND));
     EXPECT_EQ("Alert Sample", ControlText(alert, IDC_TYPE_NEW_NAME));
-    test::PressButton(alert, IDNO);
-    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(AnswerAlert(alert, IDNO));
     EXPECT_TRUE(test::WaitUntil([&] { return ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
         << "restored byte for byte";
 
@@ -310,11 +308,9 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     std::string approved = "\"" + sample + "\" /approved \"%1\"";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kTxtCommand, "", approved));
     notice();
-    alert = test::WaitForWindow("#32770", kFileType, 60000);
+    alert = WaitForAlert(kFileType, 60000);
     ASSERT_NE(nullptr, alert);
-    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
-    test::PressButton(alert, IDYES);
-    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(AnswerAlert(alert, IDYES));
     EXPECT_TRUE(test::WaitUntil([&] { return Value(HKEY_CURRENT_USER, kClass, "txtfile") == approved; }, kWait));
     int before = checks();
     notice();

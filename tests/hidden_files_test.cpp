@@ -365,9 +365,8 @@ TEST_F(HiddenFiles, TheCheckAsksOnceKeepsOnOkAndMovesToTheVaultOnDeleteOrEsc)
     // The walk order decides which comes first: answer by what is shown.
     std::thread answer([&] {
         for (int n = 0; n < 2; n++) {
-            HWND alert = test::WaitForWindow("#32770", kNewProgram, kWait);
+            HWND alert = WaitForAlert(kNewProgram, kWait);
             if (!alert) return;
-            SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
             std::string command = ControlText(alert, IDC_ALERT_COMMAND);
             if (command == kept) {
                 test::PressButton(alert, IDOK);
@@ -448,8 +447,7 @@ TEST(HiddenFilesMonitor, TheMonitorAsksAboutNewHiddenFilesInTheWindowsFolder)
         std::string command = ControlText(alert, IDC_ALERT_COMMAND);
         ASSERT_TRUE(command == keep || command == remove) << command;
         EXPECT_NE(std::string::npos, ControlText(alert, IDC_ALERT_MESSAGE).find("HIDDEN"));
-        test::PressButton(alert, command == keep ? IDOK : IDCANCEL);
-        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+        ASSERT_TRUE(AnswerAlert(alert, command == keep ? IDOK : IDCANCEL));
     }
     EXPECT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(remove); }, kWait));
     EXPECT_TRUE(test::FileExistsAt(vault + "\\sentrel-remove.dat"));

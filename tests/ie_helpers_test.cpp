@@ -391,12 +391,10 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     ASSERT_TRUE(RunRegsvr32(dll, false));
     plant.Bho(kSampleClass);
     notice();
-    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
+    HWND alert = WaitForAlert(kNewProgram, 75000, window);
     ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
-    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ("Sample Browser Helper", ControlText(alert, IDC_ALERT_NAME));
-    test::PressButton(alert, IDNO);
-    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(AnswerAlert(alert, IDNO));
     EXPECT_TRUE(test::WaitUntil([] { return !BhoExists(kSampleClass); }, kWait));
     EXPECT_TRUE(test::WaitUntil([] { return !SampleRegistered(); }, kWait)) << "the DLL was not unregistered";
     EXPECT_TRUE(test::WaitUntil([&] { return history().find("IEHELPER_Remove") != std::string::npos; }, kWait))
@@ -406,11 +404,9 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     ASSERT_TRUE(RunRegsvr32(dll, false));
     plant.Bho(kSampleClass);
     notice();
-    alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
+    alert = WaitForAlert(kNewProgram, 75000, window);
     ASSERT_NE(nullptr, alert);
-    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
-    test::PressButton(alert, IDYES);
-    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(AnswerAlert(alert, IDYES));
     std::string value;
     EXPECT_TRUE(test::WaitUntil(
         [&] { return test::ReadString(HKEY_CURRENT_USER, kHelperBaseline, "Sample Browser Helper", &value); }, kWait));

@@ -18,6 +18,7 @@
 #include "inventory.h"
 #include "monitor.h"
 #include "options.h"
+#include "patrol_passes.h"
 #include "patrol.h"
 #include "platform.h"
 #include "store_init.h"
@@ -188,80 +189,42 @@ TEST_F(InstantLibrary, ABurstIsOneNoticeAndOrdinalThreeStopsEverything)
 // --- The monitor's side, through the real tick handler ------------------------------
 
 namespace {
-DWORD fakeNow = 100000;
-DWORD FakeClock(void) { return fakeNow; }
-
 // Passes run in-process; their trace lines tell which categories ran.
-class PlaceChanges : public ::testing::Test {
+class PlaceChanges : public test::PatrolPasses {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        InitStore();   // everything there is now is approved
-        traceFile = test::FreshFolder("PlaceChanges") + "\\trace.txt";
-        mainWindow = CreateWindowA("STATIC", "places", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        countdowns = Countdowns();
-        LoadOptions();
-        settings.hideWuffin = 1;
+        PatrolPasses::SetUp();
         // The system files are checked only when a change makes them due.
         settings.hostFile = countdowns.hostFile = 100;
-        patrolClock = FakeClock;
-        tickCounter = expressBootCountdown = taskChangeFlag = conflictCount = 0;
-        inDialog = verifyBusy = 0;
-        delayTotal = delayHandled = 0;
-        lastVerifyTick = fakeNow;
-        PretendPlatform(2, 5);
         StopInstantWatch();
-        SetTraceFile(traceFile.c_str());
-        EnableTrace(1);
         // The first regular pass is far away.
         Ticks(17);
     }
     void TearDown() override
     {
-        EnableTrace(0);
         StopInstantWatch();
-        PretendPlatform(0, 0);
-        patrolClock = GetTickCount;
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
-    }
-    void Ticks(int n)
-    {
-        for (int i = 0; i < n; i++) {
-            fakeNow += 2000;
-            OnPatrolTick();
-        }
+        PatrolPasses::TearDown();
     }
     // The passes since the last call, each by the categories it ran ("S"
     // startup, "F" system files, "V" services; "-" none of them).
     std::string PassesSince()
     {
-        static char section[1 << 20];
-        DWORD n = GetPrivateProfileSectionA("Trace", section, sizeof section, traceFile.c_str());
+        std::vector<std::string> lines = Trace();
         std::vector<std::string> passes;
-        int line = 0;
-        for (const char *p = section; p < section + n && *p; p += strlen(p) + 1, line++) {
-            if (line < seen) continue;
-            std::string text = p;
-            auto ends = [&](const char *what) {
-                size_t w = strlen(what);
-                return text.size() >= w && text.compare(text.size() - w, w, what) == 0;
-            };
-            if (ends("VERIFY: Enter Verify function")) passes.emplace_back();
+        for (size_t i = seen; i < lines.size(); i++) {
+            if (EndsWith(lines[i], "VERIFY: Enter Verify function")) passes.emplace_back();
             if (passes.empty()) continue;
-            if (ends("VERIFY: Startup Programs")) passes.back() += "S";
-            if (ends("VERIFY: Verify System Files")) passes.back() += "F";
-            if (ends("VERIFY: Check for change to Services")) passes.back() += "V";
+            if (EndsWith(lines[i], "VERIFY: Startup Programs")) passes.back() += "S";
+            if (EndsWith(lines[i], "VERIFY: Verify System Files")) passes.back() += "F";
+            if (EndsWith(lines[i], "VERIFY: Check for change to Services")) passes.back() += "V";
         }
-        seen = line;
+        seen = lines.size();
         std::string joined;
         for (const std::string &pass : passes) joined += (joined.empty() ? "" : " ") + (pass.empty() ? "-" : pass);
         return joined;
     }
-    std::string traceFile;
-    int seen = 0;
+    size_t seen = 0;
 };
 }  // namespace
 
@@ -426,11 +389,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
             test::WriteFile(hosts, original);
             DeleteFileA(shortcut.c_str());
             test::DeleteTree(HKEY_LOCAL_MACHINE, std::string(kExtensions) + "\\{6D1C3E52-0F4B-4B8E-9C1A-5E7F00C0FFEE}");
-            HKEY key;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                for (const std::string &name : names) RegDeleteValueA(key, name.c_str());
-                RegCloseKey(key);
-            }
+            for (const std::string &name : names) test::DeleteValue(HKEY_CURRENT_USER, kRun, name);
             test::ResetSentrelRegistry();
         }
     } cleanup{run, hosts, original, shortcut, names};
@@ -458,8 +417,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
             EXPECT_LE(took, kPrompt);
         }
         EXPECT_NE(std::string::npos, ControlText(alert, IDC_ALERT_COMMAND).find(" -burst"));
-        test::PressButton(alert, IDYES);
-        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+        ASSERT_TRUE(AnswerAlert(alert, IDYES));
     }
     ASSERT_TRUE(test::WaitUntil([&] { return CountText(run.Trace(), "Exit Normal Verify") >= 1; }, kWait));
     // Nothing more comes of the burst: no second pass for the same changes.
@@ -479,8 +437,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     HWND alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no alert promptly after the Run value";
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDNO);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDNO));
     EXPECT_TRUE(test::WaitUntil([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, names.back()); },
                                 kWait));
 
@@ -493,14 +450,12 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     names.push_back("Meanwhile");
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, names.back(), run.sample + " -meanwhile"));
     Sleep(2500);
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
     start = GetTickCount();
     alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "the value written during the alert waited for the patrol";
     EXPECT_EQ(run.sample + " -meanwhile", ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
 
     // A program put into the Startup folder.
     start = GetTickCount();
@@ -508,8 +463,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no alert promptly after the Startup folder file";
     EXPECT_EQ(shortcut, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
 
     // A toolbar button registered with Internet Explorer.
     start = GetTickCount();
@@ -519,8 +473,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     alert = AlertAfter(kNewProgram, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no alert promptly after the toolbar button";
     EXPECT_STRCASEEQ(run.sample.c_str(), ControlText(alert, IDC_ALERT_COMMAND).c_str());
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
 
     // HOSTS changed.
     start = GetTickCount();
@@ -528,8 +481,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     alert = AlertAfter(kFileChange, start, kPrompt, &took);
     ASSERT_NE(nullptr, alert) << "no file change alert promptly after the HOSTS change";
     EXPECT_EQ("HOSTS", ControlText(alert, IDC_FILE_NAME));
-    test::PressButton(alert, IDC_FILE_REJECT);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDC_FILE_REJECT));
     std::string now;
     EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFile(hosts, &now) && now == original; }, kWait));
 
@@ -557,11 +509,7 @@ TEST(InstantMonitor, ARealTimeOptionOffLeavesTheChangeToThePatrol)
         {
             if (::testing::Test::HasFailure()) printf("monitor trace:\n%s\n", run.Trace().c_str());
             run.Stop();
-            HKEY key;
-            if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                RegDeleteValueA(key, "Patrolled");
-                RegCloseKey(key);
-            }
+            test::DeleteValue(HKEY_CURRENT_USER, kRun, "Patrolled");
             test::ResetSentrelRegistry();
         }
     } cleanup{run};
@@ -575,7 +523,6 @@ TEST(InstantMonitor, ARealTimeOptionOffLeavesTheChangeToThePatrol)
     took = GetTickCount() - start;
     ASSERT_NE(nullptr, alert) << "the patrol did not find the entry after " << took << " ms";
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDYES);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDYES));
     EXPECT_EQ(0, CountText(run.Trace(), "VERIFY PLACES"));
 }

@@ -16,84 +16,31 @@
 #include "platform.h"
 #include "store.h"
 #include "store_init.h"
+#include "patrol_passes.h"
 #include "test_support.h"
 #include "trace.h"
 
 namespace {
-DWORD fakeNow = 100000;
-DWORD FakeClock(void) { return fakeNow; }
-
 const char *const kCategories[] = {"Startup Programs", "IE Helpers", "Hidden Files",
                                    "Verify System Files", "IE Start/Search Page", "File Types",
                                    "Scheduled Tasks", "Win INIT file", "Check for change to Services",
                                    "Filter Cookies", "Filter Mozilla Cookies", "Check for New Cookies"};
 
-class Patrol : public ::testing::Test {
+class Patrol : public test::PatrolPasses {
 protected:
     void SetUp() override
     {
-        test::ResetSentrelRegistry();
-        // Everything that starts now is approved, so the checks find
-        // nothing new and no alert waits for an answer.
-        InitStore();
-        folder = test::FreshFolder("patrol");
-        traceFile = folder + "\\trace.txt";
-        mainWindow = CreateWindowA("STATIC", "patrol", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        settings = Settings();
-        settings.hideWuffin = 1;   // no tray icon from an in-process pass
-        countdowns = Countdowns();
-        LoadOptions();
-        settings.hideWuffin = 1;
-        patrolClock = FakeClock;
-        tickCounter = expressBootCountdown = taskChangeFlag = conflictCount = 0;
-        inDialog = verifyBusy = 0;
-        delayTotal = delayHandled = 0;
-        lastVerifyTick = fakeNow;
+        PatrolPasses::SetUp();
         groupToggle = 0;
-        PretendPlatform(2, 5);
-        SetTraceFile(traceFile.c_str());
-        EnableTrace(1);
-    }
-    void TearDown() override
-    {
-        EnableTrace(0);
-        PretendPlatform(0, 0);
-        patrolClock = GetTickCount;
-        DestroyWindow(mainWindow);
-        mainWindow = nullptr;
-        test::ResetSentrelRegistry();
-    }
-    void Ticks(int n)
-    {
-        for (int i = 0; i < n; i++) {
-            fakeNow += 2000;
-            OnPatrolTick();
-        }
-    }
-    // The trace values in order.
-    std::vector<std::string> Trace()
-    {
-        std::vector<std::string> lines;
-        static char section[1 << 20];
-        DWORD n = GetPrivateProfileSectionA("Trace", section, sizeof section, traceFile.c_str());
-        for (const char *p = section; p < section + n && *p; p += strlen(p) + 1) {
-            const char *eq = strchr(p, '=');
-            lines.push_back(eq ? eq + 1 : p);
-        }
-        return lines;
-    }
-    static bool Has(const std::string &line, const std::string &what)
-    {
-        return line.size() >= what.size() && line.compare(line.size() - what.size(), what.size(), what) == 0;
     }
     // The categories that ran, per pass.
     std::vector<std::set<std::string>> Passes()
     {
         std::vector<std::set<std::string>> passes;
         for (const std::string &line : Trace()) {
-            if (Has(line, "VERIFY: Enter Verify function")) passes.emplace_back();
+            if (EndsWith(line, "VERIFY: Enter Verify function")) passes.emplace_back();
             for (const char *category : kCategories)
-                if (!passes.empty() && Has(line, std::string("VERIFY: ") + category)) passes.back().insert(category);
+                if (!passes.empty() && EndsWith(line, std::string("VERIFY: ") + category)) passes.back().insert(category);
         }
         return passes;
     }
@@ -107,10 +54,9 @@ protected:
     int Count(const std::string &what)
     {
         int n = 0;
-        for (const std::string &line : Trace()) n += Has(line, what);
+        for (const std::string &line : Trace()) n += EndsWith(line, what);
         return n;
     }
-    std::string folder, traceFile;
 };
 }  // namespace
 
@@ -231,10 +177,10 @@ TEST_F(Patrol, PassesAreNeverNested)
     EXPECT_EQ(0, groupToggle);
     verifyBusy = 0;
 
-    fakeNow += 5000;
+    now += 5000;
     EXPECT_EQ(1, VerifyPass());
     EXPECT_EQ(1, groupToggle);
-    fakeNow += 500;   // two passes within a second: the second ends early
+    now += 500;   // two passes within a second: the second ends early
     EXPECT_EQ(0, VerifyPass());
     EXPECT_EQ(1, groupToggle);
     EXPECT_EQ(1, Count("Exit Early because we recently did a verify"));

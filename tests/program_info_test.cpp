@@ -427,9 +427,8 @@ TEST_F(ProgramInfoTest, AlertInfoButtonOpensTheLookup)
     std::vector<std::string> lines;
     bool answered = false;
     std::thread user([&] {
-        HWND alert = test::WaitForWindow("#32770", alerts_test::kNewProgram, kWait);
+        HWND alert = alerts_test::WaitForAlert(alerts_test::kNewProgram, kWait);
         if (!alert) return;
-        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
         PostMessageA(alert, WM_COMMAND, MAKEWPARAM(IDC_ALERT_INFO, BN_CLICKED), (LPARAM)GetDlgItem(alert, IDC_ALERT_INFO));
         lines = Recorded(recorder_);
         answered = IsWindow(alert) != 0;

@@ -274,9 +274,8 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
 
     int answered = 0;
     for (int round = 0; round < 2; round++) {
-        HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 90000);
+        HWND alert = WaitForAlert(kNewProgram, 90000, window);
         ASSERT_NE(nullptr, alert) << "no service alert from the monitor's patrol";
-        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
         std::string name = ControlText(alert, IDC_ALERT_NAME);
         std::string status = ControlText(alert, IDC_ALERT_MESSAGE2);
         if (name == "Sample Monitor Reject (SampleSvcMonA)") {

@@ -10,6 +10,7 @@
 #include "options.h"
 #include "startup_changes.h"
 #include "startup_list.h"
+#include "startup_locations.h"
 #include "store.h"
 #include "test_support.h"
 #include "text.h"
@@ -78,21 +79,10 @@ private:
     std::thread thread_;
 };
 
-class StartupChanges : public ::testing::Test {
+class StartupChanges : public test::StartupLocationsTest {
 protected:
-    void SetUp() override
+    void Clean() override
     {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        Clean();
-    }
-    void TearDown() override
-    {
-        Clean();
-        CoUninitialize();
-    }
-    static void Clean()
-    {
-        FreeItems();
         test::DeleteTree(HKEY_CURRENT_USER, kRun);
         test::DeleteTree(HKEY_LOCAL_MACHINE, kRun);
         test::DeleteTree(HKEY_LOCAL_MACHINE, kDelayLoad);

@@ -36,11 +36,7 @@ protected:
     }
     void TearDown() override
     {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            for (const std::string &name : added) RegDeleteValueA(key, name.c_str());
-            RegCloseKey(key);
-        }
+        for (const std::string &name : added) test::DeleteValue(HKEY_CURRENT_USER, kRun, name);
         WriteProfileStringA("windows", "run", "");
         if (!shortcut.empty()) DeleteFileA(shortcut.c_str());
         if (sample.process) test::Stop(sample);
@@ -432,15 +428,29 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
 }
 
 namespace {
-// A fresh folder with the monitor in it, no monitor running and nothing of
-// an earlier test's store; empty on failure.
-std::string MonitorFolder(const char *name)
-{
-    if (!test::WaitForNoMonitor(kWait)) return "";
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder(name);
-    return test::InstallMonitor(folder, false) ? folder : "";
-}
+// The real monitor in a fresh folder, with no monitor running and nothing
+// of an earlier test's store; the sample program in a folder of its own.
+// The store is emptied again at the end.
+class StartupCheckMonitor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(test::WaitForNoMonitor(kWait));
+        test::ResetSentrelRegistry();
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder = test::FreshFolder(name);
+        ASSERT_TRUE(test::InstallMonitor(folder, false));
+        sample = SampleFolder(name) + "\\" + kSample;
+        ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
+    }
+    void TearDown() override { test::ResetSentrelRegistry(); }
+    // Starts the monitor and waits for its window and its store.
+    void StartMonitor() { ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait)); }
+
+    std::string folder, sample;
+    test::Program monitor;
+    HWND window = nullptr;
+};
 
 // Everything there now approved; the startup check on, the mascot hidden.
 void ApproveAndWatchStartup()
@@ -452,37 +462,23 @@ void ApproveAndWatchStartup()
 }  // namespace
 
 // The real monitor: its patrol runs the check, the alert is answered here.
-TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
+TEST_F(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
 {
-    std::string folder = MonitorFolder("StartupCheckMonitor");
-    ASSERT_FALSE(folder.empty());
-    std::string sample = SampleFolder("StartupCheckMonitor") + "\\" + kSample;
-    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     ApproveAndWatchStartup();
-
-    test::Program monitor = test::Start(folder, "Sentrel.exe", "");
-    ASSERT_NE(nullptr, monitor.process);
-    HWND window = test::WaitForWindow("Sentrel", nullptr, kWait);
-    ASSERT_NE(nullptr, window);
-    // Let the first-run baseline settle before the new entry appears.
-    DWORD start = GetTickCount();
-    while (!test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version") &&
-           GetTickCount() - start < kWait)
-        Sleep(50);
+    // The first-run baseline settles before the new entry appears.
+    StartMonitor();
     std::string command = sample + " -monitor";
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Monitor Sample", command));
     // A real-time notice makes the startup check due at once.
     PostMessageA(window, 9024, 0, 0);
 
-    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
+    HWND alert = WaitForAlert(kNewProgram, 75000, window);
     ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
-    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ("Alert Sample", ControlText(alert, IDC_ALERT_NAME));
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDNO);
-    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(AnswerAlert(alert, IDNO));
 
-    start = GetTickCount();
+    DWORD start = GetTickCount();
     while (test::ValueExists(HKEY_CURRENT_USER, kRun, "Monitor Sample") && GetTickCount() - start < kWait)
         Sleep(50);
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Monitor Sample"));
@@ -492,29 +488,18 @@ TEST(StartupCheckMonitor, TheMonitorAlertsAboutANewRunEntryAndRejectsIt)
     EXPECT_TRUE(Contains(history, "START_Remove")) << history;
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "Monitor Sample");
-        RegCloseKey(key);
-    }
-    test::ResetSentrelRegistry();
+    test::DeleteValue(HKEY_CURRENT_USER, kRun, "Monitor Sample");
 }
 
 // The real monitor with hostile entries: one named like the program itself,
 // the key's default value and one named like an approved command. Each
 // alerts as itself; No removes exactly that entry, and the monitor's own
 // registration stays byte for byte as it was.
-TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
+TEST_F(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 {
-    std::string folder = MonitorFolder("HostileNames");
-    ASSERT_FALSE(folder.empty());
-    std::string sample = SampleFolder("HostileNames") + "\\" + kSample;
-    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     ApproveAndWatchStartup();
 
-    test::Program monitor;
-    HWND window = nullptr;
-    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
+    StartMonitor();
     // The monitor's own registration, approved at its first run.
     std::string own;
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", &own));
@@ -532,13 +517,11 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
     // Three alerts, each about its own command: No, No, Yes.
     std::vector<std::string> asked;
     for (int n = 0; n < 3; n++) {
-        HWND alert = test::WaitForWindow("#32770", kNewProgram, n ? kWait : 75000);
+        HWND alert = WaitForAlert(kNewProgram, n ? kWait : 75000);
         ASSERT_NE(nullptr, alert) << "alert " << n;
-        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
         std::string command = ControlText(alert, IDC_ALERT_COMMAND);
         asked.push_back(command);
-        test::PressButton(alert, command == unnamed ? IDYES : IDNO);
-        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+        ASSERT_TRUE(AnswerAlert(alert, command == unnamed ? IDYES : IDNO));
     }
     std::sort(asked.begin(), asked.end());
     std::vector<std::string> expected = {updater, impostor, unnamed};
@@ -564,13 +547,8 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
         << history;
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "");
-        RegDeleteValueA(key, ownBaseline.c_str());
-        RegCloseKey(key);
-    }
-    test::ResetSentrelRegistry();
+    test::DeleteValue(HKEY_CURRENT_USER, kRun, "");
+    test::DeleteValue(HKEY_CURRENT_USER, kRun, ownBaseline);
 }
 
 // The real monitor with names outside any ANSI code page and a value whose
@@ -578,10 +556,8 @@ TEST(StartupCheckMonitor, HostileNamesAlertAndAreRemovedAsThemselves)
 // alerted with its exact path and its program's facts, No deletes exactly
 // that value, the key's approved default value stays byte for byte, and
 // history.txt holds the names in UTF-8.
-TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExactly)
+TEST_F(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExactly)
 {
-    std::string folder = MonitorFolder("AnyScript");
-    ASSERT_FALSE(folder.empty());
     // Outside the tests' own folder: a command naming Sentrel is not logged.
     const std::string programs = u8"C:\\Программы Ω";
     CreateDirectoryA(programs.c_str(), nullptr);
@@ -591,9 +567,7 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
     ApproveAndWatchStartup();
     const std::string defaultBefore = test::ReadRawValue(HKEY_CURRENT_USER, kRun, L"");
 
-    test::Program monitor;
-    HWND window = nullptr;
-    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
+    StartMonitor();
 
     const std::string name = u8"Обновление 更新 🙂", command = "\"" + program + "\" -q";
     const std::wstring hidden(L"\0HiddenUpd", 10);
@@ -606,15 +580,13 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
 
     std::vector<std::string> asked;
     for (int n = 0; n < 2; n++) {
-        HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, n ? kWait : 75000);
+        HWND alert = WaitForAlert(kNewProgram, n ? kWait : 75000, window);
         ASSERT_NE(nullptr, alert) << "alert " << n;
-        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
         std::string shown = ControlText(alert, IDC_ALERT_COMMAND);
         asked.push_back(shown);
         EXPECT_EQ("Alert Sample", ControlText(alert, IDC_ALERT_NAME)) << "the program's facts are read";
         EXPECT_EQ("Orvendale Samples", ControlText(alert, IDC_ALERT_COMPANY));
-        test::PressButton(alert, IDNO);
-        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+        ASSERT_TRUE(AnswerAlert(alert, IDNO));
     }
     std::sort(asked.begin(), asked.end());
     // The command as listed: the program's quotes are not shown.
@@ -639,33 +611,22 @@ TEST(StartupCheckMonitor, NamesOfAnyScriptAndHiddenNamesAreAlertedAndRemovedExac
         << history;
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "");
-        RegDeleteValueA(key, name.c_str());
-        RegCloseKey(key);
-    }
+    test::DeleteValue(HKEY_CURRENT_USER, kRun, "");
+    test::DeleteValue(HKEY_CURRENT_USER, kRun, name);
     DeleteFileA(program.c_str());
     RemoveDirectoryA(programs.c_str());
-    test::ResetSentrelRegistry();
 }
 
 // A 32-bit program's HKLM Run entry lands in the 32-bit registry view. The
 // same command approved in the program's own view does not approve it; No
 // removes it from its view only.
-TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
+TEST_F(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
 {
-    std::string folder = MonitorFolder("View32");
-    ASSERT_FALSE(folder.empty());
-    std::string sample = SampleFolder("View32") + "\\" + kSample;
-    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     const std::string command = sample + " -both";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Both", command));
     ApproveAndWatchStartup();
 
-    test::Program monitor;
-    HWND window = nullptr;
-    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
+    StartMonitor();
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, nullptr, 0,
                                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr));
@@ -673,12 +634,10 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     RegCloseKey(key);
     PostMessageA(window, 9024, 0, 0);
 
-    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 75000);
+    HWND alert = WaitForAlert(kNewProgram, 75000, window);
     ASSERT_NE(nullptr, alert) << "the 32-bit entry must alert although its command is approved in the other view";
-    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ(command, ControlText(alert, IDC_ALERT_COMMAND));
-    test::PressButton(alert, IDNO);
-    ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+    ASSERT_TRUE(AnswerAlert(alert, IDNO));
     auto exists32 = [] {
         HKEY k;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &k)) return false;
@@ -694,27 +653,19 @@ TEST(StartupCheckMonitor, AnEntryOfThe32BitViewAlertsAndIsRemovedThere)
     EXPECT_TRUE(Contains(history, "\t*START_Remove\tMACHINE_RUN_32\tBoth\t" + command + "\t")) << history;
 
     EXPECT_TRUE(test::StopMonitor(monitor, window, kWait));
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRun, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "Both");
-        RegCloseKey(key);
-    }
-    test::ResetSentrelRegistry();
+    test::DeleteValue(HKEY_LOCAL_MACHINE, kRun, "Both");
 }
 
 // The real monitor: a debugger set for sethc.exe (written in both registry
 // views) and an Active Setup command are alerted with their commands and
 // where they live; No deletes exactly those values and leaves the keys'
 // other values.
-TEST(StartupCheckMonitor, ADebuggerForAnImageAndAnActiveSetupCommandAreAlertedAndRemovedExactly)
+TEST_F(StartupCheckMonitor, ADebuggerForAnImageAndAnActiveSetupCommandAreAlertedAndRemovedExactly)
 {
     const char ifeo[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options\\sethc.exe";
     const char setup[] = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{7A1B2C3D-0000-4000-8000-00000000AB02}";
-    std::string folder = MonitorFolder("StartupHooks");
-    ASSERT_FALSE(folder.empty());
     ApproveAndWatchStartup();
-    test::Program monitor;
-    HWND window = nullptr;
-    ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
+    StartMonitor();
 
     ASSERT_TRUE(test::WriteDword(HKEY_LOCAL_MACHINE, ifeo, "GlobalFlag", 0x200));
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", "C:\\evil\\dbg.exe"));
@@ -731,9 +682,8 @@ TEST(StartupCheckMonitor, ADebuggerForAnImageAndAnActiveSetupCommandAreAlertedAn
     // One alert per place and view Windows keeps apart; No to each.
     int debuggers = 0, stubs = 0;
     for (int shown = 0; shown < 4; shown++) {
-        HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, shown < 2 ? 75000 : 8000);
+        HWND alert = WaitForAlert(kNewProgram, shown < 2 ? 75000 : 8000, window);
         if (!alert) break;
-        SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
         std::string command = ControlText(alert, IDC_ALERT_COMMAND), place = ControlText(alert, IDC_ALERT_PLACE);
         if (command == debugger) {
             debuggers++;
@@ -744,8 +694,7 @@ TEST(StartupCheckMonitor, ADebuggerForAnImageAndAnActiveSetupCommandAreAlertedAn
             EXPECT_TRUE(Contains(place, "Installed Components\\{7A1B2C3D-0000-4000-8000-00000000AB02}")) << place;
             stubs++;
         }
-        test::PressButton(alert, IDNO);
-        ASSERT_TRUE(test::WaitForWindowGone(alert, kWait));
+        ASSERT_TRUE(AnswerAlert(alert, IDNO));
         if (!test::ValueExists(HKEY_LOCAL_MACHINE, ifeo, "Debugger") &&
             !test::ValueExists(HKEY_LOCAL_MACHINE, setup, "StubPath"))
             break;
@@ -768,5 +717,4 @@ TEST(StartupCheckMonitor, ADebuggerForAnImageAndAnActiveSetupCommandAreAlertedAn
     test::DeleteTree(HKEY_LOCAL_MACHINE, ifeo);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, ifeo, KEY_WOW64_32KEY, 0);
     test::DeleteTree(HKEY_LOCAL_MACHINE, setup);
-    test::ResetSentrelRegistry();
 }

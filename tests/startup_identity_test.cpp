@@ -15,6 +15,7 @@
 #include "options.h"
 #include "startup_changes.h"
 #include "startup_list.h"
+#include "startup_locations.h"
 #include "store.h"
 #include "test_support.h"
 
@@ -92,21 +93,9 @@ int CountRecords(int type, const std::string &name)
     return n;
 }
 
-class StartupIdentity : public ::testing::Test {
+class StartupIdentity : public test::StartupLocationsTest {
 protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        settings = Settings();
-        Clean();
-    }
-    void TearDown() override
-    {
-        FreeItems();
-        Clean();
-        CoUninitialize();
-    }
-    static void Clean()
+    void Clean() override
     {
         test::DeleteTree(HKEY_CURRENT_USER, kRun);
         test::DeleteTree(HKEY_LOCAL_MACHINE, kRun);

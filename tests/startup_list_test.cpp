@@ -10,6 +10,7 @@
 #include "options.h"
 #include "startup_changes.h"
 #include "startup_list.h"
+#include "startup_locations.h"
 #include "store.h"
 #include "test_support.h"
 
@@ -96,21 +97,14 @@ void CleanLocations()
     test::ResetSentrelRegistry();
 }
 
-class StartupList : public ::testing::Test {
+class StartupList : public test::StartupLocationsTest {
 protected:
     void SetUp() override
     {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        CleanLocations();
-        settings = Settings();
+        StartupLocationsTest::SetUp();
         programKind = PROGRAM_MONITOR;
     }
-    void TearDown() override
-    {
-        FreeItems();
-        CleanLocations();
-        CoUninitialize();
-    }
+    void Clean() override { CleanLocations(); }
 };
 }  // namespace
 

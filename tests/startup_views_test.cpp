@@ -18,6 +18,7 @@
 #include "platform.h"
 #include "startup_changes.h"
 #include "startup_list.h"
+#include "startup_locations.h"
 #include "store.h"
 #include "test_support.h"
 #include "ui_strings.h"
@@ -72,23 +73,15 @@ int Find(int type, int view, const std::string &name, bool disabled = false)
     return -1;
 }
 
-class StartupViews : public ::testing::Test {
+class StartupViews : public test::StartupLocationsTest {
 protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        settings = Settings();
-        Clean();
-    }
     void TearDown() override
     {
         PretendRegistryViews(-1);
         PretendPlatform(0, 0);
-        FreeItems();
-        Clean();
-        CoUninitialize();
+        StartupLocationsTest::TearDown();
     }
-    static void Clean()
+    void Clean() override
     {
         Delete32Tree(kRun);
         Delete32Tree(kDelayLoad);

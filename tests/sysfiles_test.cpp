@@ -28,7 +28,6 @@ using namespace alerts_test;
 
 namespace {
 const char kRecords[] = "Software\\Orvendale\\Sentrel\\Sysfiles";
-const char kViewer[] = "Sentrel - Windows Restart Commands";
 const char kInternational[] = "Control Panel\\International";
 
 std::string Read(const std::string &path)
@@ -309,11 +308,7 @@ TEST_F(SystemFiles, AnotherDateFormatDoesNotAlertAndARestoreStaysQuiet)
     if (hadFormat) {
         test::WriteString(HKEY_CURRENT_USER, kInternational, "sShortDate", saved);
     } else {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternational, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueA(key, "sShortDate");
-            RegCloseKey(key);
-        }
+        test::DeleteValue(HKEY_CURRENT_USER, kInternational, "sShortDate");
     }
 }
 
@@ -400,7 +395,7 @@ protected:
 // Reads the whole text of the viewer, then presses one of its buttons.
 std::string ViewAndPress(int button, bool *found)
 {
-    HWND viewer = test::WaitForWindow("#32770", kViewer, kWait);
+    HWND viewer = test::WaitForWindow("#32770", kRestartViewer, kWait);
     *found = viewer != nullptr;
     if (!viewer) return "";
     SendMessageTimeoutA(viewer, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
@@ -446,9 +441,8 @@ TEST_F(RestartCommands, ThePatrolAsksOnceAndTheViewerShowsAndDeletesTheFile)
     bool found = false;
     std::string text;
     std::thread user([&] {
-        HWND question = test::WaitForWindow("#32770", "Sentrel", kWait);
+        HWND question = WaitForAlert("Sentrel", kWait);
         if (!question) return;
-        SendMessageTimeoutA(question, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
         test::PressButton(question, IDYES);
         text = ViewAndPress(IDC_RESTART_DELETE, &found);
     });
@@ -521,22 +515,18 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", "http://hijack.example/%s");
 
     // The first pass (group A) checks both.
-    HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kFileChange, 75000);
+    HWND alert = WaitForAlert(kFileChange, 75000, window);
     ASSERT_NE(nullptr, alert) << "no file change alert from the monitor's patrol";
-    SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     EXPECT_EQ("HOSTS", ControlText(alert, IDC_FILE_NAME));
     EXPECT_EQ(hosts, ControlText(alert, IDC_FILE_LOCATION));
-    test::PressButton(alert, IDC_FILE_REJECT);
-    EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+    EXPECT_TRUE(AnswerAlert(alert, IDC_FILE_REJECT));
     EXPECT_TRUE(test::WaitUntil([&] { return Read(hosts) == original; }, kWait)) << "HOSTS restored byte for byte";
 
-    HWND question = test::WaitForWindow("#32770", "Sentrel", kWait);
+    HWND question = WaitForAlert("Sentrel", kWait);
     ASSERT_NE(nullptr, question) << "no question about the start page";
-    SendMessageTimeoutA(question, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
     std::string text = ControlText(question, 0xFFFF);
     EXPECT_NE(std::string::npos, text.find("Your new page is http://hijack.example/%s\n")) << text;
-    test::PressButton(question, IDNO);
-    EXPECT_TRUE(test::WaitForWindowGone(question, kWait));
+    EXPECT_TRUE(AnswerAlert(question, IDNO));
     std::string page;
     EXPECT_TRUE(test::WaitUntil(
         [&] { return test::ReadString(HKEY_CURRENT_USER, kMain, "Start Page", &page) && page == approved; }, kWait))

@@ -283,15 +283,13 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
 
         std::string shown[4];
         for (int i = 0; i < 4; i++) {
-            HWND alert = test::WaitForWindowFastPatrol(window, "#32770", kNewProgram, 90000);
+            HWND alert = WaitForAlert(kNewProgram, 90000, window);
             ASSERT_NE(nullptr, alert) << "no task alert from the monitor's patrol";
-            SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
             shown[i] = ControlText(alert, IDC_ALERT_NAME);
             std::string arguments = shown[i] == "\\Orbit\\Updater" ? " -q" : shown[i] == "\\Hidden Folder\\Ghost" ? " -g" : "";
             EXPECT_EQ(sample + arguments, ControlText(alert, IDC_ALERT_COMMAND)) << shown[i];
             EXPECT_EQ("Orvendale Samples", ControlText(alert, IDC_ALERT_COMPANY));
-            test::PressButton(alert, shown[i] == "Monitor Approve" ? IDYES : IDNO);
-            EXPECT_TRUE(test::WaitForWindowGone(alert, kWait));
+            EXPECT_TRUE(AnswerAlert(alert, shown[i] == "Monitor Approve" ? IDYES : IDNO));
         }
         EXPECT_NE(shown[0], shown[1]);
         EXPECT_TRUE(test::WaitUntil([&] { return !test::FileExistsAt(orbit) && !test::FileExistsAt(ghost); }, kWait))

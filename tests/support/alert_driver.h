@@ -29,7 +29,10 @@ const char kDelayed[] = "This Program doesn't want to be Delayed";
 const char kFileChange[] = "Sentrel: File Change Alert";
 const char kFileType[] = "Sentrel File Type Change Alert";
 const char kSystemError[] = "System Error";
-const char kMonitorBox[] = "Sentrel";   // the monitor's own message boxes
+const char kMonitorBox[] = "Sentrel";   // the monitor's own message boxes (the start page's too)
+const char kUpdateCaption[] = "Sentrel - Windows Auto Update Settings";
+const char kPrefixCaption[] = "Sentrel - Internet Browser Default Prefix";
+const char kRestartViewer[] = "Sentrel - Windows Restart Commands";
 const DWORD kWait = 20000;
 
 // What the user saw in one alert.
@@ -59,6 +62,24 @@ inline void ReadFields(HWND dialog, Seen *seen)
     for (int id = 1; id <= 2000; id++)
         if (GetDlgItem(dialog, id)) seen->fields[id] = ControlText(dialog, id);
     if (GetDlgItem(dialog, 0xFFFF)) seen->fields[0xFFFF] = ControlText(dialog, 0xFFFF);   // a message box's text
+}
+
+// Waits for an alert with the caption (with the monitor's patrol running
+// fast, when its window is given) and until it has finished its
+// initialisation; null when none came within the time.
+inline HWND WaitForAlert(const char *caption, DWORD milliseconds, HWND monitor = nullptr)
+{
+    HWND alert = monitor ? test::WaitForWindowFastPatrol(monitor, "#32770", caption, milliseconds)
+                         : test::WaitForWindow("#32770", caption, milliseconds);
+    if (alert) SendMessageTimeoutA(alert, WM_NULL, 0, 0, SMTO_BLOCK, kWait, nullptr);
+    return alert;
+}
+
+// Presses a button of an alert and waits until it has gone; true when it went.
+inline bool AnswerAlert(HWND alert, int button)
+{
+    test::PressButton(alert, button);
+    return test::WaitForWindowGone(alert, kWait);
 }
 
 // One answer: the caption to wait for and the button (or a key) to press.
