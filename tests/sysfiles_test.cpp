@@ -375,10 +375,8 @@ protected:
     {
         SystemFiles::SetUp();
         PretendPlatform(1, 4);
-        char windows[PATH_SIZE];
-        GetWindowsDirectoryA(windows, sizeof windows);
-        program = std::string(windows) + "\\wininit.exe";
-        ini = std::string(windows) + "\\wininit.ini";
+        program = test::WindowsFolder() + "\\wininit.exe";
+        ini = test::WindowsFolder() + "\\wininit.ini";
     }
     void TearDown() override
     {
