@@ -18,14 +18,9 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 
 namespace {
-const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
-const char kPrefixes[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
-const char kDefaultPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
-
 
 // A page of n characters that differs from others only at its end.
 std::string LongPage(size_t n, char last)

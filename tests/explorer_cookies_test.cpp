@@ -5,7 +5,6 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using test::Value;
 
 namespace {

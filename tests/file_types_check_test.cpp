@@ -14,16 +14,15 @@
 #include "options.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 using test::Value;
 
 namespace {
+// .txt in the machine's classes (and, with HKEY_CURRENT_USER, in the
+// user's own), and the user's choice for it in the explorer.
+const char kTxtfile[] = "Software\\Classes\\txtfile";
 const char kTxtCommand[] = "Software\\Classes\\txtfile\\shell\\open\\command";
 const char kTxt[] = "Software\\Classes\\.txt";
-// The user's own classes and choices.
-const char kUserTxtfile[] = "Software\\Classes\\txtfile";
-const char kUserTxt[] = "Software\\Classes\\.txt";
 const char kTxtChoice[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.txt";
 
 // The prefix's .txt: Wine has the txtfile class but not always the
@@ -66,8 +65,8 @@ protected:
     {
         txt.PutBack();
         test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file");
-        test::DeleteTree(HKEY_CURRENT_USER, kUserTxtfile);
-        test::DeleteTree(HKEY_CURRENT_USER, kUserTxt);
+        test::DeleteTree(HKEY_CURRENT_USER, kTxtfile);
+        test::DeleteTree(HKEY_CURRENT_USER, kTxt);
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kTxtChoice, "ProgID");
         CheckTest::TearDown();
     }
@@ -331,7 +330,7 @@ TEST_F(FileTypeCheck, ANewChoiceOfTheUsersOwnIsAskedAboutAndNoTakesItAway)
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", "", chosen));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kTxtChoice, "ProgID", "evil.file"));
     std::string own = "\"" + sample + "\" /user \"%1\"";
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", "", own));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kTxtfile) + "\\shell\\open\\command", "", own));
 
     CheckAnswering({{kFileType, IDNO}, {kFileType, IDYES}});
     EXPECT_EQ(txt.original.Text(), Field(IDC_TYPE_OLD_COMMAND, 0)) << "what opened .txt before";
@@ -347,17 +346,17 @@ TEST_F(FileTypeCheck, ANewChoiceOfTheUsersOwnIsAskedAboutAndNoTakesItAway)
     CheckSilently("the check asked although nothing changed");
 
     // Once approved, a change of the user's command is put back on No.
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", "",
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kTxtfile) + "\\shell\\open\\command", "",
                                   "C:\\evil\\other.exe \"%1\""));
     CheckAnswering({{kFileType, IDNO}});
-    EXPECT_EQ(own, Value(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", ""));
+    EXPECT_EQ(own, Value(HKEY_CURRENT_USER, std::string(kTxtfile) + "\\shell\\open\\command", ""));
 
     // A class of the user's own for the extension is taken away whole on No.
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kUserTxt, "", "evil.file"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kTxt, "", "evil.file"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, "Software\\Classes\\evil.file\\shell\\open\\command", "",
                                   "C:\\evil\\third.exe %1"));
     CheckAnswering({{kFileType, IDNO}});
-    EXPECT_EQ("txtfile", Value(HKEY_CURRENT_USER, kUserTxt, "")) << "the approved class is put back";
+    EXPECT_EQ("txtfile", Value(HKEY_CURRENT_USER, kTxt, "")) << "the approved class is put back";
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\evil.file");
     CheckSilently("the check asked although nothing changed");
 }

@@ -19,7 +19,6 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 
 namespace {

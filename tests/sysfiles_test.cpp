@@ -22,12 +22,10 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 
 namespace {
 const char kRecords[] = "Software\\Orvendale\\Sentrel\\Sysfiles";
-const char kInternational[] = "Control Panel\\International";
 
 std::string Read(const std::string &path)
 {

@@ -21,7 +21,6 @@
 #include "tasks.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 using task_test::Scheduler;
 
