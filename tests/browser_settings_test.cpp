@@ -18,47 +18,9 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 
 namespace {
-const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
-const char kPrefixes[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
-const char kDefaultPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
-
-// A value as stored: type and bytes, or "missing".
-struct Stored {
-    bool present = false;
-    DWORD type = 0;
-    std::string data;
-};
-
-Stored ReadStored(HKEY root, const char *path, const char *name)
-{
-    Stored stored;
-    StoreBlob blob;
-    if (StoreReadBlob(root, 0, path, name, &blob)) {
-        stored.present = true;
-        stored.type = blob.type;
-        stored.data.assign((const char *)blob.data, blob.size);
-        StoreFreeBlob(&blob);
-    }
-    return stored;
-}
-
-void WriteStored(HKEY root, const char *path, const char *name, const Stored &stored)
-{
-    if (!stored.present) {
-        StoreDeleteValue(root, path, name);
-        return;
-    }
-    test::WriteValue(root, path, name, stored.type, stored.data.data(), (DWORD)stored.data.size());
-}
-
-std::string Text(const Stored &stored)
-{
-    return stored.present ? std::string(stored.data.c_str()) : "<missing>";
-}
 
 // A page of n characters that differs from others only at its end.
 std::string LongPage(size_t n, char last)
@@ -75,11 +37,11 @@ protected:
         AlertTest::SetUp();
         CopyText(windowTitle, sizeof windowTitle, "Sentrel");
         PretendPlatform(2, 5);
-        for (auto &place : kPlaces) saved.push_back(ReadStored(place.root, place.path, place.name));
+        for (auto &place : kPlaces) saved.push_back(test::ReadStored(place.root, place.path, place.name));
     }
     void TearDown() override
     {
-        for (size_t i = 0; i < saved.size(); i++) WriteStored(kPlaces[i].root, kPlaces[i].path, kPlaces[i].name, saved[i]);
+        for (size_t i = 0; i < saved.size(); i++) test::WriteStored(kPlaces[i].root, kPlaces[i].path, kPlaces[i].name, saved[i]);
         PretendPlatform(0, 0);
         AlertTest::TearDown();
     }
@@ -103,7 +65,7 @@ protected:
                               {HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions"},
                               {HKEY_LOCAL_MACHINE, kPrefixes, "www"},
                               {HKEY_LOCAL_MACHINE, kDefaultPrefix, ""}};
-    std::vector<Stored> saved;
+    std::vector<test::Stored> saved;
 };
 }  // namespace
 
@@ -114,9 +76,9 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
     test::WriteString(HKEY_CURRENT_USER, kMain, "Search Page", "http://search.example/");
     StoreDeleteValue(HKEY_CURRENT_USER, kDesktop, "Source");
     Run(CheckBrowserPages, {});
-    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
-    EXPECT_EQ("http://search.example/", Text(ReadStored(HKEY_CURRENT_USER, kStore, "SearchPage")));
-    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kStore, "SourcePage"))) << "a missing page is an empty one";
+    EXPECT_EQ(approved, test::ReadStored(HKEY_CURRENT_USER, kStore, "StartPage").Text());
+    EXPECT_EQ("http://search.example/", test::ReadStored(HKEY_CURRENT_USER, kStore, "SearchPage").Text());
+    EXPECT_EQ("", test::ReadStored(HKEY_CURRENT_USER, kStore, "SourcePage").Text()) << "a missing page is an empty one";
 
     // Over 511 characters the baseline is still there: a new page is asked
     // about, and No puts the 2,000 characters back exactly.
@@ -129,15 +91,15 @@ TEST_F(BrowserSettings, FirstSightTakesEveryPageAsItIsThenAChangeIsAsked)
     EXPECT_NE(std::string::npos, Message(0).find(" ... "));
     EXPECT_NE(std::string::npos, Message(0).find(approved.substr(approved.size() - 40)));
     EXPECT_LT(Message(0).size(), 1600u);
-    Stored live = ReadStored(HKEY_CURRENT_USER, kMain, "Start Page");
+    test::Stored live = test::ReadStored(HKEY_CURRENT_USER, kMain, "Start Page");
     EXPECT_EQ((DWORD)REG_SZ, live.type);
     EXPECT_EQ(approved + '\0', live.data);
-    EXPECT_EQ(approved, Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
+    EXPECT_EQ(approved, test::ReadStored(HKEY_CURRENT_USER, kStore, "StartPage").Text());
 
     // A long page that differs only in its last character is another page.
     SetPage(LongPage(2000, 'y'));
     Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
-    EXPECT_EQ(LongPage(2000, 'y'), Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
+    EXPECT_EQ(LongPage(2000, 'y'), test::ReadStored(HKEY_CURRENT_USER, kStore, "StartPage").Text());
 }
 
 TEST_F(BrowserSettings, OneTrailingSlashAndLetterCaseAreTheSamePage)
@@ -153,7 +115,7 @@ TEST_F(BrowserSettings, OneTrailingSlashAndLetterCaseAreTheSamePage)
     // Two slashes are not one: Yes stores the page without one of them.
     SetPage("http://example.com//");
     Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
-    EXPECT_EQ("http://example.com/", Text(ReadStored(HKEY_CURRENT_USER, kStore, "StartPage")));
+    EXPECT_EQ("http://example.com/", test::ReadStored(HKEY_CURRENT_USER, kStore, "StartPage").Text());
 }
 
 TEST_F(BrowserSettings, TheDesktopPageIsRestoredIntoSource)
@@ -166,7 +128,7 @@ TEST_F(BrowserSettings, TheDesktopPageIsRestoredIntoSource)
     test::WriteString(HKEY_CURRENT_USER, kDesktop, "Source", "http://ads.example/");
     Run(CheckBrowserPages, {{kMonitorBox, IDNO}});
     EXPECT_NE(std::string::npos, Message(0).find("background page displayed on your Desktop"));
-    EXPECT_EQ("about:home", Text(ReadStored(HKEY_CURRENT_USER, kDesktop, "Source")))
+    EXPECT_EQ("about:home", test::ReadStored(HKEY_CURRENT_USER, kDesktop, "Source").Text())
         << "restored without its trailing slash";
 }
 
@@ -181,24 +143,24 @@ TEST_F(BrowserSettings, APageOfAnotherTypeIsShownAndKeptExactly)
     test::WriteDword(HKEY_CURRENT_USER, kMain, "Start Page", 5);
     Run(CheckBrowserPages, {{kMonitorBox, IDNO}});
     EXPECT_NE(std::string::npos, Message(0).find("Your new page is dword:00000005")) << Message(0);
-    Stored live = ReadStored(HKEY_CURRENT_USER, kMain, "Start Page");
+    test::Stored live = test::ReadStored(HKEY_CURRENT_USER, kMain, "Start Page");
     EXPECT_EQ((DWORD)REG_SZ, live.type);
-    EXPECT_EQ("http://home.example", Text(live)) << "restored without its trailing slash";
+    EXPECT_EQ("http://home.example", live.Text()) << "restored without its trailing slash";
 
     // Approved as it is, it is the baseline byte for byte and asks no more.
     const char binary[] = {'h', 't', 0, 1, 2};
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_BINARY, binary, sizeof binary);
     Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
-    Stored baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
+    test::Stored baseline = test::ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_BINARY, baseline.type);
     EXPECT_EQ(std::string(binary, sizeof binary), baseline.data);
     Run(CheckBrowserPages, {});
     // A page kept unexpanded stays so.
     test::WriteValue(HKEY_CURRENT_USER, kMain, "Start Page", REG_EXPAND_SZ, "%HOMEPAGE%/", 12);
     Run(CheckBrowserPages, {{kMonitorBox, IDYES}});
-    baseline = ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
+    baseline = test::ReadStored(HKEY_CURRENT_USER, kStore, "StartPage");
     EXPECT_EQ((DWORD)REG_EXPAND_SZ, baseline.type);
-    EXPECT_EQ("%HOMEPAGE%", Text(baseline));
+    EXPECT_EQ("%HOMEPAGE%", baseline.Text());
 }
 
 TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
@@ -217,13 +179,13 @@ TEST_F(BrowserSettings, AutomaticUpdatesAskWithTheTextsAndYesRestores)
     EXPECT_EQ(4, StoreReadSmallNumber(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions"));
     EXPECT_EQ(4, StoreReadSmallNumber(HKEY_CURRENT_USER, kStore, "AUOptions"));
     // The missing prefix was approved as an empty one: no question from now on.
-    EXPECT_EQ("", Text(ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix")));
+    EXPECT_EQ("", test::ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix").Text());
     Run([&] { CheckUpdateSettings(); }, {});
 
     test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 1);
     Run([&] { CheckUpdateSettings(); }, {{kUpdateCaption, IDYES}});
     EXPECT_EQ(4, StoreReadSmallNumber(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions"));
-    Stored live = ReadStored(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions");
+    test::Stored live = test::ReadStored(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions");
     EXPECT_EQ((DWORD)REG_DWORD, live.type);
 
     // A value beyond the four texts is shown as its number.
@@ -251,12 +213,12 @@ TEST_F(BrowserSettings, ThePrefixIsCheckedAgainstHttpUntilApprovedOtherwise)
     EXPECT_NE(std::string::npos,
               Message(0).find("Previous Prefix:   http://\n\nHas been changed to:  http://evil.example/?%s\n"))
         << Message(0);
-    EXPECT_EQ("http://", Text(ReadStored(HKEY_LOCAL_MACHINE, kPrefixes, "www")));
-    EXPECT_EQ("http://", Text(ReadStored(HKEY_LOCAL_MACHINE, kDefaultPrefix, "")));
+    EXPECT_EQ("http://", test::ReadStored(HKEY_LOCAL_MACHINE, kPrefixes, "www").Text());
+    EXPECT_EQ("http://", test::ReadStored(HKEY_LOCAL_MACHINE, kDefaultPrefix, "").Text());
 
     test::WriteString(HKEY_LOCAL_MACHINE, kPrefixes, "www", "ftp://");
     Run([&] { CheckUpdateSettings(); }, {{kPrefixCaption, IDNO}});
-    EXPECT_EQ("ftp://", Text(ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix")));
+    EXPECT_EQ("ftp://", test::ReadStored(HKEY_CURRENT_USER, kStore, "wwwPrefix").Text());
     Run([&] { CheckUpdateSettings(); }, {});
 }
 
@@ -271,8 +233,8 @@ TEST_F(BrowserSettings, OnVistaTheExplorerRestoresTheMachineSettings)
                                 kWait));
     EXPECT_TRUE(test::WaitUntil(
         [] {
-            return Text(ReadStored(HKEY_LOCAL_MACHINE, kPrefixes, "www")) == "http://" &&
-                   Text(ReadStored(HKEY_LOCAL_MACHINE, kDefaultPrefix, "")) == "http://";
+            return test::ReadStored(HKEY_LOCAL_MACHINE, kPrefixes, "www").Text() == "http://" &&
+                   test::ReadStored(HKEY_LOCAL_MACHINE, kDefaultPrefix, "").Text() == "http://";
         },
         kWait));
 }

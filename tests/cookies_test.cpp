@@ -28,24 +28,11 @@ std::vector<std::string> Titles()
     return titles;
 }
 
-bool Has(const std::vector<std::string> &list, const std::string &text)
-{
-    for (const auto &entry : list)
-        if (entry == text) return true;
-    return false;
-}
-
 const Item *FindTitle(const std::string &title)
 {
     for (int i = 0; i < ItemCount(); i++)
         if (title == GetItemTitle(i)) return GetItem(i);
     return nullptr;
-}
-
-std::string FileText(const std::string &path)
-{
-    std::string text;
-    return test::ReadFile(path, &text) ? text : "<missing>";
 }
 
 bool UpdateFlag()
@@ -61,13 +48,7 @@ protected:
         settings.maxCookie = 0;
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         folder = test::FreshFolder("cookies-" + name);
-        ie = folder + "\\Cookies";
-        profile = folder + "\\profile";
-        CreateDirectoryA(ie.c_str(), nullptr);
-        CreateDirectoryA(profile.c_str(), nullptr);
-        ASSERT_TRUE(test::WriteFile(ie + "\\index.dat", "index"));
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "IECookieFolder", ie));
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "CookieFolder", profile));
+        ASSERT_TRUE(test::PlantCookieFolders(folder, &ie, &profile));
         cookieSource = COOKIE_SOURCE_IE;
     }
     void TearDown() override
@@ -144,10 +125,10 @@ TEST_F(Cookies, ListsIECookieFilesAndNothingElse)
 
     EXPECT_EQ(4, ReadCookies(0));
     auto titles = Titles();
-    EXPECT_TRUE(Has(titles, "root@ads.example[1].txt"));
-    EXPECT_TRUE(Has(titles, "root@news.site[2].TXT")) << "capitals count as .txt";
-    EXPECT_TRUE(Has(titles, "no-at-sign.txt"));
-    EXPECT_TRUE(Has(titles, "root@odd[x]name[1].txt"));
+    EXPECT_TRUE(test::Contains(titles, "root@ads.example[1].txt"));
+    EXPECT_TRUE(test::Contains(titles, "root@news.site[2].TXT")) << "capitals count as .txt";
+    EXPECT_TRUE(test::Contains(titles, "no-at-sign.txt"));
+    EXPECT_TRUE(test::Contains(titles, "root@odd[x]name[1].txt"));
     const Item *item = FindTitle("root@ads.example[1].txt");
     ASSERT_NE(nullptr, item);
     EXPECT_EQ(ie + "\\root@ads.example[1].txt", item->path);
@@ -191,7 +172,7 @@ TEST_F(Cookies, TheIEFilterMatchesTheSiteOnly)
     EXPECT_TRUE(IeFile("ads@news.example[1].txt"));
     EXPECT_TRUE(IeFile("root@shop.site[1].txt"));
     EXPECT_TRUE(IeFile("index.dat"));
-    EXPECT_FALSE(Has(Titles(), "root@ads.example[1].txt"));
+    EXPECT_FALSE(test::Contains(Titles(), "root@ads.example[1].txt"));
     EXPECT_EQ(0, CookieFilterCount()) << "the filter lives only during the pass";
 
     // Past the list's limit the filter pass still sees every file.
@@ -223,9 +204,9 @@ TEST_F(Cookies, ListsMozillaCookies)
     cookieSource = COOKIE_SOURCE_MOZILLA;
     EXPECT_EQ(7, ReadCookies(0));
     auto titles = Titles();
-    EXPECT_TRUE(Has(titles, "ads.example - track")) << "host without its leading dot";
-    EXPECT_TRUE(Has(titles, "adserver.net - http")) << "a cookie scripts may not read is still a cookie";
-    EXPECT_TRUE(Has(titles, "last.site - final")) << "the last line without a line feed is a line";
+    EXPECT_TRUE(test::Contains(titles, "ads.example - track")) << "host without its leading dot";
+    EXPECT_TRUE(test::Contains(titles, "adserver.net - http")) << "a cookie scripts may not read is still a cookie";
+    EXPECT_TRUE(test::Contains(titles, "last.site - final")) << "the last line without a line feed is a line";
     const Item *news = FindTitle("news.site - session");
     ASSERT_NE(nullptr, news);
     EXPECT_EQ(ITEM_MOZILLA_COOKIE, news->type);
@@ -256,7 +237,7 @@ TEST_F(Cookies, ListsMozillaCookies)
     ASSERT_TRUE(test::WriteFile(CookiesTxt(), utf16));
     ReadCookies(0);
     ReadCookies(1);
-    EXPECT_EQ(utf16, FileText(CookiesTxt()));
+    EXPECT_EQ(utf16, test::FileText(CookiesTxt()));
 }
 
 TEST_F(Cookies, TheMozillaFilterKeepsEveryOtherByte)
@@ -269,7 +250,7 @@ TEST_F(Cookies, TheMozillaFilterKeepsEveryOtherByte)
     Nut("news.site - session", "2");   // one cookie the user removed
 
     int listed = ReadCookies(1);
-    EXPECT_EQ(sample, FileText(CookiesTxt())) << "cookies.txt waits for the browser to close";
+    EXPECT_EQ(sample, test::FileText(CookiesTxt())) << "cookies.txt waits for the browser to close";
     ASSERT_TRUE(UpdateFlag());
     std::string expected = "# Netscape HTTP Cookie File\n"
                            "# a comment with ads in it\n"
@@ -278,7 +259,7 @@ TEST_F(Cookies, TheMozillaFilterKeepsEveryOtherByte)
                            "shop.site\tTRUE\t/\tFALSE\t-5\tlong\t" + std::string(ITEM_DETAIL_SIZE + 100, 'v') + "\r\n"
                            "bin\x01\xff.site\tTRUE\t/\tFALSE\t0\tb\t\x02\x80\n"
                            "last.site\tTRUE\t/\tFALSE\t2000000000\tfinal\tno-line-feed\n";
-    EXPECT_EQ(expected, FileText(CookiesNew()));
+    EXPECT_EQ(expected, test::FileText(CookiesNew()));
     EXPECT_EQ(0, listed) << "a Mozilla filter pass lists nothing";
     EXPECT_FALSE(test::FileExistsAt(profile + "\\cookiesnew.tmp"));
 
@@ -292,7 +273,7 @@ TEST_F(Cookies, TheMozillaFilterKeepsEveryOtherByte)
                                  nullptr, windowClass.hInstance, nullptr);
     ASSERT_NE(nullptr, browser);
     EXPECT_EQ(0, ApplyMozillaCookieUpdate());
-    EXPECT_EQ(sample, FileText(CookiesTxt()));
+    EXPECT_EQ(sample, test::FileText(CookiesTxt()));
     EXPECT_TRUE(UpdateFlag());
     DestroyWindow(browser);
     UnregisterClassA("MozillaWindowClass", windowClass.hInstance);
@@ -301,7 +282,7 @@ TEST_F(Cookies, TheMozillaFilterKeepsEveryOtherByte)
     std::string newer = sample + "\nfresh.site\tTRUE\t/\tFALSE\t1\tnew\tv\n";
     ASSERT_TRUE(test::WriteFile(CookiesTxt(), newer));
     EXPECT_EQ(1, ApplyMozillaCookieUpdate());
-    EXPECT_EQ(expected + "fresh.site\tTRUE\t/\tFALSE\t1\tnew\tv\n", FileText(CookiesTxt()));
+    EXPECT_EQ(expected + "fresh.site\tTRUE\t/\tFALSE\t1\tnew\tv\n", test::FileText(CookiesTxt()));
     EXPECT_FALSE(test::FileExistsAt(CookiesNew()));
 
     // Once applied, the one-time marks go and the texts stay.
@@ -327,12 +308,12 @@ TEST_F(Cookies, AMegabyteCookieFileKeepsEveryNonMatchingLine)
     Nut("ads");
     ReadCookies(1);
     ASSERT_TRUE(UpdateFlag());
-    EXPECT_EQ(text, FileText(CookiesTxt()));
-    std::string written = FileText(CookiesNew());
+    EXPECT_EQ(text, test::FileText(CookiesTxt()));
+    std::string written = test::FileText(CookiesNew());
     EXPECT_EQ(expected.size(), written.size());
     EXPECT_TRUE(expected == written) << "every kept line byte for byte, in order";
     EXPECT_EQ(1, ApplyMozillaCookieUpdate());
-    EXPECT_TRUE(expected == FileText(CookiesTxt()));
+    EXPECT_TRUE(expected == test::FileText(CookiesTxt()));
 }
 
 TEST_F(Cookies, AFailedPassLeavesCookiesTxtAlone)
@@ -347,11 +328,11 @@ TEST_F(Cookies, AFailedPassLeavesCookiesTxtAlone)
     SetUpdateCookieFile(1);   // left over from an earlier pass
     ASSERT_TRUE(test::WriteFile(CookiesNew(), "stale snapshot\n"));
     ReadCookies(1);
-    EXPECT_EQ(sample, FileText(CookiesTxt()));
+    EXPECT_EQ(sample, test::FileText(CookiesTxt()));
     EXPECT_FALSE(test::FileExistsAt(CookiesNew())) << "no stale copy may stay behind";
     EXPECT_FALSE(UpdateFlag());
     EXPECT_EQ(0, ApplyMozillaCookieUpdate());
-    EXPECT_EQ(sample, FileText(CookiesTxt()));
+    EXPECT_EQ(sample, test::FileText(CookiesTxt()));
     RemoveDirectoryA((profile + "\\cookiesnew.tmp").c_str());
 
     // cookies.txt missing: nothing is written, the flag goes.
@@ -369,7 +350,7 @@ TEST_F(Cookies, AFailedPassLeavesCookiesTxtAlone)
     ReadCookies(1);
     EXPECT_FALSE(UpdateFlag());
     EXPECT_FALSE(test::FileExistsAt(CookiesNew()));
-    EXPECT_EQ("keep.site\tTRUE\t/\tFALSE\t1\tk\tv", FileText(CookiesTxt()));
+    EXPECT_EQ("keep.site\tTRUE\t/\tFALSE\t1\tk\tv", test::FileText(CookiesTxt()));
 }
 
 TEST_F(Cookies, TheFilterListTakesOddEntries)
@@ -428,10 +409,8 @@ TEST_F(Cookies, RemovesAndKeepsSingleCookies)
     cookieSource = COOKIE_SOURCE_MOZILLA;
     ASSERT_EQ(1, ReadCookies(0));
     EXPECT_EQ(1, RemoveCookie(GetItem(0)));
-    std::string data;
-    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kNuts, "a.site - n", &data));
-    EXPECT_EQ("2", data);
-    EXPECT_EQ("a.site\tTRUE\t/\tFALSE\t1\tn\tv\n", FileText(CookiesTxt())) << "the monitor's update removes it";
+    EXPECT_EQ("2", test::Value(HKEY_CURRENT_USER, kNuts, "a.site - n"));
+    EXPECT_EQ("a.site\tTRUE\t/\tFALSE\t1\tn\tv\n", test::FileText(CookiesTxt())) << "the monitor's update removes it";
 }
 
 }  // namespace

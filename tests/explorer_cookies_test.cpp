@@ -5,31 +5,18 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using test::Value;
 
 namespace {
 
 const char kListCaption[] = "Cookies";
 
-std::string FileText(const std::string &path)
-{
-    std::string text;
-    return test::ReadFile(path, &text) ? text : "<missing>";
-}
-
 class CookiesPage : public test::ExplorerPage {
 protected:
     void SetUp() override
     {
         SetUpIn("explorer-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        ie = folder + "\\Cookies";
-        profile = folder + "\\profile";
-        CreateDirectoryA(ie.c_str(), nullptr);
-        CreateDirectoryA(profile.c_str(), nullptr);
-        ASSERT_TRUE(test::WriteFile(ie + "\\index.dat", "index"));
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "IECookieFolder", ie));
-        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "CookieFolder", profile));
+        ASSERT_TRUE(test::PlantCookieFolders(folder, &ie, &profile));
     }
     void TearDown() override
     {
@@ -166,11 +153,11 @@ TEST_F(CookiesPage, MozillaCookiesAreMarkedAndFilteredIntoTheNewFile)
     Answer(IDYES);
     ASSERT_TRUE(test::WaitUntil([&] { return cookies->Count() == 2; }, wait));
     EXPECT_EQ("2", Value(HKEY_CURRENT_USER, kNuts, "a.site - one"));
-    EXPECT_EQ(text, FileText(profile + "\\cookies.txt")) << "the browser may still hold it";
+    EXPECT_EQ(text, test::FileText(profile + "\\cookies.txt")) << "the browser may still hold it";
     EXPECT_EQ("# Netscape HTTP Cookie File\n"
               "b.site\tFALSE\t/b\tFALSE\t2000000000\ttwo\tv2\n"
               "c.site\tFALSE\t/\tFALSE\t2000000000\tthree\tv3\n",
-              FileText(profile + "\\cookiesnew.txt"));
+              test::FileText(profile + "\\cookiesnew.txt"));
     EXPECT_EQ("1", Value(HKEY_CURRENT_USER, kOptions, "UpdateCookieFile"));
 
     int two = cookies->Find(0, "b.site - two");
@@ -185,7 +172,7 @@ TEST_F(CookiesPage, MozillaCookiesAreMarkedAndFilteredIntoTheNewFile)
     EXPECT_EQ("2", Value(HKEY_CURRENT_USER, kNuts, "c.site - three"));
     EXPECT_EQ("# Netscape HTTP Cookie File\n"
               "b.site\tFALSE\t/b\tFALSE\t2000000000\ttwo\tv2\n",
-              FileText(profile + "\\cookiesnew.txt"));
+              test::FileText(profile + "\\cookiesnew.txt"));
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
     EXPECT_EQ(0, remote->Count()) << "marks of single cookies are no filter texts";

@@ -8,7 +8,6 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using test::Value;
 
 namespace {

@@ -4,7 +4,6 @@
 #include "explorer_pages.h"
 
 using namespace test::keys;
-
 using test::Value;
 
 namespace {

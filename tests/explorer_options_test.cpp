@@ -12,7 +12,6 @@
 #include "startup_changes.h"
 
 using namespace test::keys;
-
 using test::Value;
 
 namespace {

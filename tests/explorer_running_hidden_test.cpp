@@ -83,10 +83,7 @@ TEST_F(ExplorerPage, KillTaskStopsTheSelectedRowsOwnProgramNotAnotherOfTheSameNa
 
 TEST_F(ExplorerPage, HiddenFilesAreListedAndCanBeUnhiddenOrMovedToTheVault)
 {
-    char temp[PATH_SIZE], longTemp[PATH_SIZE];
-    GetTempPathA(sizeof temp, temp);
-    GetLongPathNameA(temp, longTemp, sizeof longTemp);
-    std::string files = std::string(longTemp) + "sentrel-page";
+    std::string files = test::TempFolder() + "\\sentrel-page";
     CreateDirectoryA(files.c_str(), nullptr);
     std::string shown = files + "\\shown.dat", gone = files + "\\gone.dat", held = files + "\\held.dat";
     for (const auto &path : {shown, gone, held}) {

@@ -6,7 +6,6 @@
 #include "service_helpers.h"
 
 using namespace test::keys;
-
 using namespace services_test;
 using test::Contains;
 

@@ -159,9 +159,7 @@ TEST_F(StartupPage, ListsEveryLocationKindAsTheStartupListHasIt)
     // signed by Microsoft, so every row stays, whatever its company says.
     SendMessageA(page, WM_COMMAND, 1220, 0);
     Settle();
-    std::string option;
-    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "HideMicrosoftStartup", &option));
-    EXPECT_EQ("1", option);
+    EXPECT_EQ("1", test::Value(HKEY_CURRENT_USER, kOptions, "HideMicrosoftStartup"));
     EXPECT_EQ(count, remote->Count());
 }
 
@@ -193,8 +191,7 @@ TEST_F(StartupPage, DisableEnableAndRemoveChangeTheEntryAndTheHistory)
     ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
     Settle();
     std::string command;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, "User Beta", &command));
-    EXPECT_EQ(programs + "\\beta.exe", command);
+    EXPECT_EQ(programs + "\\beta.exe", test::Value(HKEY_CURRENT_USER, kRun, "User Beta"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "User Beta"));
 
     // A name and command in scripts no ANSI code page holds are listed as
@@ -309,14 +306,10 @@ TEST_F(StartupPage, MoveToDelayedStartWritesTheDelayEntryAndRemovesTheStartupEnt
     ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
     Settle();
     std::string file = programs + "\\beta.exe", text;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay", file, &text));
-    EXPECT_EQ("11", text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Title", file, &text));
-    EXPECT_EQ("User Beta", text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Parameters", file, &text));
-    EXPECT_EQ(" /tray", text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", file + " /tray", &text));
-    EXPECT_EQ("1103", text);
+    EXPECT_EQ("11", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay", file));
+    EXPECT_EQ("User Beta", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Title", file));
+    EXPECT_EQ(" /tray", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Parameters", file));
+    EXPECT_EQ("1103", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", file + " /tray"));
     EXPECT_EQ(nullptr, RowOf(remote->Rows(), "User Beta"));
 }
 
@@ -359,9 +352,7 @@ TEST_F(StartupPage, HeaderClicksSortAndTheSortIsKeptForTheNextStart)
     remote->ClickHeader(kTitle);
     ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_CURRENT_USER, kOptions, "SortStartup"); }));
     Settle();
-    std::string option;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "SortStartup", &option));
-    EXPECT_EQ("1", option);
+    EXPECT_EQ("1", test::Value(HKEY_CURRENT_USER, kOptions, "SortStartup"));
     auto titles = remote->Column(kTitle);
     ASSERT_GE(titles.size(), 4u);
     EXPECT_EQ("apple", titles.back());
@@ -424,9 +415,7 @@ TEST_F(StartupPage, SwitchesChooseTheTabAndASecondStartForwardsIt)
     test::Stop(second);
     ASSERT_TRUE(test::WaitForExit(program, wait)) << "the first explorer kept running";
     test::Stop(program);
-    std::string option;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "StartTab", &option));
-    EXPECT_EQ("6038", option) << "the page it was on when it closed";
+    EXPECT_EQ("6038", test::Value(HKEY_CURRENT_USER, kOptions, "StartTab")) << "the page it was on when it closed";
 
     // Case and extra letters do not matter: "-nuts" is the Cookies tab.
     StartExplorer("-nuts");
@@ -454,9 +443,7 @@ TEST_F(StartupPage, EachStartAdvancesTheCounterAndPrunesOneFirstSeenSet)
     // Counter 4 becomes 5, the turn of the startup set.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "nCount", "4"));
     StartExplorer();
-    std::string option;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "nCount", &option));
-    EXPECT_EQ("5", option);
+    EXPECT_EQ("5", test::Value(HKEY_CURRENT_USER, kOptions, "nCount"));
     EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kDetected, present));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kDetected, missing));
     StopExplorer();
@@ -464,8 +451,7 @@ TEST_F(StartupPage, EachStartAdvancesTheCounterAndPrunesOneFirstSeenSet)
     // After 10 the counter starts again at 0.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "nCount", "10"));
     StartExplorer();
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "nCount", &option));
-    EXPECT_EQ("0", option);
+    EXPECT_EQ("0", test::Value(HKEY_CURRENT_USER, kOptions, "nCount"));
 }
 
 TEST_F(StartupPage, OneShotSwitchesWriteTheBaselineBackAndEnd)
@@ -542,9 +528,7 @@ TEST_F(StartupPage, RowsActOnTheirOwnEntryWhateverTheirTitle)
     ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, longName); }));
     Settle();
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, longName.substr(0, 127)));
-    std::string value;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, longName, &value));
-    EXPECT_EQ(programs + "\\gamma.exe /long", value);
+    EXPECT_EQ(programs + "\\gamma.exe /long", test::Value(HKEY_CURRENT_USER, kRun, longName));
 
     // Three win.ini pieces titled "run": one is disabled, the others stay.
     int runRows = 0;
@@ -600,9 +584,8 @@ TEST_F(StartupPage, BothRegistryViewsAreListed)
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kRegedit, "LastKey");
     Command(1222);
     ASSERT_TRUE(WaitFor([] { return test::ValueExists(HKEY_CURRENT_USER, kRegedit, "LastKey"); }));
-    std::string lastKey;
-    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRegedit, "LastKey", &lastKey));
-    EXPECT_EQ("Computer\\HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", lastKey);
+    EXPECT_EQ("Computer\\HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+              test::Value(HKEY_CURRENT_USER, kRegedit, "LastKey"));
     EXPECT_TRUE(test::EndProcessOfWindow("Registry Editor", wait)) << "the Registry Editor did not open";
     Settle();
     Press(11);

@@ -10,7 +10,6 @@
 #include "task_jobs.h"
 
 using namespace test::keys;
-
 using task_test::Scheduler;
 
 namespace {

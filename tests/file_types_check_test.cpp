@@ -14,65 +14,33 @@
 #include "options.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 using test::Value;
 
 namespace {
+// .txt in the machine's classes (and, with HKEY_CURRENT_USER, in the
+// user's own), and the user's choice for it in the explorer.
+const char kTxtfile[] = "Software\\Classes\\txtfile";
 const char kTxtCommand[] = "Software\\Classes\\txtfile\\shell\\open\\command";
 const char kTxt[] = "Software\\Classes\\.txt";
-// The user's own classes and choices.
-const char kUserTxtfile[] = "Software\\Classes\\txtfile";
-const char kUserTxt[] = "Software\\Classes\\.txt";
 const char kTxtChoice[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.txt";
-
-struct Raw {
-    DWORD type = 0;
-    std::string data;
-    bool operator==(const Raw &o) const { return type == o.type && data == o.data; }
-};
-
-Raw ReadRaw(HKEY root, const std::string &path, const std::string &name)
-{
-    Raw raw;
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return raw;
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, nullptr, &size) == ERROR_SUCCESS) {
-        raw.data.resize(size);
-        RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, (BYTE *)&raw.data[0], &size);
-        raw.data.resize(size);
-    }
-    RegCloseKey(key);
-    return raw;
-}
-
-void WriteRaw(HKEY root, const std::string &path, const std::string &name, const Raw &raw)
-{
-    test::WriteValue(root, path, name, raw.type, raw.data.data(), (DWORD)raw.data.size());
-}
-
-std::string Text(const Raw &raw)
-{
-    return std::string(raw.data.c_str());
-}
 
 // The prefix's .txt: Wine has the txtfile class but not always the
 // extension's key; it is made when missing and removed again.
 struct TxtAssociation {
     bool madeExtension = false;
-    Raw original;
+    test::Stored original;
     void Prepare()
     {
         if (!test::ValueExists(HKEY_LOCAL_MACHINE, kTxt, "")) {
             madeExtension = true;
             test::WriteString(HKEY_LOCAL_MACHINE, kTxt, "", "txtfile");
         }
-        original = ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "");
+        original = test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "");
     }
     void PutBack()
     {
-        if (!original.data.empty()) WriteRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "", original);
+        if (!original.data.empty()) test::WriteStored(HKEY_LOCAL_MACHINE, kTxtCommand, "", original);
         test::WriteString(HKEY_LOCAL_MACHINE, kTxt, "", "txtfile");
         if (madeExtension) test::DeleteTree(HKEY_LOCAL_MACHINE, kTxt);
     }
@@ -97,8 +65,8 @@ protected:
     {
         txt.PutBack();
         test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file");
-        test::DeleteTree(HKEY_CURRENT_USER, kUserTxtfile);
-        test::DeleteTree(HKEY_CURRENT_USER, kUserTxt);
+        test::DeleteTree(HKEY_CURRENT_USER, kTxtfile);
+        test::DeleteTree(HKEY_CURRENT_USER, kTxt);
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kTxtChoice, "ProgID");
         CheckTest::TearDown();
     }
@@ -118,14 +86,14 @@ TEST_F(FileTypeCheck, AChangedProgramShowsBothAndNoPutsTheCommandBackByteForByte
     Hijack(hijack);
     CheckAnswering({{kFileType, IDNO}});
     EXPECT_EQ(".TXT", Field(IDC_TYPE_EXTENSION));
-    EXPECT_EQ(Text(txt.original), Field(IDC_TYPE_OLD_COMMAND)) << "the approved program, as stored";
+    EXPECT_EQ(txt.original.Text(), Field(IDC_TYPE_OLD_COMMAND)) << "the approved program, as stored";
     EXPECT_EQ(hijack, Field(IDC_TYPE_NEW_COMMAND));
     EXPECT_EQ("Alert Sample", Field(IDC_TYPE_NEW_NAME));
     EXPECT_EQ("Orvendale Samples", Field(IDC_TYPE_NEW_COMPANY));
     EXPECT_EQ("Name", Field(IDC_TYPE_OLD_NAME)) << "Wine's notepad has no version facts";
     EXPECT_TRUE(driver->seen(0).topmost);
 
-    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_EQ(txt.original, test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\FileTypes").empty())
         << "first-seen dates of the programs";
     EXPECT_EQ(1, CountHistory({"\tFILETYPE_Restore\tTYPE_FILETYPE\t.TXT\t" + hijack + "\ttxtfile"}))
@@ -158,7 +126,7 @@ TEST_F(FileTypeCheck, AnotherClassForTheExtensionIsPutBackWithItsCommand)
                                   sample + " %1"));
     CheckAnswering({{kFileType, IDNO}});
     EXPECT_EQ("txtfile", Value(HKEY_LOCAL_MACHINE, kTxt, ""));
-    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_EQ(txt.original, test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
     EXPECT_EQ(sample + " %1", Value(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", ""))
         << "the other class itself is left alone";
     CheckSilently("the check asked although nothing changed");
@@ -169,13 +137,13 @@ TEST_F(FileTypeCheck, LockedOrHiddenChangesArePutBackWithoutAsking)
     settings.lockFileTypes = 1;
     Hijack(sample + " %1");
     CheckSilently("the check asked although nothing changed");
-    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_EQ(txt.original, test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
 
     settings.lockFileTypes = 0;
     settings.hideAlerts = 2;
     Hijack(sample + " %1");
     CheckSilently("the check asked although nothing changed");
-    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
+    EXPECT_EQ(txt.original, test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, ""));
     EXPECT_EQ(2, CountHistory({"\tFILETYPE_Restore\tTYPE_FILETYPE\t.TXT\t" + sample + " %1\t"}))
         << "what was put back without asking is written down";
     EXPECT_EQ(0, AlertTitle[0]) << "no alert record is left behind";
@@ -198,7 +166,7 @@ TEST_F(FileTypeCheck, TheCheckTakesTheExplorersOptionsAndAZeroIntervalComparesNo
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kOptions, "Update", "1"));
     CheckSilently("the check asked although nothing changed");
     EXPECT_EQ(4, settings.fileType);
-    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "locked: put back at once";
+    EXPECT_EQ(txt.original, test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "locked: put back at once";
 }
 
 TEST_F(FileTypeCheck, WhatIsTheSameProgramStaysQuietAndWhatIsNotAlerts)
@@ -270,7 +238,7 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     ASSERT_NE(nullptr, window);
     ASSERT_TRUE(test::WaitUntil([] { return Value(HKEY_CURRENT_USER, kExt, "") == "Do not edit."; }, kWait))
         << "the first run approves the associations there are";
-    EXPECT_EQ(Text(txt.original), Value(HKEY_CURRENT_USER, kClass, "txtfile"));
+    EXPECT_EQ(txt.original.Text(), Value(HKEY_CURRENT_USER, kClass, "txtfile"));
 
     auto checks = [&] {
         std::string trace;
@@ -297,11 +265,11 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     notice();
     HWND alert = WaitForAlert(kFileType, 60000);
     ASSERT_NE(nullptr, alert) << "no alert from the monitor's patrol";
-    EXPECT_EQ(Text(txt.original), ControlText(alert, IDC_TYPE_OLD_COMMAND));
+    EXPECT_EQ(txt.original.Text(), ControlText(alert, IDC_TYPE_OLD_COMMAND));
     EXPECT_EQ(hijack, ControlText(alert, IDC_TYPE_NEW_COMMAND));
     EXPECT_EQ("Alert Sample", ControlText(alert, IDC_TYPE_NEW_NAME));
     EXPECT_TRUE(AnswerAlert(alert, IDNO));
-    EXPECT_TRUE(test::WaitUntil([&] { return ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
         << "restored byte for byte";
 
     // Yes keeps the new program, and the next pass is quiet.
@@ -362,14 +330,14 @@ TEST_F(FileTypeCheck, ANewChoiceOfTheUsersOwnIsAskedAboutAndNoTakesItAway)
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", "", chosen));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kTxtChoice, "ProgID", "evil.file"));
     std::string own = "\"" + sample + "\" /user \"%1\"";
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", "", own));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kTxtfile) + "\\shell\\open\\command", "", own));
 
     CheckAnswering({{kFileType, IDNO}, {kFileType, IDYES}});
-    EXPECT_EQ(Text(txt.original), Field(IDC_TYPE_OLD_COMMAND, 0)) << "what opened .txt before";
+    EXPECT_EQ(txt.original.Text(), Field(IDC_TYPE_OLD_COMMAND, 0)) << "what opened .txt before";
     EXPECT_EQ(chosen, Field(IDC_TYPE_NEW_COMMAND, 0));
     EXPECT_EQ(own, Field(IDC_TYPE_NEW_COMMAND, 1));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kTxtChoice, "ProgID")) << "No took the choice away";
-    EXPECT_EQ(txt.original, ReadRaw(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "the machine's command stays";
+    EXPECT_EQ(txt.original, test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "")) << "the machine's command stays";
     EXPECT_EQ(chosen, Value(HKEY_LOCAL_MACHINE, "Software\\Classes\\evil.file\\shell\\open\\command", ""))
         << "the class the choice named stays";
     EXPECT_EQ(own, Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\ClassUser", "txtfile"));
@@ -378,17 +346,17 @@ TEST_F(FileTypeCheck, ANewChoiceOfTheUsersOwnIsAskedAboutAndNoTakesItAway)
     CheckSilently("the check asked although nothing changed");
 
     // Once approved, a change of the user's command is put back on No.
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", "",
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, std::string(kTxtfile) + "\\shell\\open\\command", "",
                                   "C:\\evil\\other.exe \"%1\""));
     CheckAnswering({{kFileType, IDNO}});
-    EXPECT_EQ(own, Value(HKEY_CURRENT_USER, std::string(kUserTxtfile) + "\\shell\\open\\command", ""));
+    EXPECT_EQ(own, Value(HKEY_CURRENT_USER, std::string(kTxtfile) + "\\shell\\open\\command", ""));
 
     // A class of the user's own for the extension is taken away whole on No.
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kUserTxt, "", "evil.file"));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kTxt, "", "evil.file"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, "Software\\Classes\\evil.file\\shell\\open\\command", "",
                                   "C:\\evil\\third.exe %1"));
     CheckAnswering({{kFileType, IDNO}});
-    EXPECT_EQ("txtfile", Value(HKEY_CURRENT_USER, kUserTxt, "")) << "the approved class is put back";
+    EXPECT_EQ("txtfile", Value(HKEY_CURRENT_USER, kTxt, "")) << "the approved class is put back";
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\evil.file");
     CheckSilently("the check asked although nothing changed");
 }

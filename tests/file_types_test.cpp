@@ -26,27 +26,6 @@ const char kExtProgID[] = "Software\\Orvendale\\Sentrel\\ExtProgID";
 // exactly.
 const std::string kQuoted = u8"\"C:\\Program Files\\FT Прил 更新\\ftapp.exe\" \"%1\"";
 
-struct Raw {
-    DWORD type = 0;
-    std::string data;   // the bytes as stored
-    bool operator==(const Raw &o) const { return type == o.type && data == o.data; }
-};
-
-Raw ReadRaw(HKEY root, const std::string &path, const std::string &name)
-{
-    Raw raw;
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return raw;
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, nullptr, &size) == ERROR_SUCCESS) {
-        raw.data.resize(size);
-        RegQueryValueExA(key, name.c_str(), nullptr, &raw.type, (BYTE *)&raw.data[0], &size);
-        raw.data.resize(size);
-    }
-    RegCloseKey(key);
-    return raw;
-}
-
 bool WriteExpand(HKEY root, const std::string &path, const std::string &name, const std::string &text)
 {
     return test::WriteValue(root, path, name, REG_EXPAND_SZ, text.c_str(), (DWORD)text.size() + 1);
@@ -174,14 +153,14 @@ TEST_F(FileTypes, ListGivesOneRecordPerExtensionAndMethod)
 TEST_F(FileTypes, SavedAndRestoredCommandsAreTheBytesThatWereThere)
 {
     PlantFtone();
-    Raw quoted = ReadRaw(HKEY_LOCAL_MACHINE, CommandKey("ftone.file"), "");
-    Raw expand = ReadRaw(HKEY_CLASSES_ROOT, "FT.ProgID\\shell\\open\\command", "");
+    test::Stored quoted = test::ReadStored(HKEY_LOCAL_MACHINE, CommandKey("ftone.file"), "");
+    test::Stored expand = test::ReadStored(HKEY_CLASSES_ROOT, "FT.ProgID\\shell\\open\\command", "");
     for (int method = METHOD_CLASS; method <= METHOD_PROGID; method++) ASSERT_EQ(1, SaveAssociation(".FTONE", method));
     EXPECT_EQ("ftone.file", Saved(kExt, ".FTONE"));
     EXPECT_EQ("ftview.exe", Saved(kExtApp, ".FTONE"));
     EXPECT_EQ("FT.ProgID", Saved(kExtProgID, ".FTONE"));
-    EXPECT_EQ(quoted, ReadRaw(HKEY_CURRENT_USER, kClass, "ftone.file")) << "quotes and all";
-    EXPECT_EQ(expand, ReadRaw(HKEY_CURRENT_USER, kClass, "FT.ProgID")) << "the value type too";
+    EXPECT_EQ(quoted, test::ReadStored(HKEY_CURRENT_USER, kClass, "ftone.file")) << "quotes and all";
+    EXPECT_EQ(expand, test::ReadStored(HKEY_CURRENT_USER, kClass, "FT.ProgID")) << "the value type too";
 
     // Hijacked: another class for the extension, other commands for the
     // class, the user's choices and the ProgID.
@@ -192,13 +171,10 @@ TEST_F(FileTypes, SavedAndRestoredCommandsAreTheBytesThatWereThere)
     ASSERT_TRUE(test::WriteString(HKEY_CLASSES_ROOT, "FT.ProgID\\shell\\open\\command", "", "evil.exe %1"));
 
     for (int method = METHOD_CLASS; method <= METHOD_PROGID; method++) EXPECT_EQ(1, RestoreAssociation(".FTONE", method));
-    std::string cls;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, std::string(kClasses) + ".ftone", "", &cls));
-    EXPECT_EQ("ftone.file", cls);
-    EXPECT_EQ(quoted, ReadRaw(HKEY_LOCAL_MACHINE, CommandKey("ftone.file"), ""));
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, std::string(kFileExts) + ".ftone", "Application", &cls));
-    EXPECT_EQ("ftview.exe", cls);
-    EXPECT_EQ(expand, ReadRaw(HKEY_CLASSES_ROOT, "FT.ProgID\\shell\\open\\command", ""));
+    EXPECT_EQ("ftone.file", test::Value(HKEY_LOCAL_MACHINE, std::string(kClasses) + ".ftone", ""));
+    EXPECT_EQ(quoted, test::ReadStored(HKEY_LOCAL_MACHINE, CommandKey("ftone.file"), ""));
+    EXPECT_EQ("ftview.exe", test::Value(HKEY_CURRENT_USER, std::string(kFileExts) + ".ftone", "Application"));
+    EXPECT_EQ(expand, test::ReadStored(HKEY_CLASSES_ROOT, "FT.ProgID\\shell\\open\\command", ""));
 
     // Nothing saved: nothing written.
     EXPECT_EQ(0, RestoreAssociation(".fttwo", METHOD_CLASS));

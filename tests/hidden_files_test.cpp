@@ -19,35 +19,10 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 
 namespace {
 const char kHidden[] = "Software\\Orvendale\\Sentrel\\Hidden";
-
-std::string WindowsFolder()
-{
-    char folder[PATH_SIZE];
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
-std::string SystemFolder()
-{
-    char folder[PATH_SIZE];
-    GetSystemDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
-std::string TempFolder()
-{
-    char folder[PATH_SIZE], longer[PATH_SIZE];
-    GetTempPathA(sizeof folder, folder);
-    GetLongPathNameA(folder, longer, sizeof longer);
-    std::string text = longer;
-    if (!text.empty() && text.back() == '\\') text.pop_back();
-    return text;
-}
 
 std::string VaultFolder()
 {
@@ -139,7 +114,7 @@ protected:
     void SetUp() override
     {
         CheckTest::SetUp();
-        temp = made.Folder(TempFolder() + "\\sentrel-hidden");
+        temp = made.Folder(test::TempFolder() + "\\sentrel-hidden");
     }
     void TearDown() override
     {
@@ -159,15 +134,15 @@ TEST_F(HiddenFiles, TheScanFindsHiddenFilesInEachPlaceAtItsDepthOnly)
     std::string root = made.File("C:\\sentrel-root.dat", "r", kHiddenOnly);
     made.Folder("C:\\sentrel-hidden-sub");
     std::string belowRoot = made.File("C:\\sentrel-hidden-sub\\below.dat", "b", kHiddenOnly);
-    std::string windows = made.File(WindowsFolder() + "\\sentrel-win.dat", "w", kHiddenSystem);
-    made.Folder(WindowsFolder() + "\\sentrel-win-sub");
-    std::string belowWindows = made.File(WindowsFolder() + "\\sentrel-win-sub\\below.dat", "b", kHiddenOnly);
-    std::string system = made.Folder(SystemFolder() + "\\sentrel-sys");
+    std::string windows = made.File(test::WindowsFolder() + "\\sentrel-win.dat", "w", kHiddenSystem);
+    made.Folder(test::WindowsFolder() + "\\sentrel-win-sub");
+    std::string belowWindows = made.File(test::WindowsFolder() + "\\sentrel-win-sub\\below.dat", "b", kHiddenOnly);
+    std::string system = made.Folder(test::SystemFolder() + "\\sentrel-sys");
     std::string inSystem = made.File(system + "\\inside.dll", "s", kHiddenSystem | FILE_ATTRIBUTE_READONLY);
     made.Folder(system + "\\deeper");
     std::string tooDeep = made.File(system + "\\deeper\\deep.dat", "d", kHiddenOnly);
     // Folders named with a leading dot are walked like any other.
-    std::string dotted = made.Folder(TempFolder() + "\\.sentrel-cache");
+    std::string dotted = made.Folder(test::TempFolder() + "\\.sentrel-cache");
     std::string inDotted = made.File(dotted + "\\x.dat", "x", kHiddenOnly);
     std::string plain = made.File(temp + "\\plain.dat", "p", FILE_ATTRIBUTE_NORMAL);
     std::string hiddenFolder = made.Folder(temp + "\\hidden-folder");
@@ -226,7 +201,7 @@ TEST_F(HiddenFiles, LongPathsAreSkippedAndMoreThanTheListHoldsIsStillChecked)
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << GetLastError();
     CloseHandle(file);
 
-    std::string many = made.Folder(TempFolder() + "\\sentrel-hidden-many");
+    std::string many = made.Folder(test::TempFolder() + "\\sentrel-hidden-many");
     const int kMany = ITEM_MAX + 20;
     for (int i = 0; i < kMany; i++) {
         std::string path = many + "\\h" + std::to_string(i) + ".dat";
@@ -420,8 +395,8 @@ TEST(HiddenFilesMonitor, TheMonitorAsksAboutNewHiddenFilesInTheWindowsFolder)
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kHidden, "", "P"));
     ForEachHiddenFile(AcceptOne, nullptr);
     Made made;
-    std::string keep = made.File(WindowsFolder() + "\\sentrel-keep.dat", "keep", kHiddenOnly);
-    std::string remove = made.File(WindowsFolder() + "\\sentrel-remove.dat", "remove", kHiddenSystem);
+    std::string keep = made.File(test::WindowsFolder() + "\\sentrel-keep.dat", "keep", kHiddenOnly);
+    std::string remove = made.File(test::WindowsFolder() + "\\sentrel-remove.dat", "remove", kHiddenSystem);
     std::string vault = VaultFolder();
     made.Remember(vault + "\\sentrel-remove.dat");
     DeleteFileA((vault + "\\sentrel-remove.dat").c_str());

@@ -83,10 +83,7 @@ protected:
     {
         std::string file = SampleCopy(folderName);
         EXPECT_TRUE(RunRegsvr32(file, false));
-        std::string server;
-        EXPECT_TRUE(test::ReadString(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kSampleClass + "\\InprocServer32",
-                                     "", &server));
-        EXPECT_EQ(file, server);
+        EXPECT_EQ(file, test::Value(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kSampleClass + "\\InprocServer32", ""));
         return file;
     }
     Planter plant;
@@ -281,11 +278,8 @@ TEST_F(IEHelpersTest, NewHelperAlertsYesApprovesItAndNoRemovesItsTwin)
     EXPECT_STRCASEEQ(dll.c_str(), seen.fields.at(IDC_ALERT_COMMAND).c_str());
     EXPECT_NE(std::string::npos, seen.fields.at(IDC_ALERT_MESSAGE).find("Internet Explorer Add-On"));
     EXPECT_EQ("Orvendale Samples", seen.fields.at(IDC_ALERT_COMPANY));
-    std::string value;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kHelperBaseline, "Sample Browser Helper", &value));
-    EXPECT_EQ("900", value);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kKnown, std::string("900:") + kSampleClass, &value));
-    EXPECT_EQ("Sample Browser Helper", value);
+    EXPECT_EQ("900", test::Value(HKEY_CURRENT_USER, kHelperBaseline, "Sample Browser Helper"));
+    EXPECT_EQ("Sample Browser Helper", test::Value(HKEY_CURRENT_USER, kKnown, std::string("900:") + kSampleClass));
     EXPECT_EQ(1, CountHistory({"IEHELPER_Alert", "Sample Browser Helper"}));
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\IEHelper").empty());
     CheckSilently();

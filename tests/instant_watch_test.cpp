@@ -25,7 +25,6 @@
 #include "trace.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 
 namespace {

@@ -33,20 +33,6 @@ std::string Resolve(const std::string &command)
     return out;
 }
 
-std::string WindowsFolder()
-{
-    char folder[PATH_SIZE];
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
-std::string SystemFolder()
-{
-    char folder[PATH_SIZE];
-    GetSystemDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
 struct Split {
     int taken;
     std::string file, parameters;
@@ -69,7 +55,7 @@ std::string Sample(const char *name)
 
 TEST(ResolveCommandPath, RunKeyAndServiceShapes)
 {
-    std::string windows = Upper(WindowsFolder());
+    std::string windows = Upper(test::WindowsFolder());
     EXPECT_EQ("C:\\PROGRAM FILES\\APP\\APP.EXE", Resolve("C:\\Program Files\\App\\app.exe -min"));
     EXPECT_EQ("C:\\X\\Y.EXE", Resolve("\"C:\\x\\y.exe\" /s"));
     EXPECT_EQ("C:\\PROGRAM FILES\\MY APP\\TRAY.EXE",
@@ -151,7 +137,7 @@ TEST(SplitCommand, ProgramAndParameters)
     EXPECT_EQ("C:\\X\\DESK.CPL", split.file);
     EXPECT_EQ(",@0", split.parameters);
 
-    std::string notepad = Upper(SystemFolder() + "\\notepad.exe");
+    std::string notepad = Upper(test::SystemFolder() + "\\notepad.exe");
     split = SplitOf("%SystemRoot%\\system32\\notepad.exe C:\\notes.txt");
     EXPECT_EQ(notepad, Upper(split.file));
     EXPECT_EQ(" C:\\notes.txt", split.parameters);
@@ -177,10 +163,10 @@ TEST(FileExists, BareNamesAndOddTexts)
     EXPECT_STREQ("notepad.exe", path) << "found in the Windows folder: the text stays";
 
     // winemine.exe lies only in the system folder: the text becomes its path.
-    ASSERT_FALSE(test::FileExistsAt(WindowsFolder() + "\\winemine.exe"));
+    ASSERT_FALSE(test::FileExistsAt(test::WindowsFolder() + "\\winemine.exe"));
     CopyText(path, sizeof path, "winemine.exe");
     EXPECT_EQ(1, FileExists(path));
-    EXPECT_EQ(Upper(SystemFolder() + "\\winemine.exe"), Upper(path));
+    EXPECT_EQ(Upper(test::SystemFolder() + "\\winemine.exe"), Upper(path));
 
     std::string own = test::BuildFolder() + "\\Sentrel.exe";
     CopyText(path, sizeof path, own.c_str());
@@ -212,7 +198,7 @@ TEST(FirstSeen, DatesAreKeptUnderTheResolvedName)
 
     EXPECT_EQ(0, RecordFirstSeen("%SystemRoot%\\system32\\winemine.exe", DETECTED_SERVICES));
     EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, DETECTED_SERVICES,
-                                  Upper(SystemFolder() + "\\winemine.exe")));
+                                  Upper(test::SystemFolder() + "\\winemine.exe")));
 
     EXPECT_EQ(0, RecordFirstSeen("C:\\no\\such\\program.exe", DETECTED_STARTUP));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, DETECTED_STARTUP, "C:\\NO\\SUCH\\PROGRAM.EXE"));
@@ -250,7 +236,7 @@ TEST(ReadVersionFacts, OwnProgramsAndSamples)
     EXPECT_STREQ("Sample Shell Host", facts[VERSION_PRODUCT_NAME]);
 
     // Files without version information leave every slot empty.
-    for (std::string file : {WindowsFolder() + "\\notepad.exe", std::string("C:\\no\\such.exe"),
+    for (std::string file : {test::WindowsFolder() + "\\notepad.exe", std::string("C:\\no\\such.exe"),
                              std::string("")}) {
         memset(facts, 'x', sizeof facts);
         EXPECT_EQ(0, ReadVersionFacts(file.c_str(), facts)) << file;
@@ -627,9 +613,7 @@ TEST(TextOperations, EscapingAndTimes)
 // names: the line goes into that section, also when the file ends in another.
 TEST(DeleteOnReboot, OlderSystemsGetARenameLine)
 {
-    char windows[PATH_SIZE];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    const std::string ini = std::string(windows) + "\\wininit.ini";
+    const std::string ini = test::WindowsFolder() + "\\wininit.ini";
     const std::string doomed = test::FreshFolder("delete_on_reboot") + "\\doomed.exe";
     ASSERT_TRUE(test::WriteFile(doomed, "x"));
     ASSERT_TRUE(SetFileAttributesA(doomed.c_str(), FILE_ATTRIBUTE_READONLY));

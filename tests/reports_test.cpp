@@ -452,9 +452,7 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
 
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Orvendale");
     test::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Orvendale");
-    char windows[PATH_SIZE];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    test::Program regedit = test::Start(windows, "regedit.exe", "/s \"" + file + "\"");
+    test::Program regedit = test::Start(test::WindowsFolder(), "regedit.exe", "/s \"" + file + "\"");
     ASSERT_NE(nullptr, regedit.process);
     DWORD exitCode = 1;
     ASSERT_TRUE(test::WaitForExit(regedit, kWait, &exitCode));
@@ -498,14 +496,8 @@ private:
 std::vector<std::string> LogLines(const std::string &log, const std::string &prefix)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find("\r\n", start);
-        if (end == std::string::npos) end = log.size();
-        std::string line = log.substr(start, end - start);
+    for (const std::string &line : test::Split(log, "\r\n"))
         if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
-        start = end + 2;
-    }
     return lines;
 }
 
@@ -513,8 +505,7 @@ std::vector<std::string> LogLines(const std::string &log, const std::string &pre
 
 TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
 {
-    char windows[PATH_SIZE], hostsPath[PATH_SIZE];
-    GetWindowsDirectoryA(windows, sizeof windows);
+    char hostsPath[PATH_SIZE];
     ASSERT_TRUE(GetHostsPath(hostsPath, sizeof hostsPath));
     SavedFile hostsBackup(hostsPath);
     std::string padding(600, ' ');
@@ -525,7 +516,7 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
                                 "0.0.0.0 ads.example\n10.0.0.5 www.mybank.com\n1.2.3.4\tbank.com #127.0.0.1\n"
                                 "fe80::5 v6.example\n" + padding + "6.6.6.6 padded.example\n"
                                 "127.0.0.1 local.example # 9.9.9.9\n" + comments + "7.7.7.7 last.example"));
-    std::string inf = std::string(windows) + "\\inf\\iereset.inf";
+    std::string inf = test::WindowsFolder() + "\\inf\\iereset.inf";
     SavedFile infBackup(inf);
     std::string filler;
     for (int i = 0; i < 200; i++) filler += "; " + std::string(100, 'f') + "\r\n";   // over 16,384 bytes

@@ -172,10 +172,8 @@ TEST_F(ServicesCheck, AServiceWhoseSignatureBreaksIsAskedAboutAgain)
     ASSERT_TRUE(CreateTestService("SampleSvcSigned", "Sample Signed Service", "\"" + program + "\"",
                                   SERVICE_DEMAND_START));
     ApproveEveryService();
-    std::string signer;
-    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, std::string(kServiceBaseline) + "\\Signers", "SampleSvcSigned",
-                                 &signer));
-    EXPECT_EQ("Quillon Software Ltd", signer);
+    EXPECT_EQ("Quillon Software Ltd",
+              test::Value(HKEY_CURRENT_USER, std::string(kServiceBaseline) + "\\Signers", "SampleSvcSigned"));
     CheckSilently();
 
     // Another file in its place (changed after signing, a later time).
@@ -260,9 +258,7 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     HWND window = nullptr;
     // The services baseline of the first run is there before the new ones come.
     ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait));
-    std::string mark;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "", &mark));
-    EXPECT_EQ("P", mark);
+    EXPECT_EQ("P", test::Value(HKEY_CURRENT_USER, kServiceBaseline, ""));
 
     services.Add("SampleSvcMonA");
     services.Add("SampleSvcMonB");

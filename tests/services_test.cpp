@@ -317,9 +317,7 @@ TEST_F(Services, HostileServiceKeysAreListedSafely)
     EXPECT_STRCASEEQ(sample.c_str(), file);
     ASSERT_EQ(1u, listed.count("HostileRoot"));
     ResolveCommandPath(listed["HostileRoot"].path.c_str(), file);
-    char windows[PATH_SIZE];
-    GetWindowsDirectoryA(windows, sizeof windows);
-    EXPECT_STRCASEEQ((std::string(windows) + "\\system32\\hostile.exe").c_str(), file);
+    EXPECT_STRCASEEQ((test::WindowsFolder() + "\\system32\\hostile.exe").c_str(), file);
     // Windows runs an own-process service whatever its program file is called.
     ASSERT_EQ(1u, listed.count("HostileNoExe"));
     EXPECT_EQ(0u, listed.count("HostileDriver")) << "drivers are not listed";
@@ -411,14 +409,9 @@ TEST_F(Services, TheStoresFirstRunApprovesEveryListedService)
 {
     Create("SampleSvcFirst", "Sample First Run Service", quoted, SERVICE_DEMAND_START);
     InitStore();
-    std::string mark;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "", &mark));
-    EXPECT_EQ("P", mark);
-    std::string type;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kServiceBaseline, "Sample First Run Service", &type));
-    EXPECT_EQ("700", type);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kServiceBaselineNames, "SampleSvcFirst", &type));
-    EXPECT_EQ("700", type);
+    EXPECT_EQ("P", test::Value(HKEY_CURRENT_USER, kServiceBaseline, ""));
+    EXPECT_EQ("700", test::Value(HKEY_CURRENT_USER, kServiceBaseline, "Sample First Run Service"));
+    EXPECT_EQ("700", test::Value(HKEY_CURRENT_USER, kServiceBaselineNames, "SampleSvcFirst"));
     EnumerateServices(0);
     for (int i = 0; i < ItemCount(); i++) EXPECT_EQ(1, IsServiceApproved(*GetItem(i))) << GetItemName(i);
 }

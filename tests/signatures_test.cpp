@@ -73,7 +73,5 @@ TEST(Signatures, AnAnswerIsKeptUntilTheFileChanges)
     ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", copy));
     EXPECT_EQ(SIGNATURE_INVALID, Check(copy).state);
     // Wine's own system files carry no signature and no catalog signs them.
-    char system[MAX_PATH];
-    GetSystemDirectoryA(system, sizeof system);
-    EXPECT_EQ(SIGNATURE_UNSIGNED, Check(std::string(system) + "\\kernel32.dll").state);
+    EXPECT_EQ(SIGNATURE_UNSIGNED, Check(test::SystemFolder() + "\\kernel32.dll").state);
 }

@@ -124,11 +124,8 @@ TEST_F(StartupChanges, RunEntryRoundTripKeepsTheValueExactly)
     EXPECT_EQ(1, ToggleStartupEntry("Helper", helperPath.c_str(), "", 1));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "App"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Helper"));
-    std::string mark;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kDisabled, "App", &mark));
-    EXPECT_EQ("11", mark);
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kDisabled, "Helper", &mark));
-    EXPECT_EQ("1", mark);
+    EXPECT_EQ("11", test::Value(HKEY_LOCAL_MACHINE, kDisabled, "App"));
+    EXPECT_EQ("1", test::Value(HKEY_LOCAL_MACHINE, kDisabled, "Helper"));
 
     // Listed as disabled entries.
     BuildStartupList(0);
@@ -288,15 +285,12 @@ TEST_F(StartupChanges, NotifyDllIsKeptAsideAndPutBack)
     EXPECT_EQ(1, ToggleStartupEntry("Watcher", "C:\\ext\\notify.dll", "", 256));
     std::string value;
     test::ReadString(HKEY_LOCAL_MACHINE, key, "DllName", &value);
-    EXPECT_EQ("", value);
-    test::ReadString(HKEY_LOCAL_MACHINE, key, "OldName", &value);
-    EXPECT_EQ("C:\\ext\\notify.dll", value);
-    test::ReadString(HKEY_CURRENT_USER, kRunBaseline, "C:\\ext\\notify.dll", &value);
-    EXPECT_EQ("256", value);
+    EXPECT_EQ("", value) << "emptied (or gone)";
+    EXPECT_EQ("C:\\ext\\notify.dll", test::Value(HKEY_LOCAL_MACHINE, key, "OldName"));
+    EXPECT_EQ("256", test::Value(HKEY_CURRENT_USER, kRunBaseline, "C:\\ext\\notify.dll"));
 
     ToggleStartupEntry("Watcher", "C:\\ext\\notify.dll", "", 256);
-    test::ReadString(HKEY_LOCAL_MACHINE, key, "DllName", &value);
-    EXPECT_EQ("C:\\ext\\notify.dll", value);
+    EXPECT_EQ("C:\\ext\\notify.dll", test::Value(HKEY_LOCAL_MACHINE, key, "DllName"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "Watcher"));
 }
 
@@ -323,17 +317,11 @@ TEST_F(StartupChanges, WinlogonResets)
 {
     test::WriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", "explorer.exe C:\\evil.exe");
     EXPECT_EQ(1, DeleteStartupEntry("Winlogon Shell", "C:\\evil.exe", "", 251));
-    std::string value;
-    test::ReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", &value);
-    EXPECT_EQ("Explorer.exe", value);
-    test::ReadString(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Run", "Explorer.exe", &value);
-    EXPECT_EQ("251", value);
+    EXPECT_EQ("Explorer.exe", test::Value(HKEY_LOCAL_MACHINE, kWinlogon, "Shell"));
+    EXPECT_EQ("251", test::Value(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Run", "Explorer.exe"));
 
     EXPECT_EQ(1, DeleteStartupEntry("Winlogon Userinit", "C:\\evil2.exe", "", 250));
-    char system[PATH_SIZE];
-    GetSystemDirectoryA(system, sizeof system);
-    test::ReadString(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit", &value);
-    EXPECT_EQ(std::string(system) + "\\Userinit.exe,", value);
+    EXPECT_EQ(test::SystemFolder() + "\\Userinit.exe,", test::Value(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit"));
     std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\tRESET_SHELL\t"));
     EXPECT_NE(std::string::npos, history.find("\tRESET_USERINIT\t"));
@@ -343,34 +331,26 @@ TEST_F(StartupChanges, AppInitDllsStayWholePaths)
 {
     test::WriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", "C:\\a.dll C:\\b.dll,C:\\c.dll");
     EXPECT_EQ(1, RemoveAppInitDll("C:\\b.dll"));
-    std::string value;
-    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
-    EXPECT_EQ("C:\\a.dll,C:\\c.dll", value);
+    EXPECT_EQ("C:\\a.dll,C:\\c.dll", test::Value(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls"));
     RemoveAppInitDll("C:\\c.dll");
     RemoveAppInitDll("C:\\a.dll");
-    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
-    EXPECT_EQ("", value);
+    EXPECT_EQ("", test::Value(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls"));
 
     // An addition that would not fit is refused, never written half.
     std::string full = "C:\\" + std::string(240, 'f') + ".dll";
     test::WriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", full);
     EXPECT_EQ(0, AddAppInitDll("C:\\another\\hook.dll"));
-    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
-    EXPECT_EQ(full, value);
+    EXPECT_EQ(full, test::Value(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls"));
     test::WriteString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", "");
     EXPECT_EQ(1, AddAppInitDll("C:\\hook.dll"));
-    test::ReadString(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls", &value);
-    EXPECT_EQ("C:\\hook.dll", value);
+    EXPECT_EQ("C:\\hook.dll", test::Value(HKEY_LOCAL_MACHINE, kWindowsNT, "AppInit_Dlls"));
 }
 
 TEST_F(StartupChanges, RestoreWritesBackAndApproves)
 {
     EXPECT_EQ(1, RestoreStartupEntry("Back", "C:\\back\\back.exe -q", "", 11));
-    std::string value;
-    test::ReadString(HKEY_CURRENT_USER, kRun, "Back", &value);
-    EXPECT_EQ("C:\\back\\back.exe -q", value);
-    test::ReadString(HKEY_CURRENT_USER, kRunBaseline, "C:\\back\\back.exe -q", &value);
-    EXPECT_EQ("11", value);
+    EXPECT_EQ("C:\\back\\back.exe -q", test::Value(HKEY_CURRENT_USER, kRun, "Back"));
+    EXPECT_EQ("11", test::Value(HKEY_CURRENT_USER, kRunBaseline, "C:\\back\\back.exe -q"));
 
     std::string link = StartupFolder() + "\\Tool.lnk";
     EXPECT_EQ(1, RestoreStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));

@@ -23,27 +23,6 @@ using namespace test::keys;
 
 namespace {
 
-// A value's type and bytes, for byte-for-byte comparisons.
-struct Raw {
-    bool present = false;
-    DWORD type = 0;
-    std::string data;
-    bool operator==(const Raw &o) const { return present == o.present && type == o.type && data == o.data; }
-};
-
-Raw ReadRaw(HKEY root, const char *path, const std::string &name)
-{
-    Raw raw;
-    StoreBlob blob;
-    if (StoreReadBlob(root, 0, path, name.c_str(), &blob)) {
-        raw.present = true;
-        raw.type = blob.type;
-        raw.data.assign((const char *)blob.data, blob.size);
-        StoreFreeBlob(&blob);
-    }
-    return raw;
-}
-
 bool WriteRaw(HKEY root, const char *path, const std::string &name, DWORD type, const std::string &data)
 {
     return test::WriteValue(root, path, name, type, data.c_str(), (DWORD)data.size());
@@ -109,17 +88,17 @@ protected:
     void RoundTrip(HKEY root, int type, const std::string &name)
     {
         SCOPED_TRACE(name.size() > 40 ? name.substr(0, 40) + "..." : name);
-        Raw before = ReadRaw(root, kRun, name);
+        test::Stored before = test::ReadStored(root, kRun, name);
         ASSERT_TRUE(before.present);
         Record live;
         ASSERT_TRUE(FindRecord(&live, type, name, false));
         ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(live.item)));
-        EXPECT_FALSE(ReadRaw(root, kRun, name).present);
+        EXPECT_FALSE(test::ReadStored(root, kRun, name).present);
         Record disabled;
         ASSERT_TRUE(FindRecord(&disabled, type, name, true)) << "the disabled entry is listed as itself";
         EXPECT_EQ(1, CountRecords(type, name));
         ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(disabled.item)));
-        EXPECT_EQ(before, ReadRaw(root, kRun, name));
+        EXPECT_EQ(before, test::ReadStored(root, kRun, name));
     }
 };
 }  // namespace
@@ -128,7 +107,7 @@ TEST_F(StartupIdentity, LongNamesAndDataMakeTheRoundTripByteForByte)
 {
     const std::string monitor = "C:\\Program Files\\Sentrel\\Sentrel.exe -expressboot";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", monitor));
-    Raw monitorBefore = ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
+    test::Stored monitorBefore = test::ReadStored(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
 
     std::vector<std::string> names;
     for (size_t length : {128u, 200u, 255u}) {
@@ -149,7 +128,7 @@ TEST_F(StartupIdentity, LongNamesAndDataMakeTheRoundTripByteForByte)
     names.push_back("Unterminated");
 
     for (const std::string &name : names) RoundTrip(HKEY_CURRENT_USER, 11, name);
-    EXPECT_EQ(monitorBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_EQ(monitorBefore, test::ReadStored(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty()) << "no mark left behind";
 }
 
@@ -161,18 +140,18 @@ TEST_F(StartupIdentity, AnEntryTitledLikeTheProgramIsChangedAsItself)
     const std::string monitor = "C:\\Program Files\\Sentrel\\Sentrel.exe -expressboot";
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", monitor));
     ASSERT_TRUE(test::WriteString(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater", "C:\\evil\\upd.exe"));
-    Raw monitorBefore = ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
+    test::Stored monitorBefore = test::ReadStored(HKEY_LOCAL_MACHINE, kRun, "Sentrel");
 
     Record hostile;
     ASSERT_TRUE(FindRecord(&hostile, 1, "SentrelUpdater", false));
     EXPECT_STREQ("SentrelUpdater", hostile.item.title) << "shown under its own name, never as Sentrel";
     RoundTrip(HKEY_LOCAL_MACHINE, 1, "SentrelUpdater");
-    EXPECT_EQ(monitorBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_EQ(monitorBefore, test::ReadStored(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
 
     ASSERT_TRUE(FindRecord(&hostile, 1, "SentrelUpdater", false));
     ASSERT_EQ(1, DeleteStartupEntry(StartupRefOf(hostile.item)));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "SentrelUpdater"));
-    EXPECT_EQ(monitorBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_EQ(monitorBefore, test::ReadStored(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
     std::string history = test::HistoryText();
     EXPECT_NE(std::string::npos, history.find("\t*START_Remove\tMACHINE_RUN\tSentrelUpdater\tC:\\evil\\upd.exe\t"))
         << history;
@@ -189,7 +168,7 @@ TEST_F(StartupIdentity, EveryValueWindowsRunsCanBeDisabledAndRemoved)
     for (const Case &c : cases) ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, c.name, c.command));
     for (const Case &c : cases) RoundTrip(HKEY_CURRENT_USER, 11, c.name);
     // The default value's mark never lands on the store key's own default.
-    Raw defaultMark = ReadRaw(HKEY_LOCAL_MACHINE, kDisabled, "");
+    test::Stored defaultMark = test::ReadStored(HKEY_LOCAL_MACHINE, kDisabled, "");
     EXPECT_FALSE(defaultMark.present);
 
     for (const Case &c : cases) {
@@ -268,7 +247,7 @@ TEST_F(StartupIdentity, AWrittenBackEntryIsRecognisedWhateverItsLength)
         Record disabled;
         ASSERT_TRUE(FindRecord(&disabled, 11, "Writer", true)) << length;
         EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Writer")) << length;
-        EXPECT_EQ(Sz(command), ReadRaw(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Disabled\\Run", "Writer").data);
+        EXPECT_EQ(Sz(command), test::ReadStored(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Disabled\\Run", "Writer").data);
         EXPECT_EQ(command.substr(0, ITEM_PATH_SIZE - 1), disabled.item.path);
     }
 }
@@ -295,9 +274,7 @@ TEST_F(StartupIdentity, MarksAreNeverShared)
     Record machineDisabled;
     ASSERT_TRUE(FindRecord(&machineDisabled, 1, "Twin", true));
     ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(machineDisabled.item)));
-    std::string text;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Twin", &text));
-    EXPECT_EQ("C:\\machine\\twin.exe", text);
+    EXPECT_EQ("C:\\machine\\twin.exe", test::Value(HKEY_LOCAL_MACHINE, kRun, "Twin"));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Twin"));
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
 }

@@ -206,9 +206,7 @@ TEST_F(StartupList, WrittenBackEntriesAreDisabledAgain)
     BuildStartupList(0);
     std::vector<Found> items = Items();
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Writer"));
-    std::string saved;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Writer", &saved));
-    EXPECT_EQ("C:\\writer2.exe -again", saved);
+    EXPECT_EQ("C:\\writer2.exe -again", test::Value(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Writer"));
     const Found *writer = FindByTitle(items, "Writer");
     ASSERT_NE(nullptr, writer);   // listed once more, as the disabled entry
     EXPECT_EQ(11, writer->type);
@@ -225,24 +223,20 @@ TEST_F(StartupList, AMarkOfAnotherLocationDoesNotCaptureAnEntry)
     BuildStartupList(0);
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Updater"));
     EXPECT_EQ(1, CountPath(Items(), "C:\\machine\\updater.exe"));
-    std::string saved;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater", &saved));
-    EXPECT_EQ("C:\\user\\updater.exe", saved);
+    EXPECT_EQ("C:\\user\\updater.exe", test::Value(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater"));
 
     // The machine entry takes a stored name of its own: both come back.
     EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\machine\\updater.exe", "", 1));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kRun, "Updater"));
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater", &saved));
-    EXPECT_EQ("C:\\user\\updater.exe", saved) << "the other entry's copy is untouched";
+    EXPECT_EQ("C:\\user\\updater.exe", test::Value(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled\\Run", "Updater"))
+        << "the other entry's copy is untouched";
     BuildStartupList(0);
     EXPECT_EQ(1, CountPath(Items(), "C:\\machine\\updater.exe"));
     EXPECT_EQ(1, CountPath(Items(), "C:\\user\\updater.exe"));
     EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\machine\\updater.exe", "", 1));
     EXPECT_EQ(1, ToggleStartupEntry("Updater", "C:\\user\\updater.exe", "", 11));
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Updater", &saved));
-    EXPECT_EQ("C:\\machine\\updater.exe", saved);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRun, "Updater", &saved));
-    EXPECT_EQ("C:\\user\\updater.exe", saved);
+    EXPECT_EQ("C:\\machine\\updater.exe", test::Value(HKEY_LOCAL_MACHINE, kRun, "Updater"));
+    EXPECT_EQ("C:\\user\\updater.exe", test::Value(HKEY_CURRENT_USER, kRun, "Updater"));
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Disabled").empty());
 }
 

@@ -175,9 +175,7 @@ TEST_F(StartupViews, TheSameNameInBothViewsIsTwoEntries)
     BuildStartupList(0);
     ASSERT_EQ(1, Delete(Find(1, VIEW_32, "Twin")));
     EXPECT_EQ("<missing>", Read32(kRun, "Twin"));
-    std::string text;
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Twin", &text));
-    EXPECT_EQ("C:\\x64\\twin.exe", text);
+    EXPECT_EQ("C:\\x64\\twin.exe", test::Value(HKEY_LOCAL_MACHINE, kRun, "Twin"));
 
     // The history says which view changed, and reads back with it.
     std::string history = test::HistoryText();
@@ -322,8 +320,7 @@ TEST_F(StartupViews, StartupHooksAreListedAndRemovedExactly)
 
     // The way back writes the value where it was, never over one.
     EXPECT_EQ(1, PutBackStartupEntry(VIEW_NATIVE, "sethc.exe", "C:\\evil\\dbg.exe", "", ITEM_IFEO_DEBUGGER));
-    EXPECT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, ifeo, "Debugger", &text));
-    EXPECT_EQ("C:\\evil\\dbg.exe", text);
+    EXPECT_EQ("C:\\evil\\dbg.exe", test::Value(HKEY_LOCAL_MACHINE, ifeo, "Debugger"));
     EXPECT_EQ(0, PutBackStartupEntry(VIEW_NATIVE, "sethc.exe", "C:\\other.exe", "", ITEM_IFEO_DEBUGGER));
     EXPECT_EQ(0, PutBackStartupEntry(VIEW_NATIVE, "..\\x", "C:\\other.exe", "", ITEM_IFEO_DEBUGGER));
 

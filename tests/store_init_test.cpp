@@ -50,20 +50,15 @@ TEST_F(StoreInit, FirstRunCreatesEveryKeyAndMark)
          {"Startup", "IEHelper", "Services", "Tasks", "ActiveTasks", "FileTypes", "Hidden"})
         EXPECT_TRUE(test::KeyExists(HKEY_CURRENT_USER, std::string(STORE_DETECTED "\\") + sub)) << sub;
 
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_ROOT "\\Services", "", &text));
-    EXPECT_EQ("P", text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_ROOT "\\Hidden", "", &text));
-    EXPECT_EQ("P", text);
+    EXPECT_EQ("P", test::Value(HKEY_CURRENT_USER, STORE_ROOT "\\Services", ""));
+    EXPECT_EQ("P", test::Value(HKEY_CURRENT_USER, STORE_ROOT "\\Hidden", ""));
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, STORE_ROOT "\\Sysfiles", "", &text));
     EXPECT_FALSE(text.empty());
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_ROOT, "Version", &text));
-    EXPECT_EQ("12.5.2007.0", text);
+    EXPECT_EQ("12.5.2007.0", test::Value(HKEY_CURRENT_USER, STORE_ROOT, "Version"));
 
     // The monitor registers itself and approves its own entry.
-    ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", &text));
-    EXPECT_EQ(OwnCommand(), text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRunBaseline, OwnCommand(), &text));
-    EXPECT_EQ("1", text);
+    EXPECT_EQ(OwnCommand(), test::Value(HKEY_LOCAL_MACHINE, kRun, "Sentrel"));
+    EXPECT_EQ("1", test::Value(HKEY_CURRENT_USER, kRunBaseline, OwnCommand()));
     EXPECT_EQ(1, IsAlwaysRun());
 }
 
@@ -88,10 +83,8 @@ TEST_F(StoreInit, AnotherVersionRebuildsTheBaselinesOnce)
     InitStore();
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRunBaseline, "C:\\OLD\\GONE.EXE"));
     std::string text;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_ROOT, "Version", &text));
-    EXPECT_EQ("12.5.2007.0", text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRunBaseline, OwnCommand(), &text));
-    EXPECT_EQ("1", text);
+    EXPECT_EQ("12.5.2007.0", test::Value(HKEY_CURRENT_USER, STORE_ROOT, "Version"));
+    EXPECT_EQ("1", test::Value(HKEY_CURRENT_USER, kRunBaseline, OwnCommand()));
 
     // The same version again: the baseline is left alone.
     test::WriteString(HKEY_CURRENT_USER, kRunBaseline, "C:\\KEPT.EXE", "11");
@@ -121,9 +114,7 @@ TEST_F(StoreInit, ServiceBaselineWithoutItsMarkIsRebuilt)
     test::WriteString(HKEY_CURRENT_USER, key, "", "broken");
     test::WriteString(HKEY_CURRENT_USER, key, "Leftover", "700");
     InitStore();
-    std::string text;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, key, "", &text));
-    EXPECT_EQ("P", text);
+    EXPECT_EQ("P", test::Value(HKEY_CURRENT_USER, key, ""));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, key, "Leftover"));
 }
 

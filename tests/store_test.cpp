@@ -127,9 +127,7 @@ TEST_F(Store, LongKeyPathsFailCleanly)
 TEST_F(Store, WritesCreateTheKeyAndDeletesRemoveValues)
 {
     EXPECT_EQ(1, StoreWriteString(HKEY_CURRENT_USER, kKey, "Name", "text"));
-    std::string text;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kKey, "Name", &text));
-    EXPECT_EQ("text", text);
+    EXPECT_EQ("text", test::Value(HKEY_CURRENT_USER, kKey, "Name"));
     EXPECT_EQ(1, StoreDeleteValue(HKEY_CURRENT_USER, kKey, "Name"));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kKey, "Name"));
     EXPECT_EQ(0, StoreDeleteValue(HKEY_CURRENT_USER, kKey, "Name"));
@@ -176,11 +174,8 @@ TEST_F(Store, OptionsReadTheirDefaultOnlyWhenMissingOrEmpty)
 TEST_F(Store, SetOptionRaisesUpdate)
 {
     EXPECT_EQ(1, SetOption("Start", 5));
-    std::string text;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "Start", &text));
-    EXPECT_EQ("5", text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "Update", &text));
-    EXPECT_EQ("1", text);
+    EXPECT_EQ("5", test::Value(HKEY_CURRENT_USER, STORE_OPTIONS, "Start"));
+    EXPECT_EQ("1", test::Value(HKEY_CURRENT_USER, STORE_OPTIONS, "Update"));
 }
 
 // At its exit the explorer writes back what it holds in memory: only the
@@ -195,11 +190,8 @@ TEST_F(Store, SaveOptionsWritesOnlyWhatChanged)
     settings.format = 1;
     settings.hideAlerts = 2;   // the monitor's own, never written here
     EXPECT_EQ(1, SaveOptions());
-    std::string text;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "Format", &text));
-    EXPECT_EQ("1", text);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "Update", &text));
-    EXPECT_EQ("1", text);
+    EXPECT_EQ("1", test::Value(HKEY_CURRENT_USER, STORE_OPTIONS, "Format"));
+    EXPECT_EQ("1", test::Value(HKEY_CURRENT_USER, STORE_OPTIONS, "Update"));
     EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, STORE_OPTIONS, "HideAlerts"));
 }
 
@@ -272,13 +264,9 @@ TEST_F(Store, WindowPositionsAreSavedAndKeptOnTheScreen)
 
     SetWindowPos(window, nullptr, 40, 50, 300, 120, SWP_NOZORDER);
     EXPECT_EQ(1, SaveWindowPos(window, &POS_ALERT, 3));
-    std::string text;
-    test::ReadString(HKEY_CURRENT_USER, STORE_ROOT, "xPosAlert", &text);
-    EXPECT_EQ("40", text);
-    test::ReadString(HKEY_CURRENT_USER, STORE_ROOT, "dyAlert", &text);
-    EXPECT_EQ("120", text);
-    test::ReadString(HKEY_CURRENT_USER, STORE_OPTIONS, "StartTab", &text);
-    EXPECT_EQ("3", text);
+    EXPECT_EQ("40", test::Value(HKEY_CURRENT_USER, STORE_ROOT, "xPosAlert"));
+    EXPECT_EQ("120", test::Value(HKEY_CURRENT_USER, STORE_ROOT, "dyAlert"));
+    EXPECT_EQ("3", test::Value(HKEY_CURRENT_USER, STORE_OPTIONS, "StartTab"));
 
     SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     RestoreWindowPos(window, &POS_ALERT, 0);

@@ -23,12 +23,10 @@
 #include "text.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 
 namespace {
 const char kRecords[] = "Software\\Orvendale\\Sentrel\\Sysfiles";
-const char kInternational[] = "Control Panel\\International";
 
 std::string Read(const std::string &path)
 {
@@ -376,10 +374,8 @@ protected:
     {
         SystemFiles::SetUp();
         PretendPlatform(1, 4);
-        char windows[PATH_SIZE];
-        GetWindowsDirectoryA(windows, sizeof windows);
-        program = std::string(windows) + "\\wininit.exe";
-        ini = std::string(windows) + "\\wininit.ini";
+        program = test::WindowsFolder() + "\\wininit.exe";
+        ini = test::WindowsFolder() + "\\wininit.ini";
     }
     void TearDown() override
     {

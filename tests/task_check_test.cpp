@@ -21,7 +21,6 @@
 #include "tasks.h"
 
 using namespace test::keys;
-
 using namespace alerts_test;
 using task_test::Scheduler;
 
@@ -111,9 +110,8 @@ TEST_F(TaskCheckTest, AJobWhoseProgramsSignatureBreaksIsAskedAboutAgain)
     ASSERT_EQ(S_OK, scheduler->Create(L"Signed Job", task_test::Wide(program)));
     CheckAnswering({{kNewProgram, IDYES}});
     std::string signer;
-    EXPECT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks\\Signers", "Signed Job.job",
-                                 &signer));
-    EXPECT_EQ("Quillon Software Ltd", signer);
+    EXPECT_EQ("Quillon Software Ltd",
+              test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Tasks\\Signers", "Signed Job.job"));
     CheckSilently();
 
     ASSERT_TRUE(test::ReplaceWithSample("tampered.exe", program));

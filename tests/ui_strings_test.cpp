@@ -11,8 +11,9 @@
 #include "test_support.h"
 #include "ui_strings.h"
 
+using namespace test::keys;
+
 namespace {
-const char kInternational[] = "Control Panel\\International";
 
 class UiStrings : public ::testing::Test {
 protected:

@@ -36,9 +36,7 @@ inline bool SampleRegistered()
 // Runs the system's regsvr32 on a file (quoted) and waits for it.
 inline bool RunRegsvr32(const std::string &file, bool unregister)
 {
-    char system[PATH_SIZE];
-    GetSystemDirectoryA(system, sizeof system);
-    std::string program = std::string(system) + "\\regsvr32.exe";
+    std::string program = test::SystemFolder() + "\\regsvr32.exe";
     std::string command = "\"" + program + "\" /s " + (unregister ? "/u " : "") + "\"" + file + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -1,5 +1,6 @@
 #include "planted_tasks.h"
 
+#include "test_files.h"
 #include "test_registry.h"
 
 namespace test {
@@ -7,9 +8,7 @@ namespace test {
 namespace {
 std::string TaskStore()
 {
-    char system[MAX_PATH] = "";
-    GetSystemDirectoryA(system, sizeof system);
-    return std::string(system) + "\\Tasks";
+    return SystemFolder() + "\\Tasks";
 }
 }  // namespace
 

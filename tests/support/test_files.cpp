@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "test_keys.h"
+#include "test_registry.h"
 #include "test_windows.h"
 
 namespace test {
@@ -12,6 +14,30 @@ std::string BuildFolder()
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string folder(path, n);
     return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string WindowsFolder()
+{
+    char folder[MAX_PATH] = "";
+    GetWindowsDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+std::string SystemFolder()
+{
+    char folder[MAX_PATH] = "";
+    GetSystemDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+std::string TempFolder()
+{
+    char folder[MAX_PATH] = "", longer[MAX_PATH] = "";
+    GetTempPathA(sizeof folder, folder);
+    GetLongPathNameA(folder, longer, sizeof longer);
+    std::string text = longer;
+    if (!text.empty() && text.back() == '\\') text.pop_back();
+    return text;
 }
 
 static void RemoveFolderContents(const std::string &folder)
@@ -81,6 +107,17 @@ bool FileExistsAt(const std::string &path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool PlantCookieFolders(const std::string &folder, std::string *ie, std::string *profile)
+{
+    *ie = folder + "\\Cookies";
+    *profile = folder + "\\profile";
+    CreateDirectoryA(ie->c_str(), nullptr);
+    CreateDirectoryA(profile->c_str(), nullptr);
+    return WriteFile(*ie + "\\index.dat", "index") &&
+           WriteString(HKEY_CURRENT_USER, keys::kStore, "IECookieFolder", *ie) &&
+           WriteString(HKEY_CURRENT_USER, keys::kStore, "CookieFolder", *profile);
+}
+
 std::vector<std::string> RecordedLines(const std::string &folder, size_t count, DWORD milliseconds)
 {
     std::vector<std::string> lines;
@@ -107,16 +144,10 @@ std::string HistoryText()
 
 std::vector<std::string> HistoryLines()
 {
-    std::string text = HistoryText();
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
+    for (std::string line : Split(HistoryText(), "\n")) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!line.empty()) lines.push_back(line);
-        start = end + 1;
     }
     return lines;
 }

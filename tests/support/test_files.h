@@ -10,6 +10,11 @@ namespace test {
 
 // The folder of the running test program (the build's bin folder).
 std::string BuildFolder();
+// The prefix's Windows and system folders, and its temporary folder by its
+// long name (none with a backslash at its end).
+std::string WindowsFolder();
+std::string SystemFolder();
+std::string TempFolder();
 // A fresh, empty folder C:\sentrel-tests\<name>.
 std::string FreshFolder(const std::string &name);
 // Deletes a folder and everything in it (no error when missing).
@@ -19,6 +24,10 @@ bool ReadFile(const std::string &path, std::string *content);
 // A file's whole content; missing when it cannot be read.
 std::string FileText(const std::string &path, const std::string &missing = "<missing>");
 bool FileExistsAt(const std::string &path);
+// A test's own cookie folders inside folder, named in Sentrel's store: the
+// IE cookie folder folder\Cookies (with its index.dat) and the Mozilla
+// profile folder folder\profile. False when one could not be made.
+bool PlantCookieFolders(const std::string &folder, std::string *ie, std::string *profile);
 // The whole lines (ended by LF) a recorder program (url_recorder.exe) wrote
 // into folder\recorded.txt, once there are count of them or the time is up.
 std::vector<std::string> RecordedLines(const std::string &folder, size_t count, DWORD milliseconds);

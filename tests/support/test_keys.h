@@ -17,7 +17,12 @@ const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kBho[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 const char kToolbar[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
 const char kExtensions[] = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
+const char kDesktop[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
 const char kAutoUpdate[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
+const char kPrefixes[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\Prefixes";
+const char kDefaultPrefix[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\URL\\DefaultPrefix";
+// The user's date format.
+const char kInternational[] = "Control Panel\\International";
 
 // Sentrel's own store (in HKEY_CURRENT_USER unless said otherwise).
 const char kStore[] = "Software\\Orvendale\\Sentrel";

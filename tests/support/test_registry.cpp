@@ -22,6 +22,19 @@ std::string Utf8(const std::wstring &wide)
     return text;
 }
 
+std::vector<std::string> Split(const std::string &text, const std::string &separator)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos) end = text.size();
+        pieces.push_back(text.substr(start, end - start));
+        start = end + separator.size();
+    }
+    return pieces;
+}
+
 namespace {
 // The native value calls, which take counted names (a NUL inside one too).
 struct CountedName {
@@ -117,6 +130,26 @@ std::string ReadRawValue(HKEY root, const std::string &path, const std::wstring 
     RegCloseKey(key);
     if (type) *type = kind;
     return data;
+}
+
+Stored ReadStored(HKEY root, const std::string &path, const std::string &name)
+{
+    Stored stored;
+    std::string raw = ReadRawValue(root, path, Wide(name), &stored.type);
+    stored.present = ValueExists(root, path, name);
+    if (stored.type == REG_SZ || stored.type == REG_EXPAND_SZ || stored.type == REG_MULTI_SZ)
+        stored.data = Utf8(std::wstring((const wchar_t *)raw.data(), raw.size() / sizeof(wchar_t)));
+    else
+        stored.data = raw;
+    return stored;
+}
+
+bool WriteStored(HKEY root, const std::string &path, const std::string &name, const Stored &stored)
+{
+    if (stored.present)
+        return WriteValue(root, path, name, stored.type, stored.data.data(), (DWORD)stored.data.size());
+    DeleteValue(root, path, name);
+    return !ValueExists(root, path, name);
 }
 
 bool ReadString(HKEY root, const std::string &path, const std::string &name, std::string *text)

@@ -17,6 +17,8 @@ inline bool Contains(const std::string &text, const std::string &part)
 {
     return text.find(part) != std::string::npos;
 }
+// The pieces of text between separators (a last one only when not empty).
+std::vector<std::string> Split(const std::string &text, const std::string &separator);
 // Whether texts hold text as one of them.
 inline bool Contains(const std::vector<std::string> &texts, const std::string &text)
 {
@@ -41,6 +43,20 @@ bool WriteNative(HKEY root, const std::string &path, const std::wstring &name, D
 bool NativeValueExists(HKEY root, const std::string &path, const std::wstring &name);
 // A value's raw stored bytes (text as its UTF-16 units); empty when missing.
 std::string ReadRawValue(HKEY root, const std::string &path, const std::wstring &name, DWORD *type = nullptr);
+// A value as stored: whether it is there, its type and its data (text
+// types as UTF-8, the way WriteValue takes them; other types as their
+// bytes). Equal when all three are.
+struct Stored {
+    bool present = false;
+    DWORD type = 0;
+    std::string data;
+    bool operator==(const Stored &o) const { return present == o.present && type == o.type && data == o.data; }
+    // The text up to its first NUL; "<missing>" when the value is not there.
+    std::string Text() const { return present ? std::string(data.c_str()) : "<missing>"; }
+};
+Stored ReadStored(HKEY root, const std::string &path, const std::string &name);
+// Puts a value back as it was read: written again, or deleted when it was not there.
+bool WriteStored(HKEY root, const std::string &path, const std::string &name, const Stored &stored);
 // Reads a REG_SZ value; false when missing.
 bool ReadString(HKEY root, const std::string &path, const std::string &name, std::string *text);
 // A REG_SZ value's text, or "<missing>".
