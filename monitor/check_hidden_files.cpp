@@ -10,6 +10,7 @@
 
 #include "alerts.h"
 #include "checks.h"
+#include "growing_array.h"
 #include "history.h"
 #include "first_seen.h"
 #include "hidden_files.h"
@@ -32,13 +33,7 @@ struct UnknownFiles {
     ~UnknownFiles() { free(paths); }
     int Add(const char *path)
     {
-        if (count == room) {
-            int bigger = room ? room * 2 : 64;
-            void *grown = realloc(paths, (size_t)bigger * PATH_SIZE);
-            if (!grown) return 0;
-            paths = (char(*)[PATH_SIZE])grown;
-            room = bigger;
-        }
+        if (!MakeRoomForOne(paths, count, room, 64)) return 0;
         return (int)CopyText(paths[count++], PATH_SIZE, path) > 0;
     }
 };

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "checks.h"
+#include "growing_array.h"
 #include "items.h"
 #include "monitor.h"
 #include "processes.h"
@@ -36,13 +37,7 @@ int LaunchDelayed(int seconds)
         int count = 0, room = 0;
         StoreForEachValue(root, 0, DELAY_KEY "\\Time", [&](const char *name, const StoreBlob *value) {
             if (value->type != REG_SZ || !name[0] || DecimalValue((const char *)value->data) != seconds) return 1;
-            if (count == room) {
-                int bigger = room ? room * 2 : 8;
-                char **grown = (char **)realloc(due, (size_t)bigger * sizeof *due);
-                if (!grown) return 0;
-                due = grown;
-                room = bigger;
-            }
+            if (!MakeRoomForOne(due, count, room, 8)) return 0;
             due[count] = DuplicateText(name);
             if (due[count]) count++;
             return 1;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "../sentrelaux/aux_places.h"
+#include "growing_array.h"
 #include "monitor.h"
 #include "options.h"
 #include "patrol.h"
@@ -129,15 +130,9 @@ void AddPlace(const WatchPlace *place, void *context)
             return;
         }
     }
-    if (list.count == list.room) {
-        int grow = list.room ? list.room * 2 : 64;
-        AuxPlace *bigger = (AuxPlace *)realloc(list.places, sizeof(AuxPlace) * (size_t)grow);
-        if (!bigger) {
-            list.failed = 1;
-            return;
-        }
-        list.places = bigger;
-        list.room = grow;
+    if (!MakeRoomForOne(list.places, list.count, list.room, 64)) {
+        list.failed = 1;
+        return;
     }
     list.places[list.count++] = entry;
 }
