@@ -54,6 +54,17 @@ protected:
         StartupBaselineName(command.c_str(), name);
         return name;
     }
+    // A program moved to Delayed Start whose Run entry came back: the
+    // entry, its approval as moved there and its delay. Its command.
+    std::string PlantWrittenBackDelayed()
+    {
+        std::string command = Sample() + " -delayed";
+        AddRun("Delayed", command);
+        test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
+        test::WriteString(HKEY_CURRENT_USER, kDelay, command, "11");
+        test::WriteString(HKEY_CURRENT_USER, std::string(kDelay) + "\\Time", command, "30");
+        return command;
+    }
     bool RunValueExists(const std::string &name)
     {
         return test::ValueExists(HKEY_CURRENT_USER, kRun, name);
@@ -101,7 +112,7 @@ TEST_F(StartupCheckTest, NewRunEntryShowsItsProgramAndYesApprovesIt)
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Startup").empty())
         << "the first-seen date is recorded";
     // The placement of the alert is kept for the next one.
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel",
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kStore,
                                   POS_ALERT.left));
 
     EXPECT_EQ(0, HasUnapprovedStartup());
@@ -388,13 +399,8 @@ TEST_F(StartupCheckTest, BadProgramFactsAreShownSafelyAndTheAlertStillAnswers)
 
 TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
 {
-    std::string command = Sample() + " -delayed";
-    AddRun("Delayed", command);
-    const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
-    test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
-    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
-    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Title", command, "Delayed");
+    std::string command = PlantWrittenBackDelayed();
+    test::WriteString(HKEY_CURRENT_USER, std::string(kDelay) + "\\Title", command, "Delayed");
     settings.hideAlerts = 2;   // the written-back entry still asks
 
     CheckAnswering({{kDelayed, IDYES}});
@@ -403,26 +409,21 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
     EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE), "put itself back into the regular Windows"));
     EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
     EXPECT_EQ("11", Baseline(command));
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, delay, command));
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kDelay, command));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(kDelay) + "\\Time", command));
     EXPECT_TRUE(RunValueExists("Delayed"));
     EXPECT_EQ(0, CountHistory({"START_Alert"})) << "this alert writes no history line";
 }
 
 TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
 {
-    std::string command = Sample() + " -delayed";
-    AddRun("Delayed", command);
-    const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
-    test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
-    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
+    std::string command = PlantWrittenBackDelayed();
 
     CheckAnswering({{kDelayed, IDNO}});
     EXPECT_EQ("11", Baseline(command));
     EXPECT_FALSE(RunValueExists("Delayed"));
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, DISABLED_KEY, "Delayed"));
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command))
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, std::string(kDelay) + "\\Time", command))
         << "the delayed start stays";
 }
 
@@ -455,8 +456,8 @@ protected:
 void ApproveAndWatchStartup()
 {
     ApproveEverything();
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Start", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
 }
 }  // namespace
 

@@ -459,8 +459,6 @@ TEST_F(RestartCommands, ThePatrolAsksOnceAndTheViewerShowsAndDeletesTheFile)
 
 TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
 {
-    const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-    const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
     ASSERT_TRUE(test::WaitForNoMonitor(kWait));
     test::ResetSentrelRegistry();
     std::string folder = test::FreshFolder("SystemFilesMonitor");
@@ -471,8 +469,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     test::WriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
     // Wine says Windows 7 (6.1), whose system files the monitor leaves alone
     // as it does Vista's: this monitor runs as on Windows XP.
-    const char kWineVersion[] = "Software\\Wine\\AppDefaults\\Sentrel.exe";
-    test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "winxp64");
+    test::SetWineVersion("Sentrel.exe", "winxp64");
 
     char path[PATH_SIZE];
     ASSERT_GT(GetHostsPath(path, sizeof path), 0);
@@ -483,7 +480,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     std::string approved = "http://home.example/";
     while (approved.size() < 2000) approved += (char)('a' + approved.size() % 26);
     test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", approved);
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "StartPage", approved);
+    test::WriteString(HKEY_CURRENT_USER, kStore, "StartPage", approved);
 
     test::Program monitor = test::Start(folder, "Sentrel.exe", "");
     ASSERT_NE(nullptr, monitor.process);
@@ -494,7 +491,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
         ~Cleanup()
         {
             test::Stop(monitor);
-            test::DeleteTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Sentrel.exe");
+            test::SetWineVersion("Sentrel.exe", "");
             SetFileAttributesA(hosts.c_str(), FILE_ATTRIBUTE_NORMAL);
             test::WriteFile(hosts, original);
             std::string trace;

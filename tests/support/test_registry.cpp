@@ -288,6 +288,15 @@ void ResetSentrelRegistry()
     }
 }
 
+void SetWineVersion(const std::string &program, const std::string &version)
+{
+    const std::string key = "Software\\Wine\\AppDefaults\\" + program;
+    if (version.empty())
+        DeleteTree(HKEY_CURRENT_USER, key);
+    else
+        WriteString(HKEY_CURRENT_USER, key, "Version", version);
+}
+
 void ClearRunKeys()
 {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})

@@ -73,6 +73,10 @@ std::vector<std::wstring> WideValueNames(HKEY root, const std::string &path);
 // A text dump of a key tree (names, types, data), for before/after comparisons.
 std::string DumpTree(HKEY root, const std::string &path);
 
+// Wine acts as that version of Windows (winxp64, win10, ...) for programs
+// of that file name; with an empty version, as it does for any program.
+void SetWineVersion(const std::string &program, const std::string &version);
+
 // Removes everything Sentrel keeps in the registry (HKCU and HKLM stores,
 // the Run-key registration) so that a test starts from a first run.
 void ResetSentrelRegistry();
