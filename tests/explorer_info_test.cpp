@@ -143,7 +143,7 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
     ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
     Settle();
     EXPECT_EQ(alpha, remote->Selected());
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "xInfo"));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kStore, "xInfo"));
     // The row menu's "View Note..." finds the note of this row only.
     EXPECT_TRUE(HasNote((programs + "\\alpha.exe").c_str()));
     EXPECT_FALSE(HasNote(("\"" + programs + "\\beta.exe\" -x").c_str()));

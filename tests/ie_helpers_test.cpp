@@ -355,9 +355,8 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     test::ResetSentrelRegistry();
     std::string folder = test::FreshFolder("IEHelperMonitor");
     ASSERT_TRUE(test::InstallMonitor(folder, false));
-    const char options[] = "Software\\Orvendale\\Sentrel\\Options";
-    test::WriteString(HKEY_CURRENT_USER, options, "Start", "0");
-    test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Start", "0");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
     Planter plant;
     std::string dll = SampleCopy("Monitor");
 
@@ -408,8 +407,8 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     EXPECT_TRUE(BhoExists(kSampleClass));
 
     // "HideAlerts" reaches the running monitor with the next notice.
-    test::WriteString(HKEY_CURRENT_USER, options, "HideAlerts", "2");
-    test::WriteString(HKEY_CURRENT_USER, options, "Update", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideAlerts", "2");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Update", "1");
     plant.Class(TestClass(61), "C:\\nowhere\\silent helper.dll");
     plant.Bho(TestClass(61));
     notice();

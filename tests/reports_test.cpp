@@ -408,7 +408,7 @@ bool WriteTyped(HKEY root, const std::string &path, const std::string &name, DWO
 
 TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
 {
-    const std::string user = "Software\\Orvendale\\Sentrel", machine = "SOFTWARE\\Orvendale\\Sentrel";
+    const std::string user = kStore, machine = "SOFTWARE\\Orvendale\\Sentrel";
     std::string longName(300, 'n'), longData;
     for (int i = 0; i < 200; i++) longData += "C:\\dir \"q\" ";
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, "Quote \"name\"", "say \"hi\" \\\\server\\share\\"));
@@ -545,7 +545,7 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     ASSERT_TRUE(test::WriteFile(cookies + "\\index.dat", "index"));
     ASSERT_TRUE(test::WriteFile(cookies + "\\user@one.example[1].txt", "one"));
     ASSERT_TRUE(test::WriteFile(cookies + "\\user@two.example[2].txt", "two"));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "IECookieFolder", cookies));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "IECookieFolder", cookies));
 
     // A file in the user's Startup folder and one in the all users' one.
     char userStartup[MAX_PATH] = "", commonStartup[MAX_PATH] = "";

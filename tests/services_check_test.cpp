@@ -249,9 +249,8 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     // Microsoft's services is on, and it is asked about all the same.
     std::string borrowed = InstallBorrowedMicrosoftName("Quillon Monitor");
     ASSERT_FALSE(borrowed.empty());
-    const char *options = "Software\\Orvendale\\Sentrel\\Options";
-    test::WriteString(HKEY_CURRENT_USER, options, "Services", "1");
-    test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Services", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
 
     ServiceSet services;
     test::Program monitor;

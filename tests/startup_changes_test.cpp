@@ -318,7 +318,7 @@ TEST_F(StartupChanges, WinlogonResets)
     test::WriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", "explorer.exe C:\\evil.exe");
     EXPECT_EQ(1, DeleteStartupEntry("Winlogon Shell", "C:\\evil.exe", "", 251));
     EXPECT_EQ("Explorer.exe", test::Value(HKEY_LOCAL_MACHINE, kWinlogon, "Shell"));
-    EXPECT_EQ("251", test::Value(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Run", "Explorer.exe"));
+    EXPECT_EQ("251", test::Value(HKEY_LOCAL_MACHINE, kRunBaseline, "Explorer.exe"));
 
     EXPECT_EQ(1, DeleteStartupEntry("Winlogon Userinit", "C:\\evil2.exe", "", 250));
     EXPECT_EQ(test::SystemFolder() + "\\Userinit.exe,", test::Value(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit"));
