@@ -40,13 +40,6 @@ HWND WaitForQuestion(HWND monitor, DWORD process, DWORD milliseconds)
         milliseconds);
     return found;
 }
-
-std::string Text(HWND window, int id)
-{
-    char text[1024] = "";
-    GetDlgItemTextA(window, id, text, sizeof text);
-    return text;
-}
 }  // namespace
 
 TEST(CookiesCheckMonitor, FiltersCookiesAndAsksAboutNewOnes)
@@ -82,7 +75,8 @@ TEST(CookiesCheckMonitor, FiltersCookiesAndAsksAboutNewOnes)
     EXPECT_TRUE(test::FileExistsAt(ie + "\\root@news.site[1].txt"));
     EXPECT_TRUE(test::FileExistsAt(ie + "\\root@known.site[1].txt"));
     EXPECT_TRUE(test::FileExistsAt(ie + "\\index.dat"));
-    EXPECT_NE(std::string::npos, Text(question, 0xFFFF).find("new cookies")) << Text(question, 0xFFFF);
+    std::string asked = test::ControlText(question, 0xFFFF);
+    EXPECT_TRUE(test::Contains(asked, "new cookies")) << asked;
     test::PressButton(question, IDYES);
     EXPECT_TRUE(test::WaitForWindowGone(question, kWait));
 

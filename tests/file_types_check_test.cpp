@@ -269,7 +269,8 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     EXPECT_EQ(hijack, ControlText(alert, IDC_TYPE_NEW_COMMAND));
     EXPECT_EQ("Alert Sample", ControlText(alert, IDC_TYPE_NEW_NAME));
     EXPECT_TRUE(AnswerAlert(alert, IDNO));
-    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
+    EXPECT_TRUE(
+        test::WaitUntil([&] { return test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
         << "restored byte for byte";
 
     // Yes keeps the new program, and the next pass is quiet.

@@ -27,12 +27,6 @@ using namespace alerts_test;
 namespace {
 const char kRecords[] = "Software\\Orvendale\\Sentrel\\Sysfiles";
 
-std::string Read(const std::string &path)
-{
-    std::string text;
-    test::ReadFile(path, &text);
-    return text;
-}
 
 bool Append(const std::string &path, const std::string &text)
 {
@@ -150,7 +144,7 @@ TEST_F(HostsFile, AChangeAlertsRejectRestoresAcceptRenewsAndMonitoringCanStop)
 {
     EXPECT_EQ("C:\\windows\\system32\\drivers\\etc\\HOSTS", hosts);
     ASSERT_EQ(1, AddMonitoredFile("HOSTS", hosts.c_str(), "", 1));
-    EXPECT_EQ(original, Read(CopyOf("HOSTS")));
+    EXPECT_EQ(original, test::FileText(CopyOf("HOSTS")));
     EXPECT_EQ(hosts, Value("HOSTS", "Location"));
     EXPECT_EQ("1", Value("HOSTS", "Type"));
     EXPECT_EQ(std::to_string(original.size()), Value("HOSTS", "Size"));
@@ -163,14 +157,14 @@ TEST_F(HostsFile, AChangeAlertsRejectRestoresAcceptRenewsAndMonitoringCanStop)
     Check({{kFileChange, IDC_FILE_REJECT}});
     EXPECT_EQ("HOSTS", Field(IDC_FILE_NAME));
     EXPECT_EQ(hosts, Field(IDC_FILE_LOCATION));
-    EXPECT_EQ(original, Read(hosts)) << "Reject writes the copy back byte for byte";
+    EXPECT_EQ(original, test::FileText(hosts)) << "Reject writes the copy back byte for byte";
     EXPECT_EQ(0, Changed("HOSTS")) << "the restored file does not alert again";
 
     // Accept: the copy holds the new content and the record its facts.
     std::string accepted = original + "10.0.0.1 accepted.example\r\n";
     ASSERT_TRUE(Append(hosts, "10.0.0.1 accepted.example\r\n"));
     Check({{kFileChange, IDC_FILE_ACCEPT}});
-    EXPECT_EQ(accepted, Read(CopyOf("HOSTS")));
+    EXPECT_EQ(accepted, test::FileText(CopyOf("HOSTS")));
     EXPECT_EQ(std::to_string(accepted.size()), Value("HOSTS", "Size"));
     EXPECT_EQ(0, Changed("HOSTS"));
 
@@ -226,7 +220,7 @@ TEST_F(SystemFiles, AReadOnlyFileIsRestoredWithItsAttribute)
     ASSERT_TRUE(test::WriteFile(path, "hijacked content\r\n"));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     Check({{kFileChange, IDC_FILE_REJECT}});
-    EXPECT_EQ("approved\r\n", Read(path));
+    EXPECT_EQ("approved\r\n", test::FileText(path));
     EXPECT_NE(0u, GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(0, Changed("ReadOnly"));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -242,7 +236,7 @@ TEST_F(SystemFiles, ALockedFileIsSeenAndAFailedRestoreKeepsAlerting)
     EXPECT_EQ(1, Changed("Locked"));
     Check({{kFileChange, IDC_FILE_REJECT}, {kSystemError, IDOK}});
     CloseHandle(lock);
-    EXPECT_EQ("changed while locked\r\n", Read(path));
+    EXPECT_EQ("changed while locked\r\n", test::FileText(path));
     EXPECT_EQ(date, Value("Locked", "Date"));
     EXPECT_EQ(1, Changed("Locked")) << "the change is asked about again";
 
@@ -251,7 +245,7 @@ TEST_F(SystemFiles, ALockedFileIsSeenAndAFailedRestoreKeepsAlerting)
     ASSERT_TRUE(DeleteFileA(copy.c_str()));
     EXPECT_EQ(0, RestoreMonitoredFile("Locked", path.c_str(), 0));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
-    EXPECT_EQ("changed while locked\r\n", Read(path));
+    EXPECT_EQ("changed while locked\r\n", test::FileText(path));
 }
 
 TEST_F(SystemFiles, TheCopyFolderFallsBackToTheProgramFolder)
@@ -300,7 +294,7 @@ TEST_F(SystemFiles, AnotherDateFormatDoesNotAlertAndARestoreStaysQuiet)
     Check({{kFileChange, IDC_FILE_REJECT}});
     test::WriteString(HKEY_CURRENT_USER, kInternational, "sShortDate", "dd-MMM-yy");
     EXPECT_EQ(0, Changed("Sample"));
-    EXPECT_EQ("approved\r\n", Read(path));
+    EXPECT_EQ("approved\r\n", test::FileText(path));
 
     if (hadFormat) {
         test::WriteString(HKEY_CURRENT_USER, kInternational, "sShortDate", saved);
@@ -357,10 +351,10 @@ TEST_F(SystemFiles, OddNamesGetCopiesOfTheirOwnInsideTheCopyFolder)
         std::string path = folder + "\\odd.txt";
         ASSERT_TRUE(test::WriteFile(path, std::string("approved ") + name));
         ASSERT_EQ(1, AddMonitoredFile(name, path.c_str(), "", 1)) << name;
-        EXPECT_EQ(std::string("approved ") + name, Read(CopyOf(name)));
+        EXPECT_EQ(std::string("approved ") + name, test::FileText(CopyOf(name)));
         ASSERT_TRUE(test::WriteFile(path, "changed"));
         EXPECT_EQ(1, RestoreMonitoredFile(name, path.c_str(), 0)) << name;
-        EXPECT_EQ(std::string("approved ") + name, Read(path));
+        EXPECT_EQ(std::string("approved ") + name, test::FileText(path));
     }
 }
 
@@ -512,7 +506,8 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     EXPECT_EQ("HOSTS", ControlText(alert, IDC_FILE_NAME));
     EXPECT_EQ(hosts, ControlText(alert, IDC_FILE_LOCATION));
     EXPECT_TRUE(AnswerAlert(alert, IDC_FILE_REJECT));
-    EXPECT_TRUE(test::WaitUntil([&] { return Read(hosts) == original; }, kWait)) << "HOSTS restored byte for byte";
+    EXPECT_TRUE(test::WaitUntil([&] { return test::FileText(hosts) == original; }, kWait))
+        << "HOSTS restored byte for byte";
 
     HWND question = WaitForAlert("Sentrel", kWait);
     ASSERT_NE(nullptr, question) << "no question about the start page";
@@ -529,7 +524,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     std::string history;
     test::ReadFile(folder + "\\history.txt", &history);
     EXPECT_EQ(std::string::npos, history.find("HOSTS")) << history;
-    EXPECT_EQ(original, Read(hosts));
+    EXPECT_EQ(original, test::FileText(hosts));
 
     SetFileAttributesA(hosts.c_str(), FILE_ATTRIBUTE_NORMAL);
     test::WriteFile(hosts, original);

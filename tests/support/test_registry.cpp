@@ -288,6 +288,20 @@ void ResetSentrelRegistry()
     }
 }
 
+std::string WinIni(const char *key)
+{
+    static char list[16384];
+    GetProfileStringA("windows", key, "", list, sizeof list);
+    return list;
+}
+
+std::string ShellFolder(const char *name)
+{
+    std::string folder;
+    ReadString(HKEY_CURRENT_USER, keys::kShellFolders, name, &folder);
+    return folder;
+}
+
 void SetWineVersion(const std::string &program, const std::string &version)
 {
     const std::string key = "Software\\Wine\\AppDefaults\\" + program;

@@ -75,6 +75,11 @@ std::string DumpTree(HKEY root, const std::string &path);
 
 // Wine acts as that version of Windows (winxp64, win10, ...) for programs
 // of that file name; with an empty version, as it does for any program.
+// A value of the [windows] section of win.ini ("" when there is none).
+std::string WinIni(const char *key);
+// A folder of the user's shell by its name in Shell Folders ("Startup", ...).
+std::string ShellFolder(const char *name);
+
 void SetWineVersion(const std::string &program, const std::string &version);
 
 // Removes everything Sentrel keeps in the registry (HKCU and HKLM stores,

@@ -75,6 +75,8 @@ std::string DialogText(HWND dialog);
 void PressButton(HWND dialog, int id);
 
 // Waits for a window with this caption and ends the process that shows it
+// The text of a dialog's control (of this or another process).
+std::string ControlText(HWND dialog, int id);
 // (a program the test had started through the program under test, such as
 // the Registry Editor). true when one was found and ended.
 bool EndProcessOfWindow(const char *caption, DWORD milliseconds);
