@@ -313,15 +313,12 @@ struct MonitorRun {
 
     void Start(const char *name, bool withAux)
     {
-        ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-        test::ResetSentrelRegistry();
-        folder = test::FreshFolder(name);
-        ASSERT_TRUE(test::InstallMonitor(folder, withAux));
+        folder = test::MonitorFolder(name, withAux);
+        ASSERT_FALSE(folder.empty());
         sample = SampleFolder(name) + "\\" + "alert_sample.exe";
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
         ApproveEverything();
-        test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
-        test::WriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
+        test::SetOptions({{"HideWuffin", "1"}, {"Debug", "1"}});
     }
     void Run()
     {

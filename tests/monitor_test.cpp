@@ -15,10 +15,8 @@ class Monitor : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(test::WaitForNoMonitor(kWait)) << "a monitor of another test still runs";
-        test::ResetSentrelRegistry();
-        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(test::InstallMonitor(folder, true));
+        folder = test::MonitorFolder(::testing::UnitTest::GetInstance()->current_test_info()->name(), true, kWait);
+        ASSERT_FALSE(folder.empty()) << "a monitor of another test still runs, or the monitor could not be copied";
     }
     void TearDown() override
     {

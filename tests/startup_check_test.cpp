@@ -430,20 +430,23 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
 namespace {
 // The real monitor in a fresh folder, with no monitor running and nothing
 // of an earlier test's store; the sample program in a folder of its own.
-// The store is emptied again at the end.
+// At the end the monitor is stopped and the store emptied again.
 class StartupCheckMonitor : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-        test::ResetSentrelRegistry();
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        folder = test::FreshFolder(name);
-        ASSERT_TRUE(test::InstallMonitor(folder, false));
+        folder = test::MonitorFolder(name);
+        ASSERT_FALSE(folder.empty());
         sample = SampleFolder(name) + "\\" + kSample;
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     }
-    void TearDown() override { test::ResetSentrelRegistry(); }
+    void TearDown() override
+    {
+        // A test that stopped early leaves no monitor behind.
+        if (monitor.process) test::StopMonitor(monitor, window, kWait);
+        test::ResetSentrelRegistry();
+    }
     // Starts the monitor and waits for its window and its store.
     void StartMonitor() { ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait)); }
 
@@ -456,8 +459,7 @@ protected:
 void ApproveAndWatchStartup()
 {
     ApproveEverything();
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "Start", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
+    test::SetOptions({{"Start", "1"}, {"HideWuffin", "1"}});
 }
 }  // namespace
 

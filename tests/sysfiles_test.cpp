@@ -453,14 +453,9 @@ TEST_F(RestartCommands, ThePatrolAsksOnceAndTheViewerShowsAndDeletesTheFile)
 
 TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("SystemFilesMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "HostFile", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "StartPage", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
+    std::string folder = test::MonitorFolder("SystemFilesMonitor");
+    ASSERT_FALSE(folder.empty());
+    test::SetOptions({{"HostFile", "1"}, {"StartPage", "1"}, {"HideWuffin", "1"}, {"Debug", "1"}});
     // Wine says Windows 7 (6.1), whose system files the monitor leaves alone
     // as it does Vista's: this monitor runs as on Windows XP.
     test::SetWineVersion("Sentrel.exe", "winxp64");

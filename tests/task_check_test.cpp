@@ -252,8 +252,7 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
         std::string sample = SampleFolder("TaskCheckMonitor") + "\\" + kSample;
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
         ApproveEverything();
-        test::WriteString(HKEY_CURRENT_USER, kOptions, "Tasks", "1");
-        test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
+        test::SetOptions({{"Tasks", "1"}, {"HideWuffin", "1"}});
 
         test::Program monitor;
         HWND window = nullptr;

@@ -311,6 +311,11 @@ void SetWineVersion(const std::string &program, const std::string &version)
         WriteString(HKEY_CURRENT_USER, key, "Version", version);
 }
 
+void SetOptions(std::initializer_list<std::pair<const char *, const char *>> options)
+{
+    for (const auto &option : options) WriteString(HKEY_CURRENT_USER, keys::kOptions, option.first, option.second);
+}
+
 void ClearRunKeys()
 {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})

@@ -147,6 +147,14 @@ void PressButton(HWND dialog, int id)
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
 }
 
+std::string MonitorFolder(const std::string &name, bool withAux, DWORD milliseconds)
+{
+    if (!WaitForNoMonitor(milliseconds)) return "";
+    ResetSentrelRegistry();
+    std::string folder = FreshFolder(name);
+    return InstallMonitor(folder, withAux) ? folder : "";
+}
+
 bool StartMonitorUp(const std::string &folder, Program *monitor, HWND *window, DWORD milliseconds)
 {
     *monitor = Start(folder, "Sentrel.exe", "");
