@@ -121,7 +121,7 @@ TEST_F(Alerts, ATranslationWithoutAPlaceIsShownAsItIs)
     // Translations override strings from HKLM when the language is not English.
     WORD language = UiLanguage;
     UiLanguage = 7;
-    test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel", "LString7",
+    test::WriteString(HKEY_LOCAL_MACHINE, kStore, "LString7",
                       "Neues Programm 100% %d gefunden.");
     Fill("x", sample, 11);
     Show(DLG_ALERT_NEW_PROGRAM, {{kNewProgram, IDYES}});
@@ -270,7 +270,7 @@ TEST_F(FileChange, AcceptKeepsTheNewFileAsTheCopy)
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kSysfiles, "Date", &date));
     EXPECT_NE("before", date);
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, kSysfiles, "Location"));
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", POS_SYSFILES.left));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kStore, POS_SYSFILES.left));
 }
 
 TEST_F(FileChange, RejectPutsTheCopyBackAndEscapeDoesNothing)

@@ -41,7 +41,8 @@ protected:
     }
     void TearDown() override
     {
-        for (size_t i = 0; i < saved.size(); i++) test::WriteStored(kPlaces[i].root, kPlaces[i].path, kPlaces[i].name, saved[i]);
+        for (size_t i = 0; i < saved.size(); i++)
+            test::WriteStored(kPlaces[i].root, kPlaces[i].path, kPlaces[i].name, saved[i]);
         PretendPlatform(0, 0);
         AlertTest::TearDown();
     }
@@ -53,7 +54,10 @@ protected:
     }
     std::string Message(size_t answer) { return Field(0xFFFF, answer); }
     void SetPage(const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", text); }
-    void SetBaseline(const char *name, const std::string &text) { test::WriteString(HKEY_CURRENT_USER, kStore, name, text); }
+    void SetBaseline(const char *name, const std::string &text)
+    {
+        test::WriteString(HKEY_CURRENT_USER, kStore, name, text);
+    }
 
     struct Place {
         HKEY root;

@@ -40,22 +40,13 @@ HWND WaitForQuestion(HWND monitor, DWORD process, DWORD milliseconds)
         milliseconds);
     return found;
 }
-
-std::string Text(HWND window, int id)
-{
-    char text[1024] = "";
-    GetDlgItemTextA(window, id, text, sizeof text);
-    return text;
-}
 }  // namespace
 
 TEST(CookiesCheckMonitor, FiltersCookiesAndAsksAboutNewOnes)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
     ASSERT_EQ(nullptr, FindWindowA("SentrelEx", nullptr));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("CookiesCheckMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string folder = test::MonitorFolder("CookiesCheckMonitor");
+    ASSERT_FALSE(folder.empty());
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), (folder + "\\SentrelEx.exe").c_str(),
                           FALSE));
     std::string ie = folder + "\\Cookies";
@@ -66,9 +57,7 @@ TEST(CookiesCheckMonitor, FiltersCookiesAndAsksAboutNewOnes)
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "IECookieFolder", ie));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kNuts, "ads", "1"));
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kKept, "root@known.site[1].txt", "1"));
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "Nuts", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "Cookies", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
+    test::SetOptions({{"Nuts", "1"}, {"Cookies", "1"}, {"HideWuffin", "1"}});
 
     test::Program monitor = test::Start(folder, "Sentrel.exe", "");
     ASSERT_NE(nullptr, monitor.process);
@@ -82,7 +71,8 @@ TEST(CookiesCheckMonitor, FiltersCookiesAndAsksAboutNewOnes)
     EXPECT_TRUE(test::FileExistsAt(ie + "\\root@news.site[1].txt"));
     EXPECT_TRUE(test::FileExistsAt(ie + "\\root@known.site[1].txt"));
     EXPECT_TRUE(test::FileExistsAt(ie + "\\index.dat"));
-    EXPECT_NE(std::string::npos, Text(question, 0xFFFF).find("new cookies")) << Text(question, 0xFFFF);
+    std::string asked = test::ControlText(question, 0xFFFF);
+    EXPECT_TRUE(test::Contains(asked, "new cookies")) << asked;
     test::PressButton(question, IDYES);
     EXPECT_TRUE(test::WaitForWindowGone(question, kWait));
 

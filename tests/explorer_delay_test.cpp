@@ -131,7 +131,7 @@ TEST_F(DelayPage, RestorePutsTheExactEntryBackBeforeTheDelayGoes)
     // listed, without its quotes), so the monitor does not ask about it.
     EXPECT_TRUE(WaitFor([&] {
         std::string type;
-        return test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", tool + ",Start", &type) &&
+        return test::ReadString(HKEY_CURRENT_USER, kRunBaseline, tool + ",Start", &type) &&
                type == "11";
     }));
     for (const char *which : {"", "\\Time", "\\Title", "\\Parameters"})

@@ -134,7 +134,7 @@ TEST_F(FileTypesPage, AddWatchesAnExtensionAndRefusesWhatItCannotWatch)
     EXPECT_EQ("ftthree.file", Value(HKEY_CURRENT_USER, kExt, ".ftthree")) << "approved as it is now";
     EXPECT_GE(Row(".ftthree", "System"), 0);
     EXPECT_EQ(Row(".FTTWO", "System"), remote->Selected());
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "xPosAddFileType"));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kStore, "xPosAddFileType"));
 }
 
 TEST_F(FileTypesPage, RemoveTakesTheSelectedExtensionOffTheList)

@@ -15,13 +15,6 @@ namespace {
 enum { IDC_INFO = 1008, IDC_ONLINE_INFO = 1067, IDC_NOTE_BUTTON = 1069, IDC_NEXT = 1082, IDC_PREVIOUS = 1083,
        IDC_NOTE = 1033, IDC_STATUS = 1010 };
 
-std::string Text(HWND dialog, int id)
-{
-    char text[4096] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
-
 std::string Caption(HWND window)
 {
     char text[256] = "";
@@ -85,15 +78,16 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
     HWND dialog = test::WaitForWindow("#32770", "Info Alpha", wait);
     ASSERT_NE(nullptr, dialog) << "the information dialog did not open";
     Settle(dialog);
-    EXPECT_EQ("Info <Sample>", Text(dialog, 100));
-    EXPECT_EQ("2.0 #beta", Text(dialog, 1029));
-    EXPECT_EQ("Smith & \"Sons\" #1 100% <script>alert(1)</script>", Text(dialog, 1030));
-    EXPECT_TRUE(EndsWithNoCase(Text(dialog, 1026), "\\alpha.exe")) << Text(dialog, 1026);
-    EXPECT_EQ("Ready", Text(dialog, IDC_STATUS));
-    EXPECT_EQ(0u, Text(dialog, 1039).find("Startup Location: ")) << Text(dialog, 1039);
-    EXPECT_NE("", Text(dialog, 1014)) << "the first-seen date";
-    EXPECT_NE("", Text(dialog, 1181)) << "the file size";
-    EXPECT_EQ(0u, Text(dialog, IDC_NOTE).find("The program information listed above")) << Text(dialog, IDC_NOTE);
+    EXPECT_EQ("Info <Sample>", test::ControlText(dialog, 100));
+    EXPECT_EQ("2.0 #beta", test::ControlText(dialog, 1029));
+    EXPECT_EQ("Smith & \"Sons\" #1 100% <script>alert(1)</script>", test::ControlText(dialog, 1030));
+    EXPECT_TRUE(EndsWithNoCase(test::ControlText(dialog, 1026), "\\alpha.exe")) << test::ControlText(dialog, 1026);
+    EXPECT_EQ("Ready", test::ControlText(dialog, IDC_STATUS));
+    EXPECT_EQ(0u, test::ControlText(dialog, 1039).find("Startup Location: ")) << test::ControlText(dialog, 1039);
+    EXPECT_NE("", test::ControlText(dialog, 1014)) << "the first-seen date";
+    EXPECT_NE("", test::ControlText(dialog, 1181)) << "the file size";
+    EXPECT_EQ(0u, test::ControlText(dialog, IDC_NOTE).find("The program information listed above"))
+        << test::ControlText(dialog, IDC_NOTE);
 
     // Next walks the rows as the list shows them, and wraps around.
     for (int step = 1; step <= count; step++)
@@ -104,8 +98,8 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
         return titles[(at + 1) % count];
     };
     while (Caption(dialog) != "Info Gamma") ASSERT_TRUE(Command(dialog, IDC_NEXT, next()));
-    EXPECT_EQ("Local File not found.", Text(dialog, IDC_STATUS));
-    EXPECT_EQ("", Text(dialog, 100));
+    EXPECT_EQ("Local File not found.", test::ControlText(dialog, IDC_STATUS));
+    EXPECT_EQ("", test::ControlText(dialog, 100));
     while (Caption(dialog) != "Info Alpha") ASSERT_TRUE(Command(dialog, IDC_NEXT, next()));
 
     // Create Note starts the note with the title and path, then it is saved
@@ -143,7 +137,7 @@ TEST_F(InfoDialog, ShowsTheRowAndWalksThePageOrder)
     ASSERT_TRUE(test::WaitForWindowGone(dialog, wait));
     Settle();
     EXPECT_EQ(alpha, remote->Selected());
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "xInfo"));
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kStore, "xInfo"));
     // The row menu's "View Note..." finds the note of this row only.
     EXPECT_TRUE(HasNote((programs + "\\alpha.exe").c_str()));
     EXPECT_FALSE(HasNote(("\"" + programs + "\\beta.exe\" -x").c_str()));

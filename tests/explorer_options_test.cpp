@@ -294,7 +294,7 @@ TEST_F(OptionsPage, HistoryShowsTheNewestLinesAndUndoesOnlyWhatItNamesWhole)
     test::PressButton(ask, IDYES);
     ASSERT_TRUE(WaitFor([&] { return test::ValueExists(HKEY_CURRENT_USER, kRun, "Undo Me"); }));
     EXPECT_EQ("\"C:\\x y\\u.exe\" /a \"b c\"", Value(HKEY_CURRENT_USER, kRun, "Undo Me"));
-    for (const std::string &approval : test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run"))
+    for (const std::string &approval : test::ValueNames(HKEY_CURRENT_USER, kRunBaseline))
         EXPECT_EQ(std::string::npos, approval.find("u.exe")) << "a restore approves nothing: the monitor asks";
     // Never over a value that is there now.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Undo Me", "C:\\now.exe"));

@@ -40,7 +40,10 @@ protected:
         }
     }
     // The cells of the row titled title; empty when there is none.
-    std::vector<std::string> Row(const std::string &title) { return remote->Cells(remote->Find(kTitle, title), kColumns); }
+    std::vector<std::string> Row(const std::string &title)
+    {
+        return remote->Cells(remote->Find(kTitle, title), kColumns);
+    }
     // Clicks a button and returns when the page has done what it does.
     void PressAndWait(int id) { ClickAndWait(page, id, wait); }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(page, id)) != 0; }

@@ -306,10 +306,10 @@ TEST_F(StartupPage, MoveToDelayedStartWritesTheDelayEntryAndRemovesTheStartupEnt
     ASSERT_TRUE(WaitFor([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "User Beta"); }));
     Settle();
     std::string file = programs + "\\beta.exe", text;
-    EXPECT_EQ("11", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay", file));
+    EXPECT_EQ("11", test::Value(HKEY_CURRENT_USER, kDelay, file));
     EXPECT_EQ("User Beta", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Title", file));
     EXPECT_EQ(" /tray", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Delay\\Parameters", file));
-    EXPECT_EQ("1103", test::Value(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", file + " /tray"));
+    EXPECT_EQ("1103", test::Value(HKEY_CURRENT_USER, kRunBaseline, file + " /tray"));
     EXPECT_EQ(nullptr, RowOf(remote->Rows(), "User Beta"));
 }
 
@@ -456,15 +456,14 @@ TEST_F(StartupPage, EachStartAdvancesTheCounterAndPrunesOneFirstSeenSet)
 
 TEST_F(StartupPage, OneShotSwitchesWriteTheBaselineBackAndEnd)
 {
-    const char autoUpdate[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update";
-    test::WriteDword(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "AUOptions", 3);
-    test::WriteDword(HKEY_LOCAL_MACHINE, autoUpdate, "AUOptions", 1);
+    test::WriteDword(HKEY_CURRENT_USER, kStore, "AUOptions", 3);
+    test::WriteDword(HKEY_LOCAL_MACHINE, kAutoUpdate, "AUOptions", 1);
     test::Program oneShot = test::Start(folder, "SentrelEx.exe", "-AUOption");
     ASSERT_TRUE(test::WaitForExit(oneShot, wait));
     test::Stop(oneShot);
     HKEY key;
     DWORD value = 0, size = sizeof value;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, autoUpdate, 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAutoUpdate, 0, KEY_READ, &key));
     RegQueryValueExA(key, "AUOptions", nullptr, nullptr, (BYTE *)&value, &size);
     RegCloseKey(key);
     EXPECT_EQ(3u, value);

@@ -83,7 +83,7 @@ TEST_F(ScheduledTasksPage, EachJobIsARowWithItsProgramCompanyAndRunTimes)
     Settle();
     EXPECT_EQ("Never", remote->Text(0, kNextRun));
     std::string sorted;
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "SortScheduledTask", &sorted));
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kOptions, "SortScheduledTask", &sorted));
     EXPECT_EQ("5", sorted);
 }
 

@@ -217,20 +217,16 @@ TEST_F(FileTypeCheck, AnAssociationSeenForTheFirstTimeIsApprovedWithoutAsking)
 // answered here.
 TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
+    std::string folder = test::MonitorFolder("FileTypeCheckMonitor");
+    ASSERT_FALSE(folder.empty());
     TxtAssociation txt;
     txt.Prepare();
-    std::string folder = test::FreshFolder("FileTypeCheckMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
     std::string samples = SampleFolder("FileTypeCheckMonitor");
     std::string sample = samples + "\\alert_sample.exe";
     ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
     // File types at every visit and in real time; the trace shows each check.
-    for (auto option : {std::make_pair("Start", "0"), std::make_pair("RealtimeStartup", "0"),
-                        std::make_pair("FileType", "1"), std::make_pair("RealtimeFileType", "1"),
-                        std::make_pair("HideWuffin", "1"), std::make_pair("Debug", "1")})
-        test::WriteString(HKEY_CURRENT_USER, kOptions, option.first, option.second);
+    test::SetOptions({{"Start", "0"}, {"RealtimeStartup", "0"}, {"FileType", "1"},
+                      {"RealtimeFileType", "1"}, {"HideWuffin", "1"}, {"Debug", "1"}});
 
     test::Program monitor = test::Start(folder, "Sentrel.exe", "");
     ASSERT_NE(nullptr, monitor.process);
@@ -269,7 +265,8 @@ TEST(FileTypeCheckMonitor, TheMonitorAlertsAboutTxtAndRestoresOrApprovesIt)
     EXPECT_EQ(hijack, ControlText(alert, IDC_TYPE_NEW_COMMAND));
     EXPECT_EQ("Alert Sample", ControlText(alert, IDC_TYPE_NEW_NAME));
     EXPECT_TRUE(AnswerAlert(alert, IDNO));
-    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
+    EXPECT_TRUE(
+        test::WaitUntil([&] { return test::ReadStored(HKEY_LOCAL_MACHINE, kTxtCommand, "") == txt.original; }, kWait))
         << "restored byte for byte";
 
     // Yes keeps the new program, and the next pass is quiet.

@@ -382,14 +382,10 @@ TEST_F(HiddenFiles, ALockedFileThatCannotBeDeletedIsToldAndAskedAgain)
 // at the next due pass; Delete moves it into the vault, OK keeps it.
 TEST(HiddenFilesMonitor, TheMonitorAsksAboutNewHiddenFilesInTheWindowsFolder)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("HiddenFilesMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
-    for (auto option : {std::make_pair("Start", "0"), std::make_pair("RealtimeStartup", "0"),
-                        std::make_pair("Hidden", "1"), std::make_pair("RealtimeHidden", "1"),
-                        std::make_pair("HideWuffin", "1"), std::make_pair("Debug", "1")})
-        test::WriteString(HKEY_CURRENT_USER, kOptions, option.first, option.second);
+    std::string folder = test::MonitorFolder("HiddenFilesMonitor");
+    ASSERT_FALSE(folder.empty());
+    test::SetOptions({{"Start", "0"}, {"RealtimeStartup", "0"}, {"Hidden", "1"},
+                      {"RealtimeHidden", "1"}, {"HideWuffin", "1"}, {"Debug", "1"}});
     // The baseline as a first start would take it, made here so that the
     // two files below come after it.
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kHidden, "", "P"));

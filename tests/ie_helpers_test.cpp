@@ -351,13 +351,9 @@ TEST_F(IEHelpersTest, AListRefilledDuringAnAlertLosesNoDecision)
 // with "HideAlerts" at 2 a new helper goes without a word.
 TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
 {
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("IEHelperMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
-    const char options[] = "Software\\Orvendale\\Sentrel\\Options";
-    test::WriteString(HKEY_CURRENT_USER, options, "Start", "0");
-    test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
+    std::string folder = test::MonitorFolder("IEHelperMonitor");
+    ASSERT_FALSE(folder.empty());
+    test::SetOptions({{"Start", "0"}, {"HideWuffin", "1"}});
     Planter plant;
     std::string dll = SampleCopy("Monitor");
 
@@ -408,8 +404,7 @@ TEST(IEHelperMonitor, TheMonitorAlertsRemovesApprovesAndRemovesSilently)
     EXPECT_TRUE(BhoExists(kSampleClass));
 
     // "HideAlerts" reaches the running monitor with the next notice.
-    test::WriteString(HKEY_CURRENT_USER, options, "HideAlerts", "2");
-    test::WriteString(HKEY_CURRENT_USER, options, "Update", "1");
+    test::SetOptions({{"HideAlerts", "2"}, {"Update", "1"}});
     plant.Class(TestClass(61), "C:\\nowhere\\silent helper.dll");
     plant.Bho(TestClass(61));
     notice();

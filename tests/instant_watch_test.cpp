@@ -313,15 +313,12 @@ struct MonitorRun {
 
     void Start(const char *name, bool withAux)
     {
-        ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-        test::ResetSentrelRegistry();
-        folder = test::FreshFolder(name);
-        ASSERT_TRUE(test::InstallMonitor(folder, withAux));
+        folder = test::MonitorFolder(name, withAux);
+        ASSERT_FALSE(folder.empty());
         sample = SampleFolder(name) + "\\" + "alert_sample.exe";
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\alert_sample.exe").c_str(), sample.c_str(), FALSE));
         ApproveEverything();
-        test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
-        test::WriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
+        test::SetOptions({{"HideWuffin", "1"}, {"Debug", "1"}});
     }
     void Run()
     {
@@ -365,8 +362,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
     ASSERT_NO_FATAL_FAILURE(run.Start("InstantMonitor", true));
     // Wine as Windows 10, which the monitor's manifest lets it see as such:
     // HOSTS is watched there too.
-    const char kWineVersion[] = "Software\\Wine\\AppDefaults\\Sentrel.exe";
-    test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "win10");
+    test::SetWineVersion("Sentrel.exe", "win10");
     char path[PATH_SIZE];
     ASSERT_GT(GetHostsPath(path, sizeof path), 0);
     std::string hosts = path, original, startupFolder;
@@ -383,7 +379,7 @@ TEST(InstantMonitor, ChangesByARunningProgramAlertWithinSeconds)
         {
             if (::testing::Test::HasFailure()) printf("monitor trace:\n%s\n", run.Trace().c_str());
             run.Stop();
-            test::DeleteTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Sentrel.exe");
+            test::SetWineVersion("Sentrel.exe", "");
             SetFileAttributesA(hosts.c_str(), FILE_ATTRIBUTE_NORMAL);
             test::WriteFile(hosts, original);
             DeleteFileA(shortcut.c_str());

@@ -15,10 +15,8 @@ class Monitor : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(test::WaitForNoMonitor(kWait)) << "a monitor of another test still runs";
-        test::ResetSentrelRegistry();
-        folder = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(test::InstallMonitor(folder, true));
+        folder = test::MonitorFolder(::testing::UnitTest::GetInstance()->current_test_info()->name(), true, kWait);
+        ASSERT_FALSE(folder.empty()) << "a monitor of another test still runs, or the monitor could not be copied";
     }
     void TearDown() override
     {
@@ -36,7 +34,7 @@ protected:
         ASSERT_NE(nullptr, first.process);
         ASSERT_NE(nullptr, test::WaitForWindow("Sentrel", nullptr, kWait));
         ASSERT_TRUE(test::WaitUntil(
-            [] { return test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "Version"); },
+            [] { return test::ValueExists(HKEY_CURRENT_USER, kStore, "Version"); },
             kWait))
             << "the store was not initialised";
     }
@@ -99,14 +97,14 @@ TEST_F(Monitor, RegistersItselfAsAnApprovedStartupEntry)
     std::string command, approved;
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, kRun, "Sentrel", &command));
     EXPECT_EQ(folder + "\\sentrel.exe -expressboot", command);
-    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Run", command,
+    ASSERT_TRUE(test::ReadString(HKEY_CURRENT_USER, kRunBaseline, command,
                                  &approved));
     EXPECT_EQ("1", approved);
 }
 
 TEST_F(Monitor, ConfirmedExitAsksFirst)
 {
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "ConfirmExit", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "ConfirmExit", "1");
     StartFirst();
     second = test::Start(folder, "Sentrel.exe", "-Q");
     ASSERT_TRUE(test::WaitForExit(second, kWait));
@@ -145,7 +143,7 @@ TEST_F(Monitor, TrayIconFollowsTheExplorersRequests)
 
 TEST_F(Monitor, HiddenIconCanBeShownAgain)
 {
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
     StartFirst();
     Sleep(300);
     EXPECT_EQ(0, test::VisibleTrayIcons());
@@ -165,7 +163,7 @@ TEST_F(Monitor, RunsWithoutItsHelperLibrary)
 
 TEST_F(Monitor, HelperLibraryReportsStartedPrograms)
 {
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Debug", "1");
+    test::WriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
     StartFirst();
     std::string trace = folder + "\\send2ov.txt";
     Sleep(1000);   // the watcher takes its first look

@@ -40,7 +40,8 @@ protected:
         for (const std::string &line : Trace()) {
             if (EndsWith(line, "VERIFY: Enter Verify function")) passes.emplace_back();
             for (const char *category : kCategories)
-                if (!passes.empty() && EndsWith(line, std::string("VERIFY: ") + category)) passes.back().insert(category);
+                if (!passes.empty() && EndsWith(line, std::string("VERIFY: ") + category))
+                    passes.back().insert(category);
         }
         return passes;
     }

@@ -67,14 +67,7 @@ std::string Hex(const std::string &text)
     return out;
 }
 
-std::string Read(const std::string &path)
-{
-    std::string text;
-    test::ReadFile(path, &text);
-    return text;
-}
 
-bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 
 // Everything planted for the reports, removed again at the end.
 class Reports : public ::testing::Test {
@@ -106,7 +99,7 @@ protected:
     }
     static void Expect(const char *kind, const std::string &text)
     {
-        std::string manifest = Read(std::string(kFiles) + "\\expected.txt");
+        std::string manifest = test::FileText(std::string(kFiles) + "\\expected.txt", "");
         test::WriteFile(std::string(kFiles) + "\\expected.txt", manifest + kind + " " + Hex(text) + "\n");
     }
     std::string program;
@@ -151,7 +144,7 @@ TEST_F(Reports, SystemReportHoldsHostileNamesAsTextAndLeavesTheItemListAsItWas)
     ExpectCallerList(before);
     FreeItems();
 
-    std::string written = Read(html);
+    std::string written = test::FileText(html);
     for (const char *name : kHostileRunNames) {
         // TAB stays in HTML text; the text report turns it into a blank.
         Expect("html", name);
@@ -169,12 +162,12 @@ TEST_F(Reports, SystemReportHoldsHostileNamesAsTextAndLeavesTheItemListAsItWas)
     for (int i = 0; i < ItemCount(); i++)
         if (std::string(GetItem(i)->name) == kBhoClass) Expect("html", GetItem(i)->title);
     FreeItems();
-    EXPECT_FALSE(Has(written, "<script>")) << "a planted name reached the HTML unescaped";
+    EXPECT_FALSE(test::Contains(written, "<script>")) << "a planted name reached the HTML unescaped";
 
-    std::string plain = Read(text);
+    std::string plain = test::FileText(text);
     EXPECT_EQ(0u, plain.find("Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\tPublisher\r\n"));
-    EXPECT_FALSE(Has(plain, "<html")) << "the text report holds HTML";
-    EXPECT_TRUE(Has(plain, "Startup Programs\r\n"));
+    EXPECT_FALSE(test::Contains(plain, "<html")) << "the text report holds HTML";
+    EXPECT_TRUE(test::Contains(plain, "Startup Programs\r\n"));
 
     scheduler.DeleteCreated();
     services_test::RemoveTestService(kService);
@@ -408,7 +401,7 @@ bool WriteTyped(HKEY root, const std::string &path, const std::string &name, DWO
 
 TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
 {
-    const std::string user = "Software\\Orvendale\\Sentrel", machine = "SOFTWARE\\Orvendale\\Sentrel";
+    const std::string user = kStore, machine = "SOFTWARE\\Orvendale\\Sentrel";
     std::string longName(300, 'n'), longData;
     for (int i = 0; i < 200; i++) longData += "C:\\dir \"q\" ";
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, user, "Quote \"name\"", "say \"hi\" \\\\server\\share\\"));
@@ -435,19 +428,19 @@ TEST_F(Reports, SettingsExportImportsBackValueByValueAndNamesWhatItLeftOut)
     std::string file = std::string(kFiles) + "\\root-Sentrel.reg";
     char skipped[2048];
     ASSERT_EQ(1, ExportSettingsFile(file.c_str(), skipped, sizeof skipped));
-    EXPECT_TRUE(Has(skipped, "Broken")) << skipped;
-    EXPECT_TRUE(Has(skipped, "DataBreak")) << skipped;
-    EXPECT_TRUE(Has(skipped, "\xEF\xBF\xBDHidden")) << skipped;
-    std::string raw = Read(file);
+    EXPECT_TRUE(test::Contains(skipped, "Broken")) << skipped;
+    EXPECT_TRUE(test::Contains(skipped, "DataBreak")) << skipped;
+    EXPECT_TRUE(test::Contains(skipped, "\xEF\xBF\xBDHidden")) << skipped;
+    std::string raw = test::FileText(file);
     ASSERT_GE(raw.size(), 2u);
     ASSERT_EQ("\xff\xfe", raw.substr(0, 2)) << "the script is not Unicode text";
     std::string script = test::Utf8(std::wstring((const wchar_t *)(raw.data() + 2), (raw.size() - 2) / 2));
     EXPECT_EQ(0u, script.find("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvendale\\Sentrel]\r\n"));
-    EXPECT_TRUE(Has(script, "\"Path\"=\"C:\\\\Program Files\\\\x\\\\y.exe\"\r\n"));
-    EXPECT_TRUE(Has(script, "@=\"default \\\"v\\\"\"\r\n"));
-    EXPECT_TRUE(Has(script, u8"\"Обновление 更新 🙂\"=\"C:\\\\Программы Ω\\\\злой 更新.exe\"\r\n")) << script;
-    EXPECT_TRUE(Has(script, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvendale\\Sentrel]"));
-    EXPECT_TRUE(Has(script, "[HKEY_CURRENT_USER\\Software\\Orvendale\\Sentrel\\Delay\\Time]"))
+    EXPECT_TRUE(test::Contains(script, "\"Path\"=\"C:\\\\Program Files\\\\x\\\\y.exe\"\r\n"));
+    EXPECT_TRUE(test::Contains(script, "@=\"default \\\"v\\\"\"\r\n"));
+    EXPECT_TRUE(test::Contains(script, u8"\"Обновление 更新 🙂\"=\"C:\\\\Программы Ω\\\\злой 更新.exe\"\r\n")) << script;
+    EXPECT_TRUE(test::Contains(script, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvendale\\Sentrel]"));
+    EXPECT_TRUE(test::Contains(script, "[HKEY_CURRENT_USER\\Software\\Orvendale\\Sentrel\\Delay\\Time]"))
         << "every key below the store is exported";
 
     test::DeleteTree(HKEY_CURRENT_USER, "Software\\Orvendale");
@@ -545,7 +538,7 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     ASSERT_TRUE(test::WriteFile(cookies + "\\index.dat", "index"));
     ASSERT_TRUE(test::WriteFile(cookies + "\\user@one.example[1].txt", "one"));
     ASSERT_TRUE(test::WriteFile(cookies + "\\user@two.example[2].txt", "two"));
-    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "IECookieFolder", cookies));
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kStore, "IECookieFolder", cookies));
 
     // A file in the user's Startup folder and one in the all users' one.
     char userStartup[MAX_PATH] = "", commonStartup[MAX_PATH] = "";
@@ -570,9 +563,9 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     ExpectCallerList(before);
     FreeItems();
 
-    std::string log = Read(path);
+    std::string log = test::FileText(path);
     EXPECT_EQ(0u, log.find("Log created by Sentrel version ")) << log.substr(0, 200);
-    EXPECT_TRUE(Has(log, "\r\n--\r\nEnd of file\r\n"));
+    EXPECT_TRUE(test::Contains(log, "\r\n--\r\nEnd of file\r\n"));
     // Memory figures of a 64-bit process are past 2^31 KB: never negative.
     size_t free = log.find("Virtual Memory Free: ");
     ASSERT_NE(std::string::npos, free);
@@ -583,7 +576,7 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
     std::string sampleLine = "\r\n  " + program + " - Not verified\r\n";
     CharUpperA(&sampleLine[0]);
     EXPECT_LT(log.find("\r\nPublishers (verified signer, or Not verified):\r\n"), log.find("End of file"));
-    EXPECT_TRUE(Has(upper, sampleLine)) << log.substr(log.find("Publishers"), 600);
+    EXPECT_TRUE(test::Contains(upper, sampleLine)) << log.substr(log.find("Publishers"), 600);
     // Redirections are shown whatever their address looks like; loopback,
     // null-address and commented lines are not.
     std::vector<std::string> hosts = LogLines(log, "O1 - Hosts: ");
@@ -599,20 +592,23 @@ TEST_F(Reports, HijackLogShowsEachPlantedEntryInItsSection)
                                         "O14 - IERESET.INF:HKLM, Search Page = \"http://late.example/\""}),
               LogLines(log, "O14 - "));
     std::string server = program;
-    EXPECT_TRUE(Has(log, std::string("\r\nO2 - BHO: ") + kBhoName + " - " + kBhoClass + " - "));
-    EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKCU\\..\\Run: [") + kHostileRunNames[0] + "]" + program + "\r\n"));
-    EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKCU\\..\\Run: [Tab\there]") + program + "\r\n"));
-    EXPECT_TRUE(Has(log, std::string("\r\nO4 - HKLM\\..\\Run: [") + kMachineName + "]" + program + " -m\r\n"));
-    EXPECT_TRUE(Has(log, "\r\nF3 - HKCU Load=" + longLoad + "\r\n"));
-    EXPECT_TRUE(Has(log, "\r\nO4 - Startup: Mine Only.exe=" + userFile + "\r\n")) << LogLines(log, "O4 - ").size();
-    EXPECT_TRUE(Has(log, "\r\nO4 - Global Startup: Every User.exe=" + commonFile + "\r\n"));
+    EXPECT_TRUE(test::Contains(log, std::string("\r\nO2 - BHO: ") + kBhoName + " - " + kBhoClass + " - "));
+    EXPECT_TRUE(test::Contains(log,
+                               std::string("\r\nO4 - HKCU\\..\\Run: [") + kHostileRunNames[0] + "]" + program + "\r\n"));
+    EXPECT_TRUE(test::Contains(log, std::string("\r\nO4 - HKCU\\..\\Run: [Tab\there]") + program + "\r\n"));
+    EXPECT_TRUE(test::Contains(log,
+                               std::string("\r\nO4 - HKLM\\..\\Run: [") + kMachineName + "]" + program + " -m\r\n"));
+    EXPECT_TRUE(test::Contains(log, "\r\nF3 - HKCU Load=" + longLoad + "\r\n"));
+    EXPECT_TRUE(test::Contains(log, "\r\nO4 - Startup: Mine Only.exe=" + userFile + "\r\n"))
+        << LogLines(log, "O4 - ").size();
+    EXPECT_TRUE(test::Contains(log, "\r\nO4 - Global Startup: Every User.exe=" + commonFile + "\r\n"));
     EXPECT_EQ((std::vector<std::string>{"O24 -  Desktop Component 0: " + longName + " - " + longSource,
                                         "O24 -  Desktop Component 2: Two - http://two.example/"}),
               LogLines(log, "O24 - "));
-    EXPECT_TRUE(Has(log, "\r\nO8 - Extra context menu item: &Search <x> - res://evil.dll/menu.htm\r\n"));
-    EXPECT_TRUE(Has(log, "\r\nO15 - Trusted Zone: evil.example\r\n"));
-    EXPECT_TRUE(Has(log, "\r\nRunning processes:\r\n"));
-    EXPECT_TRUE(Has(log, "\r\n2 IE Cookies in Folder: " + cookies + "\\\r\n"));
+    EXPECT_TRUE(test::Contains(log, "\r\nO8 - Extra context menu item: &Search <x> - res://evil.dll/menu.htm\r\n"));
+    EXPECT_TRUE(test::Contains(log, "\r\nO15 - Trusted Zone: evil.example\r\n"));
+    EXPECT_TRUE(test::Contains(log, "\r\nRunning processes:\r\n"));
+    EXPECT_TRUE(test::Contains(log, "\r\n2 IE Cookies in Folder: " + cookies + "\\\r\n"));
 }
 
 namespace {
@@ -657,14 +653,15 @@ TEST_F(ExplorerReports, ALogFromThePageMenuIsOpenedAndRemoveStillActsOnTheSelect
     Settle();
     Command(9);
     std::string report = folder + "\\SentrelLog.html";
-    ASSERT_TRUE(test::WaitUntil([&] { return Has(Read(kOpened), "SentrelLog.html"); }, kWait)) << Read(kOpened);
-    EXPECT_TRUE(Has(Read(report), "Report Beta"));
+    ASSERT_TRUE(test::WaitUntil([&] { return test::Contains(test::FileText(kOpened), "SentrelLog.html"); }, kWait))
+        << test::FileText(kOpened);
+    EXPECT_TRUE(test::Contains(test::FileText(report), "Report Beta"));
 
     // The page still acts on the row the user selected.
     Press(1003);
     HWND box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
-    EXPECT_TRUE(Has(test::DialogText(box), "-beta")) << test::DialogText(box);
+    EXPECT_TRUE(test::Contains(test::DialogText(box), "-beta")) << test::DialogText(box);
     test::PressButton(box, IDYES);
     ASSERT_TRUE(test::WaitUntil([] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, "Report Beta"); }, kWait));
     EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Report Alpha"));
@@ -677,8 +674,8 @@ TEST_F(ExplorerReports, ALogFromThePageMenuIsOpenedAndRemoveStillActsOnTheSelect
     Command(9);
     box = WaitForMessageBox();
     ASSERT_NE(nullptr, box);
-    EXPECT_TRUE(Has(test::DialogText(box), "could not be written")) << test::DialogText(box);
-    EXPECT_TRUE(Has(test::DialogText(box), report)) << test::DialogText(box);
+    EXPECT_TRUE(test::Contains(test::DialogText(box), "could not be written")) << test::DialogText(box);
+    EXPECT_TRUE(test::Contains(test::DialogText(box), report)) << test::DialogText(box);
     test::PressButton(box, IDOK);
     ASSERT_TRUE(test::WaitForWindowGone(box, kWait));
     Settle();

@@ -238,10 +238,8 @@ TEST_F(ServicesCheck, AServiceThatCannotBeDisabledIsAskedAboutAgain)
 TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
 {
     ASSERT_TRUE(WaitForServiceManager());
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("ServicesCheckMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
+    std::string folder = test::MonitorFolder("ServicesCheckMonitor");
+    ASSERT_FALSE(folder.empty());
     std::string sample = InstallSample("Monitor Folder");
     ASSERT_FALSE(sample.empty());
     // The service to reject runs a program in the user's roaming folder that
@@ -249,9 +247,7 @@ TEST(ServicesCheckMonitor, TheMonitorAlertsAboutNewServicesAndActsOnTheAnswers)
     // Microsoft's services is on, and it is asked about all the same.
     std::string borrowed = InstallBorrowedMicrosoftName("Quillon Monitor");
     ASSERT_FALSE(borrowed.empty());
-    const char *options = "Software\\Orvendale\\Sentrel\\Options";
-    test::WriteString(HKEY_CURRENT_USER, options, "Services", "1");
-    test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
+    test::SetOptions({{"Services", "1"}, {"HideWuffin", "1"}});
 
     ServiceSet services;
     test::Program monitor;

@@ -20,37 +20,6 @@ using namespace test::keys;
 namespace {
 const char kWindowsNT[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 
-std::string WinIni(const char *key)
-{
-    static char list[16384];
-    GetProfileStringA("windows", key, "", list, sizeof list);
-    return list;
-}
-
-std::string StartupFolder()
-{
-    std::string folder;
-    test::ReadString(HKEY_CURRENT_USER, kShellFolders, "Startup", &folder);
-    return folder;
-}
-
-// Raw data and type of a value.
-struct Raw {
-    DWORD type = 0;
-    std::string data;
-    bool operator==(const Raw &o) const { return type == o.type && data == o.data; }
-};
-Raw ReadRaw(HKEY root, const char *path, const char *name)
-{
-    Raw raw;
-    char data[8192];
-    DWORD type = 0;
-    int n = StoreReadRaw(root, path, name, &type, data, sizeof data);
-    raw.type = type;
-    raw.data.assign(data, n > 0 ? n : 0);
-    return raw;
-}
-
 // Presses a button of the next "Sentrel" message box from another thread.
 class BoxPresser {
 public:
@@ -95,7 +64,7 @@ protected:
         std::string disabled = test::BuildFolder() + "\\Disabled";
         for (const char *name : {"Tool.lnk", "gone.lnk"}) {
             DeleteFileA((disabled + "\\" + name).c_str());
-            DeleteFileA((StartupFolder() + "\\" + name).c_str());
+            DeleteFileA((test::ShellFolder("Startup") + "\\" + name).c_str());
         }
     }
 };
@@ -107,8 +76,8 @@ TEST_F(StartupChanges, RunEntryRoundTripKeepsTheValueExactly)
     test::WriteString(HKEY_CURRENT_USER, kRun, "App", command);
     const char expand[] = "%SystemRoot%\\system32\\helper.exe";
     test::WriteValue(HKEY_LOCAL_MACHINE, kRun, "Helper", REG_EXPAND_SZ, expand, sizeof expand);
-    Raw appBefore = ReadRaw(HKEY_CURRENT_USER, kRun, "App");
-    Raw helperBefore = ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Helper");
+    test::Stored appBefore = test::ReadStored(HKEY_CURRENT_USER, kRun, "App");
+    test::Stored helperBefore = test::ReadStored(HKEY_LOCAL_MACHINE, kRun, "Helper");
 
     BuildStartupList(0);
     int app = -1, helper = -1;
@@ -136,8 +105,8 @@ TEST_F(StartupChanges, RunEntryRoundTripKeepsTheValueExactly)
 
     EXPECT_EQ(1, ToggleStartupEntry("App", appPath.c_str(), "", 11));
     EXPECT_EQ(1, ToggleStartupEntry("Helper", helperPath.c_str(), "", 1));
-    EXPECT_EQ(appBefore, ReadRaw(HKEY_CURRENT_USER, kRun, "App"));
-    EXPECT_EQ(helperBefore, ReadRaw(HKEY_LOCAL_MACHINE, kRun, "Helper"));
+    EXPECT_EQ(appBefore, test::ReadStored(HKEY_CURRENT_USER, kRun, "App"));
+    EXPECT_EQ(helperBefore, test::ReadStored(HKEY_LOCAL_MACHINE, kRun, "Helper"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "App"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\Run", "App"));
     // Each change is written down, and none as a removal.
@@ -153,7 +122,7 @@ TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackInItsPlace)
 {
     WriteProfileStringA("windows", "run", "C:\\a.exe;C:\\b.exe;C:\\c.exe");
     EXPECT_EQ(1, ToggleStartupEntry("run", "C:\\b.exe", "", 101));
-    EXPECT_EQ("C:\\a.exe;C:\\c.exe", WinIni("run")) << "the rest of the list stays as it was";
+    EXPECT_EQ("C:\\a.exe;C:\\c.exe", test::WinIni("run")) << "the rest of the list stays as it was";
     std::string saved;
     // A piece is kept under a name of its own: the title "run" is shared.
     ASSERT_TRUE(test::ReadString(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\WinRun", "@101:C:\\b.exe",
@@ -161,20 +130,20 @@ TEST_F(StartupChanges, WinIniRoundTripPutsTheCommandBackInItsPlace)
     EXPECT_EQ("C:\\b.exe", saved);
 
     ToggleStartupEntry("run", "C:\\b.exe", "", 101);
-    EXPECT_EQ("C:\\a.exe;C:\\b.exe;C:\\c.exe", WinIni("run")) << "back in its place, byte for byte";
+    EXPECT_EQ("C:\\a.exe;C:\\b.exe;C:\\c.exe", test::WinIni("run")) << "back in its place, byte for byte";
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
     // A list changed meanwhile: the piece goes to its end, with one separator.
     EXPECT_EQ(1, ToggleStartupEntry("run", "C:\\a.exe", "", 101));
     WriteProfileStringA("windows", "run", "C:\\b.exe;C:\\c.exe;C:\\d.exe");
     ToggleStartupEntry("run", "C:\\a.exe", "", 101);
-    EXPECT_EQ("C:\\b.exe;C:\\c.exe;C:\\d.exe;C:\\a.exe", WinIni("run"));
+    EXPECT_EQ("C:\\b.exe;C:\\c.exe;C:\\d.exe;C:\\a.exe", test::WinIni("run"));
 
     // A list too long to be read whole is never rewritten from a cut copy.
     std::string list;
     for (int i = 0; i < 500; i++) list += "C:\\p" + std::to_string(i) + ".exe;";
     WriteProfileStringA("windows", "load", list.c_str());
     EXPECT_EQ(0, ToggleStartupEntry("load", "C:\\p3.exe", "", 100));
-    EXPECT_EQ(list, WinIni("load"));
+    EXPECT_EQ(list, test::WinIni("load"));
     EXPECT_FALSE(test::ValueExists(HKEY_LOCAL_MACHINE, kDisabled, "load"));
 }
 
@@ -191,8 +160,8 @@ TEST_F(StartupChanges, StartupFolderRoundTripMovesTheShortcut)
     CreateDirectoryA(common.c_str(), nullptr);
     const struct {
         std::string title, target, folder;
-    } cases[] = {{"Tool", "C:\\windows\\system32\\notepad.exe", StartupFolder()},
-                 {u8"Запуск 更新 🙂", target, StartupFolder()},
+    } cases[] = {{"Tool", "C:\\windows\\system32\\notepad.exe", test::ShellFolder("Startup")},
+                 {u8"Запуск 更新 🙂", target, test::ShellFolder("Startup")},
                  {"Everyone", "C:\\windows\\system32\\notepad.exe", common}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.title);
@@ -230,7 +199,7 @@ TEST_F(StartupChanges, DeletingAStartupShortcutNeverDeletesItsProgram)
     std::string program = folder + "\\keep.exe";
     ASSERT_TRUE(test::WriteFile(program, "MZ program"));
     SetFileAttributesA(program.c_str(), FILE_ATTRIBUTE_READONLY);
-    std::string link = StartupFolder() + "\\gone.lnk";
+    std::string link = test::ShellFolder("Startup") + "\\gone.lnk";
     ASSERT_EQ(1, CreateShortcut(link.c_str(), program.c_str(), "", folder.c_str(), "Gone", "", 0));
 
     EXPECT_EQ(1, DeleteStartupEntry("Sentrel", program.c_str(), link.c_str(), 200));
@@ -275,7 +244,7 @@ TEST_F(StartupChanges, DeletingADisabledWinIniEntryRemovesMarkAndCopy)
     EXPECT_EQ(1, DeleteStartupEntry("run", "C:\\y.exe", "", 101));
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\WinRun").empty());
-    EXPECT_EQ("C:\\x.exe", WinIni("run")) << "one separator goes with the piece";
+    EXPECT_EQ("C:\\x.exe", test::WinIni("run")) << "one separator goes with the piece";
 }
 
 TEST_F(StartupChanges, NotifyDllIsKeptAsideAndPutBack)
@@ -318,7 +287,7 @@ TEST_F(StartupChanges, WinlogonResets)
     test::WriteString(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", "explorer.exe C:\\evil.exe");
     EXPECT_EQ(1, DeleteStartupEntry("Winlogon Shell", "C:\\evil.exe", "", 251));
     EXPECT_EQ("Explorer.exe", test::Value(HKEY_LOCAL_MACHINE, kWinlogon, "Shell"));
-    EXPECT_EQ("251", test::Value(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Run", "Explorer.exe"));
+    EXPECT_EQ("251", test::Value(HKEY_LOCAL_MACHINE, kRunBaseline, "Explorer.exe"));
 
     EXPECT_EQ(1, DeleteStartupEntry("Winlogon Userinit", "C:\\evil2.exe", "", 250));
     EXPECT_EQ(test::SystemFolder() + "\\Userinit.exe,", test::Value(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit"));
@@ -352,7 +321,7 @@ TEST_F(StartupChanges, RestoreWritesBackAndApproves)
     EXPECT_EQ("C:\\back\\back.exe -q", test::Value(HKEY_CURRENT_USER, kRun, "Back"));
     EXPECT_EQ("11", test::Value(HKEY_CURRENT_USER, kRunBaseline, "C:\\back\\back.exe -q"));
 
-    std::string link = StartupFolder() + "\\Tool.lnk";
+    std::string link = test::ShellFolder("Startup") + "\\Tool.lnk";
     EXPECT_EQ(1, RestoreStartupEntry("Tool", "C:\\windows\\system32\\notepad.exe", link.c_str(), 200));
     char target[PATH_SIZE], description[1024];
     EXPECT_EQ(S_OK, ResolveShortcut(nullptr, link.c_str(), target, description));

@@ -55,6 +55,17 @@ protected:
         StartupBaselineName(command.c_str(), name);
         return name;
     }
+    // A program moved to Delayed Start whose Run entry came back: the
+    // entry, its approval as moved there and its delay. Its command.
+    std::string PlantWrittenBackDelayed()
+    {
+        std::string command = Sample() + " -delayed";
+        AddRun("Delayed", command);
+        test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
+        test::WriteString(HKEY_CURRENT_USER, kDelay, command, "11");
+        test::WriteString(HKEY_CURRENT_USER, std::string(kDelay) + "\\Time", command, "30");
+        return command;
+    }
     bool RunValueExists(const std::string &name)
     {
         return test::ValueExists(HKEY_CURRENT_USER, kRun, name);
@@ -102,7 +113,7 @@ TEST_F(StartupCheckTest, NewRunEntryShowsItsProgramAndYesApprovesIt)
     EXPECT_FALSE(test::ValueNames(HKEY_CURRENT_USER, "Software\\Orvendale\\Detected\\Startup").empty())
         << "the first-seen date is recorded";
     // The placement of the alert is kept for the next one.
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel",
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, kStore,
                                   POS_ALERT.left));
 
     EXPECT_EQ(0, HasUnapprovedStartup());
@@ -389,13 +400,8 @@ TEST_F(StartupCheckTest, BadProgramFactsAreShownSafelyAndTheAlertStillAnswers)
 
 TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
 {
-    std::string command = Sample() + " -delayed";
-    AddRun("Delayed", command);
-    const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
-    test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
-    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
-    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Title", command, "Delayed");
+    std::string command = PlantWrittenBackDelayed();
+    test::WriteString(HKEY_CURRENT_USER, std::string(kDelay) + "\\Title", command, "Delayed");
     settings.hideAlerts = 2;   // the written-back entry still asks
 
     CheckAnswering({{kDelayed, IDYES}});
@@ -404,46 +410,44 @@ TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanReturnToTheStartupList)
     EXPECT_TRUE(Contains(seen.Field(IDC_ALERT_MESSAGE), "put itself back into the regular Windows"));
     EXPECT_EQ("Alert Sample", seen.Field(IDC_ALERT_NAME));
     EXPECT_EQ("11", Baseline(command));
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, delay, command));
-    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kDelay, command));
+    EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, std::string(kDelay) + "\\Time", command));
     EXPECT_TRUE(RunValueExists("Delayed"));
     EXPECT_EQ(0, CountHistory({"START_Alert"})) << "this alert writes no history line";
 }
 
 TEST_F(StartupCheckTest, DelayedProgramWrittenBackCanBeDisabled)
 {
-    std::string command = Sample() + " -delayed";
-    AddRun("Delayed", command);
-    const char delay[] = "Software\\Orvendale\\Sentrel\\Delay";
-    test::WriteString(HKEY_CURRENT_USER, kRunBaseline, command, "1103");
-    test::WriteString(HKEY_CURRENT_USER, delay, command, "11");
-    test::WriteString(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command, "30");
+    std::string command = PlantWrittenBackDelayed();
 
     CheckAnswering({{kDelayed, IDNO}});
     EXPECT_EQ("11", Baseline(command));
     EXPECT_FALSE(RunValueExists("Delayed"));
     EXPECT_TRUE(test::ValueExists(HKEY_LOCAL_MACHINE, DISABLED_KEY, "Delayed"));
-    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, std::string(delay) + "\\Time", command))
+    EXPECT_TRUE(test::ValueExists(HKEY_CURRENT_USER, std::string(kDelay) + "\\Time", command))
         << "the delayed start stays";
 }
 
 namespace {
 // The real monitor in a fresh folder, with no monitor running and nothing
 // of an earlier test's store; the sample program in a folder of its own.
-// The store is emptied again at the end.
+// At the end the monitor is stopped and the store emptied again.
 class StartupCheckMonitor : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-        test::ResetSentrelRegistry();
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        folder = test::FreshFolder(name);
-        ASSERT_TRUE(test::InstallMonitor(folder, false));
+        folder = test::MonitorFolder(name);
+        ASSERT_FALSE(folder.empty());
         sample = SampleFolder(name) + "\\" + kSample;
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
     }
-    void TearDown() override { test::ResetSentrelRegistry(); }
+    void TearDown() override
+    {
+        // A test that stopped early leaves no monitor behind.
+        if (monitor.process) test::StopMonitor(monitor, window, kWait);
+        test::ResetSentrelRegistry();
+    }
     // Starts the monitor and waits for its window and its store.
     void StartMonitor() { ASSERT_TRUE(test::StartMonitorUp(folder, &monitor, &window, kWait)); }
 
@@ -456,8 +460,7 @@ protected:
 void ApproveAndWatchStartup()
 {
     ApproveEverything();
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "Start", "1");
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel\\Options", "HideWuffin", "1");
+    test::SetOptions({{"Start", "1"}, {"HideWuffin", "1"}});
 }
 }  // namespace
 

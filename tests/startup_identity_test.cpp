@@ -33,13 +33,6 @@ std::string Sz(const std::string &text)
     return text + std::string(1, '\0');
 }
 
-std::string WinIni(const char *key)
-{
-    static char list[16384];
-    GetProfileStringA("windows", key, "", list, sizeof list);
-    return list;
-}
-
 // The record of an entry, copied out of a fresh startup list.
 struct Record {
     Item item = {};
@@ -190,17 +183,17 @@ TEST_F(StartupIdentity, WinIniPiecesOfOneTitleAreEachTheirOwnEntry)
     const std::string quoted = "\"C:\\Program Files\\Ini App\\app.exe\" /min";
     const std::string list = "C:\\ini\\one.exe;C:\\ini\\two.exe;C:\\ini\\three.exe;" + quoted;
     ASSERT_TRUE(WriteProfileStringA("windows", "run", list.c_str()));
-    ASSERT_EQ(list, WinIni("run"));
+    ASSERT_EQ(list, test::WinIni("run"));
 
     Record two;
     ASSERT_TRUE(FindRecord(&two, 101, "C:\\ini\\two.exe", false));
     EXPECT_STREQ("run", two.item.title);
     ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(two.item)));
-    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;" + quoted, WinIni("run"));
+    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;" + quoted, test::WinIni("run"));
     Record q;
     ASSERT_TRUE(FindRecord(&q, 101, quoted, false));
     ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(q.item)));
-    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe", WinIni("run"));
+    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe", test::WinIni("run"));
 
     // Only the two disabled pieces are listed as disabled; the others stay live.
     BuildStartupList(0);
@@ -213,23 +206,23 @@ TEST_F(StartupIdentity, WinIniPiecesOfOneTitleAreEachTheirOwnEntry)
     Record back;
     ASSERT_TRUE(FindRecord(&back, 101, quoted, true));
     ToggleStartupEntry(StartupRefOf(back.item));
-    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;" + quoted, WinIni("run")) << "quotes kept";
+    EXPECT_EQ("C:\\ini\\one.exe;C:\\ini\\three.exe;" + quoted, test::WinIni("run")) << "quotes kept";
     Record back2;
     ASSERT_TRUE(FindRecord(&back2, 101, "C:\\ini\\two.exe", true));
     ToggleStartupEntry(StartupRefOf(back2.item));
-    EXPECT_EQ(list, WinIni("run")) << "each piece back in its place";
+    EXPECT_EQ(list, test::WinIni("run")) << "each piece back in its place";
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
 
     // A disabled piece is removed from the store alone, a live one from win.ini alone.
     Record one;
     ASSERT_TRUE(FindRecord(&one, 101, "C:\\ini\\one.exe", false));
     ASSERT_EQ(1, ToggleStartupEntry(StartupRefOf(one.item)));
-    ASSERT_TRUE(WriteProfileStringA("windows", "run", ("C:\\ini\\one.exe;" + WinIni("run")).c_str()));
+    ASSERT_TRUE(WriteProfileStringA("windows", "run", ("C:\\ini\\one.exe;" + test::WinIni("run")).c_str()));
     Record oneDisabled;
     ASSERT_TRUE(FindRecord(&oneDisabled, 101, "C:\\ini\\one.exe", true));
     ASSERT_EQ(1, DeleteStartupEntry(StartupRefOf(oneDisabled.item)));
     EXPECT_TRUE(test::ValueNames(HKEY_LOCAL_MACHINE, kDisabled).empty());
-    EXPECT_EQ(0u, WinIni("run").find("C:\\ini\\one.exe;")) << "the live piece of the same text stays";
+    EXPECT_EQ(0u, test::WinIni("run").find("C:\\ini\\one.exe;")) << "the live piece of the same text stays";
 }
 
 // A program that writes its disabled entry back with a command of any
@@ -247,7 +240,7 @@ TEST_F(StartupIdentity, AWrittenBackEntryIsRecognisedWhateverItsLength)
         Record disabled;
         ASSERT_TRUE(FindRecord(&disabled, 11, "Writer", true)) << length;
         EXPECT_FALSE(test::ValueExists(HKEY_CURRENT_USER, kRun, "Writer")) << length;
-        EXPECT_EQ(Sz(command), test::ReadStored(HKEY_LOCAL_MACHINE, "Software\\Orvendale\\Sentrel\\Disabled\\Run", "Writer").data);
+        EXPECT_EQ(Sz(command), test::ReadStored(HKEY_LOCAL_MACHINE, std::string(kDisabled) + "\\Run", "Writer").data);
         EXPECT_EQ(command.substr(0, ITEM_PATH_SIZE - 1), disabled.item.path);
     }
 }

@@ -48,13 +48,6 @@ int CountPath(const std::vector<Found> &items, const std::string &path)
     return n;
 }
 
-std::string StartupFolder()
-{
-    std::string folder;
-    test::ReadString(HKEY_CURRENT_USER, kShellFolders, "Startup", &folder);
-    return folder;
-}
-
 void ClearFolder(const std::string &folder)
 {
     WIN32_FIND_DATAA found;
@@ -91,7 +84,7 @@ void CleanLocations()
     }
     WriteProfileStringA("windows", "run", nullptr);
     WriteProfileStringA("windows", "load", nullptr);
-    std::string folder = StartupFolder();
+    std::string folder = test::ShellFolder("Startup");
     if (!folder.empty()) ClearFolder(folder);
     ClearFolder(test::BuildFolder() + "\\Disabled");
     test::ResetSentrelRegistry();
@@ -242,7 +235,7 @@ TEST_F(StartupList, AMarkOfAnotherLocationDoesNotCaptureAnEntry)
 
 TEST_F(StartupList, StartupFolderFiles)
 {
-    std::string folder = StartupFolder();
+    std::string folder = test::ShellFolder("Startup");
     ASSERT_FALSE(folder.empty());
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string target = "C:\\windows\\system32\\notepad.exe";
@@ -275,7 +268,7 @@ TEST_F(StartupList, StartupFolderFiles)
 
 TEST_F(StartupList, MissingStartupFolderListsNothing)
 {
-    std::string saved = StartupFolder();
+    std::string saved = test::ShellFolder("Startup");
     test::WriteString(HKEY_CURRENT_USER, kShellFolders, "Startup", "C:\\no\\such\\folder");
     BuildStartupList(0);
     test::WriteString(HKEY_CURRENT_USER, kShellFolders, "Startup", saved);

@@ -28,12 +28,6 @@ using namespace alerts_test;
 namespace {
 const char kRecords[] = "Software\\Orvendale\\Sentrel\\Sysfiles";
 
-std::string Read(const std::string &path)
-{
-    std::string text;
-    test::ReadFile(path, &text);
-    return text;
-}
 
 bool Append(const std::string &path, const std::string &text)
 {
@@ -151,7 +145,7 @@ TEST_F(HostsFile, AChangeAlertsRejectRestoresAcceptRenewsAndMonitoringCanStop)
 {
     EXPECT_EQ("C:\\windows\\system32\\drivers\\etc\\HOSTS", hosts);
     ASSERT_EQ(1, AddMonitoredFile("HOSTS", hosts.c_str(), "", 1));
-    EXPECT_EQ(original, Read(CopyOf("HOSTS")));
+    EXPECT_EQ(original, test::FileText(CopyOf("HOSTS")));
     EXPECT_EQ(hosts, Value("HOSTS", "Location"));
     EXPECT_EQ("1", Value("HOSTS", "Type"));
     EXPECT_EQ(std::to_string(original.size()), Value("HOSTS", "Size"));
@@ -164,14 +158,14 @@ TEST_F(HostsFile, AChangeAlertsRejectRestoresAcceptRenewsAndMonitoringCanStop)
     Check({{kFileChange, IDC_FILE_REJECT}});
     EXPECT_EQ("HOSTS", Field(IDC_FILE_NAME));
     EXPECT_EQ(hosts, Field(IDC_FILE_LOCATION));
-    EXPECT_EQ(original, Read(hosts)) << "Reject writes the copy back byte for byte";
+    EXPECT_EQ(original, test::FileText(hosts)) << "Reject writes the copy back byte for byte";
     EXPECT_EQ(0, Changed("HOSTS")) << "the restored file does not alert again";
 
     // Accept: the copy holds the new content and the record its facts.
     std::string accepted = original + "10.0.0.1 accepted.example\r\n";
     ASSERT_TRUE(Append(hosts, "10.0.0.1 accepted.example\r\n"));
     Check({{kFileChange, IDC_FILE_ACCEPT}});
-    EXPECT_EQ(accepted, Read(CopyOf("HOSTS")));
+    EXPECT_EQ(accepted, test::FileText(CopyOf("HOSTS")));
     EXPECT_EQ(std::to_string(accepted.size()), Value("HOSTS", "Size"));
     EXPECT_EQ(0, Changed("HOSTS"));
 
@@ -227,7 +221,7 @@ TEST_F(SystemFiles, AReadOnlyFileIsRestoredWithItsAttribute)
     ASSERT_TRUE(test::WriteFile(path, "hijacked content\r\n"));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     Check({{kFileChange, IDC_FILE_REJECT}});
-    EXPECT_EQ("approved\r\n", Read(path));
+    EXPECT_EQ("approved\r\n", test::FileText(path));
     EXPECT_NE(0u, GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(0, Changed("ReadOnly"));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -243,7 +237,7 @@ TEST_F(SystemFiles, ALockedFileIsSeenAndAFailedRestoreKeepsAlerting)
     EXPECT_EQ(1, Changed("Locked"));
     Check({{kFileChange, IDC_FILE_REJECT}, {kSystemError, IDOK}});
     CloseHandle(lock);
-    EXPECT_EQ("changed while locked\r\n", Read(path));
+    EXPECT_EQ("changed while locked\r\n", test::FileText(path));
     EXPECT_EQ(date, Value("Locked", "Date"));
     EXPECT_EQ(1, Changed("Locked")) << "the change is asked about again";
 
@@ -252,7 +246,7 @@ TEST_F(SystemFiles, ALockedFileIsSeenAndAFailedRestoreKeepsAlerting)
     ASSERT_TRUE(DeleteFileA(copy.c_str()));
     EXPECT_EQ(0, RestoreMonitoredFile("Locked", path.c_str(), 0));
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
-    EXPECT_EQ("changed while locked\r\n", Read(path));
+    EXPECT_EQ("changed while locked\r\n", test::FileText(path));
 }
 
 TEST_F(SystemFiles, TheCopyFolderFallsBackToTheProgramFolder)
@@ -301,7 +295,7 @@ TEST_F(SystemFiles, AnotherDateFormatDoesNotAlertAndARestoreStaysQuiet)
     Check({{kFileChange, IDC_FILE_REJECT}});
     test::WriteString(HKEY_CURRENT_USER, kInternational, "sShortDate", "dd-MMM-yy");
     EXPECT_EQ(0, Changed("Sample"));
-    EXPECT_EQ("approved\r\n", Read(path));
+    EXPECT_EQ("approved\r\n", test::FileText(path));
 
     if (hadFormat) {
         test::WriteString(HKEY_CURRENT_USER, kInternational, "sShortDate", saved);
@@ -358,10 +352,10 @@ TEST_F(SystemFiles, OddNamesGetCopiesOfTheirOwnInsideTheCopyFolder)
         std::string path = folder + "\\odd.txt";
         ASSERT_TRUE(test::WriteFile(path, std::string("approved ") + name));
         ASSERT_EQ(1, AddMonitoredFile(name, path.c_str(), "", 1)) << name;
-        EXPECT_EQ(std::string("approved ") + name, Read(CopyOf(name)));
+        EXPECT_EQ(std::string("approved ") + name, test::FileText(CopyOf(name)));
         ASSERT_TRUE(test::WriteFile(path, "changed"));
         EXPECT_EQ(1, RestoreMonitoredFile(name, path.c_str(), 0)) << name;
-        EXPECT_EQ(std::string("approved ") + name, Read(path));
+        EXPECT_EQ(std::string("approved ") + name, test::FileText(path));
     }
 }
 
@@ -460,20 +454,12 @@ TEST_F(RestartCommands, ThePatrolAsksOnceAndTheViewerShowsAndDeletesTheFile)
 
 TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
 {
-    const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
-    const char kMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
-    ASSERT_TRUE(test::WaitForNoMonitor(kWait));
-    test::ResetSentrelRegistry();
-    std::string folder = test::FreshFolder("SystemFilesMonitor");
-    ASSERT_TRUE(test::InstallMonitor(folder, false));
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "HostFile", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "StartPage", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "HideWuffin", "1");
-    test::WriteString(HKEY_CURRENT_USER, kOptions, "Debug", "1");
+    std::string folder = test::MonitorFolder("SystemFilesMonitor");
+    ASSERT_FALSE(folder.empty());
+    test::SetOptions({{"HostFile", "1"}, {"StartPage", "1"}, {"HideWuffin", "1"}, {"Debug", "1"}});
     // Wine says Windows 7 (6.1), whose system files the monitor leaves alone
     // as it does Vista's: this monitor runs as on Windows XP.
-    const char kWineVersion[] = "Software\\Wine\\AppDefaults\\Sentrel.exe";
-    test::WriteString(HKEY_CURRENT_USER, kWineVersion, "Version", "winxp64");
+    test::SetWineVersion("Sentrel.exe", "winxp64");
 
     char path[PATH_SIZE];
     ASSERT_GT(GetHostsPath(path, sizeof path), 0);
@@ -484,7 +470,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     std::string approved = "http://home.example/";
     while (approved.size() < 2000) approved += (char)('a' + approved.size() % 26);
     test::WriteString(HKEY_CURRENT_USER, kMain, "Start Page", approved);
-    test::WriteString(HKEY_CURRENT_USER, "Software\\Orvendale\\Sentrel", "StartPage", approved);
+    test::WriteString(HKEY_CURRENT_USER, kStore, "StartPage", approved);
 
     test::Program monitor = test::Start(folder, "Sentrel.exe", "");
     ASSERT_NE(nullptr, monitor.process);
@@ -495,7 +481,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
         ~Cleanup()
         {
             test::Stop(monitor);
-            test::DeleteTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Sentrel.exe");
+            test::SetWineVersion("Sentrel.exe", "");
             SetFileAttributesA(hosts.c_str(), FILE_ATTRIBUTE_NORMAL);
             test::WriteFile(hosts, original);
             std::string trace;
@@ -516,7 +502,8 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     EXPECT_EQ("HOSTS", ControlText(alert, IDC_FILE_NAME));
     EXPECT_EQ(hosts, ControlText(alert, IDC_FILE_LOCATION));
     EXPECT_TRUE(AnswerAlert(alert, IDC_FILE_REJECT));
-    EXPECT_TRUE(test::WaitUntil([&] { return Read(hosts) == original; }, kWait)) << "HOSTS restored byte for byte";
+    EXPECT_TRUE(test::WaitUntil([&] { return test::FileText(hosts) == original; }, kWait))
+        << "HOSTS restored byte for byte";
 
     HWND question = WaitForAlert("Sentrel", kWait);
     ASSERT_NE(nullptr, question) << "no question about the start page";
@@ -533,7 +520,7 @@ TEST(SystemFilesMonitor, TheMonitorAsksAboutHostsAndTheStartPageAndRestoresBoth)
     std::string history;
     test::ReadFile(folder + "\\history.txt", &history);
     EXPECT_EQ(std::string::npos, history.find("HOSTS")) << history;
-    EXPECT_EQ(original, Read(hosts));
+    EXPECT_EQ(original, test::FileText(hosts));
 
     SetFileAttributesA(hosts.c_str(), FILE_ATTRIBUTE_NORMAL);
     test::WriteFile(hosts, original);

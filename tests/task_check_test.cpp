@@ -252,9 +252,7 @@ TEST(TaskCheckMonitor, TheMonitorAsksAboutNewJobsAndActsOnTheAnswers)
         std::string sample = SampleFolder("TaskCheckMonitor") + "\\" + kSample;
         ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\" + kSample).c_str(), sample.c_str(), FALSE));
         ApproveEverything();
-        const char options[] = "Software\\Orvendale\\Sentrel\\Options";
-        test::WriteString(HKEY_CURRENT_USER, options, "Tasks", "1");
-        test::WriteString(HKEY_CURRENT_USER, options, "HideWuffin", "1");
+        test::SetOptions({{"Tasks", "1"}, {"HideWuffin", "1"}});
 
         test::Program monitor;
         HWND window = nullptr;

@@ -48,12 +48,7 @@ struct Seen {
     }
 };
 
-inline std::string ControlText(HWND dialog, int id)
-{
-    char text[2048] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
+using test::ControlText;
 
 inline void ReadFields(HWND dialog, Seen *seen)
 {

@@ -288,6 +288,34 @@ void ResetSentrelRegistry()
     }
 }
 
+std::string WinIni(const char *key)
+{
+    static char list[16384];
+    GetProfileStringA("windows", key, "", list, sizeof list);
+    return list;
+}
+
+std::string ShellFolder(const char *name)
+{
+    std::string folder;
+    ReadString(HKEY_CURRENT_USER, keys::kShellFolders, name, &folder);
+    return folder;
+}
+
+void SetWineVersion(const std::string &program, const std::string &version)
+{
+    const std::string key = "Software\\Wine\\AppDefaults\\" + program;
+    if (version.empty())
+        DeleteTree(HKEY_CURRENT_USER, key);
+    else
+        WriteString(HKEY_CURRENT_USER, key, "Version", version);
+}
+
+void SetOptions(std::initializer_list<std::pair<const char *, const char *>> options)
+{
+    for (const auto &option : options) WriteString(HKEY_CURRENT_USER, keys::kOptions, option.first, option.second);
+}
+
 void ClearRunKeys()
 {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})

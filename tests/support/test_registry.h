@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace test {
@@ -72,6 +74,18 @@ std::vector<std::string> ValueNames(HKEY root, const std::string &path);
 std::vector<std::wstring> WideValueNames(HKEY root, const std::string &path);
 // A text dump of a key tree (names, types, data), for before/after comparisons.
 std::string DumpTree(HKEY root, const std::string &path);
+
+// A value of the [windows] section of win.ini ("" when there is none).
+std::string WinIni(const char *key);
+// A folder of the user's shell by its name in Shell Folders ("Startup", ...).
+std::string ShellFolder(const char *name);
+
+// Wine acts as that version of Windows (winxp64, win10, ...) for programs
+// of that file name; with an empty version, as it does for any program.
+void SetWineVersion(const std::string &program, const std::string &version);
+
+// Writes options into Sentrel's store, as the explorer does: name, value.
+void SetOptions(std::initializer_list<std::pair<const char *, const char *>> options);
 
 // Removes everything Sentrel keeps in the registry (HKCU and HKLM stores,
 // the Run-key registration) so that a test starts from a first run.

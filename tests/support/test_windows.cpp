@@ -132,9 +132,27 @@ std::string DialogText(HWND dialog)
     return out;
 }
 
+std::string ControlText(HWND dialog, int id)
+{
+    // Asked of the control itself: the text of a control of another
+    // process is not its window caption.
+    LRESULT length = SendMessageA(GetDlgItem(dialog, id), WM_GETTEXTLENGTH, 0, 0);
+    std::string text((size_t)(length > 0 ? length : 0) + 1, '\0');
+    text.resize((size_t)GetDlgItemTextA(dialog, id, &text[0], (int)text.size()));
+    return text;
+}
+
 void PressButton(HWND dialog, int id)
 {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+
+std::string MonitorFolder(const std::string &name, bool withAux, DWORD milliseconds)
+{
+    if (!WaitForNoMonitor(milliseconds)) return "";
+    ResetSentrelRegistry();
+    std::string folder = FreshFolder(name);
+    return InstallMonitor(folder, withAux) ? folder : "";
 }
 
 bool StartMonitorUp(const std::string &folder, Program *monitor, HWND *window, DWORD milliseconds)

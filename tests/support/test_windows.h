@@ -48,6 +48,10 @@ bool WaitUntilReady(Program &program, DWORD milliseconds = 10000);
 bool WaitForExit(Program &program, DWORD milliseconds, DWORD *exitCode = nullptr);
 // Ends the program if it still runs and closes its handle.
 void Stop(Program &program);
+// No monitor runs (the last one has ended), Sentrel's store is empty and
+// C:\sentrel-tests\<name> is a fresh folder with the monitor (and, when
+// asked, sentrelaux.dll) in it. The folder, or "" when one of those failed.
+std::string MonitorFolder(const std::string &name, bool withAux = false, DWORD milliseconds = 20000);
 // Starts folder\Sentrel.exe and waits for its window and for its store (the
 // first run's "Version"). true when both came within the time.
 bool StartMonitorUp(const std::string &folder, Program *monitor, HWND *window, DWORD milliseconds);
@@ -71,6 +75,8 @@ int VisibleTrayIcons();
 bool WaitForTrayIcons(int count, DWORD milliseconds);
 // The texts of a dialog's static controls, joined by "|".
 std::string DialogText(HWND dialog);
+// The text of a dialog's control (of this or another process).
+std::string ControlText(HWND dialog, int id);
 // Presses a dialog button by its id (IDOK, IDYES, IDNO, ...).
 void PressButton(HWND dialog, int id);
 
