@@ -38,8 +38,7 @@ const UINT kMozillaHeadings[] = {781, 775, 776, 777, 778};
 const UINT kIEHeadings[] = {608, 669};
 enum { COLUMN_TITLE, COLUMN_EXPIRES, COLUMN_PATH, COLUMN_VALUE, COLUMN_SSL };
 
-ListPage cookieList = {CMD_PAGE_COOKIES, 2, kIEHeadings, "SortCookie", nullptr, -1, nullptr, nullptr, {}, nullptr, 0,
-                       nullptr, 0, 0, {}};
+ListPage cookieList = {CMD_PAGE_COOKIES, 2, kIEHeadings, "SortCookie", nullptr, -1};
 int listMode = COOKIE_SOURCE_IE;
 POINT minimumSize;
 

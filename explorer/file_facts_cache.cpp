@@ -1,57 +1,116 @@
 #include "file_facts_cache.h"
 
-#include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "program_files.h"
 #include "text.h"
+#include "unicode_text.h"
 
 namespace {
-const int kSlots = 8192;   // twice the largest list, so probing stays short
 
+// One file's facts with what identifies the file's state when they were read.
 struct Slot {
-    char file[PATH_SIZE];
+    char *file;         // the path as asked for (malloc)
+    int iconIndex;
+    unsigned hash;
+    ULONGLONG size;
+    FILETIME written;
+    int found;          // the file was there
     FileFacts facts;
-    int used;
 };
-Slot slots[kSlots];
 
-unsigned Hash(const char *text)
+// An open-addressing table that doubles when half full.
+Slot **slots;
+unsigned capacity, used;
+
+unsigned Hash(const char *text, int iconIndex)
 {
     unsigned h = 2166136261u;
-    for (; *text; text++) h = (h ^ (unsigned char)toupper((unsigned char)*text)) * 16777619u;
-    return h;
+    for (; *text; text++) {
+        unsigned char c = (unsigned char)*text;
+        h = (h ^ (c >= 'a' && c <= 'z' ? c - 32u : c)) * 16777619u;
+    }
+    return (h ^ (unsigned)iconIndex) * 16777619u;
 }
+
+int Grow(void)
+{
+    unsigned bigger = capacity ? capacity * 2 : 1024;
+    Slot **table = (Slot **)calloc(bigger, sizeof(Slot *));
+    if (!table) return 0;
+    for (unsigned i = 0; i < capacity; i++) {
+        if (!slots[i]) continue;
+        unsigned at = slots[i]->hash & (bigger - 1);
+        while (table[at]) at = (at + 1) & (bigger - 1);
+        table[at] = slots[i];
+    }
+    free(slots);
+    slots = table;
+    capacity = bigger;
+    return 1;
+}
+
+// The file's size and last-write time now; found 0 when it is not there.
+void FileState(const char *file, ULONGLONG *size, FILETIME *written, int *found)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    WideText wide(file);
+    *found = wide.get() && GetFileAttributesExW(wide, GetFileExInfoStandard, &data);
+    *size = *found ? ((ULONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow : 0;
+    *written = *found ? data.ftLastWriteTime : FILETIME{0, 0};
+}
+
+void Empty(FileFacts *facts)
+{
+    facts->image = -1;
+    facts->company[0] = 0;
+    facts->companyRead = 0;
+}
+
 }  // namespace
 
-void ClearFileFacts(void)
-{
-    memset(slots, 0, sizeof slots);
-}
-
-FileFacts *FindFileFacts(const char *file)
+FileFacts *FindFileFacts(const char *file, int iconIndex)
 {
     if (!file || !file[0]) return nullptr;
-    unsigned start = Hash(file) % kSlots;
-    for (int probe = 0; probe < kSlots; probe++) {
-        Slot &slot = slots[(start + probe) % kSlots];
-        if (!slot.used) {
-            if (!CopyText(slot.file, sizeof slot.file, file)) return nullptr;
-            slot.used = 1;
-            slot.facts.image = -1;
-            return &slot.facts;
+    if ((used + 1) * 2 > capacity && !Grow()) return nullptr;
+    ULONGLONG size;
+    FILETIME written;
+    int found;
+    FileState(file, &size, &written, &found);
+    unsigned hash = Hash(file, iconIndex);
+    unsigned at = hash & (capacity - 1);
+    for (; slots[at]; at = (at + 1) & (capacity - 1)) {
+        Slot *slot = slots[at];
+        if (slot->hash != hash || slot->iconIndex != iconIndex || !TextEqualNoCase(slot->file, file)) continue;
+        if (slot->found != found || slot->size != size || CompareFileTime(&slot->written, &written) != 0) {
+            slot->found = found;
+            slot->size = size;
+            slot->written = written;
+            Empty(&slot->facts);
         }
-        if (TextEqualNoCase(slot.file, file)) return &slot.facts;
+        return &slot->facts;
     }
-    return nullptr;
+    Slot *slot = (Slot *)calloc(1, sizeof(Slot));
+    size_t length = strlen(file);
+    char *copy = slot ? (char *)malloc(length + 1) : nullptr;
+    if (!copy) {
+        free(slot);
+        return nullptr;
+    }
+    memcpy(copy, file, length + 1);
+    *slot = {copy, iconIndex, hash, size, written, found, {}};
+    Empty(&slot->facts);
+    slots[at] = slot;
+    used++;
+    return &slot->facts;
 }
 
-int ProgramCompany(const char *command, char *out, int size)
+int FileCompany(const char *file, char *out, int size)
 {
     if (!out || size <= 0) return 0;
     out[0] = 0;
-    char file[PATH_SIZE];
-    if (!command || ResolveCommandPath(command, file) <= 0) return 0;
+    if (!file || !file[0]) return 0;
     FileFacts *known = FindFileFacts(file);
     if (known && known->companyRead) return (int)CopyTextCut(out, (size_t)size, known->company);
     static VersionFacts facts;
@@ -61,4 +120,13 @@ int ProgramCompany(const char *command, char *out, int size)
         known->companyRead = 1;
     }
     return (int)CopyTextCut(out, (size_t)size, facts[VERSION_COMPANY_NAME]);
+}
+
+int ProgramCompany(const char *command, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    char file[PATH_SIZE];
+    if (!command || ResolveCommandPath(command, file) <= 0) return 0;
+    return FileCompany(file, out, size);
 }

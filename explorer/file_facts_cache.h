@@ -1,22 +1,24 @@
 // SentrelEx.exe: what a page shows of a program file (its picture and its
-// company), looked up once per file while a page fills. Many entries share
-// a file (rundll32.exe, svchost.exe, one program's several entries).
+// company), looked up once per file for the life of the process. Many
+// entries share a file (rundll32.exe, svchost.exe, one program's several
+// entries), and every page and refill asks again.
 #pragma once
 #include "version_names.h"
 
 struct FileFacts {
-    int image;          // index in the page's image list; -1 not looked up yet
+    int image;          // index in the row pictures; -1 not looked up yet
     char company[VERSION_NAME_SIZE];
     int companyRead;
 };
 
-// Empties the cache (at the start of each fill: files may have changed).
-void ClearFileFacts(void);
+// The facts slot of a resolved program file (iconIndex: which of its icons
+// the image is), created empty on first use. A slot is kept by path, size
+// and last-write time: a file that changed since starts empty again. Null
+// when memory is short (the caller then looks the file up itself).
+FileFacts *FindFileFacts(const char *file, int iconIndex = 0);
 
-// The facts slot of a resolved program file, created empty on first use;
-// null when the cache is full (the caller then looks the file up itself).
-FileFacts *FindFileFacts(const char *file);
-
-// The CompanyName of the program behind a command, read once per file and
-// fill. Returns its length; 0 and an empty text when there is none.
+// The CompanyName of the program behind a command, read once per file.
+// Returns its length; 0 and an empty text when there is none.
 int ProgramCompany(const char *command, char *out, int size);
+// The same for a file known exactly.
+int FileCompany(const char *file, char *out, int size);

@@ -49,8 +49,7 @@ struct HistoryRows {
 };
 HistoryRows shown;
 
-ListPage historyList = {6041, kColumns, kHeadings, "SortHistory", nullptr, -1,
-                        nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+ListPage historyList = {6041, kColumns, kHeadings, "SortHistory", nullptr, -1};
 
 int Collect(const HistoryEntry *entry, void *)
 {
@@ -99,7 +98,7 @@ void Fill(HWND dialog)
     if (shown.entries) ReadHistory(ITEM_MAX, Collect, nullptr);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    CreateRowImages(&historyList);
+    UseRowImages(&historyList);
     SendMessageA(list, LVM_SETITEMCOUNT, shown.count, 0);
     for (int i = 0; i < shown.count; i++) {
         const HistoryEntry &entry = shown.entries[i];
@@ -266,7 +265,6 @@ INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         }
         return TRUE;
     case WM_DESTROY:
-        DestroyRowImages(&historyList);
         historyList.list = historyList.window = nullptr;
         return FALSE;
     default:

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <initializer_list>
 
 #include "dates.h"
@@ -51,25 +52,56 @@ int IsLabel(int id)
            (id >= IDC_PATROL_LABEL_HOME && id <= IDC_PATROL_LABEL_RESTART);
 }
 
-struct SortContext {
-    ListPage *page;
-    int column;
-    int descending;
-};
+// The idle reading of facts runs on this timer of the page.
+const UINT_PTR kFactsTimer = 0x5A1;
+// While facts are left to read, the list holds the number of rows left
+// under this property (for whoever waits for a whole list).
+const char kRowsWaiting[] = "SentrelRowsWaiting";
 
-int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM context)
+// The row at a list position without reading its facts.
+PageRow *ShownRow(ListPage *page, int position)
 {
-    const SortContext *sort = (const SortContext *)context;
-    PageRow *a = PageRowAt(sort->page, (int)first);
-    PageRow *b = PageRowAt(sort->page, (int)second);
-    if (!a || !b) return 0;
-    char key1[CELL_SIZE], key2[CELL_SIZE];
-    SortKeyRule rule = sort->page->sortKey;
-    if (!rule || !rule(sort->page, a, sort->column, key1, sizeof key1))
-        CopyTextCut(key1, sizeof key1, a->cells[sort->column]);
-    if (!rule || !rule(sort->page, b, sort->column, key2, sizeof key2))
-        CopyTextCut(key2, sizeof key2, b->cells[sort->column]);
-    return CompareSortKeys(key1, a->apart, key2, b->apart, sort->descending);
+    if (!page->order || position < 0 || position >= page->shownCount) return nullptr;
+    return &page->rows[page->order[position]];
+}
+
+// 1 when a column's texts come with the facts: the page's fact columns and
+// the column whose words say a file is missing.
+int IsFactColumn(const ListPage *page, int column)
+{
+    return column == page->markColumn ||
+           (column >= 0 && column < 32 && (page->factColumns & FACT_COLUMN(column)));
+}
+
+// The page whose row's facts are being read, whether that row is in view,
+// and whether every fact must be known at once (no signature left to the
+// checking thread).
+ListPage *readingPage;
+int readingInView, factsNow;
+
+void ShowRowsWaiting(ListPage *page)
+{
+    if (!page->list) return;
+    int left = page->shownCount - page->factsNext + page->signaturesPending;
+    if (left > 0)
+        SetPropA(page->list, kRowsWaiting, (HANDLE)(INT_PTR)left);
+    else
+        RemovePropA(page->list, kRowsWaiting);
+}
+
+void StartIdleFacts(ListPage *page)
+{
+    page->factsNext = 0;
+    while (page->factsNext < page->shownCount && ShownRow(page, page->factsNext)->factsRead) page->factsNext++;
+    ShowRowsWaiting(page);
+    if (page->window && page->factsNext < page->shownCount) SetTimer(page->window, kFactsTimer, 1, nullptr);
+}
+
+void StopIdleFacts(ListPage *page)
+{
+    if (page->window) KillTimer(page->window, kFactsTimer);
+    page->factsNext = page->shownCount;
+    ShowRowsWaiting(page);
 }
 
 HICON LoadSmallIcon(int id)
@@ -206,7 +238,18 @@ int KeepRowsWithFolder(ListPage *page)
 PageRow *PageRowAt(ListPage *page, int index)
 {
     if (!page || index < 0 || index >= page->rowCount) return nullptr;
+    ReadRowFacts(page, &page->rows[index]);
     return &page->rows[index];
+}
+
+const Item *RecordAtPosition(ListPage *page, int position)
+{
+    if (page->order) {
+        PageRow *row = ShownRow(page, position);
+        return row ? &row->record : nullptr;
+    }
+    int index = RowIndexAt(page, position);
+    return index >= 0 ? &page->rows[index].record : nullptr;
 }
 
 // --- Columns and rows -----------------------------------------------------------
@@ -239,27 +282,141 @@ void InsertColumns(ListPage *page)
     }
 }
 
-int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly)
+namespace {
+// A disabled entry and one whose file is gone say so in words as well as
+// in their colour, for every reader.
+void AppendMarkWords(ListPage *page, PageRow *row, UINT words)
 {
+    if (page->markColumn < 0 || page->markColumn >= page->columnCount) return;
+    char text[64];
+    if (LoadUiString(words, text, sizeof text) > 0) AppendTextCut(row->cells[page->markColumn], CELL_SIZE, text);
+}
+}  // namespace
+
+namespace {
+void RunFacts(ListPage *page, PageRow *row, int inView)
+{
+    ListPage *outer = readingPage;
+    int outerInView = readingInView;
+    readingPage = page;
+    readingInView = inView;
+    page->facts(row);
+    readingPage = outer;
+    readingInView = outerInView;
+}
+
+void ReadFactsOf(ListPage *page, PageRow *row, int inView)
+{
+    if (!row || row->factsRead) return;
+    row->factsRead = 1;
+    if (page->facts) RunFacts(page, row, inView);
+    if (row->image < 0 && !row->hidden) row->image = AddFileIcon(page, row->record.path);
+    if (row->missing) AppendMarkWords(page, row, 3813);
+}
+
+// The row at a list position is about to be seen.
+void ReadFactsInView(ListPage *page, PageRow *row)
+{
+    ReadFactsOf(page, row, 1);
+}
+}  // namespace
+
+void ReadRowFacts(ListPage *page, PageRow *row)
+{
+    ReadFactsOf(page, row, 0);
+}
+
+void ReadAllFacts(ListPage *page)
+{
+    int left = page->signaturesPending > 0;
+    for (int i = 0; i < page->rowCount && !left; i++) left = !page->rows[i].factsRead;
+    if (!left) return;
+    HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    int outer = factsNow;
+    factsNow = 1;
+    for (int i = 0; i < page->rowCount; i++) {
+        PageRow *row = &page->rows[i];
+        ReadRowFacts(page, row);
+        // A signature still on the checking thread is taken here (the
+        // thread's answer, when it comes, is then dropped).
+        if (row->signaturePending && page->facts) {
+            row->signaturePending = 0;
+            page->signaturesPending--;
+            RunFacts(page, row, 0);
+        }
+    }
+    factsNow = outer;
+    page->signaturesPending = 0;
+    StopIdleFacts(page);
+    FitColumns(page);
+    SetCursor(old);
+}
+
+PageRow *TakeSignatureAnswer(ListPage *page, SignatureAnswer *answer)
+{
+    PageRow *row = nullptr;
+    if (answer && answer->generation == page->generation && answer->row >= 0 && answer->row < page->rowCount &&
+        page->rows[answer->row].signaturePending) {
+        row = &page->rows[answer->row];
+        int column = row->signaturePending - 1;
+        PublisherText(&answer->signature, row->cells[column], CELL_SIZE);
+        row->unverified = answer->signature.state != SIGNATURE_VERIFIED;
+        row->signaturePending = 0;
+        page->signaturesPending--;
+        // Redrawn when it is in view.
+        int top = (int)SendMessageA(page->list, LVM_GETTOPINDEX, 0, 0);
+        int last = top + (int)SendMessageA(page->list, LVM_GETCOUNTPERPAGE, 0, 0);
+        for (int position = top < 0 ? 0 : top; position <= last && position < page->shownCount; position++)
+            if (page->order && page->order[position] == answer->row)
+                SendMessageA(page->list, LVM_REDRAWITEMS, position, position);
+        ShowRowsWaiting(page);
+        if (!page->signaturesPending && page->factsNext >= page->shownCount) FitColumns(page);
+    }
+    free(answer);
+    return row;
+}
+
+int ReadFactsInIdle(ListPage *page)
+{
+    DWORD start = GetTickCount();
+    for (int n = 1; page->factsNext < page->shownCount; n++) {
+        ReadRowFacts(page, ShownRow(page, page->factsNext++));
+        // Input and painting go first; otherwise a slice runs a while, so
+        // that the timer's own pace costs little.
+        if (n % 8 == 0 && (GetTickCount() - start > 250 || GetQueueStatus(QS_INPUT | QS_PAINT) >> 16)) break;
+    }
+    int left = page->factsNext < page->shownCount;
+    if (!left) {
+        StopIdleFacts(page);
+        FitColumns(page);   // the facts' texts have their widths now
+    } else {
+        ShowRowsWaiting(page);
+    }
+    return left;
+}
+
+int FillPageRows(ListPage *page, RowFill fill, void *context, int flags)
+{
+    StopIdleFacts(page);
+    // Answers still coming are for the rows of the last fill.
+    page->generation++;
+    page->signaturesPending = 0;
+    if (page->window) DropSignatureRequests(page->window);
     CopyItemsToRows(page);
-    if (withFolderOnly) KeepRowsWithFolder(page);
-    CreateRowImages(page);
+    if (flags & FILL_WITH_FOLDER_ONLY) KeepRowsWithFolder(page);
+    UseRowImages(page);
+    // The facts are read now only when they decide what is shown.
+    int outer = factsNow;
+    factsNow = (flags & FILL_FACTS_FIRST) || page->filter[0];
     for (int i = 0; i < page->rowCount; i++) {
         PageRow *row = &page->rows[i];
         row->image = -1;
         fill(row, context);
-        if (row->image < 0 && !row->hidden) row->image = AddFileIcon(page, row->record.path);
-        // A disabled entry and one whose file is gone say so in words as
-        // well as in their colour, for every reader.
-        if (page->markColumn >= 0 && page->markColumn < page->columnCount) {
-            char words[64];
-            if (row->record.disabled && LoadUiString(3812, words, sizeof words) > 0)
-                AppendTextCut(row->cells[page->markColumn], CELL_SIZE, words);
-            if (row->missing && LoadUiString(3813, words, sizeof words) > 0)
-                AppendTextCut(row->cells[page->markColumn], CELL_SIZE, words);
-        }
+        if (row->record.disabled) AppendMarkWords(page, row, 3812);
+        if (factsNow) ReadRowFacts(page, row);
         MatchFilter(page, row);
     }
+    factsNow = outer;
     // The rows the page leaves out go before anything is shown.
     int kept = 0;
     for (int i = 0; i < page->rowCount; i++) {
@@ -393,6 +550,8 @@ int ApplyFilter(ListPage *page)
     Item kept;
     PageRow *selected = PageRowAt(page, SelectedRecord(page));
     int keep = selected && CopyItemRecord(&kept, &selected->record);
+    // Every cell is matched, the facts' too.
+    if (page->filter[0]) ReadAllFacts(page);
     for (int i = 0; i < page->rowCount; i++) MatchFilter(page, &page->rows[i]);
     ShowRows(page);
     ApplySavedSort(page);
@@ -442,9 +601,26 @@ void FillFirstSeenCell(PageRow *row, int column, const char *path, int type, con
 
 int FillPublisherCell(PageRow *row, const char *command, int column, int exactFile)
 {
+    char signed_[PATH_SIZE] = "";
+    if (exactFile) CopyTextCut(signed_, sizeof signed_, command);
+    else SignedFileOf(command, signed_);
     Signature signature;
-    if (exactFile) VerifyProgramFile(command, &signature);
-    else VerifyCommandFile(command, &signature);
+    ListPage *page = readingPage;
+    if (!KeptSignature(signed_, &signature)) {
+        int index = page && page->rows && row >= page->rows && row < page->rows + page->rowCount
+                        ? (int)(row - page->rows) : -1;
+        if (!factsNow && index >= 0 && !row->signaturePending &&
+            AskSignature(page->window, page->generation, index, signed_, readingInView)) {
+            // The file is there (a missing one is known at once); who signed
+            // it comes later.
+            LoadUiString(3766, row->cells[column], CELL_SIZE);
+            row->unverified = row->missing = 0;
+            row->signaturePending = column + 1;
+            page->signaturesPending++;
+            return 0;
+        }
+        VerifyProgramFile(signed_, &signature);
+    }
     PublisherText(&signature, row->cells[column], CELL_SIZE);
     row->unverified = signature.state != SIGNATURE_VERIFIED;
     // Missing: the command names a file, and it is not there.
@@ -454,7 +630,11 @@ int FillPublisherCell(PageRow *row, const char *command, int column, int exactFi
     return signature.microsoft;
 }
 
-void ShowRows(ListPage *page)
+namespace {
+// A list that is not virtual (the cookie list, with its check boxes) holds
+// its rows itself: each row is inserted with its texts, its picture and its
+// row index as data.
+void InsertRows(ListPage *page)
 {
     HWND list = page->list;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -463,6 +643,7 @@ void ShowRows(ListPage *page)
     for (int i = 0; i < page->rowCount; i++) {
         PageRow &row = page->rows[i];
         if (row.filteredOut) continue;
+        ReadRowFacts(page, &row);
         LVITEMA item = {};
         item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
         item.iItem = 0x7fffffff;   // at the end
@@ -481,50 +662,144 @@ void ShowRows(ListPage *page)
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }
+}  // namespace
+
+void ShowRows(ListPage *page)
+{
+    if (!(GetWindowLongPtrA(page->list, GWL_STYLE) & LVS_OWNERDATA)) {
+        InsertRows(page);
+        return;
+    }
+    StopIdleFacts(page);
+    free(page->order);
+    page->order = page->rowCount > 0 ? (int *)malloc((size_t)page->rowCount * sizeof(int)) : nullptr;
+    page->shownCount = 0;
+    for (int i = 0; page->order && i < page->rowCount; i++)
+        if (!page->rows[i].filteredOut) page->order[page->shownCount++] = i;
+    HWND list = page->list;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(list, LVM_SETITEMCOUNT, page->shownCount, 0);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    StartIdleFacts(page);
+}
+
+int AnswerListNotice(ListPage *page, const NMHDR *notice, LRESULT *result)
+{
+    *result = 0;
+    switch (notice->code) {
+    case LVN_GETDISPINFOA:
+    case LVN_GETDISPINFOW: {
+        // The A and W items differ only in the type of their text.
+        LVITEMA &item = ((NMLVDISPINFOA *)notice)->item;
+        PageRow *row = ShownRow(page, item.iItem);
+        if (!row) return 1;
+        int column = item.iSubItem;
+        if ((item.mask & LVIF_IMAGE) || ((item.mask & LVIF_TEXT) && IsFactColumn(page, column)))
+            ReadFactsInView(page, row);
+        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+            const char *cell = column >= 0 && column < page->columnCount ? row->cells[column] : "";
+            if (notice->code == LVN_GETDISPINFOA) {
+                CopyTextCut(item.pszText, (size_t)item.cchTextMax, cell);
+            } else {
+                WCHAR *wide = (WCHAR *)item.pszText;
+                if (TextToWide(cell, -1, wide, item.cchTextMax) < 0) wide[0] = 0;
+            }
+        }
+        if (item.mask & LVIF_IMAGE) item.iImage = row->image >= 0 ? row->image : 1;
+        if (item.mask & LVIF_PARAM) item.lParam = page->order[item.iItem];
+        return 1;
+    }
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW: {
+        // A letter typed in the list: the next row whose first cell begins
+        // with what was typed.
+        const NMLVFINDITEMA *find = (const NMLVFINDITEMA *)notice;
+        *result = -1;
+        if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return 1;
+        char typed[CELL_SIZE];
+        if (notice->code == LVN_ODFINDITEMA)
+            CopyTextCut(typed, sizeof typed, find->lvfi.psz);
+        else if (WideToText((const WCHAR *)find->lvfi.psz, -1, typed, sizeof typed, 0) <= 0)
+            return 1;
+        int length = (int)strlen(typed), count = page->shownCount;
+        int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
+        for (int step = 0; step < count && length > 0; step++) {
+            int position = start + step;
+            if (position >= count) {
+                if (!(find->lvfi.flags & LVFI_WRAP)) break;
+                position -= count;
+            }
+            const char *cell = ShownRow(page, position)->cells[0];
+            int whole = (find->lvfi.flags & LVFI_PARTIAL) ? 0 : 1;
+            int compared = whole ? -1 : length;
+            if (!whole && (int)strlen(cell) < length) continue;
+            if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, cell, compared, typed, length) == CSTR_EQUAL) {
+                *result = position;
+                break;
+            }
+        }
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
 
 // --- Row pictures ---------------------------------------------------------------
 
-void CreateRowImages(ListPage *page)
+HIMAGELIST RowImages(void)
 {
-    DestroyRowImages(page);
-    ClearFileFacts();
+    static HIMAGELIST images;
+    static int tried;
+    if (images || tried) return images;
+    tried = 1;
     int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
-    page->images = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 16, 64);
-    if (!page->images) return;   // rows without pictures
+    images = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 16, 256);
+    if (!images) return nullptr;   // rows without pictures
     for (int id : {ICON_APPLICATION, ICON_GENERIC_PROGRAM}) {
         HICON icon = LoadSmallIcon(id);
-        ImageList_AddIcon(page->images, icon);
+        ImageList_AddIcon(images, icon);
         if (icon) DestroyIcon(icon);
     }
-    SendMessageA(page->list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)page->images);
+    return images;
 }
 
-void DestroyRowImages(ListPage *page)
+void UseRowImages(ListPage *page)
 {
-    if (page->list) SendMessageA(page->list, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
-    if (page->images) ImageList_Destroy(page->images);
-    page->images = nullptr;
+    HIMAGELIST images = RowImages();
+    if (page->list && images &&
+        (HIMAGELIST)SendMessageA(page->list, LVM_GETIMAGELIST, LVSIL_SMALL, 0) != images)
+        SendMessageA(page->list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)images);
 }
 
-int AddFileIcon(ListPage *page, const char *command)
+int AddIconOf(const char *file, int index)
 {
-    if (!page->images) return 0;
+    HIMAGELIST images = RowImages();
+    if (!images || !file || !file[0]) return -1;
+    FileFacts *facts = FindFileFacts(file, index);
+    if (facts && facts->image != -1) return facts->image;
+    int added = -2;   // looked up, none
+    HICON small = nullptr;
+    WideText wide(file);
+    UINT found = wide.get() ? ExtractIconExW(wide, index, nullptr, &small, 1) : 0;
+    if (found != 0 && found != UINT_MAX && small) {
+        int at = ImageList_AddIcon(images, small);
+        if (at >= 0) added = at;
+    }
+    if (small) DestroyIcon(small);
+    if (facts) facts->image = added;
+    return added >= 0 ? added : -1;
+}
+
+int AddFileIcon(ListPage *, const char *command)
+{
+    if (!RowImages()) return 0;
     char file[PATH_SIZE];
     if (ResolveCommandPath(command, file) <= 0) return 1;
-    FileFacts *facts = FindFileFacts(file);
-    if (facts && facts->image >= 0) return facts->image;
-    int index = 1;
-    if (FileExists(file)) {
-        HICON small = nullptr;
-        UINT found = ExtractIconExA(file, 0, nullptr, &small, 1);
-        if (found != 0 && found != UINT_MAX && small) {
-            int added = ImageList_AddIcon(page->images, small);
-            if (added >= 0) index = added;
-            DestroyIcon(small);
-        }
-    }
-    if (facts) facts->image = index;
-    return index;
+    int index = AddIconOf(file, 0);
+    return index >= 0 ? index : 1;
 }
 
 // --- Sorting --------------------------------------------------------------------
@@ -584,10 +859,107 @@ void ShowSortArrow(ListPage *page, int column, int descending)
 }  // namespace
 
 namespace {
+// The row indexes of the selected rows (malloc) and the focused row's;
+// null when none is selected.
+int *TakeSelection(ListPage *page, int *count, int *focused)
+{
+    *count = 0;
+    *focused = RowIndexAt(page, (int)SendMessageA(page->list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED));
+    int selected = SelectedRowCount(page->list);
+    int *rows = selected > 0 ? (int *)malloc((size_t)selected * sizeof(int)) : nullptr;
+    if (rows) *count = SelectedRowIndexes(page, rows, selected);
+    return rows;
+}
+
+// Selects the rows again where they are now shown.
+void PutSelection(ListPage *page, const int *rows, int count, int focused)
+{
+    int *position = (int *)malloc((size_t)(page->rowCount > 0 ? page->rowCount : 1) * sizeof(int));
+    if (!position) return;
+    for (int i = 0; i < page->rowCount; i++) position[i] = -1;
+    for (int i = 0; i < page->shownCount; i++) position[page->order[i]] = i;
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(page->list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&state);
+    for (int i = 0; i < count; i++) {
+        if (position[rows[i]] < 0) continue;
+        state.stateMask = state.state = LVIS_SELECTED | (rows[i] == focused ? LVIS_FOCUSED : 0);
+        SendMessageA(page->list, LVM_SETITEMSTATE, position[rows[i]], (LPARAM)&state);
+    }
+    if (focused >= 0 && position[focused] >= 0) {
+        state.stateMask = state.state = LVIS_FOCUSED;
+        SendMessageA(page->list, LVM_SETITEMSTATE, position[focused], (LPARAM)&state);
+    }
+    free(position);
+}
+
+struct SortKey {
+    const char *text;
+    int apart;
+    int row;
+};
+
+int CALLBACK CompareRanks(LPARAM first, LPARAM second, LPARAM ranks)
+{
+    const int *rank = (const int *)ranks;
+    return rank[first] - rank[second];
+}
+
 void SortRowsThisWay(ListPage *page, int column, int descending)
 {
-    SortContext context = {page, column, descending};
-    SendMessageA(page->list, LVM_SORTITEMS, (WPARAM)&context, (LPARAM)CompareRows);
+    // A column of facts not read yet is read before it is sorted by.
+    if (IsFactColumn(page, column)) ReadAllFacts(page);
+    // The rows shown, in their order now.
+    int count = page->order ? page->shownCount : (int)SendMessageA(page->list, LVM_GETITEMCOUNT, 0, 0);
+    int *shown = page->order;
+    if (!page->order) {
+        shown = (int *)malloc((size_t)(count > 0 ? count : 1) * sizeof(int));
+        if (!shown) return;
+        int kept = 0;
+        for (int position = 0; position < count; position++) {
+            int index = RowIndexAt(page, position);
+            if (index >= 0) shown[kept++] = index;
+        }
+        count = kept;
+    }
+    SortKey *keys = count > 0 ? (SortKey *)malloc((size_t)count * sizeof(SortKey)) : nullptr;
+    char *made = count > 0 && page->sortKey ? (char *)malloc((size_t)count * CELL_SIZE) : nullptr;
+    if (count > 0 && (!keys || (page->sortKey && !made))) {
+        free(keys);
+        free(made);
+        if (shown != page->order) free(shown);
+        return;   // memory short: the order stays
+    }
+    // Each row's key is made once, not at every comparison.
+    for (int i = 0; i < count; i++) {
+        PageRow *row = &page->rows[shown[i]];
+        keys[i] = {row->cells[column], row->apart, shown[i]};
+        if (made && page->sortKey(page, row, column, made + (size_t)i * CELL_SIZE, CELL_SIZE))
+            keys[i].text = made + (size_t)i * CELL_SIZE;
+    }
+    std::stable_sort(keys, keys + count, [descending](const SortKey &a, const SortKey &b) {
+        return CompareSortKeys(a.text, a.apart, b.text, b.apart, descending) < 0;
+    });
+    if (page->order) {
+        // A virtual list: the rows take their new places, the selection
+        // goes with them.
+        int selectedCount, focused;
+        int *selected = TakeSelection(page, &selectedCount, &focused);
+        for (int i = 0; i < count; i++) page->order[i] = keys[i].row;
+        if (selectedCount > 0 || focused >= 0) PutSelection(page, selected, selectedCount, focused);
+        free(selected);
+        InvalidateRect(page->list, nullptr, TRUE);
+        StartIdleFacts(page);   // the rows on top now come first
+    } else {
+        // The list sorts its own rows by their places in the sorted keys.
+        int *ranks = (int *)calloc((size_t)(page->rowCount > 0 ? page->rowCount : 1), sizeof(int));
+        for (int i = 0; ranks && i < count; i++) ranks[keys[i].row] = i;
+        if (ranks) SendMessageA(page->list, LVM_SORTITEMS, (WPARAM)ranks, (LPARAM)CompareRanks);
+        free(ranks);
+        free(shown);
+    }
+    free(keys);
+    free(made);
     ShowSortArrow(page, column, descending);
     page->sortedBy = column + 1;
     page->sortedDescending = descending;
@@ -640,6 +1012,7 @@ int SelectedRowCount(HWND list)
 int RowIndexAt(ListPage *page, int position)
 {
     if (position < 0) return -1;
+    if (page->order) return position < page->shownCount ? page->order[position] : -1;
     LVITEMA item = {};
     item.mask = LVIF_PARAM;
     item.iItem = position;
@@ -653,7 +1026,7 @@ int SelectSameEntry(ListPage *page, const Item *record)
     int found = -1, foundIndex = -1;
     for (int position = 0; position < count; position++) {
         int index = RowIndexAt(page, position);
-        PageRow *row = PageRowAt(page, index);
+        PageRow *row = index >= 0 && index < page->rowCount ? &page->rows[index] : nullptr;
         if (!row || !SameEntry(&row->record, record)) continue;
         if (found < 0 || row->record.disabled == record->disabled) {
             found = position;
@@ -1049,6 +1422,7 @@ void InitListPage(ListPage *page, HWND window)
     SetDlgItemUiString(window, 794, IDC_MONITOR_WORD);
     SendMessageA(page->list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                  LVS_EX_FULLROWSELECT);
+    UseRowImages(page);
     InsertColumns(page);
     SendDlgItemMessageA(window, IDC_HEADER_ICON, STM_SETICON,
                         (WPARAM)LoadImageA(instance, MAKEINTRESOURCEA(ICON_APPLICATION), IMAGE_ICON,
@@ -1126,8 +1500,14 @@ void LayoutListPage(HWND page)
 
 void CloseListPage(ListPage *page)
 {
-    DestroyRowImages(page);
+    if (page->window) DropSignatureRequests(page->window);
+    page->generation++;
+    page->signaturesPending = 0;
+    StopIdleFacts(page);
     FreeRows(page);
+    free(page->order);
+    page->order = nullptr;
+    page->shownCount = page->factsNext = 0;
 }
 
 // --- The page procedure ---------------------------------------------------------
@@ -1140,7 +1520,10 @@ LRESULT DrawRowMark(ListPage *page, NMLVCUSTOMDRAW *draw)
 {
     if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
     if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
-    const PageRow *row = PageRowAt(page, (int)draw->nmcd.lItemlParam);
+    // The row about to be drawn is seen: its facts are read now.
+    PageRow *row = page->order ? ShownRow(page, (int)draw->nmcd.dwItemSpec)
+                               : PageRowAt(page, (int)draw->nmcd.lItemlParam);
+    ReadFactsInView(page, row);
     HIGHCONTRASTA contrast = {sizeof contrast, 0, nullptr};
     if (!row || !(row->unverified || row->missing || row->record.disabled || row->dimmed) ||
         (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
@@ -1223,7 +1606,12 @@ void ActivateKind(const ListPageKind *kind, HWND window)
 LRESULT OnListPageNotify(const ListPageKind *kind, HWND window, const NMHDR *header)
 {
     if (header->idFrom == IDC_LIST) {
+        LRESULT answer;
+        if (AnswerListNotice(kind->page, header, &answer)) return answer;
         switch (header->code) {
+        case LVN_ODSTATECHANGED:   // a range of rows selected at once
+            if (kind->selectionChanged) kind->selectionChanged(window);
+            break;
         case LVN_COLUMNCLICK:
             SortByHeaderClick(kind->page, ((const NMLISTVIEW *)header)->iSubItem);
             break;
@@ -1308,6 +1696,16 @@ INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, W
         if (kind->layout) kind->layout(window);
         FitColumns(kind->page);
         return TRUE;
+    case WM_TIMER:
+        if (wParam == kFactsTimer) ReadFactsInIdle(kind->page);
+        return TRUE;
+    case WM_SIGNATURE_KNOWN: {
+        PageRow *row = TakeSignatureAnswer(kind->page, (SignatureAnswer *)lParam);
+        // The buttons show what is known of the selected row.
+        if (row && kind->selectionChanged && row == PageRowAt(kind->page, SelectedRecord(kind->page)))
+            kind->selectionChanged(window);
+        return TRUE;
+    }
     default:
         return PageFrameMessage(window, message, lParam, kind->layoutOwn);
     }

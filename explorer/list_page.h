@@ -1,12 +1,15 @@
 // The list page framework shared by every tab of the explorer: the page's
-// own row store, columns and their widths, row icons, sorting by column
-// with the saved sort, the right-click menu, the selection helpers, the
-// picture labels, the drawn buttons and the page life cycle.
+// own row store shown through a virtual list (the list asks for the rows it
+// draws), columns and their widths, row icons, the facts of a row's program
+// read when the row is seen or in idle time, sorting by column with the
+// saved sort, the right-click menu, the selection helpers, the picture
+// labels, the drawn buttons and the page life cycle.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 
 #include "items.h"
+#include "signature_checks.h"
 
 #define LIST_MAX_COLUMNS 8
 #define CELL_SIZE 784   // a path of any script (UTF-8)
@@ -95,14 +98,24 @@ struct PageRow {
     int dimmed;       // set by a page's fill: drawn grey as a disabled entry is (a disabled service)
     int hidden;       // set by a page's fill: the row is left out of the list
     int filteredOut;  // the filter box's text is in none of its cells
+    int factsRead;    // the page's facts of its program are in its cells
+    int signaturePending;   // its publisher is being checked: the column + 1
 };
 
 struct ListPage;
 typedef int (*SortKeyRule)(const ListPage *page, const PageRow *row, int column, char *out,
                            int size);
 
+// What a page reads of a row's program file (its company, its publisher,
+// its first-seen date, a picture of its own): the costly part of a row,
+// read only when the row is drawn, asked for, sorted or filtered by, or
+// when the idle time reaches it. Sets the cells of the page's fact columns
+// and the row's marks (unverified, missing).
+typedef void (*RowFacts)(PageRow *row);
+#define FACT_COLUMN(column) (1u << (column))
+
 // A page: its list identity (the page command), its columns, its sort
-// option, and the rows it shows.
+// option, its facts, and the rows it shows.
 struct ListPage {
     int identity;
     int columnCount;
@@ -110,14 +123,20 @@ struct ListPage {
     const char *sortOption;       // "SortStartup", ...
     SortKeyRule sortKey;          // null: the column's text
     int markColumn;               // the column whose words say "disabled" or "file missing"; -1 none
-    HWND window, list;
-    int directions[LIST_MAX_COLUMNS];
-    PageRow *rows;
-    int rowCount;
-    HIMAGELIST images;
-    int sortedBy;                 // the column the rows are sorted by + 1; 0 unsorted
-    int sortedDescending;
-    wchar_t filter[128];          // the filter box's text, lower case
+    RowFacts facts = nullptr;     // null: the page's fill reads everything
+    unsigned factColumns = 0;     // FACT_COLUMN of each column facts fills
+    HWND window = nullptr, list = nullptr;
+    int directions[LIST_MAX_COLUMNS] = {};
+    PageRow *rows = nullptr;
+    int rowCount = 0;
+    int *order = nullptr;         // the rows shown, by list position (a virtual list)
+    int shownCount = 0;
+    int factsNext = 0;            // the next position the idle time reads facts for
+    int generation = 0;           // counts the fills (answers for an earlier one are dropped)
+    int signaturesPending = 0;    // rows whose publisher is being checked
+    int sortedBy = 0;             // the column the rows are sorted by + 1; 0 unsorted
+    int sortedDescending = 0;
+    wchar_t filter[128] = {};     // the filter box's text, lower case
 };
 
 // --- Row store ---------------------------------------------------------------
@@ -128,23 +147,43 @@ void FreeRows(ListPage *page);
 // Drops the rows whose record's path has no folder part (Active Tasks and
 // Hidden Files list only files with a folder). Returns the row count.
 int KeepRowsWithFolder(ListPage *page);
-// The row behind a row's data value; null when out of range.
+// The row behind a row's data value, its facts read; null when out of range.
 PageRow *PageRowAt(ListPage *page, int index);
+// The record of the row at a list position, without reading its facts;
+// null when there is none.
+const Item *RecordAtPosition(ListPage *page, int position);
 
 // --- Columns and rows -----------------------------------------------------------
 // Inserts the page's columns with widths from the width table.
 void InsertColumns(ListPage *page);
 // Width fraction of a column of a list, in thousandths; 0 when not in the table.
 int ColumnWidthPermille(int identity, int column);
-// Shows every row of the row store (row data = row index), with pictures.
+// Shows the rows of the row store that the filter keeps, in store order.
 void ShowRows(ListPage *page);
 // Fills the page from the item list: each row gets its own copy of its
-// record, its cells from fill (which may also choose the row's picture;
-// otherwise it is the icon of the record's program), and the rows are shown
-// in the saved sort. withFolderOnly drops the records whose path has no
-// folder part. Returns the row count.
+// record and its cells from fill; the page's facts (and the row's picture,
+// the icon of the record's program unless facts chose one) come when the
+// row is seen. The rows are shown in the saved sort. Flags:
+// FILL_WITH_FOLDER_ONLY drops the records whose path has no folder part;
+// FILL_FACTS_FIRST reads every row's facts before anything is shown (the
+// facts decide which rows are hidden). Returns the row count.
 typedef void (*RowFill)(PageRow *row, void *context);
-int FillPageRows(ListPage *page, RowFill fill, void *context, int withFolderOnly = 0);
+enum FillFlags { FILL_WITH_FOLDER_ONLY = 1, FILL_FACTS_FIRST = 2 };
+int FillPageRows(ListPage *page, RowFill fill, void *context, int flags = 0);
+// Reads the facts of a row now, when they are not read yet.
+void ReadRowFacts(ListPage *page, PageRow *row);
+// A signature checked for the page: its row's Publisher cell filled and
+// redrawn. Frees answer. Returns the row, null when the answer is stale.
+PageRow *TakeSignatureAnswer(ListPage *page, SignatureAnswer *answer);
+// Reads the facts of every row not read yet (under the wait cursor).
+void ReadAllFacts(ListPage *page);
+// Reads facts for the rows not seen yet, from the top of the list, until
+// input waits or about a quarter second has passed. 1 while rows are left.
+int ReadFactsInIdle(ListPage *page);
+// Answers the list's questions about its rows (a virtual list): the texts
+// and pictures it draws, the row it looks for when a letter is typed.
+// Returns 1 when the notice was one of these (*result set).
+int AnswerListNotice(ListPage *page, const NMHDR *notice, LRESULT *result);
 // The bottom of the room above the list and its filter box, where a page
 // places explanations of its own (page coordinates).
 int ExplanationBottom(HWND page);
@@ -175,18 +214,27 @@ void FillFirstSeenCell(PageRow *row, int column, const char *path, int type, con
 
 // The Publisher cell of a row: the verified signer of the program behind
 // command (exactFile: command is the file itself), or "Not verified" with
-// the reason; marks the row when it is not verified.
+// the reason; marks the row when it is not verified. Called by a page's
+// facts: a signature not known yet is checked on the checking thread (the
+// cell says so meanwhile and is filled when the answer comes), unless
+// every fact is needed now (a sort, a filter, a fill that hides by it).
 // Returns 1 when the file is verified as Microsoft's.
 int FillPublisherCell(PageRow *row, const char *command, int column, int exactFile = 0);
 
 // --- Row pictures ---------------------------------------------------------------
-// A new image list for the page (the previous one destroyed) holding the
-// application icon (image 0) and the generic program icon (image 1).
-void CreateRowImages(ListPage *page);
-void DestroyRowImages(ListPage *page);
-// The picture of a program file (its first small icon) added to the page's
-// images. Returns its index, 1 (the generic icon) when the file has none.
+// The row pictures every list shares for the life of the process: the
+// application icon (image 0), the generic program icon (image 1) and each
+// program's icon, added once per file. Null when it cannot be made.
+HIMAGELIST RowImages(void);
+// Gives the page's list the shared row pictures.
+void UseRowImages(ListPage *page);
+// The picture of the program file a command starts (its first small
+// icon), read once per file. Returns its index, 1 (the generic icon) when
+// the file has none.
 int AddFileIcon(ListPage *page, const char *command);
+// The small icon index of file added to the row pictures; -1 when there
+// is none.
+int AddIconOf(const char *file, int index);
 
 // --- Sorting --------------------------------------------------------------------
 // Sorts by column with its current direction flag.

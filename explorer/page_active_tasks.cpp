@@ -38,14 +38,20 @@ int ActiveTaskSortKey(const ListPage *, const PageRow *row, int column, char *ou
     return 0;   // the column's own text
 }
 
-ListPage tasksPage = {CMD_PAGE_TASKS, 5, kHeadings, "SortActiveTask", ActiveTaskSortKey, -1,
-                      nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage tasksPage = {CMD_PAGE_TASKS, 5, kHeadings, "SortActiveTask", ActiveTaskSortKey, -1, FillFacts,
+                      FACT_COLUMN(COLUMN_COMPANY) | FACT_COLUMN(COLUMN_FIRST_SEEN) | FACT_COLUMN(COLUMN_PUBLISHER)};
 
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     FillFileNameCell(row, COLUMN_MODULE, record.path);
     CopyTextCut(row->cells[COLUMN_DESCRIPTION], CELL_SIZE, record.title);
+}
+
+void FillFacts(PageRow *row)
+{
+    const Item &record = row->record;
     ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     // A program seen here first is recorded now.
     FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, ITEM_PROCESS, DETECTED_ACTIVETASKS);
@@ -58,7 +64,6 @@ void FillList(int afterAction = 0, const Item *keep = nullptr)
 {
     ListPage *p = &tasksPage;
     CountProcesses();
-    ClearFileFacts();
     FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr, 1);
     SelectAfterFill(p, afterAction ? keep : nullptr, afterAction ? -1 : 0);
 }

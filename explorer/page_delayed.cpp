@@ -65,15 +65,23 @@ int DelaySortKey(const ListPage *, const PageRow *row, int column, char *out, in
     return 0;   // the column's own text
 }
 
-ListPage delayPage = {CMD_PAGE_DELAY, 5, kHeadings, "SortPrograms", DelaySortKey, -1,
-                      nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage delayPage = {CMD_PAGE_DELAY, 5, kHeadings, "SortPrograms", DelaySortKey, -1, FillFacts,
+                      FACT_COLUMN(COLUMN_PUBLISHER)};
+
+// The program file of an entry.
+void EntryFile(const Item &record, char *file)
+{
+    char split[PATH_SIZE];
+    if (SplitCommand(record.path, file, split) <= 0) RemoveQuotes(record.path, file, PATH_SIZE);
+}
 
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, record.title);
-    char file[PATH_SIZE], split[PATH_SIZE];
-    if (SplitCommand(record.path, file, split) <= 0) RemoveQuotes(record.path, file, sizeof file);
+    char file[PATH_SIZE];
+    EntryFile(record, file);
     // The file name as the entry writes it (the long form found on disk
     // may differ in case).
     char written[PATH_SIZE];
@@ -89,6 +97,12 @@ void FillCells(PageRow *row)
         LoadUiString(655, row->cells[COLUMN_STATUS], CELL_SIZE);
     }
     FormatDelayTime(DelaySeconds(DelayHive(record), record.name), row->cells[COLUMN_DELAY], CELL_SIZE);
+}
+
+void FillFacts(PageRow *row)
+{
+    char file[PATH_SIZE];
+    EntryFile(row->record, file);
     FillPublisherCell(row, file, COLUMN_PUBLISHER, 1);
 }
 

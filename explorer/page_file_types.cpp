@@ -42,8 +42,9 @@ enum FileTypeControl {
     IDC_ADD_EXTENSION = 1004,
 };
 
-ListPage fileTypesPage = {CMD_PAGE_FILE_TYPES, 7, kHeadings, "SortFileType", nullptr, 5,
-                          nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage fileTypesPage = {CMD_PAGE_FILE_TYPES, 7, kHeadings, "SortFileType", nullptr, 5, FillFacts,
+                          FACT_COLUMN(COLUMN_COMPANY) | FACT_COLUMN(COLUMN_PUBLISHER)};
 
 // Where an association is defined, by its method.
 UINT MethodLabel(int method)
@@ -64,12 +65,10 @@ void FillCells(PageRow *row)
     CopyTextCut(row->cells[COLUMN_TITLE], CELL_SIZE, record.title);
     if (OpenCommandProgramName(record.path, row->cells[COLUMN_COMMAND], CELL_SIZE) <= 0)
         CopyTextCut(row->cells[COLUMN_COMMAND], CELL_SIZE, record.path);
-    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyTextCut(row->cells[COLUMN_CLASS], CELL_SIZE, record.detail);
     CopyTextCut(row->cells[COLUMN_EXTENSION], CELL_SIZE, record.info);
     row->cells[COLUMN_TYPE][0] = 0;
     if (UINT label = MethodLabel(record.qualifier)) LoadUiString(label, row->cells[COLUMN_TYPE], CELL_SIZE);
-    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 
 // The picture the association names, else the program's own.
@@ -77,16 +76,19 @@ int RowImage(const Item &record)
 {
     char file[PATH_SIZE];
     int index = 0;
-    if (fileTypesPage.images && GetAssociationIcon(record.name, record.qualifier, file, &index)) {
-        HICON small = nullptr;
-        UINT found = ExtractIconExA(file, index, nullptr, &small, 1);
-        if (found != 0 && found != UINT_MAX && small) {
-            int added = ImageList_AddIcon(fileTypesPage.images, small);
-            DestroyIcon(small);
-            if (added >= 0) return added;
-        }
+    if (GetAssociationIcon(record.name, record.qualifier, file, &index)) {
+        int added = AddIconOf(file, index);
+        if (added >= 0) return added;
     }
     return AddFileIcon(&fileTypesPage, record.path);
+}
+
+void FillFacts(PageRow *row)
+{
+    const Item &record = row->record;
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
+    FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
+    row->image = RowImage(record);
 }
 
 // Selects the row of the same extension and method as record, or none.
@@ -111,10 +113,7 @@ void FillList(int afterAction = 0, const Item *keep = nullptr)
 {
     ListPage *p = &fileTypesPage;
     ListFileTypes();
-    FillPageRows(p, [](PageRow *row, void *) {
-        FillCells(row);
-        row->image = RowImage(row->record);
-    }, nullptr);
+    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr);
     if (!afterAction)
         SelectRow(p->list, 0);
     else if (keep)

@@ -38,8 +38,9 @@ int HiddenSortKey(const ListPage *, const PageRow *row, int column, char *out, i
     return 0;   // the column's own text
 }
 
-ListPage hiddenPage = {CMD_PAGE_HIDDEN, 6, kHeadings, "SortHidden", HiddenSortKey, -1,
-                       nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage hiddenPage = {CMD_PAGE_HIDDEN, 6, kHeadings, "SortHidden", HiddenSortKey, -1, FillFacts,
+                       FACT_COLUMN(COLUMN_FIRST_SEEN) | FACT_COLUMN(COLUMN_PUBLISHER)};
 
 void FillCells(PageRow *row)
 {
@@ -48,8 +49,6 @@ void FillCells(PageRow *row)
     CopyTextCut(row->cells[COLUMN_MODULE], CELL_SIZE, record.path + cut);
     // The folder without its last backslash ("C:" for the root's files).
     CopyTextN(row->cells[COLUMN_FOLDER], CELL_SIZE, record.path, cut > 0 ? (size_t)(cut - 1) : 0);
-
-    FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, ITEM_HIDDEN, DETECTED_HIDDEN);
 
     char written[FILE_DATE_SIZE], size[FILE_DATE_SIZE];
     if (GetFileDateSize(record.path, written, size) > 0)
@@ -60,6 +59,12 @@ void FillCells(PageRow *row)
     // The scan marks a file that is also a system file with qualifier 0.
     row->cells[COLUMN_TYPE][0] = 0;
     if (record.qualifier == 0) LoadUiString(3702, row->cells[COLUMN_TYPE], CELL_SIZE);
+}
+
+void FillFacts(PageRow *row)
+{
+    const Item &record = row->record;
+    FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, ITEM_HIDDEN, DETECTED_HIDDEN);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER, 1);
 }
 

@@ -40,8 +40,9 @@ int HelperSortKey(const ListPage *, const PageRow *row, int column, char *out, i
     return 0;
 }
 
-ListPage helpersPage = {CMD_PAGE_IE_HELPERS, 6, kHeadings, "SortIEHelper", HelperSortKey, 3,
-                        nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage helpersPage = {CMD_PAGE_IE_HELPERS, 6, kHeadings, "SortIEHelper", HelperSortKey, 3, FillFacts,
+                        FACT_COLUMN(COLUMN_COMPANY) | FACT_COLUMN(COLUMN_FIRST_SEEN) | FACT_COLUMN(COLUMN_PUBLISHER)};
 
 const char *KindLabel(int type)
 {
@@ -58,10 +59,17 @@ void FillCells(PageRow *row)
     const Item &record = row->record;
     CopyTextCut(row->cells[COLUMN_NAME], CELL_SIZE, record.title);
     FillFileNameCell(row, COLUMN_PROGRAM, record.path);
-    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyText(row->cells[COLUMN_TYPE], CELL_SIZE, KindLabel(record.type));
+}
+
+void FillFacts(PageRow *row)
+{
+    const Item &record = row->record;
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, record.type, DETECTED_IEHELPER);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
+    // A button that names an icon file shows that icon.
+    if (FindTextNoCase(record.info, ".ico")) row->image = AddFileIcon(&helpersPage, record.info);
 }
 
 PageRow *SelectedHelper(void)
@@ -91,11 +99,7 @@ void FillList(const Item *keep = nullptr)
 {
     ListPage *p = &helpersPage;
     EnumerateIEHelpers();
-    FillPageRows(p, [](PageRow *row, void *) {
-        FillCells(row);
-        // A button that names an icon file shows that icon.
-        if (FindTextNoCase(row->record.info, ".ico")) row->image = AddFileIcon(&helpersPage, row->record.info);
-    }, nullptr);
+    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr);
     SelectAfterFill(p, keep);
     ShowLocation();
 }

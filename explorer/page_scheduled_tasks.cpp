@@ -40,23 +40,30 @@ enum TaskColumn {
 };
 
 // Every column sorts by its text, run times too (month first).
-ListPage tasksPage = {CMD_PAGE_SCHEDULE, 8, kHeadings, "SortScheduledTask", nullptr, COLUMN_KIND,
-                      nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage tasksPage = {CMD_PAGE_SCHEDULE, 8, kHeadings, "SortScheduledTask", nullptr, COLUMN_KIND, FillFacts,
+                      FACT_COLUMN(COLUMN_COMPANY) | FACT_COLUMN(COLUMN_TRIGGERS) | FACT_COLUMN(COLUMN_PUBLISHER)};
 
 void FillCells(PageRow *row)
 {
     const Item &record = row->record;
     TaskShownName(record.name, row->cells[COLUMN_NAME], CELL_SIZE);
     FillFileNameCell(row, COLUMN_PROGRAM, record.path);
-    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     CopyTextCut(row->cells[COLUMN_NEXT_RUN], CELL_SIZE, record.detail);
     CopyTextCut(row->cells[COLUMN_LAST_RUN], CELL_SIZE, record.info);
-    // Which scheduler runs it, and when a 2.0 task starts.
-    RegisteredTaskFacts facts;
+    // Which scheduler runs it.
     int version2 = record.type == ITEM_TASK2;
-    if (version2 && RegisteredTaskFactsOf(record.name, &facts))
-        CopyTextCut(row->cells[COLUMN_TRIGGERS], CELL_SIZE, facts.file.triggers);
     LoadUiString(!version2 ? 3885 : record.qualifier ? 3887 : 3886, row->cells[COLUMN_KIND], CELL_SIZE);
+}
+
+// The program's company and signer, and when a 2.0 task starts (from its file).
+void FillFacts(PageRow *row)
+{
+    const Item &record = row->record;
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
+    RegisteredTaskFacts facts;
+    if (record.type == ITEM_TASK2 && RegisteredTaskFactsOf(record.name, &facts))
+        CopyTextCut(row->cells[COLUMN_TRIGGERS], CELL_SIZE, facts.file.triggers);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }
 

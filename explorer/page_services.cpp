@@ -59,8 +59,9 @@ int ServiceSortKey(const ListPage *, const PageRow *row, int column, char *out, 
     return 0;   // the column's own text
 }
 
-ListPage servicesPage = {CMD_PAGE_SERVICES, 7, kHeadings, "SortService", ServiceSortKey, 3,
-                         nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage servicesPage = {CMD_PAGE_SERVICES, 7, kHeadings, "SortService", ServiceSortKey, 3, FillFacts,
+                         FACT_COLUMN(COLUMN_COMPANY) | FACT_COLUMN(COLUMN_FIRST_SEEN) | FACT_COLUMN(COLUMN_PUBLISHER)};
 
 // The start type shown in the list when the row was selected; -1 none.
 int shownStart = -1;
@@ -75,22 +76,6 @@ void FillCells(PageRow *row, const ServiceSnapshot *states)
     FormatTextCut(row->cells[COLUMN_COMMAND], CELL_SIZE, "%s%s",
                   record.type == ITEM_SERVICE_SVCHOST ? "svchost.exe " : "", name);
 
-    char file[PATH_SIZE];
-    if (ResolveCommandPath(record.path, file) > 0) {
-        FileFacts *known = FindFileFacts(file);
-        if (known && known->companyRead) {
-            CopyTextCut(row->cells[COLUMN_COMPANY], CELL_SIZE, known->company);
-        } else {
-            static VersionFacts facts;
-            ReadVersionFacts(file, facts);
-            CopyTextCut(row->cells[COLUMN_COMPANY], CELL_SIZE, facts[VERSION_COMPANY_NAME]);
-            if (known) {
-                CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
-                known->companyRead = 1;
-            }
-        }
-    }
-
     // A service the manager cannot be asked about shows no state.
     char state[256];
     if (SnapshotStateText(states, record.name, state)) CopyTextCut(row->cells[COLUMN_STATUS], CELL_SIZE, state);
@@ -98,7 +83,12 @@ void FillCells(PageRow *row, const ServiceSnapshot *states)
     // A service Windows never starts is drawn as a disabled entry is.
     char disabled[64];
     row->dimmed = LoadUiString(666, disabled, sizeof disabled) > 0 && strcmp(record.detail, disabled) == 0;
+}
 
+void FillFacts(PageRow *row)
+{
+    const Item &record = row->record;
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, record.type, DETECTED_SERVICES);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
 }

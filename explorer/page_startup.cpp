@@ -42,8 +42,9 @@ int StartupSortKey(const ListPage *, const PageRow *row, int column, char *out, 
     return 0;   // the column's own text
 }
 
-ListPage startupPage = {CMD_PAGE_STARTUP, 6, kHeadings, "SortStartup", StartupSortKey, COLUMN_TYPE,
-                        nullptr, nullptr, {}, nullptr, 0, nullptr, 0, 0, {}};
+void FillFacts(PageRow *row);
+ListPage startupPage = {CMD_PAGE_STARTUP, 6, kHeadings, "SortStartup", StartupSortKey, COLUMN_TYPE, FillFacts,
+                        FACT_COLUMN(COLUMN_COMPANY) | FACT_COLUMN(COLUMN_FIRST_SEEN) | FACT_COLUMN(COLUMN_PUBLISHER)};
 
 int IsDisabled(const Item &record)
 {
@@ -75,12 +76,17 @@ void FillCells(PageRow *row)
     FormatTextCut(row->cells[COLUMN_COMMAND], CELL_SIZE, "%s%s",
                   record.qualifier == 1 ? "RunDLL32.exe " : "", name);
 
-    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
-
     // Where it lives, in words; a disabled entry still says where.
     row->apart = IsDisabled(record);
     LocationWords(&record, row->cells[COLUMN_TYPE], CELL_SIZE);
+}
 
+// What the entry's program is: its company, when it was first seen, who
+// signed it.
+void FillFacts(PageRow *row)
+{
+    const Item &record = row->record;
+    ProgramCompany(record.path, row->cells[COLUMN_COMPANY], CELL_SIZE);
     FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, record.type, DETECTED_STARTUP);
     // Microsoft's own entries, by a signature under a Microsoft root, may be
     // left out; a disabled one always shows, so that it can be enabled.
@@ -96,7 +102,9 @@ void FillList(HWND page, const Item *keep = nullptr)
 {
     ListPage *p = &startupPage;
     BuildStartupList(1);
-    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr);
+    // Leaving out Microsoft's entries takes every signature before the list shows.
+    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr,
+                 GetOption("HideMicrosoftStartup", 0) > 0 ? FILL_FACTS_FIRST : 0);
     SelectAfterFill(p, keep);
     UpdateButtons(page);
 }

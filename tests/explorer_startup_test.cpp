@@ -79,6 +79,16 @@ protected:
     {
         return test::RowWith(rows, kTitle, title);
     }
+    // Types text into the filter box as keys are typed: posted, and done once
+    // the box holds it all.
+    void TypeFilter(const std::wstring &text)
+    {
+        HWND box = GetDlgItem(page, 1224);
+        ASSERT_NE(nullptr, box);
+        SendMessageW(box, WM_SETTEXT, 0, (LPARAM)L"");
+        for (wchar_t c : text) PostMessageW(box, WM_CHAR, c, 0);
+        ASSERT_TRUE(WaitFor([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) == (LRESULT)text.size(); }));
+    }
     static std::string WinIniRun()
     {
         static char text[4096];
@@ -613,14 +623,7 @@ TEST_F(StartupPage, TheFilterNarrowsTheRowsARefillKeepsTheOrderAndCtrlTabTurnsTh
     ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Other", programs + "\\gamma.exe --hidden-word"));
     StartExplorer();
     int all = remote->Count();
-    HWND box = GetDlgItem(page, 1224);
-    ASSERT_NE(nullptr, box);
-    // Typed as keys are: posted, and done once the box holds them all.
-    auto type = [&](const std::wstring &text) {
-        SendMessageW(box, WM_SETTEXT, 0, (LPARAM)L"");
-        for (wchar_t c : text) PostMessageW(box, WM_CHAR, c, 0);
-        ASSERT_TRUE(WaitFor([&] { return SendMessageW(box, WM_GETTEXTLENGTH, 0, 0) == (LRESULT)text.size(); }));
-    };
+    auto type = [&](const std::wstring &text) { TypeFilter(text); };
     type(L"\x0411\x0410\x041D");   // upper case of the title's start
     ASSERT_TRUE(WaitFor([&] { return remote->Count() == 1; })) << remote->Count();
     EXPECT_EQ("\xD0\x91\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBD qzx", remote->Text(0, kTitle));
@@ -818,4 +821,88 @@ TEST_F(StartupPage, AReadOnlyProgramFolderSendsEveryWriteToTheDataFolders)
     StopExplorer();
     test::RemoveFolder(data);
     test::RemoveFolder(own);
+}
+
+// A list longer than its window: a row's facts are read when it is seen or
+// when idle time reaches it, and every row still acts on its own entry
+// after a sort by a column of facts, a filter and a refill.
+TEST_F(StartupPage, ALongListActsOnTheSelectedRowsOwnEntryThroughSortFilterAndRefill)
+{
+    const int kEntries = 120;
+    auto name = [](int i) {
+        char text[32];
+        snprintf(text, sizeof text, "Entry %03d", i);
+        return std::string(text);
+    };
+    // Every third entry's program is gone.
+    for (int i = 0; i < kEntries; i++)
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name(i),
+                                      i % 3 ? programs + "\\alpha.exe /n" + std::to_string(i)
+                                            : "C:\\gone\\lost" + std::to_string(i) + ".exe"));
+    StartExplorer();
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() >= kEntries; }));
+    ASSERT_TRUE(WaitFor([&] { return !GetPropA(list, "SentrelRowsWaiting"); })) << "idle time reads every row";
+
+    // An entry far below the first screen, selected; sorted by a column, and
+    // by the column whose words say a file is missing (read with the
+    // facts), the selection goes with the entry.
+    ASSERT_GE(remote->Select(kCommand, "alpha.exe /n100"), 0);
+    Settle();
+    remote->ClickHeader(kTitle);
+    remote->ClickHeader(kTitle);
+    ASSERT_TRUE(WaitFor([&] { return remote->SortArrow(kTitle) == HDF_SORTDOWN; }));
+    Settle();
+    EXPECT_EQ("alpha.exe /n100", remote->SelectedText(kCommand));
+    EXPECT_EQ("Entry 100", remote->SelectedText(kTitle));
+    std::vector<std::string> titles = remote->Column(kTitle);
+    std::vector<std::string> ours;
+    for (const auto &title : titles)
+        if (title.compare(0, 6, "Entry ") == 0) ours.push_back(title);
+    EXPECT_TRUE(std::is_sorted(ours.rbegin(), ours.rend()));
+    remote->ClickHeader(kType);
+    ASSERT_TRUE(WaitFor([&] { return remote->SortArrow(kType) == HDF_SORTUP; }));
+    Settle();
+    EXPECT_EQ("alpha.exe /n100", remote->SelectedText(kCommand));
+    int missing = 0;
+    for (const auto &row : remote->Rows()) {
+        if (row[kTitle].compare(0, 6, "Entry ") != 0) continue;
+        bool gone = row[kCommand].find("lost") == 0;
+        missing += gone;
+        EXPECT_EQ(gone, row[kType] == "HKCU Run (file missing)") << row[kTitle];
+        EXPECT_EQ(gone ? "Not verified: no file" : "Not verified", row[kPublisher]) << row[kTitle];
+    }
+    EXPECT_EQ(kEntries / 3, missing);
+
+    // The filter takes the words of facts too; Remove acts on the row chosen.
+    TypeFilter(L"FILE MISSING");
+    auto shownOfOurs = [&] {
+        int n = 0;
+        for (const auto &title : remote->Column(kTitle)) n += title.compare(0, 6, "Entry ") == 0;
+        return n;
+    };
+    ASSERT_TRUE(WaitFor([&] { return shownOfOurs() == kEntries / 3; })) << remote->Count();
+    int all = remote->Count();
+    int chosenRow = remote->Find(kTitle, "Entry 057");
+    ASSERT_GE(chosenRow, 0);
+    remote->SelectOnly(chosenRow);
+    Settle();
+    std::string chosen = remote->SelectedText(kTitle), command = remote->SelectedText(kCommand);
+    EXPECT_EQ("Entry 057", chosen);
+    EXPECT_EQ("lost57.exe", command);
+    Press(1003);
+    HWND box = WaitForMessageBox();
+    ASSERT_NE(nullptr, box);
+    test::PressButton(box, IDYES);
+    ASSERT_TRUE(WaitFor([&] { return !test::ValueExists(HKEY_CURRENT_USER, kRun, chosen); }));
+    Settle();
+    int left = 0;
+    for (int i = 0; i < kEntries; i++) left += test::ValueExists(HKEY_CURRENT_USER, kRun, name(i));
+    EXPECT_EQ(kEntries - 1, left);
+    EXPECT_NE(std::string::npos, History().find("\t" + chosen + "\tC:\\gone\\lost57.exe\t")) << History();
+    // The refill keeps the filter and the order; the removed row is gone.
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() == all - 1; })) << remote->Count();
+    EXPECT_EQ(HDF_SORTUP, remote->SortArrow(kType));
+    EXPECT_EQ(-1, remote->Find(kTitle, chosen));
+    TypeFilter(L"");
+    for (int i = 0; i < kEntries; i++) RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, name(i).c_str());
 }

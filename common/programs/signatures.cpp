@@ -206,43 +206,76 @@ void VerifyFile(const WCHAR *path, Signature *out)
 
 }  // namespace
 
+namespace {
+// The state of a file that identifies a kept answer.
+struct FileState {
+    std::string key;   // the path, lower case
+    ULONGLONG size;
+    FILETIME written;
+};
+
+// Fills state; SIGNATURE_MISSING in out (and 0) when there is no such file.
+int StateOf(const char *path, const WideText &wide, Signature *out, FileState *state)
+{
+    memset(out, 0, sizeof *out);
+    out->state = SIGNATURE_MISSING;
+    WIN32_FILE_ATTRIBUTE_DATA facts;
+    if (!wide.get() || wide.hasNul() || !GetFileAttributesExW(wide, GetFileExInfoStandard, &facts) ||
+        (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    state->size = ((ULONGLONG)facts.nFileSizeHigh << 32) | facts.nFileSizeLow;
+    state->written = facts.ftLastWriteTime;
+    char lower[PATH_SIZE * 3];
+    CopyTextCut(lower, sizeof lower, path);
+    CharLowerA(lower);
+    state->key = lower;
+    return 1;
+}
+
+// 1 with the kept answer in out when there is one for the file as it is.
+int FindKept(const FileState &state, Signature *out)
+{
+    EnterCriticalSection(KeptLock());
+    auto found = KeptAnswers().find(state.key);
+    int known = found != KeptAnswers().end() && found->second.size == state.size &&
+                CompareFileTime(&found->second.written, &state.written) == 0;
+    if (known) *out = found->second.signature;
+    LeaveCriticalSection(KeptLock());
+    return known;
+}
+}  // namespace
+
 int VerifyProgramFile(const char *path, Signature *out)
 {
     memset(out, 0, sizeof *out);
     out->state = SIGNATURE_MISSING;
     if (!path || !path[0]) return out->state;
     WideText wide(path);
-    WIN32_FILE_ATTRIBUTE_DATA facts;
-    if (!wide.get() || wide.hasNul() || !GetFileAttributesExW(wide, GetFileExInfoStandard, &facts) ||
-        (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return out->state;
-    ULONGLONG size = ((ULONGLONG)facts.nFileSizeHigh << 32) | facts.nFileSizeLow;
-    char lower[PATH_SIZE * 3];
-    CopyTextCut(lower, sizeof lower, path);
-    CharLowerA(lower);
-    std::string key(lower);
-    EnterCriticalSection(KeptLock());
-    auto found = KeptAnswers().find(key);
-    if (found != KeptAnswers().end() && found->second.size == size &&
-        CompareFileTime(&found->second.written, &facts.ftLastWriteTime) == 0) {
-        *out = found->second.signature;
-        LeaveCriticalSection(KeptLock());
-        return out->state;
-    }
-    LeaveCriticalSection(KeptLock());
+    FileState state;
+    if (!StateOf(path, wide, out, &state) || FindKept(state, out)) return out->state;
     VerifyFile(wide, out);
     EnterCriticalSection(KeptLock());
-    KeptAnswers()[key] = Kept{size, facts.ftLastWriteTime, *out};
+    KeptAnswers()[state.key] = Kept{state.size, state.written, *out};
     LeaveCriticalSection(KeptLock());
     return out->state;
 }
 
-int VerifyCommandFile(const char *command, Signature *out)
+int KeptSignature(const char *path, Signature *out)
 {
-    char file[PATH_SIZE], parameters[PATH_SIZE];
+    memset(out, 0, sizeof *out);
+    out->state = SIGNATURE_MISSING;
+    if (!path || !path[0]) return 1;
+    WideText wide(path);
+    FileState state;
+    return !StateOf(path, wide, out, &state) || FindKept(state, out);
+}
+
+int SignedFileOf(const char *command, char *file)
+{
+    char parameters[PATH_SIZE];
     if (SplitCommand(command, file, parameters) <= 0) {
-        memset(out, 0, sizeof *out);
-        return out->state = SIGNATURE_MISSING;
+        file[0] = 0;
+        return 0;
     }
     // A bare program name ("explorer.exe" of Winlogon Shell) is the one
     // Windows finds in its system folder or its own folder.
@@ -254,10 +287,20 @@ int VerifyCommandFile(const char *command, Signature *out)
             WideText wide(candidate);
             DWORD attributes = wide.get() ? GetFileAttributesW(wide.get()) : INVALID_FILE_ATTRIBUTES;
             if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                CopyText(file, sizeof file, candidate);
+                CopyText(file, PATH_SIZE, candidate);
                 break;
             }
         }
+    }
+    return (int)strlen(file);
+}
+
+int VerifyCommandFile(const char *command, Signature *out)
+{
+    char file[PATH_SIZE];
+    if (SignedFileOf(command, file) <= 0) {
+        memset(out, 0, sizeof *out);
+        return out->state = SIGNATURE_MISSING;
     }
     return VerifyProgramFile(file, out);
 }

@@ -32,6 +32,16 @@ int VerifyProgramFile(const char *path, Signature *out);
 // image path). Returns SIGNATURE_MISSING when the command names no file.
 int VerifyCommandFile(const char *command, Signature *out);
 
+// The file a command's signature is checked on (file: PATH_SIZE): the
+// program it starts, a bare name found where Windows finds it. Returns its
+// length, 0 when the command names no file.
+int SignedFileOf(const char *command, char *file);
+
+// Without checking anything: 1 with the answer in out when it is known
+// already (the file is missing, or its answer is kept for the file as it
+// is now), else 0.
+int KeptSignature(const char *path, Signature *out);
+
 // The text a person reads for a signature: the verified signer's name, or
 // "Not verified" with the reason. Returns its length.
 int PublisherText(const Signature *signature, char *out, int size);

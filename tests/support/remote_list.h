@@ -24,7 +24,18 @@ public:
     RemoteList &operator=(const RemoteList &) = delete;
 
     int Count() { return (int)SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0); }
+    // A cell's text. A publisher still being checked on the explorer's
+    // checking thread is waited for (a few seconds at most).
     std::string Text(int row, int column)
+    {
+        std::string text = ReadText(row, column);
+        for (int tries = 0; text == "Checking..." && tries < 500; tries++) {
+            Sleep(10);
+            text = ReadText(row, column);
+        }
+        return text;
+    }
+    std::string ReadText(int row, int column)
     {
         LVITEMA item = {};
         item.iSubItem = column;
