@@ -239,8 +239,10 @@ int VerifyProgramFile(const char *path, Signature *out)
 
 int VerifyCommandFile(const char *command, Signature *out)
 {
-    char file[PATH_SIZE], parameters[PATH_SIZE];
-    if (SplitCommand(command, file, parameters) <= 0) {
+    // The file as the command writes it: the answer is kept by the file's
+    // name in any capitals, and the file is found fastest by its own.
+    char file[PATH_SIZE];
+    if (CommandProgramFile(command, file) <= 0) {
         memset(out, 0, sizeof *out);
         return out->state = SIGNATURE_MISSING;
     }
