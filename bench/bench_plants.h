@@ -1,5 +1,6 @@
-// What the benchmarks plant in their prefix: Run values, services and
-// scheduled jobs by the hundred (their clock and medians: bench_support.h).
+// What the benchmarks plant in their prefix: Run values, services,
+// scheduled jobs, IE helpers, IE cookie files and hidden files by the
+// hundred (their clock and medians: bench_support.h).
 #pragma once
 #include <windows.h>
 #include <mstask.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "ie_helpers.h"
 
 namespace bench {
 
@@ -134,6 +136,111 @@ inline void RemoveJobs(const char *stem, int count)
         return;
     for (int i = 0; i < count; i++) scheduler->Delete(JobName(stem, i).c_str());
     scheduler->Release();
+}
+
+// Distinct program files with version information: the system's DLLs
+// (repeated when there are fewer than count).
+inline std::vector<std::string> SystemDlls(size_t count)
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((std::string(system) + "\\*.dll").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do files.push_back(std::string(system) + "\\" + found.cFileName);
+    while (files.size() < count && FindNextFileA(find, &found));
+    FindClose(find);
+    while (!files.empty() && files.size() < count) files.push_back(files[files.size() % 50]);
+    return files;
+}
+
+inline std::string HelperClassId(int n)
+{
+    char text[64];
+    snprintf(text, sizeof text, "{B3AC4000-0000-4000-8000-%012d}", n);
+    return text;
+}
+
+// objects browser helper objects, toolbars toolbars (each class's server
+// one of files, in order) and buttons toolbar buttons (the next files).
+inline void PlantIEHelpers(int objects, int toolbars, int buttons, const std::vector<std::string> &files)
+{
+    for (int i = 0; i < objects + toolbars; i++) {
+        std::string id = HelperClassId(i);
+        SetRegString(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "", files[i % files.size()]);
+        if (i < objects)
+            SetRegString(HKEY_LOCAL_MACHINE, std::string(BHO_KEY) + "\\" + id, "NoExplorer", "1");
+        else
+            SetRegString(HKEY_LOCAL_MACHINE, IE_TOOLBAR_KEY, id.c_str(), "");
+    }
+    for (int i = 0; i < buttons; i++) {
+        std::string key = std::string(IE_EXTENSIONS_KEY) + "\\" + HelperClassId(1000 + i);
+        const std::string &file = files[(objects + toolbars + i) % files.size()];
+        SetRegString(HKEY_LOCAL_MACHINE, key, "ButtonText", "Bench button " + std::to_string(i));
+        SetRegString(HKEY_LOCAL_MACHINE, key, "Exec", file);
+        SetRegString(HKEY_LOCAL_MACHINE, key, "HotIcon", file + ",1");
+    }
+}
+
+// Removes what PlantIEHelpers wrote and nothing else.
+inline void RemoveIEHelpers(int objects, int toolbars, int buttons)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, IE_TOOLBAR_KEY, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        for (int i = objects; i < objects + toolbars; i++) RegDeleteValueA(key, HelperClassId(i).c_str());
+        RegCloseKey(key);
+    }
+    for (int i = 0; i < objects; i++)
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(BHO_KEY) + "\\" + HelperClassId(i)).c_str());
+    for (int i = 0; i < buttons; i++)
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(IE_EXTENSIONS_KEY) + "\\" + HelperClassId(1000 + i)).c_str());
+    for (int i = 0; i < objects + toolbars; i++) RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + HelperClassId(i)).c_str());
+}
+
+// count IE cookie files "user@site<i>.example[1].txt" and an index.dat in
+// folder (created). Removed again by RemoveCookieFiles.
+inline void PlantCookieFiles(const std::string &folder, int count)
+{
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WriteWholeFile(folder + "\\index.dat", "index");
+    for (int i = 0; i < count; i++)
+        WriteWholeFile(folder + "\\user@site" + std::to_string(i) + ".example[1].txt",
+                       "id\n" + std::to_string(i) + "\nsite.example/\n");
+}
+
+inline void RemoveCookieFiles(const std::string &folder, int count)
+{
+    for (int i = 0; i < count; i++)
+        DeleteFileA((folder + "\\user@site" + std::to_string(i) + ".example[1].txt").c_str());
+    DeleteFileA((folder + "\\index.dat").c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+// count hidden files in folders of 1,000 "<stem>-NN" in the temporary
+// folder (which the hidden-files scan walks with its subfolders).
+inline void HiddenFiles(const char *stem, int count, int make)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    for (int f = 0; f * 1000 < count; f++) {
+        std::string folder = std::string(temp) + stem + "-" + std::to_string(f);
+        if (make) CreateDirectoryA(folder.c_str(), nullptr);
+        for (int i = f * 1000; i < count && i < (f + 1) * 1000; i++) {
+            std::string path = folder + "\\hidden" + std::to_string(i) + ".dat";
+            if (make) {
+                HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_HIDDEN, nullptr);
+                DWORD written;
+                WriteFile(file, "data", 4, &written, nullptr);
+                CloseHandle(file);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        }
+        if (!make) RemoveDirectoryA(folder.c_str());
+    }
 }
 
 }  // namespace bench

@@ -1,132 +1,156 @@
 // EnumerateIEHelpers over 500 helpers (300 helper objects, 100 toolbars,
-// 100 buttons) against a floor measured in the same run: the bare registry
-// reads of the same helpers. Twice: with program files that do not exist
-// (the listing's own work), and with a real program file of its own for
-// each helper, whose version reads are measured apart and allowed on top.
+// 100 buttons) against a floor measured in the same run that makes the same
+// system calls for the same result, bare: in each registry view the list
+// reads (the 32-bit view where the keys are not shared), the three keys
+// enumerated, each class's InprocServer32 default value read under
+// HKEY_CLASSES_ROOT, each button's values read, and the version facts of
+// each distinct program file read once (GetFileVersionInfoSize,
+// GetFileVersionInfo, the translations and five texts of each). Twice: with
+// program files that do not exist, and with a real program file of its own
+// for each helper. Goal: at most 1.3 times the floor (median of the rounds'
+// ratios; the spread is the least and greatest ratio).
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
-#include "bench_support.h"
+#include "bench_plants.h"
 #include "ie_helpers.h"
 #include "inventory.h"
 #include "items.h"
 #include "version_names.h"
 #include "store.h"
 #include "text.h"
+#include "platform.h"
+#include "unicode_text.h"
 
 namespace {
 const int kObjects = 300, kToolbars = 100, kButtons = 100;
 const int kRounds = 15;
 
-std::string ClassId(int n)
-{
-    char text[64];
-    snprintf(text, sizeof text, "{B3AC4000-0000-4000-8000-%012d}", n);
-    return text;
-}
+void Populate(const std::vector<std::string> &files) { bench::PlantIEHelpers(kObjects, kToolbars, kButtons, files); }
+void Clean() { bench::RemoveIEHelpers(kObjects, kToolbars, kButtons); }
+std::vector<std::string> ProgramFiles(size_t count) { return bench::SystemDlls(count); }
 
-// Distinct program files with version information: the system's DLLs.
-std::vector<std::string> ProgramFiles(size_t count)
-{
-    char system[PATH_SIZE];
-    GetSystemDirectoryA(system, sizeof system);
-    std::vector<std::string> files;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(system) + "\\*.dll").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do files.push_back(std::string(system) + "\\" + found.cFileName);
-    while (files.size() < count && FindNextFileA(find, &found));
-    FindClose(find);
-    while (!files.empty() && files.size() < count) files.push_back(files[files.size() % 50]);
-    return files;
-}
+// The program files whose version facts the floor reads, distinct (case
+// ignored), in the order the list meets them.
+std::vector<std::wstring> floorFiles;
 
-void Populate(const std::vector<std::string> &files)
+void ReadServer(const WCHAR *id, REGSAM view, std::vector<std::wstring> *files)
 {
-    for (int i = 0; i < kObjects + kToolbars; i++) {
-        std::string id = ClassId(i);
-        bench::SetRegString(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "", files[i]);
-        if (i < kObjects)
-            bench::SetRegString(HKEY_LOCAL_MACHINE, std::string(BHO_KEY) + "\\" + id, "NoExplorer", "1");
-        else
-            bench::SetRegString(HKEY_LOCAL_MACHINE, IE_TOOLBAR_KEY, id.c_str(), "");
+    std::wstring key = std::wstring(L"CLSID\\") + id + L"\\InprocServer32";
+    HKEY server;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | view, &server) != ERROR_SUCCESS) return;
+    WCHAR data[MAX_PATH * 2];
+    DWORD size = sizeof data - sizeof(WCHAR), type = 0;
+    if (RegQueryValueExW(server, L"", nullptr, &type, (BYTE *)data, &size) == ERROR_SUCCESS && files) {
+        data[size / sizeof(WCHAR)] = 0;
+        files->push_back(data);
     }
-    for (int i = 0; i < kButtons; i++) {
-        std::string key = std::string(IE_EXTENSIONS_KEY) + "\\" + ClassId(1000 + i);
-        bench::SetRegString(HKEY_LOCAL_MACHINE, key, "ButtonText", "Bench button " + std::to_string(i));
-        bench::SetRegString(HKEY_LOCAL_MACHINE, key, "Exec", files[kObjects + kToolbars + i]);
-        bench::SetRegString(HKEY_LOCAL_MACHINE, key, "HotIcon", files[kObjects + kToolbars + i] + ",1");
-    }
+    RegCloseKey(server);
 }
 
-// Removes what Populate wrote and nothing else.
-void Clean()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, IE_TOOLBAR_KEY, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        for (int i = kObjects; i < kObjects + kToolbars; i++) RegDeleteValueA(key, ClassId(i).c_str());
-        RegCloseKey(key);
-    }
-    for (int i = 0; i < kObjects; i++)
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(BHO_KEY) + "\\" + ClassId(i)).c_str());
-    for (int i = 0; i < kButtons; i++)
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(IE_EXTENSIONS_KEY) + "\\" + ClassId(1000 + i)).c_str());
-    for (int i = 0; i < kObjects + kToolbars; i++) RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + ClassId(i)).c_str());
-}
-
-std::string ReadServer(const char *id)
-{
-    char data[PATH_SIZE] = "";
-    DWORD size = sizeof data;
-    RegGetValueA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + id + "\\InprocServer32").c_str(), "", RRF_RT_REG_SZ,
-                 nullptr, data, &size);
-    return data;
-}
-
-// The floor: the registry reads any listing of these helpers has to make.
-int Floor(void)
+// The registry reads of one view. files (optional) gets the program files.
+int RegistryReads(REGSAM view, std::vector<std::wstring> *files)
 {
     int seen = 0;
-    char name[256];
+    WCHAR name[256];
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, BHO_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideText(BHO_KEY), 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
         for (DWORD i = 0;; i++) {
-            DWORD length = sizeof name;
-            if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            seen += !ReadServer(name).empty();
-        }
-        RegCloseKey(key);
-    }
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, IE_TOOLBAR_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        for (DWORD i = 0;; i++) {
-            DWORD length = sizeof name;
-            if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            ReadServer(name);
+            DWORD length = 256;
+            if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            ReadServer(name, view, files);
             seen++;
         }
         RegCloseKey(key);
     }
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, IE_EXTENSIONS_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideText(IE_TOOLBAR_KEY), 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
         for (DWORD i = 0;; i++) {
-            DWORD length = sizeof name;
-            if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            DWORD length = 256;
+            BYTE data[512];
+            DWORD size = sizeof data;
+            if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, data, &size) != ERROR_SUCCESS) break;
+            if (!name[0]) continue;
+            ReadServer(name, view, files);
+            seen++;
+        }
+        RegCloseKey(key);
+    }
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideText(IE_EXTENSIONS_KEY), 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
+        for (DWORD i = 0;; i++) {
+            DWORD length = 256;
+            if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
             HKEY button;
-            if (RegOpenKeyExA(key, name, 0, KEY_READ, &button) != ERROR_SUCCESS) continue;
-            char data[PATH_SIZE];
-            for (const char *value : {"ButtonText", "Exec", "script", "HotIcon"}) {
-                DWORD size = sizeof data;
-                RegQueryValueExA(button, value, nullptr, nullptr, (BYTE *)data, &size);
+            if (RegOpenKeyExW(key, name, 0, KEY_READ | view, &button) != ERROR_SUCCESS) continue;
+            WCHAR value[256], exec[MAX_PATH * 2] = L"";
+            for (DWORD v = 0;; v++) {
+                DWORD valueLength = 256;
+                BYTE data[MAX_PATH * 4];
+                DWORD size = sizeof data - sizeof(WCHAR);
+                if (RegEnumValueW(button, v, value, &valueLength, nullptr, nullptr, data, &size) != ERROR_SUCCESS)
+                    break;
+                ((WCHAR *)data)[size / sizeof(WCHAR)] = 0;
+                if (!_wcsicmp(value, L"Exec")) wcsncpy(exec, (const WCHAR *)data, MAX_PATH * 2 - 1);
             }
+            if (files && exec[0]) files->push_back(exec);
             RegCloseKey(button);
             seen++;
         }
         RegCloseKey(key);
     }
     return seen;
+}
+
+int ViewsRead(void)
+{
+    // The 32-bit view is read where it keeps the keys apart (always here).
+    return HasRegistryViews() ? 2 : 1;
+}
+
+// The version facts of a file as the list reads them, bare.
+void ReadVersion(const std::wstring &file)
+{
+    DWORD handle = 0, size = GetFileVersionInfoSizeW(file.c_str(), &handle);
+    if (!size) return;
+    std::vector<BYTE> block(size);
+    if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return;
+    WORD *pairs = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", (void **)&pairs, &length)) return;
+    for (UINT pair = 0; pair < length / 4; pair++)
+        for (const WCHAR *name :
+             {L"ProductName", L"ProductVersion", L"CompanyName", L"FileDescription", L"LegalCopyright"}) {
+            WCHAR query[96];
+            swprintf(query, 96, L"\\StringFileInfo\\%04x%04x\\%ls", pairs[pair * 2], pairs[pair * 2 + 1], name);
+            void *text = nullptr;
+            UINT textLength = 0;
+            VerQueryValueW(block.data(), query, &text, &textLength);
+        }
+}
+
+int Floor(void)
+{
+    int seen = 0;
+    for (int view = 0; view < ViewsRead(); view++) seen += RegistryReads(view ? KEY_WOW64_32KEY : 0, nullptr);
+    for (const std::wstring &file : floorFiles) ReadVersion(file);
+    return seen;
+}
+
+// The distinct program files of the helpers, as the floor reads them.
+void CollectFloorFiles(void)
+{
+    std::vector<std::wstring> all;
+    for (int view = 0; view < ViewsRead(); view++) RegistryReads(view ? KEY_WOW64_32KEY : 0, &all);
+    floorFiles.clear();
+    for (const std::wstring &file : all) {
+        bool seen = false;
+        for (const std::wstring &other : floorFiles) seen = seen || !_wcsicmp(file.c_str(), other.c_str());
+        if (!seen) floorFiles.push_back(file);
+    }
 }
 
 int DistinctCount(const std::vector<std::string> &files)
@@ -140,88 +164,60 @@ int DistinctCount(const std::vector<std::string> &files)
     return distinct;
 }
 
-// The same reads through the store functions the listing uses.
-int StoreWalk(void)
-{
-    int seen = 0;
-    auto server = [&](const char *id) {
-        StoreBlob blob;
-        if (StoreReadBlob(HKEY_CLASSES_ROOT, 0, (std::string("CLSID\\") + id + "\\InprocServer32").c_str(), "", &blob))
-            StoreFreeBlob(&blob);
-        seen++;
-    };
-    StoreForEachSubkey(HKEY_LOCAL_MACHINE, 0, BHO_KEY, [&](const char *id) { server(id); return 1; });
-    StoreForEachValue(HKEY_LOCAL_MACHINE, 0, IE_TOOLBAR_KEY, [&](const char *id, const StoreBlob *) {
-        server(id);
-        return 1;
-    });
-    StoreForEachSubkey(HKEY_LOCAL_MACHINE, 0, IE_EXTENSIONS_KEY, [&](const char *id) {
-        StoreForEachValue(HKEY_LOCAL_MACHINE, 0, (std::string(IE_EXTENSIONS_KEY) + "\\" + id).c_str(),
-                          [](const char *, const StoreBlob *) { return 1; });
-        seen++;
-        return 1;
-    });
-    return seen;
-}
-
 struct Timing {
-    double floorMs = 1e30, versionMs = 1e30, listMs = 1e30, storeMs = 1e30;
+    std::vector<double> floor, list, ratio;
     int floorCount = 0, listCount = 0;
-    // (listing - version reads) / floor of each round: the three parts of
-    // one round run close together, so a slow stretch of the machine moves
-    // them alike. The median of these is the figure to judge by.
-    std::vector<double> ratios;
-    std::string rounds;   // floor/version reads/listing of each round, in ms
 };
 
 Timing Measure(const std::vector<std::string> &files)
 {
     Clean();
     Populate(files);
+    CollectFloorFiles();
+    Floor();
+    EnumerateIEHelpers();
     Timing t;
-    auto bareReads = [&] { return bench::TimeBest(&t.floorMs, [&] { t.floorCount = Floor(); }); };
-    auto versions = [&] {
-        return bench::TimeBest(&t.versionMs, [&] {
-            for (const std::string &file : files) {
-                VersionNames names;
-                ReadVersionNames(file.c_str(), &names);
-            }
-        });
-    };
-    auto storeWalk = [&] { bench::TimeBest(&t.storeMs, StoreWalk); };
-    auto listing = [&] { return bench::TimeBest(&t.listMs, [&] { t.listCount = EnumerateIEHelpers(); }); };
-    // The order changes from round to round, so that no part always finds
-    // what the one before it left in the caches.
+    // The order changes from round to round, so that neither part always
+    // finds what the other left in the caches.
     for (int round = 0; round < kRounds; round++) {
-        double bare, version, list;
-        if (round % 2) {
-            list = listing();
-            version = versions();
-            bare = bareReads();
-        } else {
-            bare = bareReads();
-            version = versions();
-            list = listing();
+        double floor = 0, list = 0;
+        for (int part = 0; part < 2; part++) {
+            double start = bench::WallMs();
+            if ((part == 0) == (round % 2 == 0)) {
+                t.floorCount = Floor();
+                floor = bench::WallMs() - start;
+            } else {
+                t.listCount = EnumerateIEHelpers();
+                list = bench::WallMs() - start;
+            }
         }
-        t.ratios.push_back((list - version) / bare);
-        char line[64];
-        snprintf(line, sizeof line, " %.0f/%.0f/%.0f", bare, version, list);
-        t.rounds += line;
-        storeWalk();
+        t.floor.push_back(floor);
+        t.list.push_back(list);
+        t.ratio.push_back(list / floor);
     }
     FreeItems();
     Clean();
     return t;
 }
 
+void Spread(const std::vector<double> &values, double *low, double *high)
+{
+    *low = 1e30;
+    *high = 0;
+    for (double v : values) *low = v < *low ? v : *low, *high = v > *high ? v : *high;
+}
+
 void Report(const char *what, const Timing &t)
 {
-    printf("%-26s floor %6.1f ms (%d)  version reads %7.1f ms  EnumerateIEHelpers %7.1f ms (%d)\n", what,
-           t.floorMs, t.floorCount, t.versionMs, t.listMs, t.listCount);
-    printf("%-26s rounds (floor/version reads/listing):%s\n", "", t.rounds.c_str());
-    printf("%-26s the same reads through the store functions %6.1f ms\n", "", t.storeMs);
-    printf("%-26s (listing - version reads) / floor: best times %5.2f, median of the rounds %5.2f\n", "",
-           (t.listMs - t.versionMs) / t.floorMs, bench::Median(t.ratios));
+    double fl, fh, ll, lh, rl, rh;
+    Spread(t.floor, &fl, &fh);
+    Spread(t.list, &ll, &lh);
+    Spread(t.ratio, &rl, &rh);
+    printf("%s (floor %d, listed %d, %d distinct files read), ms: floor %.2f (%.2f-%.2f)  EnumerateIEHelpers %.2f "
+           "(%.2f-%.2f)\n  ratio median %.2f (%.2f-%.2f): ",
+           what, t.floorCount, t.listCount, (int)floorFiles.size(), bench::Median(t.floor), fl, fh,
+           bench::Median(t.list), ll, lh, bench::Median(t.ratio), rl, rh);
+    bench::PrintGoal(bench::Median(t.ratio), 1.3);
 }
 }  // namespace
 
@@ -238,9 +234,8 @@ int main()
         missing.push_back("C:\\Program Files\\Bench Helpers\\helper" + std::to_string(i) + ".dll");
 
     Timing none = Measure(missing);
-    Timing all = Measure(real);
     Report("files missing", none);
+    Timing all = Measure(real);
     Report("500 real program files", all);
-    printf("goal: listing at most 1.30 times the floor plus the version reads (ratio <= 1.30)\n");
     return 0;
 }

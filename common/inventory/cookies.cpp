@@ -38,11 +38,21 @@ const char kMozillaWindowClass[] = "MozillaWindowClass";
 struct FilterEntry {
     char *text;    // the value name, exactly
     char *lower;   // the same in lower case, for matching
+    size_t length;   // of lower
     int number;
 };
 
 FilterEntry *filters;
 int filterCount;
+
+// Matching a text against every filter text in one walk over the text: the
+// filter texts (marks of single cookies are none) are found by their first
+// two bytes, a text of one byte by that byte alone.
+unsigned char lowerOf[256];   // each byte in lower case, as tolower gives it
+unsigned char pairBits[65536 / 8];
+unsigned char singleBits[256 / 8];
+int *pairOrder;   // filter texts of two bytes or more, by their first two bytes
+int pairCount;
 // Indexes of the entries sorted by name (case ignored), for exact lookups.
 int *filterOrder;
 int filterLoaded;
@@ -54,6 +64,80 @@ char *LowerCopy(const char *text)
     if (copy)
         for (char *c = copy; *c; c++) *c = (char)tolower((unsigned char)*c);
     return copy;
+}
+
+unsigned PairOf(const char *text)
+{
+    return (unsigned)(unsigned char)text[0] << 8 | (unsigned char)text[1];
+}
+
+int HasBit(const unsigned char *bits, unsigned n)
+{
+    return bits[n >> 3] & (1u << (n & 7));
+}
+
+void SetBit(unsigned char *bits, unsigned n)
+{
+    bits[n >> 3] = (unsigned char)(bits[n >> 3] | (1u << (n & 7)));
+}
+
+int ComparePairs(const void *a, const void *b)
+{
+    unsigned x = PairOf(filters[*(const int *)a].lower), y = PairOf(filters[*(const int *)b].lower);
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// Indexes the loaded filter texts for TextIsFiltered. 1 or 0 (memory).
+int IndexFilterTexts(void)
+{
+    if (!lowerOf['A'])
+        for (int c = 0; c < 256; c++) lowerOf[c] = (unsigned char)tolower(c);
+    pairOrder = (int *)malloc((size_t)(filterCount ? filterCount : 1) * sizeof(int));
+    if (!pairOrder) return 0;
+    for (int i = 0; i < filterCount; i++) {
+        const FilterEntry &entry = filters[i];
+        if (entry.number == 2 || entry.length == 0) continue;
+        if (entry.length == 1) {
+            SetBit(singleBits, (unsigned char)entry.lower[0]);
+            continue;
+        }
+        SetBit(pairBits, PairOf(entry.lower));
+        pairOrder[pairCount++] = i;
+    }
+    qsort(pairOrder, (size_t)pairCount, sizeof(int), ComparePairs);
+    return 1;
+}
+
+// The first of pairOrder whose text begins with pair.
+int FirstWithPair(unsigned pair)
+{
+    int low = 0, high = pairCount;
+    while (low < high) {
+        int middle = (low + high) / 2;
+        if (PairOf(filters[pairOrder[middle]].lower) < pair)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+// 1 when the text (length bytes, in lower case) contains a filter text.
+int TextIsFiltered(const char *lower, size_t length)
+{
+    for (size_t i = 0; i < length; i++) {
+        unsigned c = (unsigned char)lower[i];
+        if (HasBit(singleBits, c)) return 1;
+        if (i + 1 >= length) break;
+        unsigned pair = c << 8 | (unsigned char)lower[i + 1];
+        if (!HasBit(pairBits, pair)) continue;
+        for (int k = FirstWithPair(pair); k < pairCount; k++) {
+            const FilterEntry &entry = filters[pairOrder[k]];
+            if (PairOf(entry.lower) != pair) break;
+            if (entry.length <= length - i && memcmp(lower + i, entry.lower, entry.length) == 0) return 1;
+        }
+    }
+    return 0;
 }
 
 int CompareOrder(const void *a, const void *b)
@@ -271,13 +355,15 @@ int LineIsFiltered(const char *lineStart, size_t length, HostCache *cache)
         domain++;
         hostLength--;
     }
+    // The host in lower case, as the filter texts are; one of 512
+    // characters or more is never matched as a text.
     char host[516];
-    if (hostLength >= sizeof host - 1) hostLength = 0;   // too long to be matched as a text
-    memcpy(host, domain, hostLength);
+    if (hostLength >= 512) hostLength = 0;
+    for (size_t i = 0; i < hostLength; i++) host[i] = (char)lowerOf[(unsigned char)domain[i]];
     host[hostLength] = 0;
     if (!cache->valid || strcmp(cache->host, host)) {
         memcpy(cache->host, host, hostLength + 1);
-        cache->filtered = host[0] && IsFilteredCookie(host);
+        cache->filtered = hostLength > 0 && filterCount > 0 && TextIsFiltered(host, hostLength);
         cache->valid = 1;
     }
     if (cache->filtered) return 1;
@@ -302,32 +388,31 @@ int WriteAll(HANDLE file, const char *data, size_t size)
     return 1;
 }
 
-// Builds the filtered copy of text into a heap buffer: every kept line
-// byte for byte, each ended by a line feed (a last line without one gets
-// it). *dropped is the number of lines left out.
-char *FilterCookieText(const char *text, size_t size, size_t *outSize, int *dropped)
+// Filters text in its own buffer, which holds size + 1 bytes: every kept
+// line byte for byte, each ended by a line feed (a last line without one
+// gets it), moved up over the lines left out. Returns the size of what is
+// kept; *dropped is the number of lines left out.
+size_t FilterCookieText(char *text, size_t size, int *dropped)
 {
-    char *out = (char *)malloc(size + 2);
-    if (!out) return nullptr;
     size_t used = 0;
     *dropped = 0;
     HostCache cache = {};
     size_t start = 0;
     while (start < size) {
-        const char *lineStart = text + start;
+        char *lineStart = text + start;
         const char *feed = (const char *)memchr(lineStart, '\n', size - start);
         size_t length = feed ? (size_t)(feed - lineStart) : size - start;
         if (LineIsFiltered(lineStart, length, &cache)) {
             (*dropped)++;
         } else {
-            memcpy(out + used, lineStart, length);
+            // Until a line is left out, every line is where it belongs.
+            if (used != start) memmove(text + used, lineStart, length);
             used += length;
-            out[used++] = '\n';
+            text[used++] = '\n';
         }
         start += length + 1;
     }
-    *outSize = used;
-    return out;
+    return used;
 }
 
 int ProfileFiles(char *cookies, char *fresh, char *temporary)
@@ -351,10 +436,8 @@ int WriteFilteredCopy(const char *cookies, const char *fresh, const char *tempor
     size_t size = 0;
     *dropped = 0;
     if (!ReadWholeFile(cookies, &text, &size)) return 0;
-    size_t outSize = 0;
-    char *filtered = FilterCookieText(text, size, &outSize, dropped);
-    free(text);
-    if (!filtered) return 0;
+    char *filtered = text;
+    size_t outSize = FilterCookieText(filtered, size, dropped);
     if (*dropped == 0) {
         // Nothing to take out: no copy is needed.
         free(filtered);
@@ -398,8 +481,13 @@ void FreeCookieFilter(void)
     }
     free(filters);
     free(filterOrder);
+    free(pairOrder);
     filters = nullptr;
     filterOrder = nullptr;
+    pairOrder = nullptr;
+    pairCount = 0;
+    memset(pairBits, 0, sizeof pairBits);
+    memset(singleBits, 0, sizeof singleBits);
     filterCount = 0;
     filterLoaded = 0;
     filterMarks = 0;
@@ -421,6 +509,7 @@ int LoadCookieFilter(void)
         FilterEntry entry;
         entry.text = DuplicateText(name);
         entry.lower = LowerCopy(name);
+        entry.length = entry.lower ? strlen(entry.lower) : 0;
         entry.number = 0;
         if (value->type == REG_SZ || value->type == REG_EXPAND_SZ)
             entry.number = (int)DecimalValue((const char *)value->data);
@@ -436,7 +525,7 @@ int LoadCookieFilter(void)
         return 1;
     });
     filterOrder = (int *)malloc((size_t)(filterCount ? filterCount : 1) * sizeof(int));
-    if (!filterOrder) {
+    if (!filterOrder || !IndexFilterTexts()) {
         FreeCookieFilter();
         return 0;
     }
@@ -468,22 +557,12 @@ int IsFilteredCookie(const char *text)
     size_t n = 0;
     for (; text[n]; n++) {
         if (n >= 512) return 0;   // 513 characters or more are never matched
-        lower[n] = (char)tolower((unsigned char)text[n]);
+        lower[n] = (char)lowerOf[(unsigned char)text[n]];
     }
     lower[n] = 0;
-    for (int i = 0; i < filterCount; i++) {
-        // Marks of single Mozilla cookies name one cookie exactly; they are
-        // no texts to look for.
-        if (filters[i].number == 2) continue;
-        const char *entry = filters[i].lower;
-        for (const char *at = strchr(lower, entry[0]); at; at = strchr(at + 1, entry[0])) {
-            const char *a = at, *b = entry;
-            while (*b && *a == *b) a++, b++;
-            if (!*b) return 1;
-            if (!*a) break;
-        }
-    }
-    return 0;
+    // Marks of single Mozilla cookies name one cookie exactly; they are no
+    // texts to look for (the index leaves them out).
+    return TextIsFiltered(lower, n);
 }
 
 int IsCookieFilterEntry(const char *name)

@@ -130,32 +130,45 @@ int AddHiddenItem(const char *path, DWORD attributes, void *)
 
 }  // namespace
 
+namespace {
+// Every place, each found once: an empty folder where the place cannot be
+// found or an earlier place already covers it (a folder is walked once).
+void FindPlaces(char (*folders)[PATH_SIZE], int *depths)
+{
+    for (int index = 0; index < HIDDEN_PLACE_COUNT; index++) {
+        char *folder = folders[index];
+        if (!RawPlace(index, folder, &depths[index])) continue;
+        for (int earlier = 0; earlier < index; earlier++)
+            if (folders[earlier][0] && depths[earlier] >= depths[index] && TextEqualNoCase(folders[earlier], folder)) {
+                folder[0] = 0;
+                break;
+            }
+    }
+}
+}  // namespace
+
 int GetHiddenFilePlace(int index, char *folder, int *depth)
 {
     folder[0] = 0;
     *depth = 0;
-    if (!RawPlace(index, folder, depth)) return 0;
-    // A folder that an earlier place already covers is walked once.
-    for (int earlier = 0; earlier < index; earlier++) {
-        char other[PATH_SIZE];
-        int otherDepth;
-        if (RawPlace(earlier, other, &otherDepth) && otherDepth >= *depth && TextEqualNoCase(other, folder)) {
-            folder[0] = 0;
-            return 0;
-        }
-    }
-    return 1;
+    if (index < 0 || index >= HIDDEN_PLACE_COUNT) return 0;
+    char folders[HIDDEN_PLACE_COUNT][PATH_SIZE];
+    int depths[HIDDEN_PLACE_COUNT];
+    FindPlaces(folders, depths);
+    if (!folders[index][0]) return 0;
+    *depth = depths[index];
+    return (int)CopyText(folder, PATH_SIZE, folders[index]) > 0;
 }
 
 int ForEachHiddenFile(HiddenFileVisitor visit, void *context)
 {
     if (!visit) return 0;
     Walk walk = {visit, context, 0, 0};
-    for (int i = 0; i < HIDDEN_PLACE_COUNT && !walk.stopped; i++) {
-        char folder[PATH_SIZE];
-        int depth;
-        if (GetHiddenFilePlace(i, folder, &depth)) WalkFolder(folder, VisitFound, depth, (LPARAM)&walk);
-    }
+    char folders[HIDDEN_PLACE_COUNT][PATH_SIZE];
+    int depths[HIDDEN_PLACE_COUNT];
+    FindPlaces(folders, depths);
+    for (int i = 0; i < HIDDEN_PLACE_COUNT && !walk.stopped; i++)
+        if (folders[i][0]) WalkFolder(folders[i], VisitFound, depths[i], (LPARAM)&walk);
     return walk.count;
 }
 

@@ -247,7 +247,7 @@ void ListExtensions(Walk *walk, NamesCache *cache)
             else
                 CopyTextCut(found.title, sizeof found.title, text);
             char file[PATH_SIZE];
-            if (ResolveCommandPath(found.path, file) > 0) {
+            if (ResolveCommandFile(found.path, file) > 0) {
                 const VersionNames &names = cache->Of(file);
                 if (names.productName[0]) CopyTextCut(found.title, sizeof found.title, names.productName);
             }

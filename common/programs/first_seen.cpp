@@ -40,3 +40,26 @@ int GetFirstSeen(const char *path, int type, char *out)
     if (!ResolveCommandPath(path, file)) return 0;
     return StoreReadString(HKEY_CURRENT_USER, FirstSeenKey(type), file, out, DATE_TEXT_SIZE);
 }
+
+int GetFirstSeenMany(const char *const *paths, const int *types, int count, char (*dates)[DATE_TEXT_SIZE])
+{
+    const int kBatch = 32;   // StoreReadStrings reads at most this many
+    static char files[kBatch][PATH_SIZE];
+    int found = 0;
+    for (int first = 0; first < count;) {
+        const char *key = FirstSeenKey(types[first]);
+        StoreText texts[kBatch];
+        int n = 0, end = first;
+        for (; end < count && n < kBatch && FirstSeenKey(types[end]) == key; end++) {
+            dates[end][0] = 0;
+            // A path that names no program file has no date.
+            if (!ResolveCommandPath(paths[end], files[n])) continue;
+            texts[n] = {files[n], dates[end], DATE_TEXT_SIZE};
+            n++;
+        }
+        if (n) StoreReadStrings(HKEY_CURRENT_USER, key, texts, n);
+        for (int i = 0; i < n; i++) found += texts[i].buffer[0] != 0;
+        first = end;
+    }
+    return found;
+}

@@ -2,6 +2,8 @@
 // (HKCU Software\Orvendale\Detected\<category>).
 #pragma once
 
+#include "dates.h"   // DATE_TEXT_SIZE
+
 #define DETECTED_STARTUP      STORE_DETECTED "\\Startup"
 #define DETECTED_IEHELPER     STORE_DETECTED "\\IEHelper"
 #define DETECTED_SERVICES     STORE_DETECTED "\\Services"
@@ -21,3 +23,8 @@ int RecordFirstSeen(const char *path, const char *categoryKey);
 // The stored first-seen date of the program behind path. Returns its
 // length, 0 when none.
 int GetFirstSeen(const char *path, int type, char *out /* DATE_TEXT_SIZE */);
+
+// The same for many paths (of types[i] each), with one opening of a
+// category's key for up to 32 paths in a row of that category: dates[i]
+// gets what GetFirstSeen gives for paths[i]. Returns the number found.
+int GetFirstSeenMany(const char *const *paths, const int *types, int count, char (*dates)[DATE_TEXT_SIZE]);

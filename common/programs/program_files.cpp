@@ -283,7 +283,8 @@ int CopyVersionText(const BYTE *block, size_t blockSize, const char *text, char 
 }
 }  // namespace
 
-int ResolveCommandPath(const char *command, char *out)
+namespace {
+int ResolveCommandPathAs(const char *command, int capitals, char *out)
 {
     out[0] = 0;
     if (!command || !command[0]) return 0;
@@ -292,12 +293,24 @@ int ResolveCommandPath(const char *command, char *out)
     size_t start, end, next;
     FindProgramPart(work, 0, &start, &end, &next);
     if (end <= start || end - start >= PATH_SIZE) return 0;
-    for (size_t i = start; i < end; i++) out[i - start] = (char)toupper((unsigned char)work[i]);
+    for (size_t i = start; i < end; i++) out[i - start] = capitals ? (char)toupper((unsigned char)work[i]) : work[i];
     out[end - start] = 0;
     return (int)(end - start);
 }
+}  // namespace
 
-int SplitCommand(const char *command, char *file, char *parameters)
+int ResolveCommandPath(const char *command, char *out)
+{
+    return ResolveCommandPathAs(command, 1, out);
+}
+
+int ResolveCommandFile(const char *command, char *out)
+{
+    return ResolveCommandPathAs(command, 0, out);
+}
+
+namespace {
+int SplitCommandAs(const char *command, int capitals, char *file, char *parameters)
 {
     file[0] = 0;
     parameters[0] = 0;
@@ -308,11 +321,24 @@ int SplitCommand(const char *command, char *file, char *parameters)
     FindProgramPart(work, 1, &start, &end, &next);
     if (end <= start || end - start >= PATH_SIZE || strlen(work + next) >= PATH_SIZE) return 0;
     char program[PATH_SIZE];
-    for (size_t i = start; i < end; i++) program[i - start] = (char)toupper((unsigned char)work[i]);
+    for (size_t i = start; i < end; i++)
+        program[i - start] = capitals ? (char)toupper((unsigned char)work[i]) : work[i];
     program[end - start] = 0;
     GetLongPath(file, program);
     CopyText(parameters, PATH_SIZE, work + next);
     return (int)(end - start);
+}
+}  // namespace
+
+int SplitCommand(const char *command, char *file, char *parameters)
+{
+    return SplitCommandAs(command, 1, file, parameters);
+}
+
+int CommandProgramFile(const char *command, char *file)
+{
+    char parameters[PATH_SIZE];
+    return SplitCommandAs(command, 0, file, parameters);
 }
 
 int FileExists(char *path)

@@ -28,6 +28,10 @@ typedef char VersionFacts[VERSION_SLOTS][VERSION_SLOT_SIZE];
 // first ".exe" or ".dll" (or the closing quote of a quoted file) ends it.
 // Returns its length; 0 and an empty text when nothing fits 259 characters.
 int ResolveCommandPath(const char *command, char *out /* PATH_SIZE */);
+// The same file in the letters the command writes it, for reading it: a
+// file system that must search a folder for a name written in other
+// capitals finds it at once.
+int ResolveCommandFile(const char *command, char *out /* PATH_SIZE */);
 
 // Splits a command into its program file (long form; ".cpl" also ends it)
 // and the parameters behind it, the separating blank included. Returns the
@@ -35,6 +39,10 @@ int ResolveCommandPath(const char *command, char *out /* PATH_SIZE */);
 // there is none or a part does not fit.
 int SplitCommand(const char *command, char *file /* PATH_SIZE */,
                  char *parameters /* PATH_SIZE */);
+// The program file SplitCommand finds, in the letters the command writes
+// it: a file system that must search a folder for a name written in other
+// capitals finds it at once. Returns the same count.
+int CommandProgramFile(const char *command, char *file /* PATH_SIZE */);
 
 // 1 when the file exists. A bare name (under 32 characters) is also looked
 // for in the Windows folder (the text stays) and in the system folder (the

@@ -105,16 +105,13 @@ void QueryLanguage(int detailed, char *out, size_t size)
     CopyText(out, size, UiLanguage == 7 ? "de" : UiLanguage == 12 ? "fr" : "en");
 }
 
+// facts: the version facts of the program file (of the command as it
+// stands when it names no file); build: Sentrel's version text.
 void BuildQuery(int number, const char *command, const char *file, const char *name, int detailed,
-                char *query /* INFO_QUERY_SIZE */)
+                const VersionFacts facts, const char *build, char *query /* INFO_QUERY_SIZE */)
 {
     query[0] = 0;
-    static VersionFacts facts;
-    for (auto &slot : facts) slot[0] = 0;
-    // The facts of the program file; a command that names no file is read as it stands.
-    ReadVersionFacts(file[0] ? file : command, facts);
-    char build[VERSION_TEXT_SIZE] = "", language[32] = "", type[16], extension[PATH_SIZE] = "";
-    GetVersionText(build);
+    char language[32] = "", type[16], extension[PATH_SIZE] = "";
     QueryLanguage(detailed, language, sizeof language);
     FormatText(type, sizeof type, "%d", number);
     ExtensionAfterFirstDot(name, extension, sizeof extension);
@@ -285,8 +282,28 @@ int FindKbasePage(const char *fileName, char *out)
 
 // --- Online lookup -----------------------------------------------------------
 
+const char *InfoAddressSource(const char *command, char *file)
+{
+    char name[PATH_SIZE];
+    if (!command) command = "";
+    ProgramFileOf(command, file, name);
+    return file[0] ? file : command;
+}
+
 int BuildInfoAddress(int number, const char *command, const char *title, int detailed, char *out,
                      size_t size)
+{
+    if (!out || size == 0) return 0;
+    out[0] = 0;
+    static VersionFacts facts;
+    char file[PATH_SIZE], build[VERSION_TEXT_SIZE] = "";
+    ReadVersionFacts(InfoAddressSource(command, file), facts);
+    GetVersionText(build);
+    return BuildInfoAddressFrom(number, command, title, detailed, facts, build, out, size);
+}
+
+int BuildInfoAddressFrom(int number, const char *command, const char *title, int detailed,
+                         const VersionFacts facts, const char *build, char *out, size_t size)
 {
     if (!out || size == 0) return 0;
     out[0] = 0;
@@ -294,7 +311,7 @@ int BuildInfoAddress(int number, const char *command, const char *title, int det
     char file[PATH_SIZE], name[PATH_SIZE];
     ProgramFileOf(command, file, name);
     static char query[INFO_QUERY_SIZE];
-    BuildQuery(number, command, file, name, detailed, query);
+    BuildQuery(number, command, file, name, detailed, facts, build ? build : "", query);
 
     char server[PATH_SIZE], program[1024] = "";
     if (!ServerAddress(server, sizeof server)) return 0;

@@ -39,6 +39,17 @@ int FindKbasePage(const char *fileName, char *out /* PATH_SIZE */);
 int BuildInfoAddress(int number, const char *command, const char *title, int detailed,
                      char *out, size_t size);
 
+// The same with the two things an address carries besides the command read
+// by the caller, who writes many addresses (a report): facts are the
+// version facts of InfoAddressSource's file, build is Sentrel's own version
+// text (GetVersionText). The address is the one BuildInfoAddress builds.
+int BuildInfoAddressFrom(int number, const char *command, const char *title, int detailed,
+                         const VersionFacts facts, const char *build, char *out, size_t size);
+// The file whose version facts an address about command carries: the
+// program file of the command (file, PATH_SIZE), or the command itself
+// when it names none.
+const char *InfoAddressSource(const char *command, char *file /* PATH_SIZE */);
+
 // The program information of a command, on the user's request (the Info
 // buttons of the alerts and pages): the program's knowledge-base page when
 // there is one, else the lookup on the maker's web server (the detailed

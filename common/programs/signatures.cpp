@@ -272,8 +272,9 @@ int KeptSignature(const char *path, Signature *out)
 
 int SignedFileOf(const char *command, char *file)
 {
-    char parameters[PATH_SIZE];
-    if (SplitCommand(command, file, parameters) <= 0) {
+    // The file as the command writes it: the answer is kept by the file's
+    // name in any capitals, and the file is found fastest by its own.
+    if (CommandProgramFile(command, file) <= 0) {
         file[0] = 0;
         return 0;
     }

@@ -405,11 +405,17 @@ struct RecentFacts {
 };
 RecentFacts recentFacts[kFactSlots];
 int recentUsed, recentNext;
+
+// The words a report shows for a program whose signer is not verified, by
+// its signature state: the same few on row after row, made once per report.
+char notVerified[4][SIGNER_NAME_SIZE];
+int notVerifiedMade[4];
 }  // namespace
 
 void ForgetReportFacts(void)
 {
     recentUsed = recentNext = 0;
+    for (int &made : notVerifiedMade) made = 0;
 }
 
 void ReadReportFacts(const char *file, VersionFacts facts)
@@ -434,6 +440,13 @@ int RecordPublisherText(const Item *record, char *out, int size)
     // A hidden file and a running program are files; the others commands.
     if (record->type == ITEM_HIDDEN || record->type == ITEM_PROCESS) VerifyProgramFile(record->path, &signature);
     else VerifyCommandFile(record->path, &signature);
-    return PublisherText(&signature, out, size);
+    int state = signature.state;
+    if ((state == SIGNATURE_VERIFIED && signature.signer[0]) || state < 0 || state > 3)
+        return PublisherText(&signature, out, size);
+    if (!notVerifiedMade[state]) {
+        PublisherText(&signature, notVerified[state], sizeof notVerified[state]);
+        notVerifiedMade[state] = 1;
+    }
+    return (int)CopyTextCut(out, (size_t)size, notVerified[state]);
 }
 

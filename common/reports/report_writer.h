@@ -77,7 +77,8 @@ void ReportTimeText(const SYSTEMTIME *time, char *out, int size);
 void ReportDateText(const SYSTEMTIME *time, char *out, int size);
 
 // Who signed the program of a record, as a person reads it: the verified
-// signer, or "Not verified" with the reason. Returns its length.
+// signer, or "Not verified" with the reason (those words are made once per
+// report, see ForgetReportFacts). Returns its length.
 int RecordPublisherText(const Item *record, char *out, int size);
 
 // The text that names the Windows version. Returns its length.
@@ -88,7 +89,8 @@ int PlatformTextOf(const OSVERSIONINFOEXA *version, int extended, int tabletPc, 
 
 // The version facts of a program file, read once per report: a report
 // lists the same few programs again and again. ForgetReportFacts starts a
-// report afresh (a file may have changed since the last one).
+// report afresh (a file may have changed since the last one, the words of
+// the user's language with it).
 void ReadReportFacts(const char *file, VersionFacts facts);
 void ForgetReportFacts(void);
 

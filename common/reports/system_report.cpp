@@ -67,6 +67,10 @@ void SectionTitle(int section, char *out, int size)
     while (length > 0 && out[length - 1] == ' ') out[--length] = 0;
 }
 
+// Sentrel's own version, read once per report: every lookup address
+// carries it.
+char reportBuild[VERSION_TEXT_SIZE];
+
 // What the report shows of one record's program file.
 struct FileFacts {
     char file[PATH_SIZE];
@@ -82,18 +86,21 @@ void ReadFacts(const Item *record, FileFacts *facts)
         CopyText(facts->file, sizeof facts->file, record->path);
     else if (!ResolveCommandPath(record->path, facts->file))
         return;
-    ReadReportFacts(facts->file, facts->version);
+    // Read through the file's own letters (found at once); the report
+    // names it in capitals.
+    char own[PATH_SIZE];
+    int hidden = record->type == ITEM_HIDDEN;
+    ReadReportFacts(!hidden && ResolveCommandFile(record->path, own) ? own : facts->file, facts->version);
 }
 
 void WriteHeader(ReportFile *file, const char *caption)
 {
-    char version[VERSION_TEXT_SIZE], time[32], date[32];
-    GetVersionText(version);
+    char time[32], date[32];
     SYSTEMTIME now;
     GetLocalTime(&now);
     ReportTimeText(&now, time, sizeof time);
     ReportDateText(&now, date, sizeof date);
-    Html(file, "Report created by %s version %s at %s, on %s<br>\r\n", caption, version, time, date);
+    Html(file, "Report created by %s version %s at %s, on %s<br>\r\n", caption, reportBuild, time, date);
     ReportWrite(file, "<br>\r\n");
     char platform[512];
     PlatformText(platform, sizeof platform);
@@ -189,18 +196,52 @@ void Cell(ReportFile *file, const char *text)
 }
 
 // The lookup of a program on the maker's server: the same address the
-// pages open.
+// pages open, from the version facts the report has read already.
 void LookupCell(ReportFile *file, const Item *record)
 {
     static char address[INFO_ADDRESS_SIZE];
-    if (!BuildInfoAddress(record->type + 1000, record->path, record->title, 0, address, sizeof address)) {
+    static VersionFacts facts;
+    char source[PATH_SIZE];
+    ReadReportFacts(InfoAddressSource(record->path, source), facts);
+    if (!BuildInfoAddressFrom(record->type + 1000, record->path, record->title, 0, facts, reportBuild, address,
+                              sizeof address)) {
         ReportWrite(file, "<td></td>");
         return;
     }
     Html(file, "<td><a href=\"%s\">Look up</a></td>", address);
 }
 
-void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const ServiceSnapshot *states)
+// The location text of a record: a report shows the same few places on
+// row after row, so each text is made once per report.
+struct KnownLocation {
+    int type, disabled, view;
+    char text[512];
+};
+KnownLocation knownLocations[64];
+int knownLocationCount;
+
+void LocationText(const Item *record, char *out, int size)
+{
+    for (int i = 0; i < knownLocationCount; i++) {
+        const KnownLocation &known = knownLocations[i];
+        if (known.type == record->type && known.disabled == record->disabled && known.view == record->view) {
+            CopyTextCut(out, (size_t)size, known.text);
+            return;
+        }
+    }
+    DescribeEntryLocation(record, record->disabled, out, size);
+    if (knownLocationCount < 64) {
+        KnownLocation &known = knownLocations[knownLocationCount++];
+        known.type = record->type;
+        known.disabled = record->disabled;
+        known.view = record->view;
+        CopyTextCut(known.text, sizeof known.text, out);
+    }
+}
+
+// seen: the record's first-seen date (services have none).
+void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const ServiceSnapshot *states,
+                    const char *seen)
 {
     ReportWrite(file, "<tr>");
     if (section == SECTION_COOKIES) {
@@ -241,7 +282,7 @@ void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const Ser
         Cell(file, state);
     } else {
         char location[512];
-        DescribeEntryLocation(record, record->disabled, location, sizeof location);
+        LocationText(record, location, sizeof location);
         // A 2.0 task: when it starts.
         RegisteredTaskFacts facts;
         if (record->type == ITEM_TASK2 && RegisteredTaskFactsOf(record->name, &facts) && facts.file.triggers[0]) {
@@ -251,11 +292,7 @@ void WriteHtmlEntry(ReportFile *file, int section, const Item *record, const Ser
         Cell(file, location);
     }
     Cell(file, record->path);
-    if (section != SECTION_SERVICES) {
-        char seen[DATE_TEXT_SIZE] = "";
-        if (!record->path[0] || GetFirstSeen(record->path, record->type, seen) <= 0) seen[0] = 0;
-        Cell(file, seen);
-    }
+    if (section != SECTION_SERVICES) Cell(file, seen);
     LookupCell(file, record);
     ReportWrite(file, "</tr>\r\n");
 }
@@ -266,7 +303,7 @@ void WriteTextEntry(ReportFile *file, const Item *record)
     ReadFacts(record, &facts);
     char fileName[PATH_SIZE], location[512];
     FileNamePart(record->path, fileName, sizeof fileName);
-    DescribeEntryLocation(record, record->disabled, location, sizeof location);
+    LocationText(record, location, sizeof location);
     char publisher[SIGNER_NAME_SIZE] = "";
     if (record->path[0]) RecordPublisherText(record, publisher, sizeof publisher);
     const char *fields[] = {record->title, fileName, facts.version[VERSION_FILE_DESCRIPTION],
@@ -281,16 +318,52 @@ void WriteTextEntry(ReportFile *file, const Item *record)
     ReportWrite(file, "\r\n");
 }
 
+// The first-seen dates of the section's rows, read together (one opening
+// of their key for many rows). Null when the section shows none or memory
+// is short; free() it.
+char (*SectionFirstSeen(int section, int format))[DATE_TEXT_SIZE]
+{
+    int count = ItemCount();
+    if (format != 0 || section == SECTION_SERVICES || section == SECTION_HIDDEN || section == SECTION_COOKIES ||
+        count == 0)
+        return nullptr;
+    char(*dates)[DATE_TEXT_SIZE] = (char(*)[DATE_TEXT_SIZE])malloc((size_t)count * DATE_TEXT_SIZE);
+    const char **paths = (const char **)malloc((size_t)count * sizeof(const char *));
+    int *types = (int *)malloc((size_t)count * sizeof(int));
+    if (dates && paths && types) {
+        for (int i = 0; i < count; i++) {
+            paths[i] = GetItem(i)->path;
+            types[i] = GetItem(i)->type;
+        }
+        GetFirstSeenMany(paths, types, count, dates);
+    } else {
+        free(dates);
+        dates = nullptr;
+    }
+    free(paths);
+    free(types);
+    return dates;
+}
+
 void WriteSectionRows(ReportFile *file, int section, int format, const ServiceSnapshot *states)
 {
+    char(*dates)[DATE_TEXT_SIZE] = SectionFirstSeen(section, format);
     for (int i = 0; i < ItemCount(); i++) {
         const Item *record = GetItem(i);
         if (!record->title[0] && !record->path[0]) continue;
-        if (format == 0)
-            WriteHtmlEntry(file, section, record, states);
-        else
+        if (format != 0) {
             WriteTextEntry(file, record);
+            continue;
+        }
+        char seen[DATE_TEXT_SIZE] = "";
+        if (dates)
+            CopyText(seen, sizeof seen, dates[i]);
+        else if (section != SECTION_SERVICES && section != SECTION_HIDDEN && section != SECTION_COOKIES &&
+                 record->path[0] && GetFirstSeen(record->path, record->type, seen) <= 0)
+            seen[0] = 0;
+        WriteHtmlEntry(file, section, record, states, seen);
     }
+    free(dates);
 }
 
 int WriteSections(ReportFile *file, int format)
@@ -353,6 +426,8 @@ int WriteSystemReportFile(const char *path, int format, const char *caption)
     HeldItems held;
     HoldItemList(&held);
     ForgetReportFacts();
+    knownLocationCount = 0;
+    GetVersionText(reportBuild);
     if (format == 0) {
         static const char kTitle[] = "Sentrel Report Log";
         // A compact page that reads well pasted into a forum post too.
