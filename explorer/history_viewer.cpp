@@ -48,12 +48,14 @@ struct HistoryRows {
     int count;
 };
 HistoryRows shown;
+// The viewer shows the newest lines of history.txt, at most this many.
+const int kLinesShown = 4096;
 
 ListPage historyList = {6041, kColumns, kHeadings, "SortHistory", nullptr, -1};
 
 int Collect(const HistoryEntry *entry, void *)
 {
-    if (shown.count >= ITEM_MAX) return 0;
+    if (shown.count >= kLinesShown) return 0;
     shown.entries[shown.count++] = *entry;
     return 1;
 }
@@ -94,8 +96,8 @@ void Fill(HWND dialog)
     HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     HWND list = historyList.list;
     shown.count = 0;
-    if (!shown.entries) shown.entries = (HistoryEntry *)calloc(ITEM_MAX, sizeof(HistoryEntry));
-    if (shown.entries) ReadHistory(ITEM_MAX, Collect, nullptr);
+    if (!shown.entries) shown.entries = (HistoryEntry *)calloc(kLinesShown, sizeof(HistoryEntry));
+    if (shown.entries) ReadHistory(kLinesShown, Collect, nullptr);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     UseRowImages(&historyList);

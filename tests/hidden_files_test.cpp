@@ -202,7 +202,7 @@ TEST_F(HiddenFiles, LongPathsAreSkippedAndMoreThanTheListHoldsIsStillChecked)
     CloseHandle(file);
 
     std::string many = made.Folder(test::TempFolder() + "\\sentrel-hidden-many");
-    const int kMany = ITEM_MAX + 20;
+    const int kMany = HIDDEN_FILES_MAX + 20;
     for (int i = 0; i < kMany; i++) {
         std::string path = many + "\\h" + std::to_string(i) + ".dat";
         made.Remember(path);
@@ -216,8 +216,8 @@ TEST_F(HiddenFiles, LongPathsAreSkippedAndMoreThanTheListHoldsIsStillChecked)
     EXPECT_EQ(1u, walked.count(tooLong)) << "a long path is listed whole";
     for (const auto &path : walked) EXPECT_LT(path.size(), (size_t)PATH_SIZE) << "a path past the buffer";
 
-    EXPECT_EQ(ITEM_MAX, ListHiddenFiles());
-    EXPECT_EQ((int)walked.size() - ITEM_MAX, HiddenFilesLeftOut()) << "the page can tell how many are not listed";
+    EXPECT_EQ(HIDDEN_FILES_MAX, ListHiddenFiles());
+    EXPECT_EQ((int)walked.size() - HIDDEN_FILES_MAX, HiddenFilesLeftOut()) << "the page can tell how many are not listed";
     // One that the list could not hold is still asked about.
     std::string missing;
     std::set<std::string> listed;

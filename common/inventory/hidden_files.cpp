@@ -114,7 +114,7 @@ int leftOut;
 
 int AddHiddenItem(const char *path, DWORD attributes, void *)
 {
-    if (ItemCount() >= ITEM_MAX) {
+    if (ItemCount() >= HIDDEN_FILES_MAX) {
         // Counted, so that the page can say that the list is not whole.
         leftOut++;
         return 1;

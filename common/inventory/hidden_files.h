@@ -28,8 +28,11 @@ int GetHiddenFilePlace(int index, char *folder /* PATH_SIZE */, int *depth);
 typedef int (*HiddenFileVisitor)(const char *path, DWORD attributes, void *context);
 int ForEachHiddenFile(HiddenFileVisitor visit, void *context);
 
+// The most hidden files one scan lists; the page says how many more it found.
+#define HIDDEN_FILES_MAX 4096
+
 // How many hidden files the last ListHiddenFiles found but could not hold
-// (the item list is full).
+// (more than HIDDEN_FILES_MAX).
 int HiddenFilesLeftOut(void);
 
 // The title of a hidden file as its record has it: the FileDescription of

@@ -4,7 +4,9 @@
 #pragma once
 #include "registry_views.h"   // the view a record was read from
 
-#define ITEM_MAX         4096
+// The list holds every entry a machine has (an entry beyond a small limit
+// would be one Windows starts and nobody is asked about).
+#define ITEM_MAX         65536
 // Texts are UTF-8: a title holds 127 characters of any script, a path or
 // detail 259.
 #define ITEM_TITLE_SIZE  384
