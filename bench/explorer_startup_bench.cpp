@@ -94,14 +94,20 @@ struct Start {
     double firstScreen = -1, wholeList = -1;
 };
 
-// The page's list once it holds rows rows and has painted them.
-HWND PaintedList(int rows)
+// The page's list once it is there (found once, asked little, so that the
+// waiting costs the explorer little).
+HWND PageList(void)
 {
     HWND sheet = FindWindowA("#32770", "Sentrel Zenta");
     HWND page = sheet ? (HWND)SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) : nullptr;
-    HWND list = page ? GetDlgItem(page, 1000) : nullptr;
-    if (!list || !IsWindowVisible(list) || SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) < rows) return nullptr;
-    return GetUpdateRect(list, nullptr, FALSE) ? nullptr : list;
+    return page ? GetDlgItem(page, 1000) : nullptr;
+}
+
+// 1 once the list holds rows rows and has painted them.
+int Painted(HWND list, int rows)
+{
+    return IsWindowVisible(list) && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) >= rows &&
+           !GetUpdateRect(list, nullptr, FALSE);
 }
 
 // Starts the explorer and waits for its first screen, and for its whole
@@ -118,13 +124,15 @@ Start StartExplorer(int rows, bool firstOnly)
     if (!CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
                         &info))
         return times;
+    HWND list = nullptr;
     for (double waited = 0; waited < 300000 && times.wholeList < 0; waited = bench::WallMs() - start) {
-        if (HWND list = PaintedList(rows)) {
+        if (!list) list = PageList();
+        if (list && Painted(list, rows)) {
             double now = bench::WallMs() - start;
             if (times.firstScreen < 0) times.firstScreen = now;
             if (firstOnly || !GetPropA(list, "SentrelRowsWaiting")) times.wholeList = now;
         }
-        if (times.wholeList < 0) Sleep(2);
+        if (times.wholeList < 0) Sleep(times.firstScreen < 0 ? 3 : 20);
     }
     if (HWND main = FindWindowA("SentrelEx", nullptr)) PostMessageA(main, WM_COMMAND, 6030, 0);
     if (WaitForSingleObject(info.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);

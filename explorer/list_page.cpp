@@ -319,6 +319,92 @@ void ReadFactsInView(ListPage *page, PageRow *row)
 {
     ReadFactsOf(page, row, 1);
 }
+
+// What the rows about to be drawn need of their program files, read by two
+// threads at once before the list draws them: a program's company and its
+// icon are read by the platform's loader, which takes a while for each file.
+struct FileRead {
+    char file[PATH_SIZE];
+    int needCompany, needIcon;
+    char company[VERSION_NAME_SIZE];
+    HICON icon;
+};
+struct FileReads {
+    FileRead *reads;
+    int first, count, step;
+};
+
+DWORD WINAPI ReadFiles(LPVOID parameter)
+{
+    const FileReads *batch = (const FileReads *)parameter;
+    for (int i = batch->first; i < batch->count; i += batch->step) {
+        FileRead &read = batch->reads[i];
+        if (read.needCompany) {
+            VersionFacts *facts = (VersionFacts *)malloc(sizeof(VersionFacts));
+            if (facts) {
+                ReadVersionFacts(read.file, *facts);
+                CopyTextCut(read.company, sizeof read.company, (*facts)[VERSION_COMPANY_NAME]);
+                free(facts);
+            } else {
+                read.needCompany = 0;
+            }
+        }
+        WideText wide(read.file);
+        if (read.needIcon && (!wide.get() || ExtractIconExW(wide, 0, nullptr, &read.icon, 1) == UINT_MAX))
+            read.icon = nullptr;
+    }
+    return 0;
+}
+
+void ReadFilesInView(ListPage *page)
+{
+    if (!page->order || !RowImages()) return;
+    int top = (int)SendMessageA(page->list, LVM_GETTOPINDEX, 0, 0);
+    int seen = (int)SendMessageA(page->list, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
+    if (top < 0 || seen <= 1 || seen > 200) return;
+    FileRead *reads = (FileRead *)calloc((size_t)seen, sizeof(FileRead));
+    if (!reads) return;
+    int count = 0;
+    for (int position = top; position < top + seen && position < page->shownCount; position++) {
+        PageRow *row = ShownRow(page, position);
+        char file[PATH_SIZE];
+        if (row->factsRead || ResolveCommandPath(row->record.path, file) <= 0) continue;
+        FileFacts *known = FindFileFacts(file);
+        if (!known || (known->companyRead && known->image != -1)) continue;
+        int again = 0;
+        for (int i = 0; i < count && !again; i++) again = TextEqualNoCase(reads[i].file, file);
+        if (again) continue;
+        CopyText(reads[count].file, PATH_SIZE, file);
+        reads[count].needCompany = !known->companyRead;
+        reads[count].needIcon = known->image == -1;
+        count++;
+    }
+    // A few files are read faster than a thread starts.
+    if (count >= 4) {
+        FileReads other = {reads, 1, count, 2}, mine = {reads, 0, count, 2};
+        HANDLE thread = CreateThread(nullptr, 0, ReadFiles, &other, 0, nullptr);
+        if (!thread) mine.step = 1;
+        ReadFiles(&mine);
+        if (thread) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+        for (int i = 0; i < count; i++) {
+            FileFacts *known = FindFileFacts(reads[i].file);
+            if (known && reads[i].needCompany) {
+                CopyTextCut(known->company, sizeof known->company, reads[i].company);
+                known->companyRead = 1;
+            }
+            if (reads[i].needIcon) {
+                int added = reads[i].icon ? ImageList_AddIcon(RowImages(), reads[i].icon) : -1;
+                if (known) known->image = added >= 0 ? added : -2;
+            }
+        }
+    }
+    for (int i = 0; i < count; i++)
+        if (reads[i].icon) DestroyIcon(reads[i].icon);
+    free(reads);
+}
 }  // namespace
 
 void ReadRowFacts(ListPage *page, PageRow *row)
@@ -1518,7 +1604,11 @@ namespace {
 // the system's colours.
 LRESULT DrawRowMark(ListPage *page, NMLVCUSTOMDRAW *draw)
 {
-    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+        // The files of the rows about to be drawn are read first, two at a time.
+        ReadFilesInView(page);
+        return CDRF_NOTIFYITEMDRAW;
+    }
     if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
     // The row about to be drawn is seen: its facts are read now.
     PageRow *row = page->order ? ShownRow(page, (int)draw->nmcd.dwItemSpec)
