@@ -75,6 +75,29 @@ MeanTimes AlternateMeans(int rounds, const std::function<void()> &floor, const s
     return t;
 }
 
+void Spread(const std::vector<double> &values, double *low, double *high)
+{
+    *low = values.empty() ? 0 : 1e30;
+    *high = 0;
+    for (double v : values) *low = v < *low ? v : *low, *high = v > *high ? v : *high;
+}
+
+void PrintSpread(const char *what, const std::vector<double> &values)
+{
+    double low, high;
+    Spread(values, &low, &high);
+    printf("%-34s median %8.2f  spread %8.2f - %8.2f\n", what, Median(values), low, high);
+}
+
+double CpuMs(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+    ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
+    return (double)(k.QuadPart + u.QuadPart) / 10000.0;
+}
+
 void PrintGoal(double ratio, double goal)
 {
     printf("ratio %.2f (goal at most %.2f): %s\n", ratio, goal, ratio <= goal ? "met" : "NOT MET");

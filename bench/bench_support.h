@@ -18,6 +18,12 @@ double WallMs(void);
 double ElapsedMs(LARGE_INTEGER start, LARGE_INTEGER end);
 // The median of values; 0 for none.
 double Median(std::vector<double> values);
+// The least and the greatest of values (0 and 0 for none).
+void Spread(const std::vector<double> &values, double *low, double *high);
+// One line: what, the median of values and their spread.
+void PrintSpread(const char *what, const std::vector<double> &values);
+// The CPU time (user and kernel) a process has used, in milliseconds.
+double CpuMs(HANDLE process = GetCurrentProcess());
 // Times work; *best keeps the least time seen. Returns the time taken (ms).
 double TimeBest(double *best, const std::function<void()> &work);
 

@@ -42,14 +42,6 @@ const char kSavedSuffix[] = " (saved by full_pass_bench)";
 DWORD fakeNow = 1000000;
 DWORD FakeClock(void) { return fakeNow; }
 
-double CpuMs(void)
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-    ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
-    return (double)(k.QuadPart + u.QuadPart) / 10000.0;
-}
 
 SIZE_T WorkingSet(void)
 {
@@ -152,10 +144,10 @@ void OnePass(double *cpu, double *wall)
     for (;;) {
         fakeNow += 2000;
         int due = tickCounter > 15;
-        double startCpu = CpuMs(), startWall = bench::WallMs();
+        double startCpu = bench::CpuMs(), startWall = bench::WallMs();
         OnPatrolTick();
         if (!due) continue;
-        *cpu = CpuMs() - startCpu;
+        *cpu = bench::CpuMs() - startCpu;
         *wall = bench::WallMs() - startWall;
         return;
     }
@@ -181,12 +173,6 @@ DWORD WINAPI Watchdog(void *)
     }
 }
 
-void Spread(const char *what, std::vector<double> values)
-{
-    double low = 1e30, high = 0;
-    for (double v : values) low = v < low ? v : low, high = v > high ? v : high;
-    printf("%-28s median %8.1f  spread %8.1f - %8.1f\n", what, bench::Median(values), low, high);
-}
 }  // namespace
 
 int main()
@@ -216,8 +202,8 @@ int main()
     atHundred = WorkingSet();
 
     printf("full pass (group A and group B, every category due), %d passes, ms:\n", kFullPasses);
-    Spread("CPU (user + kernel)", cpu);
-    Spread("wall", wall);
+    bench::PrintSpread("CPU (user + kernel)", cpu);
+    bench::PrintSpread("wall", wall);
     printf("goal under 1000 ms CPU: %s\n", bench::Median(cpu) < 1000 ? "met" : "NOT MET");
     double growth = ((double)atHundred - (double)atTen) / 1048576.0;
     printf("working set after pass 10 %.1f MB, after pass %d %.1f MB: growth %.2f MB (goal under 1 MB): %s\n",

@@ -135,12 +135,6 @@ void Tree(int make)
     }
 }
 
-void Spread(const char *what, const std::vector<double> &values)
-{
-    double low = 1e30, high = 0;
-    for (double v : values) low = v < low ? v : low, high = v > high ? v : high;
-    printf("%-34s median %8.2f  spread %8.2f - %8.2f\n", what, bench::Median(values), low, high);
-}
 }  // namespace
 
 int main()
@@ -159,9 +153,9 @@ int main()
     for (int i = 0; i < kRounds; i++) ratios.push_back(times.measured[i] / times.floor[i]);
     printf("%d files, %d hidden, %d listed; %d rounds, ms:\n", kFolders * kFilesPerFolder, expected, listed,
            kRounds);
-    Spread("floor (walk, places, 2-byte reads)", times.floor);
-    Spread("ListHiddenFiles", times.measured);
-    Spread("ListHiddenFiles / floor", ratios);
+    bench::PrintSpread("floor (walk, places, 2-byte reads)", times.floor);
+    bench::PrintSpread("ListHiddenFiles", times.measured);
+    bench::PrintSpread("ListHiddenFiles / floor", ratios);
     bench::PrintGoal(bench::Median(ratios), 1.3);
     return listed == expected ? 0 : 1;
 }

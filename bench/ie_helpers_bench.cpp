@@ -200,19 +200,12 @@ Timing Measure(const std::vector<std::string> &files)
     return t;
 }
 
-void Spread(const std::vector<double> &values, double *low, double *high)
-{
-    *low = 1e30;
-    *high = 0;
-    for (double v : values) *low = v < *low ? v : *low, *high = v > *high ? v : *high;
-}
-
 void Report(const char *what, const Timing &t)
 {
     double fl, fh, ll, lh, rl, rh;
-    Spread(t.floor, &fl, &fh);
-    Spread(t.list, &ll, &lh);
-    Spread(t.ratio, &rl, &rh);
+    bench::Spread(t.floor, &fl, &fh);
+    bench::Spread(t.list, &ll, &lh);
+    bench::Spread(t.ratio, &rl, &rh);
     printf("%s (floor %d, listed %d, %d distinct files read), ms: floor %.2f (%.2f-%.2f)  EnumerateIEHelpers %.2f "
            "(%.2f-%.2f)\n  ratio median %.2f (%.2f-%.2f): ",
            what, t.floorCount, t.listCount, (int)floorFiles.size(), bench::Median(t.floor), fl, fh,

@@ -28,15 +28,6 @@ namespace {
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kOptions[] = "Software\\Orvendale\\Sentrel\\Options";
 
-double CpuMs(HANDLE process)
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(process, &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-    ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
-    return (double)(k.QuadPart + u.QuadPart) / 10000.0;
-}
-
 int CountThreads(DWORD process)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -75,17 +66,17 @@ Idle MeasureIdle(void)
 {
     Idle idle;
     const DWORD window = 8000;
-    double cpu = CpuMs(GetCurrentProcess());
+    double cpu = bench::CpuMs(GetCurrentProcess());
     Pump(window);
-    idle.cpuPerSecond = (CpuMs(GetCurrentProcess()) - cpu) * 1000.0 / window;
+    idle.cpuPerSecond = (bench::CpuMs(GetCurrentProcess()) - cpu) * 1000.0 / window;
     int ticks = 0;
     double tickCpu = 0;
     for (int i = 0; i < 2000; i++) {
         tickCounter = 0;   // never a pass: only the idle path of the tick
         fakeNow += 2000;
-        double before = CpuMs(GetCurrentProcess());
+        double before = bench::CpuMs(GetCurrentProcess());
         OnPatrolTick();
-        tickCpu += CpuMs(GetCurrentProcess()) - before;
+        tickCpu += bench::CpuMs(GetCurrentProcess()) - before;
         ticks++;
     }
     idle.cpuPerTick = tickCpu / ticks;

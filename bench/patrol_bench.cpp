@@ -20,14 +20,6 @@ namespace {
 DWORD fakeNow = 1000000;
 DWORD FakeClock(void) { return fakeNow; }
 
-double CpuMs(void)
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}};
-    ULARGE_INTEGER u = {{user.dwLowDateTime, user.dwHighDateTime}};
-    return (double)(k.QuadPart + u.QuadPart) / 10000.0;
-}
 
 SIZE_T WorkingSet(SIZE_T *peak)
 {
@@ -54,11 +46,11 @@ int main()
     patrolClock = FakeClock;
     lastVerifyTick = fakeNow;
 
-    double baselineCpu = CpuMs();
+    double baselineCpu = bench::CpuMs();
     double baselineWall = bench::WallMs();
     for (int i = 0; i < 10; i++) BuildStartupList(0);
     FreeItems();
-    baselineCpu = (CpuMs() - baselineCpu) / 10;
+    baselineCpu = (bench::CpuMs() - baselineCpu) / 10;
     baselineWall = (bench::WallMs() - baselineWall) / 10;
 
     double idleCpu = 0, passCpu[2] = {0, 0}, passWall[2] = {0, 0};
@@ -68,9 +60,9 @@ int main()
         fakeNow += 2000;
         int due = tickCounter > 15;
         int group = groupToggle;
-        double cpu = CpuMs(), wall = bench::WallMs();
+        double cpu = bench::CpuMs(), wall = bench::WallMs();
         OnPatrolTick();
-        cpu = CpuMs() - cpu;
+        cpu = bench::CpuMs() - cpu;
         wall = bench::WallMs() - wall;
         if (!due) {
             idleCpu += cpu;

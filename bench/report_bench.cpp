@@ -135,12 +135,6 @@ void WriteBytes(const std::string &path, const char *data, DWORD size)
     CloseHandle(file);
 }
 
-void Spread(const char *what, const std::vector<double> &values)
-{
-    double low = 1e30, high = 0;
-    for (double v : values) low = v < low ? v : low, high = v > high ? v : high;
-    printf("%-22s median %8.2f  spread %8.2f - %8.2f\n", what, bench::Median(values), low, high);
-}
 }  // namespace
 
 int main()
@@ -176,9 +170,9 @@ int main()
     }
     printf("system report of %d records (%lu bytes, %d first-seen dates), %d rounds, ms:\n", records,
            (unsigned long)size, seen, kRounds);
-    Spread("floor", floors);
-    Spread("report", reports);
-    Spread("report / floor", ratios);
+    bench::PrintSpread("floor", floors);
+    bench::PrintSpread("report", reports);
+    bench::PrintSpread("report / floor", ratios);
     bench::PrintGoal(bench::Median(ratios), 1.3);
     free(bytes);
     DeleteFileA(report.c_str());

@@ -231,19 +231,12 @@ Measured Measure(int rounds)
     return m;
 }
 
-void Spread(const std::vector<double> &values, double *low, double *high)
-{
-    *low = 1e30;
-    *high = 0;
-    for (double v : values) *low = v < *low ? v : *low, *high = v > *high ? v : *high;
-}
-
 void Report(const char *what, const Measured &m)
 {
     double fl, fh, ll, lh, rl, rh;
-    Spread(m.floor, &fl, &fh);
-    Spread(m.list, &ll, &lh);
-    Spread(m.ratio, &rl, &rh);
+    bench::Spread(m.floor, &fl, &fh);
+    bench::Spread(m.list, &ll, &lh);
+    bench::Spread(m.ratio, &rl, &rh);
     printf("%s (floor %d values and files, list %d records), ms: floor %.2f (%.2f-%.2f)  BuildStartupList %.2f "
            "(%.2f-%.2f)\n  ratio median %.2f (%.2f-%.2f): ",
            what, m.floorCount, m.listCount, bench::Median(m.floor), fl, fh, bench::Median(m.list), ll, lh,

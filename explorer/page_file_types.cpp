@@ -97,8 +97,8 @@ void SelectSameFileType(const Item *record)
     ListPage *p = &fileTypesPage;
     int count = (int)SendMessageA(p->list, LVM_GETITEMCOUNT, 0, 0);
     for (int position = 0; position < count; position++) {
-        PageRow *row = PageRowAt(p, RowIndexAt(p, position));
-        if (row && SameEntry(&row->record, record) && row->record.qualifier == record->qualifier) {
+        const Item *shown = RecordAtPosition(p, position);
+        if (shown && SameEntry(shown, record) && shown->qualifier == record->qualifier) {
             SelectRow(p->list, position);
             return;
         }
