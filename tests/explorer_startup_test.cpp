@@ -906,3 +906,28 @@ TEST_F(StartupPage, ALongListActsOnTheSelectedRowsOwnEntryThroughSortFilterAndRe
     TypeFilter(L"");
     for (int i = 0; i < kEntries; i++) RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, name(i).c_str());
 }
+
+// What a row shows of its program is kept while the explorer runs, by the
+// file's path, size and last-write time: a program replaced meanwhile is
+// read again at the next refill, its company and its icon.
+TEST_F(StartupPage, AProgramReplacedMeanwhileIsReadAgainAtTheRefill)
+{
+    const std::string program = programs + "\\alpha.exe";
+    ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, "Changing", program));
+    StartExplorer();
+    int row = remote->Find(kTitle, "Changing");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ("Orvendale", remote->Text(row, kCompany));
+    EXPECT_GT(remote->Image(row), 1) << "the program's own icon";
+
+    // Another program in its place (no icon, another company).
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\version_sample.exe").c_str(), program.c_str(), FALSE));
+    SetFocus(list);
+    PostMessageA(list, WM_KEYDOWN, VK_F5, 0);
+    Settle();
+    row = remote->Find(kTitle, "Changing");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ("Orvendale Beispiele", remote->Text(row, kCompany));
+    EXPECT_EQ(1, remote->Image(row)) << "the generic program icon";
+    ASSERT_TRUE(CopyFileA((test::BuildFolder() + "\\SentrelEx.exe").c_str(), program.c_str(), FALSE));
+}
