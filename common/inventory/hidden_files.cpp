@@ -128,11 +128,10 @@ int AddHiddenItem(const char *path, DWORD attributes, void *)
     return 1;
 }
 
-}  // namespace
-
-namespace {
-// Every place, each found once: an empty folder where the place cannot be
-// found or an earlier place already covers it (a folder is walked once).
+// Every place, each found once: its folder (long form, no trailing
+// backslash except for a drive root) and walk depth; an empty folder where
+// the place cannot be found or an earlier place already covers it (a
+// folder is walked once).
 void FindPlaces(char (*folders)[PATH_SIZE], int *depths)
 {
     for (int index = 0; index < HIDDEN_PLACE_COUNT; index++) {
@@ -146,19 +145,6 @@ void FindPlaces(char (*folders)[PATH_SIZE], int *depths)
     }
 }
 }  // namespace
-
-int GetHiddenFilePlace(int index, char *folder, int *depth)
-{
-    folder[0] = 0;
-    *depth = 0;
-    if (index < 0 || index >= HIDDEN_PLACE_COUNT) return 0;
-    char folders[HIDDEN_PLACE_COUNT][PATH_SIZE];
-    int depths[HIDDEN_PLACE_COUNT];
-    FindPlaces(folders, depths);
-    if (!folders[index][0]) return 0;
-    *depth = depths[index];
-    return (int)CopyText(folder, PATH_SIZE, folders[index]) > 0;
-}
 
 int ForEachHiddenFile(HiddenFileVisitor visit, void *context)
 {

@@ -16,10 +16,6 @@
 // only), the system folder, the common files folders (both registry views)
 // and the temporary folder (each with its direct subfolders).
 #define HIDDEN_PLACE_COUNT 6
-// The folder (long form, no trailing backslash except for a drive root) and
-// walk depth of a place. 0 when the place cannot be found or is the same
-// folder as an earlier one.
-int GetHiddenFilePlace(int index, char *folder /* PATH_SIZE */, int *depth);
 
 // Calls visit for every hidden file of the watched places (hidden folders
 // and their names are not files and are passed over), without the item
