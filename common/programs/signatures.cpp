@@ -214,31 +214,28 @@ struct FileState {
     FILETIME written;
 };
 
-// Fills state; SIGNATURE_MISSING in out (and 0) when there is no such file.
-int StateOf(const char *path, const WideText &wide, Signature *out, FileState *state)
+// What is known of path without checking it: 1 with the answer in out when
+// the file is missing (or names none) or its answer is kept for the file as
+// it is now; else 0, with the file's state for keeping its answer.
+int LookUp(const char *path, const WideText &wide, Signature *out, FileState *state)
 {
     memset(out, 0, sizeof *out);
     out->state = SIGNATURE_MISSING;
     WIN32_FILE_ATTRIBUTE_DATA facts;
-    if (!wide.get() || wide.hasNul() || !GetFileAttributesExW(wide, GetFileExInfoStandard, &facts) ||
+    if (!path || !path[0] || !wide.get() || wide.hasNul() ||
+        !GetFileAttributesExW(wide, GetFileExInfoStandard, &facts) ||
         (facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
+        return 1;
     state->size = ((ULONGLONG)facts.nFileSizeHigh << 32) | facts.nFileSizeLow;
     state->written = facts.ftLastWriteTime;
     char lower[PATH_SIZE * 3];
     CopyTextCut(lower, sizeof lower, path);
     CharLowerA(lower);
     state->key = lower;
-    return 1;
-}
-
-// 1 with the kept answer in out when there is one for the file as it is.
-int FindKept(const FileState &state, Signature *out)
-{
     EnterCriticalSection(KeptLock());
-    auto found = KeptAnswers().find(state.key);
-    int known = found != KeptAnswers().end() && found->second.size == state.size &&
-                CompareFileTime(&found->second.written, &state.written) == 0;
+    auto found = KeptAnswers().find(state->key);
+    int known = found != KeptAnswers().end() && found->second.size == state->size &&
+                CompareFileTime(&found->second.written, &state->written) == 0;
     if (known) *out = found->second.signature;
     LeaveCriticalSection(KeptLock());
     return known;
@@ -247,12 +244,9 @@ int FindKept(const FileState &state, Signature *out)
 
 int VerifyProgramFile(const char *path, Signature *out)
 {
-    memset(out, 0, sizeof *out);
-    out->state = SIGNATURE_MISSING;
-    if (!path || !path[0]) return out->state;
-    WideText wide(path);
+    WideText wide(path ? path : "");
     FileState state;
-    if (!StateOf(path, wide, out, &state) || FindKept(state, out)) return out->state;
+    if (LookUp(path, wide, out, &state)) return out->state;
     VerifyFile(wide, out);
     EnterCriticalSection(KeptLock());
     KeptAnswers()[state.key] = Kept{state.size, state.written, *out};
@@ -262,12 +256,9 @@ int VerifyProgramFile(const char *path, Signature *out)
 
 int KeptSignature(const char *path, Signature *out)
 {
-    memset(out, 0, sizeof *out);
-    out->state = SIGNATURE_MISSING;
-    if (!path || !path[0]) return 1;
-    WideText wide(path);
+    WideText wide(path ? path : "");
     FileState state;
-    return !StateOf(path, wide, out, &state) || FindKept(state, out);
+    return LookUp(path, wide, out, &state);
 }
 
 int SignedFileOf(const char *command, char *file)
