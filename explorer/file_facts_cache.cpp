@@ -106,6 +106,26 @@ FileFacts *FindFileFacts(const char *file, int iconIndex)
     return &slot->facts;
 }
 
+int ReadCompany(const char *file, char *out, int size)
+{
+    if (!out || size <= 0) return 0;
+    out[0] = 0;
+    // The facts are large for a thread's stack: they live on the heap.
+    VersionFacts *facts = (VersionFacts *)malloc(sizeof(VersionFacts));
+    if (!facts) return 0;
+    ReadVersionFacts(file, *facts);
+    int length = (int)CopyTextCut(out, (size_t)size, (*facts)[VERSION_COMPANY_NAME]);
+    free(facts);
+    return length;
+}
+
+void KeepCompany(FileFacts *facts, const char *company)
+{
+    if (!facts) return;
+    CopyTextCut(facts->company, sizeof facts->company, company);
+    facts->companyRead = 1;
+}
+
 int FileCompany(const char *file, char *out, int size)
 {
     if (!out || size <= 0) return 0;
@@ -113,13 +133,9 @@ int FileCompany(const char *file, char *out, int size)
     if (!file || !file[0]) return 0;
     FileFacts *known = FindFileFacts(file);
     if (known && known->companyRead) return (int)CopyTextCut(out, (size_t)size, known->company);
-    static VersionFacts facts;
-    ReadVersionFacts(file, facts);
-    if (known) {
-        CopyTextCut(known->company, sizeof known->company, facts[VERSION_COMPANY_NAME]);
-        known->companyRead = 1;
-    }
-    return (int)CopyTextCut(out, (size_t)size, facts[VERSION_COMPANY_NAME]);
+    int length = ReadCompany(file, out, size);
+    KeepCompany(known, out);
+    return length;
 }
 
 int ProgramCompany(const char *command, char *out, int size)

@@ -6,7 +6,7 @@
 #include "version_names.h"
 
 struct FileFacts {
-    int image;          // index in the row pictures; -1 not looked up yet
+    int image;          // index in the row pictures; -1 not looked up yet, -2 the file has none
     char company[VERSION_NAME_SIZE];
     int companyRead;
 };
@@ -16,6 +16,12 @@ struct FileFacts {
 // and last-write time: a file that changed since starts empty again. Null
 // when memory is short (the caller then looks the file up itself).
 FileFacts *FindFileFacts(const char *file, int iconIndex = 0);
+
+// The CompanyName in a file's version facts, read now (any thread may ask).
+// Returns its length; 0 and an empty text when there is none.
+int ReadCompany(const char *file, char *out, int size);
+// Keeps a company read for a file's slot.
+void KeepCompany(FileFacts *facts, const char *company);
 
 // The CompanyName of the program behind a command, read once per file.
 // Returns its length; 0 and an empty text when there is none.

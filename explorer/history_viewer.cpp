@@ -109,7 +109,7 @@ void Fill(HWND dialog)
         item.iItem = i;
         item.pszText = (char *)entry.title;
         item.lParam = i;
-        item.iImage = AddFileIcon(&historyList, entry.command);
+        item.iImage = AddFileIcon(entry.command);
         int position = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
         if (position < 0) continue;
         SetCell(list, position, 1, HistoryActionName(entry.action));

@@ -244,10 +244,6 @@ PageRow *PageRowAt(ListPage *page, int index)
 
 const Item *RecordAtPosition(ListPage *page, int position)
 {
-    if (page->order) {
-        PageRow *row = ShownRow(page, position);
-        return row ? &row->record : nullptr;
-    }
     int index = RowIndexAt(page, position);
     return index >= 0 ? &page->rows[index].record : nullptr;
 }
@@ -310,7 +306,7 @@ void ReadFactsOf(ListPage *page, PageRow *row, int inView)
     if (!row || row->factsRead) return;
     row->factsRead = 1;
     if (page->facts) RunFacts(page, row, inView);
-    if (row->image < 0 && !row->hidden) row->image = AddFileIcon(page, row->record.path);
+    if (row->image < 0 && !row->hidden) row->image = AddFileIcon(row->record.path);
     if (row->missing) AppendMarkWords(page, row, 3813);
 }
 
@@ -318,6 +314,31 @@ void ReadFactsOf(ListPage *page, PageRow *row, int inView)
 void ReadFactsInView(ListPage *page, PageRow *row)
 {
     ReadFactsOf(page, row, 1);
+}
+
+// A file's small icon of that index, made now (any thread may ask); null
+// when it has none. The caller destroys it.
+HICON SmallIconOf(const char *file, int index)
+{
+    HICON small = nullptr;
+    WideText wide(file);
+    UINT found = wide.get() ? ExtractIconExW(wide, index, nullptr, &small, 1) : 0;
+    if ((found == 0 || found == UINT_MAX) && small) {
+        DestroyIcon(small);
+        small = nullptr;
+    }
+    return small;
+}
+
+// Adds icon (destroyed here) to the row pictures and keeps its index for
+// the file's slot; a file without one is kept as having none. Returns the
+// index, -1 for none.
+int KeepIcon(FileFacts *facts, HICON icon)
+{
+    int added = icon && RowImages() ? ImageList_AddIcon(RowImages(), icon) : -1;
+    if (icon) DestroyIcon(icon);
+    if (facts) facts->image = added >= 0 ? added : -2;
+    return added >= 0 ? added : -1;
 }
 
 // What the rows about to be drawn need of their program files, read by two
@@ -339,19 +360,8 @@ DWORD WINAPI ReadFiles(LPVOID parameter)
     const FileReads *batch = (const FileReads *)parameter;
     for (int i = batch->first; i < batch->count; i += batch->step) {
         FileRead &read = batch->reads[i];
-        if (read.needCompany) {
-            VersionFacts *facts = (VersionFacts *)malloc(sizeof(VersionFacts));
-            if (facts) {
-                ReadVersionFacts(read.file, *facts);
-                CopyTextCut(read.company, sizeof read.company, (*facts)[VERSION_COMPANY_NAME]);
-                free(facts);
-            } else {
-                read.needCompany = 0;
-            }
-        }
-        WideText wide(read.file);
-        if (read.needIcon && (!wide.get() || ExtractIconExW(wide, 0, nullptr, &read.icon, 1) == UINT_MAX))
-            read.icon = nullptr;
+        if (read.needCompany) ReadCompany(read.file, read.company, sizeof read.company);
+        if (read.needIcon) read.icon = SmallIconOf(read.file, 0);
     }
     return 0;
 }
@@ -391,18 +401,10 @@ void ReadFilesInView(ListPage *page)
         }
         for (int i = 0; i < count; i++) {
             FileFacts *known = FindFileFacts(reads[i].file);
-            if (known && reads[i].needCompany) {
-                CopyTextCut(known->company, sizeof known->company, reads[i].company);
-                known->companyRead = 1;
-            }
-            if (reads[i].needIcon) {
-                int added = reads[i].icon ? ImageList_AddIcon(RowImages(), reads[i].icon) : -1;
-                if (known) known->image = added >= 0 ? added : -2;
-            }
+            if (reads[i].needCompany) KeepCompany(known, reads[i].company);
+            if (reads[i].needIcon) KeepIcon(known, reads[i].icon);
         }
     }
-    for (int i = 0; i < count; i++)
-        if (reads[i].icon) DestroyIcon(reads[i].icon);
     free(reads);
 }
 }  // namespace
@@ -862,24 +864,13 @@ void UseRowImages(ListPage *page)
 
 int AddIconOf(const char *file, int index)
 {
-    HIMAGELIST images = RowImages();
-    if (!images || !file || !file[0]) return -1;
+    if (!RowImages() || !file || !file[0]) return -1;
     FileFacts *facts = FindFileFacts(file, index);
-    if (facts && facts->image != -1) return facts->image;
-    int added = -2;   // looked up, none
-    HICON small = nullptr;
-    WideText wide(file);
-    UINT found = wide.get() ? ExtractIconExW(wide, index, nullptr, &small, 1) : 0;
-    if (found != 0 && found != UINT_MAX && small) {
-        int at = ImageList_AddIcon(images, small);
-        if (at >= 0) added = at;
-    }
-    if (small) DestroyIcon(small);
-    if (facts) facts->image = added;
-    return added >= 0 ? added : -1;
+    if (facts && facts->image != -1) return facts->image >= 0 ? facts->image : -1;
+    return KeepIcon(facts, SmallIconOf(file, index));
 }
 
-int AddFileIcon(ListPage *, const char *command)
+int AddFileIcon(const char *command)
 {
     if (!RowImages()) return 0;
     char file[PATH_SIZE];
@@ -1103,25 +1094,21 @@ int RowIndexAt(ListPage *page, int position)
     item.mask = LVIF_PARAM;
     item.iItem = position;
     if (!SendMessageA(page->list, LVM_GETITEMA, 0, (LPARAM)&item)) return -1;
-    return PageRowAt(page, (int)item.lParam) ? (int)item.lParam : -1;
+    return item.lParam >= 0 && item.lParam < page->rowCount ? (int)item.lParam : -1;
 }
 
 int SelectSameEntry(ListPage *page, const Item *record)
 {
     int count = (int)SendMessageA(page->list, LVM_GETITEMCOUNT, 0, 0);
-    int found = -1, foundIndex = -1;
+    int found = -1;
     for (int position = 0; position < count; position++) {
-        int index = RowIndexAt(page, position);
-        PageRow *row = index >= 0 && index < page->rowCount ? &page->rows[index] : nullptr;
-        if (!row || !SameEntry(&row->record, record)) continue;
-        if (found < 0 || row->record.disabled == record->disabled) {
-            found = position;
-            foundIndex = index;
-        }
-        if (row->record.disabled == record->disabled) break;
+        const Item *shown = RecordAtPosition(page, position);
+        if (!shown || !SameEntry(shown, record)) continue;
+        if (found < 0 || shown->disabled == record->disabled) found = position;
+        if (shown->disabled == record->disabled) break;
     }
     SelectRow(page->list, found);
-    return foundIndex;
+    return RowIndexAt(page, found);
 }
 
 PageRow *SelectedRowOrSay(ListPage *page)

@@ -231,7 +231,7 @@ void UseRowImages(ListPage *page);
 // The picture of the program file a command starts (its first small
 // icon), read once per file. Returns its index, 1 (the generic icon) when
 // the file has none.
-int AddFileIcon(ListPage *page, const char *command);
+int AddFileIcon(const char *command);
 // The small icon index of file added to the row pictures; -1 when there
 // is none.
 int AddIconOf(const char *file, int index);

@@ -80,7 +80,7 @@ int RowImage(const Item &record)
         int added = AddIconOf(file, index);
         if (added >= 0) return added;
     }
-    return AddFileIcon(&fileTypesPage, record.path);
+    return AddFileIcon(record.path);
 }
 
 void FillFacts(PageRow *row)

@@ -69,7 +69,7 @@ void FillFacts(PageRow *row)
     FillFirstSeenCell(row, COLUMN_FIRST_SEEN, record.path, record.type, DETECTED_IEHELPER);
     FillPublisherCell(row, record.path, COLUMN_PUBLISHER);
     // A button that names an icon file shows that icon.
-    if (FindTextNoCase(record.info, ".ico")) row->image = AddFileIcon(&helpersPage, record.info);
+    if (FindTextNoCase(record.info, ".ico")) row->image = AddFileIcon(record.info);
 }
 
 PageRow *SelectedHelper(void)
