@@ -82,6 +82,18 @@ void Spread(const std::vector<double> &values, double *low, double *high)
     for (double v : values) *low = v < *low ? v : *low, *high = v > *high ? v : *high;
 }
 
+void PrintRatioRounds(const char *measuredName, const std::vector<double> &floor,
+                      const std::vector<double> &measured, const std::vector<double> &ratio, double goal)
+{
+    double fl, fh, ml, mh, rl, rh;
+    Spread(floor, &fl, &fh);
+    Spread(measured, &ml, &mh);
+    Spread(ratio, &rl, &rh);
+    printf("ms: floor %.2f (%.2f-%.2f)  %s %.2f (%.2f-%.2f)\n  ratio median %.2f (%.2f-%.2f): ", Median(floor), fl, fh,
+           measuredName, Median(measured), ml, mh, Median(ratio), rl, rh);
+    PrintGoal(Median(ratio), goal);
+}
+
 void PrintSpread(const char *what, const std::vector<double> &values)
 {
     double low, high;

@@ -20,6 +20,12 @@ double ElapsedMs(LARGE_INTEGER start, LARGE_INTEGER end);
 double Median(std::vector<double> values);
 // The least and the greatest of values (0 and 0 for none).
 void Spread(const std::vector<double> &values, double *low, double *high);
+// The rest of a line of rounds timed against their floor, in ms: the
+// floor's and measuredName's medians and spreads, then on a line of its own
+// the median and spread of the rounds' ratios and whether the median meets
+// goal.
+void PrintRatioRounds(const char *measuredName, const std::vector<double> &floor,
+                      const std::vector<double> &measured, const std::vector<double> &ratio, double goal);
 // One line: what, the median of values and their spread.
 void PrintSpread(const char *what, const std::vector<double> &values);
 // The CPU time (user and kernel) a process has used, in milliseconds.

@@ -16,7 +16,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -242,8 +241,9 @@ int main(int argc, char **argv)
         if (first.empty()) continue;
         double firstMedian = bench::Median(first), wholeMedian = bench::Median(whole);
         auto spread = [](const std::vector<double> &v) {
-            return std::to_string((int)*std::min_element(v.begin(), v.end())) + "-" +
-                   std::to_string((int)*std::max_element(v.begin(), v.end()));
+            double low, high;
+            bench::Spread(v, &low, &high);
+            return std::to_string((int)low) + "-" + std::to_string((int)high);
         };
         if (rows == 3) {
             firstOf3 = firstMedian;

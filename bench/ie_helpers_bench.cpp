@@ -202,15 +202,9 @@ Timing Measure(const std::vector<std::string> &files)
 
 void Report(const char *what, const Timing &t)
 {
-    double fl, fh, ll, lh, rl, rh;
-    bench::Spread(t.floor, &fl, &fh);
-    bench::Spread(t.list, &ll, &lh);
-    bench::Spread(t.ratio, &rl, &rh);
-    printf("%s (floor %d, listed %d, %d distinct files read), ms: floor %.2f (%.2f-%.2f)  EnumerateIEHelpers %.2f "
-           "(%.2f-%.2f)\n  ratio median %.2f (%.2f-%.2f): ",
-           what, t.floorCount, t.listCount, (int)floorFiles.size(), bench::Median(t.floor), fl, fh,
-           bench::Median(t.list), ll, lh, bench::Median(t.ratio), rl, rh);
-    bench::PrintGoal(bench::Median(t.ratio), 1.3);
+    printf("%s (floor %d, listed %d, %d distinct files read), ", what, t.floorCount, t.listCount,
+           (int)floorFiles.size());
+    bench::PrintRatioRounds("EnumerateIEHelpers", t.floor, t.list, t.ratio, 1.3);
 }
 }  // namespace
 

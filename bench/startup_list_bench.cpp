@@ -233,15 +233,8 @@ Measured Measure(int rounds)
 
 void Report(const char *what, const Measured &m)
 {
-    double fl, fh, ll, lh, rl, rh;
-    bench::Spread(m.floor, &fl, &fh);
-    bench::Spread(m.list, &ll, &lh);
-    bench::Spread(m.ratio, &rl, &rh);
-    printf("%s (floor %d values and files, list %d records), ms: floor %.2f (%.2f-%.2f)  BuildStartupList %.2f "
-           "(%.2f-%.2f)\n  ratio median %.2f (%.2f-%.2f): ",
-           what, m.floorCount, m.listCount, bench::Median(m.floor), fl, fh, bench::Median(m.list), ll, lh,
-           bench::Median(m.ratio), rl, rh);
-    bench::PrintGoal(bench::Median(m.ratio), 1.3);
+    printf("%s (floor %d values and files, list %d records), ", what, m.floorCount, m.listCount);
+    bench::PrintRatioRounds("BuildStartupList", m.floor, m.list, m.ratio, 1.3);
 }
 
 // --- Both registry views: 500 HKLM Run values in each -----------------------
