@@ -4,8 +4,9 @@
 // reads (the 32-bit view where the keys are not shared), the three keys
 // enumerated, each class's InprocServer32 default value read under
 // HKEY_CLASSES_ROOT, each button's values read, and the version facts of
-// each distinct program file read once (GetFileVersionInfoSize,
-// GetFileVersionInfo, the translations and five texts of each). Twice: with
+// each distinct program file read once (GetFileVersionInfo into room for
+// 16 KB, then GetFileVersionInfoSize and GetFileVersionInfo again for a
+// larger block; the translations and five texts of each). Twice: with
 // program files that do not exist, and with a real program file of its own
 // for each helper. Goal: at most 1.3 times the floor (median of the rounds'
 // ratios; the spread is the least and greatest ratio).
@@ -114,10 +115,16 @@ int ViewsRead(void)
 // The version facts of a file as the list reads them, bare.
 void ReadVersion(const std::wstring &file)
 {
-    DWORD handle = 0, size = GetFileVersionInfoSizeW(file.c_str(), &handle);
-    if (!size) return;
-    std::vector<BYTE> block(size);
+    DWORD size = 16 * 1024;
+    std::vector<BYTE> block(2 * size + 16);
     if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return;
+    if (3 * (DWORD)*(const WORD *)block.data() > size) {
+        DWORD handle = 0;
+        size = GetFileVersionInfoSizeW(file.c_str(), &handle);
+        if (!size) return;
+        block.assign(2 * size + 16, 0);
+        if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return;
+    }
     WORD *pairs = nullptr;
     UINT length = 0;
     if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", (void **)&pairs, &length)) return;

@@ -330,8 +330,14 @@ TEST(ReadVersionFacts, DamagedVersionResources)
     bytes.resize(BlockOffset(genuine, "VarFileInfo"));
     SetWord(bytes, 0, (unsigned)bytes.size());
     cases.push_back({"no translations", bytes, true});
+    // A resource of 2 MB: a sound block at its head is read for what it
+    // says, without reading the rest; a block that claims to go on past
+    // the first few kilobytes needs the whole resource, too large to be
+    // believed.
     bytes = genuine;
-    bytes.resize(2 * 1024 * 1024, 0);   // too large to be believed
+    bytes.resize(2 * 1024 * 1024, 0);
+    cases.push_back({"2 MB behind a sound block", bytes, false});
+    SetWord(bytes, 0, 0xfff0);
     cases.push_back({"2 MB", bytes, true});
     // A product name whose terminator and padding are gone: the text runs
     // into what follows, but never past the block.
@@ -356,6 +362,7 @@ TEST(ReadVersionFacts, DamagedVersionResources)
             EXPECT_EQ(0, result) << c.name;
             for (int i = 0; i < VERSION_SLOTS; i++) EXPECT_STREQ("", facts[i]) << c.name;
         }
+        if (!strcmp(c.name, "2 MB behind a sound block")) EXPECT_EQ(1, result) << c.name;
         DeleteFileA(file.c_str());
     }
 

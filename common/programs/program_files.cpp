@@ -25,6 +25,8 @@ const size_t kWorkSize = 4096;
 // A version block claiming this much or more is not believed (real ones
 // are a few kilobytes; a program may carry a large one to go unnamed).
 const DWORD kVersionLimit = 1024 * 1024;
+// The room a version block is first read into (see ReadVersionFacts).
+const DWORD kVersionFirstRead = 16 * 1024;
 // A text of the block: at most 127 characters of any script, in bytes.
 const size_t kVersionTextSize = 4 * 128;
 
@@ -369,7 +371,7 @@ int FileExists(char *path)
 }
 
 namespace {
-int ReadVersionBlock(const char *file, DWORD size, BYTE *block, size_t blockSize, const char *const *kNames,
+int ReadVersionBlock(DWORD size, BYTE *block, size_t blockSize, const char *const *kNames,
                      VersionFacts facts);
 }  // namespace
 
@@ -381,25 +383,42 @@ int ReadVersionFacts(const char *file, VersionFacts facts)
     for (int i = 0; i < VERSION_SLOTS; i++) facts[i][0] = 0;
     if (!file || !file[0]) return 0;
 
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(file, &handle);
-    if (size == 0 || size >= kVersionLimit) return 0;
     // Twice the size and some zeros behind it: the platform keeps the ANSI
     // copies of the texts behind the block, and a text without terminator
-    // still ends inside the buffer.
-    const size_t blockSize = 2 * (size_t)size + 16;
+    // still ends inside the buffer. Most blocks are a few kilobytes: they
+    // are read at once into room for kVersionFirstRead bytes, and the file
+    // is opened and its resources found once, not twice. A larger block is
+    // read again at the size the platform asks for.
+    DWORD size = kVersionFirstRead;
+    size_t blockSize = 2 * (size_t)size + 16;
     BYTE *block = (BYTE *)calloc(1, blockSize);
     if (!block) return 0;
-    int found = ReadVersionBlock(file, size, block, blockSize, kNames, facts);
+    if (!GetFileVersionInfoA(file, 0, size, block)) {
+        free(block);   // no version block at all
+        return 0;
+    }
+    if (3 * (DWORD)Word(block, 0) > size) {
+        free(block);
+        DWORD handle = 0;
+        size = GetFileVersionInfoSizeA(file, &handle);
+        if (size == 0 || size >= kVersionLimit) return 0;
+        blockSize = 2 * (size_t)size + 16;
+        block = (BYTE *)calloc(1, blockSize);
+        if (!block) return 0;
+        if (!GetFileVersionInfoA(file, 0, size, block)) {
+            free(block);
+            return 0;
+        }
+    }
+    int found = ReadVersionBlock(size, block, blockSize, kNames, facts);
     free(block);
     return found;
 }
 
 namespace {
-int ReadVersionBlock(const char *file, DWORD size, BYTE *block, size_t blockSize, const char *const *kNames,
+int ReadVersionBlock(DWORD size, BYTE *block, size_t blockSize, const char *const *kNames,
                      VersionFacts facts)
 {
-    if (!GetFileVersionInfoA(file, 0, size, block)) return 0;
     if (!VersionInfoIsSound(block, size)) return 0;
 
     const void *value;
