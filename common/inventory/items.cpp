@@ -13,6 +13,8 @@
 namespace {
 Item *items[ITEM_MAX];
 int itemCount;
+int itemLimit = ITEM_MAX;
+int itemsCut;
 
 const int kMaxCookieMonitor = 315;
 const int kMaxCookieExplorer = 4096;
@@ -64,7 +66,10 @@ int AddItem(const char *title, const char *path, const char *detail, const char 
 int AddItemAs(const ItemIdentity &identity, const char *title, const char *path, const char *detail,
               const char *info, int type, int qualifier)
 {
-    if (itemCount >= ITEM_MAX) return 0;
+    if (itemCount >= itemLimit) {
+        itemsCut = 1;
+        return 0;
+    }
     if (type == ITEM_COOKIE && itemCount >= CookieLimit()) return 0;
     // The exact name lives in the record's own block: one allocation per
     // record keeps long lists quick to build.
@@ -122,6 +127,17 @@ void FreeItems(void)
         items[i] = nullptr;
     }
     itemCount = 0;
+    itemsCut = 0;
+}
+
+void SetItemLimit(int limit)
+{
+    itemLimit = limit > 0 && limit < ITEM_MAX ? limit : ITEM_MAX;
+}
+
+int ItemListCut(void)
+{
+    return itemsCut;
 }
 
 int ItemCount(void)

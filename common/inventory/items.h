@@ -86,6 +86,13 @@ int AddItemAs(const ItemIdentity &identity, const char *title, const char *path,
 // Empties the list.
 void FreeItems(void);
 
+// A first screen of a long list: while a limit is set (0: none), the list
+// takes no more than limit records. Once a record is refused for room (the
+// limit or ITEM_MAX), ItemListCut says so until the list is emptied, and a
+// walk that asks it stops there.
+void SetItemLimit(int limit);
+int ItemListCut(void);
+
 int ItemCount(void);
 
 // Readers; an index outside the list gives an empty text or 0.

@@ -142,7 +142,7 @@ void ListRunKey(const MarkIndex &marks, HKEY root, int keyNumber, int view)
         RegistryEntryTitle(name, title, sizeof title);
         ItemIdentity identity = {name, view, 0, nullptr};
         AddItemAs(identity, title, command, "", "", type, IsRundll(command));
-        return 1;
+        return ItemListCut() ? 0 : 1;
     });
 
     for (int i = 0; i < againCount; i++) {
@@ -490,16 +490,17 @@ int BuildStartupList(int respectShowAll)
     FreeItems();
     MarkIndex marks;
     marks.Load();
+    // A list cut short (a first screen) stops at the place that filled it.
     ListRunValues(marks);
-    ListStartupFolders();
-    ListWinIniEntries();
-    ListDisabledEntries(marks);
+    if (!ItemListCut()) ListStartupFolders();
+    if (!ItemListCut()) ListWinIniEntries();
+    if (!ItemListCut()) ListDisabledEntries(marks);
     int showAll = !respectShowAll || GetOption("ShowAllStartup", 0) >= 1;
-    if (showAll && IsNtFamily()) {
+    if (showAll && IsNtFamily() && !ItemListCut()) {
         ReadWinlogonUserinit();
         ReadWinlogonShell();
     }
-    if (showAll) ListExtendedStartup();
+    if (showAll && !ItemListCut()) ListExtendedStartup();
     return ItemCount();
 }
 

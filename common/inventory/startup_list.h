@@ -11,7 +11,8 @@
 // Empties the item list and fills it with every startup entry: the Run
 // family, the Startup folders, win.ini, the disabled entries and, unless
 // respectShowAll is set and "ShowAllStartup" is not, the Winlogon and
-// extended group. Returns the item count.
+// extended group. A list cut short (SetItemLimit) stops where it filled.
+// Returns the item count.
 int BuildStartupList(int respectShowAll);
 
 // The delayed-start list of HKLM and HKCU. Returns the item count.
