@@ -54,6 +54,7 @@ int IsLabel(int id)
 
 // The idle reading of facts runs on this timer of the page.
 const UINT_PTR kFactsTimer = 0x5A1;
+const UINT_PTR kRestTimer = 0x5A2;
 // While facts are left to read, the list holds the number of rows left
 // under this property (for whoever waits for a whole list).
 const char kRowsWaiting[] = "SentrelRowsWaiting";
@@ -82,7 +83,7 @@ int readingInView, factsNow;
 void ShowRowsWaiting(ListPage *page)
 {
     if (!page->list) return;
-    int left = page->shownCount - page->factsNext + page->signaturesPending;
+    int left = page->shownCount - page->factsNext + page->signaturesPending + (page->restFill != nullptr);
     if (left > 0)
         SetPropA(page->list, kRowsWaiting, (HANDLE)(INT_PTR)left);
     else
@@ -366,14 +367,17 @@ DWORD WINAPI ReadFiles(LPVOID parameter)
     return 0;
 }
 
-void ReadFilesInView(ListPage *page)
+// The files of the rows in view that no read has reached yet, each once.
+// Returns their count; *out is null when there are none.
+int FilesToRead(ListPage *page, FileRead **out)
 {
-    if (!page->order || !RowImages()) return;
+    *out = nullptr;
+    if (!page->order || !RowImages()) return 0;
     int top = (int)SendMessageA(page->list, LVM_GETTOPINDEX, 0, 0);
     int seen = (int)SendMessageA(page->list, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
-    if (top < 0 || seen <= 1 || seen > 200) return;
+    if (top < 0 || seen <= 1 || seen > 200) return 0;
     FileRead *reads = (FileRead *)calloc((size_t)seen, sizeof(FileRead));
-    if (!reads) return;
+    if (!reads) return 0;
     int count = 0;
     for (int position = top; position < top + seen && position < page->shownCount; position++) {
         PageRow *row = ShownRow(page, position);
@@ -389,6 +393,77 @@ void ReadFilesInView(ListPage *page)
         reads[count].needIcon = known->image == -1;
         count++;
     }
+    if (count == 0) {
+        free(reads);
+        return 0;
+    }
+    *out = reads;
+    return count;
+}
+
+// Keeps what was read in each file's slot, unless a read of the row on
+// this thread came first.
+void KeepFileReads(const FileRead *reads, int count)
+{
+    for (int i = 0; i < count; i++) {
+        FileFacts *known = FindFileFacts(reads[i].file);
+        if (reads[i].needCompany && !(known && known->companyRead)) KeepCompany(known, reads[i].company);
+        if (!reads[i].needIcon) continue;
+        if (known && known->image != -1) {
+            if (reads[i].icon) DestroyIcon(reads[i].icon);
+        } else
+            KeepIcon(known, reads[i].icon);
+    }
+}
+
+// The reads a fill starts for its first screen, going on while the window
+// is laid out and shown; the paint takes them.
+struct Prefetch {
+    FileRead *reads;
+    int count;
+    FileReads halves[2];
+    HANDLE threads[2];
+} prefetch;
+
+void FinishPrefetch(void)
+{
+    if (!prefetch.reads) return;
+    for (int i = 0; i < 2; i++) {
+        if (prefetch.threads[i]) {
+            WaitForSingleObject(prefetch.threads[i], INFINITE);
+            CloseHandle(prefetch.threads[i]);
+        } else {
+            ReadFiles(&prefetch.halves[i]);   // its thread did not start
+        }
+    }
+    KeepFileReads(prefetch.reads, prefetch.count);
+    free(prefetch.reads);
+    prefetch = Prefetch{};
+}
+
+void PrefetchFilesInView(ListPage *page)
+{
+    FinishPrefetch();
+    FileRead *reads;
+    int count = FilesToRead(page, &reads);
+    // A few files are read faster than a thread starts: the paint reads them.
+    if (count < 4) {
+        free(reads);
+        return;
+    }
+    prefetch.reads = reads;
+    prefetch.count = count;
+    for (int i = 0; i < 2; i++) {
+        prefetch.halves[i] = {reads, i, count, 2};
+        prefetch.threads[i] = CreateThread(nullptr, 0, ReadFiles, &prefetch.halves[i], 0, nullptr);
+    }
+}
+
+void ReadFilesInView(ListPage *page)
+{
+    FinishPrefetch();
+    FileRead *reads;
+    int count = FilesToRead(page, &reads);
     // A few files are read faster than a thread starts.
     if (count >= 4) {
         FileReads other = {reads, 1, count, 2}, mine = {reads, 0, count, 2};
@@ -399,11 +474,7 @@ void ReadFilesInView(ListPage *page)
             WaitForSingleObject(thread, INFINITE);
             CloseHandle(thread);
         }
-        for (int i = 0; i < count; i++) {
-            FileFacts *known = FindFileFacts(reads[i].file);
-            if (reads[i].needCompany) KeepCompany(known, reads[i].company);
-            if (reads[i].needIcon) KeepIcon(known, reads[i].icon);
-        }
+        KeepFileReads(reads, count);
     }
     free(reads);
 }
@@ -485,6 +556,8 @@ int ReadFactsInIdle(ListPage *page)
 
 int FillPageRows(ListPage *page, RowFill fill, void *context, int flags)
 {
+    page->restFill = nullptr;
+    if (page->window) KillTimer(page->window, kRestTimer);
     StopIdleFacts(page);
     // Answers still coming are for the rows of the last fill.
     page->generation++;
@@ -519,6 +592,8 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int flags)
     ShowRows(page);
     ApplySavedSort(page);
     FitColumns(page);
+    // The first screen's files are read while the window comes up.
+    PrefetchFilesInView(page);
     return page->rowCount;
 }
 
@@ -632,6 +707,7 @@ int ApplyFilter(ListPage *page)
     WCHAR text[128] = L"";
     int length = GetDlgItemTextW(page->window, IDC_FILTER, text, 128);
     if (length > 0) CharLowerBuffW(text, (DWORD)length);
+    FillRestNow(page);
     wcsncpy(page->filter, text, 127);
     page->filter[127] = 0;
     // The selection stays on its entry, found again by what it is.
@@ -670,6 +746,46 @@ void RefillKeeping(const PageRow *row, KeepingFill fill, void *context)
 void RefillKeepingSelection(ListPage *page, KeepingFill fill, void *context)
 {
     RefillKeeping(PageRowAt(page, SelectedRecord(page)), fill, context);
+}
+
+int FirstScreenRows(ListPage *page)
+{
+    if (page->fillingRest || page->sortedBy > 0 || page->filter[0] || !page->list) return 0;
+    if (page->sortOption && GetOption(page->sortOption, 0) > 0) return 0;
+    // A screen and a bit, so that the first scroll finds rows too.
+    int screen = (int)SendMessageA(page->list, LVM_GETCOUNTPERPAGE, 0, 0) + 32;
+    return screen > 64 ? screen : 64;
+}
+
+void FillRestLater(ListPage *page, KeepingFill fill, void *context)
+{
+    page->restFill = fill;
+    page->restContext = context;
+    // A timer comes after the painting; the idle reading waits for the whole list.
+    if (page->window) {
+        KillTimer(page->window, kFactsTimer);
+        SetTimer(page->window, kRestTimer, 1, nullptr);
+    }
+    ShowRowsWaiting(page);
+}
+
+void FillRestNow(ListPage *page)
+{
+    if (!page->restFill) return;
+    KeepingFill fill = page->restFill;
+    page->restFill = nullptr;
+    if (page->window) KillTimer(page->window, kRestTimer);
+    int top = (int)SendMessageA(page->list, LVM_GETTOPINDEX, 0, 0);
+    page->fillingRest = 1;
+    RefillKeepingSelection(page, fill, page->restContext);
+    page->fillingRest = 0;
+    // The rows the first screen showed are the first rows of the whole list:
+    // the list stays where it was scrolled to.
+    RECT row = {};
+    row.left = LVIR_BOUNDS;
+    int shownTop = (int)SendMessageA(page->list, LVM_GETTOPINDEX, 0, 0);
+    if (top != shownTop && SendMessageA(page->list, LVM_GETITEMRECT, 0, (LPARAM)&row))
+        SendMessageA(page->list, LVM_SCROLL, 0, (LPARAM)((top - shownTop) * (row.bottom - row.top)));
 }
 
 void FillFileNameCell(PageRow *row, int column, const char *path)
@@ -1052,6 +1168,7 @@ void SortRows(ListPage *page, int column)
 void SortByHeaderClick(ListPage *page, int column)
 {
     if (column < 0 || column >= page->columnCount) return;
+    FillRestNow(page);
     SortRows(page, column);
     page->directions[column] = !page->directions[column];
     if (page->sortOption) SetOption(page->sortOption, column + 1);
@@ -1573,6 +1690,8 @@ void LayoutListPage(HWND page)
 
 void CloseListPage(ListPage *page)
 {
+    page->restFill = nullptr;
+    if (page->window) KillTimer(page->window, kRestTimer);
     if (page->window) DropSignatureRequests(page->window);
     page->generation++;
     page->signaturesPending = 0;
@@ -1775,6 +1894,7 @@ INT_PTR ListPageProcedure(const ListPageKind *kind, HWND window, UINT message, W
         return TRUE;
     case WM_TIMER:
         if (wParam == kFactsTimer) ReadFactsInIdle(kind->page);
+        if (wParam == kRestTimer) FillRestNow(kind->page);
         return TRUE;
     case WM_SIGNATURE_KNOWN: {
         PageRow *row = TakeSignatureAnswer(kind->page, (SignatureAnswer *)lParam);

@@ -137,6 +137,9 @@ struct ListPage {
     int sortedBy = 0;             // the column the rows are sorted by + 1; 0 unsorted
     int sortedDescending = 0;
     wchar_t filter[128] = {};     // the filter box's text, lower case
+    void (*restFill)(const Item *keep, void *context) = nullptr;   // the rest of a list cut short
+    void *restContext = nullptr;
+    int fillingRest = 0;
 };
 
 // --- Row store ---------------------------------------------------------------
@@ -220,6 +223,20 @@ void FillFirstSeenCell(PageRow *row, int column, const char *path, int type, con
 // every fact is needed now (a sort, a filter, a fill that hides by it).
 // Returns 1 when the file is verified as Microsoft's.
 int FillPublisherCell(PageRow *row, const char *command, int column, int exactFile = 0);
+
+// --- A long list's first screen ---------------------------------------------------
+// How many records a fill may take so that its first screen shows before
+// the whole list is read (SetItemLimit); 0 for the whole list: when the
+// page is sorted or filtered (any record could come first) or while it
+// fills its rest.
+int FirstScreenRows(ListPage *page);
+// After a fill that stopped at FirstScreenRows: the page fills again with
+// the whole list (fill, keeping the selection and the scroll position) once
+// the first screen is drawn. Any other fill drops this.
+void FillRestLater(ListPage *page, KeepingFill fill, void *context);
+// Fills the rest of the list now when it is still to come (a sort or a
+// filter needs every row).
+void FillRestNow(ListPage *page);
 
 // --- Row pictures ---------------------------------------------------------------
 // The row pictures every list shares for the life of the process: the

@@ -95,18 +95,25 @@ void FillFacts(PageRow *row)
 }
 
 void UpdateButtons(HWND page);
+void FillKeeping(const Item *keep, void *page);
 
 // Fills the page. After an action the selection stays on the entry it was
 // on (found again by what it is, never by its title), or on none.
 void FillList(HWND page, const Item *keep = nullptr)
 {
     ListPage *p = &startupPage;
+    // Leaving out Microsoft's entries takes every signature before the list
+    // shows. Otherwise a long list shows its first screen at once and the
+    // rest follows; a refill after an action takes the whole list.
+    int hideMicrosoft = GetOption("HideMicrosoftStartup", 0) > 0;
+    int limit = keep || hideMicrosoft ? 0 : FirstScreenRows(p);
+    SetItemLimit(limit);
     BuildStartupList(1);
-    // Leaving out Microsoft's entries takes every signature before the list shows.
-    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr,
-                 GetOption("HideMicrosoftStartup", 0) > 0 ? FILL_FACTS_FIRST : 0);
+    SetItemLimit(0);
+    FillPageRows(p, [](PageRow *row, void *) { FillCells(row); }, nullptr, hideMicrosoft ? FILL_FACTS_FIRST : 0);
     SelectAfterFill(p, keep);
     UpdateButtons(page);
+    if (limit && ItemListCut()) FillRestLater(p, FillKeeping, page);
 }
 
 void FillKeeping(const Item *keep, void *page)

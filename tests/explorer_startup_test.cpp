@@ -907,6 +907,32 @@ TEST_F(StartupPage, ALongListActsOnTheSelectedRowsOwnEntryThroughSortFilterAndRe
     for (int i = 0; i < kEntries; i++) RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, name(i).c_str());
 }
 
+// A long list shows its first screen at once and the rest right after it:
+// in the end every entry is there once, in the order the registry lists
+// them, with the first row selected.
+TEST_F(StartupPage, ALongListComesWholeAfterItsFirstScreen)
+{
+    const int kEntries = 300;
+    auto ours = [](const std::string &name) { return name.compare(0, 5, "Long ") == 0; };
+    for (int i = 0; i < kEntries; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "Long %03d", (i * 7) % kEntries);   // not in the order of their names
+        ASSERT_TRUE(test::WriteString(HKEY_CURRENT_USER, kRun, name, "C:\\gone\\long" + std::to_string(i) + ".exe"));
+    }
+    StartExplorer();
+    ASSERT_TRUE(WaitFor([&] { return remote->Count() >= kEntries && !GetPropA(list, "SentrelRowsWaiting"); }))
+        << remote->Count();
+    std::vector<std::string> listed, shown;
+    for (const auto &name : test::ValueNames(HKEY_CURRENT_USER, kRun))
+        if (ours(name)) listed.push_back(name);
+    for (const auto &title : remote->Column(kTitle))
+        if (ours(title)) shown.push_back(title);
+    ASSERT_EQ((size_t)kEntries, listed.size());
+    EXPECT_EQ(listed, shown);
+    EXPECT_EQ(0, remote->Selected());
+    for (const auto &name : listed) RegDeleteKeyValueA(HKEY_CURRENT_USER, kRun, name.c_str());
+}
+
 // What a row shows of its program is kept while the explorer runs, by the
 // file's path, size and last-write time: a program replaced meanwhile is
 // read again at the next refill, its company and its icon.
