@@ -81,6 +81,8 @@ export_key() { wine reg export "$1" "$2" /y >/dev/null 2>&1 || fail "reg export 
 # A clean start: no monitor registration or store left by another test
 # (the store's Version value tells below that the started monitor is up).
 wine reg delete "$machine_run" /v Sentrel /f >/dev/null 2>&1 || true
+# Windows always has the machine's Run key; a test before may have taken it.
+wine reg add "$machine_run" /f >/dev/null 2>&1 || fail "making the machine's Run key"
 wine reg delete 'HKCU\Software\Orvendale' /f >/dev/null 2>&1 || true
 wine reg delete 'HKLM\Software\Orvendale' /f >/dev/null 2>&1 || true
 rm -rf "$dir"
