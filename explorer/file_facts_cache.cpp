@@ -17,12 +17,14 @@ struct Slot {
     ULONGLONG size;
     FILETIME written;
     int found;          // the file was there
+    unsigned checked;   // the round of checks it was last checked in
     FileFacts facts;
 };
 
 // An open-addressing table that doubles when half full.
 Slot **slots;
 unsigned capacity, used;
+unsigned checkRound = 1;
 
 unsigned Hash(const char *text, int iconIndex)
 {
@@ -77,12 +79,14 @@ FileFacts *FindFileFacts(const char *file, int iconIndex)
     ULONGLONG size;
     FILETIME written;
     int found;
-    FileState(file, &size, &written, &found);
     unsigned hash = Hash(file, iconIndex);
     unsigned at = hash & (capacity - 1);
     for (; slots[at]; at = (at + 1) & (capacity - 1)) {
         Slot *slot = slots[at];
         if (slot->hash != hash || slot->iconIndex != iconIndex || !TextEqualNoCase(slot->file, file)) continue;
+        if (slot->checked == checkRound) return &slot->facts;
+        slot->checked = checkRound;
+        FileState(file, &size, &written, &found);
         if (slot->found != found || slot->size != size || CompareFileTime(&slot->written, &written) != 0) {
             slot->found = found;
             slot->size = size;
@@ -91,6 +95,7 @@ FileFacts *FindFileFacts(const char *file, int iconIndex)
         }
         return &slot->facts;
     }
+    FileState(file, &size, &written, &found);
     Slot *slot = (Slot *)calloc(1, sizeof(Slot));
     size_t length = strlen(file);
     char *copy = slot ? (char *)malloc(length + 1) : nullptr;
@@ -99,7 +104,7 @@ FileFacts *FindFileFacts(const char *file, int iconIndex)
         return nullptr;
     }
     memcpy(copy, file, length + 1);
-    *slot = {copy, iconIndex, hash, size, written, found, {}};
+    *slot = {copy, iconIndex, hash, size, written, found, checkRound, {}};
     Empty(&slot->facts);
     slots[at] = slot;
     used++;
@@ -145,4 +150,9 @@ int ProgramCompany(const char *command, char *out, int size)
     char file[PATH_SIZE];
     if (!command || ResolveCommandPath(command, file) <= 0) return 0;
     return FileCompany(file, out, size);
+}
+
+void CheckFilesAgain(void)
+{
+    checkRound++;
 }

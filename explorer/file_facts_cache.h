@@ -13,9 +13,14 @@ struct FileFacts {
 
 // The facts slot of a resolved program file (iconIndex: which of its icons
 // the image is), created empty on first use. A slot is kept by path, size
-// and last-write time: a file that changed since starts empty again. Null
-// when memory is short (the caller then looks the file up itself).
+// and last-write time: a file that changed since starts empty again. Its
+// file is looked at once per round of checks (a page's fill), not at every
+// question about the same file. Null when memory is short (the caller then
+// looks the file up itself).
 FileFacts *FindFileFacts(const char *file, int iconIndex = 0);
+// Starts a round of checks: each file's slot is checked against the file
+// again at its next use.
+void CheckFilesAgain(void);
 
 // The CompanyName in a file's version facts, read now (any thread may ask).
 // Returns its length; 0 and an empty text when there is none.

@@ -10,6 +10,7 @@
 
 #include "delayed_programs.h"
 #include "explorer.h"
+#include "file_facts_cache.h"
 #include "hidden_files.h"
 #include "history.h"
 #include "items.h"
@@ -95,6 +96,7 @@ void Fill(HWND dialog)
 {
     HCURSOR old = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     HWND list = historyList.list;
+    CheckFilesAgain();
     shown.count = 0;
     if (!shown.entries) shown.entries = (HistoryEntry *)calloc(kLinesShown, sizeof(HistoryEntry));
     if (shown.entries) ReadHistory(kLinesShown, Collect, nullptr);

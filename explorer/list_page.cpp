@@ -556,6 +556,8 @@ int ReadFactsInIdle(ListPage *page)
 
 int FillPageRows(ListPage *page, RowFill fill, void *context, int flags)
 {
+    // A fill shows the files as they are now.
+    CheckFilesAgain();
     page->restFill = nullptr;
     if (page->window) KillTimer(page->window, kRestTimer);
     StopIdleFacts(page);
