@@ -132,28 +132,33 @@ void BeginArming(PlaceWatch *w, char (&path)[AUX_PLACE_PATH_SIZE])
 
 // Opens the place's key or, while it is missing, its nearest existing
 // parent, and asks to be told of a change (of the parent: of its subkeys).
+// A key deleted between its opening and the request (a tree being
+// removed) refuses the request: the nearest key is looked for again.
 void ArmKey(PlaceWatch *w)
 {
     char path[AUX_PLACE_PATH_SIZE];
-    BeginArming(w, path);
-    for (;;) {
-        HKEY key;
-        LONG rc = RegOpenKeyExA(w->place.root, path, 0, KEY_NOTIFY | KEY_QUERY_VALUE | w->place.view, &key);
-        if (rc == ERROR_SUCCESS) {
-            w->key = key;
-            break;
+    for (int attempt = 0; attempt < 8 && !w->armed; attempt++) {
+        BeginArming(w, path);
+        for (;;) {
+            HKEY key;
+            LONG rc = RegOpenKeyExA(w->place.root, path, 0, KEY_NOTIFY | KEY_QUERY_VALUE | w->place.view, &key);
+            if (rc == ERROR_SUCCESS) {
+                w->key = key;
+                break;
+            }
+            if (rc != ERROR_FILE_NOT_FOUND || !CutLastPart(path, 0)) return;
+            w->atParent = 1;
         }
-        if (rc != ERROR_FILE_NOT_FOUND || !CutLastPart(path, 0)) return;
-        w->atParent = 1;
+        DWORD filter = w->atParent ? REG_NOTIFY_CHANGE_NAME : REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+        BOOL subtree = w->atParent ? FALSE : w->place.subtree != 0;
+        if (RegNotifyChangeKeyValue(w->key, subtree, filter, w->event, TRUE) == ERROR_SUCCESS) {
+            w->armed = 1;
+        } else {
+            RegCloseKey(w->key);
+            w->key = nullptr;
+        }
     }
-    DWORD filter = w->atParent ? REG_NOTIFY_CHANGE_NAME : REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
-    BOOL subtree = w->atParent ? FALSE : w->place.subtree != 0;
-    if (RegNotifyChangeKeyValue(w->key, subtree, filter, w->event, TRUE) != ERROR_SUCCESS) {
-        RegCloseKey(w->key);
-        w->key = nullptr;
-        return;
-    }
-    w->armed = 1;
+    if (!w->armed) return;
     if (w->atParent ||
         RegQueryInfoKeyA(w->key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, &w->written) != ERROR_SUCCESS)
