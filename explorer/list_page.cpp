@@ -416,67 +416,64 @@ void KeepFileReads(const FileRead *reads, int count)
     }
 }
 
-// The reads a fill starts for its first screen, going on while the window
-// is laid out and shown; the paint takes them.
-struct Prefetch {
+// The reads of the files in view under way on two threads: a fill starts
+// them for its first screen, so that they go on while the window is laid
+// out and shown; the paint takes them.
+struct ReadsUnderWay {
     FileRead *reads;
     int count;
     FileReads halves[2];
     HANDLE threads[2];
-} prefetch;
+} underWay;
 
-void FinishPrefetch(void)
+// Waits for the reads under way, if any, and keeps what they read.
+void FinishFileReads(void)
 {
-    if (!prefetch.reads) return;
+    if (!underWay.reads) return;
     for (int i = 0; i < 2; i++) {
-        if (prefetch.threads[i]) {
-            WaitForSingleObject(prefetch.threads[i], INFINITE);
-            CloseHandle(prefetch.threads[i]);
+        if (underWay.threads[i]) {
+            WaitForSingleObject(underWay.threads[i], INFINITE);
+            CloseHandle(underWay.threads[i]);
         } else {
-            ReadFiles(&prefetch.halves[i]);   // its thread did not start
+            ReadFiles(&underWay.halves[i]);   // its thread did not start
         }
     }
-    KeepFileReads(prefetch.reads, prefetch.count);
-    free(prefetch.reads);
-    prefetch = Prefetch{};
+    KeepFileReads(underWay.reads, underWay.count);
+    free(underWay.reads);
+    underWay = ReadsUnderWay{};
 }
 
-void PrefetchFilesInView(ListPage *page)
+// Starts reading the files of the rows in view that no read has reached yet
+// (after taking the reads still under way).
+void StartFileReads(ListPage *page)
 {
-    FinishPrefetch();
+    FinishFileReads();
     FileRead *reads;
     int count = FilesToRead(page, &reads);
-    // A few files are read faster than a thread starts: the paint reads them.
+    // A few files are read faster than a thread starts: the rows read them.
     if (count < 4) {
         free(reads);
         return;
     }
-    prefetch.reads = reads;
-    prefetch.count = count;
+    underWay.reads = reads;
+    underWay.count = count;
     for (int i = 0; i < 2; i++) {
-        prefetch.halves[i] = {reads, i, count, 2};
-        prefetch.threads[i] = CreateThread(nullptr, 0, ReadFiles, &prefetch.halves[i], 0, nullptr);
+        underWay.halves[i] = {reads, i, count, 2};
+        underWay.threads[i] = CreateThread(nullptr, 0, ReadFiles, &underWay.halves[i], 0, nullptr);
     }
 }
 
 void ReadFilesInView(ListPage *page)
 {
-    FinishPrefetch();
-    FileRead *reads;
-    int count = FilesToRead(page, &reads);
-    // A few files are read faster than a thread starts.
-    if (count >= 4) {
-        FileReads other = {reads, 1, count, 2}, mine = {reads, 0, count, 2};
-        HANDLE thread = CreateThread(nullptr, 0, ReadFiles, &other, 0, nullptr);
-        if (!thread) mine.step = 1;
-        ReadFiles(&mine);
-        if (thread) {
-            WaitForSingleObject(thread, INFINITE);
-            CloseHandle(thread);
-        }
-        KeepFileReads(reads, count);
-    }
-    free(reads);
+    StartFileReads(page);
+    FinishFileReads();
+}
+
+// The rest of a list cut short is not filled after all.
+void DropRestFill(ListPage *page)
+{
+    page->restFill = nullptr;
+    if (page->window) KillTimer(page->window, kRestTimer);
 }
 }  // namespace
 
@@ -558,8 +555,7 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int flags)
 {
     // A fill shows the files as they are now.
     CheckFilesAgain();
-    page->restFill = nullptr;
-    if (page->window) KillTimer(page->window, kRestTimer);
+    DropRestFill(page);
     StopIdleFacts(page);
     // Answers still coming are for the rows of the last fill.
     page->generation++;
@@ -595,7 +591,7 @@ int FillPageRows(ListPage *page, RowFill fill, void *context, int flags)
     ApplySavedSort(page);
     FitColumns(page);
     // The first screen's files are read while the window comes up.
-    PrefetchFilesInView(page);
+    StartFileReads(page);
     return page->rowCount;
 }
 
@@ -775,8 +771,7 @@ void FillRestNow(ListPage *page)
 {
     if (!page->restFill) return;
     KeepingFill fill = page->restFill;
-    page->restFill = nullptr;
-    if (page->window) KillTimer(page->window, kRestTimer);
+    DropRestFill(page);
     int top = (int)SendMessageA(page->list, LVM_GETTOPINDEX, 0, 0);
     page->fillingRest = 1;
     RefillKeepingSelection(page, fill, page->restContext);
@@ -1692,8 +1687,7 @@ void LayoutListPage(HWND page)
 
 void CloseListPage(ListPage *page)
 {
-    page->restFill = nullptr;
-    if (page->window) KillTimer(page->window, kRestTimer);
+    DropRestFill(page);
     if (page->window) DropSignatureRequests(page->window);
     page->generation++;
     page->signaturesPending = 0;
